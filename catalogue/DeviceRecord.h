@@ -1,0 +1,40 @@
+// The parameters of the chosen device, filled from its parameter file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace krt {
+
+struct DeviceRecord {
+    std::string name;
+    std::string type;
+    std::string manufacture;
+    std::string note;
+    std::string algol;
+    uint32_t maxsize = 0;
+    uint32_t bufsize = 0;
+    uint32_t pagesize = 0;
+    double tpw = 0.0;
+    double tpr = 0.0;
+    uint8_t waitmode = 0;
+    int32_t retry = 0;
+    uint8_t verify = 0;
+    uint8_t swap = 0;
+    uint8_t wordsize = 0;
+    uint8_t wordaccess = 0;
+    uint8_t bwalt = 0;
+    uint8_t bytesPerWord = 1;
+    uint8_t typecode = 0;
+    uint8_t ahand = 0, ahor = 0, amand = 0, amor = 0, aland = 0, alor = 0, dhand = 0, dhor = 0,
+            dland = 0, dlor = 0;
+    double VppR = 0.0;
+    double VccR = 0.0;
+    double VppW = 0.0;
+    double VccW = 0.0;
+    uint8_t addrlen = 0;
+    uint8_t controlcode = 0;
+    int32_t ACWBase = 0, ASRBase = 0, SigBase = 0, PinNumber = 0, LineNumber = 0, ArrayLen = 0;
+};
+
+}  // namespace krt

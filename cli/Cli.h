@@ -1,0 +1,55 @@
+// The krt command line: one parser for the global options, one table of
+// commands. Each subsystem contributes its commands through a Register*
+// function in its own source file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "catalogue/DeviceRecord.h"
+#include "link/Link.h"
+
+namespace krt {
+
+// Global options after the settings store and the command line are merged.
+struct CliOptions {
+    std::string port = "sim";       // sim | ppdev[:/dev/parportN] | direct
+    uint16_t portBase = 0x378;
+    uint32_t clock = 4000000;
+    uint8_t powerCircuit = 2;
+    uint32_t language = 1;          // 0 Japanese, 1 English
+    std::string trace;              // --trace FILE
+    std::string catalogue;          // --catalogue DIR
+    std::string simChip;            // --sim-chip FILE
+    std::string simRevisions;       // --sim-revisions HEX,HEX
+    std::vector<std::string> simFaults;  // --sim-fault NAME[:ARGS], repeatable
+    // Operation options shared by the device commands.
+    std::string start;              // --start HEX
+    std::string length;             // --length HEX
+    std::string errors;             // --errors N
+};
+
+class CliSession;
+
+// A command returns its exit status.
+using CliHandler = int (*)(CliSession& session, const std::vector<std::string>& args);
+
+struct CliCommand {
+    const char* name;
+    const char* synopsis;   // e.g. "cmd MNEMONIC [HEX]"
+    const char* help;       // one line for --help
+    CliHandler run;
+};
+
+void RegisterLinkCommands(std::vector<CliCommand>& table);
+void RegisterSimCommands(std::vector<CliCommand>& table);
+void RegisterCatalogueCommands(std::vector<CliCommand>& table);
+void RegisterDataCommands(std::vector<CliCommand>& table);
+void RegisterDeviceCommands(std::vector<CliCommand>& table);
+
+// Runs krt with its arguments (without the program name); returns the exit status.
+int RunCli(const std::vector<std::string>& args);
+
+}  // namespace krt

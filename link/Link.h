@@ -1,0 +1,153 @@
+// The programmer link: the one link context of the process, the frame and
+// read-slot primitives, the eighteen programmer commands, timer and supplies,
+// detection, and the request dispatcher.
+//
+// The application creates one LinkContext and passes it down; tests make
+// their own. The port, clock and log seams are set before the first request.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "link/PortIo.h"
+
+namespace krt {
+
+struct DeviceRecord;
+class ZVDevice;
+class LinkContext;
+
+// The request record; the caller owns it for one Dispatch call.
+struct LinkRequest {
+    uint8_t code = 0;
+    uint8_t* buffer = nullptr;
+    uint32_t startAddress = 0;
+    uint32_t length = 0;
+    uint32_t parameter = 0;
+    uint32_t resultValue = 0;
+    uint32_t permittedErrorCount = 0;
+};
+
+// Creates the family object for a device operation, or none (result 6).
+// The application installs CreateFamily here; an empty factory means that no
+// family is known yet.
+using FamilyFactory = std::unique_ptr<ZVDevice> (*)(LinkContext& link, const LinkRequest& request,
+                                                    DeviceRecord& record);
+
+// Programmer opcodes.
+enum Opcode : uint8_t {
+    OP_NOP = 0x00, OP_INC = 0x01, OP_DLREAD = 0x04, OP_DHREAD = 0x05, OP_REVREAD = 0x06,
+    OP_DLSEND = 0x08, OP_DHSEND = 0x09, OP_ALSET = 0x0A, OP_AHSET = 0x0B, OP_DLSET = 0x0C,
+    OP_DHSET = 0x0D, OP_CSET = 0x0E, OP_DEVSET = 0x0F, OP_TIMLOSET = 0x10, OP_TIMHISET = 0x11,
+    OP_OPORTSET = 0x12, OP_VOLTSET = 0x13, OP_WAITTIM = 0x14,
+};
+
+// One and/or pair of the bus masks.
+struct MaskPair {
+    uint8_t andMask = 0xFF;
+    uint8_t orMask = 0x00;
+    uint8_t apply(uint8_t v) const { return static_cast<uint8_t>((v & andMask) | orMask); }
+};
+
+class LinkContext {
+public:
+    // --- seams (not part of the zeroed state) ---
+    PortIo* port = nullptr;
+    Clock* clock = nullptr;
+    LogSink* log = nullptr;
+    FamilyFactory createFamily = nullptr;
+
+    // --- link context fields ---
+    uint16_t portBase = 0;
+    uint8_t controlShadow = 0;
+    uint8_t krt1Revision = 0;
+    uint8_t krt2Revision = 0;
+    bool programmerFound = false;
+    uint8_t voltageRegister = 0;
+    uint8_t timerHigh = 0;
+    uint8_t timerLow = 0;
+    uint8_t outputPortRegister = 0;
+    MaskPair addressHigh, addressMiddle, addressLow, dataHigh, dataLow;
+    uint8_t powerCircuitVersion = 0;
+    double clockFrequency = 0.0;
+    uint32_t language = 0;
+
+    // Set when WaitReady has given up during the running request; the
+    // families end their loop and return 4. Cleared by Dispatch at the start
+    // of every request.
+    bool readyTimedOut = false;
+
+    // --- Part of the link: wire primitives ---
+    uint8_t PortRead(uint16_t address) { return port->read(address); }
+    void PortWrite(uint16_t address, uint8_t value) { port->write(address, value); }
+    void SendFrame(uint8_t byte);
+    void SendCommand(uint8_t opcode);
+    void SendCommand(uint8_t opcode, uint8_t operand);
+    uint8_t ReadReply();
+    // Returns false (and marks readyTimedOut) when the programmer has not
+    // reported ready within the time-out measured on the clock.
+    bool WaitReady();
+
+    // --- the eighteen commands ---
+    void NOP();
+    void INC();
+    void DLREAD();
+    void DHREAD();
+    void REVREAD();
+    void DLSEND(uint8_t v);
+    void DHSEND(uint8_t v);
+    void ALSET(uint8_t v);
+    void AHSET(uint8_t v);
+    void DLSET(uint8_t v);
+    void DHSET(uint8_t v);
+    void CSET(uint8_t v);
+    void DEVSET(uint8_t v);
+    void TIMLOSET(uint8_t v);
+    void TIMHISET(uint8_t v);
+    void OPORTSET(uint8_t v);
+    void VOLTSET(uint8_t v);
+    void WAITTIM();
+
+    void LoadBusMasks(const DeviceRecord& record);
+    void SetAuxOutput(int on);
+    bool SetResultIndicator(uint32_t state);
+
+    // --- timer and supplies ---
+    void SetTimer(uint8_t high, uint8_t low);
+    void SetTimerSeconds(double seconds);
+    void SetTimerFromText(const std::string& text);
+    void SetVpp(float volts);
+    void SetVcc(float volts);
+    void WriteSupplyDac(uint8_t channel, uint8_t code);
+    void SupplyOutput(bool on);
+    void LinkReset();
+
+    // --- detection ---
+    void DetectProgrammer();
+
+    // --- running operation, shared with the user-interface thread ---
+    void CancelOperation();
+    int32_t OperationProgress();
+
+    // Publishes/withdraws the family object of the running request.
+    void Publish(ZVDevice* device);
+    void Withdraw();
+
+private:
+    friend uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record);
+    std::mutex currentMutex_;
+    ZVDevice* currentFamily_ = nullptr;
+    bool timeoutLogged_ = false;
+    void ShiftSupplyBit(int bit);
+};
+
+// Performs one request and returns its result code (0 to 9).
+uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record);
+
+// Result-code text in the given language (0 Japanese, 1 English); empty otherwise.
+std::string ResultText(uint32_t language, uint32_t code);
+
+}  // namespace krt
