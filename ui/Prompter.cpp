@@ -1,0 +1,41 @@
+#include "Prompter.h"
+
+#include <QDialog>
+#include <QFileDialog>
+
+namespace krt {
+
+namespace {
+Prompter gRealPrompter;
+Prompter* gPrompter = &gRealPrompter;
+}  // namespace
+
+QMessageBox::StandardButton Prompter::Box(QWidget* parent, const QString& text,
+                                          const QString& caption,
+                                          QMessageBox::StandardButtons buttons,
+                                          QMessageBox::Icon icon) {
+    QMessageBox box(icon, caption, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void Prompter::Message(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+int Prompter::Exec(QDialog& dialog) { return dialog.exec(); }
+
+QString Prompter::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+}
+
+QString Prompter::SaveFileName(QWidget* parent, const QString& title, const QString& filter) {
+    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+}
+
+Prompter& Prompter::Current() { return *gPrompter; }
+
+void Prompter::Install(Prompter* prompter) { gPrompter = prompter ? prompter : &gRealPrompter; }
+
+}  // namespace krt
