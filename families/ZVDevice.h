@@ -1,25 +1,43 @@
 // The device family object: one lives for exactly one device operation.
+//
+// The dispatcher creates it with CreateFamily, publishes it as the current
+// family object, calls one operation slot and destroys it. The user-interface
+// thread only reads the current address and sets the cancel flag; both are
+// atomics, so the operation loops take no lock.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "catalogue/DeviceRecord.h"
 #include "link/Link.h"
 
 namespace krt {
 
+// Result codes of the family operations (texts: ResultText).
+enum FamilyResult : uint8_t {
+    RESULT_OK = 0,
+    RESULT_CANCELED = 1,
+    RESULT_ZERO_LENGTH = 2,
+    RESULT_ERRORS = 3,
+    RESULT_FATAL = 4,
+    RESULT_INCOMPLETE = 8,
+    RESULT_UNSUPPORTED = 9,
+};
+
 class ZVDevice {
 public:
-    ZVDevice(LinkContext& link) : link_(link) {}
-    // Sets the cancel flag before the object goes away.
-    virtual ~ZVDevice() { cancel.store(1); }
+    explicit ZVDevice(LinkContext& link) : link_(link) {}
     ZVDevice(const ZVDevice&) = delete;
     ZVDevice& operator=(const ZVDevice&) = delete;
 
-    // Slots in order.
+    // Slots in order: 0 to 2 are the unit primitives, 3 the destructor,
+    // 4 and 5 the supplies, 6 to 13 the operations of request codes 4 to 11.
     virtual bool ReadWord(uint16_t& value) { (void)value; return false; }
     virtual bool ProgramWord(uint16_t value) { (void)value; return false; }
     virtual bool ReadBack(uint16_t value, uint16_t& read) { (void)value; (void)read; return false; }
+    // Sets the cancel flag before the object goes away.
+    virtual ~ZVDevice() { cancel.store(1); }
     virtual bool PowerOn(bool programming) = 0;
     virtual void PowerOff() = 0;
     virtual uint8_t Read() = 0;
@@ -30,6 +48,7 @@ public:
     virtual uint8_t BlankCheck() = 0;
     virtual uint8_t DeviceOption() = 0;
     virtual uint8_t Stop() = 0;
+    // Slots 14 and 15: the progress position is CurrentAddress() - StartAddress().
     uint32_t CurrentAddress() const { return currentAddress.load(std::memory_order_relaxed); }
     uint32_t StartAddress() const { return request ? request->startAddress : 0; }
 
@@ -46,6 +65,18 @@ public:
     std::atomic<uint8_t> cancel{0};
 
 protected:
+    // Fills the common fields from the request and the record, as every
+    // family constructor does; the current address starts at `start`.
+    void TakeRequest(const LinkRequest& req, DeviceRecord& rec, uint32_t start) {
+        request = &req;
+        record = &rec;
+        retryCount = rec.retry < 1 ? 1 : rec.retry;
+        verifyFlag = rec.verify;
+        typeCode = rec.typecode;
+        cursor = req.buffer;
+        currentAddress.store(start, std::memory_order_relaxed);
+    }
+
     LinkContext& link_;
 };
 
