@@ -1,0 +1,66 @@
+#include "catalogue/CatalogueFiles.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "catalogue/TextLines.h"
+
+namespace krt {
+
+namespace fs = std::filesystem;
+
+std::string ProgramDirectory() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec || exe.empty()) return {};
+    return exe.parent_path().string();
+}
+
+std::vector<std::string> CatalogueDirectories(const std::string& overrideDir) {
+    if (!overrideDir.empty()) return {overrideDir};
+    std::vector<std::string> dirs;
+    std::string own = ProgramDirectory();
+    if (!own.empty()) dirs.push_back(own);
+#ifdef KRT_DATA_DIR
+    std::string data = KRT_DATA_DIR;
+    if (!data.empty() && data != own) dirs.push_back(data);
+#endif
+    return dirs;
+}
+
+std::string ResolveCatalogueFile(const std::string& dir, const std::string& name) {
+    fs::path exact = fs::path(dir) / fs::path(name).relative_path();
+    std::error_code ec;
+    if (name.empty() || fs::exists(exact, ec)) return exact.string();
+    fs::path current = dir.empty() ? fs::path(".") : fs::path(dir);
+    fs::path shown = fs::path(dir);
+    for (const fs::path& part : fs::path(name).relative_path()) {
+        fs::path next = current / part;
+        if (!fs::exists(next, ec)) {
+            bool found = false;
+            for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
+                if (EqualsNoCase(it->path().filename().string(), part.string())) {
+                    next = it->path();
+                    found = true;
+                    break;
+                }
+            }
+            if (!found) return exact.string();
+        }
+        current = next;
+        shown /= next.filename();
+    }
+    return shown.string();
+}
+
+std::string DeviceListPath(const std::string& dir) { return ResolveCatalogueFile(dir, "DEVICE.LST"); }
+
+std::string FindCatalogueDirectory(const std::string& overrideDir) {
+    for (const std::string& dir : CatalogueDirectories(overrideDir)) {
+        std::error_code ec;
+        if (fs::is_regular_file(DeviceListPath(dir), ec)) return dir;
+    }
+    return {};
+}
+
+}  // namespace krt

@@ -1,0 +1,31 @@
+#include "catalogue/CatalogueTexts.h"
+
+namespace krt {
+
+namespace {
+
+struct TextPair {
+    CatalogueText id;
+    const char* japanese;
+    const char* english;
+};
+
+constexpr TextPair kTexts[] = {
+    // The list's line error reads the same in both languages.
+    {CatalogueText::ListLineError, "ファイルdevice.lstの%d行目にエラーがあります。",
+     "ファイルdevice.lstの%d行目にエラーがあります。"},
+    {CatalogueText::ListOpenFailed, "ファイルDEVICE.LSTのオープンに失敗しました",
+     "ファイルDEVICE.LSTのオープンに失敗しました"},
+    {CatalogueText::RecordRefused, "デバイス%sのパラメータは使用できません: %s",
+     "Device %s's parameters cannot be used: %s"},
+};
+
+}  // namespace
+
+const char* CatalogueTextOf(uint32_t language, CatalogueText text) {
+    for (const TextPair& t : kTexts)
+        if (t.id == text) return language == 0 ? t.japanese : t.english;
+    return "";
+}
+
+}  // namespace krt

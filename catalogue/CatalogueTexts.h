@@ -1,0 +1,17 @@
+// Every text of the device catalogue for the user, in both languages.
+#pragma once
+
+#include <cstdint>
+
+namespace krt {
+
+enum class CatalogueText {
+    ListLineError,    // %d: line number of DEVICE.LST
+    ListOpenFailed,   // the window's message-box text when DEVICE.LST does not open
+    RecordRefused,    // %s device name, %s reason
+};
+
+// language 0 Japanese, anything else English.
+const char* CatalogueTextOf(uint32_t language, CatalogueText text);
+
+}  // namespace krt

@@ -1,0 +1,159 @@
+#include "catalogue/FillDeviceRecord.h"
+
+#include "link/Log.h"
+
+namespace krt {
+
+bool IsWordTypeCode(uint8_t code) {
+    return code == 2 || code == 4 || (code >= 0x18 && code <= 0x1B);
+}
+
+bool IsPldTypeCode(uint8_t code) { return code >= 5 && code <= 7; }
+
+void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
+                      const std::string& typeKey, const std::string& maker,
+                      const std::string& name) {
+    record = DeviceRecord{};
+    DeviceRecord& r = record;
+    r.typecode = typecode;
+    r.wordsize = IsWordTypeCode(typecode) ? 1 : 0;
+
+    // The order matters: later steps overwrite earlier ones.
+    file.ReadString(r.type, "type", typeKey);
+    file.ReadString(r.manufacture, "manufacture", maker);
+    file.ReadString(r.name, "name", name);
+    file.ReadReal(r.VppR, "Vcc", 5.0);
+    file.ReadReal(r.VccR, "Vcc", 5.0);
+    file.ReadReal(r.VppW, "Vpp", 5.0);
+    file.ReadReal(r.VccW, "Vccp", 5.0);
+    if (typecode >= 4 && typecode <= 7) r.VppR = r.VppW;
+    file.ReadHex(r.maxsize, "maxsize", 0);
+    file.ReadHexByte(r.ahand, "ahand", 0xFF);
+    file.ReadHexByte(r.amand, "amand", 0xFF);
+    file.ReadHexByte(r.aland, "aland", 0xFF);
+    file.ReadHexByte(r.dhand, "dhand", 0xFF);
+    file.ReadHexByte(r.dland, "dland", 0xFF);
+    file.ReadHexByte(r.ahor, "ahor", 0x00);
+    file.ReadHexByte(r.amor, "amor", 0x00);
+    file.ReadHexByte(r.alor, "alor", 0x00);
+    file.ReadHexByte(r.dhor, "dhor", 0x00);
+    file.ReadHexByte(r.dlor, "dlor", 0x00);
+    file.ReadTime(r.tpw, "tpw", 1e-6);
+    file.ReadTime(r.tpr, "tpr", 1e-6);
+    file.ReadDecimal(r.retry, "retry", 1);
+    if (r.retry <= 1) r.retry = 1;
+    file.ReadHexByte(r.addrlen, "addrlen", 0);
+    file.ReadHexByte(r.controlcode, "controlcode", 0);
+    int32_t pagesize = file.ReadDecimal("pagesize", 1);
+    r.pagesize = pagesize <= 0 ? 1u : static_cast<uint32_t>(pagesize);
+    if (IsPldTypeCode(typecode)) {
+        file.ReadDecimal(r.ACWBase, "ACWBase", 0);
+        file.ReadDecimal(r.ASRBase, "ASRBase", 0);
+        file.ReadDecimal(r.SigBase, "SigBase", 0);
+        file.ReadDecimal(r.PinNumber, "PinNumber", 0);
+        file.ReadDecimal(r.LineNumber, "LineNumber", 0);
+        file.ReadDecimal(r.ArrayLen, "ArrayLen", 0);
+        // A negative decimal size keeps its bits; the layout check refuses it.
+        r.maxsize = static_cast<uint32_t>(file.ReadDecimal("maxsize", 0));
+        r.VppR = 12.0;
+    }
+    file.ReadString(r.note, "note", "");
+    file.ReadString(r.algol, "algol", "");
+    file.ReadBool(r.bwalt, "bwalt", 0);
+    // Read but not applied: every loaded device waits with the computer's
+    // own timer (mode 4) until the user chooses otherwise in the editor.
+    std::string waitmode;
+    file.ReadString(waitmode, "waitmode", "");
+
+    r.verify = 1;
+    r.swap = 0;
+    r.waitmode = 4;
+    r.bytesPerWord = r.wordsize ? 2 : 1;
+    if (typecode == 4) {
+        r.bufsize = 0x4010;
+        r.maxsize = 0x400;
+    } else {
+        // Computed wide: a word device of 2^31 words or more would wrap to a
+        // buffer far smaller than the device. Such sizes saturate here and
+        // CheckDeviceRecord refuses them.
+        uint64_t bytes = uint64_t{r.maxsize} * r.bytesPerWord;
+        r.bufsize = bytes > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(bytes);
+    }
+    r.wordaccess = r.wordsize;
+}
+
+bool CheckDeviceRecord(const DeviceRecord& r, std::string& reason) {
+    reason.clear();
+    const uint64_t bytes = r.typecode == 4 ? uint64_t{0x4010} : uint64_t{r.maxsize} * r.bytesPerWord;
+    if (bytes > kMaxDeviceBufferBytes) {
+        reason = Format("maxsize %X needs a buffer of %llu bytes, more than %llu", r.maxsize,
+                        static_cast<unsigned long long>(bytes),
+                        static_cast<unsigned long long>(kMaxDeviceBufferBytes));
+        return false;
+    }
+    if (r.bufsize < bytes) {
+        reason = Format("bufsize %u is smaller than maxsize %u needs", r.bufsize, r.maxsize);
+        return false;
+    }
+    if (!IsPldTypeCode(r.typecode)) return true;
+
+    // The fuse image holds maxsize fuses, one buffer byte each.
+    const int64_t fuses = r.maxsize;
+    if (static_cast<int32_t>(r.maxsize) < 0) {
+        reason = Format("maxsize %d is negative", static_cast<int32_t>(r.maxsize));
+        return false;
+    }
+    if (uint64_t{r.maxsize} > r.bufsize) {
+        reason = Format("maxsize %u is larger than bufsize %u", r.maxsize, r.bufsize);
+        return false;
+    }
+    const bool serialRows = r.typecode == 7;
+    struct Field { const char* name; int32_t value; };
+    for (Field f : {Field{"LineNumber", r.LineNumber}, Field{"ArrayLen", r.ArrayLen},
+                    Field{"SigBase", r.SigBase}, Field{"ACWBase", r.ACWBase},
+                    Field{"ASRBase", r.ASRBase}}) {
+        if (f.value < 0) {
+            reason = Format("%s %d is negative", f.name, f.value);
+            return false;
+        }
+    }
+    // The shift buffer holds 256 bits; serially addressed rows carry six
+    // address bits after the data.
+    const int32_t maxArrayLen = serialRows ? 250 : 256;
+    if (r.ArrayLen > maxArrayLen) {
+        reason = Format("ArrayLen %d is more than %d", r.ArrayLen, maxArrayLen);
+        return false;
+    }
+    // Row numbers are six bits; on codes 5 and 6 the signature row is
+    // LineNumber itself.
+    const int32_t maxLines = serialRows ? 64 : 63;
+    if (r.LineNumber > maxLines) {
+        reason = Format("LineNumber %d is more than %d", r.LineNumber, maxLines);
+        return false;
+    }
+    // Codes 5 and 6 read 64 columns per line whatever ArrayLen says.
+    const int64_t columns = serialRows ? r.ArrayLen : (r.ArrayLen > 64 ? r.ArrayLen : 64);
+    if (columns * r.LineNumber > fuses) {
+        reason = Format("the array of LineNumber %d x %lld columns does not fit maxsize %u",
+                        r.LineNumber, static_cast<long long>(columns), r.maxsize);
+        return false;
+    }
+    if (int64_t{r.SigBase} + 64 > fuses) {
+        reason = Format("the 64 signature fuses from SigBase %d do not fit maxsize %u", r.SigBase,
+                        r.maxsize);
+        return false;
+    }
+    if (!serialRows && int64_t{r.ACWBase} + 146 > fuses) {
+        reason = Format("the architecture word from ACWBase %d (146 fuses) does not fit maxsize %u",
+                        r.ACWBase, r.maxsize);
+        return false;
+    }
+    if (serialRows && int64_t{r.ASRBase} + 20 > fuses) {
+        reason = Format("the 20 architecture fuses from ASRBase %d do not fit maxsize %u",
+                        r.ASRBase, r.maxsize);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace krt
