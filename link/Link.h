@@ -119,8 +119,10 @@ public:
     void SetTimer(uint8_t high, uint8_t low);
     void SetTimerSeconds(double seconds);
     void SetTimerFromText(const std::string& text);
-    void SetVpp(float volts);
-    void SetVcc(float volts);
+    // True when the supply was set; false when the voltage was refused
+    // (the message has been logged and nothing changed).
+    bool SetVpp(float volts);
+    bool SetVcc(float volts);
     void WriteSupplyDac(uint8_t channel, uint8_t code);
     void SupplyOutput(bool on);
     void LinkReset();
@@ -132,8 +134,9 @@ public:
     void CancelOperation();
     int32_t OperationProgress();
 
-    // Publishes/withdraws the family object of the running request.
-    void Publish(ZVDevice* device);
+    // Publishes/withdraws the family object of the running request. Publish
+    // refuses (returns false) while another object is current.
+    bool Publish(ZVDevice* device);
     void Withdraw();
 
 private:

@@ -1,0 +1,149 @@
+// Frames, read slots, the ready handshake, the eighteen commands and the
+// output port register.
+#include "link/Link.h"
+
+#include "catalogue/DeviceRecord.h"
+#include "link/LinkTexts.h"
+#include "link/Log.h"
+
+namespace krt {
+
+namespace {
+
+constexpr uint8_t kStrobe = 0x01;
+constexpr uint8_t kAck = 0x40;
+
+// WaitReady gives up after this long on the link's clock: longer than the
+// longest busy period the programmer has (a full 10-bit count of 256-clock
+// units at the lowest accepted clock, about 0.6 s).
+constexpr std::chrono::nanoseconds kReadyTimeout = std::chrono::seconds(2);
+// Without a clock, the same bound as a count of status reads (one read costs
+// about a microsecond on the ISA bus).
+constexpr uint32_t kReadyPollsWithoutClock = 2'000'000;
+// With a clock, a backstop for a clock that does not advance.
+constexpr uint32_t kReadyPollsWithClock = 100'000'000;
+
+}  // namespace
+
+// The port pointer and base are loaded once per frame: the port never
+// changes them, and the fewer reloads keep the frame close to three bare
+// register writes.
+void LinkContext::SendFrame(uint8_t byte) {
+    PortIo* const p = port;
+    const uint16_t base = portBase;
+    const uint16_t control = static_cast<uint16_t>(base + 2);
+    uint8_t shadow = static_cast<uint8_t>(controlShadow | kStrobe);
+    p->write(base, byte);
+    p->write(control, shadow);
+    shadow = static_cast<uint8_t>(shadow & ~kStrobe);
+    p->write(control, shadow);
+    controlShadow = shadow;
+}
+
+void LinkContext::SendCommand(uint8_t opcode) { SendFrame(opcode); }
+
+void LinkContext::SendCommand(uint8_t opcode, uint8_t operand) {
+    SendFrame(opcode);
+    SendFrame(operand);
+}
+
+// Eight read slots, least significant bit first; ACK is active low.
+uint8_t LinkContext::ReadReply() {
+    PortIo* const p = port;
+    const uint16_t base = portBase;
+    const uint16_t status = static_cast<uint16_t>(base + 1);
+    const uint16_t control = static_cast<uint16_t>(base + 2);
+    const uint8_t asserted = static_cast<uint8_t>(controlShadow | kStrobe);
+    const uint8_t released = static_cast<uint8_t>(asserted & ~kStrobe);
+    unsigned value = 0;
+    for (int slot = 0; slot < 8; ++slot) {
+        p->write(base, OP_NOP);
+        p->write(control, asserted);
+        const unsigned bit = (p->read(status) & kAck) ? 0u : 1u;
+        value = (value >> 1) | (bit << 7);
+        p->write(control, released);
+    }
+    controlShadow = released;
+    return static_cast<uint8_t>(value);
+}
+
+// Bounded: see kReadyTimeout. Once it has given up in a request, later calls
+// in the same request look at the line once and do not wait again: the
+// request ends with result 4 anyway, and waiting 2 s per unit would hang it.
+bool LinkContext::WaitReady() {
+    const uint16_t status = static_cast<uint16_t>(portBase + 1);
+    if (PortRead(status) & kAck) return true;
+    if (!readyTimedOut) {
+        if (clock) {
+            const std::chrono::nanoseconds start = clock->now();
+            for (uint32_t polls = 0; polls < kReadyPollsWithClock; ++polls) {
+                if (PortRead(status) & kAck) return true;
+                if (clock->now() - start >= kReadyTimeout) break;
+            }
+        } else {
+            for (uint32_t polls = 0; polls < kReadyPollsWithoutClock; ++polls)
+                if (PortRead(status) & kAck) return true;
+        }
+    }
+    readyTimedOut = true;
+    if (!timeoutLogged_) {
+        timeoutLogged_ = true;
+        Log(log, "%s", NotReadyLine(language));
+    }
+    return false;
+}
+
+void LinkContext::NOP() { SendCommand(OP_NOP); }
+void LinkContext::INC() { SendCommand(OP_INC); }
+void LinkContext::DLREAD() { SendCommand(OP_DLREAD); }
+void LinkContext::DHREAD() { SendCommand(OP_DHREAD); }
+void LinkContext::REVREAD() { SendCommand(OP_REVREAD); }
+void LinkContext::DLSEND(uint8_t v) { SendCommand(OP_DLSEND, dataLow.apply(v)); }
+void LinkContext::DHSEND(uint8_t v) { SendCommand(OP_DHSEND, dataHigh.apply(v)); }
+void LinkContext::ALSET(uint8_t v) { SendCommand(OP_ALSET, addressLow.apply(v)); }
+void LinkContext::AHSET(uint8_t v) { SendCommand(OP_AHSET, addressMiddle.apply(v)); }
+void LinkContext::DLSET(uint8_t v) { SendCommand(OP_DLSET, dataLow.apply(v)); }
+void LinkContext::DHSET(uint8_t v) { SendCommand(OP_DHSET, dataHigh.apply(v)); }
+void LinkContext::CSET(uint8_t v) { SendCommand(OP_CSET, addressHigh.apply(v)); }
+void LinkContext::DEVSET(uint8_t v) { SendCommand(OP_DEVSET, v); }
+void LinkContext::TIMLOSET(uint8_t v) { SendCommand(OP_TIMLOSET, v); }
+void LinkContext::TIMHISET(uint8_t v) { SendCommand(OP_TIMHISET, v); }
+void LinkContext::OPORTSET(uint8_t v) { SendCommand(OP_OPORTSET, v); }
+void LinkContext::VOLTSET(uint8_t v) { SendCommand(OP_VOLTSET, v); }
+void LinkContext::WAITTIM() { SendCommand(OP_WAITTIM); }
+
+void LinkContext::LoadBusMasks(const DeviceRecord& record) {
+    addressHigh = {record.ahand, record.ahor};
+    addressMiddle = {record.amand, record.amor};
+    addressLow = {record.aland, record.alor};
+    dataHigh = {record.dhand, record.dhor};
+    dataLow = {record.dland, record.dlor};
+}
+
+void LinkContext::SetAuxOutput(int on) {
+    if (on == 1) {
+        outputPortRegister |= 0x01;
+    } else if (on == 0) {
+        outputPortRegister &= static_cast<uint8_t>(~0x01);
+    } else {
+        return;
+    }
+    OPORTSET(outputPortRegister);
+}
+
+bool LinkContext::SetResultIndicator(uint32_t state) {
+    constexpr uint8_t kSucceeded = 0x02, kFailed = 0x04;
+    uint8_t bits;
+    switch (state) {
+        case 0: bits = 0; break;
+        case 1: bits = kFailed; break;
+        case 2: bits = kSucceeded; break;
+        case 3: bits = kSucceeded | kFailed; break;
+        default: return false;
+    }
+    outputPortRegister = static_cast<uint8_t>((outputPortRegister & ~(kSucceeded | kFailed)) | bits);
+    OPORTSET(outputPortRegister);
+    return state != 3;
+}
+
+}  // namespace krt
