@@ -1,0 +1,114 @@
+#include "DialogTexts.h"
+
+#include <QStringList>
+#include <array>
+
+namespace krt {
+
+namespace {
+
+struct Pair {
+    DialogText id;
+    const char* japanese;
+    const char* english;
+};
+
+// The configuration dialog's controls keep their Japanese texts in both
+// languages; the texts this program adds are given in both.
+constexpr Pair kTexts[] = {
+    {DialogText::HConfigCaption, "ハードウェアの設定", "ハードウェアの設定"},
+    {DialogText::RadioGroup1, "プリンタポポートのアドレス", "プリンタポポートのアドレス"},
+    {DialogText::Port378, "0x378", "0x378"},
+    {DialogText::Port278, "0x278", "0x278"},
+    {DialogText::Port3BC, "0x3bc", "0x3bc"},
+    {DialogText::RadioGroup2, "電源回路のバージョン", "電源回路のバージョン"},
+    {DialogText::Ver1, "Ver1仕様", "Ver1仕様"},
+    {DialogText::Ver2, "Ver2仕様", "Ver2仕様"},
+    {DialogText::GroupBox1, "KRTのクロック周波数", "KRTのクロック周波数"},
+    {DialogText::Edit1Initial, "4.0000", "4.0000"},
+    {DialogText::Label2, "MHz", "MHz"},
+    {DialogText::Label1, "KRT1のバージョン", "KRT1のバージョン"},
+    {DialogText::Label3, "KRT2のバージョン", "KRT2のバージョン"},
+    {DialogText::Button1, "OK", "OK"},
+
+    {DialogText::ConnectionGroup, "プログラマの接続", "Programmer connection"},
+    {DialogText::RadioSimulator, "シミュレータ", "Simulated programmer"},
+    {DialogText::RadioPrinterPort, "プリンタポート", "Printer port"},
+    {DialogText::ButtonBlankChip, "ソケットのチップを消去(&E)", "&Erase the chip in the socket"},
+    {DialogText::BlankChipHint,
+     "シミュレータのソケットにあるチップを消去します（EPROMは紫外線消去、その他はブランクに戻します）",
+     "Erases the chip in the simulated socket (UV erase for an EPROM, blank for the others)"},
+    {DialogText::BlankChipQuestion,
+     "シミュレータのソケットにあるチップを消去しますか？\n内容は失われます。",
+     "Erase the chip in the simulated socket?\nIts contents are lost."},
+    {DialogText::ConnectionHint, "次回の起動から有効になります。",
+     "Takes effect at the next start."},
+    {DialogText::SimulatorNotInUse, "シミュレータは使われていません。",
+     "The simulated programmer is not in use."},
+
+    {DialogText::AboutCaption, "バージョン情報", "About"},
+    {DialogText::ProductName, "QV17win", "QV17win"},
+    {DialogText::VersionPrefix, "Version ", "Version "},
+    {DialogText::AboutLine1, "ユニバーサルプログラマＫＲＴ用コントロールソフト",
+     "Control software of the KRT universal programmer"},
+    {DialogText::AboutLine2, "KRT1・KRT2 (プリンタポート接続) 対応",
+     "For the units KRT1 and KRT2 on the printer port"},
+    {DialogText::AboutClose, "閉じる", "Close"},
+
+    {DialogText::WelcomeCaption, "Welcome", "Welcome"},
+    {DialogText::WelcomeClose, "閉じる", "Close"},
+};
+
+static_assert(std::size(kTexts) == static_cast<size_t>(DialogText::Count));
+
+constexpr bool InOrder() {
+    for (size_t i = 0; i < std::size(kTexts); ++i) {
+        if (static_cast<size_t>(kTexts[i].id) != i) return false;
+    }
+    return true;
+}
+static_assert(InOrder(), "the table follows the order of DialogText");
+
+constexpr const char* kWelcomeJapanese[] = {
+    "　　　　　　　　　ＫＲＴへようこそ",
+    "",
+    "これはユニバーサルプログラマＫＲＴ用のコントロールソフトです。",
+    "最初にこのプログラムを起動したときには、各種の設定を行わな",
+    "ければなりません。",
+    "閉じるを押して設定を完了させてください。",
+    "設定の内容は、使った水晶発信器の周波数や参考にした回路図",
+    "のバージョンなどです。",
+    "",
+};
+
+constexpr const char* kWelcomeEnglish[] = {
+    "                  Welcome to the KRT",
+    "",
+    "This is the control software of the universal programmer KRT.",
+    "When this program is started for the first time, several settings",
+    "must be made.",
+    "Press Close to complete the settings.",
+    "The settings are the frequency of the crystal oscillator used and",
+    "the version of the circuit diagram followed.",
+    "",
+};
+
+}  // namespace
+
+QString DialogTextOf(uint32_t language, DialogText text) {
+    const size_t i = static_cast<size_t>(text);
+    if (i >= std::size(kTexts)) return {};
+    return QString::fromUtf8(language == 0 ? kTexts[i].japanese : kTexts[i].english);
+}
+
+QString WelcomeText(uint32_t language) {
+    QStringList lines;
+    if (language == 0) {
+        for (const char* line : kWelcomeJapanese) lines << QString::fromUtf8(line);
+    } else {
+        for (const char* line : kWelcomeEnglish) lines << QString::fromUtf8(line);
+    }
+    return lines.join(u'\n');
+}
+
+}  // namespace krt

@@ -1,0 +1,100 @@
+// The hardware configuration dialog: printer-port base, power-circuit
+// version and crystal clock of the programmer, with the revisions detection
+// read from its two units. Every change goes at once to the link context and
+// (but for the clock, which OK stores) to the settings store. A group below
+// chooses between the simulated programmer and the printer port and blanks
+// the simulated socket's chip.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace krt {
+
+class ShellServices;
+
+class THConfigForm : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit THConfigForm(ShellServices& shell, QWidget* parent = nullptr);
+
+    // The connection group's texts follow the language (0 Japanese, 1 English).
+    void SetLanguage(uint32_t language);
+
+    // Reads the link's values into the controls; runs whenever the dialog is
+    // shown or becomes active.
+    void FormActivate();
+
+signals:
+    // The user chose the simulated programmer (true) or the printer port.
+    void PortChoiceChanged(bool useSimulator);
+    // The chip in the simulated socket was erased or blanked.
+    void SocketChipBlanked();
+
+public slots:
+    void RadioGroup1Click();
+    void RadioGroup2Click();
+    void Edit1Exit();
+    void Button1Click();
+    void RadioConnectionClick();
+    void ButtonBlankChipClick();
+    // Escape and the title bar's close act as OK.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    uint32_t Request(uint8_t code, uint32_t value = 0);
+    void WriteSetting(const char* name, int32_t value);
+    void UpdateConnectionGroup();
+
+    ShellServices& shell_;
+    uint32_t language_ = 1;
+    bool closing_ = false;
+
+public:
+    // Controls, named as in the dialog's design.
+    QGroupBox* RadioGroup1 = nullptr;
+    QButtonGroup* RadioGroup1Items = nullptr;
+    QGroupBox* RadioGroup2 = nullptr;
+    QButtonGroup* RadioGroup2Items = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* StaticText1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* StaticText2 = nullptr;
+    QPushButton* Button1 = nullptr;
+    // The programmer-connection group.
+    QGroupBox* GroupConnection = nullptr;
+    QButtonGroup* ConnectionItems = nullptr;
+    QRadioButton* RadioSimulator = nullptr;
+    QRadioButton* RadioPrinterPort = nullptr;
+    QLabel* LabelConnection = nullptr;
+    QPushButton* ButtonBlankChip = nullptr;
+    QLabel* LabelBlankChip = nullptr;
+
+    // RadioGroup1's item of a port base (-1 for none), and back.
+    static int PortItem(uint32_t base);
+    static uint32_t PortOfItem(int item);
+    static int VersionItem(uint32_t version);
+    static uint32_t VersionOfItem(int item);
+    // The clock in Hz of an MHz text: its leading number times one million,
+    // truncated; text without a number (or a value out of range) gives 0.
+    static uint32_t ClockOfText(const QString& text);
+    static QString TextOfClock(uint32_t hz);
+};
+
+}  // namespace krt
