@@ -1,0 +1,95 @@
+// One transfer between the data buffer and a data file: Intel HEX (also under
+// the split-file names .hxl and .hxh), Motorola S, JEDEC fuse maps and raw
+// binary. The file name's extension picks the format.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "link/PortIo.h"
+
+namespace krt {
+
+// Format codes.
+enum DataFormat : uint32_t {
+    FORMAT_BINARY = 0,
+    FORMAT_MOTOROLA = 1,
+    FORMAT_INTEL_HEX = 2,
+    FORMAT_INTEL_SPLIT = 3,
+    FORMAT_JEDEC = 6,
+};
+
+// Result codes of reading and writing.
+enum DataFileResult : int {
+    FILE_OK = 0,
+    FILE_OPEN_FAILED = 1,      // reading: the file failed to open
+    FILE_FORMAT_ERROR = 2,     // format incorrect, or a format code outside the table
+    FILE_INTERNAL_ERROR = 3,
+    FILE_SHORT = 4,            // binary file shorter than the range (success)
+    FILE_CHECKSUM_ERROR = 5,   // a record's (or the fuse map's) checksum is wrong
+    FILE_BEYOND_BUFFER = 6,    // data beyond the buffer; writing: range beyond it (success)
+    FILE_CREATE_FAILED = 7,    // writing: the file could not be created or completed
+    FILE_STOPPED_AT_08 = 8,    // kept for the table: start/extended records no longer stop a read
+};
+
+// Format code for a file name: the extension, turned to lower case.
+uint32_t FormatFromName(std::string_view fileName);
+
+class DataFile {
+public:
+    uint32_t count = 0;
+    uint32_t format = FORMAT_BINARY;
+    std::string fileName;
+    // Either may be set by the caller before Read/Write (tests, fuzzing);
+    // otherwise Read and Write open fileName.
+    std::unique_ptr<std::istream> input;
+    std::unique_ptr<std::ostream> output;
+    uint8_t checksum = 0;
+    uint32_t start = 0;
+    uint32_t length = 0;
+    uint32_t bufsize = 0;
+    uint8_t* buffer = nullptr;
+    uint32_t bytesPerWord = 1;
+    uint8_t typecode = 0;
+    // JEDEC only.
+    std::string deviceName;
+    uint16_t PinNumber = 0;
+    uint32_t LineNumber = 1;
+    bool securityFlag = false;
+    bool defaultFuseState = false;
+    // Where the JEDEC reader reports a checksum mismatch.
+    LogSink* log = nullptr;
+
+    DataFile() = default;
+    DataFile(std::string name, uint32_t formatCode) : format(formatCode), fileName(std::move(name)) {}
+
+    // Opens the input (binary mode) unless one is set, and reads by format.
+    int Read();
+    // Writes by format. A file is written to a temporary file in the same
+    // directory and renamed over the target only when all of it is written,
+    // so that a failed save leaves the old file as it was.
+    int Write();
+
+    int ReadIntelHex();
+    int ReadMotorola();
+    int ReadBinary();
+    int WriteIntelHex();
+    int WriteMotorola();
+    int WriteBinary();
+
+private:
+    int Dispatch(bool reading);
+};
+
+// JEDEC fuse maps (format code 6), on the DataFile's open streams.
+int ReadJedec(DataFile& file);
+int WriteJedec(DataFile& file);
+// Sum of every fuse byte shifted left by (index mod 8), over the whole buffer,
+// 16 bits wrapping; 0 for devices that are not PLDs (type codes 5 to 7).
+uint16_t FuseChecksum(const DataFile& file);
+
+}  // namespace krt

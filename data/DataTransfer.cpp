@@ -1,0 +1,75 @@
+#include "data/DataTransfer.h"
+
+#include <algorithm>
+
+#include "data/DataFile.h"
+#include "link/Log.h"
+#include "link/StatusMessages.h"
+
+namespace krt {
+
+namespace {
+
+void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t size, const OperationRange& range,
+             LogSink* log) {
+    file.typecode = record.typecode;
+    file.bytesPerWord = record.bytesPerWord ? record.bytesPerWord : 1;
+    // Never beyond the memory that exists, whatever the record says.
+    file.bufsize = std::min(record.bufsize, size);
+    file.buffer = data;
+    file.start = range.Start();
+    file.length = range.Length();
+    file.log = log;
+}
+
+}  // namespace
+
+TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
+                            const OperationRange& range, uint32_t language, LogSink* log) {
+    TransferReport report;
+    DataFile file(name, FormatFromName(name));
+    Prepare(file, record, buffer.data(), buffer.Exists() ? buffer.size() : 0, range, log);
+    report.result = buffer.Exists() ? file.Read() : FILE_INTERNAL_ERROR;
+    report.count = file.count;
+    switch (report.result) {
+    case FILE_OPEN_FAILED: report.messageCode = 0; break;
+    case FILE_CHECKSUM_ERROR: report.messageCode = 1; break;
+    case FILE_FORMAT_ERROR: report.messageCode = 2; break;
+    case FILE_BEYOND_BUFFER: report.messageCode = 3; break;
+    case FILE_INTERNAL_ERROR: report.messageCode = 4; break;
+    default: break;
+    }
+    if (report.messageCode >= 0) {
+        report.messageBox = MessageText(language, report.messageCode);
+        return report;
+    }
+    report.success = true;
+    Log(log, MessageText(language, 8), name.c_str(), static_cast<int>(file.count));
+    report.statusText = Format(MessageText(language, 9), name.c_str());
+    return report;
+}
+
+TransferReport WriteDataFile(const std::string& name, const DeviceRecord& record, const DataBuffer& buffer,
+                             const OperationRange& range, uint32_t language, LogSink* log) {
+    TransferReport report;
+    DataFile file(name, FormatFromName(name));
+    // Writers only read the buffer.
+    Prepare(file, record, const_cast<uint8_t*>(buffer.data()), buffer.Exists() ? buffer.size() : 0, range, log);
+    file.deviceName = record.name;
+    file.PinNumber = static_cast<uint16_t>(record.PinNumber);
+    file.LineNumber = static_cast<uint32_t>(std::max(record.LineNumber, 0));
+    report.result = file.Write();
+    report.count = file.count;
+    if (report.result == FILE_CREATE_FAILED) report.messageCode = 10;
+    else if (report.result == FILE_FORMAT_ERROR) report.messageCode = 21;
+    if (report.messageCode >= 0) {
+        report.messageBox = MessageText(language, report.messageCode);
+        return report;
+    }
+    report.success = true;
+    Log(log, "File:%sに%uワード書き込まれました。", name.c_str(), static_cast<unsigned>(file.count));
+    report.statusText = "File:" + name + "書きこみました";
+    return report;
+}
+
+}  // namespace krt

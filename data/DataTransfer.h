@@ -1,0 +1,34 @@
+// Reading a data file into the buffer and writing the buffer to one, with the
+// log lines, message-box texts and status-line texts of the File commands.
+// The window shows the box and the status text; krt prints them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "catalogue/DeviceRecord.h"
+#include "data/DataBuffer.h"
+#include "link/PortIo.h"
+
+namespace krt {
+
+struct TransferReport {
+    int result = 0;          // the DataFile result code
+    uint32_t count = 0;      // words (fuses, bytes for Motorola S writes) transferred
+    bool success = false;    // a read: the data-loaded flag; a write: the file was written
+    int messageCode = -1;    // status message for a message box, or -1 for none
+    std::string messageBox;  // its text in the chosen language
+    std::string statusText;  // the status line after success
+};
+
+// Reads `name` (format by extension) into the buffer over the range's start
+// and length. The buffer is not cleared first. Logs message 8 on success.
+TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
+                            const OperationRange& range, uint32_t language, LogSink* log);
+
+// Writes the buffer to `name` (format by extension); the file is replaced
+// only when it has been written completely.
+TransferReport WriteDataFile(const std::string& name, const DeviceRecord& record, const DataBuffer& buffer,
+                             const OperationRange& range, uint32_t language, LogSink* log);
+
+}  // namespace krt

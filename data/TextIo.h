@@ -1,0 +1,130 @@
+// Line input and buffered text output shared by the text-format readers and
+// writers. Internal to data/.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <istream>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace krt {
+
+// Splits a stream into lines at LF, leaving a CR in the line. A line longer
+// than 254 characters is cut there and the rest of it, up to its LF, is
+// dropped: it never overruns and never turns into a line of its own. A last
+// line without LF is not delivered.
+class LineReader {
+public:
+    static constexpr size_t kMaxLine = 254;
+
+    explicit LineReader(std::istream& in, size_t chunk = 1u << 20) : in_(in), buf_(chunk) {}
+
+    bool Next(std::string_view& line) {
+        for (;;) {
+            const char* s = buf_.data() + pos_;
+            const void* nl = std::memchr(s, '\n', end_ - pos_);
+            if (nl) {
+                size_t len = static_cast<size_t>(static_cast<const char*>(nl) - s);
+                line = std::string_view(s, len < kMaxLine ? len : kMaxLine);
+                pos_ += len + 1;
+                return true;
+            }
+            if (eof_) return false;
+            Compact();
+            if (end_ == buf_.size()) return LongLine(line);
+            Fill();
+        }
+    }
+
+private:
+    void Compact() {
+        if (pos_ == 0) return;
+        std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    void Fill() {
+        in_.read(buf_.data() + end_, static_cast<std::streamsize>(buf_.size() - end_));
+        std::streamsize got = in_.gcount();
+        if (got <= 0) eof_ = true;
+        end_ += static_cast<size_t>(got > 0 ? got : 0);
+    }
+    // The whole chunk holds one line without LF: keep its head, drop the
+    // rest up to the LF.
+    bool LongLine(std::string_view& line) {
+        held_.assign(buf_.data(), kMaxLine);
+        pos_ = end_ = 0;
+        for (;;) {
+            Fill();
+            if (end_ == 0 && eof_) return false;
+            const void* nl = std::memchr(buf_.data(), '\n', end_);
+            if (nl) {
+                pos_ = static_cast<size_t>(static_cast<const char*>(nl) - buf_.data()) + 1;
+                line = held_;
+                return true;
+            }
+            if (eof_) return false;
+            pos_ = end_ = 0;
+        }
+    }
+
+    std::istream& in_;
+    std::vector<char> buf_;
+    size_t pos_ = 0, end_ = 0;
+    bool eof_ = false;
+    std::string held_;
+};
+
+// Value of a hexadecimal digit, or -1.
+inline int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The byte of two hexadecimal digits at text[at], or -1 when either is not
+// a digit. The caller has checked that both characters exist.
+inline int HexByte(std::string_view text, size_t at) {
+    int hi = HexDigit(text[at]), lo = HexDigit(text[at + 1]);
+    if (hi < 0 || lo < 0) return -1;
+    return (hi << 4) | lo;
+}
+
+// Text output gathered in large blocks; remembers whether the stream failed.
+class TextOut {
+public:
+    explicit TextOut(std::ostream& os) : os_(os) { buf_.reserve(kBlock + 512); }
+    ~TextOut() { Flush(); }
+
+    void Char(char c) { buf_.push_back(c); }
+    void Text(std::string_view t) { buf_.append(t); }
+    void Hex2(uint32_t v) {
+        static const char digits[] = "0123456789ABCDEF";
+        char pair[2] = {digits[(v >> 4) & 0xF], digits[v & 0xF]};
+        buf_.append(pair, 2);
+    }
+    void Hex4(uint32_t v) { Hex2(v >> 8); Hex2(v); }
+    void EndLine() {
+        buf_.push_back('\n');
+        if (buf_.size() >= kBlock) Flush();
+    }
+    void Flush() {
+        if (!buf_.empty()) os_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
+        buf_.clear();
+    }
+    bool Good() {
+        Flush();
+        return os_.good();
+    }
+
+private:
+    static constexpr size_t kBlock = 1u << 18;
+    std::ostream& os_;
+    std::string buf_;
+};
+
+}  // namespace krt
