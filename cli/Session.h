@@ -39,4 +39,13 @@ public:
 // the session's port and clock. Supplied by the simulator's command file.
 bool SetUpSimulator(CliSession& session, std::string& error);
 
+// With the simulator: puts the chip of session.record in the socket (from
+// --sim-chip FILE, created blank when missing; a file of another device is
+// refused with a message), or a blank chip without --sim-chip. Keeps a chip
+// that is already the record's. Without the simulator it does nothing.
+bool PrepareSimSocket(CliSession& session, std::string& error);
+
+// With the simulator and --sim-chip: saves the chip when the run changed it.
+bool SaveSimSocket(CliSession& session, std::string& error);
+
 }  // namespace krt

@@ -1,0 +1,51 @@
+// Every text the simulated programmer shows to people, in one table.
+#pragma once
+
+namespace krt {
+
+// Banner and descriptions.
+inline constexpr const char* kSimTextBanner =
+    "simulated programmer in use: KRT1 revision %02X, KRT2 revision %02X, crystal %.6g MHz, socket: %s%s";
+inline constexpr const char* kSimTextChipDescription = "%s %s (%lu x %d bits)%s";
+inline constexpr const char* kSimTextDamaged = ", destroyed by over-voltage";
+inline constexpr const char* kSimTextEmptySocket = "empty";
+inline constexpr const char* kSimTextFaultsSuffix = "; faults: %s";
+inline constexpr const char* kSimTextChipFileLater = "empty until a device is chosen (chip file %s)";
+
+// Chips and the socket.
+inline constexpr const char* kSimTextOtpNoErase = "a one-time PROM has no window: it cannot be erased";
+inline constexpr const char* kSimTextNoErase = "this chip cannot be erased by UV light";
+inline constexpr const char* kSimTextNoModel =
+    "no simulated chip of type \"%s\" (type code %02X) yet: the socket stays empty";
+inline constexpr const char* kSimTextBadSize = "device %s has %lu addresses; the simulated EPROM holds 1 to 16M";
+
+// Chip files.
+inline constexpr const char* kSimTextChipFileOpen = "cannot open chip file %s: %s";
+inline constexpr const char* kSimTextChipFileWrite = "cannot write chip file %s: %s";
+inline constexpr const char* kSimTextChipFileNotChip = "%s is not a simulated chip file";
+inline constexpr const char* kSimTextChipFileVersion = "chip file %s has version %s; this program reads version %s";
+inline constexpr const char* kSimTextChipFileCorrupt = "chip file %s is damaged (%s)";
+inline constexpr const char* kSimTextChipFileBadContents = "the contents do not fit the chip";
+inline constexpr const char* kSimTextChipFileOtherDevice =
+    "chip file %s holds a %s %s, not the selected %s %s; use another file or erase it";
+inline constexpr const char* kSimTextUnknownKind = "a chip of unknown kind \"%s\"";
+
+// Options.
+inline constexpr const char* kSimTextBadRevisions = "--sim-revisions wants two hexadecimal bytes, KRT1,KRT2 (e.g. 20,10): %s";
+inline constexpr const char* kSimTextUnknownFault = "unknown simulator fault \"%s\"; known faults: %s";
+inline constexpr const char* kSimTextBadFaultArgs = "simulator fault \"%s\": %s";
+inline constexpr const char* kSimTextFaultList =
+    "no-programmer-high, no-programmer-low, stays-busy, empty-socket, weak-cells:ADDR[,ADDR...][@PULSES], "
+    "dead-cells:ADDR[,ADDR...], crystal:HZ";
+inline constexpr const char* kSimTextNeedsAddresses = "needs hexadecimal cell addresses";
+inline constexpr const char* kSimTextNeedsPulses = "the pulse count after @ must be 1 to 255";
+inline constexpr const char* kSimTextNeedsHz = "needs the crystal frequency in Hz (e.g. crystal:8000000)";
+inline constexpr const char* kSimTextNoArgs = "takes no arguments";
+
+// Command line.
+inline constexpr const char* kSimTextEraseNeedsChip = "sim-erase needs --sim-chip FILE";
+inline constexpr const char* kSimTextErased = "chip file %s: %s erased";
+inline constexpr const char* kSimTextEraseRefused = "chip file %s: %s";
+inline constexpr const char* kSimTextNoChipFile = "chip file %s does not exist";
+
+}  // namespace krt
