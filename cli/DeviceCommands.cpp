@@ -1,7 +1,458 @@
+// The device operations of krt: read, write, verify, blank, erase, secure,
+// option and auto, each doing what the window's Operation command does.
+//
+// A command loads the device from the catalogue, reads the data file into
+// the buffer where the operation needs data, opens the port (with the
+// simulator, puts the device's chip in its socket), runs the operation on a
+// worker thread through Dispatch while this thread draws the progress and
+// turns Ctrl-C into CancelOperation(), then logs the window's result message,
+// sets the result indicator (request 13) and exits with the result code.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "cli/Cli.h"
+#include "cli/Session.h"
+#include "catalogue/DeviceLoader.h"
+#include "data/DataBuffer.h"
+#include "data/DataTransfer.h"
+#include "families/CreateFamily.h"
+#include "link/Log.h"
+#include "link/StatusMessages.h"
 
 namespace krt {
 
-void RegisterDeviceCommands(std::vector<CliCommand>& table) { (void)table; }
+namespace {
+
+// Exit statuses beside the result codes 0 to 9.
+constexpr int kExitUsage = 64;
+constexpr int kExitNoInput = 66;
+constexpr int kExitUnavailable = 69;
+
+constexpr uint32_t kDefaultPermittedErrors = 100;
+
+// The window's command table: request code and message numbers.
+struct OperationMessages {
+    uint8_t code;
+    int start;      // confirmation caption; -1: none
+    int progress;   // progress caption
+    int success;    // result 0
+    int errors;     // result 3
+    int failure;    // any other result (formatted with the result text)
+};
+
+constexpr OperationMessages kReadMessages{4, 23, 25, 26, 27, 27};
+constexpr OperationMessages kWriteMessages{5, 30, 31, 32, 33, 34};
+constexpr OperationMessages kVerifyMessages{6, 49, 50, 53, 51, 52};
+constexpr OperationMessages kEraseMessages{7, 54, 55, 56, 57, 58};
+constexpr OperationMessages kSecureMessages{8, 38, 39, 40, 41, 41};
+constexpr OperationMessages kBlankMessages{9, 42, 43, 44, 45, 46};
+constexpr OperationMessages kOptionMessages{10, -1, 35, 36, 37, 37};
+constexpr int kAutoStart = 47;
+constexpr int kAutoSuccess = 48;
+constexpr int kReadFinished = 28;
+constexpr int kNotSelected = 11;
+
+enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto };
+
+// Set by the SIGINT handler; the main thread turns it into CancelOperation()
+// (which takes a lock, so it cannot run in the handler itself).
+volatile std::sig_atomic_t gInterrupted = 0;
+
+extern "C" void OnInterrupt(int) { gInterrupted = 1; }
+
+// Ctrl-C cancels the running operation; a second Ctrl-C ends krt at once
+// (the handler resets itself).
+class InterruptGuard {
+public:
+    InterruptGuard() {
+        gInterrupted = 0;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(SIGINT, &action, &previous_);
+    }
+    ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+
+private:
+    struct sigaction previous_ {};
+};
+
+// The log of a running operation: the worker's lines and the main thread's
+// progress bar meet here under one lock, so that a line never lands in the
+// middle of the bar and lines keep their order.
+class OperationConsole : public LogSink {
+public:
+    explicit OperationConsole(LogSink* out) : out_(out), terminal_(isatty(STDERR_FILENO) == 1) {}
+
+    void line(std::string_view utf8) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        EraseBar();
+        if (out_) out_->line(utf8);
+        std::cout.flush();
+        std::fflush(stdout);
+    }
+
+    void Begin(const char* caption, uint32_t total) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        caption_ = caption;
+        total_ = total == 0 ? 1 : total;
+        lastPercent_ = -1;
+    }
+
+    void Progress(int32_t done) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Draw(done);
+    }
+
+    void End() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Draw(static_cast<int32_t>(total_));
+        EraseBar();
+    }
+
+private:
+    void Draw(int32_t done) {
+        if (done < 0) return;
+        const uint32_t d = static_cast<uint32_t>(done) > total_ ? total_ : static_cast<uint32_t>(done);
+        const int percent = static_cast<int>(static_cast<uint64_t>(d) * 100 / total_);
+        if (terminal_) {
+            constexpr int kWidth = 40;
+            const int filled = percent * kWidth / 100;
+            std::string bar(static_cast<size_t>(filled), '#');
+            bar.append(static_cast<size_t>(kWidth - filled), '.');
+            std::fprintf(stderr, "\r%s [%s] %3d%% %u/%u", caption_.c_str(), bar.c_str(), percent, d, total_);
+            std::fflush(stderr);
+            barShown_ = true;
+        } else if (percent / 10 != lastPercent_ / 10 || lastPercent_ < 0) {
+            // Without a terminal: one plain line per ten percent.
+            std::fprintf(stderr, "%s %3d%% %u/%u\n", caption_.c_str(), percent, d, total_);
+            std::fflush(stderr);
+        }
+        lastPercent_ = percent;
+    }
+
+    void EraseBar() {
+        if (!barShown_) return;
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        barShown_ = false;
+    }
+
+    LogSink* out_;
+    bool terminal_;
+    std::mutex mutex_;
+    std::string caption_;
+    uint32_t total_ = 1;
+    int lastPercent_ = -1;
+    bool barShown_ = false;
+};
+
+
+// The window's buffer and range fields, for one run of krt.
+struct DeviceWorkspace {
+    DataBuffer buffer;
+    OperationRange range;
+};
+
+// LoadDevice: list, parameter file, FillDeviceRecord, new buffer, ClearBuffer.
+bool LoadDeviceForOperation(CliSession& session, const std::string& type, const std::string& maker,
+                            const std::string& name, DeviceWorkspace& ws, LogSink* log, std::string& error) {
+    const uint32_t language = session.options.language;
+    Catalogue catalogue;
+    if (!OpenCatalogue(session.options.catalogue, log, catalogue)) {
+        error = "no device list (DEVICE.LST) found; name the catalogue with --catalogue DIR";
+        return false;
+    }
+    DeviceLoadResult load = LoadDeviceRecord(catalogue.list, catalogue.directory, type, maker, name, language,
+                                             log, session.record);
+    if (!load.selected) {
+        if (load.entry >= catalogue.list.count)
+            error = "no device " + type + " " + maker + " " + name + " in the catalogue (see krt devices)";
+        return false;
+    }
+    if (!ws.buffer.Allocate(session.record.bufsize)) {
+        Log(log, "%s", MessageText(language, 19));
+        return false;
+    }
+    ClearBuffer(ws.buffer, session.record, ws.range);
+    return true;
+}
+
+// The data file into the buffer over the range, as File Open does.
+bool ReadDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const std::string& path, LogSink* log,
+                              std::string& error) {
+    TransferReport report = ReadDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log);
+    if (report.success) return true;
+    error = path + ": " + report.messageBox;
+    return false;
+}
+
+bool WriteDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const std::string& path, LogSink* log,
+                               std::string& error) {
+    TransferReport report = WriteDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log);
+    if (report.success) return true;
+    error = path + ": " + report.messageBox;
+    return false;
+}
+
+struct OperationSetup {
+    Command command;
+    std::string type, maker, name, file;
+    uint32_t start = 0;
+    uint32_t length = 0;
+    uint32_t permittedErrors = kDefaultPermittedErrors;
+};
+
+class DeviceRun {
+public:
+    DeviceRun(CliSession& session, OperationConsole& console, DeviceWorkspace& workspace,
+              const OperationSetup& setup)
+        : session_(session), console_(console), workspace_(workspace), setup_(setup) {}
+
+    // One request on a worker thread; this thread polls the progress and
+    // passes Ctrl-C on as a cancel.
+    uint8_t RunOperation(uint8_t code, int progressCaption) {
+        LinkRequest request;
+        request.code = code;
+        request.buffer = workspace_.buffer.Exists() ? workspace_.buffer.data() : nullptr;
+        request.startAddress = setup_.start;
+        request.length = setup_.length;
+        request.permittedErrorCount = setup_.permittedErrors;
+
+        std::mutex doneMutex;
+        std::condition_variable doneSignal;
+        bool done = false;
+        uint8_t result = 0;
+        console_.Begin(Message(progressCaption), setup_.length);
+        std::thread worker([&] {
+            uint8_t r = Dispatch(session_.link, request, session_.record);
+            std::lock_guard<std::mutex> lock(doneMutex);
+            result = r;
+            done = true;
+            doneSignal.notify_one();
+        });
+        {
+            std::unique_lock<std::mutex> lock(doneMutex);
+            while (!done) {
+                doneSignal.wait_for(lock, std::chrono::milliseconds(100));
+                if (done) break;
+                lock.unlock();
+                // Repeated while interrupted: a cancel that comes before the
+                // family object is published would otherwise be lost.
+                if (gInterrupted) session_.link.CancelOperation();
+                console_.Progress(session_.link.OperationProgress());
+                lock.lock();
+            }
+        }
+        worker.join();
+        console_.End();
+        return result;
+    }
+
+    // Logs the result message of the command table and sets the indicator
+    // as the window does: state 2 after success, 1 after any failure.
+    void Report(const OperationMessages& m, uint8_t result) {
+        int number = result == 0 ? m.success : result == 3 ? m.errors : m.failure;
+        LogMessage(number, result);
+        LinkRequest indicator;
+        indicator.code = 13;
+        indicator.parameter = result == 0 ? 2 : 1;
+        Dispatch(session_.link, indicator, session_.record);
+    }
+
+    uint8_t Step(const OperationMessages& m) {
+        uint8_t result = RunOperation(m.code, m.progress);
+        Report(m, result);
+        return result;
+    }
+
+    void LogMessage(int number, uint8_t result = 0) {
+        const char* text = Message(number);
+        if (std::strstr(text, "%s"))
+            Log(&console_, text, ResultText(session_.link.language, result).c_str());
+        else
+            Log(&console_, "%s", text);
+    }
+
+    const char* Message(int number) const { return MessageText(session_.link.language, number); }
+
+private:
+    CliSession& session_;
+    OperationConsole& console_;
+    DeviceWorkspace& workspace_;
+    const OperationSetup& setup_;
+};
+
+const OperationMessages& MessagesOf(Command c) {
+    switch (c) {
+    case Command::Read: return kReadMessages;
+    case Command::Write: return kWriteMessages;
+    case Command::Verify: return kVerifyMessages;
+    case Command::Blank: return kBlankMessages;
+    case Command::Erase: return kEraseMessages;
+    case Command::Secure: return kSecureMessages;
+    case Command::Option: return kOptionMessages;
+    case Command::Auto: break;
+    }
+    return kWriteMessages;
+}
+
+bool NeedsFile(Command c) {
+    return c == Command::Read || c == Command::Write || c == Command::Verify || c == Command::Auto;
+}
+
+bool ParseDecimal(const std::string& text, uint32_t& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long v = std::strtoul(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || v > 0xFFFFFFFFul || text[0] == '-') return false;
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, Command command) {
+    const char* usage = command == Command::Auto ? "auto TYPE MAKER NAME FILE"
+                                                 : "TYPE MAKER NAME [FILE]";
+    const size_t needed = NeedsFile(command) ? 4 : 3;
+    if (args.size() < needed || args.size() > 4) {
+        std::fprintf(stderr, "krt: usage: %s\n", usage);
+        return kExitUsage;
+    }
+    OperationSetup setup;
+    setup.command = command;
+    setup.type = args[0];
+    setup.maker = args[1];
+    setup.name = args[2];
+    if (args.size() == 4) setup.file = args[3];
+    if (!session.options.errors.empty() && !ParseDecimal(session.options.errors, setup.permittedErrors)) {
+        std::fprintf(stderr, "krt: --errors wants a decimal count, not \"%s\"\n", session.options.errors.c_str());
+        return kExitUsage;
+    }
+
+    LogSink* out = session.log.get();
+    OperationConsole console(out);
+
+    // The device from the catalogue, a new buffer, ClearBuffer.
+    DeviceWorkspace workspace;
+    std::string error;
+    if (!LoadDeviceForOperation(session, setup.type, setup.maker, setup.name, workspace, &console, error)) {
+        if (!error.empty()) std::fprintf(stderr, "krt: %s\n", error.c_str());
+        Log(&console, "%s", MessageText(session.options.language, kNotSelected));
+        return kExitNoInput;
+    }
+    // The range fields as the window holds them after ClearBuffer: the whole
+    // device. A start alone runs to the end of the device, as the fields
+    // read once the start has been committed; a length is taken as typed.
+    const uint32_t maxsize = session.record.maxsize;
+    if (!session.options.start.empty()) {
+        const uint32_t start = ParseHex(session.options.start);
+        workspace.range.start = FormatHex6(start);
+        workspace.range.length = FormatHex6(start < maxsize ? maxsize - start : maxsize);
+    }
+    if (!session.options.length.empty()) workspace.range.length = FormatHex6(ParseHex(session.options.length));
+    setup.start = workspace.range.Start();
+    setup.length = workspace.range.Length();
+
+    if (!setup.file.empty() && command != Command::Read) {
+        if (!ReadDataFileForOperation(session, workspace, setup.file, &console, error)) {
+            std::fprintf(stderr, "krt: %s\n", error.c_str());
+            return kExitNoInput;
+        }
+    }
+
+    // The device option exists only for the PLDs with an ID row; the window
+    // does nothing for other devices, and krt says so instead of staying mute.
+    if (command == Command::Option && session.record.typecode != 5 && session.record.typecode != 6) {
+        std::fprintf(stderr, "krt: the device option exists only for GAL16V8 and GAL20V8 (type codes 5 and 6)\n");
+        return 9;
+    }
+
+    if (!session.OpenPort(error)) {
+        std::fprintf(stderr, "krt: %s\n", error.c_str());
+        return kExitUnavailable;
+    }
+    if (!PrepareSimSocket(session, error)) {
+        std::fprintf(stderr, "krt: %s\n", error.c_str());
+        return kExitNoInput;
+    }
+    LogSink* previousLog = session.link.log;
+    session.link.log = &console;
+    session.StartUp();
+    session.link.createFamily = &CreateFamily;
+
+    InterruptGuard interrupt;
+    DeviceRun run(session, console, workspace, setup);
+    uint8_t result = 0;
+    if (command == Command::Auto) {
+        run.LogMessage(kAutoStart);
+        result = run.Step(kBlankMessages);
+        if (result == 0) result = run.Step(kWriteMessages);
+        if (result == 0) {
+            result = run.Step(kVerifyMessages);
+            if (result == 0) run.LogMessage(kAutoSuccess);
+        }
+    } else {
+        const OperationMessages& m = MessagesOf(command);
+        if (m.start >= 0) run.LogMessage(m.start);
+        result = run.Step(m);
+    }
+
+    int status = result;
+    if (command == Command::Read) {
+        run.LogMessage(kReadFinished);
+        // A read that did not finish leaves the file as it was.
+        if (result == 0 && !WriteDataFileForOperation(session, workspace, setup.file, &console, error)) {
+            std::fprintf(stderr, "krt: %s\n", error.c_str());
+            status = kExitNoInput;
+        }
+    }
+    if (!SaveSimSocket(session, error)) {
+        std::fprintf(stderr, "krt: %s\n", error.c_str());
+        if (status == 0) status = kExitNoInput;
+    }
+    session.link.log = previousLog;
+    return status;
+}
+
+int ReadCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Read); }
+int WriteCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Write); }
+int VerifyCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Verify); }
+int BlankCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Blank); }
+int EraseCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Erase); }
+int SecureCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Secure); }
+int OptionCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Option); }
+int AutoCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Auto); }
+
+}  // namespace
+
+void RegisterDeviceCommands(std::vector<CliCommand>& table) {
+    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX]",
+                     "read the device into FILE", &ReadCommand});
+    table.push_back({"write", "write TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
+                     "program the device from FILE", &WriteCommand});
+    table.push_back({"verify", "verify TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
+                     "compare the device with FILE", &VerifyCommand});
+    table.push_back({"blank", "blank TYPE MAKER NAME [--start HEX] [--length HEX] [--errors N]",
+                     "check that the device is blank", &BlankCommand});
+    table.push_back({"erase", "erase TYPE MAKER NAME", "erase the device", &EraseCommand});
+    table.push_back({"secure", "secure TYPE MAKER NAME [FILE]", "set the device's security", &SecureCommand});
+    table.push_back({"option", "option TYPE MAKER NAME", "read the device's ID (PLDs)", &OptionCommand});
+    table.push_back({"auto", "auto TYPE MAKER NAME FILE [--errors N]",
+                     "blank check, write and verify, as the automatic write", &AutoCommand});
+}
 
 }  // namespace krt
