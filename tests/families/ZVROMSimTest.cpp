@@ -1,0 +1,265 @@
+// The EPROM and OTP family end to end through Dispatch on the simulated
+// programmer: round trips, weak and dead cells, cancel, a programmer that
+// stops answering, blank checks and the word layout.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <random>
+#include <thread>
+
+#include "FamilyTestSupport.h"
+#include "sim/ChipFactory.h"
+#include "sim/EpromChip.h"
+#include "sim/VirtualKrt.h"
+
+namespace krt::test {
+namespace {
+
+constexpr uint32_t kAll = 100;
+
+// A link on the virtual programmer, started up as the window does, with a
+// blank chip of the record in the socket.
+struct SimBench {
+    VirtualKrt sim;
+    CollectingLog log;
+    LinkContext link;
+    DeviceRecord record;
+    std::vector<uint8_t> buffer;
+
+    explicit SimBench(DeviceRecord r) : record(std::move(r)) {
+        std::string note;
+        sim.InsertChip(MakeBlankChip(record, note));
+        link.port = &sim;
+        link.clock = &sim;
+        link.log = &log;
+        link.createFamily = &CreateFamily;
+        Request(39, 4000000);
+        Request(43, 2);
+        Request(37, 0x378);
+        Request(45, 1);
+        Request(1);
+        EXPECT_EQ(Request(2), 0) << "the simulated programmer is found";
+        log.clear();
+        buffer.assign(record.bufsize, 0xFF);
+    }
+
+    uint8_t Request(uint8_t code, uint32_t parameter = 0) {
+        LinkRequest request;
+        request.code = code;
+        request.parameter = parameter;
+        return Dispatch(link, request, record);
+    }
+
+    uint8_t Operation(uint8_t code, uint32_t start, uint32_t length, uint32_t permitted = kAll) {
+        LinkRequest request;
+        request.code = code;
+        request.buffer = buffer.data();
+        request.startAddress = start;
+        request.length = length;
+        request.permittedErrorCount = permitted;
+        return Dispatch(link, request, record);
+    }
+
+    EpromChip& Chip() { return *dynamic_cast<EpromChip*>(sim.SocketChip()); }
+    // A cell as the device's data lines carry it (8 or 16 bits).
+    uint16_t Cell(uint32_t address) { return Chip().Cell(address) & (record.wordaccess ? 0xFFFF : 0x00FF); }
+
+    size_t CountLines(const std::string& prefix) const {
+        size_t n = 0;
+        for (const auto& l : log.lines()) n += l.rfind(prefix, 0) == 0;
+        return n;
+    }
+};
+
+std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> out(n);
+    for (auto& b : out) b = static_cast<uint8_t>(random());
+    return out;
+}
+
+DeviceRecord Otp(uint32_t words) {
+    DeviceRecord r = ByteEprom(words);
+    r.type = "OTPROM";
+    r.name = "27C256";  // the same die without a window
+    return r;
+}
+
+void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t seed) {
+    SimBench b(record);
+    const unsigned bpw = record.wordaccess ? 2 : 1;
+    const auto data = RandomBytes(b.buffer.size(), seed);
+    b.buffer = data;
+    ASSERT_EQ(b.Operation(5, start, length), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+
+    b.buffer.assign(b.buffer.size(), 0xEE);
+    ASSERT_EQ(b.Operation(4, start, length), 0);
+    for (size_t i = 0; i < b.buffer.size(); ++i) {
+        const bool inRange = i >= size_t(start) * bpw && i < size_t(start + length) * bpw;
+        ASSERT_EQ(b.buffer[i], inRange ? data[i] : 0xEE) << "byte " << i;
+    }
+    // Outside the range the chip is still blank.
+    if (start > 0) EXPECT_EQ(b.Cell(start - 1), bpw == 2 ? 0xFFFF : 0xFF);
+
+    b.buffer = data;
+    b.log.clear();
+    EXPECT_EQ(b.Operation(6, start, length), 0);
+    EXPECT_TRUE(b.log.lines().empty());
+    b.buffer[size_t(start) * bpw] ^= 0x01;
+    EXPECT_EQ(b.Operation(6, start, length), 3);
+    EXPECT_EQ(b.CountLines("ベリファイエラー Addr: "), 1u);
+}
+
+TEST(ZVROMSim, ByteEpromRoundTripWholeDevice) { RoundTrip(ByteEprom(0x8000), 0, 0x8000, 1); }
+TEST(ZVROMSim, ByteEpromRoundTripSubRange) { RoundTrip(ByteEprom(0x8000), 0x1234, 0x0321, 2); }
+TEST(ZVROMSim, WordEpromRoundTripWholeDevice) { RoundTrip(WordEprom(0x10000), 0, 0x10000, 3); }
+TEST(ZVROMSim, WordEpromRoundTripSubRange) { RoundTrip(WordEprom(0x10000), 0x8001, 0x0100, 4); }
+TEST(ZVROMSim, OtpRoundTripWholeDevice) { RoundTrip(Otp(0x8000), 0, 0x8000, 5); }
+TEST(ZVROMSim, OtpRoundTripSubRange) { RoundTrip(Otp(0x8000), 0x7F00, 0x100, 6); }
+
+TEST(ZVROMSim, WordLayoutOfARangeThatDoesNotStartAtZero) {
+    SimBench b(WordEprom(0x1000));
+    b.Chip().SetCell(0x100, 0x1234);
+    b.Chip().SetCell(0x101, 0xABCD);
+    ASSERT_EQ(b.Operation(4, 0x100, 2), 0);
+    EXPECT_EQ(b.buffer[0x200], 0x12);
+    EXPECT_EQ(b.buffer[0x201], 0x34);
+    EXPECT_EQ(b.buffer[0x202], 0xAB);
+    EXPECT_EQ(b.buffer[0x203], 0xCD);
+    EXPECT_EQ(b.buffer[0x1FF], 0xFF);
+    EXPECT_EQ(b.buffer[0x100], 0xFF);  // not byte A: byte 2A
+}
+
+TEST(ZVROMSim, BlankCheckOfBlankAndProgrammedChip) {
+    SimBench b(ByteEprom(0x8000));
+    EXPECT_EQ(b.Operation(9, 0, 0x8000), 0);
+    EXPECT_TRUE(b.log.lines().empty());
+    b.Chip().SetCell(0x10, 0x7F);
+    b.Chip().SetCell(0x7FFF, 0x00);
+    EXPECT_EQ(b.Operation(9, 0, 0x8000), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"ブランクチェックエラー Addr: 000010 Data:7F ",
+                                    "ブランクチェックエラー Addr: 007FFF Data:00 "}));
+
+    SimBench w(WordEprom(0x100));
+    w.Chip().SetCell(0x10, 0x00FF);
+    EXPECT_EQ(w.Operation(9, 0, 0x100), 3);
+    EXPECT_EQ(w.log.lines(), Lines{"ブランクチェックエラー Addr: 000010 Data:00-FF "});
+}
+
+TEST(ZVROMSim, WeakCellsNeedSeveralPulsesWithoutAnError) {
+    SimBench b(ByteEprom(0x100));
+    CellFaults faults;
+    faults.weak = {{0x10, 3}, {0x11, 3}};
+    b.sim.SetCellFaults(faults);
+    b.buffer.assign(b.buffer.size(), 0x5A);
+    ASSERT_EQ(b.Operation(5, 0, 0x100), 0);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000010 Read:FF File:5A 0回目",
+                                    "Verify error at 000010 Read:FF File:5A 1回目",
+                                    "Verify error at 000011 Read:FF File:5A 0回目",
+                                    "Verify error at 000011 Read:FF File:5A 1回目",
+                                    "書きこみはエラーなく行われました。"}));
+    EXPECT_EQ(b.Cell(0x10), 0x5A);
+}
+
+TEST(ZVROMSim, DeadCellsAreCountedAfterTheirLastAttempt) {
+    DeviceRecord r = ByteEprom(0x100);
+    r.retry = 3;
+    SimBench b(r);
+    CellFaults faults;
+    faults.dead = {0x20, 0x40, 0x60};
+    b.sim.SetCellFaults(faults);
+    b.buffer.assign(b.buffer.size(), 0x00);
+    EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
+    // Three attempts per dead cell, each logged.
+    EXPECT_EQ(b.CountLines("Verify error at 000020 Read:FF File:00 "), 3u);
+    EXPECT_EQ(b.CountLines("Verify error at "), 9u);
+    EXPECT_EQ(b.log.lines().back(), "書きこみの途中で3個のエラーが発生しました");
+    EXPECT_EQ(b.Cell(0xFF), 0x00);  // the write went on to the end
+
+    b.log.clear();
+    EXPECT_EQ(b.Operation(6, 0, 0x100), 3);
+    EXPECT_EQ(b.CountLines("ベリファイエラー "), 3u);
+}
+
+TEST(ZVROMSim, DeadCellsStopTheWriteAtThePermittedCount) {
+    DeviceRecord r = ByteEprom(0x100);
+    r.retry = 2;
+    SimBench b(r);
+    CellFaults faults;
+    faults.dead = {0x20, 0x40, 0x60};
+    b.sim.SetCellFaults(faults);
+    b.buffer.assign(b.buffer.size(), 0x00);
+    EXPECT_EQ(b.Operation(5, 0, 0x100, 2), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000020 Read:FF File:00 0回目",
+                                    "Verify error at 000020 Read:FF File:00 1回目",
+                                    "Verify error at 000040 Read:FF File:00 0回目",
+                                    "書きこみの途中で2個のエラーが発生しました",
+                                    "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(b.Cell(0x3F), 0x00);
+    EXPECT_EQ(b.Cell(0x41), 0xFF);  // nothing after the stop
+}
+
+TEST(ZVROMSim, CancelFromAnotherThreadEndsWithOne) {
+    for (uint8_t code : {4, 5}) {
+        SimBench b(ByteEprom(0x8000));
+        b.buffer.assign(b.buffer.size(), 0x00);
+        std::atomic<uint8_t> result{0xFF};
+        std::thread worker([&] { result = b.Operation(code, 0, 0x8000); });
+        // Cancel as soon as the operation has made progress.
+        while (result == 0xFF && b.link.OperationProgress() < 16) std::this_thread::yield();
+        b.link.CancelOperation();
+        worker.join();
+        EXPECT_EQ(result, 1) << int(code);
+        EXPECT_EQ(b.link.OperationProgress(), -1);
+        // The supplies are off again: the device was powered down.
+        EXPECT_EQ(b.sim.Vpp(), 0.0) << int(code);
+        if (code == 5) EXPECT_NE(b.Cell(0x7FFF), 0x00);
+    }
+}
+
+// Forwards to the simulator and makes the programmer stop answering (stay
+// busy) once the running operation has reached `stopAt` addresses.
+class FailingPort : public PortIo {
+public:
+    FailingPort(VirtualKrt& sim, LinkContext& link, int32_t stopAt) : sim_(sim), link_(link), stopAt_(stopAt) {}
+    uint8_t read(uint16_t a) override { return sim_.read(a); }
+    void write(uint16_t a, uint8_t v) override {
+        sim_.write(a, v);
+        if (link_.OperationProgress() >= stopAt_) sim_.SetStaysBusy(true);
+    }
+
+private:
+    VirtualKrt& sim_;
+    LinkContext& link_;
+    int32_t stopAt_;
+};
+
+TEST(ZVROMSim, ProgrammerThatStopsAnsweringMidWriteNeverHangs) {
+    SimBench b(ByteEprom(0x8000));
+    FailingPort port(b.sim, b.link, 0x100);
+    b.link.port = &port;
+    b.buffer.assign(b.buffer.size(), 0x00);
+    const auto before = b.sim.now();
+    EXPECT_EQ(b.Operation(5, 0, 0x8000), 4);
+    EXPECT_EQ(b.log.lines(), Lines{"KRT does not report ready (no answer for 2 seconds)."});
+    // One bounded wait plus the power-up pauses, in virtual time.
+    EXPECT_LT(b.sim.now() - before, std::chrono::seconds(4));
+    EXPECT_EQ(b.link.OperationProgress(), -1);
+    EXPECT_EQ(b.Cell(0xFF), 0x00);
+    EXPECT_EQ(b.Cell(0x101), 0xFF);
+}
+
+TEST(ZVROMSim, RangeBeyondTheDeviceIsCutAtMaxsize) {
+    SimBench b(ByteEprom(0x8000));
+    b.buffer.assign(b.buffer.size(), 0x11);
+    EXPECT_EQ(b.Operation(5, 0x7FF0, 0x100), 0);
+    EXPECT_EQ(b.log.lines(),
+              (Lines{"Range 007FF0+000100 reaches beyond the device end 008000: cut to 000010 addresses",
+                     "書きこみはエラーなく行われました。"}));
+    EXPECT_EQ(b.Cell(0x7FFF), 0x11);
+}
+
+}  // namespace
+}  // namespace krt::test
