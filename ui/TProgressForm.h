@@ -1,0 +1,53 @@
+// The progress dialog of a device operation: polls the running operation,
+// shows the count line, and cancels it on request.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace krt {
+
+class LinkContext;
+
+class TProgressForm : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TProgressForm(LinkContext& link, QWidget* parent = nullptr);
+
+    void PrepareProgress(int total, const QString& caption);
+    // Tells an operation that has not yet begun from one that has ended:
+    // both read -1 from OperationProgress.
+    void SetWorkerDone(std::function<bool()> done) { workerDone_ = std::move(done); }
+    bool Closing() const { return closing_; }
+
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* StaticText1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QTimer* Timer1 = nullptr;
+
+public slots:
+    void Timer1Timer();
+    void Button1Click();
+    // Esc acts as the cancel button.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void ShowCount(int position);
+
+    LinkContext& link_;
+    std::function<bool()> workerDone_;
+    bool closing_ = true;
+};
+
+}  // namespace krt

@@ -1,0 +1,295 @@
+// The main window: device selection, operation range, operation commands,
+// File menu, language switch, log pane and status line.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "ShellServices.h"
+#include "catalogue/DeviceList.h"
+#include "catalogue/DeviceRecord.h"
+#include "data/DataBuffer.h"
+#include "link/Link.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QToolBar;
+class QStatusBar;
+
+namespace krt {
+
+class DevOpThread;
+class LogPane;
+class TProgressForm;
+class TWConfigForm;
+class WindowLink;
+
+// What the program was told when it started.
+struct StartOptions {
+    // Where DEVICE.LST and the parameter files are; empty: the program's directory.
+    QString catalogueDir;
+    // --port: empty (the setting decides), "sim", "ppdev[:/dev/parportN]" or "direct".
+    QString port;
+    // Where the simulated chips are kept; empty: the user's data directory.
+    QString chipDir;
+};
+
+class TQV17MainForm : public QMainWindow, public ShellServices {
+    Q_OBJECT
+
+public:
+    explicit TQV17MainForm(const StartOptions& options, QWidget* parent = nullptr);
+    ~TQV17MainForm() override;
+
+    // Start-up: settings, language, device list, link reset and detection.
+    void FormCreate();
+    // After the window is shown: the port failure box and the first-run windows.
+    void FormShow();
+
+    // ShellServices.
+    LinkContext& Link() override;
+    bool SimulatorInUse() const override;
+    bool BlankSocketChip(QString& message) override;
+    bool OperationRunning() const override { return worker_ != nullptr; }
+
+    // Texts and languages.
+    void ApplyLanguage();
+    uint32_t Language() const { return language_; }
+
+    // The log pane and the status line.
+    void Log(const QString& line);
+    void LogMessage(int code);
+    void ClearLog();
+    // Moves every pending log line into Memo1 now.
+    void FlushLog();
+    LogPane& Pane() { return *pane_; }
+    LogSink* Sink();
+    void SetStatus(const QString& text);
+    QString StatusText() const;
+    QString MessageOf(int code) const;
+
+    // Device selection.
+    void LoadDevice();
+
+    // Data files.
+    void ReadDataFile(const QString& name);
+    void WriteDataFile(const QString& name);
+
+    // Range commits.
+    void CommitStart();
+    void CommitEnd();
+    void CommitLength();
+
+    // One device operation on a worker thread with the progress dialog;
+    // returns the result code.
+    uint8_t RunOperation(uint8_t code, const QString& progressCaption);
+
+    // State for the other windows and the tests.
+    bool DeviceSelected() const { return deviceSelected_; }
+    bool DataLoaded() const { return dataLoaded_; }
+    bool SettingsOk() const { return settingsOk_; }
+    bool DeviceListLoaded() const { return deviceList_ && deviceList_->loaded; }
+    DeviceRecord& Record() { return *record_; }
+    DataBuffer& Buffer() { return buffer_; }
+    OperationRange& Range() { return range_; }
+    const DeviceList& Devices() const { return *deviceList_; }
+    QString TypeKey() const { return typeKey_; }
+    QString LastDataFile() const { return lastDataFile_; }
+    TProgressForm* ProgressForm() const { return progress_; }
+    TWConfigForm* ParamEditor() const { return paramEditor_; }
+    // Last indicator state sent with request 13 (0 before any operation).
+    uint32_t LastIndicator() const { return lastIndicator_; }
+    // How many workers were started so far.
+    int WorkersStarted() const { return workersStarted_; }
+    // The request the next worker will run (fields read on this thread).
+    LinkRequest BuildRequest(uint8_t code) const;
+    // Sends a request from the window thread (not while a worker exists).
+    uint8_t Send(LinkRequest& request, DeviceRecord& record);
+
+public slots:
+    void FileNew1Execute();
+    void FileOpen1Execute();
+    void FileSave1Execute();
+    void FileSaveAs1Execute();
+    void FileExit1Execute();
+    void J1Click();
+    void E1Click();
+    void T1Click();
+    void V1Click();
+    void T2Click();
+    void N12Click();
+    void OpReadExecute();
+    void OpWriteExecute();
+    void OpVerifyExecute();
+    void OpEraseExecute();
+    void OpSecureExecute();
+    void OpBlankExecute();
+    void OpAutoExecute();
+    void N16Click();
+    void HardResetExecute();
+    void HardConfigExecute();
+    void HelpAbout1Execute();
+    void ComboBox1Change();
+    void ComboBox2Change();
+    void ComboBox3Change();
+    void Button1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildControls();
+    void SetLanguage(uint32_t language);
+    void DisableForMissingList();
+    void FormClose();
+    void FormDestroy();
+    void OpenPort(int32_t lprPort, int32_t useSimulator);
+    void UpdateCaption();
+    void WriteRangeFields();
+    void ReadRangeFields();
+    bool Inert() const;
+    // The common command: selected check, confirmation, log clearing, run.
+    bool CheckSelected(bool asBox);
+    bool Confirm(int captionCode);
+    // Logs the result of an operation with the messages of its command and
+    // sends the indicator request; true on success.
+    bool ReportResult(uint8_t result, int okCode, int errorsCode, int failCode);
+    QString FileFilter() const;
+    void SaveSocket();
+    QString CatalogueDir() const;
+
+    StartOptions options_;
+    std::unique_ptr<WindowLink> link_;
+    std::unique_ptr<LogPane> pane_;
+
+    // Main window state.
+    std::unique_ptr<DeviceList> deviceList_;
+    QString typeKey_;
+    QString maker_;
+    QString deviceName_;
+    bool deviceSelected_ = false;
+    bool dataLoaded_ = false;
+    bool settingsOk_ = false;
+    std::unique_ptr<DeviceRecord> record_;
+    DevOpThread* worker_ = nullptr;
+    DataBuffer buffer_;
+    OperationRange range_;
+    uint32_t language_ = 1;
+
+    QString catalogueDir_;
+    QString lastDataFile_;
+    QString portFailure_;
+    bool firstRunShown_ = false;
+    bool closing_ = false;
+    bool formClosed_ = false;
+    uint32_t lastIndicator_ = 0;
+    int workersStarted_ = 0;
+
+    TProgressForm* progress_ = nullptr;
+    TWConfigForm* paramEditor_ = nullptr;
+    QWidget* aboutBox_ = nullptr;
+    QWidget* welcomeForm_ = nullptr;
+    QWidget* hconfigForm_ = nullptr;
+
+public:
+    // Controls, named as in the window's design.
+    QMenu* File1 = nullptr;
+    QAction* FileNewItem = nullptr;
+    QAction* FileOpenItem = nullptr;
+    QAction* FileSaveItem = nullptr;
+    QAction* FileSaveAsItem = nullptr;
+    QMenu* L1 = nullptr;
+    QAction* J1 = nullptr;
+    QAction* E1 = nullptr;
+    QAction* FileExitItem = nullptr;
+    QMenu* pu1 = nullptr;
+    QAction* shinki1 = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* SaveAs1 = nullptr;
+    QAction* N15 = nullptr;
+    QMenu* N2 = nullptr;
+    QAction* T1 = nullptr;
+    QAction* V1 = nullptr;
+    QAction* T2 = nullptr;
+    QAction* N12 = nullptr;
+    QMenu* O1 = nullptr;
+    QAction* N4 = nullptr;
+    QAction* K1 = nullptr;
+    QAction* N5 = nullptr;
+    QAction* N6 = nullptr;
+    QAction* N7 = nullptr;
+    QAction* N8 = nullptr;
+    QAction* N10 = nullptr;
+    QAction* N16 = nullptr;
+    QMenu* B1 = nullptr;
+    QAction* D1 = nullptr;
+    QMenu* N3 = nullptr;
+    QAction* N14 = nullptr;
+    QAction* N13 = nullptr;
+    QAction* S1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* HelpAboutItem = nullptr;
+
+    // Actions shared by menu items and toolbar buttons.
+    QAction* FileNew1 = nullptr;
+    QAction* FileOpen1 = nullptr;
+    QAction* FileSave1 = nullptr;
+    QAction* FileSaveAs1 = nullptr;
+    QAction* FileExit1 = nullptr;
+    QAction* ProjectNew1 = nullptr;
+    QAction* ProjectOpen1 = nullptr;
+    QAction* ProjectSave1 = nullptr;
+    QAction* OpRead = nullptr;
+    QAction* OpWrite = nullptr;
+    QAction* OpVerify = nullptr;
+    QAction* OpBlank = nullptr;
+    QAction* OpErase = nullptr;
+    QAction* OpSecure = nullptr;
+    QAction* OpAuto = nullptr;
+    QAction* BinDump = nullptr;
+    QAction* HardReset = nullptr;
+    QAction* HardConfig = nullptr;
+    QAction* HelpContents1 = nullptr;
+    QAction* HelpAbout1 = nullptr;
+
+    QToolBar* ToolBar1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QComboBox* ComboBox2 = nullptr;
+    QComboBox* ComboBox3 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QComboBox* ComboBox4 = nullptr;
+    QComboBox* ComboBox5 = nullptr;
+    QComboBox* ComboBox6 = nullptr;
+    QLabel* StaticText1 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QLabel* StatusPanel = nullptr;
+};
+
+}  // namespace krt

@@ -1,0 +1,144 @@
+#include "WindowTexts.h"
+
+#include <array>
+
+namespace krt {
+
+namespace {
+
+struct Pair {
+    const char* ja;
+    const char* en;
+};
+
+constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
+    {"許容するエラーの数", "Permissible errors"},
+    {"デバイス読み出し", "READ"},
+    {"デバイス書きこみ", "WRITE"},
+    {"デバイスベリファイ", "VERIFY"},
+    {"ブランクチェック", "BLANK CHECK"},
+    {"デバイス消去", "ERASE"},
+    {"セキュリティー", "SECURITY"},
+    {"自動書きこみ", "AUTO WRITE"},
+    {"バッファーのダンプ", "Buffer DUMP"},
+    {"ハードウェアリセット", "Hardware RESET"},
+    {"ハードウェア設定", "Hardware Configuration"},
+    {"デバイス選択", "Device selecting"},
+    {"種類(&T)", "&Type"},
+    {"製造元(&M)", "&Manufacture"},
+    {"型番(&N)", "&Number"},
+    {"(種類を選択してください)", "(Select device's TYPE)"},
+    {"(メーカーを選択してください)", "(Select device's Manufacture)"},
+    {"(型番を選択してください。)", "(Select device's number)"},
+    {"決定", "Select"},
+    {"操作設定", "Operation config"},
+    {"開始アドレス", "Start ADDR"},
+    {"終了アドレス", "End ADDR"},
+    {"操作長", "Op. Length"},
+    {"チェックサム", "CheckSum"},
+    {"ファイル(&F)", "&File"},
+    {"ファイルに関連した機能", "functions related to file"},
+    {"新規作成(&N)", "&New"},
+    {"開く(&O)", "&Open"},
+    {"上書き保存(&S)", "&Save"},
+    {"名前をつけて保存(&A)", "Save &As"},
+    {"言語(&L)", "&Language"},
+    {"日本語(&J)", "&Japanese"},
+    {"英語(&E)", "&English"},
+    {"終了(&X)", "E&xit"},
+    {"プロジェクト(&P)", "&Project"},
+    {"新規作成(&N)", "&New"},
+    {"開く(&O)", "&Open"},
+    {"上書き保存(&S)", "&Save"},
+    {"名前をつけて保存(&A)", "Save &as"},
+    {"一時プロジェクト(&T)", "&Temporary project"},
+    {"デバイス(&D)", "&Device"},
+    {"種類(&T)", "&Type"},
+    {"メーカー(&M)", "&Manufacture"},
+    {"型番(&N)", "&Number"},
+    {"設定(&E)", "Configur&e"},
+    {"操作(&O)", "O&peation"},
+    {"読みこみ(&R)", "&Read"},
+    {"書きこみ(&W)", "&Write"},
+    {"ベリファイ(&V)", "&Verify"},
+    {"ブランクチェック(&B)", "&Blank"},
+    {"消去(&E)", "&Erase"},
+    {"セキュリティー(&S)", "&Security option"},
+    {"自動書きこみ(&A)", "&Automatic write"},
+    {"デバイスオプション(&O)", "Device &Option"},
+    {"バイナリ(&B)", "&Binary"},
+    {"ダンプ(&D)", "&Dump"},
+    {"ハードウェア(&H)", "&Hardware"},
+    {"リセット(&R)", "&Reset"},
+    {"デバッグ(&D)", "&Debug"},
+    {"設定(&C)", "&Configure"},
+    {"ヘルプ(&H)", "&Help"},
+    {"バージョン情報(&A)", "&About..."},
+    {"ワンタイムPROM", "One Time PROM"},
+}};
+
+constexpr const char* kTypeItems[kDeviceTypeCount - 1] = {
+    "EPROM", "EEPROM", "Serial EEPROM", "FLASHROM", "PLD", "MicroControler"};
+
+struct TypeKey {
+    const char* text;
+    const char* key;
+};
+constexpr TypeKey kTypeKeys[] = {
+    {"EPROM", "EPROM"},          {"EEPROM", "EEPROM"},       {"Serial EEPROM", "SEEPROM"},
+    {"シリアルEEPROM", "SEEPROM"}, {"FLASHROM", "FLASH"},      {"PLD", "GAL"},
+    {"MicroControler", "PIC"},   {"ワンタイムPROM", "OTPROM"}, {"One Time PROM", "OTPROM"},
+};
+
+}  // namespace
+
+QString WindowTextOf(uint32_t language, WindowText text) {
+    const auto index = static_cast<size_t>(text);
+    if (index >= kTexts.size()) return {};
+    return QString::fromUtf8(language == 0 ? kTexts[index].ja : kTexts[index].en);
+}
+
+QString DeviceTypeItem(uint32_t language, int index) {
+    if (index < 0 || index >= kDeviceTypeCount) return {};
+    if (index == kDeviceTypeCount - 1) return WindowTextOf(language, WindowText::OneTimePromType);
+    return QString::fromUtf8(kTypeItems[index]);
+}
+
+QString TypeKeyOf(const QString& text) {
+    for (const auto& entry : kTypeKeys)
+        if (text == QString::fromUtf8(entry.text)) return QString::fromUtf8(entry.key);
+    return {};
+}
+
+QString DeviceListFailedText() {
+    return QStringLiteral("ファイル") + QStringLiteral("DEVICE.LST") +
+           QStringLiteral("のオープンに失敗しました");
+}
+
+QString SavedLogText(const QString& name, uint32_t count) {
+    return QStringLiteral("File:") + name + QStringLiteral("に") + QString::number(count) +
+           QStringLiteral("ワード書き込まれました。");
+}
+
+QString SavedStatusText(const QString& name) {
+    return QStringLiteral("File:") + name + QStringLiteral("書きこみました");
+}
+
+QString SimulatorInUseText(uint32_t language) {
+    return language == 0 ? QStringLiteral("シミュレータを使用しています（実機のKRTは使われません）")
+                         : QStringLiteral("Using the simulated programmer (no KRT hardware is driven)");
+}
+
+QString PortFailedText(uint32_t language, const QString& port, const QString& reason) {
+    if (language == 0)
+        return QStringLiteral("プリンタポート%1を開けません: %2\n"
+                              "ファイルの操作はこのまま使えます。"
+                              "ハードウェアの設定でシミュレータを選ぶか、ポートを直してから起動し直してください。")
+            .arg(port, reason);
+    return QStringLiteral("Printer port %1 could not be opened: %2\n"
+                          "File work stays available. Choose the simulated programmer in "
+                          "Hardware > Configure, or fix the port and start the program again.")
+        .arg(port, reason);
+}
+
+}  // namespace krt

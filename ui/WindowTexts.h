@@ -1,0 +1,60 @@
+// Every text of the main window's controls in both languages, and the
+// progress dialog's own texts (Japanese in both languages).
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace krt {
+
+enum class WindowText {
+    Label8,
+    ToolButton9Hint, ToolButton10Hint, ToolButton11Hint, ToolButton12Hint, ToolButton13Hint,
+    ToolButton14Hint, ToolButton15Hint, ToolButton17Hint, ToolButton19Hint, ToolButton20Hint,
+    GroupBox1, Label5, Label6, Label7,
+    ComboBox1Placeholder, ComboBox2Placeholder, ComboBox3Placeholder,
+    Button1, GroupBox2, Label1, Label2, Label3, Label4,
+    File1, File1Hint, FileNewItem, FileOpenItem, FileSaveItem, FileSaveAsItem, L1, J1, E1,
+    FileExitItem,
+    pu1, shinki1, Open1, Save1, SaveAs1, N15,
+    N2, T1, V1, T2, N12,
+    O1, N4, K1, N5, N6, N7, N8, N10, N16,
+    B1, D1,
+    N3, N14, N13, S1,
+    Help1, HelpAboutItem,
+    OneTimePromType,  // the last device-type item of ComboBox1
+    Count
+};
+
+// language 0 Japanese, 1 English (any other value reads as English).
+QString WindowTextOf(uint32_t language, WindowText text);
+
+// The device-type items of ComboBox1 after the placeholder, in order.
+inline constexpr int kDeviceTypeCount = 7;
+QString DeviceTypeItem(uint32_t language, int index);
+
+// The device-type key of a ComboBox1 text; empty for the placeholder or any
+// other text. Compared whole and case-sensitively.
+QString TypeKeyOf(const QString& text);
+
+// Texts of the hint-less toolbar buttons and the window caption.
+inline constexpr const char* kProgramVersion = "0.8.7";
+inline constexpr const char* kCaptionPrefix = "KRTwin ver";
+inline constexpr const char* kSimulatorSuffix = " [simulator]";
+
+// The progress dialog's texts.
+inline constexpr const char* kProgressCancel = "キャンセル";
+inline constexpr const char* kProgressFinished = "終了";
+
+// The message box when DEVICE.LST does not open (both languages).
+QString DeviceListFailedText();
+
+// The save result texts (the same in both languages).
+QString SavedLogText(const QString& name, uint32_t count);
+QString SavedStatusText(const QString& name);
+
+// The log and message texts of the port choice, chosen for this program.
+QString SimulatorInUseText(uint32_t language);
+QString PortFailedText(uint32_t language, const QString& port, const QString& reason);
+
+}  // namespace krt
