@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -20,11 +21,12 @@ class LineReader {
 public:
     static constexpr size_t kMaxLine = 254;
 
-    explicit LineReader(std::istream& in, size_t chunk = 1u << 20) : in_(in), buf_(chunk) {}
+    explicit LineReader(std::istream& in, size_t chunk = 1u << 16)
+        : in_(in), buf_(new char[chunk]), size_(chunk) {}
 
     bool Next(std::string_view& line) {
         for (;;) {
-            const char* s = buf_.data() + pos_;
+            const char* s = buf_.get() + pos_;
             const void* nl = std::memchr(s, '\n', end_ - pos_);
             if (nl) {
                 size_t len = static_cast<size_t>(static_cast<const char*>(nl) - s);
@@ -34,7 +36,7 @@ public:
             }
             if (eof_) return false;
             Compact();
-            if (end_ == buf_.size()) return LongLine(line);
+            if (end_ == size_) return LongLine(line);
             Fill();
         }
     }
@@ -42,12 +44,12 @@ public:
 private:
     void Compact() {
         if (pos_ == 0) return;
-        std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+        std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
         end_ -= pos_;
         pos_ = 0;
     }
     void Fill() {
-        in_.read(buf_.data() + end_, static_cast<std::streamsize>(buf_.size() - end_));
+        in_.read(buf_.get() + end_, static_cast<std::streamsize>(size_ - end_));
         std::streamsize got = in_.gcount();
         if (got <= 0) eof_ = true;
         end_ += static_cast<size_t>(got > 0 ? got : 0);
@@ -55,14 +57,14 @@ private:
     // The whole chunk holds one line without LF: keep its head, drop the
     // rest up to the LF.
     bool LongLine(std::string_view& line) {
-        held_.assign(buf_.data(), kMaxLine);
+        held_.assign(buf_.get(), kMaxLine);
         pos_ = end_ = 0;
         for (;;) {
             Fill();
             if (end_ == 0 && eof_) return false;
-            const void* nl = std::memchr(buf_.data(), '\n', end_);
+            const void* nl = std::memchr(buf_.get(), '\n', end_);
             if (nl) {
-                pos_ = static_cast<size_t>(static_cast<const char*>(nl) - buf_.data()) + 1;
+                pos_ = static_cast<size_t>(static_cast<const char*>(nl) - buf_.get()) + 1;
                 line = held_;
                 return true;
             }
@@ -72,7 +74,8 @@ private:
     }
 
     std::istream& in_;
-    std::vector<char> buf_;
+    std::unique_ptr<char[]> buf_;  // not zeroed: only bytes read are looked at
+    size_t size_;
     size_t pos_ = 0, end_ = 0;
     bool eof_ = false;
     std::string held_;
@@ -122,7 +125,7 @@ public:
     }
 
 private:
-    static constexpr size_t kBlock = 1u << 18;
+    static constexpr size_t kBlock = 1u << 16;
     std::ostream& os_;
     std::string buf_;
 };
