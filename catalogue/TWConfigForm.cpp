@@ -179,8 +179,9 @@ TWConfigForm::TWConfigForm(QWidget* parent) : QDialog(parent) {
 
 void TWConfigForm::BuildControls() {
     const QFontMetrics metrics = fontMetrics();
+    // Room for the characters a field takes, and for a unit's wider letters.
     auto fieldWidth = [&](int characters) {
-        return metrics.horizontalAdvance(QString(characters + 1, u'0')) + 12;
+        return metrics.horizontalAdvance(QString(characters, u'0')) + (characters > 4 ? 18 : 12);
     };
     auto edit = [&](const char* name, int characters, const char* hint) {
         auto* e = new QLineEdit(this);
@@ -257,46 +258,52 @@ void TWConfigForm::BuildControls() {
     auto* middle = new QHBoxLayout;
     middle->setSpacing(8);
     top->addLayout(middle);
+    auto* left = new QVBoxLayout;
+    left->setSpacing(4);
+    middle->addLayout(left);
 
     auto* timingGroup = new QGroupBox(U(Texts::kTimingGroup), this);
     auto* timing = new QGridLayout(timingGroup);
     timing->setContentsMargins(8, 4, 8, 6);
-    timing->setVerticalSpacing(4);
+    timing->setVerticalSpacing(3);
     EditTpw = edit("EditTpw", 6, "書きこみパルス幅 (1.0us～50.0ms、単位 ns/us/ms)");
     EditTpr = edit("EditTpr", 6, "読み出しパルス幅 (1.0us～50.0ms、単位 ns/us/ms)");
     EditRetry = edit("EditRetry", 2, "書きこみのリトライ回数 (0～100)");
-    EditVccR = edit("EditVccR", 4, "読み出し時のVcc (0～7.5V)");
-    EditVppR = edit("EditVppR", 4, "読み出し時のVpp (0～21V)");
-    EditVccW = edit("EditVccW", 4, "書きこみ時のVcc (0～7.5V)");
-    EditVppW = edit("EditVppW", 4, "書きこみ時のVpp (0～21V)");
     timing->addWidget(label(Texts::kTpw, EditTpw), 0, 0);
-    timing->addWidget(EditTpw, 0, 1, 1, 3, Qt::AlignLeft);
+    timing->addWidget(EditTpw, 0, 1);
     timing->addWidget(label(Texts::kTpr, EditTpr), 1, 0);
-    timing->addWidget(EditTpr, 1, 1, 1, 3, Qt::AlignLeft);
+    timing->addWidget(EditTpr, 1, 1);
     timing->addWidget(label(Texts::kRetry, EditRetry), 2, 0);
     auto* retryRow = new QHBoxLayout;
     retryRow->addWidget(EditRetry);
     retryRow->addWidget(label(Texts::kRetryUnit));
     retryRow->addStretch();
-    timing->addLayout(retryRow, 2, 1, 1, 3);
-    auto voltRow = [&](int row, const char* caption, QLineEdit* vcc, QLineEdit* vpp) {
-        timing->addWidget(label(caption), row, 0);
-        auto* r = new QHBoxLayout;
-        r->setSpacing(3);
-        r->addWidget(label(Texts::kVcc, vcc));
-        r->addWidget(vcc);
-        r->addWidget(label(Texts::kVolt));
-        r->addSpacing(6);
-        r->addWidget(label(Texts::kVpp, vpp));
-        r->addWidget(vpp);
-        r->addWidget(label(Texts::kVolt));
-        r->addStretch();
-        timing->addLayout(r, row, 1, 1, 3);
+    timing->addLayout(retryRow, 2, 1);
+    timing->setColumnStretch(2, 1);
+    left->addWidget(timingGroup);
+
+    auto* supplyGroup = new QGroupBox(U(Texts::kSupplyGroup), this);
+    auto* supply = new QGridLayout(supplyGroup);
+    supply->setContentsMargins(8, 4, 8, 6);
+    supply->setVerticalSpacing(3);
+    EditVccR = edit("EditVccR", 4, "読み出し時のVcc (0～7.5V)");
+    EditVppR = edit("EditVppR", 4, "読み出し時のVpp (0～21V)");
+    EditVccW = edit("EditVccW", 4, "書きこみ時のVcc (0～7.5V)");
+    EditVppW = edit("EditVppW", 4, "書きこみ時のVpp (0～21V)");
+    supply->addWidget(label(Texts::kVcc), 0, 1, 1, 2, Qt::AlignHCenter);
+    supply->addWidget(label(Texts::kVpp), 0, 3, 1, 2, Qt::AlignHCenter);
+    auto supplyRow = [&](int row, const char* caption, QLineEdit* vcc, QLineEdit* vpp) {
+        supply->addWidget(label(caption, vcc), row, 0);
+        supply->addWidget(vcc, row, 1);
+        supply->addWidget(label(Texts::kVolt), row, 2);
+        supply->addWidget(vpp, row, 3);
+        supply->addWidget(label(Texts::kVolt), row, 4);
     };
-    voltRow(3, Texts::kRead, EditVccR, EditVppR);
-    voltRow(4, Texts::kWrite, EditVccW, EditVppW);
-    timing->setRowStretch(5, 1);
-    middle->addWidget(timingGroup, 1);
+    supplyRow(1, Texts::kRead, EditVccR, EditVppR);
+    supplyRow(2, Texts::kWrite, EditVccW, EditVppW);
+    supply->setColumnStretch(5, 1);
+    left->addWidget(supplyGroup);
+    left->addStretch();
 
     auto* right = new QVBoxLayout;
     right->setSpacing(3);
@@ -354,6 +361,7 @@ void TWConfigForm::BuildControls() {
     Memo1->setReadOnly(true);
     Memo1->setFocusPolicy(Qt::ClickFocus);
     Memo1->setToolTip(U(Texts::kNotes));
+    Memo1->setMinimumHeight(metrics.lineSpacing() * 3 + 10);
     top->addWidget(Memo1, 1);
 
     Button2 = new QPushButton(U(Texts::kApply), this);

@@ -76,6 +76,7 @@ public:
         static constexpr const char* kTpr = "読み出しパルス幅";
         static constexpr const char* kRetry = "リトライ回数";
         static constexpr const char* kRetryUnit = "回";
+        static constexpr const char* kSupplyGroup = "電源電圧";
         static constexpr const char* kRead = "読み出し時";
         static constexpr const char* kWrite = "書きこみ時";
         static constexpr const char* kVcc = "Vcc";

@@ -11,6 +11,9 @@
 #include <QVBoxLayout>
 
 #include "DialogTexts.h"
+#include "WindowTexts.h"
+#include "ShellServices.h"
+#include "link/Link.h"
 
 namespace krt {
 
@@ -72,7 +75,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     top->addLayout(buttons);
 
     SetLanguage(1);
-    Version->setText(DialogTextOf(1, DialogText::VersionPrefix));
+    Version->setText(DialogTextOf(1, DialogText::VersionPrefix) + QString::fromLatin1(kProgramVersion));
     setFixedSize(340, 230);
 }
 
@@ -88,6 +91,8 @@ void TAboutBox::Button1Click() { accept(); }
 
 void TAboutBox::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
+        // Opened by the main window: speak the language it last chose.
+        if (auto* shell = dynamic_cast<ShellServices*>(parentWidget())) SetLanguage(shell->Link().language);
         if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     }
     QDialog::showEvent(event);

@@ -16,7 +16,8 @@ class TAboutBox : public QDialog {
 public:
     explicit TAboutBox(QWidget* parent = nullptr);
 
-    // Texts of the box in the language (0 Japanese, 1 English).
+    // Texts of the box in the language (0 Japanese, 1 English). Opened by the
+    // main window, the box takes its language from the link when shown.
     void SetLanguage(uint32_t language);
 
 public slots:

@@ -261,7 +261,8 @@ void THConfigForm::FormActivate() {
 
     SettingsStore store;
     store.Open(QString::fromLatin1(kSettingsKey), false);
-    const int32_t useSimulator = store.ReadInt(QString::fromLatin1(kUseSimulator), shell_.SimulatorInUse() ? 1 : 0);
+    // Absent, the program starts on the simulated programmer.
+    const int32_t useSimulator = store.ReadInt(QString::fromLatin1(kUseSimulator), 1);
     store.Close();
     SelectItem(ConnectionItems, useSimulator ? 1 : 0);
     UpdateConnectionGroup();
@@ -331,6 +332,8 @@ void THConfigForm::ButtonBlankChipClick() {
 
 void THConfigForm::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
+        // The link carries the language the main window last chose.
+        SetLanguage(shell_.Link().language);
         FormActivate();
         if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     }

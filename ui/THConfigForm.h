@@ -26,7 +26,8 @@ class THConfigForm : public QDialog {
 public:
     explicit THConfigForm(ShellServices& shell, QWidget* parent = nullptr);
 
-    // The connection group's texts follow the language (0 Japanese, 1 English).
+    // The connection group's texts follow the language (0 Japanese, 1
+    // English); showing the dialog takes the link's language.
     void SetLanguage(uint32_t language);
 
     // Reads the link's values into the controls; runs whenever the dialog is

@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 
 #include "DialogTexts.h"
+#include "ShellServices.h"
+#include "link/Link.h"
 
 namespace krt {
 
@@ -56,6 +58,8 @@ void TWelcomeForm::Button1Click() { accept(); }
 
 void TWelcomeForm::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
+        // Opened by the main window: speak the language it last chose.
+        if (auto* shell = dynamic_cast<ShellServices*>(parentWidget())) SetLanguage(shell->Link().language);
         if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     }
     QDialog::showEvent(event);

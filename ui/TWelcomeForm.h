@@ -16,7 +16,8 @@ class TWelcomeForm : public QDialog {
 public:
     explicit TWelcomeForm(QWidget* parent = nullptr);
 
-    // Texts of the window in the language (0 Japanese, 1 English).
+    // Texts of the window in the language (0 Japanese, 1 English). Opened by
+    // the main window, it takes its language from the link when shown.
     void SetLanguage(uint32_t language);
 
 public slots:

@@ -1,0 +1,255 @@
+// The hardware configuration dialog: link values shown on activation, every
+// change sent to the link and the settings store, OK and Escape storing the
+// link's values, and the programmer-connection group.
+#include <gtest/gtest.h>
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "DialogTestSupport.h"
+#include "DialogTexts.h"
+#include "SettingsStore.h"
+#include "THConfigForm.h"
+
+namespace krt {
+namespace {
+
+using dialogtest::DialogFixture;
+using dialogtest::FakeShell;
+
+class ConfigFormTest : public ::testing::Test, public DialogFixture {
+protected:
+    ConfigFormTest() {
+        shell.link.krt1Revision = 0x31;
+        shell.link.krt2Revision = 7;
+        shell.link.clockFrequency = 4000000;
+        shell.link.portBase = 0x278;
+        shell.link.powerCircuitVersion = 2;
+    }
+    ~ConfigFormTest() override { form.hide(); }
+    FakeShell shell;
+    THConfigForm form{shell};
+};
+
+TEST_F(ConfigFormTest, ShowsTheLinkValuesWhenShown) {
+    form.show();
+    EXPECT_EQ(form.StaticText1->text(), "49");
+    EXPECT_EQ(form.StaticText2->text(), "7");
+    EXPECT_EQ(form.Edit1->text(), "4.000000");
+    EXPECT_EQ(form.RadioGroup1Items->checkedId(), 1);
+    EXPECT_EQ(form.RadioGroup2Items->checkedId(), 1);
+}
+
+TEST_F(ConfigFormTest, AnUnknownPortOrVersionSelectsNoItem) {
+    form.show();
+    form.hide();
+    shell.link.portBase = 0x3BD;
+    shell.link.powerCircuitVersion = 3;
+    form.show();
+    EXPECT_EQ(form.RadioGroup1Items->checkedId(), -1);
+    EXPECT_EQ(form.RadioGroup2Items->checkedId(), -1);
+    shell.link.portBase = 0x3BC;
+    shell.link.powerCircuitVersion = 1;
+    form.FormActivate();
+    EXPECT_EQ(form.RadioGroup1Items->checkedId(), 2);
+    EXPECT_EQ(form.RadioGroup2Items->checkedId(), 0);
+}
+
+TEST_F(ConfigFormTest, PortAndVersionGoToLinkAndStoreAtOnce) {
+    form.show();
+    form.RadioGroup1Items->button(2)->click();
+    EXPECT_EQ(shell.link.portBase, 0x3BC);
+    EXPECT_EQ(StoredInt(kLprPort), 956);
+    form.RadioGroup1Items->button(0)->click();
+    EXPECT_EQ(shell.link.portBase, 0x378);
+    EXPECT_EQ(StoredInt(kLprPort), 888);
+    form.RadioGroup2Items->button(0)->click();
+    EXPECT_EQ(shell.link.powerCircuitVersion, 1);
+    EXPECT_EQ(StoredInt(kPwrCircuitVersion), 1);
+    EXPECT_EQ(StoredInt(kClockFreq), -1);  // the clock is stored by OK only
+}
+
+TEST_F(ConfigFormTest, FrequencyInMegahertzBecomesWholeHertz) {
+    form.show();
+    form.Edit1->setText("3.579545");
+    form.Edit1Exit();
+    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 3579545u);
+    EXPECT_EQ(StoredInt(kClockFreq), -1);
+    form.Edit1->setText("2.5000009");  // truncated, not rounded
+    form.Edit1Exit();
+    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 2500000u);
+    form.Edit1->setText("MHz");
+    form.Edit1Exit();
+    EXPECT_EQ(shell.link.clockFrequency, 0.0);
+}
+
+TEST_F(ConfigFormTest, OkStoresTheLinkValuesAndReopeningShowsSixDecimals) {
+    form.show();
+    form.Edit1->setText("3.579545");
+    form.Edit1Exit();
+    form.Button1->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(StoredInt(kClockFreq), 3579545);
+    EXPECT_EQ(StoredInt(kLprPort), 632);
+    EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
+    form.show();
+    EXPECT_EQ(form.Edit1->text(), "3.579545");
+}
+
+TEST_F(ConfigFormTest, EscapeActsAsOk) {
+    form.show();
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(StoredInt(kClockFreq), 4000000);
+    EXPECT_EQ(StoredInt(kLprPort), 632);
+    EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
+}
+
+TEST_F(ConfigFormTest, AFrequencyTypedThenEscapeIsNotLost) {
+    form.show();
+    form.Edit1->clear();
+    QTest::keyClicks(form.Edit1, "2");
+    QTest::keyClick(form.Edit1, Qt::Key_Escape);
+    EXPECT_EQ(StoredInt(kClockFreq), 2000000);
+    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 2000000u);
+}
+
+TEST_F(ConfigFormTest, ReturnInTheFrequencySendsItAndActsAsOk) {
+    form.show();
+    form.Edit1->setText("1.8432");
+    QTest::keyClick(form.Edit1, Qt::Key_Return);
+    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 1843200u);
+    EXPECT_EQ(StoredInt(kClockFreq), 1843200);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST(ConfigFormClock, TextAndValue) {
+    EXPECT_EQ(THConfigForm::ClockOfText("4"), 4000000u);
+    EXPECT_EQ(THConfigForm::ClockOfText(" 4.0000 "), 4000000u);
+    EXPECT_EQ(THConfigForm::ClockOfText("3.5MHz"), 3500000u);
+    EXPECT_EQ(THConfigForm::ClockOfText(".45"), 450000u);
+    EXPECT_EQ(THConfigForm::ClockOfText(""), 0u);
+    EXPECT_EQ(THConfigForm::ClockOfText("-1"), 0u);      // no negative counts
+    EXPECT_EQ(THConfigForm::ClockOfText("5000"), 0u);    // beyond 32 bits of Hz
+    EXPECT_EQ(THConfigForm::ClockOfText("4294.967295"), 4294967295u);
+    EXPECT_EQ(THConfigForm::TextOfClock(4000000), "4.000000");
+    EXPECT_EQ(THConfigForm::TextOfClock(0), "0.000000");
+    EXPECT_EQ(THConfigForm::TextOfClock(12000000), "12.000000");
+    for (uint32_t hz : {450001u, 1843200u, 3579545u, 3500000u, 2457600u, 999999u}) {
+        EXPECT_EQ(THConfigForm::ClockOfText(THConfigForm::TextOfClock(hz)), hz) << hz;
+    }
+}
+
+TEST(ConfigFormItems, PortAndVersionMapping) {
+    EXPECT_EQ(THConfigForm::PortItem(0x378), 0);
+    EXPECT_EQ(THConfigForm::PortItem(0x278), 1);
+    EXPECT_EQ(THConfigForm::PortItem(0x3BC), 2);
+    EXPECT_EQ(THConfigForm::PortItem(0), -1);
+    EXPECT_EQ(THConfigForm::PortOfItem(-1), 0u);
+    EXPECT_EQ(THConfigForm::VersionItem(0), -1);
+    EXPECT_EQ(THConfigForm::VersionOfItem(-1), 0u);
+}
+
+TEST_F(ConfigFormTest, FixedTextsAndNames) {
+    EXPECT_EQ(form.windowTitle(), QString::fromUtf8("ハードウェアの設定"));
+    EXPECT_EQ(form.RadioGroup1->title(), QString::fromUtf8("プリンタポポートのアドレス"));
+    EXPECT_EQ(form.RadioGroup1Items->button(2)->text(), "0x3bc");
+    EXPECT_EQ(form.RadioGroup2->title(), QString::fromUtf8("電源回路のバージョン"));
+    EXPECT_EQ(form.RadioGroup2Items->button(0)->text(), QString::fromUtf8("Ver1仕様"));
+    EXPECT_EQ(form.GroupBox1->title(), QString::fromUtf8("KRTのクロック周波数"));
+    EXPECT_EQ(form.Edit1->text(), "4.0000");
+    EXPECT_EQ(form.Edit1->maxLength(), 6);
+    EXPECT_EQ(form.Label2->text(), "MHz");
+    EXPECT_EQ(form.Label1->text(), QString::fromUtf8("KRT1のバージョン"));
+    EXPECT_EQ(form.Label3->text(), QString::fromUtf8("KRT2のバージョン"));
+    EXPECT_EQ(form.Button1->text(), "OK");
+    form.SetLanguage(0);
+    EXPECT_EQ(form.RadioGroup1->title(), QString::fromUtf8("プリンタポポートのアドレス"));
+    for (const char* name : {"RadioGroup1", "RadioGroup2", "GroupBox1", "Edit1", "Label1", "Label2", "Label3",
+                             "StaticText1", "StaticText2", "Button1", "GroupConnection", "RadioSimulator",
+                             "RadioPrinterPort", "ButtonBlankChip"}) {
+        EXPECT_NE(form.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    }
+}
+
+TEST_F(ConfigFormTest, ConnectionGroupFollowsTheLanguage) {
+    form.show();
+    EXPECT_EQ(form.RadioSimulator->text(), "Simulated programmer");
+    EXPECT_EQ(form.RadioPrinterPort->text(), "Printer port");
+    form.hide();
+    shell.link.language = 0;  // the main window switched
+    form.show();
+    EXPECT_EQ(form.RadioSimulator->text(), QString::fromUtf8("シミュレータ"));
+    EXPECT_EQ(form.RadioPrinterPort->text(), QString::fromUtf8("プリンタポート"));
+    EXPECT_EQ(form.GroupConnection->title(), QString::fromUtf8("プログラマの接続"));
+}
+
+TEST_F(ConfigFormTest, ConnectionChoiceIsStoredAndSignalled) {
+    QSignalSpy spy(&form, &THConfigForm::PortChoiceChanged);
+    form.show();
+    EXPECT_TRUE(form.RadioSimulator->isChecked());  // no setting: the simulator
+    form.RadioPrinterPort->click();
+    EXPECT_EQ(StoredInt(kUseSimulator), 0);
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_FALSE(spy.at(0).at(0).toBool());
+    form.RadioSimulator->click();
+    EXPECT_EQ(StoredInt(kUseSimulator), 1);
+    form.hide();
+    Store(kUseSimulator, 0);
+    form.show();
+    EXPECT_TRUE(form.RadioPrinterPort->isChecked());
+}
+
+TEST_F(ConfigFormTest, BlankButtonAsksThenBlanksTheSocket) {
+    QSignalSpy spy(&form, &THConfigForm::SocketChipBlanked);
+    form.show();
+    ASSERT_TRUE(form.ButtonBlankChip->isEnabled());
+    prompter.answers = {QMessageBox::No};
+    form.ButtonBlankChip->click();
+    EXPECT_EQ(shell.blanked, 0);
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_EQ(prompter.asked[0].caption, "qv17win");
+    prompter.answers = {QMessageBox::Yes};
+    form.ButtonBlankChip->click();
+    EXPECT_EQ(shell.blanked, 1);
+    EXPECT_EQ(form.LabelBlankChip->text(), "blanked");
+    EXPECT_EQ(spy.count(), 1);
+    shell.blankResult = false;
+    prompter.answers = {QMessageBox::Yes};
+    form.ButtonBlankChip->click();
+    EXPECT_EQ(form.LabelBlankChip->text(), "empty socket");
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST_F(ConfigFormTest, BlankButtonNeedsTheSimulator) {
+    shell.simulator = false;
+    form.show();
+    EXPECT_FALSE(form.ButtonBlankChip->isEnabled());
+    EXPECT_EQ(form.LabelBlankChip->text(), "The simulated programmer is not in use.");
+    form.ButtonBlankChipClick();
+    EXPECT_EQ(shell.blanked, 0);
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST_F(ConfigFormTest, SettingsRoundTripThroughTheStartUpReader) {
+    form.show();
+    form.RadioGroup1Items->button(0)->click();
+    form.RadioGroup2Items->button(1)->click();
+    form.Edit1->setText("2.000000");
+    form.Edit1Exit();
+    form.Button1->click();
+    SettingsStore store;
+    ASSERT_TRUE(store.Open(QString::fromLatin1(kSettingsKey), false));
+    EXPECT_EQ(store.ReadInt(kClockFreq, 0), 2000000);
+    EXPECT_EQ(store.ReadInt(kPwrCircuitVersion, 0), 2);
+    EXPECT_EQ(store.ReadInt(kLprPort, 0), 0x378);
+}
+
+}  // namespace
+}  // namespace krt

@@ -1,0 +1,101 @@
+// Helpers of the dialog tests: the application object, a prompter that
+// answers from a script, a settings store in a scratch directory, and a
+// shell with its own link context.
+#pragma once
+
+#include <QApplication>
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+
+#include "Prompter.h"
+#include "ShellServices.h"
+#include "link/Link.h"
+
+namespace krt::dialogtest {
+
+// The one QApplication of the test program (made on first use when the
+// program's main has not made one).
+inline void EnsureApplication() {
+    if (QApplication::instance()) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tests_ui";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt must not be torn down by the exit handlers.
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+}
+
+// Answers message boxes in the order scripted and records what was asked.
+class ScriptedPrompter : public Prompter {
+public:
+    struct Asked {
+        QString text;
+        QString caption;
+        QMessageBox::StandardButtons buttons;
+    };
+    std::deque<QMessageBox::StandardButton> answers;
+    std::vector<Asked> asked;
+
+    QMessageBox::StandardButton Box(QWidget*, const QString& text, const QString& caption,
+                                    QMessageBox::StandardButtons buttons, QMessageBox::Icon) override {
+        asked.push_back({text, caption, buttons});
+        if (answers.empty()) return QMessageBox::NoButton;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    void Message(QWidget*, const QString& text) override { asked.push_back({text, {}, QMessageBox::Ok}); }
+    int Exec(QDialog&) override { return 0; }
+};
+
+// Installs a scripted prompter and points the settings store at a scratch
+// directory for one test.
+class DialogFixture {
+public:
+    DialogFixture() {
+        EnsureApplication();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+        Prompter::Install(&prompter);
+    }
+    ~DialogFixture() { Prompter::Install(nullptr); }
+
+    // A value as the store holds it; def when absent.
+    int StoredInt(const char* name, int def = -1) const {
+        QSettings settings(QStringLiteral("Kavimeru"), QStringLiteral("KRTwin"));
+        return settings.contains(QString::fromLatin1(name)) ? settings.value(QString::fromLatin1(name)).toInt()
+                                                            : def;
+    }
+    void Store(const char* name, int value) const {
+        QSettings settings(QStringLiteral("Kavimeru"), QStringLiteral("KRTwin"));
+        settings.setValue(QString::fromLatin1(name), value);
+    }
+
+    QTemporaryDir settingsDir;
+    ScriptedPrompter prompter;
+};
+
+class FakeShell : public ShellServices {
+public:
+    FakeShell() { link.language = 1; }
+    LinkContext link;
+    bool simulator = true;
+    bool running = false;
+    bool blankResult = true;
+    int blanked = 0;
+
+    LinkContext& Link() override { return link; }
+    bool SimulatorInUse() const override { return simulator; }
+    bool BlankSocketChip(QString& message) override {
+        ++blanked;
+        message = blankResult ? QStringLiteral("blanked") : QStringLiteral("empty socket");
+        return blankResult;
+    }
+    bool OperationRunning() const override { return running; }
+};
+
+}  // namespace krt::dialogtest

@@ -1,0 +1,397 @@
+// The device parameter editor: bounds of Apply, the time texts, what Fill
+// shows, and the close question.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "DialogTestSupport.h"
+#include "catalogue/TWConfigForm.h"
+
+namespace krt {
+namespace {
+
+using dialogtest::DialogFixture;
+
+// A record as the loader leaves an EPROM.
+DeviceRecord Eprom() {
+    DeviceRecord r;
+    r.name = "27C256";
+    r.type = "EPROM";
+    r.manufacture = "Intel";
+    r.maxsize = 0x8000;
+    r.bufsize = 0x8000;
+    r.pagesize = 1;
+    r.tpw = 1e-4;
+    r.tpr = 1e-6;
+    r.waitmode = 4;
+    r.retry = 25;
+    r.verify = 1;
+    r.VppR = 5.0;
+    r.VccR = 5.0;
+    r.VppW = 12.5;
+    r.VccW = 6.25;
+    r.ahand = r.amand = r.aland = r.dhand = r.dland = 0xFF;
+    return r;
+}
+
+class ParamFormTest : public ::testing::Test, public DialogFixture {
+protected:
+    ParamFormTest() : record(Eprom()) {
+        form.SetRecord(&record);
+        form.Fill();
+    }
+    void ApplyWith(QLineEdit* edit, const char* text) {
+        edit->setText(QString::fromUtf8(text));
+        form.Apply();
+    }
+    DeviceRecord record;
+    TWConfigForm form;
+};
+
+TEST(TimeText, ChoosesTheUnitAndOneDecimal) {
+    EXPECT_EQ(TimeText(1e-6), "1.0us");
+    EXPECT_EQ(TimeText(5e-8), "50.0ns");
+    EXPECT_EQ(TimeText(0.01), "10.0ms");
+    EXPECT_EQ(TimeText(0.05), "50.0ms");
+    EXPECT_EQ(TimeText(9.5e-4), "950.0us");
+    EXPECT_EQ(TimeText(5e-7), "500.0ns");
+    EXPECT_EQ(TimeText(0.0), "0.0ns");
+    EXPECT_EQ(TimeText(2.5), "2500.0ms");
+}
+
+TEST(TimeText, ReadsNumberAndUnitTogether) {
+    EXPECT_DOUBLE_EQ(ParseTimeText("100us"), 1e-4);
+    EXPECT_DOUBLE_EQ(ParseTimeText("  50.0ms "), 0.05);
+    EXPECT_DOUBLE_EQ(ParseTimeText("100 ns"), 1e-7);  // blanks removed
+    EXPECT_DOUBLE_EQ(ParseTimeText("2MS"), 0.002);
+    EXPECT_DOUBLE_EQ(ParseTimeText("1.5s"), 1.5);
+    EXPECT_DOUBLE_EQ(ParseTimeText("1e-3s"), 0.001);
+    // No unit, an unknown unit or trailing text: 0 (the file format differs).
+    EXPECT_EQ(ParseTimeText("100"), 0.0);
+    EXPECT_EQ(ParseTimeText("10msx"), 0.0);
+    EXPECT_EQ(ParseTimeText("10 m s x"), 0.0);
+    EXPECT_EQ(ParseTimeText("ms"), 0.0);
+    EXPECT_EQ(ParseTimeText(""), 0.0);
+    EXPECT_EQ(ParseTimeText("nanus"), 0.0);
+    // Locale-free: a comma is not a decimal point.
+    EXPECT_EQ(ParseTimeText("1,5ms"), 0.0);
+}
+
+TEST_F(ParamFormTest, SuppliesAreBounded) {
+    ApplyWith(form.EditVccR, "9");
+    EXPECT_DOUBLE_EQ(record.VccR, 7.5);
+    ApplyWith(form.EditVccR, "-1");
+    EXPECT_DOUBLE_EQ(record.VccR, 0.0);
+    ApplyWith(form.EditVccR, "7.5");
+    EXPECT_DOUBLE_EQ(record.VccR, 7.5);
+    ApplyWith(form.EditVppW, "25");
+    EXPECT_DOUBLE_EQ(record.VppW, 21.0);
+    ApplyWith(form.EditVppR, "21.5");
+    EXPECT_DOUBLE_EQ(record.VppR, 21.0);
+    ApplyWith(form.EditVccW, "abc");
+    EXPECT_DOUBLE_EQ(record.VccW, 0.0);
+    ApplyWith(form.EditVccW, "1e999");
+    EXPECT_DOUBLE_EQ(record.VccW, 7.5);
+    ApplyWith(form.EditVccW, "nan");
+    EXPECT_DOUBLE_EQ(record.VccW, 0.0);
+    ApplyWith(form.EditVccW, "4.5V");
+    EXPECT_DOUBLE_EQ(record.VccW, 4.5);
+}
+
+TEST_F(ParamFormTest, SuppliesAreShownInTheirForms) {
+    EXPECT_EQ(form.EditVccR->text(), "5");
+    EXPECT_EQ(form.EditVccW->text(), "6.25");
+    EXPECT_EQ(form.EditVppW->text(), "12.5");
+    record.VppW = 12.75;
+    record.VccR = 4.75;
+    form.Fill();
+    // Four significant digits, and shown whole although the field takes four
+    // characters when typed.
+    EXPECT_EQ(form.EditVppW->text(), "12.75");
+    EXPECT_EQ(form.EditVccR->text(), "4.75");
+    form.Apply();
+    EXPECT_DOUBLE_EQ(record.VppW, 12.75);
+}
+
+TEST_F(ParamFormTest, PulseWidthsAreBoundedAndShownAgain) {
+    ApplyWith(form.EditTpw, "200ms");
+    EXPECT_DOUBLE_EQ(record.tpw, 0.05);
+    EXPECT_EQ(form.EditTpw->text(), "50.0ms");
+    ApplyWith(form.EditTpw, "100");
+    EXPECT_DOUBLE_EQ(record.tpw, 1e-6);
+    EXPECT_EQ(form.EditTpw->text(), "1.0us");
+    ApplyWith(form.EditTpr, "250us");
+    EXPECT_DOUBLE_EQ(record.tpr, 2.5e-4);
+    EXPECT_EQ(form.EditTpr->text(), "250.0us");
+    ApplyWith(form.EditTpr, "10ns");
+    EXPECT_DOUBLE_EQ(record.tpr, 1e-6);
+}
+
+TEST_F(ParamFormTest, ALongTimeTextIsShownWholeAndKeptOnApply) {
+    record.tpw = 5e-7;  // a parameter file may give less than the editor's bound
+    form.Fill();
+    EXPECT_EQ(form.EditTpw->text(), "500.0ns");
+    record.tpr = 3e-4;
+    form.Fill();
+    form.Apply();
+    EXPECT_DOUBLE_EQ(record.tpr, 3e-4);
+}
+
+TEST_F(ParamFormTest, RetryIsBoundedButZeroStays) {
+    ApplyWith(form.EditRetry, "0");
+    EXPECT_EQ(record.retry, 0);
+    ApplyWith(form.EditRetry, "-3");
+    EXPECT_EQ(record.retry, 0);
+    ApplyWith(form.EditRetry, "x");
+    EXPECT_EQ(record.retry, 0);
+    ApplyWith(form.EditRetry, "42");
+    EXPECT_EQ(record.retry, 42);
+    EXPECT_EQ(form.EditRetry->text(), "42");
+    // Two characters when typed; a larger count from a parameter file is
+    // shown whole and bounded on apply.
+    QTest::keyClicks(form.EditRetry, "9");
+    EXPECT_EQ(form.EditRetry->text(), "42");
+    record.retry = 150;
+    form.Fill();
+    EXPECT_EQ(form.EditRetry->text(), "150");
+    form.Apply();
+    EXPECT_EQ(record.retry, 100);
+    record.retry = 2147483647;
+    form.Fill();
+    form.Apply();
+    EXPECT_EQ(record.retry, 100);
+}
+
+TEST_F(ParamFormTest, MasksSkipNonDigitsAndKeepTheLowByte) {
+    form.EditALAND->setText("1F");
+    form.EditDHOR->setText(" F");
+    form.EditAHAND->setText("G3");
+    form.EditDLOR->setText("");
+    form.EditDLAND->setText("x");
+    form.Apply();
+    EXPECT_EQ(record.aland, 0x1F);
+    EXPECT_EQ(record.dhor, 0x0F);
+    EXPECT_EQ(record.ahand, 0x03);
+    EXPECT_EQ(record.dlor, 0x00);
+    EXPECT_EQ(record.dland, 0x00);
+    EXPECT_EQ(record.amand, 0xFF);
+    EXPECT_EQ(form.EditDHOR->text(), "0F");
+    EXPECT_EQ(form.EditAHAND->text(), "03");
+    EXPECT_EQ(form.EditAMOR->text(), "00");
+    // A longer text (typed before a limit existed) keeps its low byte.
+    form.EditAMAND->setMaxLength(8);
+    form.EditAMAND->setText("0x123");
+    form.Apply();
+    EXPECT_EQ(record.amand, 0x23);
+}
+
+TEST_F(ParamFormTest, DeviceTextsAndSizes) {
+    EXPECT_EQ(form.TextType->text(), "EPROM");
+    EXPECT_EQ(form.TextVendor->text(), "Intel");
+    EXPECT_EQ(form.TextName->text(), "27C256");
+    EXPECT_EQ(form.TextCode->text(), "00");
+    EXPECT_EQ(form.TextMaxsize->text(), "8000");
+    EXPECT_EQ(form.TextPagesize->text(), "N/A");
+    EXPECT_FALSE(form.TextPagesize->isEnabled());
+    EXPECT_EQ(form.LabelBW1->text(), "(Byte)");
+    EXPECT_EQ(form.LabelBW2->text(), "(Byte)");
+
+    record.pagesize = 0x40;
+    record.maxsize = 0x10;
+    record.typecode = 0x12;
+    form.Fill();
+    EXPECT_EQ(form.TextPagesize->text(), "0040");
+    EXPECT_TRUE(form.TextPagesize->isEnabled());
+    EXPECT_EQ(form.TextMaxsize->text(), "0010");
+    EXPECT_EQ(form.TextCode->text(), "12");
+    record.maxsize = 0x20000;
+    form.Fill();
+    EXPECT_EQ(form.TextMaxsize->text(), "20000");
+}
+
+TEST_F(ParamFormTest, NotesTellAddressLengthControlCodeNoteAndAlgorithm) {
+    EXPECT_TRUE(form.Memo1->toPlainText().isEmpty());
+    record.typecode = 2;
+    record.addrlen = 8;
+    record.note = "use a 93C46";
+    record.algol = "fast";
+    form.Fill();
+    EXPECT_EQ(form.Memo1->toPlainText(),
+              QString::fromUtf8("アドレス長は08ビットです。\n注意：use a 93C46\n書きこみアルゴリズム：fast"));
+    record.typecode = 3;
+    record.controlcode = 0xA0;
+    record.note.clear();
+    record.algol.clear();
+    form.Fill();
+    EXPECT_EQ(form.Memo1->toPlainText(), QString::fromUtf8("コントロールコードはA0です。"));
+}
+
+TEST_F(ParamFormTest, WaitModeOnlyForParallelEeprom) {
+    EXPECT_FALSE(form.ComboWaitmode->isEnabled());
+    ASSERT_EQ(form.ComboWaitmode->count(), 5);
+    EXPECT_EQ(form.ComboWaitmode->itemText(4), QString::fromUtf8("Windowsタイマー"));
+    // Applying another device keeps its mode.
+    form.Apply();
+    EXPECT_EQ(record.waitmode, 4);
+
+    record.typecode = 0x12;
+    record.waitmode = 9;
+    form.Fill();
+    EXPECT_TRUE(form.ComboWaitmode->isEnabled());
+    EXPECT_EQ(form.ComboWaitmode->currentIndex(), 0);
+    form.ComboWaitmode->setCurrentIndex(2);
+    form.Apply();
+    EXPECT_EQ(record.waitmode, 2);
+}
+
+TEST_F(ParamFormTest, WordAccessFollowsBwalt) {
+    EXPECT_FALSE(form.CheckWordSize->isEnabled());
+    form.CheckWordSize->setChecked(true);  // cannot change without bwalt
+    EXPECT_FALSE(form.CheckWordSize->isChecked());
+    EXPECT_TRUE(form.Modified());
+    form.Apply();
+    EXPECT_EQ(record.wordaccess, 0);
+    EXPECT_FALSE(form.CheckSwap->isEnabled());
+
+    record.bwalt = 1;
+    form.Fill();
+    EXPECT_TRUE(form.CheckWordSize->isEnabled());
+    form.CheckWordSize->setChecked(true);
+    form.Apply();
+    EXPECT_EQ(record.wordaccess, 1);
+    EXPECT_TRUE(form.CheckSwap->isEnabled());
+    EXPECT_EQ(form.LabelBW1->text(), "(Word)");
+    EXPECT_EQ(form.LabelBW2->text(), "(Word)");
+    form.CheckSwap->setChecked(true);
+    form.CheckVerify->setChecked(false);
+    form.Apply();
+    EXPECT_EQ(record.swap, 1);
+    EXPECT_EQ(record.verify, 0);
+}
+
+TEST_F(ParamFormTest, SwapOfAByteDeviceIsNotTakenFromTheBox) {
+    record.wordaccess = 1;
+    record.bwalt = 1;
+    record.swap = 1;
+    form.Fill();
+    EXPECT_TRUE(form.CheckSwap->isChecked());
+    DeviceRecord other = Eprom();
+    form.SetRecord(&other);
+    form.Fill();
+    EXPECT_FALSE(form.CheckSwap->isChecked());
+    form.Apply();
+    EXPECT_EQ(other.swap, 0);
+}
+
+TEST_F(ParamFormTest, FillAndShowingLeaveTheFormUnmodified) {
+    form.Fill();
+    EXPECT_FALSE(form.Modified());
+    form.EditRetry->setText("3");
+    EXPECT_TRUE(form.Modified());
+    form.show();
+    EXPECT_FALSE(form.Modified());
+    form.EditTpr->setText("3us");
+    form.Apply();
+    EXPECT_FALSE(form.Modified());
+    form.hide();
+}
+
+TEST_F(ParamFormTest, CloseWithoutChangesAsksNothing) {
+    form.show();
+    form.Button1->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST_F(ParamFormTest, CloseAfterAChangeAsksAndCancelStays) {
+    form.show();
+    form.EditALAND->setText("0F");
+    prompter.answers = {QMessageBox::Cancel};
+    form.Button1->click();
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_EQ(prompter.asked[0].text, QString::fromUtf8("パラメータが変更されています。反映させますか？"));
+    EXPECT_EQ(prompter.asked[0].caption, QString::fromUtf8("確認"));
+    EXPECT_EQ(prompter.asked[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(record.aland, 0xFF);
+    form.hide();
+}
+
+TEST_F(ParamFormTest, CloseAnsweredYesApplies) {
+    form.show();
+    form.EditALAND->setText("0F");
+    prompter.answers = {QMessageBox::Yes};
+    QTest::keyClick(&form, Qt::Key_Escape);  // Escape closes like the close button
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(record.aland, 0x0F);
+}
+
+TEST_F(ParamFormTest, CloseAnsweredNoLeavesTheRecord) {
+    form.show();
+    QTest::keyClicks(form.EditVccR, "9");
+    prompter.answers = {QMessageBox::No};
+    form.close();
+    EXPECT_EQ(prompter.asked.size(), 1u);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_DOUBLE_EQ(record.VccR, 5.0);
+}
+
+TEST_F(ParamFormTest, ApplyButtonAppliesAndClears) {
+    form.show();
+    form.EditVccR->setText("9");
+    form.Button2->click();
+    EXPECT_DOUBLE_EQ(record.VccR, 7.5);
+    EXPECT_EQ(form.EditVccR->text(), "7.5");
+    EXPECT_FALSE(form.Modified());
+    form.Button1->click();
+    EXPECT_TRUE(prompter.asked.empty());
+}
+
+TEST(ParamFormEmpty, WithoutARecordShowsTheEmptyRecordAndAppliesNothing) {
+    dialogtest::EnsureApplication();
+    TWConfigForm form;
+    EXPECT_EQ(form.TextType->text(), "");
+    EXPECT_EQ(form.TextMaxsize->text(), "0000");
+    EXPECT_EQ(form.EditTpw->text(), "0.0ns");
+    EXPECT_EQ(form.EditVppW->text(), "0");
+    form.EditVccR->setText("5");
+    form.Apply();  // nothing to apply to; must not crash
+    EXPECT_EQ(form.windowTitle(), QString::fromUtf8("書きこみ方法の確認"));
+    EXPECT_EQ(form.size(), QSize(476, 423));
+    // Every control has its room: the layout fits the fixed window.
+    const QSize needed = form.layout()->minimumSize();
+    EXPECT_LE(needed.width(), 476);
+    EXPECT_LE(needed.height(), 423);
+}
+
+TEST(ParamFormEmpty, ControlsCarryTheirNames) {
+    dialogtest::EnsureApplication();
+    TWConfigForm form;
+    for (const char* name : {"TextType", "TextVendor", "TextName", "TextCode", "TextMaxsize", "TextPagesize",
+                             "LabelBW1", "LabelBW2", "EditTpw", "EditTpr", "EditRetry", "EditVccR", "EditVccW",
+                             "EditVppR", "EditVppW", "EditAHAND", "EditAMAND", "EditALAND", "EditDHAND",
+                             "EditDLAND", "EditAHOR", "EditAMOR", "EditALOR", "EditDHOR", "EditDLOR",
+                             "CheckVerify", "CheckWordSize", "CheckSwap", "ComboWaitmode", "Memo1", "Button2",
+                             "Button1"}) {
+        EXPECT_NE(form.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
+    }
+    EXPECT_EQ(form.Button2->text(), QString::fromUtf8("適用(&A)"));
+    EXPECT_EQ(form.Button1->text(), QString::fromUtf8("閉じる(&C)"));
+    EXPECT_EQ(form.CheckVerify->text(), QString::fromUtf8("書き込み時ベリファイ"));
+    EXPECT_EQ(form.CheckWordSize->text(), QString::fromUtf8("16bitサイズでアクセス"));
+    EXPECT_EQ(form.CheckSwap->text(), QString::fromUtf8("上下バイトのスワップ"));
+    EXPECT_EQ(form.EditTpw->maxLength(), 6);
+    EXPECT_EQ(form.EditRetry->maxLength(), 2);
+    EXPECT_EQ(form.EditVccR->maxLength(), 4);
+    EXPECT_EQ(form.EditALAND->maxLength(), 2);
+}
+
+}  // namespace
+}  // namespace krt
