@@ -84,12 +84,13 @@ uint8_t DeviceOperation(LinkContext& link, LinkRequest& request, DeviceRecord& r
 uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) {
     const uint8_t code = request.code;
 
-    // Codes 11 and 14 are the only ones a second thread might send while an
-    // operation runs; they must not touch the running request's state.
-    if (code == 11 || code == 14) {
+    // While an operation runs, a second thread may ask for its address
+    // (code 14) or for another device operation, which is refused (see
+    // DeviceOperation). Neither may touch the running request's state.
+    if ((code >= 4 && code <= 11) || code == 14) {
         std::unique_lock<std::mutex> lock(link.currentMutex_);
         if (link.currentFamily_) {
-            if (code == 11) return kFatal;  // refused, see DeviceOperation
+            if (code != 14) return kFatal;
             request.resultValue = link.currentFamily_->CurrentAddress();
             lock.unlock();
             return link.programmerFound ? kOk : kNotFound;

@@ -21,7 +21,7 @@ constexpr std::chrono::nanoseconds kReadyTimeout = std::chrono::seconds(2);
 // about a microsecond on the ISA bus).
 constexpr uint32_t kReadyPollsWithoutClock = 2'000'000;
 // With a clock, a backstop for a clock that does not advance.
-constexpr uint32_t kReadyPollsWithClock = 100'000'000;
+constexpr uint32_t kReadyPollsWithClock = 20'000'000;
 
 }  // namespace
 
