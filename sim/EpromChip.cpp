@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,7 +100,7 @@ EpromElectrical EpromElectricalFor(const DeviceRecord& record, bool* fromTable) 
         facts.progVccMax = 6.75;
         facts.absMaxVcc = 7.0;
     }
-    facts.minPulseNs = record.tpw > 0.0 ? static_cast<uint64_t>(record.tpw * 0.95e9) : 95 * kUs;
+    facts.minPulseNs = record.tpw > 0.0 ? static_cast<uint64_t>(std::llround(record.tpw * 0.95e9)) : 95 * kUs;
     return facts;
 }
 
