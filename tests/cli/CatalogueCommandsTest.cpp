@@ -1,0 +1,88 @@
+// krt list and krt info on the shipped catalogue, through the command table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "cli/Cli.h"
+#include "cli/Session.h"
+#include "support/RecordingPort.h"
+
+namespace krt {
+namespace {
+
+using test::Lines;
+
+class CatalogueCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterCatalogueCommands(table);
+        auto collecting = std::make_unique<test::CollectingLog>();
+        log = collecting.get();
+        session.log = std::move(collecting);
+        session.options.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
+    }
+    int Run(const std::string& name, const std::vector<std::string>& args) {
+        auto it = std::find_if(table.begin(), table.end(),
+                               [&](const CliCommand& c) { return name == c.name; });
+        EXPECT_NE(it, table.end());
+        return it->run(session, args);
+    }
+    bool Has(const std::string& line) {
+        Lines lines = log->lines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    std::vector<CliCommand> table;
+    CliSession session;
+    test::CollectingLog* log = nullptr;
+};
+
+TEST_F(CatalogueCommands, ListsTypesMakersAndDevicesInListOrder) {
+    EXPECT_EQ(Run("list", {}), 0);
+    EXPECT_EQ(log->lines(),
+              (Lines{"EPROM", "OTPROM", "EEPROM", "FLASH", "SEEPROM", "GAL", "PIC"}));
+    log->clear();
+    EXPECT_EQ(Run("list", {"eprom"}), 0);
+    EXPECT_EQ(log->lines(), (Lines{"Intel", "AMD", "Atmel"}));
+    log->clear();
+    EXPECT_EQ(Run("list", {"gal", "LATTICE"}), 0);
+    EXPECT_EQ(log->lines(), (Lines{"GAL16V8", "GAL20V8", "GAL22V10"}));
+    log->clear();
+    EXPECT_EQ(Run("list", {"NOSUCHTYPE"}), 1);
+    EXPECT_TRUE(log->lines().empty());
+    EXPECT_EQ(Run("list", {"a", "b", "c"}), 2);
+}
+
+TEST_F(CatalogueCommands, InfoShowsTheLoadMessageAndEveryField) {
+    EXPECT_EQ(Run("info", {"GAL", "lattice", "gal22v10"}), 0);
+    EXPECT_TRUE(Has("Device GAL22V10's parameter was loaded successfully."));
+    EXPECT_TRUE(Has("maxsize: 0x001704 (5892)"));
+    EXPECT_TRUE(Has("typecode: 0x07"));
+    EXPECT_TRUE(Has("VppR: 12 V"));
+    EXPECT_TRUE(Has("ASRBase: 5808"));
+    EXPECT_TRUE(Has("waitmode: 4"));
+    EXPECT_EQ(log->lines().size(), 1u + 1u + 41u);  // message, file, the record's fields
+    EXPECT_EQ(session.record.name, "GAL22V10");
+}
+
+TEST_F(CatalogueCommands, InfoInJapaneseAndOnFailure) {
+    session.options.language = 0;
+    EXPECT_EQ(Run("info", {"PIC", "Microchip", "PIC16F84A"}), 0);
+    EXPECT_TRUE(Has("デバイスPIC16F84Aのパラメータがロードされました。"));
+    EXPECT_TRUE(Has("bufsize: 0x004010 (16400)"));
+    log->clear();
+    session.options.language = 1;
+    EXPECT_EQ(Run("info", {"EPROM", "Intel", "99C999"}), 1);
+    EXPECT_EQ(log->lines(), (Lines{"Parameter file  not found.",
+                                   "Reading parameter file \"\" is failed."}));
+    EXPECT_EQ(Run("info", {"EPROM"}), 2);
+}
+
+TEST_F(CatalogueCommands, MissingCatalogueIsAnError) {
+    session.options.catalogue = std::string(KRT_SOURCE_DIR) + "/no-such-directory";
+    EXPECT_EQ(Run("list", {}), 2);
+    EXPECT_EQ(Run("info", {"EPROM", "Intel", "27C256"}), 2);
+}
+
+}  // namespace
+}  // namespace krt
