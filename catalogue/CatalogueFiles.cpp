@@ -37,13 +37,13 @@ std::string ResolveCatalogueFile(const std::string& dir, const std::string& name
     for (const fs::path& part : fs::path(name).relative_path()) {
         fs::path next = current / part;
         if (!fs::exists(next, ec)) {
+            // Of several names that differ only in case, the first in byte
+            // order wins, so the choice does not depend on directory order.
             bool found = false;
             for (fs::directory_iterator it(current, ec), end; !ec && it != end; it.increment(ec)) {
-                if (EqualsNoCase(it->path().filename().string(), part.string())) {
-                    next = it->path();
-                    found = true;
-                    break;
-                }
+                if (!EqualsNoCase(it->path().filename().string(), part.string())) continue;
+                if (!found || it->path().filename() < next.filename()) next = it->path();
+                found = true;
             }
             if (!found) return exact.string();
         }

@@ -56,6 +56,14 @@ TEST(CatalogueFiles, ExactNameIsPreferred) {
     EXPECT_EQ(DeviceListPath(dir.str()), (fs::path(dir.str()) / "DEVICE.LST").string());
 }
 
+TEST(CatalogueFiles, SeveralCaseVariantsChooseTheSameOneEveryTime) {
+    ScratchDir dir;
+    dir.Write("Gal.prm", "a");
+    dir.Write("GAL.prm", "b");
+    dir.Write("gAL.prm", "c");
+    EXPECT_EQ(ResolveCatalogueFile(dir.str(), "gal.prm"), (fs::path(dir.str()) / "GAL.prm").string());
+}
+
 TEST(CatalogueFiles, OverrideReplacesTheSearchPath) {
     EXPECT_EQ(CatalogueDirectories("somewhere"), (std::vector<std::string>{"somewhere"}));
     std::vector<std::string> dirs = CatalogueDirectories("");
