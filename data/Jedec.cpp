@@ -147,7 +147,9 @@ int WriteJedec(DataFile& f) {
         if ((i + 1) % perLine == 0) out.Text("*\n");
     }
     if (fuses % perLine != 0) out.Text("*\n");
-    std::snprintf(line, sizeof line, "C%04X\n", static_cast<unsigned>(FuseChecksum(f)));
+    // The checksum field ends in "*" like every field: readers that follow
+    // the standard (MAME's jedutil) refuse a file without it.
+    std::snprintf(line, sizeof line, "C%04X*\n", static_cast<unsigned>(FuseChecksum(f)));
     out.Text(line);
     out.Char(0x03);
     out.Text("0000\n");
