@@ -21,6 +21,7 @@ struct CliOptions {
     uint8_t powerCircuit = 2;
     uint32_t language = 1;          // 0 Japanese, 1 English
     std::string trace;              // --trace FILE
+    std::string settings;           // --settings FILE (else the window's settings file)
     std::string catalogue;          // --catalogue DIR
     std::string simChip;            // --sim-chip FILE
     std::string simRevisions;       // --sim-revisions HEX,HEX

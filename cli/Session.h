@@ -3,6 +3,7 @@
 // simulated programmer.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@ public:
     std::unique_ptr<LogSink> log;        // prints each line to stdout as it is logged
     VirtualKrt* sim = nullptr;           // non-null with --port sim; owned through port/clock holders
     std::shared_ptr<void> simOwner;      // keeps the simulator alive
+    std::shared_ptr<std::FILE> traceFile;  // --trace: closed when the session ends
 
     // Opens the port backend named by the options and wires the link's seams.
     // Returns false with a message in error when the port cannot be opened.
@@ -33,6 +35,9 @@ public:
     // Returns the result of the detection request.
     uint8_t StartUp();
 };
+
+// A sink that prints each line to stdout as it is logged; any thread may call it.
+std::unique_ptr<LogSink> MakeStdoutLog();
 
 // Builds the simulated programmer from the options (--sim-revisions,
 // --sim-fault, --sim-chip), prints its banner to stderr and installs it as

@@ -1,0 +1,288 @@
+// The one option parser of krt and the command table.
+//
+// Options may stand before or after the command; the words after the command
+// name that are not options are the command's arguments ("--" ends the
+// options). Defaults come from CliOptions, then from the window's settings
+// store, then from the command line, which wins for this run only.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "cli/Session.h"
+#include "cli/Settings.h"
+
+namespace krt {
+
+namespace {
+
+constexpr int kExitUsage = 64;
+constexpr int kExitNoInput = 66;
+
+bool ParseUnsigned(const std::string& text, int base, uint64_t max, uint64_t& out) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
+    std::string digits = text;
+    if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
+        digits = digits.substr(2);
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long v = std::strtoull(digits.c_str(), &end, base);
+    if (errno != 0 || end == digits.c_str() || *end != '\0' || v > max) return false;
+    out = v;
+    return true;
+}
+
+struct OptionSpec {
+    const char* name;
+    const char* value;   // the value's name in --help; null: a flag
+    const char* help;
+    // Applies the value; returns an error text, empty when it is accepted.
+    std::function<std::string(CliOptions&, const std::string&)> apply;
+};
+
+const std::vector<OptionSpec>& Options() {
+    static const std::vector<OptionSpec> options = {
+        {"--port", "sim|ppdev[:DEV]|direct",
+         "programmer: the simulated one, Linux ppdev (the /dev/parportN at the port base, "
+         "or DEV), or x86 direct I/O",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             if (v == "sim" || v == "ppdev" || v == "direct" ||
+                 (v.rfind("ppdev:", 0) == 0 && v.size() > 6)) {
+                 o.port = v;
+                 return {};
+             }
+             return "--port wants sim, ppdev, ppdev:/dev/parportN or direct";
+         }},
+        {"--port-base", "HEX", "printer-port base address (default 378)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             uint64_t n = 0;
+             if (!ParseUnsigned(v, 16, 0xFFFF, n) || n == 0) return "--port-base wants a hexadecimal address from 1 to FFFF";
+             o.portBase = static_cast<uint16_t>(n);
+             return {};
+         }},
+        {"--clock", "HZ", "the programmer's clock frequency in Hz (default 4000000)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             uint64_t n = 0;
+             if (!ParseUnsigned(v, 10, 0xFFFFFFFFu, n) || n == 0) return "--clock wants a frequency in Hz";
+             o.clock = static_cast<uint32_t>(n);
+             return {};
+         }},
+        {"--power-circuit", "1|2", "power-circuit version (default 2)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             if (v != "1" && v != "2") return "--power-circuit wants 1 or 2";
+             o.powerCircuit = static_cast<uint8_t>(v[0] - '0');
+             return {};
+         }},
+        {"--lang", "ja|en", "language of the messages (default en)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             if (v == "ja") o.language = 0;
+             else if (v == "en") o.language = 1;
+             else return "--lang wants ja or en";
+             return {};
+         }},
+        {"--trace", "FILE", "write every port access to FILE, one line each (W 0378 0A, R 0379 40)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.trace = v;
+             return {};
+         }},
+        {"--settings", "FILE", "read the window's settings from FILE instead of its own file",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.settings = v;
+             return {};
+         }},
+        {"--catalogue", "DIR", "directory of DEVICE.LST and the parameter files",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.catalogue = v;
+             return {};
+         }},
+        {"--sim-chip", "FILE", "simulator: the chip file in the socket (created when missing)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.simChip = v;
+             return {};
+         }},
+        {"--sim-revisions", "HEX,HEX", "simulator: the KRT1 and KRT2 revisions (default 20,10)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.simRevisions = v;
+             return {};
+         }},
+        {"--sim-fault", "NAME[:ARGS]", "simulator: inject a fault (repeatable)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.simFaults.push_back(v);
+             return {};
+         }},
+        {"--start", "HEX", "device operations: first address",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.start = v;
+             return {};
+         }},
+        {"--length", "HEX", "device operations: number of addresses",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.length = v;
+             return {};
+         }},
+        {"--errors", "N", "device operations: permitted error count",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.errors = v;
+             return {};
+         }},
+        {"--help", nullptr, "this text", nullptr},
+    };
+    return options;
+}
+
+std::vector<CliCommand> CommandTable() {
+    std::vector<CliCommand> table;
+    RegisterLinkCommands(table);
+    RegisterSimCommands(table);
+    RegisterCatalogueCommands(table);
+    RegisterDataCommands(table);
+    RegisterDeviceCommands(table);
+    return table;
+}
+
+void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
+    std::fprintf(out,
+                 "usage: krt [OPTIONS] COMMAND [ARGS] [OPTIONS]\n"
+                 "\n"
+                 "krt drives the KRT device programmer (units KRT1 and KRT2) through the same\n"
+                 "requests as the KRTwin window. Every command that uses the programmer first\n"
+                 "does the window's start-up: settings to the link, reset and detection.\n"
+                 "\n"
+                 "Commands:\n");
+    // Short names share a line with their help; long ones stand alone above it.
+    constexpr int kColumn = 22;
+    auto item = [out](const std::string& left, const char* help) {
+        if (static_cast<int>(left.size()) <= kColumn)
+            std::fprintf(out, "  %-*s  %s\n", kColumn, left.c_str(), help);
+        else
+            std::fprintf(out, "  %s\n  %-*s  %s\n", left.c_str(), kColumn, "", help);
+    };
+    for (const CliCommand& c : table) item(c.synopsis, c.help);
+    std::fprintf(out, "\nOptions:\n");
+    for (const OptionSpec& o : Options())
+        item(std::string(o.name) + (o.value ? std::string(" ") + o.value : std::string()), o.help);
+    std::fprintf(out,
+                 "\nDefaults come from the window's settings (%s)\n"
+                 "where it holds them; options override them for one run and are never saved.\n"
+                 "Without a printer port chosen in the window or with --port, krt uses the\n"
+                 "simulated programmer.\n"
+                 "\nExit status: the request's result code (0 success, 1 to 9 as the result\n"
+                 "texts say), 64 for a usage error, 66 for a missing input file, 69 when the\n"
+                 "port cannot be opened.\n",
+                 DefaultSettingsPath().empty() ? "~/.config/Kavimeru/KRTwin.conf"
+                                               : DefaultSettingsPath().c_str());
+}
+
+struct ParsedLine {
+    std::vector<std::pair<const OptionSpec*, std::string>> options;
+    std::vector<std::string> words;   // the command name and its arguments
+    bool help = false;
+};
+
+bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::string& error) {
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (arg == "-h") {
+                parsed.help = true;
+                continue;
+            }
+            parsed.words.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const size_t eq = arg.find('=');
+        const std::string name = arg.substr(0, eq);
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& o : Options())
+            if (name == o.name) spec = &o;
+        if (!spec) {
+            error = "unknown option " + name + " (krt --help lists them)";
+            return false;
+        }
+        if (!spec->value) {
+            if (eq != std::string::npos) {
+                error = name + " takes no value";
+                return false;
+            }
+            parsed.help = true;
+            continue;
+        }
+        std::string value;
+        if (eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            error = name + " wants a value: " + spec->value;
+            return false;
+        }
+        parsed.options.emplace_back(spec, value);
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args) {
+    const std::vector<CliCommand> table = CommandTable();
+    ParsedLine parsed;
+    std::string error;
+    if (!ParseLine(args, parsed, error)) {
+        std::fprintf(stderr, "krt: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (parsed.help) {
+        PrintHelp(stdout, table);
+        return 0;
+    }
+    if (parsed.words.empty()) {
+        PrintHelp(stderr, table);
+        return kExitUsage;
+    }
+
+    // The settings file may itself be named on the command line.
+    CliOptions options;
+    for (const auto& [spec, value] : parsed.options)
+        if (std::strcmp(spec->name, "--settings") == 0) options.settings = value;
+    StoredSettings stored;
+    if (!ReadSettingsFile(options.settings.empty() ? DefaultSettingsPath() : options.settings, stored) &&
+        !options.settings.empty()) {
+        std::fprintf(stderr, "krt: cannot read the settings file %s\n", options.settings.c_str());
+        return kExitNoInput;
+    }
+    ApplySettings(stored, options);
+    for (const auto& [spec, value] : parsed.options) {
+        const std::string problem = spec->apply(options, value);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "krt: %s, not \"%s\"\n", problem.c_str(), value.c_str());
+            return kExitUsage;
+        }
+    }
+
+    const std::string& name = parsed.words.front();
+    const CliCommand* command = nullptr;
+    for (const CliCommand& c : table)
+        if (name == c.name) command = &c;
+    if (!command) {
+        std::fprintf(stderr, "krt: unknown command \"%s\" (krt --help lists them)\n", name.c_str());
+        return kExitUsage;
+    }
+    CliSession session;
+    session.options = options;
+    session.log = MakeStdoutLog();
+    const std::vector<std::string> commandArgs(parsed.words.begin() + 1, parsed.words.end());
+    const int status = command->run(session, commandArgs);
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace krt
