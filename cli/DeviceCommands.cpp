@@ -180,7 +180,7 @@ bool LoadDeviceForOperation(CliSession& session, const std::string& type, const 
                                              log, session.record);
     if (!load.selected) {
         if (load.entry >= catalogue.list.count)
-            error = "no device " + type + " " + maker + " " + name + " in the catalogue (see krt devices)";
+            error = "no device " + type + " " + maker + " " + name + " in the catalogue (see krt list)";
         return false;
     }
     if (!ws.buffer.Allocate(session.record.bufsize)) {
@@ -324,12 +324,11 @@ bool ParseDecimal(const std::string& text, uint32_t& value) {
     return true;
 }
 
-int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, Command command) {
-    const char* usage = command == Command::Auto ? "auto TYPE MAKER NAME FILE"
-                                                 : "TYPE MAKER NAME [FILE]";
+int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, Command command,
+                     const char* name) {
     const size_t needed = NeedsFile(command) ? 4 : 3;
     if (args.size() < needed || args.size() > 4) {
-        std::fprintf(stderr, "krt: usage: %s\n", usage);
+        std::fprintf(stderr, "krt: usage: krt %s TYPE MAKER NAME %s\n", name, needed == 4 ? "FILE" : "[FILE]");
         return kExitUsage;
     }
     OperationSetup setup;
@@ -343,6 +342,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         return kExitUsage;
     }
 
+    if (!session.log) session.log = MakeStdoutLog();
     LogSink* out = session.log.get();
     OperationConsole console(out);
 
@@ -354,9 +354,19 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         Log(&console, "%s", MessageText(session.options.language, kNotSelected));
         return kExitNoInput;
     }
-    // The range fields as the window holds them after ClearBuffer: the whole
-    // device. A start alone runs to the end of the device, as the fields
-    // read once the start has been committed; a length is taken as typed.
+    // The data file is opened as the window's File Open does right after the
+    // device was selected: over the whole device. The range options then
+    // take the place of the user's edits of the range fields.
+    if (!setup.file.empty() && command != Command::Read) {
+        if (!ReadDataFileForOperation(session, workspace, setup.file, &console, error)) {
+            std::fprintf(stderr, "krt: %s\n", error.c_str());
+            return kExitNoInput;
+        }
+    }
+
+    // A start alone runs to the end of the device, as the fields read once
+    // the start has been committed; a length is taken as typed (a range
+    // beyond the device is cut by the operation, which says so).
     const uint32_t maxsize = session.record.maxsize;
     if (!session.options.start.empty()) {
         const uint32_t start = ParseHex(session.options.start);
@@ -366,13 +376,6 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     if (!session.options.length.empty()) workspace.range.length = FormatHex6(ParseHex(session.options.length));
     setup.start = workspace.range.Start();
     setup.length = workspace.range.Length();
-
-    if (!setup.file.empty() && command != Command::Read) {
-        if (!ReadDataFileForOperation(session, workspace, setup.file, &console, error)) {
-            std::fprintf(stderr, "krt: %s\n", error.c_str());
-            return kExitNoInput;
-        }
-    }
 
     // The device option exists only for the PLDs with an ID row; the window
     // does nothing for other devices, and krt says so instead of staying mute.
@@ -428,14 +431,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     return status;
 }
 
-int ReadCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Read); }
-int WriteCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Write); }
-int VerifyCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Verify); }
-int BlankCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Blank); }
-int EraseCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Erase); }
-int SecureCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Secure); }
-int OptionCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Option); }
-int AutoCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Auto); }
+int ReadCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Read, "read"); }
+int WriteCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Write, "write"); }
+int VerifyCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Verify, "verify"); }
+int BlankCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Blank, "blank"); }
+int EraseCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Erase, "erase"); }
+int SecureCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Secure, "secure"); }
+int OptionCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Option, "option"); }
+int AutoCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Auto, "auto"); }
 
 }  // namespace
 
