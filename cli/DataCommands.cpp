@@ -1,7 +1,107 @@
+// krt convert: a data file through the device's buffer into another file,
+// with the messages of the window's File commands. Needs no programmer: no
+// port is opened and the link is not started.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "catalogue/DeviceLoader.h"
 #include "cli/Cli.h"
+#include "cli/Session.h"
+#include "data/DataBuffer.h"
+#include "data/DataFile.h"
+#include "data/DataTransfer.h"
+#include "link/Log.h"
+#include "link/StatusMessages.h"
 
 namespace krt {
 
-void RegisterDataCommands(std::vector<CliCommand>& table) { (void)table; }
+namespace {
+
+constexpr int kExitUsage = 64;
+constexpr int kExitCatalogue = 2;
+constexpr int kExitDevice = 1;
+// A failed file transfer exits with its result code plus this.
+constexpr int kFileExitBase = 10;
+
+struct StdoutLog : LogSink {
+    void line(std::string_view utf8) override {
+        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+};
+
+// The message box of the window, on stderr.
+void ShowBox(const TransferReport& report) {
+    std::fprintf(stderr, "krt: %s\n", report.messageBox.c_str());
+}
+
+int RunConvert(CliSession& session, const std::vector<std::string>& args) {
+    if (args.size() != 5) {
+        std::fprintf(stderr, "krt: usage: krt convert TYPE MAKER NAME IN OUT [--start HEX] [--length HEX]\n");
+        return kExitUsage;
+    }
+    StdoutLog own;
+    LogSink* log = session.log ? session.log.get() : &own;
+    const uint32_t language = session.options.language;
+
+    Catalogue catalogue;
+    if (!OpenCatalogue(session.options.catalogue, log, catalogue)) {
+        std::fprintf(stderr, "krt: no device catalogue (DEVICE.LST) found; name it with --catalogue DIR\n");
+        return kExitCatalogue;
+    }
+    DeviceRecord& record = session.record;
+    const DeviceLoadResult load = LoadDeviceRecord(catalogue.list, catalogue.directory, args[0], args[1], args[2],
+                                                   language, log, record);
+    if (!load.selected) {
+        if (load.entry >= catalogue.list.count)
+            std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[0].c_str(),
+                         args[1].c_str(), args[2].c_str());
+        return kExitDevice;
+    }
+
+    // As the window does on a device load: a new buffer, cleared, the range
+    // set to the whole device; then the range fields as typed and committed.
+    DataBuffer buffer;
+    if (!buffer.Allocate(record.bufsize)) {
+        std::fprintf(stderr, "krt: %s\n", MessageText(language, 19));
+        return kFileExitBase + FILE_INTERNAL_ERROR;
+    }
+    OperationRange range;
+    ClearBuffer(buffer, record, range);
+    if (!session.options.start.empty()) {
+        range.start = session.options.start;
+        range.CommitStart(record.maxsize);
+    }
+    if (!session.options.length.empty()) {
+        range.length = session.options.length;
+        range.CommitLength(record.maxsize);
+    }
+
+    const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log);
+    if (!read.success) {
+        ShowBox(read);
+        return kFileExitBase + read.result;
+    }
+    const TransferReport written = WriteDataFile(args[4], record, buffer, range, language, log);
+    if (!written.success) {
+        ShowBox(written);
+        return kFileExitBase + written.result;
+    }
+    return 0;
+}
+
+}  // namespace
+
+void RegisterDataCommands(std::vector<CliCommand>& table) {
+    table.push_back({"convert", "convert TYPE MAKER NAME IN OUT",
+                     "load the device, clear its buffer, read IN, write OUT (formats by extension: "
+                     ".hex .hxl .hxh Intel HEX, .mot Motorola S, .jed JEDEC, else binary; --start/--length "
+                     "set the range in words); no programmer needed. Exit 0, 1 device not loaded, "
+                     "2 no catalogue, else 10 + the file result: 11 IN not found, 12 format incorrect, "
+                     "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 OUT not created",
+                     RunConvert});
+}
 
 }  // namespace krt
