@@ -27,7 +27,7 @@ inline constexpr const char* kSimTextChipFileVersion = "chip file %s has version
 inline constexpr const char* kSimTextChipFileCorrupt = "chip file %s is damaged (%s)";
 inline constexpr const char* kSimTextChipFileBadContents = "the contents do not fit the chip";
 inline constexpr const char* kSimTextChipFileOtherDevice =
-    "chip file %s holds a %s %s, not the selected %s %s; use another file or erase it";
+    "chip file %s holds the %s %s, not the selected %s %s; use another chip file";
 inline constexpr const char* kSimTextUnknownKind = "a chip of unknown kind \"%s\"";
 
 // Options.
