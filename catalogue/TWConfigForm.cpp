@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "data/DataBuffer.h"
 #include "ui/Prompter.h"
 
 namespace krt {
@@ -89,19 +90,6 @@ int32_t DecimalValue(const QString& text) {
         value = std::min<int64_t>(value * 10 + (s[i++] - '0'), INT32_MAX);
     }
     return static_cast<int32_t>(negative ? -value : value);
-}
-
-// Every hexadecimal digit of the text, in order; other characters skipped.
-uint32_t HexValue(const QString& text) {
-    uint32_t value = 0;
-    for (QChar c : text) {
-        int d = -1;
-        if (c >= u'0' && c <= u'9') d = c.unicode() - u'0';
-        else if (c >= u'a' && c <= u'f') d = c.unicode() - u'a' + 10;
-        else if (c >= u'A' && c <= u'F') d = c.unicode() - u'A' + 10;
-        if (d >= 0) value = (value << 4) | static_cast<uint32_t>(d);
-    }
-    return value;
 }
 
 QString Hex(uint32_t value, int digits) {
@@ -476,7 +464,7 @@ void TWConfigForm::Apply() {
     r.tpw = boundedTime(EditTpw->text());
     r.tpr = boundedTime(EditTpr->text());
     r.wordaccess = CheckWordSize->isChecked() ? 1 : 0;
-    auto mask = [](QLineEdit* e) { return static_cast<uint8_t>(HexValue(e->text()) & 0xFF); };
+    auto mask = [](QLineEdit* e) { return static_cast<uint8_t>(ParseHex(e->text().toStdString()) & 0xFF); };
     r.ahand = mask(EditAHAND);
     r.amand = mask(EditAMAND);
     r.aland = mask(EditALAND);

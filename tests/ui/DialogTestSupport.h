@@ -1,9 +1,10 @@
-// Helpers of the dialog tests: the application object, a prompter that
-// answers from a script, a settings store in a scratch directory, and a
+// Helpers of the dialog tests: a prompter that answers from a script and
+// records the buttons offered, a settings store in a scratch directory, and a
 // shell with its own link context.
 #pragma once
 
 #include <QApplication>
+#include <QPlainTextEdit>  // used by the window tests' helpers
 #include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,22 +13,13 @@
 
 #include "Prompter.h"
 #include "ShellServices.h"
+#include "UiTestSupport.h"
 #include "link/Link.h"
 
 namespace krt::dialogtest {
 
-// The one QApplication of the test program (made on first use when the
-// program's main has not made one).
-inline void EnsureApplication() {
-    if (QApplication::instance()) return;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "tests_ui";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: Qt must not be torn down by the exit handlers.
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
+// The one QApplication of the test program, shared with the window tests.
+inline void EnsureApplication() { test::App(); }
 
 // Answers message boxes in the order scripted and records what was asked.
 class ScriptedPrompter : public Prompter {
