@@ -10,7 +10,6 @@ namespace krt {
 
 namespace {
 
-constexpr uint8_t kStrobe = 0x01;
 constexpr uint8_t kAck = 0x40;
 
 // WaitReady gives up after this long on the link's clock: longer than the
@@ -25,46 +24,11 @@ constexpr uint32_t kReadyPollsWithClock = 20'000'000;
 
 }  // namespace
 
-// The port pointer and base are loaded once per frame: the port never
-// changes them, and the fewer reloads keep the frame close to three bare
-// register writes.
-void LinkContext::SendFrame(uint8_t byte) {
-    PortIo* const p = port;
-    const uint16_t base = portBase;
-    const uint16_t control = static_cast<uint16_t>(base + 2);
-    uint8_t shadow = static_cast<uint8_t>(controlShadow | kStrobe);
-    p->write(base, byte);
-    p->write(control, shadow);
-    shadow = static_cast<uint8_t>(shadow & ~kStrobe);
-    p->write(control, shadow);
-    controlShadow = shadow;
-}
-
 void LinkContext::SendCommand(uint8_t opcode) { SendFrame(opcode); }
 
 void LinkContext::SendCommand(uint8_t opcode, uint8_t operand) {
     SendFrame(opcode);
     SendFrame(operand);
-}
-
-// Eight read slots, least significant bit first; ACK is active low.
-uint8_t LinkContext::ReadReply() {
-    PortIo* const p = port;
-    const uint16_t base = portBase;
-    const uint16_t status = static_cast<uint16_t>(base + 1);
-    const uint16_t control = static_cast<uint16_t>(base + 2);
-    const uint8_t asserted = static_cast<uint8_t>(controlShadow | kStrobe);
-    const uint8_t released = static_cast<uint8_t>(asserted & ~kStrobe);
-    unsigned value = 0;
-    for (int slot = 0; slot < 8; ++slot) {
-        p->write(base, OP_NOP);
-        p->write(control, asserted);
-        const unsigned bit = (p->read(status) & kAck) ? 0u : 1u;
-        value = (value >> 1) | (bit << 7);
-        p->write(control, released);
-    }
-    controlShadow = released;
-    return static_cast<uint8_t>(value);
 }
 
 // Bounded: see kReadyTimeout. Once it has given up in a request, later calls

@@ -153,4 +153,41 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record);
 // Result-code text in the given language (0 Japanese, 1 English); empty otherwise.
 std::string ResultText(uint32_t language, uint32_t code);
 
+// The hot path, inline so that a family's command costs its register
+// accesses and little else: no allocation, no lock, no logging, one virtual
+// call per access. The port pointer and base are loaded once per call (the
+// port never changes them).
+inline void LinkContext::SendFrame(uint8_t byte) {
+    PortIo* const p = port;
+    const uint16_t base = portBase;
+    const uint16_t control = static_cast<uint16_t>(base + 2);
+    const uint8_t asserted = static_cast<uint8_t>(controlShadow | 0x01);
+    const uint8_t released = static_cast<uint8_t>(asserted & ~0x01);
+    p->write(base, byte);
+    p->write(control, asserted);
+    p->write(control, released);
+    controlShadow = released;
+}
+
+// Eight read slots, least significant bit first; ACK (status bit 6) is
+// active low. Each slot is a NOP frame sampled while the strobe is up.
+inline uint8_t LinkContext::ReadReply() {
+    PortIo* const p = port;
+    const uint16_t base = portBase;
+    const uint16_t status = static_cast<uint16_t>(base + 1);
+    const uint16_t control = static_cast<uint16_t>(base + 2);
+    const uint8_t asserted = static_cast<uint8_t>(controlShadow | 0x01);
+    const uint8_t released = static_cast<uint8_t>(asserted & ~0x01);
+    unsigned value = 0;
+    for (int slot = 0; slot < 8; ++slot) {
+        p->write(base, OP_NOP);
+        p->write(control, asserted);
+        const unsigned bit = (p->read(status) & 0x40) ? 0u : 1u;
+        value = (value >> 1) | (bit << 7);
+        p->write(control, released);
+    }
+    controlShadow = released;
+    return static_cast<uint8_t>(value);
+}
+
 }  // namespace krt
