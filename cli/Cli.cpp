@@ -36,7 +36,7 @@ bool ParseUnsigned(const std::string& text, int base, uint64_t max, uint64_t& ou
     return true;
 }
 
-struct OptionSpec {
+struct OptionDef {
     const char* name;
     const char* value;   // the value's name in --help; null: a flag
     const char* help;
@@ -44,8 +44,8 @@ struct OptionSpec {
     std::function<std::string(CliOptions&, const std::string&)> apply;
 };
 
-const std::vector<OptionSpec>& Options() {
-    static const std::vector<OptionSpec> options = {
+const std::vector<OptionDef>& Options() {
+    static const std::vector<OptionDef> options = {
         {"--port", "sim|ppdev[:DEV]|direct",
          "programmer: the simulated one, Linux ppdev (the /dev/parportN at the port base, "
          "or DEV), or x86 direct I/O",
@@ -163,7 +163,7 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
     };
     for (const CliCommand& c : table) item(c.synopsis, c.help);
     std::fprintf(out, "\nOptions:\n");
-    for (const OptionSpec& o : Options())
+    for (const OptionDef& o : Options())
         item(std::string(o.name) + (o.value ? std::string(" ") + o.value : std::string()), o.help);
     std::fprintf(out,
                  "\nDefaults come from the window's settings (%s)\n"
@@ -178,7 +178,7 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
 }
 
 struct ParsedLine {
-    std::vector<std::pair<const OptionSpec*, std::string>> options;
+    std::vector<std::pair<const OptionDef*, std::string>> options;
     std::vector<std::string> words;   // the command name and its arguments
     bool help = false;
 };
@@ -201,14 +201,14 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
         }
         const size_t eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& o : Options())
-            if (name == o.name) spec = &o;
-        if (!spec) {
+        const OptionDef* def = nullptr;
+        for (const OptionDef& o : Options())
+            if (name == o.name) def = &o;
+        if (!def) {
             error = "unknown option " + name + " (krt --help lists them)";
             return false;
         }
-        if (!spec->value) {
+        if (!def->value) {
             if (eq != std::string::npos) {
                 error = name + " takes no value";
                 return false;
@@ -222,10 +222,10 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
-            error = name + " wants a value: " + spec->value;
+            error = name + " wants a value: " + def->value;
             return false;
         }
-        parsed.options.emplace_back(spec, value);
+        parsed.options.emplace_back(def, value);
     }
     return true;
 }
@@ -251,8 +251,8 @@ int RunCli(const std::vector<std::string>& args) {
 
     // The settings file may itself be named on the command line.
     CliOptions options;
-    for (const auto& [spec, value] : parsed.options)
-        if (std::strcmp(spec->name, "--settings") == 0) options.settings = value;
+    for (const auto& [def, value] : parsed.options)
+        if (std::strcmp(def->name, "--settings") == 0) options.settings = value;
     StoredSettings stored;
     if (!ReadSettingsFile(options.settings.empty() ? DefaultSettingsPath() : options.settings, stored) &&
         !options.settings.empty()) {
@@ -260,8 +260,8 @@ int RunCli(const std::vector<std::string>& args) {
         return kExitNoInput;
     }
     ApplySettings(stored, options);
-    for (const auto& [spec, value] : parsed.options) {
-        const std::string problem = spec->apply(options, value);
+    for (const auto& [def, value] : parsed.options) {
+        const std::string problem = def->apply(options, value);
         if (!problem.empty()) {
             std::fprintf(stderr, "krt: %s, not \"%s\"\n", problem.c_str(), value.c_str());
             return kExitUsage;
