@@ -56,8 +56,8 @@ TEST(DialogScreenshots, EveryDialogInBothLanguages) {
     shell.link.krt2Revision = 2;
     for (uint32_t language : {0u, 1u}) {
         const std::string suffix = language == 0 ? "-ja" : "-en";
+        shell.link.language = language;  // the dialog takes the link's language when shown
         THConfigForm config(shell);
-        config.SetLanguage(language);
         EXPECT_TRUE(Shoot(config, ("hconfig" + suffix).c_str()));
         TAboutBox about;
         about.SetLanguage(language);
