@@ -93,6 +93,13 @@ int DataFile::Write() {
         if (!ec) target = resolved.is_absolute() ? resolved : target.parent_path() / resolved;
     }
     if (fs::is_directory(target, ec)) return FILE_CREATE_FAILED;
+    // A file the user may not write stays as it is, although the rename
+    // below could replace it: opening it for appending changes nothing.
+    if (fs::exists(target, ec)) {
+        std::FILE* probe = std::fopen(target.c_str(), "ab");
+        if (!probe) return FILE_CREATE_FAILED;
+        std::fclose(probe);
+    }
 
     fs::path temporary;
     if (!CreateTemporaryBeside(target, temporary)) return FILE_CREATE_FAILED;

@@ -126,6 +126,13 @@ TEST_F(Transfer, FailedSaveKeepsTheOldFile) {
         EXPECT_EQ(r.result, FILE_CREATE_FAILED);
         EXPECT_EQ(Slurp(locked / "x.hex"), "precious");
     }
+    // A read-only file is not replaced behind the user's back.
+    if (geteuid() != 0) {
+        Spit(dir / "ro.hex", "read only");
+        fs::permissions(dir / "ro.hex", fs::perms::owner_read);
+        EXPECT_EQ(WriteDataFile((dir / "ro.hex").string(), record, buffer, range, 1, &log).result, FILE_CREATE_FAILED);
+        EXPECT_EQ(Slurp(dir / "ro.hex"), "read only");
+    }
     // A target that is a directory is not replaced.
     fs::create_directories(dir / "d.hex");
     EXPECT_EQ(WriteDataFile((dir / "d.hex").string(), record, buffer, range, 1, &log).result, FILE_CREATE_FAILED);
