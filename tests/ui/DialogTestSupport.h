@@ -13,13 +13,30 @@
 
 #include "Prompter.h"
 #include "ShellServices.h"
-#include "UiTestSupport.h"
 #include "link/Link.h"
+
+#if __has_include("UiTestSupport.h")
+#include "UiTestSupport.h"
+#endif
 
 namespace krt::dialogtest {
 
-// The one QApplication of the test program, shared with the window tests.
-inline void EnsureApplication() { test::App(); }
+// The one QApplication of the test program, shared with the window tests
+// when they are built beside these.
+inline void EnsureApplication() {
+#if __has_include("UiTestSupport.h")
+    test::App();
+#else
+    if (QApplication::instance()) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "tests_ui";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: Qt must not be torn down by the exit handlers.
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+#endif
+}
 
 // Answers message boxes in the order scripted and records what was asked.
 class ScriptedPrompter : public Prompter {
