@@ -271,10 +271,10 @@ void THConfigForm::FormActivate() {
 void THConfigForm::UpdateConnectionGroup() {
     const bool simulator = shell_.SimulatorInUse();
     ButtonBlankChip->setEnabled(simulator && !shell_.OperationRunning());
+    // Without the simulator the label says why the button is off; otherwise
+    // it keeps the last blanking's message.
     if (!simulator) LabelBlankChip->setText(DialogTextOf(language_, DialogText::SimulatorNotInUse));
-    else if (LabelBlankChip->text() == DialogTextOf(0, DialogText::SimulatorNotInUse) ||
-             LabelBlankChip->text() == DialogTextOf(1, DialogText::SimulatorNotInUse))
-        LabelBlankChip->clear();
+    else if (!blankMessageShown_) LabelBlankChip->clear();
 }
 
 void THConfigForm::RadioGroup1Click() {
@@ -327,6 +327,7 @@ void THConfigForm::ButtonBlankChipClick() {
     QString message;
     const bool blanked = shell_.BlankSocketChip(message);
     LabelBlankChip->setText(message);
+    blankMessageShown_ = true;
     if (blanked) emit SocketChipBlanked();
 }
 

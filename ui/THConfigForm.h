@@ -63,6 +63,7 @@ private:
     ShellServices& shell_;
     uint32_t language_ = 1;
     bool closing_ = false;
+    bool blankMessageShown_ = false;
 
 public:
     // Controls, named as in the dialog's design.
