@@ -167,6 +167,8 @@ void TQV17MainForm::BuildActions() {
 void TQV17MainForm::BuildMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
+    // Seven menus in Japanese must fit the fixed width.
+    bar->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 2px 3px; margin: 0px; } QMenuBar { spacing: 0px; }"));
 
     File1 = bar->addMenu(QString());
     File1->setObjectName(QStringLiteral("File1"));
@@ -242,7 +244,10 @@ void TQV17MainForm::BuildToolBar() {
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
-    ToolBar1->setIconSize(QSize(18, 18));
+    ToolBar1->setIconSize(QSize(16, 16));
+    // Twenty buttons must fit the fixed width without an overflow arrow.
+    ToolBar1->setStyleSheet(QStringLiteral("QToolBar { spacing: 0px; padding: 0px; }"
+                                           "QToolButton { padding: 1px; margin: 0px; }"));
     ToolBar1->toggleViewAction()->setEnabled(false);
     ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(Qt::TopToolBarArea, ToolBar1);
@@ -545,7 +550,12 @@ void TQV17MainForm::ApplyLanguage() {
 
     QFont f = font();
     f.setFamily(l == 0 ? QStringLiteral("ＭＳ ゴシック") : QStringLiteral("Arial"));
+    // The window's design size: 9 points, as the fixed layout expects.
+    f.setPointSize(9);
     setFont(f);
+    // The menus take the window's font too (some styles give them their own).
+    menuBar()->setFont(f);
+    for (QMenu* m : menuBar()->findChildren<QMenu*>()) m->setFont(f);
 
     Label8->setText(t(WindowText::Label8));
     struct Hint {
@@ -686,6 +696,8 @@ QString TQV17MainForm::StatusText() const { return StatusPanel->text(); }
 LinkContext& TQV17MainForm::Link() { return link_->link; }
 
 bool TQV17MainForm::SimulatorInUse() const { return link_->Simulated(); }
+
+VirtualKrt* TQV17MainForm::Simulator() const { return link_->Simulator(); }
 
 bool TQV17MainForm::BlankSocketChip(QString& message) {
     if (Inert()) return false;

@@ -31,6 +31,7 @@ class DevOpThread;
 class LogPane;
 class TProgressForm;
 class TWConfigForm;
+class VirtualKrt;
 class WindowLink;
 
 // What the program was told when it started.
@@ -112,6 +113,8 @@ public:
     int WorkersStarted() const { return workersStarted_; }
     // The request the next worker will run (fields read on this thread).
     LinkRequest BuildRequest(uint8_t code) const;
+    // The simulated programmer, or null.
+    VirtualKrt* Simulator() const;
     // Sends a request from the window thread (not while a worker exists).
     uint8_t Send(LinkRequest& request, DeviceRecord& record);
 

@@ -81,8 +81,12 @@ bool WindowLink::Open(const QString& port, bool useSimulator, uint16_t portBase,
 
 uint8_t WindowLink::Send(LinkRequest& request, DeviceRecord& record) {
     if (!IsOpen() && !NeedsNoPort(request.code)) return 7;
-    // The simulated crystal is the one the settings say the programmer has.
-    if (sim_ && request.code == 39 && request.parameter != 0) sim_->SetCrystalHz(request.parameter);
+    // The simulated programmer has the crystal the settings say it has, so
+    // that pulse times come out as configured (whoever set the frequency).
+    if (sim_) {
+        const auto hz = static_cast<uint32_t>(request.code == 39 ? request.parameter : link.clockFrequency);
+        if (hz != 0 && hz != sim_->CrystalHz()) sim_->SetCrystalHz(hz);
+    }
     return Dispatch(link, request, record);
 }
 

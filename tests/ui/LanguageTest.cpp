@@ -1,0 +1,135 @@
+// The texts of both languages and the language switch.
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "UiTestSupport.h"
+#include "WindowTexts.h"
+
+namespace krt::test {
+namespace {
+
+using LanguageTest = WindowTest;
+
+QString ToolHint(TQV17MainForm& f, int number) {
+    auto* b = f.ToolBar1->findChild<QToolButton*>(QStringLiteral("ToolButton%1").arg(number));
+    return b ? b->toolTip() : QStringLiteral("<missing>");
+}
+
+TEST_F(LanguageTest, EnglishTexts) {
+    WriteValidSettings(1);
+    Start();
+    EXPECT_EQ(form->Label8->text(), QStringLiteral("Permissible errors"));
+    EXPECT_EQ(form->GroupBox1->title(), QStringLiteral("Device selecting"));
+    EXPECT_EQ(form->Label5->text(), QStringLiteral("&Type"));
+    EXPECT_EQ(form->Label6->text(), QStringLiteral("&Manufacture"));
+    EXPECT_EQ(form->Label7->text(), QStringLiteral("&Number"));
+    EXPECT_EQ(form->Button1->text(), QStringLiteral("Select"));
+    EXPECT_EQ(form->GroupBox2->title(), QStringLiteral("Operation config"));
+    EXPECT_EQ(form->Label1->text(), QStringLiteral("Start ADDR"));
+    EXPECT_EQ(form->Label4->text(), QStringLiteral("CheckSum"));
+    EXPECT_EQ(form->File1->title(), QStringLiteral("&File"));
+    EXPECT_EQ(form->File1->menuAction()->toolTip(), QStringLiteral("functions related to file"));
+    EXPECT_EQ(form->O1->title(), QStringLiteral("O&peation"));
+    EXPECT_EQ(form->N8->text(), QStringLiteral("&Security option"));
+    EXPECT_EQ(form->SaveAs1->text(), QStringLiteral("Save &as"));
+    EXPECT_EQ(form->HelpAboutItem->text(), QStringLiteral("&About..."));
+    EXPECT_EQ(ToolHint(*form, 9), QStringLiteral("READ"));
+    EXPECT_EQ(ToolHint(*form, 15), QStringLiteral("AUTO WRITE"));
+    EXPECT_EQ(ToolHint(*form, 17), QStringLiteral("Buffer DUMP"));
+    EXPECT_EQ(ToolHint(*form, 19), QStringLiteral("Hardware RESET"));
+    EXPECT_EQ(ToolHint(*form, 20), QStringLiteral("Hardware Configuration"));
+    EXPECT_EQ(form->font().family(), QStringLiteral("Arial"));
+    EXPECT_FALSE(form->J1->isChecked());
+    EXPECT_TRUE(form->E1->isChecked());
+    ASSERT_EQ(form->ComboBox1->count(), 8);
+    EXPECT_EQ(form->ComboBox1->itemText(0), QStringLiteral("(Select device's TYPE)"));
+    EXPECT_EQ(form->ComboBox1->itemText(3), QStringLiteral("Serial EEPROM"));
+    EXPECT_EQ(form->ComboBox1->itemText(7), QStringLiteral("One Time PROM"));
+    EXPECT_EQ(form->ComboBox2->itemText(0), QStringLiteral("(Select device's Manufacture)"));
+    EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("(Select device's number)"));
+}
+
+TEST_F(LanguageTest, JapaneseTexts) {
+    WriteValidSettings(0);
+    Start();
+    EXPECT_EQ(form->Label8->text(), QStringLiteral("許容するエラーの数"));
+    EXPECT_EQ(form->GroupBox1->title(), QStringLiteral("デバイス選択"));
+    EXPECT_EQ(form->Label5->text(), QStringLiteral("種類(&T)"));
+    EXPECT_EQ(form->Button1->text(), QStringLiteral("決定"));
+    EXPECT_EQ(form->GroupBox2->title(), QStringLiteral("操作設定"));
+    EXPECT_EQ(form->Label3->text(), QStringLiteral("操作長"));
+    EXPECT_EQ(form->N3->title(), QStringLiteral("ハードウェア(&H)"));
+    EXPECT_EQ(form->N16->text(), QStringLiteral("デバイスオプション(&O)"));
+    EXPECT_EQ(form->N15->text(), QStringLiteral("一時プロジェクト(&T)"));
+    EXPECT_EQ(ToolHint(*form, 10), QStringLiteral("デバイス書きこみ"));
+    EXPECT_EQ(ToolHint(*form, 14), QStringLiteral("セキュリティー"));
+    EXPECT_TRUE(form->J1->isChecked());
+    EXPECT_FALSE(form->E1->isChecked());
+    ASSERT_EQ(form->ComboBox1->count(), 8);
+    EXPECT_EQ(form->ComboBox1->itemText(0), QStringLiteral("(種類を選択してください)"));
+    EXPECT_EQ(form->ComboBox1->itemText(7), QStringLiteral("ワンタイムPROM"));
+    EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("(型番を選択してください。)"));
+    EXPECT_TRUE(LogHas(QString::asprintf("%d個のデバイスが登録されました。", form->Devices().count)));
+}
+
+TEST_F(LanguageTest, SwitchStoresTheLanguageAndClearsTheSelection) {
+    WriteValidSettings(1);
+    Start();
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    ASSERT_TRUE(form->DeviceSelected());
+    form->J1Click();
+    EXPECT_EQ(form->Language(), 0u);
+    EXPECT_EQ(ReadSetting(QStringLiteral("Language")), 0);
+    EXPECT_EQ(form->Link().language, 0u);
+    EXPECT_FALSE(form->DeviceSelected());
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(form->ComboBox2->count(), 1);
+    EXPECT_EQ(form->ComboBox3->count(), 1);
+    EXPECT_EQ(form->Label8->text(), QStringLiteral("許容するエラーの数"));
+    // An operation started next reports that no device is selected.
+    form->OpReadExecute();
+    ASSERT_EQ(prompter.Count("message"), 1);
+    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("デバイスが選択されていません"));
+    form->E1Click();
+    EXPECT_EQ(ReadSetting(QStringLiteral("Language")), 1);
+    EXPECT_EQ(form->GroupBox2->title(), QStringLiteral("Operation config"));
+}
+
+TEST_F(LanguageTest, ControlsCarryTheirDesignNamesAndShortcuts) {
+    WriteValidSettings();
+    Start();
+    for (const char* name : {"MainMenu1", "ToolBar1", "GroupBox1", "GroupBox2", "ComboBox1",
+                             "ComboBox6", "Edit1", "Memo1", "StatusBar1", "Label8", "Button1"})
+        EXPECT_NE(form->findChild<QObject*>(QString::fromLatin1(name)), nullptr) << name;
+    for (const char* name : {"OpRead", "OpAuto", "HardReset", "HardConfig", "FileNew1", "N4", "K1",
+                             "N16", "J1", "E1", "FileExitItem", "HelpAboutItem"})
+        EXPECT_NE(form->findChild<QAction*>(QString::fromLatin1(name)), nullptr) << name;
+    EXPECT_EQ(form->FileNew1->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    EXPECT_EQ(form->FileOpen1->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    EXPECT_EQ(form->FileSave1->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    EXPECT_EQ(form->Edit1->text(), QStringLiteral("100"));
+    EXPECT_EQ(form->Edit1->maxLength(), 6);
+    EXPECT_FALSE(form->pu1->menuAction()->isEnabled());
+    for (QAction* a : form->ToolBar1->actions())
+        if (!a->isSeparator()) EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+}
+
+TEST(WindowTexts, TypeKeys) {
+    EXPECT_EQ(TypeKeyOf(QStringLiteral("Serial EEPROM")), QStringLiteral("SEEPROM"));
+    EXPECT_EQ(TypeKeyOf(QStringLiteral("シリアルEEPROM")), QStringLiteral("SEEPROM"));
+    EXPECT_EQ(TypeKeyOf(QStringLiteral("PLD")), QStringLiteral("GAL"));
+    EXPECT_EQ(TypeKeyOf(QStringLiteral("MicroControler")), QStringLiteral("PIC"));
+    EXPECT_EQ(TypeKeyOf(QStringLiteral("FLASHROM")), QStringLiteral("FLASH"));
+    EXPECT_EQ(TypeKeyOf(QStringLiteral("ワンタイムPROM")), QStringLiteral("OTPROM"));
+    EXPECT_EQ(TypeKeyOf(QStringLiteral("eprom")), QString());  // whole and case-sensitive
+    EXPECT_EQ(TypeKeyOf(QStringLiteral("(Select device's TYPE)")), QString());
+}
+
+}  // namespace
+}  // namespace krt::test

@@ -1,0 +1,294 @@
+// The operation commands on the simulated programmer.
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QProgressBar>
+#include <QLabel>
+#include <QTimer>
+#include <thread>
+
+#include "DevOpThread.h"
+#include "UiTestSupport.h"
+#include "link/StatusMessages.h"
+#include "sim/VirtualKrt.h"
+
+namespace krt::test {
+namespace {
+
+class OperationsTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        WriteValidSettings();
+        Start();
+    }
+    void SelectEprom(const char* name = "27C256") {
+        Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QString::fromLatin1(name));
+        ASSERT_TRUE(form->DeviceSelected());
+    }
+    void SetLength(uint32_t n) {
+        form->ComboBox6->setEditText(QString::asprintf("%06X", n));
+        form->CommitLength();
+    }
+    void Pattern(uint32_t n) {
+        for (uint32_t i = 0; i < n; ++i) form->Buffer()[i] = static_cast<uint8_t>(i * 13 + 1);
+    }
+};
+
+TEST_F(OperationsTest, WithoutADeviceNothingHappens) {
+    form->Log(QStringLiteral("before"));
+    form->OpReadExecute();
+    ASSERT_EQ(prompter.Count("message"), 1);
+    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("Device is not selected."));
+    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("QV17win"));
+    EXPECT_TRUE(LogHas(QStringLiteral("before")));  // the log is untouched
+    form->OpEraseExecute();
+    EXPECT_EQ(prompter.asked.back().kind, QStringLiteral("box"));
+    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("qv17win"));
+    form->N16Click();
+    EXPECT_EQ(prompter.asked.back().kind, QStringLiteral("box"));
+    EXPECT_EQ(form->WorkersStarted(), 0);
+}
+
+TEST_F(OperationsTest, CancelledConfirmationLogsAndStartsNothing) {
+    SelectEprom();
+    prompter.answers.push_back(QMessageBox::Cancel);
+    form->OpWriteExecute();
+    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("Set device on the socket"));
+    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("WRITE operation start"));
+    EXPECT_TRUE(LogHas(QStringLiteral("operation is canceled")));
+    EXPECT_EQ(form->WorkersStarted(), 0);
+}
+
+TEST_F(OperationsTest, WriteReadVerifyOnTheSimulatedChip) {
+    SelectEprom();
+    SetLength(0x200);
+    Pattern(0x200);
+    form->OpBlankExecute();
+    EXPECT_TRUE(LogHas(QStringLiteral("This device is BLANK")));
+    EXPECT_EQ(form->LastIndicator(), 2u);
+
+    form->OpWriteExecute();
+    EXPECT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << LogLines().join('\n').toStdString();
+    EXPECT_EQ(form->ProgressForm()->windowTitle(), QStringLiteral("Now writing.."));
+    EXPECT_EQ(form->ProgressForm()->ProgressBar1->maximum(), 0x200);
+    EXPECT_EQ(form->ProgressForm()->StaticText1->text(), QStringLiteral("512/512 (100%)終了しました"));
+    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("終了"));
+
+    form->FileNew1Execute();
+    SetLength(0x200);
+    form->OpReadExecute();
+    EXPECT_TRUE(LogHas(QStringLiteral("READ operation is successful")));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Reading from device to buffer has finished."));
+    for (uint32_t i = 0; i < 0x200; ++i)
+        ASSERT_EQ(form->Buffer()[i], static_cast<uint8_t>(i * 13 + 1)) << i;
+    EXPECT_EQ(form->Buffer()[0x200], 0xFF);
+
+    form->OpVerifyExecute();
+    EXPECT_TRUE(LogHas(QStringLiteral("VERIFY operation is successful.")));
+    form->Buffer()[7] ^= 0xFF;
+    form->OpVerifyExecute();
+    EXPECT_TRUE(LogHas(QStringLiteral("Errors were found through VERIFY operation")));
+    EXPECT_EQ(form->LastIndicator(), 1u);
+    EXPECT_EQ(form->WorkersStarted(), 5);
+    EXPECT_FALSE(form->OperationRunning());
+}
+
+TEST_F(OperationsTest, TheChipIsKeptAcrossRuns) {
+    SelectEprom();
+    SetLength(0x40);
+    Pattern(0x40);
+    form->OpWriteExecute();
+    ASSERT_TRUE(LogHas(QStringLiteral("WRITE operation is successful")));
+    form.reset();
+    Start();
+    SelectEprom();
+    SetLength(0x40);
+    form->OpReadExecute();
+    ASSERT_TRUE(LogHas(QStringLiteral("READ operation is successful")));
+    EXPECT_EQ(form->Buffer()[0x3F], static_cast<uint8_t>(0x3F * 13 + 1));
+    // The configuration dialog's button blanks it.
+    QString message;
+    ASSERT_TRUE(form->BlankSocketChip(message)) << message.toStdString();
+    form->OpBlankExecute();
+    EXPECT_TRUE(LogHas(QStringLiteral("This device is BLANK")));
+}
+
+TEST_F(OperationsTest, AutomaticWriteRunsThreeSteps) {
+    SelectEprom();
+    SetLength(0x100);
+    Pattern(0x100);
+    form->OpAutoExecute();
+    EXPECT_EQ(prompter.asked.back().kind, QStringLiteral("exec"));
+    const QStringList lines = LogLines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("This device is BLANK")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("WRITE operation is successful")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("VERIFY operation is successful.")));
+    EXPECT_EQ(lines.last(), QStringLiteral("AUTO WRITE operation is successful"));
+    EXPECT_EQ(form->WorkersStarted(), 3);
+    int progressShown = 0;
+    for (const auto& e : prompter.Execs()) progressShown += e == QStringLiteral("krt::TProgressForm");
+    EXPECT_EQ(progressShown, 3);
+
+    // Now the chip is not blank: the sequence stops after the blank check.
+    prompter.asked.clear();
+    form->OpAutoExecute();
+    const QStringList again = LogLines();
+    EXPECT_TRUE(again.contains(QStringLiteral("This device is NOT BLANK")));
+    EXPECT_FALSE(again.contains(QStringLiteral("WRITE operation is successful")));
+    EXPECT_FALSE(again.contains(QStringLiteral("AUTO WRITE operation is successful")));
+    EXPECT_EQ(form->WorkersStarted(), 4);
+    EXPECT_EQ(form->LastIndicator(), 1u);
+}
+
+TEST_F(OperationsTest, AutomaticWriteStopsAtAVerifyError) {
+    SelectEprom();
+    SetLength(0x80);
+    Pattern(0x80);
+    // A cell that never programs: the write reports it, and the sequence ends
+    // without the verify and without message 48.
+    CellFaults faults;
+    faults.dead = {0x10};
+    form->Simulator()->SetCellFaults(faults);
+    form->OpAutoExecute();
+    const QStringList lines = LogLines();
+    EXPECT_FALSE(lines.contains(QStringLiteral("AUTO WRITE operation is successful")))
+        << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Errors were detected on WRITE operation")) ||
+                lines.contains(QStringLiteral("Errors were found through VERIFY operation")))
+        << lines.join('\n').toStdString();
+}
+
+TEST_F(OperationsTest, CancelInTheMiddleOfARead) {
+    SelectEprom("27C040");
+    form->Simulator()->SetPacedToRealTime(true);
+    bool cancelled = false;
+    prompter.duringProgress = [&](TProgressForm& p) {
+        if (!cancelled && form->Link().OperationProgress() > 0) {
+            cancelled = true;
+            p.Button1->click();
+        }
+    };
+    prompter.fastProgress = false;
+    form->OpReadExecute();
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(LogHas(QStringLiteral("READ operation is failed. Because \"Operation is canceled\".")))
+        << LogLines().join('\n').toStdString();
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Reading from device to buffer has finished."));
+    EXPECT_EQ(form->LastIndicator(), 1u);
+    EXPECT_FALSE(form->OperationRunning());
+}
+
+TEST_F(OperationsTest, UndefinedDeviceFailsAtTheFirstTick) {
+    // A catalogue whose device names a type no family handles.
+    QDir().mkpath(Path("cat"));
+    QFile list(Path("cat/DEVICE.LST"));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("EPROM,Nobody,X1,0,odd.prm\n");
+    list.close();
+    QFile prm(Path("cat/odd.prm"));
+    ASSERT_TRUE(prm.open(QIODevice::WriteOnly));
+    prm.write("device\tX1\ntype\tWIDGET\nmaxsize\t100\n");
+    prm.close();
+    options.catalogueDir = Path("cat");
+    form.reset();
+    Start();
+    Select(QStringLiteral("EPROM"), QStringLiteral("Nobody"), QStringLiteral("X1"));
+    ASSERT_TRUE(form->DeviceSelected()) << LogLines().join('\n').toStdString();
+    prompter.fastProgress = false;  // the real 500 ms and 1000 ms ticks
+    QElapsedTimer t;
+    t.start();
+    form->OpReadExecute();
+    const qint64 ms = t.elapsed();
+    EXPECT_TRUE(LogHas(QStringLiteral("READ operation is failed. Because \"Undefined device\".")));
+    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("終了"));
+    EXPECT_EQ(form->ProgressForm()->ProgressBar1->value(), form->ProgressForm()->ProgressBar1->maximum());
+    // First tick after 500 ms ends it, the next one, 1000 ms later, closes.
+    EXPECT_GE(ms, 1400);
+    EXPECT_EQ(form->ProgressForm()->Timer1->interval(), 1000);
+}
+
+TEST_F(OperationsTest, DeviceOptionOnlyForTypeCodes5And6) {
+    Select(QStringLiteral("Serial EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT24C02"));
+    ASSERT_TRUE(form->DeviceSelected());
+    prompter.asked.clear();
+    form->Log(QStringLiteral("kept"));
+    form->N16Click();
+    EXPECT_TRUE(prompter.asked.empty());
+    EXPECT_EQ(form->WorkersStarted(), 0);
+    EXPECT_TRUE(LogHas(QStringLiteral("kept")));
+}
+
+TEST_F(OperationsTest, HardwareResetWithoutAProgrammer) {
+    form->Simulator()->SetPresence(VirtualKrt::Presence::AckFloatsHigh);
+    form->HardResetExecute();
+    EXPECT_EQ(LogLines().last(), QStringLiteral("KRT initialization is failed."));
+    form->Simulator()->SetPresence(VirtualKrt::Presence::Present);
+    form->HardResetExecute();
+    EXPECT_EQ(LogLines().last(), QStringLiteral("KRT is initialized successfully."));
+}
+
+TEST_F(OperationsTest, RangeBeyondTheDeviceIsCut) {
+    SelectEprom();
+    form->ComboBox4->setEditText(QStringLiteral("7F00"));
+    form->ComboBox6->setEditText(QStringLiteral("FFFF"));  // typed, never committed
+    const LinkRequest r = form->BuildRequest(4);
+    EXPECT_EQ(r.startAddress, 0x7F00u);
+    EXPECT_EQ(r.length, 0x100u);
+    form->ComboBox4->setEditText(QStringLiteral("9000"));
+    EXPECT_EQ(form->BuildRequest(4).length, 0u);
+    form->Edit1->setText(QStringLiteral("12"));
+    EXPECT_EQ(form->BuildRequest(5).permittedErrorCount, 12u);
+    form->Edit1->setText(QStringLiteral("x"));
+    EXPECT_EQ(form->BuildRequest(5).permittedErrorCount, 100u);
+}
+
+TEST_F(OperationsTest, CommandsAreInertWhileAWorkerExists) {
+    SelectEprom("27C040");
+    form->Simulator()->SetPacedToRealTime(true);
+    DeviceRecord* recordBefore = &form->Record();
+    const uint8_t* bufferBefore = form->Buffer().data();
+    bool tried = false;
+    prompter.fastProgress = false;
+    prompter.duringProgress = [&](TProgressForm& p) {
+        if (tried || form->Link().OperationProgress() <= 0) return;
+        tried = true;
+        const size_t asked = prompter.asked.size();
+        form->Button1Click();
+        form->FileNew1Execute();
+        form->J1Click();
+        form->OpWriteExecute();
+        form->HardResetExecute();
+        EXPECT_EQ(prompter.asked.size(), asked);
+        EXPECT_EQ(&form->Record(), recordBefore);
+        EXPECT_EQ(form->Buffer().data(), bufferBefore);
+        EXPECT_EQ(form->Language(), 1u);
+        p.Button1->click();
+    };
+    form->OpReadExecute();
+    EXPECT_TRUE(tried);
+    EXPECT_EQ(form->WorkersStarted(), 1);
+}
+
+TEST_F(OperationsTest, ClosingDuringAnOperationCancelsWaitsAndResets) {
+    SelectEprom("27C040");
+    form->Simulator()->SetPacedToRealTime(true);
+    bool closed = false;
+    prompter.fastProgress = false;
+    prompter.duringProgress = [&](TProgressForm&) {
+        if (closed || form->Link().OperationProgress() <= 0) return;
+        closed = true;
+        form->close();
+    };
+    form->OpAutoExecute();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(form->OperationRunning());
+    // Only the blank check ran: the sequence stopped at the close.
+    EXPECT_EQ(form->WorkersStarted(), 1);
+    EXPECT_DOUBLE_EQ(form->Simulator()->Vpp(), 0.0);
+    EXPECT_FALSE(form->Simulator()->ResultOkIndicator());
+}
+
+}  // namespace
+}  // namespace krt::test

@@ -1,0 +1,223 @@
+// Device selection, the parameter editor, range commits and data files.
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTextStream>
+
+#include "UiTestSupport.h"
+#include "catalogue/TWConfigForm.h"
+
+namespace krt::test {
+namespace {
+
+class SelectionTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        WriteValidSettings();
+        Start();
+    }
+    // An Intel HEX file of n bytes from address 0, value (i * 7 + 3).
+    QString WriteHex(const char* name, int n) {
+        QFile f(Path(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int a = 0; a < n; a += 16) {
+            const int len = std::min(16, n - a);
+            uint8_t sum = static_cast<uint8_t>(len + (a >> 8) + (a & 0xFF));
+            QByteArray line = QByteArray(":") + QByteArray::number(len, 16).rightJustified(2, '0') +
+                              QByteArray::number(a, 16).rightJustified(4, '0') + "00";
+            for (int i = 0; i < len; ++i) {
+                const uint8_t v = static_cast<uint8_t>((a + i) * 7 + 3);
+                sum = static_cast<uint8_t>(sum + v);
+                line += QByteArray::number(v, 16).rightJustified(2, '0');
+            }
+            line += QByteArray::number(static_cast<uint8_t>(-sum), 16).rightJustified(2, '0');
+            f.write(line.toUpper() + "\n");
+        }
+        f.write(":00000001FF\n");
+        return f.fileName();
+    }
+};
+
+TEST_F(SelectionTest, CascadeListsMakersAndNumbers) {
+    form->ComboBox1->setCurrentText(QStringLiteral("EPROM"));
+    form->ComboBox1Change();
+    EXPECT_EQ(form->TypeKey(), QStringLiteral("EPROM"));
+    ASSERT_GE(form->ComboBox2->count(), 2);
+    // No placeholder: the first maker is chosen and its numbers listed at once.
+    EXPECT_EQ(form->ComboBox2->currentIndex(), 0);
+    EXPECT_EQ(form->ComboBox2->itemText(0), QStringLiteral("Intel"));
+    EXPECT_GT(form->ComboBox3->count(), 3);
+    EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("2716"));
+    form->ComboBox2->setCurrentText(QStringLiteral("AMD"));
+    form->ComboBox2Change();
+    EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("27C256"));
+    // The placeholder type empties both following boxes.
+    form->ComboBox1->setCurrentIndex(0);
+    form->ComboBox1Change();
+    EXPECT_EQ(form->TypeKey(), QString());
+    EXPECT_EQ(form->ComboBox2->count(), 0);
+    EXPECT_EQ(form->ComboBox3->count(), 0);
+}
+
+TEST_F(SelectionTest, ConfirmationLoadsShowsTheEditorAndClearsTheBuffer) {
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    ASSERT_TRUE(form->DeviceSelected());
+    EXPECT_TRUE(LogHas(QStringLiteral("Device 27C256's parameter was loaded successfully.")));
+    ASSERT_EQ(prompter.Execs().size(), 1u);
+    EXPECT_EQ(prompter.Execs()[0], QStringLiteral("krt::TWConfigForm"));
+    EXPECT_EQ(form->ParamEditor()->Record(), &form->Record());
+    EXPECT_EQ(form->Record().maxsize, 0x8000u);
+    ASSERT_EQ(form->Buffer().size(), 0x8000u);
+    for (uint32_t i = 0; i < form->Buffer().size(); ++i) ASSERT_EQ(form->Buffer()[i], 0xFF) << i;
+    EXPECT_EQ(form->ComboBox4->currentText(), QStringLiteral("000000"));
+    EXPECT_EQ(form->ComboBox5->currentText(), QStringLiteral("007FFF"));
+    EXPECT_EQ(form->ComboBox6->currentText(), QStringLiteral("008000"));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Please read data file"));
+}
+
+TEST_F(SelectionTest, FailedLoadLeavesNoDeviceAndKeepsTheBuffer) {
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    form->Buffer()[5] = 0x12;
+    Choose(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    form->ComboBox3->setEditable(true);
+    form->ComboBox3->setEditText(QStringLiteral("NO-SUCH-PART"));
+    form->Button1Click();
+    EXPECT_FALSE(form->DeviceSelected());
+    const QStringList lines = LogLines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Reading parameter file \"\" is failed.")))
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(form->Record().maxsize, 0u);
+    EXPECT_EQ(form->Buffer()[5], 0x12);
+    EXPECT_EQ(form->ComboBox6->currentText(), QStringLiteral("008000"));
+}
+
+TEST_F(SelectionTest, ReconfirmingReloadsTheLastDataFile) {
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    const QString hex = WriteHex("data.hex", 0x40);
+    prompter.fileNames.push_back(hex);
+    form->FileOpen1Execute();
+    ASSERT_TRUE(form->DataLoaded());
+    EXPECT_EQ(form->Buffer()[0x10], static_cast<uint8_t>(0x10 * 7 + 3));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("File \"%1\" is read").arg(hex));
+    EXPECT_TRUE(LogHas(QStringLiteral("From file \"%1\", 64 word length data is read.").arg(hex)));
+    form->Buffer()[0x10] = 0;
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    EXPECT_EQ(form->Buffer()[0x10], static_cast<uint8_t>(0x10 * 7 + 3));
+    EXPECT_EQ(form->Buffer()[0x40], 0xFF);
+}
+
+TEST_F(SelectionTest, FileCommandsNeedADeviceAndReportFailures) {
+    form->FileOpen1Execute();
+    ASSERT_EQ(prompter.Count("box"), 1);
+    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("Device is not selected."));
+    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("qv17win"));
+    EXPECT_EQ(prompter.Count("open"), 0);
+
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    prompter.fileNames.push_back(Path("missing.hex"));
+    form->FileOpen1Execute();
+    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File not found."));
+    EXPECT_FALSE(form->DataLoaded());
+    // The open dialog's title and filter.
+    bool sawOpen = false;
+    for (const auto& a : prompter.asked)
+        if (a.kind == QStringLiteral("open")) {
+            sawOpen = true;
+            EXPECT_EQ(a.caption, QStringLiteral("Open data file"));
+            EXPECT_TRUE(a.text.contains(QStringLiteral("Intel HEX files(*.hex)")));
+        }
+    EXPECT_TRUE(sawOpen);
+
+    QFile bad(Path("bad.hex"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(":0400100001020304E3\n:00000001FF\n");
+    bad.close();
+    prompter.fileNames.push_back(bad.fileName());
+    form->FileOpen1Execute();
+    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File's check sum is wrong."));
+    EXPECT_EQ(form->Buffer()[0x10], 0x01);  // the good bytes are stored all the same
+
+    // A save that cannot create its file is reported; nothing is logged.
+    prompter.fileNames.push_back(Path("no/such/dir/out.hex"));
+    form->FileSave1Execute();
+    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File create is failed."));
+}
+
+TEST_F(SelectionTest, SaveWritesTheRangeAndReports) {
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    form->ComboBox6->setEditText(QStringLiteral("10"));
+    form->CommitLength();
+    const QString out = Path("out.bin");
+    QFile old(out);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("previous");
+    old.close();
+    prompter.fileNames.push_back(out);
+    form->FileSaveAs1Execute();
+    EXPECT_TRUE(LogHas(QStringLiteral("File:%1に16ワード書き込まれました。").arg(out)));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("File:%1書きこみました").arg(out));
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray(16, '\xFF'));
+}
+
+TEST_F(SelectionTest, FileNewClearsTheBuffer) {
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    form->Buffer()[3] = 0;
+    form->ComboBox4->setEditText(QStringLiteral("100"));
+    form->CommitStart();
+    form->FileNew1Execute();
+    EXPECT_EQ(form->Buffer()[3], 0xFF);
+    EXPECT_TRUE(LogHas(QStringLiteral("Buffer is cleared")));
+    EXPECT_EQ(form->ComboBox4->currentText(), QStringLiteral("000000"));
+    EXPECT_EQ(form->StatusText(), QString());
+    EXPECT_FALSE(form->DataLoaded());
+}
+
+TEST_F(SelectionTest, RangeCommitsFromTheFields) {
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    auto set = [&](const char* s, const char* e, const char* n) {
+        form->ComboBox4->setEditText(QString::fromLatin1(s));
+        form->ComboBox5->setEditText(QString::fromLatin1(e));
+        form->ComboBox6->setEditText(QString::fromLatin1(n));
+    };
+    auto fields = [&] {
+        return (form->ComboBox4->currentText() + " " + form->ComboBox5->currentText() + " " +
+                form->ComboBox6->currentText()).toStdString();
+    };
+    set("9000", "7FFF", "8000");
+    form->CommitStart();
+    EXPECT_EQ(fields(), "007FFF 007FFF 000001");
+    set("100", "50", "1");
+    form->CommitEnd();
+    EXPECT_EQ(fields(), "000100 000100 000001");
+    set("7000", "0", "2000");
+    form->CommitLength();
+    EXPECT_EQ(fields(), "007000 007FFF 001000");
+
+    // Enter in a field commits it and types nothing.
+    set("0", "7FFF", "8000");
+    form->show();
+    form->ComboBox5->lineEdit()->setText(QStringLiteral("00FF"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(form->ComboBox5->lineEdit(), &enter);
+    EXPECT_EQ(fields(), "000000 0000FF 000100");
+    // Leaving a field commits it too.
+    form->ComboBox6->lineEdit()->setText(QStringLiteral("10"));
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(form->ComboBox6->lineEdit(), &out);
+    EXPECT_EQ(fields(), "000000 00000F 000010");
+}
+
+TEST_F(SelectionTest, ParameterEditorFromTheDeviceMenu) {
+    form->N12Click();
+    ASSERT_EQ(prompter.Execs().size(), 1u);
+    EXPECT_EQ(form->ParamEditor()->Record(), &form->Record());
+    EXPECT_EQ(form->Record().maxsize, 0u);  // the empty record before any device
+}
+
+}  // namespace
+}  // namespace krt::test
