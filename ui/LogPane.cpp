@@ -33,6 +33,7 @@ void LogPane::Clear() {
         incoming_.clear();
     }
     ready_.clear();
+    readyPos_ = 0;
     memo_->clear();
     shown_ = 0;
 }
@@ -41,13 +42,13 @@ void LogPane::Flush() { MoveLines(SIZE_MAX, false); }
 
 size_t LogPane::Pending() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return incoming_.size() + ready_.size();
+    return incoming_.size() + (ready_.size() - readyPos_);
 }
 
 void LogPane::Drain() {
     MoveLines(SIZE_MAX, true);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (ready_.empty() && incoming_.empty()) {
+    if (readyPos_ == ready_.size() && incoming_.empty()) {
         scheduled_ = false;
         return;
     }
@@ -56,27 +57,37 @@ void LogPane::Drain() {
 }
 
 void LogPane::MoveLines(size_t maxLines, bool timed) {
-    {
+    if (readyPos_ == ready_.size()) {
+        // Take the whole queue at once: the worker's lock is held for a swap only.
+        ready_.clear();
+        readyPos_ = 0;
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto& l : incoming_) ready_.push_back(std::move(l));
-        incoming_.clear();
+        ready_.swap(incoming_);
     }
-    if (ready_.empty()) return;
+    if (readyPos_ == ready_.size()) return;
     QElapsedTimer clock;
     clock.start();
     QScrollBar* bar = memo_->verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
     size_t moved = 0;
-    while (!ready_.empty() && moved < maxLines) {
-        // Lines go in as one block of up to 500 per append: a single append
+    while (moved < maxLines) {
+        if (readyPos_ == ready_.size()) {
+            if (!timed) {
+                ready_.clear();
+                readyPos_ = 0;
+                std::lock_guard<std::mutex> lock(mutex_);
+                ready_.swap(incoming_);
+            }
+            if (readyPos_ == ready_.size()) break;
+        }
+        // Lines go in as one block of up to kBlockLines per append: a single append
         // of many lines costs far less than one append per line.
         QString block;
         size_t n = 0;
-        while (!ready_.empty() && n < 500 && moved + n < maxLines) {
+        while (readyPos_ < ready_.size() && n < kBlockLines && moved + n < maxLines) {
             if (n) block += QLatin1Char('\n');
-            block += QString::fromUtf8(ready_.front().data(),
-                                       static_cast<qsizetype>(ready_.front().size()));
-            ready_.pop_front();
+            const std::string& l = ready_[readyPos_++];
+            block += QString::fromUtf8(l.data(), static_cast<qsizetype>(l.size()));
             ++n;
         }
         memo_->appendPlainText(block);
@@ -85,6 +96,7 @@ void LogPane::MoveLines(size_t maxLines, bool timed) {
     }
     shown_ += moved;
     if (atEnd) bar->setValue(bar->maximum());
+    longestBatchMs_ = std::max(longestBatchMs_, clock.nsecsElapsed() / 1e6);
 }
 
 }  // namespace krt

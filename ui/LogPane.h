@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,9 +24,11 @@ public:
     // a long failing run cannot exhaust memory.
     static constexpr int kMaxLines = 250000;
     // One batch moves lines for at most this long before yielding.
-    static constexpr int kBatchBudgetMs = 12;
+    static constexpr int kBatchBudgetMs = 8;
     // Pause between two batches, in which the window handles its events.
     static constexpr int kBatchPauseMs = 15;
+    // Lines per append inside a batch.
+    static constexpr size_t kBlockLines = 200;
 
     explicit LogPane(QPlainTextEdit* memo, QObject* parent = nullptr);
 
@@ -41,6 +42,8 @@ public:
     size_t Pending() const;
     // Lines appended to Memo1 since the last Clear.
     size_t Shown() const { return shown_; }
+    // The longest time one batch took, in milliseconds (for measurements).
+    double LongestBatchMs() const { return longestBatchMs_; }
 
 private slots:
     void Drain();
@@ -54,8 +57,10 @@ private:
     std::vector<std::string> incoming_;
     bool scheduled_ = false;
     // Window thread only.
-    std::deque<std::string> ready_;
+    std::vector<std::string> ready_;
+    size_t readyPos_ = 0;
     size_t shown_ = 0;
+    double longestBatchMs_ = 0;
 };
 
 }  // namespace krt

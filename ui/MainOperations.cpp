@@ -122,8 +122,8 @@ uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption
         worker->wait(5);
     }
     worker->wait();
-    // Every line the worker logged comes before the result message.
-    pane_->Flush();
+    // The result message is queued behind every line the worker logged, so
+    // it appears after them without moving a flood of lines in one go.
     return worker->Result();
 }
 

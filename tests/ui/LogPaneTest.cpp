@@ -106,7 +106,8 @@ TEST(LogPanePerformance, HundredThousandWorkerLines) {
     const double total = clock.nsecsElapsed() / 1e6;
     EXPECT_EQ(pane.Shown(), 100000u);
     std::cout << "[measure] 100000 worker lines: all shown after " << total
-              << " ms, longest event-loop gap " << longest / 1e6 << " ms\n";
+              << " ms, longest event-loop gap " << longest / 1e6 << " ms, longest batch "
+              << pane.LongestBatchMs() << " ms\n";
     ::testing::Test::RecordProperty("longest_gap_ms", std::to_string(longest / 1e6));
     ::testing::Test::RecordProperty("total_ms", std::to_string(total));
 }
@@ -137,12 +138,16 @@ TEST_F(FloodTest, VerifyFloodDuringAnOperation) {
     tick.start();
     form->OpVerifyExecute();
     const double opMs = clock.nsecsElapsed() / 1e6;
-    const QStringList lines = LogLines();
+    // The window drains the rest of the flood while it keeps running.
+    PumpUntilEmpty(form->Pane());
+    const double shownMs = clock.nsecsElapsed() / 1e6;
     tick.stop();
+    const QStringList lines = LogLines();
     EXPECT_TRUE(lines.contains(QStringLiteral("Errors were found through VERIFY operation")));
     EXPECT_GE(lines.size(), 100000);
-    std::cout << "[measure] verify flood: " << lines.size() << " log lines, operation and log took "
-              << opMs << " ms, longest event-loop gap " << longest / 1e6 << " ms\n";
+    std::cout << "[measure] verify flood: " << lines.size() << " log lines, operation took "
+              << opMs << " ms, all shown after " << shownMs << " ms, longest event-loop gap " << longest / 1e6 << " ms, longest batch "
+              << form->Pane().LongestBatchMs() << " ms\n";
 }
 
 }  // namespace
