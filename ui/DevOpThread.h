@@ -12,6 +12,7 @@
 
 namespace krt {
 
+struct DeviceRecord;
 class TQV17MainForm;
 
 class DevOpThread : public QThread {
@@ -35,6 +36,9 @@ protected:
 
 private:
     TQV17MainForm* form_;
+    // The record of this operation, taken when the worker is made: the
+    // window replaces its record only when no worker exists.
+    DeviceRecord* record_;
     uint8_t code_;
     LinkRequest request_;
     std::atomic<uint8_t> result_{0};
