@@ -646,6 +646,8 @@ void TQV17MainForm::ApplyLanguage() {
     J1->setChecked(l == 0);
     E1->setChecked(l != 0);
     if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) SetHConfigLanguage(d, l);
+    // The menu bar's height follows the font; the client area stays fixed.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
 void TQV17MainForm::SetLanguage(uint32_t language) {
