@@ -16,25 +16,6 @@ namespace krt {
 
 namespace {
 
-struct StdoutLog : LogSink {
-    void line(std::string_view utf8) override {
-        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    }
-};
-
-// The session's log when it has one, else stdout.
-class CommandLog {
-public:
-    explicit CommandLog(CliSession& session) : sink_(session.log ? session.log.get() : &own_) {}
-    LogSink* get() { return sink_; }
-
-private:
-    StdoutLog own_;
-    LogSink* sink_;
-};
-
 bool OpenOrExplain(CliSession& session, LogSink* log, Catalogue& catalogue) {
     if (OpenCatalogue(session.options.catalogue, log, catalogue)) return true;
     std::string searched;
@@ -55,9 +36,9 @@ int RunList(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: usage: krt list [TYPE [MAKER]]\n");
         return 2;
     }
-    CommandLog log(session);
+    LogSink* log = SessionLog(session);
     Catalogue catalogue;
-    if (!OpenOrExplain(session, log.get(), catalogue)) return 2;
+    if (!OpenOrExplain(session, log, catalogue)) return 2;
     const DeviceList& list = catalogue.list;
     std::vector<std::string> lines;
     if (args.empty()) lines = list.TypesOf();
@@ -69,7 +50,7 @@ int RunList(CliSession& session, const std::vector<std::string>& args) {
                      args.size() > 1 ? " " : "", args.size() > 1 ? args[0].c_str() : "");
         return 1;
     }
-    PrintLines(log.get(), lines);
+    PrintLines(log, lines);
     return 0;
 }
 
@@ -134,21 +115,21 @@ int RunInfo(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: usage: krt info TYPE MAKER NAME\n");
         return 2;
     }
-    CommandLog log(session);
+    LogSink* log = SessionLog(session);
     Catalogue catalogue;
-    if (!OpenOrExplain(session, log.get(), catalogue)) return 2;
+    if (!OpenOrExplain(session, log, catalogue)) return 2;
     DeviceRecord record;
     const DeviceLoadResult load =
         LoadDeviceRecord(catalogue.list, catalogue.directory, args[0], args[1], args[2],
-                         session.options.language, log.get(), record);
+                         session.options.language, log, record);
     if (!load.selected) {
         if (load.entry >= catalogue.list.count)
             std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n",
                          args[0].c_str(), args[1].c_str(), args[2].c_str());
         return 1;
     }
-    Log(log.get(), "parameter file: %s", load.path.c_str());
-    PrintLines(log.get(), DescribeRecord(record));
+    Log(log, "parameter file: %s", load.path.c_str());
+    PrintLines(log, DescribeRecord(record));
     session.record = record;
     return 0;
 }

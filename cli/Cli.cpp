@@ -20,8 +20,6 @@ namespace krt {
 
 namespace {
 
-constexpr int kExitUsage = 64;
-constexpr int kExitNoInput = 66;
 
 bool ParseUnsigned(const std::string& text, int base, uint64_t max, uint64_t& out) {
     if (text.empty() || text[0] == '-' || text[0] == '+') return false;

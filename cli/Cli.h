@@ -13,6 +13,11 @@
 
 namespace krt {
 
+// Exit statuses beside the result codes 0 to 9 (as sysexits.h numbers them).
+inline constexpr int kExitUsage = 64;
+inline constexpr int kExitNoInput = 66;
+inline constexpr int kExitUnavailable = 69;
+
 // Global options after the settings store and the command line are merged.
 struct CliOptions {
     std::string port = "sim";       // sim | ppdev[:/dev/parportN] | direct

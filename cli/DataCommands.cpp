@@ -18,19 +18,10 @@ namespace krt {
 
 namespace {
 
-constexpr int kExitUsage = 64;
 constexpr int kExitCatalogue = 2;
 constexpr int kExitDevice = 1;
 // A failed file transfer exits with its result code plus this.
 constexpr int kFileExitBase = 10;
-
-struct StdoutLog : LogSink {
-    void line(std::string_view utf8) override {
-        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    }
-};
 
 // The message box of the window, on stderr.
 void ShowBox(const TransferReport& report) {
@@ -42,8 +33,7 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: usage: krt convert TYPE MAKER NAME IN OUT [--start HEX] [--length HEX]\n");
         return kExitUsage;
     }
-    StdoutLog own;
-    LogSink* log = session.log ? session.log.get() : &own;
+    LogSink* log = SessionLog(session);
     const uint32_t language = session.options.language;
 
     Catalogue catalogue;

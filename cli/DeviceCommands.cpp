@@ -35,11 +35,6 @@ namespace krt {
 
 namespace {
 
-// Exit statuses beside the result codes 0 to 9.
-constexpr int kExitUsage = 64;
-constexpr int kExitNoInput = 66;
-constexpr int kExitUnavailable = 69;
-
 constexpr uint32_t kDefaultPermittedErrors = 100;
 
 // The window's command table: request code and message numbers.

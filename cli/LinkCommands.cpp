@@ -14,8 +14,6 @@ namespace krt {
 
 namespace {
 
-constexpr int kExitUsage = 64;
-constexpr int kExitUnavailable = 69;
 constexpr uint8_t kErrors = 3;
 
 // This file's own texts: [0] Japanese (the debug window's wording), [1] English.

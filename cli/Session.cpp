@@ -28,6 +28,11 @@ private:
 
 std::unique_ptr<LogSink> MakeStdoutLog() { return std::make_unique<StdoutLog>(); }
 
+LogSink* SessionLog(CliSession& session) {
+    if (!session.log) session.log = MakeStdoutLog();
+    return session.log.get();
+}
+
 bool CliSession::OpenPort(std::string& error) {
     if (link.port) return true;  // already open
     const std::string& name = options.port;

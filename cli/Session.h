@@ -39,6 +39,9 @@ public:
 // A sink that prints each line to stdout as it is logged; any thread may call it.
 std::unique_ptr<LogSink> MakeStdoutLog();
 
+// The session's log, made to print on stdout when it has none yet.
+LogSink* SessionLog(CliSession& session);
+
 // Builds the simulated programmer from the options (--sim-revisions,
 // --sim-fault, --sim-chip), prints its banner to stderr and installs it as
 // the session's port and clock. Supplied by the simulator's command file.

@@ -22,8 +22,6 @@ namespace krt {
 
 namespace {
 
-constexpr int kExitUsage = 64;
-constexpr int kExitNoInput = 66;
 constexpr int kExitUnsupported = 9;  // the result code "Unsupported operation in this device"
 
 // The session owns its port and clock through unique_ptrs; these forward to

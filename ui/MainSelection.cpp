@@ -15,6 +15,7 @@
 #include "catalogue/DeviceLoader.h"
 #include "catalogue/TWConfigForm.h"
 #include "data/DataFile.h"
+#include "data/DataTransfer.h"
 #include "link/Log.h"
 #include "link/StatusMessages.h"
 
@@ -214,65 +215,31 @@ void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
 
 void TQV17MainForm::ReadDataFile(const QString& name) {
     if (Inert() || !buffer_.Exists()) return;
-    const std::string path = name.toStdString();
-    DataFile file(path, FormatFromName(path));
-    file.typecode = record_->typecode;
-    file.bytesPerWord = record_->bytesPerWord;
-    file.bufsize = buffer_.size();
-    file.buffer = buffer_.data();
-    file.start = ParseHex(ComboBox4->currentText().toStdString());
-    file.length = ParseHex(ComboBox6->currentText().toStdString());
-    file.deviceName = record_->name;
-    file.PinNumber = static_cast<uint16_t>(record_->PinNumber);
-    file.LineNumber = static_cast<uint32_t>(record_->LineNumber);
-    file.log = Sink();
-    const int result = file.Read();
-    int box = -1;
-    switch (result) {
-        case FILE_OPEN_FAILED: box = 0; break;
-        case FILE_CHECKSUM_ERROR: box = 1; break;
-        case FILE_FORMAT_ERROR: box = 2; break;
-        case FILE_BEYOND_BUFFER: box = 3; break;
-        case FILE_INTERNAL_ERROR: box = 4; break;
-        default: break;
-    }
-    if (box >= 0) {
-        Prompter::Current().Box(this, MessageOf(box), QString::fromLatin1(kMessageCaption),
-                                QMessageBox::Ok, QMessageBox::Warning);
-        dataLoaded_ = false;
+    ReadRangeFields();
+    const TransferReport report =
+        ::krt::ReadDataFile(name.toStdString(), *record_, buffer_, range_, language_, Sink());
+    dataLoaded_ = report.success;
+    if (!report.success) {
+        Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
+                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
-    Log(QString::fromStdString(Format(MessageText(language_, 8), path.c_str(),
-                                      static_cast<int>(file.count))));
-    dataLoaded_ = true;
-    SetStatus(QString::fromStdString(Format(MessageText(language_, 9), path.c_str())));
+    SetStatus(QString::fromStdString(report.statusText));
 }
 
 void TQV17MainForm::WriteDataFile(const QString& name) {
     if (Inert() || !buffer_.Exists()) return;
-    const std::string path = name.toStdString();
-    DataFile file(path, FormatFromName(path));
-    file.typecode = record_->typecode;
-    file.bytesPerWord = record_->bytesPerWord;
-    file.bufsize = buffer_.size();
-    file.buffer = buffer_.data();
-    file.start = ParseHex(ComboBox4->currentText().toStdString());
-    file.length = ParseHex(ComboBox6->currentText().toStdString());
-    file.deviceName = record_->name;
-    file.PinNumber = static_cast<uint16_t>(record_->PinNumber);
-    file.LineNumber = static_cast<uint32_t>(record_->LineNumber);
-    file.log = Sink();
-    const int result = file.Write();
-    if (result == FILE_CREATE_FAILED || result == FILE_FORMAT_ERROR) {
-        // The data layer writes beside the target and renames only a
-        // complete file, so the previous file is still there.
-        Prompter::Current().Box(this, MessageOf(result == FILE_CREATE_FAILED ? 10 : 21),
-                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
-                                QMessageBox::Warning);
+    ReadRangeFields();
+    // The data layer writes beside the target and renames only a complete
+    // file, so a failed save leaves the previous file in place.
+    const TransferReport report =
+        ::krt::WriteDataFile(name.toStdString(), *record_, buffer_, range_, language_, Sink());
+    if (!report.success) {
+        Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
+                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
-    Log(SavedLogText(name, file.count));
-    SetStatus(SavedStatusText(name));
+    SetStatus(QString::fromStdString(report.statusText));
 }
 
 }  // namespace krt

@@ -13,6 +13,7 @@
 #include "DialogTexts.h"
 #include "WindowTexts.h"
 #include "ShellServices.h"
+#include "ShownByShell.h"
 #include "link/Link.h"
 
 namespace krt {
@@ -90,11 +91,7 @@ void TAboutBox::SetLanguage(uint32_t language) {
 void TAboutBox::Button1Click() { accept(); }
 
 void TAboutBox::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) {
-        // Opened by the main window: speak the language it last chose.
-        if (auto* shell = dynamic_cast<ShellServices*>(parentWidget())) SetLanguage(shell->Link().language);
-        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-    }
+    PrepareShownByShell(this, event);
     QDialog::showEvent(event);
 }
 

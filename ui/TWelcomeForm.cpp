@@ -10,6 +10,7 @@
 
 #include "DialogTexts.h"
 #include "ShellServices.h"
+#include "ShownByShell.h"
 #include "link/Link.h"
 
 namespace krt {
@@ -57,11 +58,7 @@ void TWelcomeForm::SetLanguage(uint32_t language) {
 void TWelcomeForm::Button1Click() { accept(); }
 
 void TWelcomeForm::showEvent(QShowEvent* event) {
-    if (!event->spontaneous()) {
-        // Opened by the main window: speak the language it last chose.
-        if (auto* shell = dynamic_cast<ShellServices*>(parentWidget())) SetLanguage(shell->Link().language);
-        if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-    }
+    PrepareShownByShell(this, event);
     QDialog::showEvent(event);
 }
 

@@ -115,15 +115,6 @@ QString DeviceListFailedText() {
            QStringLiteral("のオープンに失敗しました");
 }
 
-QString SavedLogText(const QString& name, uint32_t count) {
-    return QStringLiteral("File:") + name + QStringLiteral("に") + QString::number(count) +
-           QStringLiteral("ワード書き込まれました。");
-}
-
-QString SavedStatusText(const QString& name) {
-    return QStringLiteral("File:") + name + QStringLiteral("書きこみました");
-}
-
 QString SimulatorInUseText(uint32_t language) {
     return language == 0 ? QStringLiteral("シミュレータを使用しています（実機のKRTは使われません）")
                          : QStringLiteral("Using the simulated programmer (no KRT hardware is driven)");

@@ -49,10 +49,6 @@ inline constexpr const char* kProgressFinished = "終了";
 // The message box when DEVICE.LST does not open (both languages).
 QString DeviceListFailedText();
 
-// The save result texts (the same in both languages).
-QString SavedLogText(const QString& name, uint32_t count);
-QString SavedStatusText(const QString& name);
-
 // The log and message texts of the port choice, chosen for this program.
 QString SimulatorInUseText(uint32_t language);
 QString PortFailedText(uint32_t language, const QString& port, const QString& reason);

@@ -371,7 +371,9 @@ TEST(ZVROMFrame, CancelInTheMiddleStopsAtTheNextUnit) {
         // Units 0 to 2 done, the cancel comes during unit 3, which completes.
         EXPECT_EQ(CountOf(frames, code == 4 ? 0x04 : 0x08), 4u) << int(code);
         EXPECT_EQ(std::vector<uint8_t>(frames.end() - 6, frames.end()), kResetFrames);
-        if (code == 5) EXPECT_EQ(t.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+        if (code == 5) {
+            EXPECT_EQ(t.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+        }
     }
 }
 

@@ -101,7 +101,9 @@ void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t se
         ASSERT_EQ(b.buffer[i], inRange ? data[i] : 0xEE) << "byte " << i;
     }
     // Outside the range the chip is still blank.
-    if (start > 0) EXPECT_EQ(b.Cell(start - 1), bpw == 2 ? 0xFFFF : 0xFF);
+    if (start > 0) {
+        EXPECT_EQ(b.Cell(start - 1), bpw == 2 ? 0xFFFF : 0xFF);
+    }
 
     b.buffer = data;
     b.log.clear();
@@ -215,7 +217,9 @@ TEST(ZVROMSim, CancelFromAnotherThreadEndsWithOne) {
         EXPECT_EQ(b.link.OperationProgress(), -1);
         // The supplies are off again: the device was powered down.
         EXPECT_EQ(b.sim.Vpp(), 0.0) << int(code);
-        if (code == 5) EXPECT_NE(b.Cell(0x7FFF), 0x00);
+        if (code == 5) {
+            EXPECT_NE(b.Cell(0x7FFF), 0x00);
+        }
     }
 }
 

@@ -117,7 +117,9 @@ TEST_F(LanguageTest, ControlsCarryTheirDesignNamesAndShortcuts) {
     EXPECT_EQ(form->Edit1->maxLength(), 6);
     EXPECT_FALSE(form->pu1->menuAction()->isEnabled());
     for (QAction* a : form->ToolBar1->actions())
-        if (!a->isSeparator()) EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+        if (!a->isSeparator()) {
+            EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+        }
 }
 
 TEST(WindowTexts, TypeKeys) {
