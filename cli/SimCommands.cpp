@@ -179,9 +179,7 @@ int SimEraseCommand(CliSession& session, const std::vector<std::string>& args) {
 
 void RegisterSimCommands(std::vector<CliCommand>& table) {
     table.push_back({"sim-erase", "sim-erase",
-                     "UV-erase the simulated chip of --sim-chip FILE (a one-time PROM refuses); "
-                     "simulator faults for --sim-fault: no-programmer-high, no-programmer-low, stays-busy, "
-                     "empty-socket, weak-cells:ADDR[,ADDR...][@PULSES], dead-cells:ADDR[,ADDR...], crystal:HZ",
+                     "UV-erase the simulated chip of --sim-chip FILE (a one-time PROM refuses)",
                      &SimEraseCommand});
 }
 

@@ -59,7 +59,15 @@ public:
     void SetCrystalHz(uint32_t hz);  // 0 is refused (kept)
     void SetPacedToRealTime(bool paced);
     void SetPresence(Presence presence) { presence_ = presence; }
-    void SetStaysBusy(bool staysBusy) { staysBusy_ = staysBusy; }
+    // Clearing the fault also ends a busy period that it made endless, as
+    // a programmer that is switched off and on again would.
+    void SetStaysBusy(bool staysBusy) {
+        staysBusy_ = staysBusy;
+        if (!staysBusy && staysBusyNow_) {
+            staysBusyNow_ = false;
+            busyUntil_ = now_;
+        }
+    }
     // The socket appears empty while set; the chip stays aside and is not touched.
     void SetSocketEmptied(bool emptied) { socketEmptied_ = emptied; }
     void SetCellFaults(const CellFaults& faults);

@@ -280,6 +280,11 @@ TEST(SimDetection, StaysBusyAnswersRevreadButNeverGetsReady) {
     EXPECT_EQ(w.WaitReady(100000), -1);
     k.sleepMs(5000);
     EXPECT_FALSE(w.Ack());
+    // Clearing the fault brings the programmer back.
+    k.SetStaysBusy(false);
+    EXPECT_TRUE(w.Ack());
+    w.Cmd(DLREAD);
+    EXPECT_GE(w.WaitReady(100000), 0);
 }
 
 TEST(SimDetection, EmptySocketReadsFloating) {
