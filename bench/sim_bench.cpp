@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "link/Link.h"
-#include "sim/EpromChip.h"
+#include "sim/chips/EpromChip.h"
 #include "sim/VirtualKrt.h"
 
 namespace {

@@ -16,6 +16,7 @@
 #include "cli/Session.h"
 #include "cli/Settings.h"
 #include "sim/SimTexts.h"
+#include "sim/VirtualKrt.h"
 
 namespace krt {
 
@@ -164,7 +165,7 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
     std::fprintf(out, "\nOptions:\n");
     for (const OptionDef& o : Options())
         item(std::string(o.name) + (o.value ? std::string(" ") + o.value : std::string()), o.help);
-    std::fprintf(out, "\nSimulator faults for --sim-fault:\n  %s\n", kSimTextFaultList);
+    std::fprintf(out, "\nSimulator faults for --sim-fault:\n  %s\n", krt::VirtualKrt::FaultList().c_str());
     std::fprintf(out,
                  "\nDefaults come from the window's settings (%s)\n"
                  "where it holds them; options override them for one run and are never saved.\n"

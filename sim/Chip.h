@@ -1,21 +1,30 @@
 // The socket of the simulated programmer and the chip models that sit in it.
 //
-// A chip sees only its pins: the address counter, the data latches, the C
-// port, the device configuration, the output port and the two supplies in
-// volts (SocketState), plus three kinds of event: a latch changed
-// (PinsChanged, with a mask of what changed), a read cycle (ReadCycle: the
-// programmer enables the outputs and samples the data lines) and a write
-// cycle whose strobe lasts the timer period (WriteCycle: the programming
-// pulse of an EPROM, the write enable of an EEPROM or flash, the /STB of a
-// GAL). Bit-banged chips (serial EEPROMs, PIC, GAL) read the raw latch bits
-// in PinsChanged and run their own state machines; chips with internal
-// timers compare SocketState::nowNs with the time they noted.
+// A chip sees only its pins: parallel chips the address counter, the data
+// latches and the two supplies in volts (SocketState); bit-banged chips
+// (serial EEPROMs, PIC, GAL) the named pins that the socket's wiring table
+// gives for the current device configuration (SocketState::Level), never
+// latch bits. Events: a latch changed (PinsChanged, with a mask of what
+// changed), a read cycle (ReadCycle: outputs enabled, data lines sampled;
+// Output then gives each wired output pin), a write cycle whose strobe
+// lasts the timer period (WriteCycle: the programming pulse of an EPROM,
+// the write enable of an EEPROM or flash) and, on GAL sockets, a /STB
+// pulse (Strobe). Chips with internal timers compare SocketState::nowNs
+// with the time they noted.
+//
+// A chip belongs to one socket configuration (SocketConfig, the DEVSET
+// value its device sends). While DEVSET holds another, the chip is not
+// connected as the host expects: it sees its supplies only and does not
+// answer.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "sim/SocketWiring.h"
 
 namespace krt {
 
@@ -29,6 +38,14 @@ struct SocketState {
     uint8_t outputPort = 0;    // OPORTSET; bit 0 is the auxiliary output
     double vcc = 0.0;          // volts at the socket; 0 while the outputs are gated off
     double vpp = 0.0;          // volts at the socket; 0 while Vpp is off or gated off
+    const SocketWiring* wiring = nullptr;  // named pins of the current configuration
+
+    // The level the programmer puts on a named input pin: false where the
+    // configuration does not wire the pin; true (released) on a shared line
+    // while the programmer lets the chip drive it.
+    bool Level(Pin pin) const;
+    // Whether the programmer drives the shared line now (C port bit 7).
+    bool ProgrammerDrives(Pin pin) const;
 
     // The C port is the top byte of the address counter (CSET loads it, INC carries into it).
     uint8_t cPort() const { return static_cast<uint8_t>(address >> 16); }
@@ -43,6 +60,7 @@ enum PinChange : uint32_t {
     kPinConfig = 1u << 3,
     kPinSupply = 1u << 4,
     kPinOutputPort = 1u << 5,
+    kPinAll = 0x3F,
 };
 
 // Which data latch a read or write cycle belongs to (DLREAD/DLSEND or DHREAD/DHSEND).
@@ -96,6 +114,37 @@ public:
         (void)strobeNs;
     }
 
+    // The level the chip drives on an output pin during a read cycle (or
+    // on a shared line: false pulls it low); true where it drives nothing.
+    virtual bool Output(Pin pin, const SocketState& socket) {
+        (void)pin;
+        (void)socket;
+        return true;
+    }
+    // GAL sockets: /STB pulsed low for pulseNs.
+    virtual void Strobe(const SocketState& socket, uint64_t pulseNs) {
+        (void)socket;
+        (void)pulseNs;
+    }
+
+    // The device configuration this chip's socket needs (DEVSET value).
+    uint8_t SocketConfig() const { return socketConfig_; }
+    void SetSocketConfig(uint8_t config) { socketConfig_ = config; }
+    // Absolute maximum ratings; a supply beyond them is a breach of the
+    // programmer's protocol (and may destroy the chip).
+    virtual double AbsMaxVcc() const { return 7.0; }
+    virtual double AbsMaxVpp() const { return 1e9; }  // no Vpp pin unless the chip says so
+
+    // A chip fault by its command-line name (see sim/Faults.cpp). True when
+    // this chip knows the fault; false with error empty when the fault is for
+    // another kind of chip, with error set when the arguments are bad.
+    virtual bool ApplyFault(std::string_view name, std::string_view args, std::string& error) {
+        (void)name;
+        (void)args;
+        error.clear();
+        return false;
+    }
+
     virtual void SetCellFaults(const CellFaults& faults) { (void)faults; }
     // UV light on the window. False with the reason when the chip has none.
     virtual bool UvErase(std::string& reason);
@@ -112,6 +161,7 @@ public:
 protected:
     std::string deviceName_;
     bool changed_ = false;
+    uint8_t socketConfig_ = 0;
 };
 
 }  // namespace krt

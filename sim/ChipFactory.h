@@ -1,8 +1,10 @@
 // Makes chips: a blank one for a device of the catalogue, or the one a chip
-// file describes.
+// file describes. Every chip kind is one row of the registry
+// (sim/ChipRegistry.cpp) and one model under sim/chips/.
 #pragma once
 
 #include <memory>
+#include <span>
 #include <string>
 
 #include "sim/Chip.h"
@@ -11,10 +13,21 @@ namespace krt {
 
 struct DeviceRecord;
 
-// The blank chip for the device: type "EPROM" or "OTPROM" (any case) makes
-// a parallel EPROM/OTP, 16 bits wide for type codes 0x18 to 0x1B or word
-// access, else 8 bits, with maxsize addresses. For any other device the
-// socket stays empty: returns null and says why in note.
+struct ChipKind {
+    const char* kind;        // the chip file's kind, e.g. "EPROM"
+    const char* deviceType;  // the catalogue's type key it serves (any case)
+    // A blank chip for the device, or null with the reason in note (e.g. a
+    // type code this model does not cover).
+    std::unique_ptr<Chip> (*blank)(const DeviceRecord& record, std::string& note);
+    // An empty chip shaped as the image says, before Load; null with a reason.
+    std::unique_ptr<Chip> (*shaped)(const ChipImage& image, std::string& error);
+};
+
+std::span<const ChipKind> ChipKinds();
+
+// The blank chip for the device: the first kind serving its type key that
+// makes one; its socket configuration is the record's type code. Null with
+// the reason in note when no model serves the device.
 std::unique_ptr<Chip> MakeBlankChip(const DeviceRecord& record, std::string& note);
 
 // The chip an image describes (kind, size, contents); null with a reason.

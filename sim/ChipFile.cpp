@@ -172,6 +172,9 @@ bool LoadChipFile(const std::string& path, std::unique_ptr<Chip>& chip, std::str
 bool SaveChipFile(const std::string& path, const Chip& chip, std::string& error) {
     ChipImage image;
     chip.Save(image);
+    char config[4];
+    std::snprintf(config, sizeof config, "%02X", chip.SocketConfig());
+    image.values["config"] = config;
     return WriteChipImage(path, image, error);
 }
 

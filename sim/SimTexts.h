@@ -9,7 +9,7 @@ inline constexpr const char* kSimTextBanner =
 inline constexpr const char* kSimTextChipDescription = "%s %s (%lu x %d bits)%s";
 inline constexpr const char* kSimTextDamaged = ", destroyed by over-voltage";
 inline constexpr const char* kSimTextEmptySocket = "empty";
-inline constexpr const char* kSimTextFaultsSuffix = "; faults: %s";
+inline constexpr const char* kSimTextFaultsPrefix = "; faults: ";
 inline constexpr const char* kSimTextChipFileLater = "empty until a device is chosen (chip file %s)";
 
 // Chips and the socket.
@@ -41,6 +41,21 @@ inline constexpr const char* kSimTextNeedsAddresses = "needs hexadecimal cell ad
 inline constexpr const char* kSimTextNeedsPulses = "the pulse count after @ must be 1 to 255";
 inline constexpr const char* kSimTextNeedsHz = "needs the crystal frequency in Hz (e.g. crystal:8000000)";
 inline constexpr const char* kSimTextNoArgs = "takes no arguments";
+inline constexpr const char* kSimTextChipFaultLater = "%s: applies to the chip when one of its kind is in the socket";
+
+// Breaches of the wire protocol, one line per kind.
+inline constexpr const char* kSimTextBreachFrameWhileBusy =
+    "protocol breach: a frame was strobed while the programmer was busy (%s; a missing wait for ready)";
+inline constexpr const char* kSimTextBreachReplyBeforeReady =
+    "protocol breach: reply slots were read before the programmer reported the fetch done (a missing wait for "
+    "ready after DLREAD/DHREAD)";
+inline constexpr const char* kSimTextBreachOtherConfig =
+    "protocol breach: a write strobe reached the %s while DEVSET held %02X, not its socket configuration %02X";
+inline constexpr const char* kSimTextBreachSupply =
+    "protocol breach: Vcc %.2f V / Vpp %.2f V exceeds the absolute maximum of the %s (Vcc %.2f V, Vpp %.2f V)";
+inline constexpr const char* kSimTextBusyPulse = "a write pulse was running";
+inline constexpr const char* kSimTextBusyFetch = "a read cycle was running";
+inline constexpr const char* kSimTextBusyTimer = "the timer was running";
 
 // Command line.
 inline constexpr const char* kSimTextEraseNeedsChip = "sim-erase needs --sim-chip FILE";

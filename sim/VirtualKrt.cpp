@@ -51,56 +51,6 @@ double FixedVccVolts(uint8_t reg) {
     return (reg & 0x80) ? 3.3 : kLevels[(reg >> 5) & 3];
 }
 
-bool ParseHexByte(std::string_view text, uint8_t& value) {
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
-    if (text.empty() || text.size() > 2) return false;
-    unsigned v = 0;
-    for (char c : text) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-        v = v * 16 + static_cast<unsigned>(std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (std::tolower(c) - 'a' + 10));
-    }
-    value = static_cast<uint8_t>(v);
-    return true;
-}
-
-bool ParseNumber(std::string_view text, int base, uint64_t limit, uint64_t& value) {
-    if (base == 16 && text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
-    if (text.empty() || text.size() > 16) return false;
-    uint64_t v = 0;
-    for (char c : text) {
-        unsigned char u = static_cast<unsigned char>(c);
-        unsigned d;
-        if (std::isdigit(u)) d = static_cast<unsigned>(u - '0');
-        else if (base == 16 && std::isxdigit(u)) d = static_cast<unsigned>(std::tolower(u) - 'a' + 10);
-        else return false;
-        v = v * static_cast<uint64_t>(base) + d;
-        if (v > limit) return false;
-    }
-    value = v;
-    return true;
-}
-
-// "A,B,C" of hexadecimal cell addresses.
-bool ParseAddressList(std::string_view text, std::vector<uint32_t>& out) {
-    if (text.empty()) return false;
-    while (true) {
-        size_t comma = text.find(',');
-        uint64_t a = 0;
-        if (!ParseNumber(text.substr(0, comma), 16, 0xFFFFFF, a)) return false;
-        out.push_back(static_cast<uint32_t>(a));
-        if (comma == std::string_view::npos) return true;
-        text.remove_prefix(comma + 1);
-    }
-}
-
-std::string Formatted(const char* format, std::string_view a, std::string_view b = {}) {
-    std::string sa(a), sb(b);
-    int n = std::snprintf(nullptr, 0, format, sa.c_str(), sb.c_str());
-    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    std::snprintf(out.data(), out.size() + 1, format, sa.c_str(), sb.c_str());
-    return out;
-}
-
 }  // namespace
 
 VirtualKrt::VirtualKrt(uint16_t portBase) : base_(portBase) { UpdateSupplies(); }
@@ -111,7 +61,10 @@ uint8_t VirtualKrt::read(uint16_t address) {
     uint8_t value;
     switch (static_cast<uint16_t>(address - base_)) {
     case 0: value = data_; break;
-    case 1: value = Status(); break;
+    case 1:
+        value = Status();
+        if (fetchUnconfirmed_ && (value & kStatusAck) && !Busy()) fetchUnconfirmed_ = false;
+        break;
     case 2: value = control_; break;
     default: value = 0xFF; break;
     }
@@ -160,6 +113,14 @@ void VirtualKrt::ControlWritten(uint8_t value) {
 
 void VirtualKrt::Latch(uint8_t byte) {
     ++frames_;
+    if (byte == kNop && !pendingOpcode_ && replyBitsLeft_ && fetchUnconfirmed_) {
+        NoteBreach(Breach::ReplyBeforeReady, {});
+    } else if (Busy()) {
+        const char* cause = busyCause_ == BusyCause::Pulse   ? kSimTextBusyPulse
+                            : busyCause_ == BusyCause::Timer ? kSimTextBusyTimer
+                                                             : kSimTextBusyFetch;
+        NoteBreach(Breach::FrameWhileBusy, cause);
+    }
     if (pendingOpcode_) {
         const uint8_t opcode = pendingOpcode_;
         pendingOpcode_ = 0;
@@ -194,6 +155,7 @@ void VirtualKrt::Latch(uint8_t byte) {
         break;
     case kWaitTim:
         revisionArmed_ = false;
+        busyCause_ = BusyCause::Timer;
         StartBusy(TimerPeriodNs());
         break;
     default: break;
@@ -237,9 +199,14 @@ void VirtualKrt::Execute(uint8_t opcode, uint8_t v) {
         // follows directly presents its revision instead of the socket's
         // data. Any other command in between lets DLREAD read the socket, so
         // chips configured as 0 (byte-wide EPROMs) read normally.
-        socket_.deviceConfig = v;
-        revisionArmed_ = v == 0;
-        Notify(kPinConfig);
+        {
+            const bool wasConnected = ChipConnected();
+            socket_.deviceConfig = v;
+            socket_.wiring = WiringFor(v);
+            revisionArmed_ = v == 0;
+            // A chip that comes into (or drops out of) its configuration sees all its pins change.
+            Notify(wasConnected != ChipConnected() ? kPinAll : kPinConfig);
+        }
         break;
     case kTimLoSet: timerLow_ = v; break;
     case kTimHiSet: timerHigh_ = v; break;
@@ -257,16 +224,31 @@ void VirtualKrt::Fetch(DataLane lane) {
     if (lane == DataLane::Low && revisionArmed_) {
         reply_ = krt2_;
     } else {
-        Chip* chip = ActiveChip();
+        Chip* chip = WiredChip();
+        const SocketWiring* wiring = socket_.wiring;
         uint16_t lines = 0xFFFF;
+        socket_.nowNs = now_;
         if (chip) {
-            socket_.nowNs = now_;
+            if (wiring && wiring->strobeGated && !(socket_.cPort() & 0x80)) chip->Strobe(socket_, kFetchNs);
             lines = chip->ReadCycle(socket_, lane);
+        }
+        if (wiring) {
+            const ReplyLane wanted = lane == DataLane::Low ? ReplyLane::Low : ReplyLane::High;
+            for (const PinOutput& out : wiring->outputs) {
+                if (out.lane != wanted) continue;
+                bool level = chip ? chip->Output(out.pin, socket_) : true;
+                if (out.pin == wiring->sharedLine && socket_.ProgrammerDrives(out.pin))
+                    level = level && socket_.Level(out.pin);  // both drive: open drain
+                const uint16_t mask = static_cast<uint16_t>(1u << (out.bit + (lane == DataLane::High ? 8 : 0)));
+                lines = static_cast<uint16_t>(level ? (lines | mask) : (lines & ~mask));
+            }
         }
         reply_ = static_cast<uint8_t>(lane == DataLane::Low ? lines : lines >> 8);
     }
     revisionArmed_ = false;
     replyBitsLeft_ = 8;
+    fetchUnconfirmed_ = true;
+    busyCause_ = BusyCause::Fetch;
     StartBusy(kFetchNs);
 }
 
@@ -274,8 +256,18 @@ void VirtualKrt::Pulse(DataLane lane) {
     const uint64_t length = TimerPeriodNs();
     if (Chip* chip = ActiveChip()) {
         socket_.nowNs = now_;
-        chip->WriteCycle(socket_, lane, length);
+        if (!ChipConnected()) {
+            char detail[200];
+            std::snprintf(detail, sizeof detail, kSimTextBreachOtherConfig, chip->Describe().c_str(),
+                          socket_.deviceConfig, chip->SocketConfig());
+            NoteBreach(Breach::OtherConfig, detail);
+        } else if (socket_.wiring && socket_.wiring->strobeGated) {
+            if (!(socket_.cPort() & 0x80)) chip->Strobe(socket_, length);
+        } else {
+            chip->WriteCycle(socket_, lane, length);
+        }
     }
+    busyCause_ = BusyCause::Pulse;
     StartBusy(length);
 }
 
@@ -328,14 +320,65 @@ void VirtualKrt::UpdateSupplies() {
     socket_.vpp = vpp;
     vccSeen_.store(vcc, std::memory_order_relaxed);
     vppSeen_.store(vpp, std::memory_order_relaxed);
+    if (Chip* chip = ActiveChip(); chip && (vcc > chip->AbsMaxVcc() || vpp > chip->AbsMaxVpp())) {
+        char detail[300];
+        std::snprintf(detail, sizeof detail, kSimTextBreachSupply, vcc, vpp, chip->Describe().c_str(),
+                      chip->AbsMaxVcc(), chip->AbsMaxVpp() > 1e6 ? 0.0 : chip->AbsMaxVpp());
+        NoteBreach(Breach::Supply, detail);
+    }
     Notify(kPinSupply);
 }
 
+bool VirtualKrt::ChipConnected() const {
+    return chip_ && !socketEmptied_ && chip_->SocketConfig() == socket_.deviceConfig;
+}
+
 void VirtualKrt::Notify(uint32_t changed) {
-    if (Chip* chip = ActiveChip()) {
-        socket_.nowNs = now_;
+    Chip* chip = ActiveChip();
+    if (!chip) return;
+    socket_.nowNs = now_;
+    if (ChipConnected()) {
         chip->PinsChanged(socket_, changed);
+        return;
     }
+    // Wired for another configuration: the chip keeps its supplies, and its
+    // signal pins are not driven as it expects (seen as all low).
+    SocketState unwired;
+    unwired.nowNs = now_;
+    unwired.deviceConfig = socket_.deviceConfig;
+    unwired.vcc = socket_.vcc;
+    unwired.vpp = socket_.vpp;
+    chip->PinsChanged(unwired, changed);
+}
+
+void VirtualKrt::NoteBreach(Breach kind, std::string detail) {
+    const unsigned bit = 1u << static_cast<unsigned>(kind);
+    if (breachSeen_ & bit) return;
+    breachSeen_ |= bit;
+    breachDetail_[static_cast<size_t>(kind)] = std::move(detail);
+}
+
+std::vector<std::string> VirtualKrt::BreachLines() const {
+    std::vector<std::string> lines;
+    char text[512];
+    for (unsigned k = 0; k < static_cast<unsigned>(Breach::Count); ++k) {
+        if (!(breachSeen_ & (1u << k))) continue;
+        const std::string& detail = breachDetail_[k];
+        switch (static_cast<Breach>(k)) {
+        case Breach::FrameWhileBusy:
+            std::snprintf(text, sizeof text, kSimTextBreachFrameWhileBusy, detail.c_str());
+            lines.emplace_back(text);
+            break;
+        case Breach::ReplyBeforeReady: lines.emplace_back(kSimTextBreachReplyBeforeReady); break;
+        default: lines.push_back(detail); break;  // already the whole line
+        }
+    }
+    return lines;
+}
+
+void VirtualKrt::ClearBreaches() {
+    breachSeen_ = 0;
+    for (std::string& d : breachDetail_) d.clear();
 }
 
 void VirtualKrt::Pace() {
@@ -369,7 +412,8 @@ void VirtualKrt::InsertChip(std::unique_ptr<Chip> chip) {
     chip_ = std::move(chip);
     if (chip_) {
         chip_->SetCellFaults(cellFaults_);
-        Notify(kPinAddress | kPinDataLow | kPinDataHigh | kPinConfig | kPinSupply | kPinOutputPort);
+        ApplyChipFaults();
+        Notify(kPinAll);
     }
 }
 
@@ -382,94 +426,11 @@ std::string VirtualKrt::DescribeSocket() const {
 
 std::string VirtualKrt::Banner() const {
     std::string faults;
-    if (!faultSummary_.empty()) faults = Formatted(kSimTextFaultsSuffix, faultSummary_);
+    if (!faultSummary_.empty()) faults = kSimTextFaultsPrefix + faultSummary_;
     const std::string socket = DescribeSocket();
     char text[512];
     std::snprintf(text, sizeof text, kSimTextBanner, krt1_, krt2_, crystalHz_ / 1e6, socket.c_str(), faults.c_str());
     return text;
-}
-
-void VirtualKrt::NoteFault(std::string_view name) {
-    if (!faultSummary_.empty()) faultSummary_ += ", ";
-    faultSummary_ += name;
-}
-
-bool VirtualKrt::ApplyFault(std::string_view fault, std::string& error) {
-    const size_t colon = fault.find(':');
-    const std::string_view name = fault.substr(0, colon);
-    const bool hasArgs = colon != std::string_view::npos;
-    const std::string_view args = hasArgs ? fault.substr(colon + 1) : std::string_view{};
-    auto noArgs = [&](auto apply) {
-        if (hasArgs) {
-            error = Formatted(kSimTextBadFaultArgs, fault, kSimTextNoArgs);
-            return false;
-        }
-        apply();
-        NoteFault(fault);
-        return true;
-    };
-    if (name == "no-programmer-high") return noArgs([&] { presence_ = Presence::AckFloatsHigh; });
-    if (name == "no-programmer-low") return noArgs([&] { presence_ = Presence::AckFloatsLow; });
-    if (name == "stays-busy") return noArgs([&] { staysBusy_ = true; });
-    if (name == "empty-socket") return noArgs([&] { socketEmptied_ = true; });
-    if (name == "weak-cells") {
-        std::string_view list = args;
-        uint64_t pulses = CellFaults::kDefaultWeakPulses;
-        const size_t at = list.find('@');
-        if (at != std::string_view::npos) {
-            if (!ParseNumber(list.substr(at + 1), 10, 255, pulses) || pulses == 0) {
-                error = Formatted(kSimTextBadFaultArgs, fault, kSimTextNeedsPulses);
-                return false;
-            }
-            list = list.substr(0, at);
-        }
-        std::vector<uint32_t> addresses;
-        if (!ParseAddressList(list, addresses)) {
-            error = Formatted(kSimTextBadFaultArgs, fault, kSimTextNeedsAddresses);
-            return false;
-        }
-        CellFaults faults = cellFaults_;
-        for (uint32_t a : addresses) faults.weak.push_back({a, static_cast<uint32_t>(pulses)});
-        SetCellFaults(faults);
-        NoteFault(fault);
-        return true;
-    }
-    if (name == "dead-cells") {
-        std::vector<uint32_t> addresses;
-        if (!ParseAddressList(args, addresses)) {
-            error = Formatted(kSimTextBadFaultArgs, fault, kSimTextNeedsAddresses);
-            return false;
-        }
-        CellFaults faults = cellFaults_;
-        faults.dead.insert(faults.dead.end(), addresses.begin(), addresses.end());
-        SetCellFaults(faults);
-        NoteFault(fault);
-        return true;
-    }
-    if (name == "crystal") {
-        uint64_t hz = 0;
-        if (!ParseNumber(args, 10, 0xFFFFFFFFu, hz) || hz == 0) {
-            error = Formatted(kSimTextBadFaultArgs, fault, kSimTextNeedsHz);
-            return false;
-        }
-        crystalHz_ = static_cast<uint32_t>(hz);
-        NoteFault(fault);
-        return true;
-    }
-    error = Formatted(kSimTextUnknownFault, fault, kSimTextFaultList);
-    return false;
-}
-
-bool VirtualKrt::ApplyRevisions(std::string_view text, std::string& error) {
-    const size_t comma = text.find(',');
-    uint8_t a = 0, b = 0;
-    if (comma == std::string_view::npos || !ParseHexByte(text.substr(0, comma), a) ||
-        !ParseHexByte(text.substr(comma + 1), b)) {
-        error = Formatted(kSimTextBadRevisions, text);
-        return false;
-    }
-    SetRevisions(a, b);
-    return true;
 }
 
 }  // namespace krt

@@ -28,6 +28,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "link/PortIo.h"
 #include "sim/Chip.h"
@@ -73,8 +75,11 @@ public:
     void SetCellFaults(const CellFaults& faults);
     // One fault by its command-line name: no-programmer-high, no-programmer-low,
     // stays-busy, empty-socket, weak-cells:ADDR[,ADDR...][@PULSES],
-    // dead-cells:ADDR[,ADDR...], crystal:HZ. False with a message on bad input.
+    // dead-cells:ADDR[,ADDR...], crystal:HZ, and the chip faults of
+    // sim/Faults.cpp. False with a message on bad input.
     bool ApplyFault(std::string_view fault, std::string& error);
+    // Every fault name with its arguments, for the help.
+    static std::string FaultList();
     // "HEX,HEX": KRT1 and KRT2 revisions.
     bool ApplyRevisions(std::string_view text, std::string& error);
 
@@ -85,6 +90,21 @@ public:
     // What people are told about the socket: the chip, or "empty".
     std::string DescribeSocket() const;
     std::string Banner() const;
+
+    // --- the protocol check ---
+    // Breaches of the wire protocol that the real unit would punish: a frame
+    // strobed while busy, reply slots read before a fetch was seen to end, a
+    // write strobe reaching a chip while DEVSET holds another configuration
+    // than the chip's, a supply beyond the chip's absolute maximum. One line
+    // per kind, with the first occurrence's details.
+    enum class Breach : uint8_t { FrameWhileBusy, ReplyBeforeReady, OtherConfig, Supply, Count };
+    bool HasBreaches() const { return breachSeen_ != 0; }
+    bool HasBreach(Breach kind) const { return breachSeen_ & (1u << static_cast<unsigned>(kind)); }
+    std::vector<std::string> BreachLines() const;
+    void ClearBreaches();
+    // Strict: the caller treats any breach as a failure (tests, krt --sim-strict).
+    void SetStrict(bool strict) { strict_ = strict; }
+    bool Strict() const { return strict_; }
 
     // --- observable state (readable from any thread) ---
     uint8_t OutputPort() const { return outputSeen_.load(std::memory_order_relaxed); }
@@ -118,6 +138,9 @@ public:
 
 private:
     uint8_t Status() const;
+    void NoteBreach(Breach kind, std::string detail);
+    bool ChipConnected() const;
+    void ApplyChipFaults();
     void ControlWritten(uint8_t value);
     void Latch(uint8_t byte);
     void Execute(uint8_t opcode, uint8_t operand);
@@ -130,6 +153,8 @@ private:
     void Pace();
     void NoteFault(std::string_view name);
     Chip* ActiveChip() const { return socketEmptied_ ? nullptr : chip_.get(); }
+    // The chip when DEVSET holds its configuration (else it does not answer).
+    Chip* WiredChip() const { return ChipConnected() ? chip_.get() : nullptr; }
 
     // Port registers.
     uint16_t base_;
@@ -150,6 +175,8 @@ private:
     uint8_t replyBitsLeft_ = 0;      // > 0 while a reply is being clocked out
     bool replySlot_ = false;         // a NOP read slot has the strobe asserted
     bool revisionArmed_ = true;      // DEVSET(0) arms KRT2's identification for the next DLREAD
+    bool fetchUnconfirmed_ = false;  // a fetch ran and no status read has seen it end
+    enum class BusyCause : uint8_t { Fetch, Pulse, Timer } busyCause_ = BusyCause::Fetch;
 
     // Busy and time.
     uint64_t now_ = 0;
@@ -170,6 +197,12 @@ private:
     bool socketEmptied_ = false;
     CellFaults cellFaults_;
     std::string faultSummary_;
+    std::vector<std::pair<std::string, std::string>> chipFaults_;  // name, arguments
+
+    // Protocol check.
+    uint32_t breachSeen_ = 0;
+    std::string breachDetail_[static_cast<size_t>(Breach::Count)];
+    bool strict_ = false;
 
     std::unique_ptr<Chip> chip_;
 

@@ -10,73 +10,18 @@
 
 #include "FamilyTestSupport.h"
 #include "sim/ChipFactory.h"
-#include "sim/EpromChip.h"
+#include "sim/chips/EpromChip.h"
 #include "sim/VirtualKrt.h"
+#include "SimBench.h"
 
 namespace krt::test {
 namespace {
 
-constexpr uint32_t kAll = 100;
-
-// A link on the virtual programmer, started up as the window does, with a
-// blank chip of the record in the socket.
-struct SimBench {
-    VirtualKrt sim;
-    CollectingLog log;
-    LinkContext link;
-    DeviceRecord record;
-    std::vector<uint8_t> buffer;
-
-    explicit SimBench(DeviceRecord r) : record(std::move(r)) {
-        std::string note;
-        sim.InsertChip(MakeBlankChip(record, note));
-        link.port = &sim;
-        link.clock = &sim;
-        link.log = &log;
-        link.createFamily = &CreateFamily;
-        Request(39, 4000000);
-        Request(43, 2);
-        Request(37, 0x378);
-        Request(45, 1);
-        Request(1);
-        EXPECT_EQ(Request(2), 0) << "the simulated programmer is found";
-        log.clear();
-        buffer.assign(record.bufsize, 0xFF);
-    }
-
-    uint8_t Request(uint8_t code, uint32_t parameter = 0) {
-        LinkRequest request;
-        request.code = code;
-        request.parameter = parameter;
-        return Dispatch(link, request, record);
-    }
-
-    uint8_t Operation(uint8_t code, uint32_t start, uint32_t length, uint32_t permitted = kAll) {
-        LinkRequest request;
-        request.code = code;
-        request.buffer = buffer.data();
-        request.startAddress = start;
-        request.length = length;
-        request.permittedErrorCount = permitted;
-        return Dispatch(link, request, record);
-    }
-
-    EpromChip& Chip() { return *dynamic_cast<EpromChip*>(sim.SocketChip()); }
-    // A cell as the device's data lines carry it (8 or 16 bits).
-    uint16_t Cell(uint32_t address) { return Chip().Cell(address) & (record.wordaccess ? 0xFFFF : 0x00FF); }
-
-    size_t CountLines(const std::string& prefix) const {
-        size_t n = 0;
-        for (const auto& l : log.lines()) n += l.rfind(prefix, 0) == 0;
-        return n;
-    }
-};
-
-std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> out(n);
-    for (auto& b : out) b = static_cast<uint8_t>(random());
-    return out;
+// The EPROM chip in the bench's socket.
+EpromChip& ChipOf(SimBench& b) { return *dynamic_cast<EpromChip*>(b.sim.SocketChip()); }
+// A cell as the device's data lines carry it (8 or 16 bits).
+uint16_t CellOf(SimBench& b, uint32_t address) {
+    return ChipOf(b).Cell(address) & (b.record.wordaccess ? 0xFFFF : 0x00FF);
 }
 
 DeviceRecord Otp(uint32_t words) {
@@ -102,7 +47,7 @@ void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t se
     }
     // Outside the range the chip is still blank.
     if (start > 0) {
-        EXPECT_EQ(b.Cell(start - 1), bpw == 2 ? 0xFFFF : 0xFF);
+        EXPECT_EQ(CellOf(b, start - 1), bpw == 2 ? 0xFFFF : 0xFF);
     }
 
     b.buffer = data;
@@ -123,8 +68,8 @@ TEST(ZVROMSim, OtpRoundTripSubRange) { RoundTrip(Otp(0x8000), 0x7F00, 0x100, 6);
 
 TEST(ZVROMSim, WordLayoutOfARangeThatDoesNotStartAtZero) {
     SimBench b(WordEprom(0x1000));
-    b.Chip().SetCell(0x100, 0x1234);
-    b.Chip().SetCell(0x101, 0xABCD);
+    ChipOf(b).SetCell(0x100, 0x1234);
+    ChipOf(b).SetCell(0x101, 0xABCD);
     ASSERT_EQ(b.Operation(4, 0x100, 2), 0);
     EXPECT_EQ(b.buffer[0x200], 0x12);
     EXPECT_EQ(b.buffer[0x201], 0x34);
@@ -138,14 +83,14 @@ TEST(ZVROMSim, BlankCheckOfBlankAndProgrammedChip) {
     SimBench b(ByteEprom(0x8000));
     EXPECT_EQ(b.Operation(9, 0, 0x8000), 0);
     EXPECT_TRUE(b.log.lines().empty());
-    b.Chip().SetCell(0x10, 0x7F);
-    b.Chip().SetCell(0x7FFF, 0x00);
+    ChipOf(b).SetCell(0x10, 0x7F);
+    ChipOf(b).SetCell(0x7FFF, 0x00);
     EXPECT_EQ(b.Operation(9, 0, 0x8000), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"ブランクチェックエラー Addr: 000010 Data:7F ",
                                     "ブランクチェックエラー Addr: 007FFF Data:00 "}));
 
     SimBench w(WordEprom(0x100));
-    w.Chip().SetCell(0x10, 0x00FF);
+    ChipOf(w).SetCell(0x10, 0x00FF);
     EXPECT_EQ(w.Operation(9, 0, 0x100), 3);
     EXPECT_EQ(w.log.lines(), Lines{"ブランクチェックエラー Addr: 000010 Data:00-FF "});
 }
@@ -162,7 +107,7 @@ TEST(ZVROMSim, WeakCellsNeedSeveralPulsesWithoutAnError) {
                                     "Verify error at 000011 Read:FF File:5A 0回目",
                                     "Verify error at 000011 Read:FF File:5A 1回目",
                                     "書きこみはエラーなく行われました。"}));
-    EXPECT_EQ(b.Cell(0x10), 0x5A);
+    EXPECT_EQ(CellOf(b, 0x10), 0x5A);
 }
 
 TEST(ZVROMSim, DeadCellsAreCountedAfterTheirLastAttempt) {
@@ -178,7 +123,7 @@ TEST(ZVROMSim, DeadCellsAreCountedAfterTheirLastAttempt) {
     EXPECT_EQ(b.CountLines("Verify error at 000020 Read:FF File:00 "), 3u);
     EXPECT_EQ(b.CountLines("Verify error at "), 9u);
     EXPECT_EQ(b.log.lines().back(), "書きこみの途中で3個のエラーが発生しました");
-    EXPECT_EQ(b.Cell(0xFF), 0x00);  // the write went on to the end
+    EXPECT_EQ(CellOf(b, 0xFF), 0x00);  // the write went on to the end
 
     b.log.clear();
     EXPECT_EQ(b.Operation(6, 0, 0x100), 3);
@@ -199,8 +144,8 @@ TEST(ZVROMSim, DeadCellsStopTheWriteAtThePermittedCount) {
                                     "Verify error at 000040 Read:FF File:00 0回目",
                                     "書きこみの途中で2個のエラーが発生しました",
                                     "エラーが多すぎるので中止しました"}));
-    EXPECT_EQ(b.Cell(0x3F), 0x00);
-    EXPECT_EQ(b.Cell(0x41), 0xFF);  // nothing after the stop
+    EXPECT_EQ(CellOf(b, 0x3F), 0x00);
+    EXPECT_EQ(CellOf(b, 0x41), 0xFF);  // nothing after the stop
 }
 
 TEST(ZVROMSim, CancelFromAnotherThreadEndsWithOne) {
@@ -218,7 +163,7 @@ TEST(ZVROMSim, CancelFromAnotherThreadEndsWithOne) {
         // The supplies are off again: the device was powered down.
         EXPECT_EQ(b.sim.Vpp(), 0.0) << int(code);
         if (code == 5) {
-            EXPECT_NE(b.Cell(0x7FFF), 0x00);
+            EXPECT_NE(CellOf(b, 0x7FFF), 0x00);
         }
     }
 }
@@ -242,6 +187,7 @@ private:
 
 TEST(ZVROMSim, ProgrammerThatStopsAnsweringMidWriteNeverHangs) {
     SimBench b(ByteEprom(0x8000));
+    b.ExpectBreaches();  // frames sent to a programmer that stays busy
     FailingPort port(b.sim, b.link, 0x100);
     b.link.port = &port;
     b.buffer.assign(b.buffer.size(), 0x00);
@@ -251,8 +197,8 @@ TEST(ZVROMSim, ProgrammerThatStopsAnsweringMidWriteNeverHangs) {
     // One bounded wait plus the power-up pauses, in virtual time.
     EXPECT_LT(b.sim.now() - before, std::chrono::seconds(4));
     EXPECT_EQ(b.link.OperationProgress(), -1);
-    EXPECT_EQ(b.Cell(0xFF), 0x00);
-    EXPECT_EQ(b.Cell(0x101), 0xFF);
+    EXPECT_EQ(CellOf(b, 0xFF), 0x00);
+    EXPECT_EQ(CellOf(b, 0x101), 0xFF);
 }
 
 TEST(ZVROMSim, RangeBeyondTheDeviceIsCutAtMaxsize) {
@@ -262,7 +208,7 @@ TEST(ZVROMSim, RangeBeyondTheDeviceIsCutAtMaxsize) {
     EXPECT_EQ(b.log.lines(),
               (Lines{"Range 007FF0+000100 reaches beyond the device end 008000: cut to 000010 addresses",
                      "書きこみはエラーなく行われました。"}));
-    EXPECT_EQ(b.Cell(0x7FFF), 0x11);
+    EXPECT_EQ(CellOf(b, 0x7FFF), 0x11);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "SimWire.h"
-#include "sim/EpromChip.h"
+#include "sim/chips/EpromChip.h"
 
 namespace {
 std::atomic<long> g_allocations{0};

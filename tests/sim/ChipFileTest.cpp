@@ -11,7 +11,7 @@
 #include "catalogue/DeviceRecord.h"
 #include "sim/ChipFactory.h"
 #include "sim/ChipFile.h"
-#include "sim/EpromChip.h"
+#include "sim/chips/EpromChip.h"
 
 namespace krt {
 namespace {

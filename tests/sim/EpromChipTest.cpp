@@ -7,7 +7,7 @@
 
 #include "SimWire.h"
 #include "catalogue/DeviceRecord.h"
-#include "sim/EpromChip.h"
+#include "sim/chips/EpromChip.h"
 
 namespace krt {
 namespace {

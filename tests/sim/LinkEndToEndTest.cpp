@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "link/Link.h"
-#include "sim/EpromChip.h"
+#include "sim/chips/EpromChip.h"
 #include "sim/VirtualKrt.h"
 
 namespace krt {

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "SimWire.h"
-#include "sim/EpromChip.h"
+#include "sim/chips/EpromChip.h"
 
 namespace krt {
 namespace {

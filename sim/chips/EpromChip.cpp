@@ -1,4 +1,4 @@
-#include "sim/EpromChip.h"
+#include "sim/chips/EpromChip.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 
 #include "catalogue/DeviceRecord.h"
 #include "sim/SimTexts.h"
@@ -111,7 +112,37 @@ EpromChip::EpromChip(std::string deviceName, uint32_t words, bool wide, bool otp
       wide_(wide),
       otp_(otp),
       facts_(facts),
-      cells_(static_cast<size_t>(words_) * (wide ? 2 : 1), 0xFF) {}
+      cells_(static_cast<size_t>(words_) * (wide ? 2 : 1), 0xFF) {
+    socketConfig_ = wide ? 0x18 : 0x00;
+}
+
+std::unique_ptr<Chip> MakeBlankEprom(const DeviceRecord& record, std::string& note) {
+    if (record.maxsize == 0 || record.maxsize > EpromChip::kMaxWords) {
+        char text[256];
+        std::snprintf(text, sizeof text, kSimTextBadSize, record.name.c_str(),
+                      static_cast<unsigned long>(record.maxsize));
+        note = text;
+        return nullptr;
+    }
+    const bool wide = (record.typecode >= 0x18 && record.typecode <= 0x1B) || record.wordaccess == 1;
+    const bool otp = strcasecmp(record.type.c_str(), "OTPROM") == 0;
+    return std::make_unique<EpromChip>(record.name, record.maxsize, wide, otp, EpromElectricalFor(record));
+}
+
+std::unique_ptr<Chip> MakeShapedEprom(const ChipImage& image, std::string& error) {
+    auto value = [&](const char* key) -> uint32_t {
+        auto it = image.values.find(key);
+        return it == image.values.end() ? 0 : static_cast<uint32_t>(std::strtoul(it->second.c_str(), nullptr, 10));
+    };
+    const uint32_t words = value("words");
+    if (words == 0 || words > EpromChip::kMaxWords) {
+        error = kSimTextChipFileBadContents;
+        return nullptr;
+    }
+    EpromElectrical facts;
+    LookUpEpromPart(image.device, facts);  // the file's own facts override these in Load
+    return std::make_unique<EpromChip>(image.device, words, value("width") == 16, image.kind == "OTPROM", facts);
+}
 
 std::string EpromChip::Describe() const {
     char text[160];

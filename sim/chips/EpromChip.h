@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ struct EpromElectrical {
 EpromElectrical EpromElectricalFor(const DeviceRecord& record, bool* fromTable = nullptr);
 bool LookUpEpromPart(const std::string& name, EpromElectrical& facts);
 
+// Registry entries: a blank chip for an EPROM or OTPROM record, and an
+// empty chip shaped by a chip file's image.
+std::unique_ptr<Chip> MakeBlankEprom(const DeviceRecord& record, std::string& note);
+std::unique_ptr<Chip> MakeShapedEprom(const ChipImage& image, std::string& error);
+
 class EpromChip : public Chip {
 public:
     static constexpr uint32_t kMaxWords = 16u * 1024u * 1024u;
@@ -48,6 +54,8 @@ public:
     void SetCellFaults(const CellFaults& faults) override;
     bool UvErase(std::string& reason) override;
     bool Damaged() const override { return damaged_; }
+    double AbsMaxVcc() const override { return facts_.absMaxVcc; }
+    double AbsMaxVpp() const override { return facts_.absMaxVpp; }
 
     void Save(ChipImage& image) const override;
     bool Load(const ChipImage& image, std::string& error) override;
