@@ -22,6 +22,24 @@ struct ChipFault {
     const char* usage;  // as listed in the help
 };
 const std::vector<ChipFault> kChipFaults = {
+    // Parallel EEPROM.
+    {"sdp-locked", "sdp-locked"},
+    {"slow-write", "slow-write"},
+    // Parallel and serial EEPROM: the chip's own write cycle never ends.
+    {"never-ready", "never-ready"},
+    // 28F flash.
+    {"erase-pulses", "erase-pulses:N"},
+    {"never-erases", "never-erases"},
+    // Serial EEPROM.
+    {"no-ack", "no-ack"},
+    {"write-protect", "write-protect"},
+    // GAL.
+    {"weak-rows", "weak-rows:ROW[,ROW...][@N]"},
+    {"secured", "secured"},
+    {"wrong-vpp", "wrong-vpp"},
+    // PIC.
+    {"code-protected", "code-protected"},
+    {"weak-words", "weak-words:ADDR[,ADDR...]"},
 };
 
 bool ParseHexByte(std::string_view text, uint8_t& value) {
