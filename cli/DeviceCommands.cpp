@@ -28,8 +28,8 @@
 #include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
 #include "families/CreateFamily.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 

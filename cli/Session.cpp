@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "cli/Session.h"
-#include "link/Log.h"
+#include "base/Log.h"
 #include "platform/Platform.h"
 
 namespace krt {

@@ -10,8 +10,8 @@
 #include "TProgressForm.h"
 #include "TQV17MainForm.h"
 #include "WindowLink.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 

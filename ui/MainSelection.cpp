@@ -13,11 +13,11 @@
 #include "WindowLink.h"
 #include "WindowTexts.h"
 #include "catalogue/DeviceLoader.h"
-#include "catalogue/TWConfigForm.h"
+#include "ui/TWConfigForm.h"
 #include "data/DataFile.h"
 #include "data/DataTransfer.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 

@@ -37,9 +37,9 @@
 #include "WindowTexts.h"
 #include "catalogue/CatalogueFiles.h"
 #include "catalogue/DeviceLoader.h"
-#include "catalogue/TWConfigForm.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "ui/TWConfigForm.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 

@@ -16,7 +16,7 @@
 #include "SettingsStore.h"
 #include "WindowLink.h"
 #include "WindowTexts.h"
-#include "link/StatusMessages.h"
+#include "base/StatusMessages.h"
 
 namespace krt::test {
 namespace {
