@@ -28,6 +28,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/PortIo.h"
 #include "sim/Chip.h"
@@ -115,6 +116,11 @@ public:
     uint64_t VirtualNs() const { return now_; }
     uint64_t Accesses() const { return accesses_; }
     uint64_t Frames() const { return frames_; }
+
+    // --- protocol check: one line per kind of breach seen so far ---
+    std::vector<std::string> BreachLines() const { return {}; }
+    bool HasBreaches() const { return false; }
+    void ClearBreaches() {}
 
 private:
     uint8_t Status() const;
