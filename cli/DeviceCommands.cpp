@@ -218,7 +218,7 @@ public:
                 signal.notify_one();
             }
         } observer;
-        OperationWorker work(session_.core, request, observer);
+        OperationWorker work(session_.core, request, session_.record, observer);
         console_.Begin(Message(operation.progress), setup_.length);
         std::thread worker([&work] { work.Run(); });
         {

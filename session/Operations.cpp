@@ -63,7 +63,8 @@ uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
     uint8_t result = RESULT_OK;
     for (uint8_t code : {REQ_BLANK_CHECK, REQ_WRITE, REQ_VERIFY}) {
         result = step(*OperationOf(code));
-        if (result != RESULT_OK || (code != REQ_VERIFY && !goOn())) break;
+        if (result != RESULT_OK) break;
+        if (code != REQ_VERIFY && !goOn()) return RESULT_CANCELED;
     }
     return result;
 }
@@ -73,8 +74,9 @@ std::string VirtualTimeLine(uint64_t elapsedNs, uint32_t language) {
     return Format(InLanguage(kVirtualTimeText, language), seconds.c_str());
 }
 
-OperationWorker::OperationWorker(Session& session, const LinkRequest& request, OperationObserver& observer)
-    : session_(session), record_(session.record), request_(request), observer_(observer) {}
+OperationWorker::OperationWorker(Session& session, const LinkRequest& request, DeviceRecord& record,
+                                 OperationObserver& observer)
+    : session_(session), record_(record), request_(request), observer_(observer) {}
 
 void OperationWorker::Run() {
     const bool simulated = session_.Simulated();

@@ -56,7 +56,8 @@ LinkRequest OperationRequest(uint8_t code, uint32_t start, uint32_t length, uint
 void CutRange(LinkRequest& request, const DeviceRecord& record, const DataBuffer& buffer);
 
 // The automatic write: blank check, write, verify; each step runs only
-// when the one before succeeded and goOn() agrees. Returns the last result.
+// when the one before succeeded; when goOn() says no, the run stops with
+// result 1 (canceled). Returns the last result.
 uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
                        const std::function<bool()>& goOn);
 
@@ -83,7 +84,9 @@ struct OperationObserver {
 // chip is saved.
 class OperationWorker {
 public:
-    OperationWorker(Session& session, const LinkRequest& request, OperationObserver& observer);
+    // record: the device record of this operation, taken when the worker
+    // is made (the face replaces its record only when no worker exists).
+    OperationWorker(Session& session, const LinkRequest& request, DeviceRecord& record, OperationObserver& observer);
 
     void Run();
     const LinkRequest& Request() const { return request_; }

@@ -14,7 +14,7 @@
 
 #include "UiTestSupport.h"
 #include "SettingsStore.h"
-#include "WindowLink.h"
+#include "session/Session.h"
 #include "WindowTexts.h"
 #include "base/StatusMessages.h"
 
