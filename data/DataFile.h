@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/PortIo.h"
+#include "base/LogSink.h"
 
 namespace krt {
 

@@ -6,7 +6,7 @@
 
 #include "catalogue/DeviceRecord.h"
 #include "link/LinkTexts.h"
-#include "link/Log.h"
+#include "base/Log.h"
 
 namespace krt {
 
