@@ -192,11 +192,12 @@ TEST(ZVFLASHSim, DeadCellStopsTheEraseBeforeAnyPulse) {
     EXPECT_FALSE(ChipOf(b).OverErased());
 }
 
-// Forwards to the simulator and cancels the running operation the first
-// time `when` holds after a register access.
+// Forwards to the simulator and, the first time `when` holds after a
+// register access, cancels the running operation (or does `then`).
 class CancellingPort : public PortIo {
 public:
-    CancellingPort(SimBench& b, std::function<bool()> when) : b_(b), when_(std::move(when)) {}
+    CancellingPort(SimBench& b, std::function<bool()> when, std::function<void()> then = {})
+        : b_(b), when_(std::move(when)), then_(std::move(then)) {}
     uint8_t read(uint16_t a) override {
         const uint8_t v = b_.sim.read(a);
         Check();
@@ -211,11 +212,15 @@ private:
     void Check() {
         if (!fired_ && when_()) {
             fired_ = true;
-            b_.link.CancelOperation();
+            if (then_)
+                then_();
+            else
+                b_.link.CancelOperation();
         }
     }
     SimBench& b_;
     std::function<bool()> when_;
+    std::function<void()> then_;
     bool fired_ = false;
 };
 
@@ -247,6 +252,18 @@ TEST(ZVFLASHSim, CancelIsTestedBeforeEveryUnitPulseAndVerifyRead) {
         EXPECT_EQ(ChipOf(b).ErasePulses(), 1u);
         EXPECT_NE(ChipOf(b).LastCommand(), 0x00);
     }
+}
+
+TEST(ZVFLASHSim, ProgrammerThatStopsAnsweringMidEraseEndsItAtOnce) {
+    SimBench b(Flash());
+    b.ExpectBreaches();  // frames sent to a programmer that stays busy
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("never-erases", error));
+    CancellingPort port(b, [&] { return ChipOf(b).ErasePulses() >= 2; }, [&] { b.sim.SetStaysBusy(true); });
+    b.link.port = &port;
+    EXPECT_EQ(b.Operation(7, 0, k28F010), 4);
+    EXPECT_EQ(ChipOf(b).ErasePulses(), 2u) << "no pass after the programmer fell silent";
+    EXPECT_EQ(b.log.lines().back(), "KRT does not report ready (no answer for 2 seconds).");
 }
 
 TEST(ZVFLASHSim, OperationsTheFamilyDoesNotHave) {
