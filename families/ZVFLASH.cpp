@@ -143,6 +143,7 @@ uint8_t ZVFLASH::Erase() {
             }
             link_.SetTimer(0, 3);
             link_.DLSEND(kCmdErase);
+            pulsePending_ = false;  // a command write ends the last program pulse of the clearing
             link_.SetTimerFromText("10us");
             if (!link_.WaitReady()) break;
             link_.SetTimer(0, 3);
