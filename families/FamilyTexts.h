@@ -22,4 +22,7 @@ inline constexpr char kBlankErrorByte[] = "ブランクチェックエラー Add
 inline constexpr char kWriteVerifyWord[] = "Verify error at %06lX Read:%02X-%02X File:%02X-%02X %d回目";
 inline constexpr char kWriteVerifyByte[] = "Verify error at %06lX Read:%02X File:%02X %d回目";
 
+// 28F flash: the last failed attempt of the clearing before an erase.
+inline constexpr char kFlashClearVerifyError[] = "Verify error at %06lX";
+
 }  // namespace krt::texts
