@@ -1,6 +1,7 @@
 // The chip kinds of the simulated programmer's socket: one row each.
 #include "sim/ChipFactory.h"
 #include "sim/chips/EpromChip.h"
+#include "sim/chips/SerialEepromChips.h"
 
 namespace krt {
 
@@ -9,6 +10,8 @@ namespace {
 const ChipKind kChipKinds[] = {
     {"EPROM", "EPROM", MakeBlankEprom, MakeShapedEprom},
     {"OTPROM", "OTPROM", MakeBlankEprom, MakeShapedEprom},
+    {"SEEPROM-2W", "SEEPROM", MakeBlankTwoWireEeprom, MakeShapedTwoWireEeprom},
+    {"SEEPROM-3W", "SEEPROM", MakeBlankThreeWireEeprom, MakeShapedThreeWireEeprom},
 };
 
 }  // namespace
