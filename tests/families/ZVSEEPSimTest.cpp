@@ -32,34 +32,40 @@ std::vector<uint8_t> Cells(SimBench& b) {
     return out;
 }
 
-// Write, check the chip's own cells, read back, verify, and a mismatch found.
-void RoundTrip(const DeviceRecord& record, uint32_t seed) {
+// Write a range, check the chip's own cells, read the whole device back,
+// verify, and a mismatch found.
+void RoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint32_t seed) {
     SimBench b(record);
-    const auto data = RandomBytes(b.buffer.size(), seed);
+    const size_t unit = record.wordaccess ? 2 : 1;
+    auto data = RandomBytes(b.buffer.size(), seed);
+    for (size_t i = 0; i < data.size(); ++i)
+        if (i < start * unit || i >= (start + length) * unit) data[i] = 0xFF;
     b.buffer = data;
-    ASSERT_EQ(b.Operation(5, 0, record.maxsize), 0);
+    ASSERT_EQ(b.Operation(5, start, length), 0);
     EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
-    ASSERT_EQ(Cells(b), data) << "every byte landed where it belongs";
+    ASSERT_EQ(Cells(b), data) << "every byte landed where it belongs, and nowhere else";
 
     b.buffer.assign(b.buffer.size(), 0x5A);
     ASSERT_EQ(b.Operation(4, 0, record.maxsize), 0);
     EXPECT_EQ(b.buffer, data);
 
     b.log.clear();
-    EXPECT_EQ(b.Operation(6, 0, record.maxsize), 0);
+    EXPECT_EQ(b.Operation(6, start, length), 0);
     EXPECT_TRUE(b.log.lines().empty());
-    b.buffer[b.buffer.size() - 1] ^= 0x80;
-    EXPECT_EQ(b.Operation(6, 0, record.maxsize), 3);
+    b.buffer[(start + length) * unit - 1] ^= 0x80;
+    EXPECT_EQ(b.Operation(6, start, length), 3);
     EXPECT_EQ(b.CountLines("ベリファイエラー Addr: "), 1u);
 }
 
 TEST(ZVSEEPSim, RoundTrips) {
-    RoundTrip(TwoWireEeprom("AT24C02", 0x100, 8), 1);
+    RoundTrip(TwoWireEeprom("AT24C02", 0x100, 8), 0, 0x100, 1);
     // Eight blocks of 256: address bits 8-10 travel in the device select.
-    RoundTrip(TwoWireEeprom("AT24C16", 0x800, 16), 2);
-    RoundTrip(TwoWireEeprom("AT24C256", 0x8000, 64), 3);
-    RoundTrip(ThreeWireEeprom("93C46", 0x40, 6), 4);
-    RoundTrip(ThreeWireEeprom("93C66", 0x100, 8), 5);
+    RoundTrip(TwoWireEeprom("AT24C16", 0x800, 16), 0, 0x800, 2);
+    // Two address bytes: across a change of the high byte, and the last page.
+    RoundTrip(TwoWireEeprom("AT24C256", 0x8000, 64), 0x0F0, 0x120, 3);
+    RoundTrip(TwoWireEeprom("AT24C256", 0x8000, 64), 0x7FC0, 0x40, 4);
+    RoundTrip(ThreeWireEeprom("93C46", 0x40, 6), 0, 0x40, 5);
+    RoundTrip(ThreeWireEeprom("93C66", 0x100, 8), 0, 0x100, 6);
 }
 
 TEST(ZVSEEPSim, SubRangeAcrossABlockBoundaryLeavesTheRestAlone) {
