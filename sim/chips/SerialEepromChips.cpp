@@ -436,9 +436,11 @@ void ThreeWireEepromChip::SetWord(uint32_t a, uint16_t v) {
 
 bool ThreeWireEepromChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
     error.clear();
-    if (name != "never-ready") return false;
+    // A three-wire part answers only on DO: one that never answers holds it low.
+    bool* flag = name == "never-ready" ? &neverReady_ : name == "no-ack" ? &silent_ : nullptr;
+    if (!flag) return false;
     if (!NoArgs(args, error)) return false;
-    neverReady_ = true;
+    *flag = true;
     return true;
 }
 
@@ -474,7 +476,9 @@ void ThreeWireEepromChip::PinsChanged(const SocketState& socket, uint32_t change
 }
 
 bool ThreeWireEepromChip::Output(Pin pin, const SocketState& socket) {
-    if (pin != Pin::DO || !cs_) return true;  // DO is high impedance while CS is low
+    if (pin != Pin::DO) return true;
+    if (silent_) return false;
+    if (!cs_) return true;  // DO is high impedance while CS is low
     if (showStatus_) return !Busy(socket.nowNs);
     if (state_ == State::Reading) return doLevel_;
     return true;

@@ -21,6 +21,11 @@
 // instruction; with CS high again DO reads 0 while busy and 1 when ready,
 // until the next start bit.
 //
+// Faults: never-ready (the write cycle never ends) on both; no-ack (the
+// two-wire part acknowledges nothing; the three-wire part holds DO low, so
+// it never reads ready) and write-protect (WP tied high: the two-wire part
+// acknowledges every byte and writes nothing); dead cells never change.
+//
 // Both are fed from the socket's logic supply (the programmable supply stays
 // gated off for the serial sockets), so they do not depend on Vcc.
 #pragma once
@@ -63,7 +68,7 @@ struct ThreeWireFacts {
 bool LookUpThreeWirePart(const std::string& name, ThreeWireFacts& facts);
 bool ThreeWireFactsForWords(uint32_t words, ThreeWireFacts& facts);
 
-// Faults both models know: the write cycle never ends.
+// What both models share: dead cells, the write cycle and its never-ready fault.
 class SerialEepromChip : public Chip {
 public:
     using Chip::Chip;
@@ -178,6 +183,7 @@ private:
     uint16_t readWord_ = 0;
     unsigned readBit_ = 0;
     enum class Pending : uint8_t { None, Write, Erase, EraseAll, WriteAll } pending_ = Pending::None;
+    bool silent_ = false;        // no-ack: DO held low, nothing ever reads ready
     bool writeEnabled_ = false;  // powers up disabled
     bool statusArmed_ = false;   // a cycle started since the last start bit
     bool showStatus_ = false;    // DO carries ready/busy

@@ -134,6 +134,7 @@ TEST(ZVSEEPSim, ChipThatNeverAnswersGivesFourWithinTheBound) {
          "no acknowledge from the serial EEPROM at 000501 (device select A0)"},
         {ThreeWireEeprom("93C46", 0x40, 6), "never-ready", 5, 5, "serial EEPROM still busy at 000005"},
         {ThreeWireEeprom("93C46", 0x40, 6), "never-ready", 7, 0, "serial EEPROM still busy at 000000"},
+        {ThreeWireEeprom("93C66", 0x100, 8), "no-ack", 5, 0x80, "serial EEPROM still busy at 000080"},
     };
     for (const Case& c : cases) {
         SimBench b(c.record);
