@@ -135,7 +135,44 @@ uint8_t ZVSEEP::Write() {
     const uint8_t refused = Refusal();
     if (refused != kGoOn) return refused;
     cachedPage = -1;
+    if (BusOf() == Bus::TwoWire && record->pagewrite) return WritePages();
     return ZVROM::Write();
+}
+
+// The Part's byte write runs one write cycle per byte. A page write loads
+// the bytes of the range that fall in one page and lets one cycle write
+// them all; the range's first and last pages may be partial.
+uint8_t ZVSEEP::WritePages() {
+    uint32_t end = 0;
+    const uint8_t early = BeginOperation(true, true, end);
+    if (early != kGoOn) return early;
+    lineImage = kWriteImage;
+    while (CurrentAddress() < end) {
+        if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) {
+            Stop();
+            break;
+        }
+        const uint32_t a = CurrentAddress();
+        const uint32_t pageEnd = a - a % pageSize_ + pageSize_;
+        const uint32_t n = std::min(end, pageEnd) - a;
+        if (AddressChip(a, true) != Addressed::Yes) {
+            Stop();
+            break;
+        }
+        for (uint32_t i = 0; i < n; ++i) {
+            SendByte(static_cast<uint8_t>(TakeBufferValue()));
+            GetAck();
+        }
+        BusStop();
+        currentAddress.store(a + n, std::memory_order_relaxed);
+    }
+    if (errorCount != 0)
+        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
+    else if (!link_.readyTimedOut)
+        Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    PowerOff();
+    LogErrorLimit();
+    return FrameResult();
 }
 
 // The whole device from 0, whatever the range. A cancel ends it at the next

@@ -90,6 +90,9 @@ private:
     Addressed AddressChip(uint32_t a, bool stopBetween);
     // Marks the request as ended by a wait that gave up.
     void GiveUp();
+    // Two-wire Write with the record's pagewrite: up to a page of bytes per
+    // write cycle, one acknowledge polling per page.
+    uint8_t WritePages();
 
     uint32_t pageSize_ = 1;
 };

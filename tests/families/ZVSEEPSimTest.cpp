@@ -68,6 +68,22 @@ TEST(ZVSEEPSim, RoundTrips) {
     RoundTrip(ThreeWireEeprom("93C66", 0x100, 8), 0, 0x100, 6);
 }
 
+TEST(ZVSEEPSim, PageWriteRoundTripsWithOneWriteCyclePerPage) {
+    DeviceRecord r = TwoWireEeprom("AT24C256", 0x8000, 64);
+    r.pagewrite = 1;
+    RoundTrip(r, 0, 0x8000, 9);
+    // A range that starts and ends inside pages: its partial pages are
+    // written alone, the bytes around them stay.
+    r = TwoWireEeprom("AT24C32", 0x1000, 32);
+    r.pagewrite = 1;
+    SimBench b(r);
+    b.buffer = RandomBytes(b.buffer.size(), 10);
+    ASSERT_EQ(b.Operation(5, 0x3E, 0x44), 0);
+    EXPECT_EQ(TwoWire(b).WriteCycles(), 4u);
+    for (uint32_t a = 0; a < 0x1000; ++a)
+        ASSERT_EQ(TwoWire(b).Cell(a), a >= 0x3E && a < 0x82 ? b.buffer[a] : 0xFF) << a;
+}
+
 TEST(ZVSEEPSim, SubRangeAcrossABlockBoundaryLeavesTheRestAlone) {
     SimBench b(TwoWireEeprom("AT24C16", 0x800, 16));
     b.buffer = RandomBytes(b.buffer.size(), 6);
