@@ -129,6 +129,12 @@ const std::vector<OptionDef>& Options() {
              o.errors = v;
              return {};
          }},
+        {"--page-write", nullptr,
+         "device operations: a two-wire serial EEPROM is written a page per write cycle (as the pagewrite key)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.pageWrite = true;
+             return {};
+         }},
         {"--help", nullptr, "this text", nullptr},
     };
     return options;
@@ -214,7 +220,8 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
                 error = name + " takes no value";
                 return false;
             }
-            parsed.help = true;
+            if (def->apply) parsed.options.emplace_back(def, std::string());
+            else parsed.help = true;
             continue;
         }
         std::string value;
