@@ -135,6 +135,12 @@ const std::vector<OptionDef>& Options() {
              o.errors = v;
              return {};
          }},
+        {"--page-write", nullptr,
+         "device operations: a two-wire serial EEPROM is written a page per write cycle (as the pagewrite key)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.pageWrite = true;
+             return {};
+         }},
         {"--help", nullptr, "this text", nullptr},
     };
     return options;

@@ -322,6 +322,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         Log(&console, "%s", MessageText(session.options.language, kMessageNotSelected));
         return kExitNoInput;
     }
+    if (session.options.pageWrite) session.record.pagewrite = 1;
     // The data file is opened as the window's File Open does right after the
     // device was selected: over the whole device. The range options then
     // take the place of the user's edits of the range fields.

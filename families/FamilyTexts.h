@@ -24,5 +24,19 @@ inline constexpr char kWriteVerifyByte[] = "Verify error at %06lX Read:%02X File
 
 // 28F flash: the last failed attempt of the clearing before an erase.
 inline constexpr char kFlashClearVerifyError[] = "Verify error at %06lX";
+// Serial EEPROM (two-wire 24Cxx, three-wire 93Cx6). Unlike the lines above,
+// these come in both languages: [0] Japanese, [1] English, picked by the
+// link's language.
+inline constexpr const char* kSeepNoAck[2] = {
+    "シリアルEEPROMから応答がありません アドレス %06lX (デバイスセレクト %02X)",
+    "no acknowledge from the serial EEPROM at %06lX (device select %02X)"};
+inline constexpr const char* kSeepStillBusy[2] = {"シリアルEEPROMがビジーのままです アドレス %06lX",
+                                                   "serial EEPROM still busy at %06lX"};
+inline constexpr const char* kSeepNoByteAccess[2] = {
+    "3線式バスのバイトアクセスには対応していません: このデバイスは16ビット構成で使います",
+    "byte access on the three-wire bus is not supported: the device is used in its 16-bit organisation"};
+inline constexpr const char* kSeepNoWordAccess[2] = {
+    "2線式バスのワードアクセスには対応していません: このデバイスは8ビットで使います",
+    "word access on the two-wire bus is not supported: the device is used 8 bits wide"};
 
 }  // namespace krt::texts

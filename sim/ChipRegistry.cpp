@@ -2,6 +2,7 @@
 #include "sim/ChipFactory.h"
 #include "sim/chips/EpromChip.h"
 #include "sim/chips/FlashChip.h"
+#include "sim/chips/SerialEepromChips.h"
 
 namespace krt {
 
@@ -11,6 +12,8 @@ const ChipKind kChipKinds[] = {
     {"EPROM", "EPROM", MakeBlankEprom, MakeShapedEprom},
     {"OTPROM", "OTPROM", MakeBlankEprom, MakeShapedEprom},
     {"FLASH", "FLASH", MakeBlankFlash, MakeShapedFlash},
+    {"SEEPROM-2W", "SEEPROM", MakeBlankTwoWireEeprom, MakeShapedTwoWireEeprom},
+    {"SEEPROM-3W", "SEEPROM", MakeBlankThreeWireEeprom, MakeShapedThreeWireEeprom},
 };
 
 }  // namespace
