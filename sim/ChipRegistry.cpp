@@ -1,5 +1,6 @@
 // The chip kinds of the simulated programmer's socket: one row each.
 #include "sim/ChipFactory.h"
+#include "sim/chips/EepromChip.h"
 #include "sim/chips/EpromChip.h"
 
 namespace krt {
@@ -9,6 +10,7 @@ namespace {
 const ChipKind kChipKinds[] = {
     {"EPROM", "EPROM", MakeBlankEprom, MakeShapedEprom},
     {"OTPROM", "OTPROM", MakeBlankEprom, MakeShapedEprom},
+    {"EEPROM", "EEPROM", MakeBlankEeprom, MakeShapedEeprom},
 };
 
 }  // namespace
