@@ -195,7 +195,7 @@ uint8_t ZVEEPROM::WriteRange() {
         }
         const uint32_t pageStart = CurrentAddress();
         const uint32_t n = std::min(pageSize - pageStart % pageSize, end - pageStart);
-        const bool watch = verifyFlag != 0 && !chipTookWrite_;
+        const bool watch = verifyFlag != 0 && !chipTookWrite_ && watchedPages_ < kWatchedPages;
         if (watch && !ReadPage(n, before)) continue;  // the programmer stopped: the loop ends above
 
         bool verified = false;
@@ -213,7 +213,10 @@ uint8_t ZVEEPROM::WriteRange() {
         if (waitGaveUp_ || link_.readyTimedOut || (!verified && Canceled())) continue;
 
         if (verified) {
-            if (watch && std::memcmp(before.data(), data + pageStart, n) != 0) chipTookWrite_ = true;
+            if (watch) {
+                ++watchedPages_;
+                if (std::memcmp(before.data(), data + pageStart, n) != 0) chipTookWrite_ = true;
+            }
         } else {
             if (CycleStillRunning(pageStart, n)) continue;
             ++errorCount;

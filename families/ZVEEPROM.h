@@ -69,9 +69,12 @@ private:
 
     bool waitGaveUp_ = false;
     // The first pages of a write are read before they are written, until
-    // the chip has been seen to take a write: a page that then reads back
-    // exactly as before names software data protection as the likely cause.
+    // the chip has been seen to take a write (or kWatchedPages pages already
+    // held their data): a page that then fails and reads back exactly as
+    // before names software data protection as the likely cause.
+    static constexpr uint32_t kWatchedPages = 8;
     bool chipTookWrite_ = false;
+    uint32_t watchedPages_ = 0;
     bool protectionHinted_ = false;
 };
 
