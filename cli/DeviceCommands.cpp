@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -28,6 +29,7 @@
 #include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
 #include "families/CreateFamily.h"
+#include "families/ZVEEPROM.h"
 #include "link/Log.h"
 #include "link/StatusMessages.h"
 
@@ -59,7 +61,8 @@ constexpr int kAutoSuccess = 48;
 constexpr int kReadFinished = 28;
 constexpr int kNotSelected = 11;
 
-enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto };
+// SdpOff/SdpOn: the parallel EEPROM family's protection operation (no request code).
+enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto, SdpOff, SdpOn };
 
 // Set by the SIGINT handler; the main thread turns it into CancelOperation()
 // (which takes a lock, so it cannot run in the handler itself).
@@ -231,9 +234,11 @@ public:
         std::condition_variable doneSignal;
         bool done = false;
         uint8_t result = 0;
-        console_.Begin(Message(progressCaption), setup_.length);
+        console_.Begin(progressCaption < 0 ? "" : Message(progressCaption), setup_.length);
         std::thread worker([&] {
-            uint8_t r = Dispatch(session_.link, request, session_.record);
+            const bool sdp = setup_.command == Command::SdpOff || setup_.command == Command::SdpOn;
+            uint8_t r = sdp ? RunProtectionOperation(session_.link, session_.record, setup_.command == Command::SdpOn)
+                            : Dispatch(session_.link, request, session_.record);
             std::lock_guard<std::mutex> lock(doneMutex);
             result = r;
             done = true;
@@ -403,6 +408,9 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
             result = run.Step(kVerifyMessages);
             if (result == 0) run.LogMessage(kAutoSuccess);
         }
+    } else if (command == Command::SdpOff || command == Command::SdpOn) {
+        // The family logs the state it observed; the result is the exit status.
+        result = run.RunOperation(0, -1);
     } else {
         const OperationMessages& m = MessagesOf(command);
         if (m.start >= 0) run.LogMessage(m.start);
@@ -434,6 +442,14 @@ int EraseCommand(CliSession& s, const std::vector<std::string>& a) { return RunD
 int SecureCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Secure, "secure"); }
 int OptionCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Option, "option"); }
 int AutoCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Auto, "auto"); }
+int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
+    const bool known = a.size() == 4 && (a[0] == "off" || a[0] == "on") && strcasecmp(a[1].c_str(), "EEPROM") == 0;
+    if (!known) {
+        std::fprintf(stderr, "krt: usage: krt sdp off|on EEPROM MAKER NAME\n");
+        return kExitUsage;
+    }
+    return RunDeviceCommand(s, {a.begin() + 1, a.end()}, a[0] == "on" ? Command::SdpOn : Command::SdpOff, "sdp");
+}
 
 }  // namespace
 
@@ -451,6 +467,10 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table) {
     table.push_back({"option", "option TYPE MAKER NAME", "read the device's ID (PLDs)", &OptionCommand});
     table.push_back({"auto", "auto TYPE MAKER NAME FILE [--errors N]",
                      "blank check, write and verify, as the automatic write", &AutoCommand});
+    table.push_back({"sdp", "sdp off|on EEPROM MAKER NAME",
+                     "parallel EEPROM: send the software data protection disable or enable sequence, then "
+                     "report the state seen by a test write (its old value is put back)",
+                     &SdpCommand});
 }
 
 }  // namespace krt
