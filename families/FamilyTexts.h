@@ -38,5 +38,30 @@ inline constexpr const char* kSeepNoByteAccess[2] = {
 inline constexpr const char* kSeepNoWordAccess[2] = {
     "2線式バスのワードアクセスには対応していません: このデバイスは8ビットで使います",
     "word access on the two-wire bus is not supported: the device is used 8 bits wide"};
+// Parallel EEPROM. The family's own lines of the write and erase follow
+// the frame's rule (fixed texts); the lines that explain a stopped write or
+// the protection command to the user come in both languages (0 Japanese,
+// 1 English), chosen by the link's language.
+inline constexpr char kPageVerifyError[] = "Verify error at %06lX page";
+inline constexpr const char* kCycleTimeout[2] = {
+    "%06lX のEEPROM書きこみサイクルが100 ms以内に終わりませんでした（%s）",
+    "EEPROM write cycle did not end within 100 ms at %06lX (%s)"};
+// Wait modes 0 to 4 and "none", as the parameter editor names them.
+inline constexpr const char* kWaitModeNames[2][6] = {
+    {"タイマー", "ビジーフラグ", "トグルビット", "ポーリング", "Windowsタイマー", "待ちなし"},
+    {"timer", "busy flag", "toggle bit", "data polling", "Windows timer", "no wait"}};
+inline constexpr const char* kProtectionHint[2] = {
+    "%06lX のページは1バイトも変わりませんでした。ソフトウェアデータ保護がかかっている可能性があります。"
+    "解除するには: krt sdp off EEPROM %s %s",
+    "Not one byte of the page at %06lX changed: the chip is probably software data protected. "
+    "To turn the protection off: krt sdp off EEPROM %s %s"};
+inline constexpr const char* kProtectionState[2][2] = {
+    {"ソフトウェアデータ保護は解除されています（%06lX への試し書きが反映され、元の値に戻しました）",
+     "ソフトウェアデータ保護がかかっています（%06lX への試し書きは無視されました）"},
+    {"Software data protection is off (a test write at %06lX took effect; its old value was put back)",
+     "Software data protection is on (a test write at %06lX was ignored)"}};
+inline constexpr const char* kProtectionRestoreFailed[2] = {
+    "%06lX の元の値 %02X を書き戻せませんでした（読み出し値 %02X）",
+    "Could not put back the old value at %06lX: %02X wanted, %02X read"};
 
 }  // namespace krt::texts

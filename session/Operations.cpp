@@ -78,13 +78,17 @@ OperationWorker::OperationWorker(Session& session, const LinkRequest& request, D
                                  OperationObserver& observer)
     : session_(session), record_(record), request_(request), observer_(observer) {}
 
+OperationWorker::OperationWorker(Session& session, FamilyOperation operation, DeviceRecord& record,
+                                 OperationObserver& observer)
+    : session_(session), record_(record), operation_(std::move(operation)), observer_(observer) {}
+
 void OperationWorker::Run() {
     const bool simulated = session_.Simulated();
     const uint64_t started = session_.VirtualNs();
-    const uint8_t result = session_.Send(request_, record_);
+    const uint8_t result = operation_ ? operation_(session_.link, record_) : session_.Send(request_, record_);
     const uint64_t elapsed = session_.VirtualNs() - started;
     const OperationInfo* info = OperationOf(request_.code);
-    if (info && info->changesChip) {
+    if (operation_ || (info && info->changesChip)) {
         std::string error;
         if (!session_.SaveSocket(error)) ::krt::Log(session_.Log(), "%s", error.c_str());
     }

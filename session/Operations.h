@@ -87,6 +87,11 @@ public:
     // record: the device record of this operation, taken when the worker
     // is made (the face replaces its record only when no worker exists).
     OperationWorker(Session& session, const LinkRequest& request, DeviceRecord& record, OperationObserver& observer);
+    // A family's own operation that has no request code (the EEPROM's
+    // protection command): run in place of the dispatcher, counted as one
+    // that may change the chip.
+    using FamilyOperation = std::function<uint8_t(LinkContext& link, DeviceRecord& record)>;
+    OperationWorker(Session& session, FamilyOperation operation, DeviceRecord& record, OperationObserver& observer);
 
     void Run();
     const LinkRequest& Request() const { return request_; }
@@ -96,6 +101,7 @@ private:
     Session& session_;
     DeviceRecord& record_;
     LinkRequest request_;
+    FamilyOperation operation_;
     OperationObserver& observer_;
 };
 

@@ -1,5 +1,6 @@
 // The chip kinds of the simulated programmer's socket: one row each.
 #include "sim/ChipFactory.h"
+#include "sim/chips/EepromChip.h"
 #include "sim/chips/EpromChip.h"
 #include "sim/chips/FlashChip.h"
 #include "sim/chips/SerialEepromChips.h"
@@ -14,6 +15,7 @@ const ChipKind kChipKinds[] = {
     {"FLASH", "FLASH", MakeBlankFlash, MakeShapedFlash},
     {"SEEPROM-2W", "SEEPROM", MakeBlankTwoWireEeprom, MakeShapedTwoWireEeprom},
     {"SEEPROM-3W", "SEEPROM", MakeBlankThreeWireEeprom, MakeShapedThreeWireEeprom},
+    {"EEPROM", "EEPROM", MakeBlankEeprom, MakeShapedEeprom},
 };
 
 }  // namespace
