@@ -22,4 +22,8 @@ inline constexpr char kBlankErrorByte[] = "ブランクチェックエラー Add
 inline constexpr char kWriteVerifyWord[] = "Verify error at %06lX Read:%02X-%02X File:%02X-%02X %d回目";
 inline constexpr char kWriteVerifyByte[] = "Verify error at %06lX Read:%02X File:%02X %d回目";
 
+// PIC microcontroller.
+inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
+inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";
+
 }  // namespace krt::texts
