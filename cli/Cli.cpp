@@ -120,7 +120,9 @@ const std::vector<OptionDef>& Options() {
              o.simStrict = true;
              return {};
          }},
-        {"--start", "HEX", "device operations: first address",
+        {"--start", "HEX",
+         "device operations: first address (PIC: the chip is always taken from word 0 for --length words; "
+         "the start moves only the progress position)",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.start = v;
              return {};

@@ -63,5 +63,8 @@ inline constexpr const char* kProtectionState[2][2] = {
 inline constexpr const char* kProtectionRestoreFailed[2] = {
     "%06lX の元の値 %02X を書き戻せませんでした（読み出し値 %02X）",
     "Could not put back the old value at %06lX: %02X wanted, %02X read"};
+// PIC microcontroller.
+inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
+inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";
 
 }  // namespace krt::texts

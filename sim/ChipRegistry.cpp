@@ -4,6 +4,7 @@
 #include "sim/chips/EpromChip.h"
 #include "sim/chips/FlashChip.h"
 #include "sim/chips/SerialEepromChips.h"
+#include "sim/chips/PicChip.h"
 
 namespace krt {
 
@@ -16,6 +17,7 @@ const ChipKind kChipKinds[] = {
     {"SEEPROM-2W", "SEEPROM", MakeBlankTwoWireEeprom, MakeShapedTwoWireEeprom},
     {"SEEPROM-3W", "SEEPROM", MakeBlankThreeWireEeprom, MakeShapedThreeWireEeprom},
     {"EEPROM", "EEPROM", MakeBlankEeprom, MakeShapedEeprom},
+    {"PIC", "PIC", MakeBlankPic, MakeShapedPic},
 };
 
 }  // namespace
