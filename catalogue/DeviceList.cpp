@@ -4,7 +4,7 @@
 
 #include "catalogue/CatalogueTexts.h"
 #include "catalogue/TextLines.h"
-#include "link/Log.h"
+#include "base/Log.h"
 
 namespace krt {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/PortIo.h"
+#include "base/LogSink.h"
 
 namespace krt {
 

@@ -4,8 +4,8 @@
 #include "catalogue/CatalogueTexts.h"
 #include "catalogue/FillDeviceRecord.h"
 #include "catalogue/ParamFile.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 

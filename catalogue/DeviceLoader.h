@@ -8,7 +8,7 @@
 
 #include "catalogue/DeviceList.h"
 #include "catalogue/DeviceRecord.h"
-#include "link/PortIo.h"
+#include "base/LogSink.h"
 
 namespace krt {
 

@@ -1,6 +1,6 @@
 #include "catalogue/FillDeviceRecord.h"
 
-#include "link/Log.h"
+#include "base/Log.h"
 
 namespace krt {
 

@@ -10,7 +10,7 @@
 #include "catalogue/TextLines.h"
 #include "cli/Cli.h"
 #include "cli/Session.h"
-#include "link/Log.h"
+#include "base/Log.h"
 
 namespace krt {
 

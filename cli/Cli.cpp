@@ -14,6 +14,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Session.h"
+#include "sim/VirtualKrt.h"
 #include "cli/Settings.h"
 #include "sim/SimTexts.h"
 #include "sim/VirtualKrt.h"
@@ -114,6 +115,11 @@ const std::vector<OptionDef>& Options() {
              o.simFaults.push_back(v);
              return {};
          }},
+        {"--sim-strict", nullptr, "simulator: any breach of the wire protocol ends krt with status 70",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.simStrict = true;
+             return {};
+         }},
         {"--start", "HEX", "device operations: first address",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.start = v;
@@ -173,7 +179,8 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
                  "simulated programmer.\n"
                  "\nExit status: the request's result code (0 success, 1 to 9 as the result\n"
                  "texts say), 64 for a usage error, 66 for a missing input file, 69 when the\n"
-                 "port cannot be opened.\n",
+                 "port cannot be opened, 70 with --sim-strict when the simulated programmer\n"
+                 "saw a breach of the wire protocol (each kind is named on stderr).\n",
                  DefaultSettingsPath().empty() ? "~/.config/Kavimeru/KRTwin.conf"
                                                : DefaultSettingsPath().c_str());
 }
@@ -214,7 +221,8 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
                 error = name + " takes no value";
                 return false;
             }
-            parsed.help = true;
+            if (def->apply) parsed.options.emplace_back(def, std::string());
+            else parsed.help = true;
             continue;
         }
         std::string value;
@@ -281,8 +289,10 @@ int RunCli(const std::vector<std::string>& args) {
     session.options = options;
     session.log = MakeStdoutLog();
     const std::vector<std::string> commandArgs(parsed.words.begin() + 1, parsed.words.end());
-    const int status = command->run(session, commandArgs);
+    int status = command->run(session, commandArgs);
     std::fflush(stdout);
+    PrintBreaches(session);
+    if (session.options.simStrict && session.Simulator() && session.Simulator()->HasBreaches()) status = kExitProtocolBreach;
     return status;
 }
 

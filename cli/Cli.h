@@ -17,6 +17,8 @@ namespace krt {
 inline constexpr int kExitUsage = 64;
 inline constexpr int kExitNoInput = 66;
 inline constexpr int kExitUnavailable = 69;
+// With --sim-strict: the simulated programmer saw a breach of the wire protocol.
+inline constexpr int kExitProtocolBreach = 70;
 
 // Global options after the settings store and the command line are merged.
 struct CliOptions {
@@ -31,6 +33,7 @@ struct CliOptions {
     std::string simChip;            // --sim-chip FILE
     std::string simRevisions;       // --sim-revisions HEX,HEX
     std::vector<std::string> simFaults;  // --sim-fault NAME[:ARGS], repeatable
+    bool simStrict = false;         // --sim-strict
     // Operation options shared by the device commands.
     std::string start;              // --start HEX
     std::string length;             // --length HEX

@@ -11,8 +11,8 @@
 #include "data/DataBuffer.h"
 #include "data/DataFile.h"
 #include "data/DataTransfer.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 

@@ -27,9 +27,10 @@
 #include "catalogue/DeviceLoader.h"
 #include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
-#include "families/CreateFamily.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/TypeCodes.h"
+#include "session/Operations.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 
@@ -37,27 +38,7 @@ namespace {
 
 constexpr uint32_t kDefaultPermittedErrors = 100;
 
-// The window's command table: request code and message numbers.
-struct OperationMessages {
-    uint8_t code;
-    int start;      // confirmation caption; -1: none
-    int progress;   // progress caption
-    int success;    // result 0
-    int errors;     // result 3
-    int failure;    // any other result (formatted with the result text)
-};
-
-constexpr OperationMessages kReadMessages{4, 23, 25, 26, 27, 27};
-constexpr OperationMessages kWriteMessages{5, 30, 31, 32, 33, 34};
-constexpr OperationMessages kVerifyMessages{6, 49, 50, 53, 51, 52};
-constexpr OperationMessages kEraseMessages{7, 54, 55, 56, 57, 58};
-constexpr OperationMessages kSecureMessages{8, 38, 39, 40, 41, 41};
-constexpr OperationMessages kBlankMessages{9, 42, 43, 44, 45, 46};
-constexpr OperationMessages kOptionMessages{10, -1, 35, 36, 37, 37};
-constexpr int kAutoStart = 47;
-constexpr int kAutoSuccess = 48;
-constexpr int kReadFinished = 28;
-constexpr int kNotSelected = 11;
+constexpr int kExitUnsupported = RESULT_UNSUPPORTED;
 
 enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto };
 
@@ -218,32 +199,33 @@ public:
         : session_(session), console_(console), workspace_(workspace), setup_(setup) {}
 
     // One request on a worker thread; this thread polls the progress and
-    // passes Ctrl-C on as a cancel.
-    uint8_t RunOperation(uint8_t code, int progressCaption) {
-        LinkRequest request;
-        request.code = code;
-        request.buffer = workspace_.buffer.Exists() ? workspace_.buffer.data() : nullptr;
-        request.startAddress = setup_.start;
-        request.length = setup_.length;
-        request.permittedErrorCount = setup_.permittedErrors;
-
-        std::mutex doneMutex;
-        std::condition_variable doneSignal;
-        bool done = false;
-        uint8_t result = 0;
-        console_.Begin(Message(progressCaption), setup_.length);
-        std::thread worker([&] {
-            uint8_t r = Dispatch(session_.link, request, session_.record);
-            std::lock_guard<std::mutex> lock(doneMutex);
-            result = r;
-            done = true;
-            doneSignal.notify_one();
-        });
+    // passes Ctrl-C on as a cancel. With the simulator, the operation's
+    // virtual time is the last line on stderr.
+    uint8_t RunOperation(const OperationInfo& operation) {
+        const LinkRequest request = OperationRequest(operation.code, setup_.start, setup_.length,
+                                                     setup_.permittedErrors, workspace_.buffer);
+        struct Done final : OperationObserver {
+            std::mutex mutex;
+            std::condition_variable signal;
+            bool done = false;
+            uint8_t result = 0;
+            std::string timeLine;
+            void Finished(uint8_t r, const std::string& line) override {
+                std::lock_guard<std::mutex> lock(mutex);
+                result = r;
+                timeLine = line;
+                done = true;
+                signal.notify_one();
+            }
+        } observer;
+        OperationWorker work(session_.core, request, session_.record, observer);
+        console_.Begin(Message(operation.progress), setup_.length);
+        std::thread worker([&work] { work.Run(); });
         {
-            std::unique_lock<std::mutex> lock(doneMutex);
-            while (!done) {
-                doneSignal.wait_for(lock, std::chrono::milliseconds(100));
-                if (done) break;
+            std::unique_lock<std::mutex> lock(observer.mutex);
+            while (!observer.done) {
+                observer.signal.wait_for(lock, std::chrono::milliseconds(100));
+                if (observer.done) break;
                 lock.unlock();
                 // Repeated while interrupted: a cancel that comes before the
                 // family object is published would otherwise be lost.
@@ -254,33 +236,24 @@ public:
         }
         worker.join();
         console_.End();
+        PrintBreaches(session_);
+        if (!observer.timeLine.empty()) std::fprintf(stderr, "%s\n", observer.timeLine.c_str());
+        return observer.result;
+    }
+
+    // Logs the result message of the operation table and sets the indicator.
+    void Report(const OperationInfo& operation, uint8_t result) {
+        Log(&console_, "%s", ResultMessage(operation, result, session_.link.language).c_str());
+        session_.core.ShowResult(result);
+    }
+
+    uint8_t Step(const OperationInfo& operation) {
+        const uint8_t result = RunOperation(operation);
+        Report(operation, result);
         return result;
     }
 
-    // Logs the result message of the command table and sets the indicator
-    // as the window does: state 2 after success, 1 after any failure.
-    void Report(const OperationMessages& m, uint8_t result) {
-        int number = result == 0 ? m.success : result == 3 ? m.errors : m.failure;
-        LogMessage(number, result);
-        LinkRequest indicator;
-        indicator.code = 13;
-        indicator.parameter = result == 0 ? 2 : 1;
-        Dispatch(session_.link, indicator, session_.record);
-    }
-
-    uint8_t Step(const OperationMessages& m) {
-        uint8_t result = RunOperation(m.code, m.progress);
-        Report(m, result);
-        return result;
-    }
-
-    void LogMessage(int number, uint8_t result = 0) {
-        const char* text = Message(number);
-        if (std::strstr(text, "%s"))
-            Log(&console_, text, ResultText(session_.link.language, result).c_str());
-        else
-            Log(&console_, "%s", text);
-    }
+    void LogMessage(int number) { Log(&console_, "%s", Message(number)); }
 
     const char* Message(int number) const { return MessageText(session_.link.language, number); }
 
@@ -291,18 +264,18 @@ private:
     const OperationSetup& setup_;
 };
 
-const OperationMessages& MessagesOf(Command c) {
+uint8_t CodeOf(Command c) {
     switch (c) {
-    case Command::Read: return kReadMessages;
-    case Command::Write: return kWriteMessages;
-    case Command::Verify: return kVerifyMessages;
-    case Command::Blank: return kBlankMessages;
-    case Command::Erase: return kEraseMessages;
-    case Command::Secure: return kSecureMessages;
-    case Command::Option: return kOptionMessages;
+    case Command::Read: return REQ_READ;
+    case Command::Write: return REQ_WRITE;
+    case Command::Verify: return REQ_VERIFY;
+    case Command::Blank: return REQ_BLANK_CHECK;
+    case Command::Erase: return REQ_ERASE;
+    case Command::Secure: return REQ_SECURE;
+    case Command::Option: return REQ_DEVICE_OPTION;
     case Command::Auto: break;
     }
-    return kWriteMessages;
+    return REQ_WRITE;
 }
 
 bool NeedsFile(Command c) {
@@ -346,7 +319,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     std::string error;
     if (!LoadDeviceForOperation(session, setup.type, setup.maker, setup.name, workspace, &console, error)) {
         if (!error.empty()) std::fprintf(stderr, "krt: %s\n", error.c_str());
-        Log(&console, "%s", MessageText(session.options.language, kNotSelected));
+        Log(&console, "%s", MessageText(session.options.language, kMessageNotSelected));
         return kExitNoInput;
     }
     // The data file is opened as the window's File Open does right after the
@@ -374,9 +347,9 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
 
     // The device option exists only for the PLDs with an ID row; the window
     // does nothing for other devices, and krt says so instead of staying mute.
-    if (command == Command::Option && session.record.typecode != 5 && session.record.typecode != 6) {
+    if (command == Command::Option && !HasDeviceOption(session.record.typecode)) {
         std::fprintf(stderr, "krt: the device option exists only for GAL16V8 and GAL20V8 (type codes 5 and 6)\n");
-        return 9;
+        return kExitUnsupported;
     }
 
     if (!session.OpenPort(error)) {
@@ -390,28 +363,23 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     LogSink* previousLog = session.link.log;
     session.link.log = &console;
     session.StartUp();
-    session.link.createFamily = &CreateFamily;
 
     InterruptGuard interrupt;
     DeviceRun run(session, console, workspace, setup);
     uint8_t result = 0;
     if (command == Command::Auto) {
-        run.LogMessage(kAutoStart);
-        result = run.Step(kBlankMessages);
-        if (result == 0) result = run.Step(kWriteMessages);
-        if (result == 0) {
-            result = run.Step(kVerifyMessages);
-            if (result == 0) run.LogMessage(kAutoSuccess);
-        }
+        run.LogMessage(kMessageAutoConfirm);
+        result = AutomaticWrite([&run](const OperationInfo& step) { return run.Step(step); }, [] { return true; });
+        if (result == RESULT_OK) run.LogMessage(kMessageAutoDone);
     } else {
-        const OperationMessages& m = MessagesOf(command);
-        if (m.start >= 0) run.LogMessage(m.start);
-        result = run.Step(m);
+        const OperationInfo& operation = *OperationOf(CodeOf(command));
+        if (operation.confirm >= 0) run.LogMessage(operation.confirm);
+        result = run.Step(operation);
     }
 
     int status = result;
     if (command == Command::Read) {
-        run.LogMessage(kReadFinished);
+        run.LogMessage(kMessageReadFinished);
         // A read that did not finish leaves the file as it was.
         if (result == 0 && !WriteDataFileForOperation(session, workspace, setup.file, &console, error)) {
             std::fprintf(stderr, "krt: %s\n", error.c_str());

@@ -7,8 +7,9 @@
 
 #include "cli/Cli.h"
 #include "cli/Session.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "link/Protocol.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 
@@ -36,23 +37,6 @@ const char* const kTexts[][2] = {
 const char* TextOf(const CliSession& s, Text t) {
     return kTexts[static_cast<int>(t)][s.options.language == 0 ? 0 : 1];
 }
-
-struct Mnemonic {
-    const char* name;
-    uint8_t code;     // request code
-    uint8_t opcode;   // reported opcode
-    bool operand;
-};
-
-// In the debug window's order.
-const Mnemonic kMnemonics[] = {
-    {"NOP", 16, 0x00, false},     {"INC", 17, 0x01, false},     {"DLREAD", 18, 0x04, false},
-    {"DHREAD", 19, 0x05, false},  {"REVREAD", 20, 0x06, false}, {"DLSEND", 21, 0x08, true},
-    {"DHSEND", 22, 0x09, true},   {"ALSET", 23, 0x0A, true},    {"AHSET", 24, 0x0B, true},
-    {"DLSET", 25, 0x0C, true},    {"DHSET", 26, 0x0D, true},    {"CSET", 27, 0x0E, true},
-    {"DEVSET", 28, 0x0F, true},   {"TIMLOSET", 29, 0x10, true}, {"TIMHISET", 30, 0x11, true},
-    {"OPORTSET", 33, 0x12, true}, {"VOLTSET", 31, 0x13, true},  {"WAITTIM", 32, 0x14, false},
-};
 
 bool ParseByte(const std::string& text, uint8_t& out) {
     std::string digits = text;
@@ -125,12 +109,12 @@ int Reset(CliSession& session, const std::vector<std::string>& args) {
 int Command(CliSession& session, const std::vector<std::string>& args) {
     constexpr const char* kSynopsis = "cmd MNEMONIC [HEX]";
     if (args.empty() || args.size() > 2) return Usage(kSynopsis);
-    const Mnemonic* m = nullptr;
-    for (const Mnemonic& candidate : kMnemonics)
+    const CommandMnemonic* m = nullptr;
+    for (const CommandMnemonic& candidate : kCommandMnemonics)
         if (strcasecmp(candidate.name, args[0].c_str()) == 0) m = &candidate;
     if (!m) {
         std::string names;
-        for (const Mnemonic& candidate : kMnemonics) names += std::string(" ") + candidate.name;
+        for (const CommandMnemonic& candidate : kCommandMnemonics) names += std::string(" ") + candidate.name;
         std::fprintf(stderr, "krt: unknown programmer command \"%s\"; one of:%s\n", args[0].c_str(), names.c_str());
         return kExitUsage;
     }
@@ -149,7 +133,7 @@ int Command(CliSession& session, const std::vector<std::string>& args) {
         return kExitUsage;
     }
     if (!Begin(session)) return kExitUnavailable;
-    const uint8_t result = Send(session, m->code, operand);
+    const uint8_t result = Send(session, m->request, operand);
     const std::string text = ResultOf(session, result);
     if (m->operand)
         PrintLine(session, Format(TextOf(session, Text::CommandWithOperand), m->name, m->opcode, operand, text.c_str()));

@@ -4,8 +4,7 @@
 #include <mutex>
 
 #include "cli/Session.h"
-#include "link/Log.h"
-#include "platform/Platform.h"
+#include "base/Log.h"
 
 namespace krt {
 
@@ -35,55 +34,33 @@ LogSink* SessionLog(CliSession& session) {
 
 bool CliSession::OpenPort(std::string& error) {
     if (link.port) return true;  // already open
-    const std::string& name = options.port;
-    if (name == "sim") {
-        if (!SetUpSimulator(*this, error)) {
-            if (error.empty()) error = "the simulated programmer could not be set up";
-            return false;
-        }
-    } else if (name == "ppdev" || name.rfind("ppdev:", 0) == 0) {
-        const std::string device = name.size() > 6 ? name.substr(6) : std::string();
-        port = OpenPpdevPort(options.portBase, device, error);
-        if (!port) return false;
-    } else if (name == "direct") {
-        port = OpenDirectPort(options.portBase, error);
-        if (!port) return false;
-    } else {
-        error = "unknown port \"" + name + "\" (sim, ppdev[:/dev/parportN] or direct)";
-        return false;
-    }
-    if (!clock) clock = MakeSystemClock();
-    if (!options.trace.empty()) {
+    if (!log) log = MakeStdoutLog();
+    link.log = log.get();
+    link.language = options.language;
+    if (!options.trace.empty() && !traceFile) {
         std::FILE* file = std::fopen(options.trace.c_str(), "w");
         if (!file) {
             error = Format("cannot write the trace file %s", options.trace.c_str());
-            port.reset();
             return false;
         }
         traceFile = std::shared_ptr<std::FILE>(file, [](std::FILE* f) { std::fclose(f); });
-        port = MakeTracingPort(std::move(port), file);
+        core.SetTrace(file);
     }
-    if (!log) log = MakeStdoutLog();
-    link.port = port.get();
-    link.clock = clock.get();
-    link.log = log.get();
+    if (!core.OpenBackend(options.port, options.portBase, error)) return false;
+    if (core.Simulated() && !SetUpSimulator(*this, error)) {
+        if (error.empty()) error = "the simulated programmer could not be set up";
+        return false;
+    }
     return true;
 }
 
 uint8_t CliSession::StartUp() {
-    auto send = [this](uint8_t code, uint32_t parameter) {
-        LinkRequest request;
-        request.code = code;
-        request.parameter = parameter;
-        DeviceRecord empty;
-        return Dispatch(link, request, empty);
-    };
-    send(39, options.clock);
-    send(43, options.powerCircuit);
-    send(37, options.portBase);
-    send(45, options.language);
-    send(1, 0);
-    return send(2, 0);
+    SessionSettings settings;
+    settings.clock = options.clock;
+    settings.powerCircuit = options.powerCircuit;
+    settings.portBase = options.portBase;
+    settings.language = options.language;
+    return core.StartUp(settings);
 }
 
 }  // namespace krt

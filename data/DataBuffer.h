@@ -9,16 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Hex.h"
+
 namespace krt {
 
 struct DeviceRecord;
-
-// Every hexadecimal digit shifts the result four bits left and adds the
-// digit; every other character is skipped. No digits give 0.
-uint32_t ParseHex(std::string_view text);
-
-// "%06lX": at least six upper-case hexadecimal digits.
-std::string FormatHex6(uint32_t value);
 
 // The blank image of one device: PLDs (type codes 5 to 7) clear to 0x00,
 // the microcontroller (type code 4) to the word 0x3FFF (bytes 3F FF), all

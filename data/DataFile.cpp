@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <system_error>
 #include <vector>
@@ -13,6 +14,11 @@
 #include "data/TextIo.h"
 
 namespace krt {
+
+namespace {
+// S0 record with the text "HDR" at address 0.
+constexpr const char* kMotorolaHeader = "S00600004844521B";
+}  // namespace
 
 uint32_t FormatFromName(std::string_view fileName) {
     // Only the last component's extension counts: "dir.hex/data" is binary.
@@ -41,7 +47,16 @@ int DataFile::Dispatch(bool reading) {
 
 int DataFile::Read() {
     if (format > FORMAT_JEDEC) return FILE_FORMAT_ERROR;
-    if (!input) {
+    if (!input && fileName == kStandardStream) {
+        input = std::make_unique<std::istream>(std::cin.rdbuf());
+    } else if (!input) {
+        // Only regular files (and "-") are read: a FIFO without a writer
+        // would block the open for ever, and a directory holds no data.
+        std::error_code ec;
+        const auto status = std::filesystem::status(fileName, ec);
+        if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+            !std::filesystem::is_character_file(status))
+            return FILE_OPEN_FAILED;
         auto stream = std::make_unique<std::ifstream>(fileName, std::ios::in | std::ios::binary);
         if (!stream->is_open()) return FILE_OPEN_FAILED;
         input = std::move(stream);
@@ -84,6 +99,15 @@ int DataFile::Write() {
         return output->good() ? result : FILE_CREATE_FAILED;
     }
 
+    if (fileName == kStandardStream) {
+        output = std::make_unique<std::ostream>(std::cout.rdbuf());
+        const int result = Dispatch(false);
+        output->flush();
+        const bool good = output->good();
+        output.reset();
+        return good ? result : FILE_CREATE_FAILED;
+    }
+
     std::error_code ec;
     fs::path target(fileName);
     // Saving through a symbolic link replaces the file it points to and
@@ -93,6 +117,23 @@ int DataFile::Write() {
         if (!ec) target = resolved.is_absolute() ? resolved : target.parent_path() / resolved;
     }
     if (fs::is_directory(target, ec)) return FILE_CREATE_FAILED;
+    // Only a regular file (or a new path) is replaced by renaming a new file
+    // over it. Anything else that exists (a device node, a FIFO) is written
+    // in place: renaming over it would destroy it.
+    const fs::file_status targetStatus = fs::status(target, ec);
+    if (!ec && fs::exists(targetStatus) && !fs::is_regular_file(targetStatus)) {
+        auto stream = std::make_unique<std::ofstream>(target, std::ios::out | std::ios::binary | std::ios::trunc);
+        if (!stream->is_open()) return FILE_CREATE_FAILED;
+        std::ofstream* file = stream.get();
+        output = std::move(stream);
+        const int result = Dispatch(false);
+        file->flush();
+        bool written = file->good();
+        file->close();
+        written = written && !file->fail();
+        output.reset();
+        return written ? result : FILE_CREATE_FAILED;
+    }
     // A file the user may not write stays as it is, although the rename
     // below could replace it: opening it for appending changes nothing.
     if (fs::exists(target, ec)) {
@@ -141,9 +182,11 @@ int DataFile::ReadIntelHex() {
     uint64_t lowest = start;
     uint64_t highest = 0;
     bool stored = false;
+    bool recordSeen = false;
     const bool wordWide = bytesPerWord == 2;
     while (lines.Next(line)) {
         if (line.empty() || line[0] != ':') continue;
+        recordSeen = true;
         if (line.size() < 11) { result = FILE_FORMAT_ERROR; break; }
         int n = HexByte(line, 1), ah = HexByte(line, 3), al = HexByte(line, 5), type = HexByte(line, 7);
         if (n < 0 || ah < 0 || al < 0 || type < 0) { result = FILE_FORMAT_ERROR; break; }
@@ -185,8 +228,10 @@ int DataFile::ReadIntelHex() {
             uint64_t target = recordBase + static_cast<uint64_t>(i);
             if (target >= bufsize) { result = FILE_BEYOND_BUFFER; continue; }
             if (wordWide) {
-                // Low byte first in the file, high byte first in the buffer.
-                target = (i % 2 == 0) ? target + 1 : target - 1;
+                // Low byte first in the file, high byte first in the buffer:
+                // the byte at an even address is a word's low byte, whatever
+                // its place in the record.
+                target = (target % 2 == 0) ? target + 1 : target - 1;
                 if (target >= bufsize) { result = FILE_BEYOND_BUFFER; continue; }
             }
             buffer[target] = value;
@@ -203,6 +248,8 @@ int DataFile::ReadIntelHex() {
     }
     const uint32_t perWord = bytesPerWord ? bytesPerWord : 1;
     count = (stored && highest >= lowest) ? static_cast<uint32_t>((highest - lowest + 1) / perWord) : 0;
+    // A file without a single record (a text, a file of NULs) is no HEX file.
+    if (!recordSeen && result == FILE_OK) return FILE_FORMAT_ERROR;
     return result;
 }
 
@@ -284,8 +331,10 @@ int DataFile::ReadMotorola() {
     int result = FILE_OK;
     uint64_t highest = 0;
     bool stored = false;
+    bool recordSeen = false;
     while (lines.Next(line)) {
         if (line.size() < 2 || line[0] != 'S' || line[1] < '0' || line[1] > '9') continue;
+        recordSeen = true;
         const int type = line[1] - '0';
         if (type < 1 || type > 3) continue;
         if (line.size() < 4) { result = FILE_FORMAT_ERROR; break; }
@@ -324,6 +373,7 @@ int DataFile::ReadMotorola() {
     }
     const uint32_t perWord = bytesPerWord ? bytesPerWord : 1;
     count = stored ? static_cast<uint32_t>((highest + 1) / perWord) : 0;
+    if (!recordSeen && result == FILE_OK) return FILE_FORMAT_ERROR;
     return result;
 }
 
@@ -354,6 +404,9 @@ void MotorolaRecord(DataFile& f, TextOut& out, uint32_t p, uint32_t n, bool wide
 
 int DataFile::WriteMotorola() {
     TextOut out(*output);
+    // A header record first ("HDR"), as other tools expect; readers skip it.
+    out.Text(kMotorolaHeader);
+    out.EndLine();
     // S2 records carry 24-bit addresses; only a buffer beyond 16 MiB needs S3.
     const bool wide = bufsize > 0x1000000;
     for (uint32_t p = start; p < bufsize;) {

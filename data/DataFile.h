@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/PortIo.h"
+#include "base/LogSink.h"
 
 namespace krt {
 
@@ -35,6 +35,10 @@ enum DataFileResult : int {
     FILE_CREATE_FAILED = 7,    // writing: the file could not be created or completed
     FILE_STOPPED_AT_08 = 8,    // kept for the table: start/extended records no longer stop a read
 };
+
+// The file name that stands for standard input (reading) or standard
+// output (writing), as command-line users expect.
+inline constexpr const char* kStandardStream = "-";
 
 // Format code for a file name: the extension, turned to lower case.
 uint32_t FormatFromName(std::string_view fileName);

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "data/DataFile.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 

@@ -8,7 +8,7 @@
 
 #include "catalogue/DeviceRecord.h"
 #include "data/DataBuffer.h"
-#include "link/PortIo.h"
+#include "base/LogSink.h"
 
 namespace krt {
 

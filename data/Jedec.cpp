@@ -8,7 +8,7 @@
 #include "data/DataBuffer.h"
 #include "data/DataFile.h"
 #include "data/TextIo.h"
-#include "link/Log.h"
+#include "base/Log.h"
 
 namespace krt {
 

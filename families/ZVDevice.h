@@ -11,19 +11,12 @@
 
 #include "catalogue/DeviceRecord.h"
 #include "link/Link.h"
+#include "link/Protocol.h"
 
 namespace krt {
 
-// Result codes of the family operations (texts: ResultText).
-enum FamilyResult : uint8_t {
-    RESULT_OK = 0,
-    RESULT_CANCELED = 1,
-    RESULT_ZERO_LENGTH = 2,
-    RESULT_ERRORS = 3,
-    RESULT_FATAL = 4,
-    RESULT_INCOMPLETE = 8,
-    RESULT_UNSUPPORTED = 9,
-};
+// The family operations return the result codes of the protocol.
+using FamilyResult = ResultCode;
 
 class ZVDevice {
 public:

@@ -68,8 +68,13 @@ bool ZVROM::PowerOn(bool programming) {
     link_.LinkReset();
     link_.LoadBusMasks(*record);
     if (programming) {
-        link_.SetVpp(static_cast<float>(record->VppW));
-        link_.SetVcc(static_cast<float>(record->VccW));
+        // Programming at a voltage other than the device's would damage it
+        // or program nothing: a supply the programmer cannot make ends the
+        // operation before the device is powered.
+        if (!link_.SetVpp(static_cast<float>(record->VppW)) || !link_.SetVcc(static_cast<float>(record->VccW))) {
+            link_.LinkReset();
+            return false;
+        }
     } else {
         link_.SetVpp(static_cast<float>(record->VppR));
         link_.SetVcc(static_cast<float>(record->VccR));

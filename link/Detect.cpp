@@ -1,7 +1,7 @@
 // Programmer detection: both revision bytes, their lines, the found flag.
 #include "link/DetectionTexts.h"
 #include "link/Link.h"
-#include "link/Log.h"
+#include "base/Log.h"
 
 namespace krt {
 

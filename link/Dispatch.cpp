@@ -2,32 +2,28 @@
 // user-interface thread.
 #include "families/ZVDevice.h"
 #include "link/Link.h"
+#include "link/Protocol.h"
 
 namespace krt {
 
 namespace {
 
-constexpr uint8_t kOk = 0;
-constexpr uint8_t kErrors = 3;
-constexpr uint8_t kFatal = 4;
-constexpr uint8_t kUndefinedCommand = 5;
-constexpr uint8_t kUndefinedDevice = 6;
-constexpr uint8_t kNotFound = 7;
-
-// Codes that drive the port themselves (device operations check on their own).
-bool NeedsPort(uint8_t code) {
-    return (code >= 1 && code <= 2) || (code >= 12 && code <= 36 && code != 14);
-}
+constexpr uint8_t kOk = RESULT_OK;
+constexpr uint8_t kErrors = RESULT_ERRORS;
+constexpr uint8_t kFatal = RESULT_FATAL;
+constexpr uint8_t kUndefinedCommand = RESULT_UNDEFINED_COMMAND;
+constexpr uint8_t kUndefinedDevice = RESULT_UNDEFINED_DEVICE;
+constexpr uint8_t kNotFound = RESULT_NOT_FOUND;
 
 uint8_t RunSlot(ZVDevice& device, uint8_t code) {
     switch (code) {
-        case 4: return device.Read();
-        case 5: return device.Write();
-        case 6: return device.Verify();
-        case 7: return device.Erase();
-        case 8: return device.Secure();
-        case 9: return device.BlankCheck();
-        case 10: return device.DeviceOption();
+        case REQ_READ: return device.Read();
+        case REQ_WRITE: return device.Write();
+        case REQ_VERIFY: return device.Verify();
+        case REQ_ERASE: return device.Erase();
+        case REQ_SECURE: return device.Secure();
+        case REQ_BLANK_CHECK: return device.BlankCheck();
+        case REQ_DEVICE_OPTION: return device.DeviceOption();
         default: return device.Stop();
     }
 }
@@ -87,10 +83,10 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) 
     // While an operation runs, a second thread may ask for its address
     // (code 14) or for another device operation, which is refused (see
     // DeviceOperation). Neither may touch the running request's state.
-    if ((code >= 4 && code <= 11) || code == 14) {
+    if (IsDeviceOperation(code) || code == REQ_CURRENT_ADDRESS) {
         std::unique_lock<std::mutex> lock(link.currentMutex_);
         if (link.currentFamily_) {
-            if (code != 14) return kFatal;
+            if (code != REQ_CURRENT_ADDRESS) return kFatal;
             request.resultValue = link.currentFamily_->CurrentAddress();
             lock.unlock();
             return link.programmerFound ? kOk : kNotFound;
@@ -99,68 +95,69 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) 
 
     link.readyTimedOut = false;
     link.timeoutLogged_ = false;
-    if (!link.port && NeedsPort(code)) return kFatal;
+    if (!link.port && RequestNeedsPort(code)) return kFatal;
 
     uint8_t result = kOk;
     const uint32_t p = request.parameter;
     const uint8_t p8 = static_cast<uint8_t>(p);
     switch (code) {
-        case 0: break;
-        case 1: link.LinkReset(); break;
-        case 2: link.DetectProgrammer(); break;
-        case 4: case 5: case 6: case 7: case 8: case 9: case 10: case 11:
+        case REQ_NOTHING: break;
+        case REQ_RESET: link.LinkReset(); break;
+        case REQ_DETECT: link.DetectProgrammer(); break;
+        case REQ_READ: case REQ_WRITE: case REQ_VERIFY: case REQ_ERASE:
+        case REQ_SECURE: case REQ_BLANK_CHECK: case REQ_DEVICE_OPTION: case REQ_STOP:
             result = DeviceOperation(link, request, record);
             break;
-        case 12:
+        case REQ_DETECT_REVISIONS:
             link.DetectProgrammer();
             request.resultValue = (static_cast<uint32_t>(link.krt1Revision) << 8) | link.krt2Revision;
             break;
-        case 13:
+        case REQ_RESULT_INDICATOR:
             if (!link.SetResultIndicator(p)) result = kErrors;
             break;
-        case 14: result = kFatal; break;  // no running operation (checked above)
-        case 15: request.resultValue = link.ReadReply(); break;
-        case 16: link.NOP(); break;
-        case 17: link.INC(); break;
-        case 18: link.DLREAD(); break;
-        case 19: link.DHREAD(); break;
-        case 20: link.REVREAD(); break;
-        case 21: link.DLSEND(p8); break;
-        case 22: link.DHSEND(p8); break;
-        case 23: link.ALSET(p8); break;
-        case 24: link.AHSET(p8); break;
-        case 25: link.DLSET(p8); break;
-        case 26: link.DHSET(p8); break;
-        case 27: link.CSET(p8); break;
-        case 28: link.DEVSET(p8); break;
-        case 29: link.TIMLOSET(p8); break;
-        case 30: link.TIMHISET(p8); break;
-        case 31: link.VOLTSET(p8); break;
-        case 32:
+        case REQ_CURRENT_ADDRESS: result = kFatal; break;  // no running operation (checked above)
+        case REQ_READ_REPLY: request.resultValue = link.ReadReply(); break;
+        case REQ_NOP: link.NOP(); break;
+        case REQ_INC: link.INC(); break;
+        case REQ_DLREAD: link.DLREAD(); break;
+        case REQ_DHREAD: link.DHREAD(); break;
+        case REQ_REVREAD: link.REVREAD(); break;
+        case REQ_DLSEND: link.DLSEND(p8); break;
+        case REQ_DHSEND: link.DHSEND(p8); break;
+        case REQ_ALSET: link.ALSET(p8); break;
+        case REQ_AHSET: link.AHSET(p8); break;
+        case REQ_DLSET: link.DLSET(p8); break;
+        case REQ_DHSET: link.DHSET(p8); break;
+        case REQ_CSET: link.CSET(p8); break;
+        case REQ_DEVSET: link.DEVSET(p8); break;
+        case REQ_TIMLOSET: link.TIMLOSET(p8); break;
+        case REQ_TIMHISET: link.TIMHISET(p8); break;
+        case REQ_VOLTSET: link.VOLTSET(p8); break;
+        case REQ_WAITTIM:
             link.WAITTIM();
             link.WaitReady();
             break;
-        case 33: link.OPORTSET(p8); break;
-        case 34: link.PortWrite(link.portBase, p8); break;
-        case 35: request.resultValue = link.PortRead(link.portBase); break;
-        case 36: request.resultValue = link.PortRead(static_cast<uint16_t>(link.portBase + 1)); break;
-        case 37: link.portBase = static_cast<uint16_t>(p); break;
-        case 38: request.resultValue = link.portBase; break;
-        case 39: link.clockFrequency = static_cast<double>(p); break;
-        case 40: request.resultValue = static_cast<uint32_t>(link.clockFrequency); break;
-        case 41: request.resultValue = link.krt1Revision; break;
-        case 42: request.resultValue = link.krt2Revision; break;
-        case 43: link.powerCircuitVersion = p8; break;
-        case 44: request.resultValue = link.powerCircuitVersion; break;
-        case 45: link.language = p; break;
-        case 46: request.resultValue = link.language; break;
+        case REQ_OPORTSET: link.OPORTSET(p8); break;
+        case REQ_PORT_WRITE_DATA: link.PortWrite(link.portBase, p8); break;
+        case REQ_PORT_READ_DATA: request.resultValue = link.PortRead(link.portBase); break;
+        case REQ_PORT_READ_STATUS: request.resultValue = link.PortRead(static_cast<uint16_t>(link.portBase + 1)); break;
+        case REQ_SET_PORT_BASE: link.portBase = static_cast<uint16_t>(p); break;
+        case REQ_GET_PORT_BASE: request.resultValue = link.portBase; break;
+        case REQ_SET_CLOCK: link.clockFrequency = static_cast<double>(p); break;
+        case REQ_GET_CLOCK: request.resultValue = static_cast<uint32_t>(link.clockFrequency); break;
+        case REQ_GET_KRT1_REVISION: request.resultValue = link.krt1Revision; break;
+        case REQ_GET_KRT2_REVISION: request.resultValue = link.krt2Revision; break;
+        case REQ_SET_POWER_CIRCUIT: link.powerCircuitVersion = p8; break;
+        case REQ_GET_POWER_CIRCUIT: request.resultValue = link.powerCircuitVersion; break;
+        case REQ_SET_LANGUAGE: link.language = p; break;
+        case REQ_GET_LANGUAGE: request.resultValue = link.language; break;
         default: return kUndefinedCommand;  // 3 and above 46: nothing done
     }
 
     // A programmer that stopped reporting ready fails the request, unless
     // the request already failed. Detection reports a silent programmer
     // through the found flag instead.
-    if (link.readyTimedOut && result == kOk && code != 2 && code != 12) result = kFatal;
+    if (link.readyTimedOut && result == kOk && code != REQ_DETECT && code != REQ_DETECT_REVISIONS) result = kFatal;
     if (!link.programmerFound && result == kOk) result = kNotFound;
     return result;
 }

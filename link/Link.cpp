@@ -2,9 +2,11 @@
 // output port register.
 #include "link/Link.h"
 
+#include <algorithm>
+
 #include "catalogue/DeviceRecord.h"
 #include "link/LinkTexts.h"
-#include "link/Log.h"
+#include "base/Log.h"
 
 namespace krt {
 
@@ -24,6 +26,16 @@ constexpr uint32_t kReadyPollsWithClock = 20'000'000;
 
 }  // namespace
 
+// The longer of kReadyTimeout and one and a half times the longest timer
+// period at the current clock (1023 units of 256 clocks): at clocks below
+// about 131 kHz a legitimate pulse outlasts the fixed bound.
+std::chrono::nanoseconds LinkContext::ReadyTimeout() const {
+    if (clockFrequency <= 0.0) return kReadyTimeout;
+    const double longestNs = 1023.0 * 256.0 * 1e9 / clockFrequency;
+    const auto scaled = std::chrono::nanoseconds(static_cast<int64_t>(longestNs * 1.5));
+    return std::max<std::chrono::nanoseconds>(kReadyTimeout, scaled);
+}
+
 void LinkContext::SendCommand(uint8_t opcode) { SendFrame(opcode); }
 
 void LinkContext::SendCommand(uint8_t opcode, uint8_t operand) {
@@ -40,9 +52,10 @@ bool LinkContext::WaitReady() {
     if (!readyTimedOut) {
         if (clock) {
             const std::chrono::nanoseconds start = clock->now();
+            const std::chrono::nanoseconds bound = ReadyTimeout();
             for (uint32_t polls = 0; polls < kReadyPollsWithClock; ++polls) {
                 if (PortRead(status) & kAck) return true;
-                if (clock->now() - start >= kReadyTimeout) break;
+                if (clock->now() - start >= bound) break;
             }
         } else {
             for (uint32_t polls = 0; polls < kReadyPollsWithoutClock; ++polls)

@@ -90,6 +90,8 @@ public:
     // Returns false (and marks readyTimedOut) when the programmer has not
     // reported ready within the time-out measured on the clock.
     bool WaitReady();
+    // How long WaitReady waits before it gives up.
+    std::chrono::nanoseconds ReadyTimeout() const;
 
     // --- the eighteen commands ---
     void NOP();

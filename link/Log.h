@@ -1,16 +1,4 @@
-// printf-style logging through a LogSink.
+// The log helpers live in base/; this name stays for the code that includes it.
 #pragma once
 
-#include <string>
-
-#include "link/PortIo.h"
-
-namespace krt {
-
-// Formats like printf; never truncates.
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
-// Appends one formatted line to the sink. A null sink drops the line.
-void Log(LogSink* sink, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-}  // namespace krt
+#include "base/Log.h"

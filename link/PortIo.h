@@ -1,4 +1,5 @@
-// The three seams below the link: register access, time and user-visible lines.
+// The two seams below the link: register access and time (the third, the
+// log sink, is in base/ because every layer uses it).
 // Only platform/ and sim/ implement PortIo; every wait goes through Clock;
 // every line meant for the user goes through LogSink.
 #pragma once
@@ -6,6 +7,8 @@
 #include <chrono>
 #include <cstdint>
 #include <string_view>
+
+#include "base/LogSink.h"
 
 namespace krt {
 
@@ -22,12 +25,6 @@ struct Clock {
     virtual ~Clock() = default;
     virtual std::chrono::nanoseconds now() = 0;
     virtual void sleepMs(unsigned ms) = 0;
-};
-
-// One line for the user, UTF-8. Any thread may call it.
-struct LogSink {
-    virtual ~LogSink() = default;
-    virtual void line(std::string_view utf8) = 0;
 };
 
 }  // namespace krt

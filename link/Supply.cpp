@@ -7,7 +7,7 @@
 
 #include "link/Link.h"
 #include "link/LinkTexts.h"
-#include "link/Log.h"
+#include "base/Log.h"
 
 namespace krt {
 

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "link/Log.h"
+#include "base/Log.h"
 #include "platform/Platform.h"
 
 #if defined(__linux__) && (defined(__x86_64__) || defined(__i386__))

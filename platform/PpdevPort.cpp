@@ -8,7 +8,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "link/Log.h"
+#include "base/Log.h"
 #include "platform/Platform.h"
 
 #ifdef __linux__

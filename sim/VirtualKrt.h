@@ -57,6 +57,9 @@ public:
     void sleepMs(unsigned ms) override;
 
     // --- settings and faults ---
+    // The printer port the programmer hangs on (the host reopened its port
+    // at another base).
+    void SetPortBase(uint16_t base) { base_ = base; }
     void SetRevisions(uint8_t krt1, uint8_t krt2);
     void SetCrystalHz(uint32_t hz);  // 0 is refused (kept)
     void SetPacedToRealTime(bool paced);

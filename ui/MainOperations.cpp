@@ -9,34 +9,15 @@
 #include "Prompter.h"
 #include "TProgressForm.h"
 #include "TQV17MainForm.h"
-#include "WindowLink.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
+#include "base/TypeCodes.h"
+#include "session/Operations.h"
+#include "session/Session.h"
 
 namespace krt {
 
 namespace {
-
-// The rows of the command table: confirmation caption, progress caption and
-// the messages of result 0, result 3 and every other result.
-struct CommandMessages {
-    uint8_t code;
-    int confirm;
-    int progress;
-    int ok;
-    int errors;
-    int failed;
-};
-
-constexpr CommandMessages kRead{4, 23, 25, 26, 27, 27};
-constexpr CommandMessages kWrite{5, 30, 31, 32, 33, 34};
-constexpr CommandMessages kVerify{6, 49, 50, 53, 51, 52};
-constexpr CommandMessages kErase{7, 54, 55, 56, 57, 58};
-constexpr CommandMessages kSecure{8, 38, 39, 40, 41, 41};
-constexpr CommandMessages kBlank{9, 42, 43, 44, 45, 46};
-constexpr CommandMessages kOption{10, 0, 35, 36, 37, 37};
-constexpr int kAutoConfirm = 47;
-constexpr int kAutoDone = 48;
 
 // The permitted error count: the decimal number in Edit1. A text that is no
 // number permits the default 100 errors rather than stopping at the first.
@@ -50,20 +31,10 @@ uint32_t PermittedErrors(const QString& text) {
 }  // namespace
 
 LinkRequest TQV17MainForm::BuildRequest(uint8_t code) const {
-    LinkRequest request;
-    request.code = code;
-    request.buffer = buffer_.Exists() ? const_cast<uint8_t*>(buffer_.data()) : nullptr;
-    request.startAddress = ParseHex(ComboBox4->currentText().toStdString());
-    request.length = ParseHex(ComboBox6->currentText().toStdString());
-    request.permittedErrorCount = PermittedErrors(Edit1->text());
-    // A range that reaches beyond the device (or the buffer) is cut at its
-    // end, as the families cut it, so that no operation walks off the buffer.
-    uint64_t limit = record_->maxsize;
-    if (buffer_.Exists() && record_->bytesPerWord)
-        limit = std::min<uint64_t>(limit, buffer_.size() / record_->bytesPerWord);
-    if (limit && static_cast<uint64_t>(request.startAddress) + request.length > limit)
-        request.length =
-            request.startAddress >= limit ? 0 : static_cast<uint32_t>(limit - request.startAddress);
+    LinkRequest request = OperationRequest(code, ParseHex(ComboBox4->currentText().toStdString()),
+                                           ParseHex(ComboBox6->currentText().toStdString()),
+                                           PermittedErrors(Edit1->text()), const_cast<DataBuffer&>(buffer_));
+    CutRange(request, *record_, buffer_);
     return request;
 }
 
@@ -86,20 +57,11 @@ bool TQV17MainForm::Confirm(int captionCode) {
     return false;
 }
 
-bool TQV17MainForm::ReportResult(uint8_t result, int okCode, int errorsCode, int failCode) {
-    const int code = result == 0 ? okCode : result == 3 ? errorsCode : failCode;
-    const std::string reason = ResultText(language_, result);
-    Log(QString::fromStdString(Format(MessageText(language_, code), reason.c_str())));
-    const uint32_t indicator = result == 0 ? 2 : 1;
+bool TQV17MainForm::ReportResult(const OperationInfo& operation, uint8_t result) {
+    Log(QString::fromStdString(ResultMessage(operation, result, language_)));
     // After a close the link has been reset; the indicator stays off.
-    if (!closing_) {
-        LinkRequest request;
-        request.code = 13;
-        request.parameter = indicator;
-        Send(request, *record_);
-        lastIndicator_ = indicator;
-    }
-    return result == 0;
+    if (!closing_) lastIndicator_ = session_->ShowResult(result);
+    return result == RESULT_OK;
 }
 
 uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption) {
@@ -124,6 +86,7 @@ uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption
     worker->wait();
     // The result message is queued behind every line the worker logged, so
     // it appears after them without moving a flood of lines in one go.
+    if (!worker->TimeLine().isEmpty()) Log(worker->TimeLine());
     return worker->Result();
 }
 
@@ -140,91 +103,70 @@ struct WorkerReset {
 
 }  // namespace
 
-// One operation from the command table: run it, report its result, send
-// the indicator request, and only then let the worker go.
-static bool RunCommand(TQV17MainForm* form, DevOpThread*& worker, const CommandMessages& m,
-                       bool (TQV17MainForm::*report)(uint8_t, int, int, int)) {
-    const uint8_t result = form->RunOperation(m.code, form->MessageOf(m.progress));
-    WorkerReset reset{form, worker};
-    return (form->*report)(result, m.ok, m.errors, m.failed);
+uint8_t TQV17MainForm::RunCommand(const OperationInfo& operation) {
+    const uint8_t result = RunOperation(operation.code, MessageOf(operation.progress));
+    WorkerReset reset{this, worker_};
+    ReportResult(operation, result);
+    return result;
 }
 
 void TQV17MainForm::OpReadExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(kRead.confirm)) return;
+    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_READ)->confirm)) return;
     ClearLog();
-    RunCommand(this, worker_, kRead, &TQV17MainForm::ReportResult);
-    SetStatus(MessageOf(28));
+    RunCommand(*OperationOf(REQ_READ));
+    SetStatus(MessageOf(kMessageReadFinished));
 }
 
 void TQV17MainForm::OpWriteExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(kWrite.confirm)) return;
+    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_WRITE)->confirm)) return;
     ClearLog();
-    RunCommand(this, worker_, kWrite, &TQV17MainForm::ReportResult);
-    SaveSocket();
+    RunCommand(*OperationOf(REQ_WRITE));
 }
 
 void TQV17MainForm::OpVerifyExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(kVerify.confirm)) return;
+    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_VERIFY)->confirm)) return;
     ClearLog();
-    RunCommand(this, worker_, kVerify, &TQV17MainForm::ReportResult);
+    RunCommand(*OperationOf(REQ_VERIFY));
 }
 
 void TQV17MainForm::OpEraseExecute() {
-    if (Inert() || !CheckSelected(true) || !Confirm(kErase.confirm)) return;
+    if (Inert() || !CheckSelected(true) || !Confirm(OperationOf(REQ_ERASE)->confirm)) return;
     ClearLog();
-    RunCommand(this, worker_, kErase, &TQV17MainForm::ReportResult);
-    SaveSocket();
+    RunCommand(*OperationOf(REQ_ERASE));
 }
 
 void TQV17MainForm::OpSecureExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(kSecure.confirm)) return;
+    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_SECURE)->confirm)) return;
     ClearLog();
-    RunCommand(this, worker_, kSecure, &TQV17MainForm::ReportResult);
-    SaveSocket();
+    RunCommand(*OperationOf(REQ_SECURE));
 }
 
 void TQV17MainForm::OpBlankExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(kBlank.confirm)) return;
+    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_BLANK_CHECK)->confirm)) return;
     ClearLog();
-    RunCommand(this, worker_, kBlank, &TQV17MainForm::ReportResult);
+    RunCommand(*OperationOf(REQ_BLANK_CHECK));
 }
 
 void TQV17MainForm::N16Click() {
     if (Inert() || !CheckSelected(true)) return;
-    if (record_->typecode != 5 && record_->typecode != 6) return;
+    if (!HasDeviceOption(record_->typecode)) return;
     ClearLog();
-    RunCommand(this, worker_, kOption, &TQV17MainForm::ReportResult);
+    RunCommand(*OperationOf(REQ_DEVICE_OPTION));
 }
 
 void TQV17MainForm::OpAutoExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(kAutoConfirm)) return;
+    if (Inert() || !CheckSelected(false) || !Confirm(kMessageAutoConfirm)) return;
     ClearLog();
     // Three separate runs, each with its own worker, dialog and indicator.
-    if (!RunCommand(this, worker_, kBlank, &TQV17MainForm::ReportResult) || closing_) return;
-    const bool written = RunCommand(this, worker_, kWrite, &TQV17MainForm::ReportResult);
-    SaveSocket();
-    if (!written || closing_) return;
-    if (!RunCommand(this, worker_, kVerify, &TQV17MainForm::ReportResult)) return;
-    LogMessage(kAutoDone);
+    const uint8_t result = AutomaticWrite([this](const OperationInfo& step) { return RunCommand(step); },
+                                          [this] { return !closing_; });
+    if (result == RESULT_OK && !closing_) LogMessage(kMessageAutoDone);
 }
 
 void TQV17MainForm::HardResetExecute() {
     if (Inert()) return;
     ClearLog();
-    DeviceRecord fresh;
-    LinkRequest request;
-    request.code = 1;
-    Send(request, fresh);
-    request = LinkRequest{};
-    request.code = 2;
-    const uint8_t result = Send(request, fresh);
-    LogMessage(result == 0 ? 5 : 6);
-}
-
-void TQV17MainForm::SaveSocket() {
-    if (!link_->Simulated() || closing_) return;
-    QString message;
-    if (!link_->SaveChip(message) && !message.isEmpty()) Log(message);
+    LogMessage(session_->ResetAndDetect() == RESULT_OK ? 5 : 6);
 }
 
 }  // namespace krt

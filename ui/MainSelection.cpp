@@ -10,14 +10,16 @@
 #include "Prompter.h"
 #include "ShellWindows.h"
 #include "TQV17MainForm.h"
-#include "WindowLink.h"
+#include <QDir>
 #include "WindowTexts.h"
 #include "catalogue/DeviceLoader.h"
-#include "catalogue/TWConfigForm.h"
+#include "ui/TWConfigForm.h"
 #include "data/DataFile.h"
 #include "data/DataTransfer.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/TypeCodes.h"
+#include "session/Session.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 
@@ -84,10 +86,14 @@ void TQV17MainForm::LoadDevice() {
     buffer_ = std::move(next);
     ClearBuffer(buffer_, *record_, range_);
 
-    if (link_->Simulated()) {
-        QString message;
-        link_->InsertChipFor(*record_, message);
-        if (!message.isEmpty()) Log(message);
+    if (session_->Simulated()) {
+        QDir().mkpath(chipDir_);
+        const std::string path =
+            QDir(chipDir_).filePath(QString::fromStdString(Session::ChipFileName(*record_))).toStdString();
+        std::string note, error;
+        session_->LoadSocket(*record_, path, note, error);
+        if (!note.empty()) Log(QString::fromStdString(note));
+        if (!error.empty()) Log(QString::fromStdString(error));
     }
     if (dataLoaded_)
         ReadDataFile(lastDataFile_);
@@ -181,7 +187,7 @@ void TQV17MainForm::FileNew1Execute() {
 
 QString TQV17MainForm::FileFilter() const {
     const uint8_t t = record_->typecode;
-    if (t == 5 || t == 6 || t == 7) return QStringLiteral("JEDEC files(*.jed)");
+    if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed)");
     // "*.*" would hide files without an extension on this system.
     return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;Motolora S files(*.mot)");
 }

@@ -237,8 +237,7 @@ uint32_t THConfigForm::Request(uint8_t code, uint32_t value) {
     LinkRequest request;
     request.code = code;
     request.parameter = value;
-    DeviceRecord record;
-    Dispatch(shell_.Link(), request, record);
+    shell_.Send(request);
     return request.resultValue;
 }
 

@@ -33,13 +33,13 @@
 #include "SettingsStore.h"
 #include "ShellWindows.h"
 #include "TProgressForm.h"
-#include "WindowLink.h"
 #include "WindowTexts.h"
 #include "catalogue/CatalogueFiles.h"
 #include "catalogue/DeviceLoader.h"
-#include "catalogue/TWConfigForm.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "ui/TWConfigForm.h"
+#include "base/Log.h"
+#include "session/Session.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 
@@ -80,12 +80,11 @@ TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
     BuildToolBar();
     BuildControls();
     pane_ = std::make_unique<LogPane>(Memo1, this);
-    link_ = std::make_unique<WindowLink>(pane_.get());
-    QString chipDir = options_.chipDir;
-    if (chipDir.isEmpty())
-        chipDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-                  QStringLiteral("/chips");
-    link_->SetChipDirectory(chipDir);
+    session_ = std::make_unique<Session>(pane_.get());
+    chipDir_ = options_.chipDir;
+    if (chipDir_.isEmpty())
+        chipDir_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                   QStringLiteral("/chips");
 
     // The construction's own state: empty selection, an empty record, no buffer.
     typeKey_.clear();
@@ -96,7 +95,7 @@ TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
 
     // The other windows, in the order the program creates them.
     aboutBox_ = CreateAboutBox(this);
-    progress_ = new TProgressForm(link_->link, this);
+    progress_ = new TProgressForm(session_->link, this);
     paramEditor_ = new TWConfigForm(this);
     welcomeForm_ = CreateWelcomeForm(this);
     hconfigForm_ = CreateHConfigForm(*this, this);
@@ -417,34 +416,20 @@ void TQV17MainForm::FormCreate() {
     settingsOk_ = true;
     if (!settings.Open(QString::fromLatin1(kSettingsKey), false)) settingsOk_ = false;
 
-    LinkRequest request;
+    SessionSettings link;
     const int32_t clock = settings.ReadInt(QString::fromLatin1(kClockFreq), 0);
-    request = LinkRequest{};
-    request.code = 39;
-    request.parameter = static_cast<uint32_t>(clock);
-    Send(request, empty);
+    link.clock = static_cast<uint32_t>(clock);
     if (clock < 450001 || clock > 3500000) settingsOk_ = false;
-
     const int32_t power = settings.ReadInt(QString::fromLatin1(kPwrCircuitVersion), 0);
-    request = LinkRequest{};
-    request.code = 43;
-    request.parameter = static_cast<uint32_t>(power);
-    Send(request, empty);
+    link.powerCircuit = static_cast<uint8_t>(power);
     if (power != 1 && power != 2) settingsOk_ = false;
-
     const uint16_t port =
         static_cast<uint16_t>(settings.ReadInt(QString::fromLatin1(kLprPort), 0) & 0xFFFF);
-    request = LinkRequest{};
-    request.code = 37;
-    request.parameter = port;
-    Send(request, empty);
+    link.portBase = port;
     if (port != 0x378 && port != 0x278 && port != 0x3BC) settingsOk_ = false;
-
     language_ = static_cast<uint32_t>(settings.ReadInt(QString::fromLatin1(kLanguage), 1));
-    request = LinkRequest{};
-    request.code = 45;
-    request.parameter = language_;
-    Send(request, empty);
+    link.language = language_;
+    session_->Configure(link);
     ApplyLanguage();
 
     // Our own setting: the simulated programmer unless told otherwise.
@@ -466,12 +451,7 @@ void TQV17MainForm::FormCreate() {
     if (deviceList_->loaded) {
         Log(QString::fromStdString(Format(MessageText(language_, 15), deviceList_->count)));
         SetStatus(MessageOf(14));
-        request = LinkRequest{};
-        request.code = 1;
-        Send(request, empty);
-        request = LinkRequest{};
-        request.code = 2;
-        const uint8_t found = Send(request, empty);
+        const uint8_t found = session_->ResetAndDetect();
         LogMessage(found == 0 ? 5 : 6);
     } else {
         Prompter::Current().Box(this, DeviceListFailedText(), QString::fromLatin1(kMessageCaption),
@@ -482,18 +462,21 @@ void TQV17MainForm::FormCreate() {
 }
 
 void TQV17MainForm::OpenPort(int32_t lprPort, int32_t useSimulator) {
-    QString error;
-    if (link_->Open(options_.port, useSimulator != 0, static_cast<uint16_t>(lprPort), error)) {
-        if (link_->Simulated()) Log(SimulatorInUseText(language_));
+    std::string name = options_.port.trimmed().toStdString();
+    if (name.empty()) name = useSimulator ? "sim" : "ppdev";
+    std::string error;
+    if (session_->OpenBackend(name, static_cast<uint16_t>(lprPort), error)) {
+        if (session_->Simulated()) Log(SimulatorInUseText(language_));
         return;
     }
-    portFailure_ = PortFailedText(language_, link_->PortName(), error);
+    portFailure_ = PortFailedText(language_, QString::fromStdString(session_->PortName()),
+                                  QString::fromStdString(error));
     Log(portFailure_.section(QLatin1Char('\n'), 0, 0));
 }
 
 void TQV17MainForm::UpdateCaption() {
     QString caption = QString::fromLatin1(kCaptionPrefix) + QString::fromLatin1(kProgramVersion);
-    if (link_ && link_->Simulated()) caption += QString::fromLatin1(kSimulatorSuffix);
+    if (session_ && session_->Simulated()) caption += QString::fromLatin1(kSimulatorSuffix);
     setWindowTitle(caption);
 }
 
@@ -695,19 +678,27 @@ QString TQV17MainForm::StatusText() const { return StatusPanel->text(); }
 
 // ---------------------------------------------------------------- link
 
-LinkContext& TQV17MainForm::Link() { return link_->link; }
+LinkContext& TQV17MainForm::Link() { return session_->link; }
 
-bool TQV17MainForm::SimulatorInUse() const { return link_->Simulated(); }
+bool TQV17MainForm::SimulatorInUse() const { return session_->Simulated(); }
 
-VirtualKrt* TQV17MainForm::Simulator() const { return link_->Simulator(); }
+VirtualKrt* TQV17MainForm::Simulator() const { return session_->Simulator(); }
 
 bool TQV17MainForm::BlankSocketChip(QString& message) {
     if (Inert()) return false;
-    return link_->BlankChip(message);
+    std::string text;
+    const bool blanked = session_->BlankSocket(text);
+    message = QString::fromStdString(text);
+    return blanked;
 }
 
 uint8_t TQV17MainForm::Send(LinkRequest& request, DeviceRecord& record) {
-    return link_->Send(request, record);
+    return session_->Send(request, record);
+}
+
+uint8_t TQV17MainForm::Send(LinkRequest& request) {
+    DeviceRecord none;
+    return session_->Send(request, none);
 }
 
 bool TQV17MainForm::Inert() const { return worker_ != nullptr || closing_; }
@@ -726,7 +717,7 @@ void TQV17MainForm::FormClose() {
     formClosed_ = true;
     closing_ = true;
     if (!DeviceListLoaded()) return;
-    link_->link.CancelOperation();
+    session_->link.CancelOperation();
     if (worker_) {
         // The operation notices the cancel at its next unit; wait for it so
         // that the reset below does not meet a running worker.
@@ -737,13 +728,13 @@ void TQV17MainForm::FormClose() {
     LinkRequest request;
     request.code = 1;
     Send(request, record);
-    QString message;
-    if (link_->Simulated()) link_->SaveChip(message);
+    std::string ignored;
+    session_->SaveSocket(ignored);
 }
 
 void TQV17MainForm::FormDestroy() {
     if (worker_) {
-        link_->link.CancelOperation();
+        session_->link.CancelOperation();
         worker_->wait();
         delete worker_;
         worker_ = nullptr;

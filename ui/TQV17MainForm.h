@@ -28,11 +28,12 @@ class QStatusBar;
 namespace krt {
 
 class DevOpThread;
+struct OperationInfo;
 class LogPane;
 class TProgressForm;
 class TWConfigForm;
 class VirtualKrt;
-class WindowLink;
+class Session;
 
 // What the program was told when it started.
 struct StartOptions {
@@ -117,6 +118,9 @@ public:
     VirtualKrt* Simulator() const;
     // Sends a request from the window thread (not while a worker exists).
     uint8_t Send(LinkRequest& request, DeviceRecord& record);
+    uint8_t Send(LinkRequest& request) override;
+    // The programmer session the window is a face of.
+    Session& Programmer() { return *session_; }
 
 public slots:
     void FileNew1Execute();
@@ -170,13 +174,16 @@ private:
     bool Confirm(int captionCode);
     // Logs the result of an operation with the messages of its command and
     // sends the indicator request; true on success.
-    bool ReportResult(uint8_t result, int okCode, int errorsCode, int failCode);
+    bool ReportResult(const OperationInfo& operation, uint8_t result);
+    // One operation of the table: run it, report its result, send the
+    // indicator request, and only then let the worker go. Returns the result.
+    uint8_t RunCommand(const OperationInfo& operation);
     QString FileFilter() const;
-    void SaveSocket();
     QString CatalogueDir() const;
 
     StartOptions options_;
-    std::unique_ptr<WindowLink> link_;
+    std::unique_ptr<Session> session_;
+    QString chipDir_;
     std::unique_ptr<LogPane> pane_;
 
     // Main window state.

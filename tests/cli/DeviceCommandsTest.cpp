@@ -105,8 +105,8 @@ TEST_F(DeviceCommands, WriteReadVerifyRoundTripThroughTheChipFile) {
     EXPECT_EQ(Run("write", With(k27C256, Path("some.bin"))), 0);
     EXPECT_EQ(ResultLines(), (Lines{"WRITE operation start", "WRITE operation is successful"}));
     EXPECT_TRUE(Has("書きこみはエラーなく行われました。"));
-    EXPECT_TRUE(session->sim->ResultOkIndicator());
-    EXPECT_FALSE(session->sim->ResultFailIndicator());
+    EXPECT_TRUE(session->Simulator()->ResultOkIndicator());
+    EXPECT_FALSE(session->Simulator()->ResultFailIndicator());
 
     EXPECT_EQ(Run("read", With(k27C256, Path("back.bin"))), 0);
     EXPECT_EQ(ResultLines(), (Lines{"READ operation start", "READ operation is successful"}));
@@ -119,7 +119,7 @@ TEST_F(DeviceCommands, WriteReadVerifyRoundTripThroughTheChipFile) {
     EXPECT_EQ(Run("blank", k27C256), 3);
     EXPECT_EQ(ResultLines(), (Lines{"BLANK check operation start", "This device is NOT BLANK"}));
     EXPECT_TRUE(Has("エラーが多すぎるので中止しました"));  // 100 errors permitted by default
-    EXPECT_TRUE(session->sim->ResultFailIndicator());
+    EXPECT_TRUE(session->Simulator()->ResultFailIndicator());
 }
 
 TEST_F(DeviceCommands, WithoutAChipFileTheSocketHoldsABlankChipOfTheDevice) {
@@ -207,7 +207,7 @@ TEST_F(DeviceCommands, InterruptCancelsTheRunningOperation) {
     interrupter.join();
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(Has("WRITE operation is failed. Because \"Operation is canceled\""));
-    EXPECT_TRUE(session->sim->ResultFailIndicator());
+    EXPECT_TRUE(session->Simulator()->ResultFailIndicator());
 }
 
 }  // namespace

@@ -93,11 +93,15 @@ TEST(IntelHexRead, BeyondBufferDropsOnlyThoseBytes) {
     f = MemoryFile(bytes, FORMAT_INTEL_HEX);
     EXPECT_EQ(ReadText(f, ":02000004FFFFFC\n:01FFFF0055AC\n"), FILE_BEYOND_BUFFER);
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), 0xFF), 0x10);
-    // A word-wide device: the swapped partner beyond the end is not stored.
+    // A word-wide device: the last byte (address 0x0F, the high byte of the
+    // last word) is stored in the buffer; a byte at 0x10 is beyond it.
     std::vector<uint8_t> words(0x10, 0xFF);
     f = MemoryFile(words, FORMAT_INTEL_HEX, 2, 0x18);
-    EXPECT_EQ(ReadText(f, ":01000F0011DF\n"), FILE_BEYOND_BUFFER);
-    EXPECT_EQ(std::count(words.begin(), words.end(), 0xFF), 0x10);
+    EXPECT_EQ(ReadText(f, ":01000F0011DF\n"), FILE_OK);
+    EXPECT_EQ(words[0x0E], 0x11);
+    f = MemoryFile(words, FORMAT_INTEL_HEX, 2, 0x18);
+    EXPECT_EQ(ReadText(f, ":0100100022CD\n"), FILE_BEYOND_BUFFER);
+    EXPECT_EQ(std::count(words.begin(), words.end(), 0xFF), 0x0F);
 }
 
 TEST(IntelHexRead, LongLinesAreCutNotSplit) {

@@ -55,7 +55,7 @@ TEST(MotorolaWrite, S2RecordsAndS8Termination) {
     words[1] = 0x34;
     DataFile f = MemoryFile(words, FORMAT_MOTOROLA, 2, 0x18);
     // High byte first, as in the buffer; count grows per byte.
-    EXPECT_EQ(WriteText(f), "S2080000001234FFFFB3\nS804000000FB\n");
+    EXPECT_EQ(WriteText(f), "S00600004844521B\nS2080000001234FFFFB3\nS804000000FB\n");
     EXPECT_EQ(f.count, 4u);
 }
 
@@ -64,7 +64,7 @@ TEST(MotorolaWrite, RoundTrip) {
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i ^ (i >> 9));
     DataFile f = MemoryFile(bytes, FORMAT_MOTOROLA);
     std::string text = WriteText(f);
-    EXPECT_EQ(text.substr(0, 10), "S214000000");
+    EXPECT_EQ(text.substr(0, 27), "S00600004844521B\nS214000000");
     std::vector<uint8_t> back(bytes.size(), 0);
     DataFile r = MemoryFile(back, FORMAT_MOTOROLA);
     EXPECT_EQ(ReadText(r, text), FILE_OK);

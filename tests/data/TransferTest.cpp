@@ -102,7 +102,7 @@ TEST_F(Transfer, WriteLogsAndReplacesAtomically) {
     EXPECT_EQ(r.count, 0x8000u);
     EXPECT_EQ(log.lines.at(0), "File:" + target.string() + "に32768ワード書き込まれました。");
     EXPECT_EQ(r.statusText, "File:" + target.string() + "書きこみました");
-    EXPECT_EQ(Slurp(target).substr(0, 12), "S2140000005A");
+    EXPECT_EQ(Slurp(target).substr(17, 12), "S2140000005A");
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     // No temporary file is left beside it.

@@ -211,5 +211,19 @@ TEST(ZVROMSim, RangeBeyondTheDeviceIsCutAtMaxsize) {
     EXPECT_EQ(CellOf(b, 0x7FFF), 0x11);
 }
 
+TEST(ZVROMSim, ProgrammingVoltageTheProgrammerCannotMakeEndsTheWriteAtOnce) {
+    DeviceRecord r = ByteEprom(0x800);
+    r.name = "2716";
+    r.VppW = 25.0;  // beyond the programmer's supply
+    r.VccW = 5.0;
+    SimBench b(r);
+    b.buffer.assign(b.buffer.size(), 0x00);
+    EXPECT_EQ(b.Operation(5, 0, 0x800), 4);
+    EXPECT_EQ(b.CountLines("その電圧には設定できません"), 1u);
+    EXPECT_EQ(b.CountLines("Verify error"), 0u) << "no byte was tried";
+    EXPECT_EQ(CellOf(b, 0), 0xFF);
+    EXPECT_EQ(b.sim.Vpp(), 0.0) << "the device is left unpowered";
+}
+
 }  // namespace
 }  // namespace krt::test

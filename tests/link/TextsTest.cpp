@@ -4,8 +4,8 @@
 #include <set>
 
 #include "support/RecordingPort.h"
-#include "link/Log.h"
-#include "link/StatusMessages.h"
+#include "base/Log.h"
+#include "base/StatusMessages.h"
 
 namespace krt::test {
 namespace {

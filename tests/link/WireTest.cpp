@@ -86,6 +86,16 @@ TEST(WaitReady, GivesUpAfterTwoSecondsOfVirtualTime) {
     EXPECT_EQ(t.log.lines().size(), 1u);
 }
 
+TEST(WaitReady, AtASlowClockOutlastsTheLongestTimerPeriod) {
+    TestLink t;
+    t.link.clockFrequency = 100000.0;  // longest period 1023 x 256 clocks: 2.62 s
+    t.port.statusDefault = 0x00;
+    t.clock.step = std::chrono::milliseconds(1);
+    EXPECT_FALSE(t.link.WaitReady());
+    EXPECT_GE(t.clock.time, std::chrono::milliseconds(3928));
+    EXPECT_LT(t.clock.time, std::chrono::milliseconds(4100));
+}
+
 TEST(WaitReady, IsBoundedByACountWithoutAClock) {
     TestLink t;
     t.link.clock = nullptr;

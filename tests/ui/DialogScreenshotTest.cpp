@@ -10,7 +10,7 @@
 #include "TAboutBox.h"
 #include "THConfigForm.h"
 #include "TWelcomeForm.h"
-#include "catalogue/TWConfigForm.h"
+#include "ui/TWConfigForm.h"
 
 namespace krt {
 namespace {

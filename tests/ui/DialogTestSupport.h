@@ -13,6 +13,8 @@
 
 #include "Prompter.h"
 #include "ShellServices.h"
+#include "catalogue/DeviceRecord.h"
+#include "link/Link.h"
 #include "link/Link.h"
 
 #if __has_include("UiTestSupport.h")
@@ -98,6 +100,10 @@ public:
     int blanked = 0;
 
     LinkContext& Link() override { return link; }
+    uint8_t Send(LinkRequest& request) override {
+        DeviceRecord none;
+        return Dispatch(link, request, none);
+    }
     bool SimulatorInUse() const override { return simulator; }
     bool BlankSocketChip(QString& message) override {
         ++blanked;

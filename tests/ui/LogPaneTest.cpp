@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "UiTestSupport.h"
-#include "link/Log.h"
+#include "base/Log.h"
 #include "sim/VirtualKrt.h"
 
 namespace krt::test {

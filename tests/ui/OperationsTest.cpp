@@ -10,7 +10,7 @@
 
 #include "DevOpThread.h"
 #include "UiTestSupport.h"
-#include "link/StatusMessages.h"
+#include "base/StatusMessages.h"
 #include "sim/VirtualKrt.h"
 
 namespace krt::test {

@@ -12,7 +12,7 @@
 #include <QTest>
 
 #include "DialogTestSupport.h"
-#include "catalogue/TWConfigForm.h"
+#include "ui/TWConfigForm.h"
 
 namespace krt {
 namespace {

@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "UiTestSupport.h"
-#include "catalogue/TWConfigForm.h"
+#include "ui/TWConfigForm.h"
 
 namespace krt::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <QTextStream>
 
 #include "UiTestSupport.h"
-#include "catalogue/TWConfigForm.h"
+#include "ui/TWConfigForm.h"
 
 namespace krt::test {
 namespace {

@@ -14,9 +14,9 @@
 
 #include "UiTestSupport.h"
 #include "SettingsStore.h"
-#include "WindowLink.h"
+#include "session/Session.h"
 #include "WindowTexts.h"
-#include "link/StatusMessages.h"
+#include "base/StatusMessages.h"
 
 namespace krt::test {
 namespace {

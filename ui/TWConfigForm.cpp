@@ -1,4 +1,4 @@
-#include "catalogue/TWConfigForm.h"
+#include "ui/TWConfigForm.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +18,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "data/DataBuffer.h"
+#include "base/Hex.h"
 #include "ui/Prompter.h"
 
 namespace krt {

@@ -1,4 +1,4 @@
-#include "link/StatusMessages.h"
+#include "base/StatusMessages.h"
 
 namespace krt {
 

@@ -1,4 +1,4 @@
-#include "link/Log.h"
+#include "base/Log.h"
 
 #include <cstdarg>
 #include <cstdio>

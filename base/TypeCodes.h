@@ -1,0 +1,27 @@
+// What a device's type code (the record's typecode, also the DEVSET value of
+// its socket configuration) says about the device, named once.
+#pragma once
+
+#include <cstdint>
+
+namespace krt {
+
+// The PIC microcontroller: 14-bit words, blank 0x3FFF, configuration word at 0x2007.
+inline constexpr bool IsPicType(uint8_t typecode) { return typecode == 4; }
+
+// The PLDs (GAL16V8, GAL20V8, GAL22V10): fuse maps in JEDEC files.
+inline constexpr bool IsGalType(uint8_t typecode) { return typecode >= 5 && typecode <= 7; }
+
+// The PLDs with an ID row, which have the device option.
+inline constexpr bool HasDeviceOption(uint8_t typecode) { return typecode == 5 || typecode == 6; }
+
+// The 16-bit parallel EPROMs.
+inline constexpr bool IsSixteenBitType(uint8_t typecode) { return typecode >= 0x18 && typecode <= 0x1B; }
+
+// The serial EEPROMs: 3 on the two-wire bus, 2 on the three-wire bus, 1 a
+// serial device that is only read.
+inline constexpr bool IsSerialType(uint8_t typecode) { return typecode >= 1 && typecode <= 3; }
+inline constexpr bool IsTwoWireType(uint8_t typecode) { return typecode == 3; }
+inline constexpr bool IsThreeWireType(uint8_t typecode) { return typecode == 2; }
+
+}  // namespace krt

@@ -1,0 +1,102 @@
+// The device operations as both faces offer them: one table (request code,
+// captions, result messages, what each needs and changes), the automatic
+// write, the range cut, and the worker that runs one operation and reports
+// to an observer.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/Link.h"
+#include "link/Protocol.h"
+
+namespace krt {
+
+class Session;
+class DataBuffer;
+struct DeviceRecord;
+
+// One row of the operation table. The numbers are status messages: the
+// confirmation caption (-1: none), the progress caption, and the messages
+// of result 0, result 3 and every other result (formatted with the result text).
+struct OperationInfo {
+    uint8_t code;
+    const char* name;  // as krt names the command
+    int confirm;
+    int progress;
+    int ok;
+    int errors;
+    int failed;
+    bool needsData;      // takes the buffer's contents to the device
+    bool changesBuffer;  // fills the buffer from the device
+    bool changesChip;    // may change what the chip holds
+};
+
+// The rows of codes 4 to 10; null for any other code.
+const OperationInfo* OperationOf(uint8_t code);
+
+// Status messages of the commands around the table.
+inline constexpr int kMessageNotSelected = 11;
+inline constexpr int kMessageCanceled = 24;
+inline constexpr int kMessageReadFinished = 28;
+inline constexpr int kMessageAutoConfirm = 47;
+inline constexpr int kMessageAutoDone = 48;
+
+// The log line of a result: the row's message for it, with the result text.
+std::string ResultMessage(const OperationInfo& operation, uint8_t result, uint32_t language);
+
+// The request of a device operation over the range. The buffer is the
+// session's (none when it has none yet).
+LinkRequest OperationRequest(uint8_t code, uint32_t start, uint32_t length, uint32_t permittedErrors,
+                             DataBuffer& buffer);
+
+// A range that reaches beyond the device (or the buffer) is cut at its end,
+// so that no operation walks off the buffer.
+void CutRange(LinkRequest& request, const DeviceRecord& record, const DataBuffer& buffer);
+
+// The automatic write: blank check, write, verify; each step runs only
+// when the one before succeeded; when goOn() says no, the run stops with
+// result 1 (canceled). Returns the last result.
+uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
+                       const std::function<bool()>& goOn);
+
+// The line that gives the time an operation would take on a real
+// programmer: the simulator's virtual time it took.
+std::string VirtualTimeLine(uint64_t elapsedNs, uint32_t language);
+
+// What a worker reports, in this order: BufferChanged (only after an
+// operation that fills the buffer and succeeded), then Finished. Both are
+// called on the worker's thread; the log lines of the operation have gone to
+// the link's log sink before. Progress is read from the link meanwhile
+// (LinkContext::OperationProgress).
+struct OperationObserver {
+    virtual ~OperationObserver() = default;
+    virtual void BufferChanged() {}
+    // result: the result code; timeLine: the virtual-time line with the
+    // simulator, else empty.
+    virtual void Finished(uint8_t result, const std::string& timeLine) = 0;
+};
+
+// One device operation. The request is built on the face's thread before
+// the worker starts; Run is called on the worker's thread and only
+// dispatches it. After an operation that may change the chip, a simulated
+// chip is saved.
+class OperationWorker {
+public:
+    // record: the device record of this operation, taken when the worker
+    // is made (the face replaces its record only when no worker exists).
+    OperationWorker(Session& session, const LinkRequest& request, DeviceRecord& record, OperationObserver& observer);
+
+    void Run();
+    const LinkRequest& Request() const { return request_; }
+    uint8_t Code() const { return request_.code; }
+
+private:
+    Session& session_;
+    DeviceRecord& record_;
+    LinkRequest request_;
+    OperationObserver& observer_;
+};
+
+}  // namespace krt

@@ -1,0 +1,35 @@
+// The session's own lines for the user, Japanese and English.
+#pragma once
+
+#include "base/Texts.h"
+
+namespace krt {
+
+// %s: the name the user gave.
+inline constexpr TextPair kUnknownPortText{
+    "ポート\"%s\"はありません: sim、ppdev、ppdev:/dev/parportN、direct のいずれかを指定してください",
+    "unknown port \"%s\": use sim, ppdev, ppdev:/dev/parportN or direct"};
+
+// %X: the new base; %s: why the backend did not open there.
+inline constexpr TextPair kRebaseFailedText{
+    "ポートアドレス%Xでプリンタポートを開けません: %s",
+    "The printer port cannot be opened at the base %X: %s"};
+
+// %X: the new base.
+inline constexpr TextPair kRebasedText{
+    "シミュレータのKRTをポートアドレス%Xに接続しました",
+    "The simulated KRT is now connected at the base %X"};
+
+// %s: the time in seconds with three decimals; the time that the same
+// operation takes on a real programmer.
+inline constexpr TextPair kVirtualTimeText{
+    "実機での所要時間（シミュレータの仮想時間）: %s秒",
+    "Time on a real programmer (the simulator's virtual time): %s s"};
+
+inline constexpr TextPair kSocketEmptyText{"シミュレータのソケットは空です。",
+                                           "The simulated socket is empty."};
+
+// %s: the chip.
+inline constexpr TextPair kSocketBlankText{"%s: 消去しました", "%s: blank"};
+
+}  // namespace krt
