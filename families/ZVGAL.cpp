@@ -438,8 +438,12 @@ uint8_t ZVGAL::Stop() {
 bool ZVGAL::PowerOn(bool programming) {
     link_.LinkReset();
     if (programming) {
-        link_.SetVpp(static_cast<float>(record->VppW));
-        link_.SetVcc(static_cast<float>(record->VccW));
+        // A programming supply the programmer cannot make would leave Vpp
+        // where the reset put it and program nothing: end before powering.
+        if (!link_.SetVpp(static_cast<float>(record->VppW)) || !link_.SetVcc(static_cast<float>(record->VccW))) {
+            link_.LinkReset();
+            return false;
+        }
     } else {
         link_.SetVpp(static_cast<float>(record->VppR));
         link_.SetVcc(static_cast<float>(record->VccR));

@@ -373,3 +373,19 @@ TEST(ZVGALSim, ALayoutBeyondTheShiftBufferIsRefusedBeforeThePort) {
 
 }  // namespace
 }  // namespace krt::test
+
+namespace krt::test {
+namespace {
+
+TEST(ZVGALSim, AProgrammingVoltageBeyondTheProgrammerEndsBeforePowerUp) {
+    DeviceRecord record = ShippedGal("GAL16V8");
+    record.VppW = 25.0;
+    SimBench b(record);
+    b.buffer.assign(b.buffer.size(), 0);
+    for (uint8_t code : {5, 7, 8}) EXPECT_EQ(b.Operation(code, 0, record.maxsize), 3) << int(code);
+    EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
+    EXPECT_EQ(b.CountLines("1/32"), 0u);
+}
+
+}  // namespace
+}  // namespace krt::test
