@@ -66,5 +66,27 @@ inline constexpr const char* kProtectionRestoreFailed[2] = {
 // PIC microcontroller.
 inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
 inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";
+// GAL/PLD.
+inline constexpr char kGalWriteFailed[] = "うまく書きこみができませんでした";
+inline constexpr char kGalWriteSucceededAt[] = "%d回目の書きこみで成功しました";
+inline constexpr char kGalReadingLine[] = "%d/%d行目を読み込み中";
+inline constexpr char kGalWritingLine[] = "%d/%d行目を書き込み中";
+inline constexpr char kGalWritingSignature[] = "Signatureを書き込み中";
+inline constexpr char kGalWritingAcw[] = "ACWを書き込み中";
+inline constexpr char kGalWritingAsr[] = "ASRを書き込み中";
+inline constexpr char kGalWriteEnd[] = "書き込み終了";
+inline constexpr char kGalWriteDifference[] = "Verify error at %d Buffer:%d Written:%d";
+inline constexpr char kGalVerifyDifference[] = "Verify error at %d デバイス:%d バッファ:%d";
+inline constexpr char kGalNotBlank[] = "Not Blank at FUSE:%d";
+inline constexpr char kGalTooManyErrors[] = "エラーが多いので表示を中止します";
+inline constexpr char kGalVerifyOk[] = "ベリファイは成功しました";
+inline constexpr char kGalVerifyErrors[] = "ベリファイの結果、%d個所のエラーがありました。";
+inline constexpr char kGalSecureUnsupported[] = "GAL22のセキュリティーにはまだ対応していません";
+inline constexpr char kGalPesStart[] = "PESの内容を読みます";
+inline constexpr char kGalPesLine[] = "LINE %d";
+// A record whose layout would lead the rows outside the fuse image (a
+// parameter edited by hand, a type code without a wiring) is refused before
+// the programmer is touched.
+inline constexpr char kGalBadLayout[] = "GAL: the device parameters cannot be used: %s";
 
 }  // namespace krt::texts

@@ -5,6 +5,7 @@
 #include "sim/chips/FlashChip.h"
 #include "sim/chips/SerialEepromChips.h"
 #include "sim/chips/PicChip.h"
+#include "sim/chips/GalChip.h"
 
 namespace krt {
 
@@ -18,6 +19,7 @@ const ChipKind kChipKinds[] = {
     {"SEEPROM-3W", "SEEPROM", MakeBlankThreeWireEeprom, MakeShapedThreeWireEeprom},
     {"EEPROM", "EEPROM", MakeBlankEeprom, MakeShapedEeprom},
     {"PIC", "PIC", MakeBlankPic, MakeShapedPic},
+    {"GAL", "GAL", MakeBlankGal, MakeShapedGal},
 };
 
 }  // namespace
