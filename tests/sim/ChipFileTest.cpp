@@ -67,9 +67,9 @@ TEST(SimChipFactory, KindsAndWidthsFromTheRecord) {
     ASSERT_TRUE(c);
     EXPECT_STREQ(c->Kind(), "EEPROM");
     EXPECT_EQ(c->SocketConfig(), 0x12);
-    c = MakeBlankChip(Record("FLASH", "28F010", 0x20000, 0x10), note);
+    c = MakeBlankChip(Record("MASKROM", "23C256", 0x8000, 0x00), note);  // a type no model serves
     EXPECT_FALSE(c);
-    EXPECT_NE(note.find("FLASH"), std::string::npos) << note;
+    EXPECT_NE(note.find("MASKROM"), std::string::npos) << note;
     EXPECT_NE(note.find("empty"), std::string::npos) << note;
     EXPECT_FALSE(MakeBlankChip(Record("EPROM", "nothing", 0), note));
     EXPECT_FALSE(MakeBlankChip(Record("EPROM", "huge", (16u << 20) + 1), note));
