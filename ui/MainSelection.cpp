@@ -51,6 +51,10 @@ void TQV17MainForm::ComboBox3Change() {}
 
 void TQV17MainForm::Button1Click() {
     if (Inert()) return;
+    // Boxes that still show their placeholders name no device: nothing to load.
+    const QString name = ComboBox3->currentText();
+    if (typeKey_.isEmpty() || name.isEmpty() || name == WindowTextOf(language_, WindowText::ComboBox3Placeholder))
+        return;
     LoadDevice();
 }
 
@@ -155,11 +159,33 @@ void TQV17MainForm::CommitLength() {
     session_->range.CommitLength(session_->record.maxsize);
 }
 
+void TQV17MainForm::CommitTypedRange() {
+    const OperationRange& range = session_->range;
+    if (ComboBox4->currentText().toStdString() != range.start) CommitStart();
+    else if (ComboBox5->currentText().toStdString() != range.end) CommitEnd();
+    else if (ComboBox6->currentText().toStdString() != range.length) CommitLength();
+}
+
+void TQV17MainForm::ShowPermittedErrors() {
+    const QString used = QString::number(PermittedErrors());
+    if (Edit1->text() != used) Edit1->setText(used);
+}
+
+void TQV17MainForm::CommitTypedFields() {
+    CommitTypedRange();
+    ShowPermittedErrors();
+}
+
 bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
+    // An editable box hands its keys and focus changes to its line edit
+    // directly, past any filter there: the boxes themselves are watched (and
+    // their line edits for what is sent to them alone).
     void (TQV17MainForm::*commit)() = nullptr;
-    if (ComboBox4 && watched == ComboBox4->lineEdit()) commit = &TQV17MainForm::CommitStart;
-    else if (ComboBox5 && watched == ComboBox5->lineEdit()) commit = &TQV17MainForm::CommitEnd;
-    else if (ComboBox6 && watched == ComboBox6->lineEdit()) commit = &TQV17MainForm::CommitLength;
+    auto is = [watched](QComboBox* box) { return box && (watched == box || watched == box->lineEdit()); };
+    if (is(ComboBox4)) commit = &TQV17MainForm::CommitStart;
+    else if (is(ComboBox5)) commit = &TQV17MainForm::CommitEnd;
+    else if (is(ComboBox6)) commit = &TQV17MainForm::CommitLength;
+    else if (Edit1 && watched == Edit1) commit = &TQV17MainForm::ShowPermittedErrors;
     if (commit) {
         if (event->type() == QEvent::FocusOut) {
             (this->*commit)();
@@ -221,13 +247,21 @@ void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
 
 void TQV17MainForm::ReadDataFile(const QString& name) {
     if (Inert() || !session_->buffer.Exists()) return;
-    ReadRangeFields();
+    CommitTypedRange();
     const TransferReport report = ::krt::ReadDataFile(name.toStdString(), session_->record, session_->buffer,
                                                       session_->range, language_, Sink());
     dataLoaded_ = report.success;
-    // The words stored before a failure stay in the buffer too.
+    // The words stored before a refusal stay in the buffer (the Part's
+    // rule): the log and the status line say so.
     if (report.success || report.count > 0) session_->BufferChanged();
     if (!report.success) {
+        const QString reason = QString::fromStdString(report.messageBox);
+        if (report.count > 0) {
+            Log(PartlyReadLogText(language_, name, report.count, reason));
+            SetStatus(PartlyReadStatusText(language_, name));
+        } else {
+            Log(NotReadLogText(language_, name, reason));
+        }
         Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
                                 QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
@@ -237,7 +271,7 @@ void TQV17MainForm::ReadDataFile(const QString& name) {
 
 void TQV17MainForm::WriteDataFile(const QString& name) {
     if (Inert() || !session_->buffer.Exists()) return;
-    ReadRangeFields();
+    CommitTypedRange();
     // The data layer writes beside the target and renames only a complete
     // file, so a failed save leaves the previous file in place.
     const TransferReport report = ::krt::WriteDataFile(name.toStdString(), session_->record, session_->buffer,
