@@ -231,6 +231,7 @@ void TQV17MainForm::ReadDataFile(const QString& name) {
         return;
     }
     SetStatus(QString::fromStdString(report.statusText));
+    session_->BufferChanged();
 }
 
 void TQV17MainForm::WriteDataFile(const QString& name) {

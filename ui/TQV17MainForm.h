@@ -31,6 +31,9 @@ class DevOpThread;
 struct OperationInfo;
 class LogPane;
 class TProgressForm;
+class TForm3;
+class THDebugForm;
+class TManualForm;
 class TWConfigForm;
 class VirtualKrt;
 class Session;
@@ -121,6 +124,9 @@ public:
     uint8_t Send(LinkRequest& request) override;
     // The programmer session the window is a face of.
     Session& Programmer() { return *session_; }
+    TForm3* DumpForm() const { return dumpForm_; }
+    THDebugForm* DebugForm() const { return debugForm_; }
+    TManualForm* ManualForm() const { return manualForm_; }
 
 public slots:
     void FileNew1Execute();
@@ -145,6 +151,11 @@ public slots:
     void HardResetExecute();
     void HardConfigExecute();
     void HelpAbout1Execute();
+    void BinDumpExecute();
+    void HardDebugExecute();
+    void HelpContents1Execute();
+    // The checksum box: the buffer's sum over the range (MainViews.cpp).
+    void UpdateChecksum();
     void ComboBox1Change();
     void ComboBox2Change();
     void ComboBox3Change();
@@ -180,6 +191,9 @@ private:
     uint8_t RunCommand(const OperationInfo& operation);
     QString FileFilter() const;
     QString CatalogueDir() const;
+    // The dump window, the debug window and the manual (MainViews.cpp).
+    void CreateViews();
+    void BufferViewsChanged();
 
     StartOptions options_;
     std::unique_ptr<Session> session_;
@@ -214,6 +228,9 @@ private:
     QWidget* aboutBox_ = nullptr;
     QWidget* welcomeForm_ = nullptr;
     QWidget* hconfigForm_ = nullptr;
+    TForm3* dumpForm_ = nullptr;
+    THDebugForm* debugForm_ = nullptr;
+    TManualForm* manualForm_ = nullptr;
 
 public:
     // Controls, named as in the window's design.
@@ -253,6 +270,7 @@ public:
     QAction* N13 = nullptr;
     QAction* S1 = nullptr;
     QMenu* Help1 = nullptr;
+    QAction* HelpContentsItem = nullptr;
     QAction* HelpAboutItem = nullptr;
 
     // Actions shared by menu items and toolbar buttons.
@@ -274,6 +292,7 @@ public:
     QAction* BinDump = nullptr;
     QAction* HardReset = nullptr;
     QAction* HardConfig = nullptr;
+    QAction* HardDebug = nullptr;
     QAction* HelpContents1 = nullptr;
     QAction* HelpAbout1 = nullptr;
 
