@@ -21,7 +21,9 @@ namespace {
 
 constexpr int kWidth = 612;
 constexpr int kHeight = 359;
-constexpr int kRowHeight = 16;
+// Rows of 16 pixels as the grid's design gives them, plus the grid line,
+// which a Qt row holds inside its height.
+constexpr int kRowHeight = 16 + 1;
 constexpr int kGridRows = kDumpRows + 1;
 
 }  // namespace
@@ -62,7 +64,7 @@ TForm3::TForm3(Session& session, QWidget* parent)
             StringGrid1->setItem(r, c, item);
         }
     }
-    StringGrid1->setGeometry(8, 8, 576, 2 + kGridRows * (kRowHeight + 1));
+    StringGrid1->setGeometry(8, 8, 576, kGridRows * kRowHeight + 2 * StringGrid1->frameWidth());
 
     ScrollBar1 = new QScrollBar(Qt::Vertical, this);
     ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));

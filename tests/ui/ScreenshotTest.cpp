@@ -10,6 +10,7 @@
 
 #include "TForm3.h"
 #include "THDebugForm.h"
+#include "TManualForm.h"
 #include "UiTestSupport.h"
 #include "ViewTestSupport.h"
 #include "ui/TWConfigForm.h"
@@ -108,6 +109,14 @@ TEST_F(Screenshot, DumpAndDebugWindows) {
     QTest::mouseClick(debug.Button5, Qt::LeftButton);
     Grab(debug, "debug.png");
     debug.hide();
+
+    TManualForm manual;
+    for (uint32_t language : {1u, 0u}) {
+        ASSERT_TRUE(manual.ShowContents(language));
+        manual.show();
+        Grab(manual, language ? "manual-english.png" : "manual-japanese.png");
+    }
+    manual.hide();
 }
 
 }  // namespace
