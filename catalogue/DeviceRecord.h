@@ -35,6 +35,9 @@ struct DeviceRecord {
     uint8_t addrlen = 0;
     uint8_t controlcode = 0;
     int32_t ACWBase = 0, ASRBase = 0, SigBase = 0, PinNumber = 0, LineNumber = 0, ArrayLen = 0;
+    // Ours: a two-wire serial EEPROM is written a page per write cycle
+    // (key "pagewrite", 0 or 1; 0 writes a byte per cycle).
+    uint8_t pagewrite = 0;
 };
 
 }  // namespace krt

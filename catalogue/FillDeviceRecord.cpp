@@ -60,6 +60,7 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
     file.ReadString(r.note, "note", "");
     file.ReadString(r.algol, "algol", "");
     file.ReadBool(r.bwalt, "bwalt", 0);
+    r.pagewrite = file.ReadDecimal("pagewrite", 0) != 0;
     // Read but not applied: every loaded device waits with the computer's
     // own timer (mode 4) until the user chooses otherwise in the editor.
     std::string waitmode;

@@ -120,7 +120,9 @@ const std::vector<OptionDef>& Options() {
              o.simStrict = true;
              return {};
          }},
-        {"--start", "HEX", "device operations: first address",
+        {"--start", "HEX",
+         "device operations: first address (PIC: the chip is always taken from word 0 for --length words; "
+         "the start moves only the progress position)",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.start = v;
              return {};
@@ -133,6 +135,12 @@ const std::vector<OptionDef>& Options() {
         {"--errors", "N", "device operations: permitted error count",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.errors = v;
+             return {};
+         }},
+        {"--page-write", nullptr,
+         "device operations: a two-wire serial EEPROM is written a page per write cycle (as the pagewrite key)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.pageWrite = true;
              return {};
          }},
         {"--help", nullptr, "this text", nullptr},

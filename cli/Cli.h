@@ -38,6 +38,7 @@ struct CliOptions {
     std::string start;              // --start HEX
     std::string length;             // --length HEX
     std::string errors;             // --errors N
+    bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
 };
 
 class CliSession;

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h>
 #include <iostream>
 #include <mutex>
 #include <string>
@@ -28,10 +29,11 @@
 #include "data/BufferChecksum.h"
 #include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
-#include "base/TypeCodes.h"
-#include "session/Operations.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
+#include "base/TypeCodes.h"
+#include "families/ZVEEPROM.h"
+#include "session/Operations.h"
 
 namespace krt {
 
@@ -41,7 +43,8 @@ constexpr uint32_t kDefaultPermittedErrors = 100;
 
 constexpr int kExitUnsupported = RESULT_UNSUPPORTED;
 
-enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto };
+// SdpOff/SdpOn: the parallel EEPROM family's protection operation (no request code).
+enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto, SdpOff, SdpOn };
 
 // Set by the SIGINT handler; the main thread turns it into CancelOperation()
 // (which takes a lock, so it cannot run in the handler itself).
@@ -205,22 +208,55 @@ public:
     uint8_t RunOperation(const OperationInfo& operation) {
         const LinkRequest request = OperationRequest(operation.code, setup_.start, setup_.length,
                                                      setup_.permittedErrors, workspace_.buffer);
-        struct Done final : OperationObserver {
-            std::mutex mutex;
-            std::condition_variable signal;
-            bool done = false;
-            uint8_t result = 0;
-            std::string timeLine;
-            void Finished(uint8_t r, const std::string& line) override {
-                std::lock_guard<std::mutex> lock(mutex);
-                result = r;
-                timeLine = line;
-                done = true;
-                signal.notify_one();
-            }
-        } observer;
+        Done observer;
         OperationWorker work(session_.core, request, session_.record, observer);
-        console_.Begin(Message(operation.progress), setup_.length);
+        return Drive(work, observer, Message(operation.progress));
+    }
+
+    // The parallel EEPROM's protection command, run like a device operation.
+    uint8_t RunProtection(bool enable) {
+        Done observer;
+        OperationWorker work(
+            session_.core,
+            [enable](LinkContext& link, DeviceRecord& record) { return RunProtectionOperation(link, record, enable); },
+            session_.record, observer);
+        return Drive(work, observer, "");
+    }
+
+    // Logs the result message of the operation table and sets the indicator.
+    void Report(const OperationInfo& operation, uint8_t result) {
+        Log(&console_, "%s", ResultMessage(operation, result, session_.link.language).c_str());
+        session_.core.ShowResult(result);
+    }
+
+    uint8_t Step(const OperationInfo& operation) {
+        const uint8_t result = RunOperation(operation);
+        Report(operation, result);
+        return result;
+    }
+
+    void LogMessage(int number) { Log(&console_, "%s", Message(number)); }
+
+    const char* Message(int number) const { return MessageText(session_.link.language, number); }
+
+private:
+    struct Done final : OperationObserver {
+        std::mutex mutex;
+        std::condition_variable signal;
+        bool done = false;
+        uint8_t result = 0;
+        std::string timeLine;
+        void Finished(uint8_t r, const std::string& line) override {
+            std::lock_guard<std::mutex> lock(mutex);
+            result = r;
+            timeLine = line;
+            done = true;
+            signal.notify_one();
+        }
+    };
+
+    uint8_t Drive(OperationWorker& work, Done& observer, const char* caption) {
+        console_.Begin(caption, setup_.length);
         std::thread worker([&work] { work.Run(); });
         {
             std::unique_lock<std::mutex> lock(observer.mutex);
@@ -242,23 +278,6 @@ public:
         return observer.result;
     }
 
-    // Logs the result message of the operation table and sets the indicator.
-    void Report(const OperationInfo& operation, uint8_t result) {
-        Log(&console_, "%s", ResultMessage(operation, result, session_.link.language).c_str());
-        session_.core.ShowResult(result);
-    }
-
-    uint8_t Step(const OperationInfo& operation) {
-        const uint8_t result = RunOperation(operation);
-        Report(operation, result);
-        return result;
-    }
-
-    void LogMessage(int number) { Log(&console_, "%s", Message(number)); }
-
-    const char* Message(int number) const { return MessageText(session_.link.language, number); }
-
-private:
     CliSession& session_;
     OperationConsole& console_;
     DeviceWorkspace& workspace_;
@@ -274,7 +293,9 @@ uint8_t CodeOf(Command c) {
     case Command::Erase: return REQ_ERASE;
     case Command::Secure: return REQ_SECURE;
     case Command::Option: return REQ_DEVICE_OPTION;
-    case Command::Auto: break;
+    case Command::Auto:
+    case Command::SdpOff:
+    case Command::SdpOn: break;
     }
     return REQ_WRITE;
 }
@@ -323,6 +344,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         Log(&console, "%s", MessageText(session.options.language, kMessageNotSelected));
         return kExitNoInput;
     }
+    if (session.options.pageWrite) session.record.pagewrite = 1;
     // The data file is opened as the window's File Open does right after the
     // device was selected: over the whole device. The range options then
     // take the place of the user's edits of the range fields.
@@ -377,6 +399,9 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         run.LogMessage(kMessageAutoConfirm);
         result = AutomaticWrite([&run](const OperationInfo& step) { return run.Step(step); }, [] { return true; });
         if (result == RESULT_OK) run.LogMessage(kMessageAutoDone);
+    } else if (command == Command::SdpOff || command == Command::SdpOn) {
+        // The family logs the state it observed; the result is the exit status.
+        result = run.RunProtection(command == Command::SdpOn);
     } else {
         const OperationInfo& operation = *OperationOf(CodeOf(command));
         if (operation.confirm >= 0) run.LogMessage(operation.confirm);
@@ -413,6 +438,14 @@ int EraseCommand(CliSession& s, const std::vector<std::string>& a) { return RunD
 int SecureCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Secure, "secure"); }
 int OptionCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Option, "option"); }
 int AutoCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Auto, "auto"); }
+int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
+    const bool known = a.size() == 4 && (a[0] == "off" || a[0] == "on") && strcasecmp(a[1].c_str(), "EEPROM") == 0;
+    if (!known) {
+        std::fprintf(stderr, "krt: usage: krt sdp off|on EEPROM MAKER NAME\n");
+        return kExitUsage;
+    }
+    return RunDeviceCommand(s, {a.begin() + 1, a.end()}, a[0] == "on" ? Command::SdpOn : Command::SdpOff, "sdp");
+}
 
 }  // namespace
 
@@ -430,6 +463,10 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table) {
     table.push_back({"option", "option TYPE MAKER NAME", "read the device's ID (PLDs)", &OptionCommand});
     table.push_back({"auto", "auto TYPE MAKER NAME FILE [--errors N]",
                      "blank check, write and verify, as the automatic write", &AutoCommand});
+    table.push_back({"sdp", "sdp off|on EEPROM MAKER NAME",
+                     "parallel EEPROM: send the software data protection disable or enable sequence, then "
+                     "report the state seen by a test write (its old value is put back)",
+                     &SdpCommand});
 }
 
 }  // namespace krt

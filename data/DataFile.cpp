@@ -174,6 +174,10 @@ int DataFile::Write() {
 
 // --- Intel HEX ---
 
+// Where PIC tools put the data EEPROM in Intel HEX files (64 bytes as words).
+constexpr uint64_t kPicDataEepromStart = 0x4200;
+constexpr uint64_t kPicDataEepromEnd = 0x4280;
+
 int DataFile::ReadIntelHex() {
     LineReader lines(*input);
     std::string_view line;
@@ -226,6 +230,11 @@ int DataFile::ReadIntelHex() {
             const uint8_t value = static_cast<uint8_t>(hi << 4 | lo);
             sum += value;
             uint64_t target = recordBase + static_cast<uint64_t>(i);
+            if (typecode == 4 && target >= kPicDataEepromStart && target < kPicDataEepromEnd) {
+                // Data EEPROM: not part of the buffer, and not an error.
+                if (target % 2 == 0) ++dataEepromBytes;
+                continue;
+            }
             if (target >= bufsize) { result = FILE_BEYOND_BUFFER; continue; }
             if (wordWide) {
                 // Low byte first in the file, high byte first in the buffer:
@@ -254,6 +263,16 @@ int DataFile::ReadIntelHex() {
 }
 
 namespace {
+
+// Microcontroller buffers (type code 4) get one more 8-byte record from
+// position 2000h after the main loop, but only for the bytes the loop did
+// not write already: a record that repeated them would make other tools
+// refuse the file (overlapping or redundant data).
+uint32_t PicExtraRecordBytes(const DataFile& f) {
+    constexpr uint32_t kAt = 0x2000, kBytes = 8;
+    if (f.typecode != 4 || f.bufsize < kAt + kBytes || f.start <= kAt) return 0;
+    return std::min(kBytes, f.start - kAt);
+}
 
 void IntelDataRecord(DataFile& f, TextOut& out, uint32_t p, uint32_t n) {
     out.Char(':');
@@ -314,9 +333,9 @@ int DataFile::WriteIntelHex() {
         IntelDataRecord(*this, out, p, n);
         p += n;
     }
-    if (typecode == 4 && bufsize >= 0x2008) {
+    if (const uint32_t n = PicExtraRecordBytes(*this)) {
         selectBase(0x2000);
-        IntelDataRecord(*this, out, 0x2000, 8);
+        IntelDataRecord(*this, out, 0x2000, n);
     }
     out.Text(":00000001FF");
     out.EndLine();
@@ -414,7 +433,7 @@ int DataFile::WriteMotorola() {
         MotorolaRecord(*this, out, p, n, wide);
         p += n;
     }
-    if (typecode == 4 && bufsize >= 0x2008) MotorolaRecord(*this, out, 0x2000, 8, wide);
+    if (const uint32_t n = PicExtraRecordBytes(*this)) MotorolaRecord(*this, out, 0x2000, n, wide);
     out.Text(wide ? "S70500000000FA" : "S804000000FB");
     out.EndLine();
     return out.Good() ? FILE_OK : FILE_CREATE_FAILED;

@@ -67,6 +67,10 @@ public:
     bool defaultFuseState = false;
     // Where the JEDEC reader reports a checksum mismatch.
     LogSink* log = nullptr;
+    // Microcontroller (type code 4) Intel HEX reads: data-EEPROM bytes of the
+    // file (byte addresses 4200h-427Fh, one EEPROM byte in the low byte of
+    // each word) that were left out, since the family does not program them.
+    uint32_t dataEepromBytes = 0;
 
     DataFile() = default;
     DataFile(std::string name, uint32_t formatCode) : format(formatCode), fileName(std::move(name)) {}

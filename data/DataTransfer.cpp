@@ -10,6 +10,14 @@ namespace krt {
 
 namespace {
 
+// A PIC file's data-EEPROM records are left out of the buffer (the family
+// programs program memory and configuration only); the user is told so.
+constexpr char kDataEepromNotLoadedEn[] =
+    "The file's %u data-EEPROM bytes (from address 4200h) were not loaded: the data EEPROM is not programmed "
+    "by this device's operations.";
+constexpr char kDataEepromNotLoadedJa[] =
+    "ファイルのデータEEPROM %uバイト(アドレス4200hから)は読みこまれませんでした。データEEPROMはこのデバイスの操作では書きこまれません。";
+
 void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t size, const OperationRange& range,
              LogSink* log) {
     file.typecode = record.typecode;
@@ -45,6 +53,9 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
     }
     report.success = true;
     Log(log, MessageText(language, 8), name.c_str(), static_cast<int>(file.count));
+    if (file.dataEepromBytes != 0)
+        Log(log, language == 0 ? kDataEepromNotLoadedJa : kDataEepromNotLoadedEn,
+            static_cast<unsigned>(file.dataEepromBytes));
     report.statusText = Format(MessageText(language, 9), name.c_str());
     return report;
 }

@@ -22,4 +22,71 @@ inline constexpr char kBlankErrorByte[] = "ブランクチェックエラー Add
 inline constexpr char kWriteVerifyWord[] = "Verify error at %06lX Read:%02X-%02X File:%02X-%02X %d回目";
 inline constexpr char kWriteVerifyByte[] = "Verify error at %06lX Read:%02X File:%02X %d回目";
 
+// 28F flash: the last failed attempt of the clearing before an erase.
+inline constexpr char kFlashClearVerifyError[] = "Verify error at %06lX";
+// Serial EEPROM (two-wire 24Cxx, three-wire 93Cx6). Unlike the lines above,
+// these come in both languages: [0] Japanese, [1] English, picked by the
+// link's language.
+inline constexpr const char* kSeepNoAck[2] = {
+    "シリアルEEPROMから応答がありません アドレス %06lX (デバイスセレクト %02X)",
+    "no acknowledge from the serial EEPROM at %06lX (device select %02X)"};
+inline constexpr const char* kSeepStillBusy[2] = {"シリアルEEPROMがビジーのままです アドレス %06lX",
+                                                   "serial EEPROM still busy at %06lX"};
+inline constexpr const char* kSeepNoByteAccess[2] = {
+    "3線式バスのバイトアクセスには対応していません: このデバイスは16ビット構成で使います",
+    "byte access on the three-wire bus is not supported: the device is used in its 16-bit organisation"};
+inline constexpr const char* kSeepNoWordAccess[2] = {
+    "2線式バスのワードアクセスには対応していません: このデバイスは8ビットで使います",
+    "word access on the two-wire bus is not supported: the device is used 8 bits wide"};
+// Parallel EEPROM. The family's own lines of the write and erase follow
+// the frame's rule (fixed texts); the lines that explain a stopped write or
+// the protection command to the user come in both languages (0 Japanese,
+// 1 English), chosen by the link's language.
+inline constexpr char kPageVerifyError[] = "Verify error at %06lX page";
+inline constexpr const char* kCycleTimeout[2] = {
+    "%06lX のEEPROM書きこみサイクルが100 ms以内に終わりませんでした（%s）",
+    "EEPROM write cycle did not end within 100 ms at %06lX (%s)"};
+// Wait modes 0 to 4 and "none", as the parameter editor names them.
+inline constexpr const char* kWaitModeNames[2][6] = {
+    {"タイマー", "ビジーフラグ", "トグルビット", "ポーリング", "Windowsタイマー", "待ちなし"},
+    {"timer", "busy flag", "toggle bit", "data polling", "Windows timer", "no wait"}};
+inline constexpr const char* kProtectionHint[2] = {
+    "%06lX のページは1バイトも変わりませんでした。ソフトウェアデータ保護がかかっている可能性があります。"
+    "解除するには: krt sdp off EEPROM %s %s",
+    "Not one byte of the page at %06lX changed: the chip is probably software data protected. "
+    "To turn the protection off: krt sdp off EEPROM %s %s"};
+inline constexpr const char* kProtectionState[2][2] = {
+    {"ソフトウェアデータ保護は解除されています（%06lX への試し書きが反映され、元の値に戻しました）",
+     "ソフトウェアデータ保護がかかっています（%06lX への試し書きは無視されました）"},
+    {"Software data protection is off (a test write at %06lX took effect; its old value was put back)",
+     "Software data protection is on (a test write at %06lX was ignored)"}};
+inline constexpr const char* kProtectionRestoreFailed[2] = {
+    "%06lX の元の値 %02X を書き戻せませんでした（読み出し値 %02X）",
+    "Could not put back the old value at %06lX: %02X wanted, %02X read"};
+// PIC microcontroller.
+inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
+inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";
+// GAL/PLD.
+inline constexpr char kGalWriteFailed[] = "うまく書きこみができませんでした";
+inline constexpr char kGalWriteSucceededAt[] = "%d回目の書きこみで成功しました";
+inline constexpr char kGalReadingLine[] = "%d/%d行目を読み込み中";
+inline constexpr char kGalWritingLine[] = "%d/%d行目を書き込み中";
+inline constexpr char kGalWritingSignature[] = "Signatureを書き込み中";
+inline constexpr char kGalWritingAcw[] = "ACWを書き込み中";
+inline constexpr char kGalWritingAsr[] = "ASRを書き込み中";
+inline constexpr char kGalWriteEnd[] = "書き込み終了";
+inline constexpr char kGalWriteDifference[] = "Verify error at %d Buffer:%d Written:%d";
+inline constexpr char kGalVerifyDifference[] = "Verify error at %d デバイス:%d バッファ:%d";
+inline constexpr char kGalNotBlank[] = "Not Blank at FUSE:%d";
+inline constexpr char kGalTooManyErrors[] = "エラーが多いので表示を中止します";
+inline constexpr char kGalVerifyOk[] = "ベリファイは成功しました";
+inline constexpr char kGalVerifyErrors[] = "ベリファイの結果、%d個所のエラーがありました。";
+inline constexpr char kGalSecureUnsupported[] = "GAL22のセキュリティーにはまだ対応していません";
+inline constexpr char kGalPesStart[] = "PESの内容を読みます";
+inline constexpr char kGalPesLine[] = "LINE %d";
+// A record whose layout would lead the rows outside the fuse image (a
+// parameter edited by hand, a type code without a wiring) is refused before
+// the programmer is touched.
+inline constexpr char kGalBadLayout[] = "GAL: the device parameters cannot be used: %s";
+
 }  // namespace krt::texts

@@ -1,5 +1,10 @@
-// Parallel 28F flash family. Reading, verifying and blank checking are the
-// EPROM family's; programming and erasing are not written yet.
+// Parallel 28F flash family (type "FLASH"): chips that take commands written
+// to them as data. Reading, verifying and blank checking are the EPROM
+// family's plain read cycles; writing is the EPROM family's write loop with
+// program set-up plus data in place of the pulse and program verify in
+// place of the read-back; erasing pre-programs every byte to 00 and then
+// gives 10 ms erase pulses, each followed by an erase-verify scan that
+// resumes where the last one failed, up to 1000 pulses.
 #pragma once
 
 #include "families/ZVROM.h"
@@ -9,8 +14,30 @@ namespace krt {
 class ZVFLASH : public ZVROM {
 public:
     ZVFLASH(LinkContext& link, const LinkRequest& request, DeviceRecord& record);
+
+    // Program set-up 40h and the data byte; only for the three parts this
+    // family knows how to program, and nothing for any other.
+    bool ProgramWord(uint16_t value) override;
+    // Program verify C0h and a read.
+    bool ReadBack(uint16_t value, uint16_t& read) override;
+    void PowerOff() override;
     uint8_t Write() override;
+    // Covers the whole device, whatever range the request gives.
     uint8_t Erase() override;
+    uint8_t DeviceOption() override { return RESULT_INCOMPLETE; }
+
+    // The first half of Erase: 00 into every address of the device. The
+    // supplies stay on for the erase that follows.
+    uint8_t ClearToZero();
+
+    static constexpr unsigned kErasePasses = 1000;
+    static constexpr unsigned kErasePulseMs = 10;
+
+private:
+    bool KnownPart() const;
+    // Set while a program pulse may still be running: the chip ends it at
+    // the next command write, and only a pulse of its full length programs.
+    bool pulsePending_ = false;
 };
 
 }  // namespace krt

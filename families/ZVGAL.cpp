@@ -1,23 +1,467 @@
 #include "families/ZVGAL.h"
 
+#include <algorithm>
+#include <string>
+
+#include "catalogue/FillDeviceRecord.h"
+#include "families/FamilyTexts.h"
+#include "link/Log.h"
+
 namespace krt {
+
+namespace {
+
+constexpr unsigned kPowerUpMs = 1000;
+constexpr unsigned kSupplySettleMs = 100;
+constexpr unsigned kPowerDownMs = 500;
+constexpr unsigned kRetryMs = 1;
+constexpr unsigned kRowSettleMs = 1;
+constexpr unsigned kSerialEraseSettleMs = 100;
+
+// Fixed rows.
+constexpr int kAcwRow = 60;
+constexpr int kSecurityRow = 61;
+constexpr int kEraseRow = 63;
+constexpr int kSerialSignatureRow = 44;
+constexpr int kAsrRow = 16;
+constexpr int kSerialEraseRow = 61;
+constexpr int kPesFirstRow = 32;
+constexpr int kPesLastRow = 63;
+
+constexpr int kSignatureBits = 64;
+constexpr int kAcwBits = 82;
+constexpr int kAsrBits = 20;
+constexpr int kAddressBits = 6;
+constexpr int kSerialSignatureRowBits = 138;  // 64 signature, 68 filler, 6 address
+constexpr int kPesBits = 96;
+
+}  // namespace
 
 ZVGAL::ZVGAL(LinkContext& link, const LinkRequest& request, DeviceRecord& record) : ZVDevice(link) {
     TakeRequest(request, record, request.startAddress);
+    fuses_ = request.buffer;
+    lines_ = record.LineNumber > 0 ? static_cast<uint32_t>(record.LineNumber) : 0;
+    columns_ = record.ArrayLen > 0 ? static_cast<uint32_t>(record.ArrayLen) : 0;
+}
+
+const ZVGAL::Lines& ZVGAL::LinesOf() const {
+    static constexpr Lines kCode5 = {{0x0800, 0x0040, 0x0020, 0x0010, 0x0008, 0x0004}, 0x0400, 0x10};
+    static constexpr Lines kCode6 = {{0x0400, 0x0100, 0x0080, 0x0040, 0x0008, 0x0004}, 0x0200, 0x20};
+    static constexpr Lines kCode7 = {{0x0080, 0x0040, 0x0020, 0x0010, 0x0008, 0x0004}, 0x0100, 0x10};
+    return typeCode == 6 ? kCode6 : typeCode == 7 ? kCode7 : kCode5;
+}
+
+int ZVGAL::AcwOffset(int p) {
+    if (p < 4) return p;
+    if (p == 4) return 145;
+    if (p < 9) return 72 + (p - 5);
+    if (p < 73) return 80 + (p - 9);
+    if (p < 77) return 76 + (p - 73);
+    if (p == 77) return 144;
+    return 4 + (p - 78);
+}
+
+bool ZVGAL::Usable() {
+    std::string reason;
+    if (typeCode < 5 || typeCode > 7) {
+        reason = Format("type code %02X has no GAL wiring (05, 06 or 07)", typeCode);
+    } else if (!CheckDeviceRecord(*record, reason)) {
+        // reason set
+    } else if (fuses_ == nullptr) {
+        reason = "there is no fuse buffer";
+    }
+    if (reason.empty()) return true;
+    Log(link_.log, texts::kGalBadLayout, reason.c_str());
+    return false;
+}
+
+void ZVGAL::SendPortWord() {
+    link_.DLSET(static_cast<uint8_t>(portWord));
+    link_.DHSET(static_cast<uint8_t>(portWord >> 8));
+}
+
+void ZVGAL::SetRow(int row) {
+    const Lines& lines = LinesOf();
+    portWord = 0;
+    for (int bit = 0; bit < 6; ++bit)
+        if (row & (1 << bit)) portWord |= lines.row[bit];
+    SendPortWord();
+}
+
+void ZVGAL::ApplyLines() {
+    const uint16_t pv = LinesOf().programVerify;
+    portWord = static_cast<uint16_t>(portWord & ~(pv | kDataIn | kClock));
+    if (programVerify) portWord |= pv;
+    if (dataIn) portWord |= kDataIn;
+    if (clockLine) portWord |= kClock;
+    SendPortWord();
+}
+
+bool ZVGAL::ShiftIn(int count, bool program) {
+    link_.CSET(0x00);
+    programVerify = program ? 1 : 0;
+    clockLine = 0;
+    ApplyLines();
+    for (int i = 0; i < count; ++i) {
+        portWord = static_cast<uint16_t>((portWord & ~kDataIn) | (shift[i] ? kDataIn : 0));
+        const auto low = static_cast<uint8_t>(portWord);
+        link_.DLSET(low);
+        link_.DLSET(static_cast<uint8_t>(low | kClock));
+        link_.DLSET(static_cast<uint8_t>(low | kClock));
+        link_.DLSET(low);
+    }
+    if (Serial()) {
+        dataIn = 0;
+        ApplyLines();
+    }
+    if (!program) return true;
+    link_.SetTimerSeconds(record->tpw);
+    link_.DLSEND(static_cast<uint8_t>(portWord));
+    const bool ready = link_.WaitReady();
+    programVerify = 0;
+    ApplyLines();
+    return ready;
+}
+
+bool ZVGAL::ShiftOut(int count) {
+    const uint8_t dataOut = LinesOf().dataOut;
+    link_.CSET(0x00);
+    programVerify = dataIn = clockLine = 0;
+    ApplyLines();
+    link_.SetTimerFromText("5us");
+    // The read cycle strobes /STB (C port bit 7 clear): the row is loaded and
+    // its first bit is on the data-out line before any clock.
+    link_.DLREAD();
+    if (!link_.WaitReady()) return false;
+    shift[0] = (link_.ReadReply() & dataOut) ? 1 : 0;
+    link_.CSET(0x80);
+    link_.SetTimer(0, 2);
+    for (int i = 1; i < count; ++i) {
+        clockLine = 1;
+        ApplyLines();
+        link_.DLSET(static_cast<uint8_t>(portWord));
+        clockLine = 0;
+        ApplyLines();
+        link_.DLSET(static_cast<uint8_t>(portWord));
+        link_.DLREAD();
+        if (!link_.WaitReady()) return false;
+        shift[i] = (link_.ReadReply() & dataOut) ? 1 : 0;
+    }
+    return true;
+}
+
+int ZVGAL::WriteRow(int row, int count) {
+    const std::vector<uint8_t> target(shift, shift + count);
+    int attempt = 0;
+    while (attempt < retryCount) {
+        std::copy(target.begin(), target.end(), shift);
+        SetRow(row);
+        if (!ShiftIn(count, true) || !ShiftOut(count)) return attempt;  // the programmer stopped answering
+        if (std::equal(target.begin(), target.end(), shift)) break;
+        link_.clock->sleepMs(kRetryMs);
+        ++attempt;
+    }
+    if (attempt == retryCount) {
+        std::string w = "w", r = "r";
+        for (int i = 0; i < count; ++i) {
+            w += target[static_cast<size_t>(i)] ? '1' : '0';
+            r += shift[i] ? '1' : '0';
+        }
+        Log(link_.log, "%s", w.c_str());
+        Log(link_.log, "%s", r.c_str());
+        Log(link_.log, "%s", texts::kGalWriteFailed);
+    } else if (attempt > 0) {
+        Log(link_.log, texts::kGalWriteSucceededAt, attempt + 1);
+    }
+    return attempt;
+}
+
+// The six bits of a row number, bit 0 first, at shift positions at .. at + 5.
+void ZVGAL::PutRowAddress(int at, int row) {
+    for (int bit = 0; bit < kAddressBits; ++bit) shift[at + bit] = static_cast<uint8_t>((row >> bit) & 1);
+}
+
+bool ZVGAL::ReadFuseMap() {
+    PowerOn(false);
+    const uint32_t L = lines_;
+    uint8_t* const sig = fuses_ + record->SigBase;
+    if (!Serial()) {
+        for (uint32_t l = 0; l < L && !Stalled(); ++l) {
+            SetRow(static_cast<int>(l));
+            Log(link_.log, texts::kGalReadingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            ShiftOut(64);
+            for (uint32_t c = 0; c < 64; ++c) fuses_[c * L + l] = shift[c];
+        }
+        SetRow(static_cast<int>(L));
+        ShiftOut(kSignatureBits);
+        std::copy(shift, shift + kSignatureBits, sig);
+        SetRow(kAcwRow);
+        ShiftOut(kAcwBits);
+        uint8_t* const acw = fuses_ + record->ACWBase;
+        for (int p = 0; p < kAcwBits; ++p) acw[AcwOffset(p)] = shift[p];
+    } else {
+        const uint32_t A = columns_;
+        for (uint32_t l = 0; l < L && !Stalled(); ++l) {
+            SetRow(0);
+            link_.clock->sleepMs(kRowSettleMs);
+            Log(link_.log, texts::kGalReadingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            PutRowAddress(0, static_cast<int>(l));
+            ShiftIn(kAddressBits, false);
+            ShiftOut(static_cast<int>(A) + kAddressBits);
+            for (uint32_t c = 0; c < A; ++c) fuses_[c * L + l] = shift[c];
+        }
+        PutRowAddress(0, kSerialSignatureRow);
+        ShiftIn(kAddressBits, false);
+        ShiftOut(kSignatureBits + kAddressBits);
+        std::copy(shift, shift + kSignatureBits, sig);
+        SetRow(kAsrRow);
+        ShiftOut(kAsrBits);
+        uint8_t* const asr = fuses_ + record->ASRBase;
+        for (int j = 0; j < kAsrBits / 2; ++j) {
+            asr[2 * j + 1] = shift[2 * j];
+            asr[2 * j] = shift[2 * j + 1];
+        }
+    }
+    PowerOff();
+    return !Stalled();
+}
+
+uint8_t ZVGAL::Read() {
+    if (!Usable()) return RESULT_FATAL;
+    if (!ReadFuseMap()) return Stalled() ? RESULT_FATAL : RESULT_ERRORS;
+    return RESULT_OK;
+}
+
+uint8_t ZVGAL::Write() {
+    if (!Usable()) return RESULT_FATAL;
+    if (!PowerOn(true)) return RESULT_ERRORS;
+    const uint32_t size = record->maxsize;
+    const uint32_t L = lines_, A = columns_;
+    std::vector<uint8_t> written(size, 0xFF);
+    auto stopHere = [&]() -> bool {
+        // The cancel flag is looked at before each row only.
+        return cancel.load(std::memory_order_relaxed) || Stalled();
+    };
+    auto abandon = [&]() -> uint8_t {
+        if (Stalled()) {
+            PowerOff();
+            return RESULT_FATAL;
+        }
+        Stop();
+        return RESULT_CANCELED;
+    };
+
+    if (!Serial()) {
+        for (uint32_t l = 0; l < L; ++l) {
+            if (stopHere()) return abandon();
+            Log(link_.log, texts::kGalWritingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            for (uint32_t c = 0; c < A; ++c) shift[c] = fuses_[c * L + l] ? 1 : 0;
+            WriteRow(static_cast<int>(l), static_cast<int>(A));
+            for (uint32_t c = 0; c < A; ++c) written[c * L + l] = shift[c];
+        }
+        if (stopHere()) return abandon();
+        Log(link_.log, "%s", texts::kGalWritingSignature);
+        for (int i = 0; i < kSignatureBits; ++i) shift[i] = fuses_[record->SigBase + i] ? 1 : 0;
+        WriteRow(static_cast<int>(L), kSignatureBits);
+        std::copy(shift, shift + kSignatureBits, written.begin() + record->SigBase);
+        if (stopHere()) return abandon();
+        Log(link_.log, "%s", texts::kGalWritingAcw);
+        for (int p = 0; p < kAcwBits; ++p) shift[p] = fuses_[record->ACWBase + AcwOffset(p)] ? 1 : 0;
+        WriteRow(kAcwRow, kAcwBits);
+        for (int p = 0; p < kAcwBits; ++p) written[static_cast<size_t>(record->ACWBase + AcwOffset(p))] = shift[p];
+    } else {
+        for (uint32_t l = 0; l < L; ++l) {
+            if (stopHere()) return abandon();
+            Log(link_.log, texts::kGalWritingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            for (uint32_t c = 0; c < A; ++c) shift[c] = fuses_[c * L + l] ? 1 : 0;
+            PutRowAddress(static_cast<int>(A), static_cast<int>(l));
+            WriteRow(0, static_cast<int>(A) + kAddressBits);
+            for (uint32_t c = 0; c < A; ++c) written[c * L + l] = shift[c];
+        }
+        if (stopHere()) return abandon();
+        Log(link_.log, "%s", texts::kGalWritingSignature);
+        for (int i = 0; i < kSignatureBits; ++i) shift[i] = fuses_[record->SigBase + i] ? 1 : 0;
+        std::fill(shift + kSignatureBits, shift + kSerialSignatureRowBits - kAddressBits, 0);
+        PutRowAddress(kSerialSignatureRowBits - kAddressBits, kSerialSignatureRow);
+        WriteRow(0, kSerialSignatureRowBits);
+        std::copy(shift, shift + kSignatureBits, written.begin() + record->SigBase);
+        if (stopHere()) return abandon();
+        Log(link_.log, "%s", texts::kGalWritingAsr);
+        const uint8_t* asr = fuses_ + record->ASRBase;
+        for (int j = 0; j < kAsrBits / 2; ++j) {
+            shift[2 * j] = asr[2 * j + 1] ? 1 : 0;
+            shift[2 * j + 1] = asr[2 * j] ? 1 : 0;
+        }
+        WriteRow(kAsrRow, kAsrBits);
+        uint8_t* wasr = written.data() + record->ASRBase;
+        for (int j = 0; j < kAsrBits / 2; ++j) {
+            wasr[2 * j + 1] = shift[2 * j];
+            wasr[2 * j] = shift[2 * j + 1];
+        }
+    }
+    if (Stalled()) return abandon();
+    Log(link_.log, "%s", texts::kGalWriteEnd);
+    link_.clock->sleepMs(kPowerDownMs);
+    PowerOff();
+
+    const uint32_t errors = Compare(written, true);
+    if (errors == 0) {
+        Log(link_.log, "%s", texts::kGalVerifyOk);
+        return RESULT_OK;
+    }
+    Summary(errors);
+    return RESULT_ERRORS;
+}
+
+// Write: buffer against the written image, "Buffer" then "Written".
+// Verify: the chip (now in the buffer) against the saved file image.
+uint32_t ZVGAL::Compare(const std::vector<uint8_t>& other, bool writeLines) {
+    const uint32_t size = record->maxsize;
+    const uint32_t sigFirst = static_cast<uint32_t>(record->SigBase);
+    const uint32_t sigEnd = sigFirst + kSignatureBits;
+    const uint32_t permitted = request->permittedErrorCount;
+    uint32_t errors = 0;
+    for (uint32_t i = 0; i < size; ++i) {
+        if (i >= sigFirst && i < sigEnd) continue;
+        if (fuses_[i] == other[i]) continue;
+        Log(link_.log, writeLines ? texts::kGalWriteDifference : texts::kGalVerifyDifference, static_cast<int>(i),
+            fuses_[i], other[i]);
+        if (++errors > permitted) {
+            Log(link_.log, "%s", texts::kGalTooManyErrors);
+            break;
+        }
+    }
+    return errors;
+}
+
+uint32_t ZVGAL::BlankCount() {
+    const uint32_t size = record->maxsize;
+    const uint32_t permitted = request->permittedErrorCount;
+    uint32_t errors = 0;
+    for (uint32_t i = 0; i < size; ++i) {
+        if (fuses_[i] != 0) continue;
+        Log(link_.log, texts::kGalNotBlank, static_cast<int>(i));
+        if (++errors > permitted) {
+            Log(link_.log, "%s", texts::kGalTooManyErrors);
+            break;
+        }
+    }
+    return errors;
+}
+
+void ZVGAL::Summary(uint32_t errors) { Log(link_.log, texts::kGalVerifyErrors, static_cast<int>(errors)); }
+
+uint8_t ZVGAL::Verify() {
+    if (!Usable()) return RESULT_FATAL;
+    const std::vector<uint8_t> file(fuses_, fuses_ + record->maxsize);
+    ReadFuseMap();
+    const uint32_t errors = Stalled() ? 0 : Compare(file, false);
+    std::copy(file.begin(), file.end(), fuses_);
+    if (Stalled()) return RESULT_FATAL;
+    if (errors == 0) return RESULT_OK;
+    Summary(errors);
+    return RESULT_ERRORS;
+}
+
+uint8_t ZVGAL::BlankCheck() {
+    if (!Usable()) return RESULT_FATAL;
+    const std::vector<uint8_t> file(fuses_, fuses_ + record->maxsize);
+    ReadFuseMap();
+    const uint32_t errors = Stalled() ? 0 : BlankCount();
+    std::copy(file.begin(), file.end(), fuses_);
+    if (Stalled()) return RESULT_FATAL;
+    if (errors == 0) return RESULT_OK;
+    Summary(errors);
+    return RESULT_ERRORS;
+}
+
+uint8_t ZVGAL::Erase() {
+    if (!Usable()) return RESULT_FATAL;
+    if (!PowerOn(true)) return RESULT_ERRORS;
+    if (!Serial()) {
+        SetRow(kEraseRow);
+        link_.clock->sleepMs(kRowSettleMs);
+    } else {
+        SetRow(kSerialEraseRow);
+        link_.clock->sleepMs(kSerialEraseSettleMs);
+    }
+    shift[0] = 1;
+    ShiftIn(1, true);
+    SetRow(0);
+    link_.clock->sleepMs(kPowerDownMs);
+    PowerOff();
+    return Stalled() ? RESULT_FATAL : RESULT_OK;
+}
+
+uint8_t ZVGAL::Secure() {
+    if (!Usable()) return RESULT_FATAL;
+    if (!PowerOn(true)) return RESULT_ERRORS;
+    if (Serial()) {
+        PowerOff();
+        Log(link_.log, "%s", texts::kGalSecureUnsupported);
+        return RESULT_INCOMPLETE;
+    }
+    SetRow(kSecurityRow);
+    shift[0] = 1;
+    ShiftIn(1, true);
+    PowerOff();
+    return Stalled() ? RESULT_FATAL : RESULT_OK;
+}
+
+uint8_t ZVGAL::DeviceOption() {
+    if (!Usable()) return RESULT_FATAL;
+    Log(link_.log, "%s", texts::kGalPesStart);
+    PowerOn(false);
+    for (int r = kPesFirstRow; r <= kPesLastRow && !Stalled(); ++r) {
+        Log(link_.log, texts::kGalPesLine, r);
+        SetRow(r);
+        if (!ShiftOut(kPesBits)) break;
+        for (int line = 0; line < 3; ++line) {
+            std::string text;
+            for (int i = 0; i < 32; ++i) {
+                text += shift[line * 32 + i] ? '1' : '0';
+                if (i % 8 == 7) text += ' ';
+            }
+            Log(link_.log, "%s", text.c_str());
+        }
+    }
+    PowerOff();
+    return Stalled() ? RESULT_FATAL : RESULT_OK;
+}
+
+uint8_t ZVGAL::Stop() {
+    link_.clock->sleepMs(kPowerDownMs);
+    PowerOff();
+    return RESULT_OK;
 }
 
 bool ZVGAL::PowerOn(bool programming) {
-    (void)programming;
-    return false;
+    link_.LinkReset();
+    if (programming) {
+        // A programming supply the programmer cannot make would leave Vpp
+        // where the reset put it and program nothing: end before powering.
+        if (!link_.SetVpp(static_cast<float>(record->VppW)) || !link_.SetVcc(static_cast<float>(record->VccW))) {
+            link_.LinkReset();
+            return false;
+        }
+    } else {
+        link_.SetVpp(static_cast<float>(record->VppR));
+        link_.SetVcc(static_cast<float>(record->VccR));
+    }
+    link_.SupplyOutput(false);
+    link_.clock->sleepMs(kSupplySettleMs);
+    link_.DEVSET(typeCode);
+    link_.SupplyOutput(true);
+    SetRow(0);
+    programVerify = dataIn = clockLine = 0;
+    ApplyLines();
+    link_.clock->sleepMs(kPowerUpMs);
+    return true;
 }
-void ZVGAL::PowerOff() {}
-uint8_t ZVGAL::Read() { return RESULT_INCOMPLETE; }
-uint8_t ZVGAL::Write() { return RESULT_INCOMPLETE; }
-uint8_t ZVGAL::Verify() { return RESULT_INCOMPLETE; }
-uint8_t ZVGAL::Erase() { return RESULT_INCOMPLETE; }
-uint8_t ZVGAL::Secure() { return RESULT_INCOMPLETE; }
-uint8_t ZVGAL::BlankCheck() { return RESULT_INCOMPLETE; }
-uint8_t ZVGAL::DeviceOption() { return RESULT_INCOMPLETE; }
-uint8_t ZVGAL::Stop() { return RESULT_INCOMPLETE; }
+
+void ZVGAL::PowerOff() {
+    link_.DEVSET(0);
+    link_.LinkReset();
+}
 
 }  // namespace krt

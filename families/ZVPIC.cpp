@@ -1,21 +1,280 @@
 #include "families/ZVPIC.h"
 
+#include <algorithm>
+
+#include "families/FamilyTexts.h"
+#include "link/Log.h"
+
 namespace krt {
+
+namespace {
+
+// Lines on the data-high latch and in the DLREAD reply.
+constexpr uint8_t kClockLine = 0x20;   // RB6
+constexpr uint8_t kDataLine = 0x10;    // RB7 towards the chip
+constexpr uint8_t kReplyData = 0x40;   // RB7 as read back
+constexpr uint8_t kDriveData = 0x80;   // C port: the programmer drives RB7
+constexpr unsigned kSupplySettleMs = 500;
+constexpr unsigned kDeviceSettleMs = 10;
+constexpr unsigned kCommandToDataMs = 1;
+constexpr unsigned kProgrammingMs = 50;
+constexpr unsigned kEraseSettleMs = 100;
+constexpr unsigned kDataBits = 14;
+
+// Chip addresses 2004h and 2005h are reserved and 2006h holds the maker's
+// device ID: none of them can be programmed, so Write and Verify leave them
+// alone (a 16F84A would otherwise fail every write at 002006, because a file
+// never carries its device ID). Read and BlankCheck still cover them.
+bool ReadOnlyConfigWord(uint32_t address) { return address >= 0x2004 && address <= 0x2006; }
+
+}  // namespace
 
 // The program memory is always walked from word 0.
 ZVPIC::ZVPIC(LinkContext& link, const LinkRequest& request, DeviceRecord& record) : ZVDevice(link) {
     TakeRequest(request, record, 0);
 }
 
-bool ZVPIC::PowerOn(bool programming) {
-    (void)programming;
-    return false;
+void ZVPIC::Clock() {
+    link_.DHSET(kClockLine);
+    link_.DHSET(0x00);
 }
-void ZVPIC::PowerOff() {}
-uint8_t ZVPIC::Read() { return RESULT_INCOMPLETE; }
-uint8_t ZVPIC::Write() { return RESULT_INCOMPLETE; }
-uint8_t ZVPIC::Verify() { return RESULT_INCOMPLETE; }
-uint8_t ZVPIC::Erase() { return RESULT_INCOMPLETE; }
-uint8_t ZVPIC::BlankCheck() { return RESULT_INCOMPLETE; }
+
+// Clock high with the data bit, then clock low with the bit held: the chip
+// takes the bit on the falling edge.
+void ZVPIC::SendBit(bool one) {
+    link_.DHSET(one ? kClockLine | kDataLine : kClockLine);
+    link_.DHSET(one ? kDataLine : 0x00);
+}
+
+uint16_t ZVPIC::PicCommand(uint8_t command, uint16_t data) {
+    link_.SetTimerFromText("1us");
+    link_.CSET(kDriveData);
+    link_.DLSET(0x00);
+    link_.DHSET(0x00);
+    for (unsigned i = 0; i < 6; ++i) SendBit((command >> i) & 1);
+    link_.clock->sleepMs(kCommandToDataMs);
+    switch (command) {
+    case PIC_LOAD_CONFIG:
+    case PIC_LOAD_PROGRAM:
+    case PIC_LOAD_DATA:
+        SendBit(false);  // start
+        for (unsigned i = 0; i < kDataBits; ++i) SendBit((data >> i) & 1);
+        SendBit(false);  // stop
+        return 0;
+    case PIC_READ_PROGRAM:
+    case PIC_READ_DATA: {
+        link_.CSET(0x00);  // the chip drives RB7 now
+        Clock();           // start
+        uint16_t value = 0;
+        for (unsigned i = 0; i < kDataBits; ++i) {
+            Clock();
+            link_.DLREAD();
+            // A programmer that stopped answering gets no further frames;
+            // the operation ends on readyTimedOut.
+            if (!link_.WaitReady()) return value;
+            if (link_.ReadReply() & kReplyData) value = static_cast<uint16_t>(value | (1u << i));
+        }
+        Clock();  // stop
+        link_.CSET(kDriveData);
+        return value;
+    }
+    case PIC_INCREMENT: return 0;
+    case PIC_BEGIN_PROGRAMMING: link_.clock->sleepMs(kProgrammingMs); return 0;
+    default: return 1;
+    }
+}
+
+// RB6 and RB7 are set low before the configuration is wired: the chip
+// enters program mode only when MCLR rises with both lines low, and the
+// data latch may still hold what an earlier operation left in it.
+bool ZVPIC::PowerOn(bool programming) {
+    link_.LinkReset();
+    link_.LoadBusMasks(*record);
+    const double vpp = programming ? record->VppW : record->VppR;
+    const double vcc = programming ? record->VccW : record->VccR;
+    // A refused voltage would leave MCLR low: the chip would never listen,
+    // and every word would read as the line's pull-up (blank).
+    if (!link_.SetVpp(static_cast<float>(vpp)) || !link_.SetVcc(static_cast<float>(vcc))) {
+        link_.LinkReset();
+        return false;
+    }
+    link_.SupplyOutput(false);
+    link_.clock->sleepMs(kSupplySettleMs);
+    link_.CSET(kDriveData);
+    link_.DLSET(0x00);
+    link_.DHSET(0x00);
+    link_.DEVSET(typeCode);
+    link_.clock->sleepMs(kDeviceSettleMs);
+    return true;
+}
+
+void ZVPIC::PowerOff() { link_.LinkReset(); }
+
+uint32_t ZVPIC::OperationLength() {
+    const uint32_t length = request->length;
+    // Words beyond the chip's would wrap onto word 0 and overwrite it; the
+    // buffer holds the program words below its configuration bytes.
+    const uint32_t limit = std::min<uint32_t>(record->maxsize ? record->maxsize : kProgramWords,
+                                              kConfigBufferByte / 2);
+    if (length <= limit) return length;
+    Log(link_.log, texts::kRangeCut, static_cast<unsigned long>(request->startAddress),
+        static_cast<unsigned long>(length), static_cast<unsigned long>(limit), static_cast<unsigned long>(limit));
+    return limit;
+}
+
+uint16_t ZVPIC::BufferWord() const { return static_cast<uint16_t>(cursor[0] << 8 | cursor[1]); }
+
+bool ZVPIC::CountError(const char* format) {
+    ++errorCount;
+    if (ErrorLimitReached()) {
+        failed_ = true;
+        return false;
+    }
+    Log(link_.log, format, static_cast<unsigned long>(CurrentAddress()));
+    return true;
+}
+
+template <class Work>
+bool ZVPIC::RunFrame(uint32_t start, uint32_t length, ConfigWords config, Work&& work) {
+    currentAddress.store(start, std::memory_order_relaxed);
+    if (!PowerOn(true)) return false;
+    link_.SetTimer(0, 3);
+    link_.SupplyOutput(true);
+
+    uint8_t* const buffer = request->buffer;
+    size_t offset = 0;
+    auto aim = [&] { cursor = buffer ? buffer + offset : nullptr; };
+    aim();
+    for (uint32_t done = 0; done < length; ++done) {
+        if (Cancelled()) {
+            Stop();
+            break;
+        }
+        if (work() == Unit::Failed || link_.readyTimedOut) break;
+        PicCommand(PIC_INCREMENT);
+        offset += 2;
+        aim();
+        currentAddress.store(CurrentAddress() + 1, std::memory_order_relaxed);
+    }
+    if (link_.readyTimedOut) return true;
+
+    currentAddress.store(kConfigAddress, std::memory_order_relaxed);
+    offset = kConfigBufferByte;
+    aim();
+    PicCommand(PIC_LOAD_CONFIG, 0);
+    while (CurrentAddress() < kConfigAddress + kConfigWords) {
+        if (Cancelled()) {
+            Stop();
+            break;
+        }
+        const bool skip = config == ConfigWords::Writable && ReadOnlyConfigWord(CurrentAddress());
+        if (!skip && (work() == Unit::Failed || link_.readyTimedOut)) break;
+        PicCommand(PIC_INCREMENT);
+        offset += 2;
+        aim();
+        currentAddress.store(CurrentAddress() + 1, std::memory_order_relaxed);
+    }
+    return true;
+}
+
+// The too-many-errors line after power-down, and the result: a programmer
+// that stopped answering is fatal, a cancel wins over errors.
+uint8_t ZVPIC::Ending(bool failed) {
+    PowerOff();
+    if (ErrorLimitReached()) Log(link_.log, "%s", texts::kTooManyErrors);
+    if (link_.readyTimedOut) return RESULT_FATAL;
+    if (Cancelled()) return RESULT_CANCELED;
+    return failed ? RESULT_ERRORS : RESULT_OK;
+}
+
+uint8_t ZVPIC::Read() {
+    const uint32_t length = OperationLength();
+    if (length == 0) return RESULT_ZERO_LENGTH;
+    if (request->buffer == nullptr || record->bufsize < kConfigBufferByte + 2 * kConfigWords) return RESULT_FATAL;
+    if (!RunFrame(request->startAddress, length, ConfigWords::All, [this] {
+            const uint16_t value = PicCommand(PIC_READ_PROGRAM);
+            cursor[0] = static_cast<uint8_t>(value >> 8);
+            cursor[1] = static_cast<uint8_t>(value);
+            return Unit::Done;
+        }))
+        return RESULT_FATAL;
+    PowerOff();
+    if (link_.readyTimedOut) return RESULT_FATAL;
+    return Cancelled() ? RESULT_CANCELED : RESULT_OK;
+}
+
+uint8_t ZVPIC::Write() {
+    const uint32_t length = OperationLength();
+    if (length == 0) return RESULT_ZERO_LENGTH;
+    if (request->buffer == nullptr || record->bufsize < kConfigBufferByte + 2 * kConfigWords) return RESULT_FATAL;
+    failed_ = false;
+    // Each word is programmed once and read back over all 16 bits, so a
+    // buffer word with its top bits set never verifies.
+    if (!RunFrame(request->startAddress, length, ConfigWords::Writable, [this] {
+            const uint16_t value = BufferWord();
+            PicCommand(PIC_LOAD_PROGRAM, value);
+            PicCommand(PIC_BEGIN_PROGRAMMING);
+            const uint16_t read = PicCommand(PIC_READ_PROGRAM);
+            if (read == value || link_.readyTimedOut) return Unit::Done;
+            return CountError(texts::kPicVerifyError) ? Unit::Done : Unit::Failed;
+        }))
+        return RESULT_FATAL;
+    // A write cut short by a programmer that stopped answering never claims
+    // "without errors"; the link has said why.
+    if (errorCount != 0) {
+        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
+        failed_ = true;
+    } else if (!link_.readyTimedOut) {
+        Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    }
+    return Ending(failed_);
+}
+
+uint8_t ZVPIC::Verify() {
+    const uint32_t length = OperationLength();
+    if (length == 0) return RESULT_ZERO_LENGTH;
+    if (request->buffer == nullptr || record->bufsize < kConfigBufferByte + 2 * kConfigWords) return RESULT_FATAL;
+    failed_ = false;
+    if (!RunFrame(request->startAddress, length, ConfigWords::Writable, [this] {
+            const uint16_t value = BufferWord();
+            const uint16_t read = PicCommand(PIC_READ_PROGRAM);
+            if (read == value || link_.readyTimedOut) return Unit::Done;
+            return CountError(texts::kPicVerifyError) ? Unit::Done : Unit::Failed;
+        }))
+        return RESULT_FATAL;
+    return Ending(failed_ || errorCount != 0);
+}
+
+// Always the whole chip: 1024 words from 0 and the eight configuration
+// words, each against 3FFFh, whatever the range says.
+uint8_t ZVPIC::BlankCheck() {
+    failed_ = false;
+    if (!RunFrame(0, kProgramWords, ConfigWords::All, [this] {
+            const uint16_t read = PicCommand(PIC_READ_PROGRAM);
+            if (read == kBlankWord || link_.readyTimedOut) return Unit::Done;
+            return CountError(texts::kPicNotBlank) ? Unit::Done : Unit::Failed;
+        }))
+        return RESULT_FATAL;
+    return Ending(failed_ || errorCount != 0);
+}
+
+// The code-protection release sequence: it clears program memory, data
+// memory and configuration. The cancel flag is not looked at on the way.
+uint8_t ZVPIC::Erase() {
+    if (!PowerOn(true)) return RESULT_FATAL;
+    link_.SupplyOutput(true);
+    PicCommand(PIC_LOAD_CONFIG, kBlankWord);
+    for (int i = 0; i < 7; ++i) PicCommand(PIC_INCREMENT);  // to 2007h, the configuration word
+    PicCommand(PIC_ERASE_STEP1);
+    PicCommand(PIC_ERASE_STEP2);
+    PicCommand(PIC_BEGIN_PROGRAMMING);
+    link_.clock->sleepMs(kEraseSettleMs);
+    PicCommand(PIC_ERASE_STEP1);
+    PicCommand(PIC_ERASE_STEP2);
+    link_.clock->sleepMs(kEraseSettleMs);
+    link_.SupplyOutput(false);
+    PowerOff();
+    return Cancelled() ? RESULT_CANCELED : RESULT_OK;
+}
 
 }  // namespace krt

@@ -1,6 +1,17 @@
-// PIC microcontroller family. Not written yet: its operations answer
-// "incomplete"; securing and the device option do not exist for it.
+// PIC microcontroller family: PIC16x84 parts with 14-bit program words,
+// programmed serially on two lines of the data-high latch (RB6 clock on bit
+// 5, RB7 data on bit 4, RB7 read back on bit 6 of the DLREAD reply; MCLR is
+// the programmer's Vpp). It reads, programs, verifies and blank-checks the
+// 1K program words and the eight configuration words (chip addresses 2000h
+// to 2007h, buffer bytes 4000h to 400Fh), and erases the chip with its
+// code-protection release sequence.
+//
+// The program memory is always walked from chip word 0 and buffer byte 0:
+// the range start only offsets the current address, which is the progress
+// position; the length is the number of words.
 #pragma once
+
+#include <cstdint>
 
 #include "families/ZVDevice.h"
 
@@ -8,6 +19,24 @@ namespace krt {
 
 class ZVPIC : public ZVDevice {
 public:
+    // The chip's 6-bit serial commands that this family sends.
+    enum PicCode : uint8_t {
+        PIC_LOAD_CONFIG = 0,
+        PIC_ERASE_STEP1 = 1,
+        PIC_LOAD_PROGRAM = 2,
+        PIC_LOAD_DATA = 3,
+        PIC_READ_PROGRAM = 4,
+        PIC_READ_DATA = 5,
+        PIC_INCREMENT = 6,
+        PIC_ERASE_STEP2 = 7,
+        PIC_BEGIN_PROGRAMMING = 8,
+    };
+    static constexpr uint32_t kConfigAddress = 0x2000;  // chip address of the first configuration word
+    static constexpr uint32_t kConfigWords = 8;
+    static constexpr uint32_t kConfigBufferByte = 0x4000;
+    static constexpr uint32_t kProgramWords = 1024;     // what BlankCheck always covers
+    static constexpr uint16_t kBlankWord = 0x3FFF;
+
     ZVPIC(LinkContext& link, const LinkRequest& request, DeviceRecord& record);
     bool PowerOn(bool programming) override;
     void PowerOff() override;
@@ -19,6 +48,38 @@ public:
     uint8_t BlankCheck() override;
     uint8_t DeviceOption() override { return RESULT_UNSUPPORTED; }
     uint8_t Stop() override { return RESULT_INCOMPLETE; }
+
+    // One serial command, with its data phase: commands 0, 2 and 3 send the
+    // 14 low bits of data; 4 and 5 read 14 bits and return them; 8 waits out
+    // the programming time; 6 returns 0 and any other command 1.
+    uint16_t PicCommand(uint8_t command, uint16_t data = 0);
+
+private:
+    // What one word of a loop came to.
+    enum class Unit { Done, Failed };
+    // Chooses which words of the configuration part a unit touches.
+    enum class ConfigWords { All, Writable };
+
+    void SendBit(bool one);
+    void Clock();
+    // Length of Read, Write and Verify: the request's, cut to the words the
+    // chip has and the buffer holds (logged once when cut).
+    uint32_t OperationLength();
+    // The shared frame: program words 0 to length - 1 (progress from start),
+    // then the configuration words. `work` does one word with the buffer
+    // cursor on it; the loop of a part ends at its first failure once the
+    // permitted error count is reached, and both end when the programmer
+    // stops answering. Returns false only when the power-up failed.
+    template <class Work>
+    bool RunFrame(uint32_t start, uint32_t length, ConfigWords config, Work&& work);
+    uint16_t BufferWord() const;
+    bool ErrorLimitReached() const { return errorCount >= request->permittedErrorCount; }
+    // Counts a failed word; true when the loop goes on (the line is logged).
+    bool CountError(const char* format);
+    uint8_t Ending(bool failed);
+    bool Cancelled() const { return cancel.load(std::memory_order_relaxed) != 0; }
+
+    bool failed_ = false;
 };
 
 }  // namespace krt

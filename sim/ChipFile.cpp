@@ -193,7 +193,12 @@ bool LoadOrCreateChipFile(const std::string& path, const DeviceRecord& record, s
     }
     ChipImage image;
     if (!ReadChipImage(path, image, error)) return false;
-    if (strcasecmp(image.kind.c_str(), record.type.c_str()) != 0 ||
+    // A type key may have several chip kinds (the serial EEPROM's two buses):
+    // the file fits when its kind serves the record's type.
+    const char* kindType = image.kind.c_str();
+    for (const ChipKind& kind : ChipKinds())
+        if (image.kind == kind.kind) kindType = kind.deviceType;
+    if (strcasecmp(kindType, record.type.c_str()) != 0 ||
         strcasecmp(image.device.c_str(), record.name.c_str()) != 0) {
         error = Say(kSimTextChipFileOtherDevice, path, image.kind, image.device, record.type, record.name);
         return false;

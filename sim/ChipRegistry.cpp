@@ -1,6 +1,11 @@
 // The chip kinds of the simulated programmer's socket: one row each.
 #include "sim/ChipFactory.h"
+#include "sim/chips/EepromChip.h"
 #include "sim/chips/EpromChip.h"
+#include "sim/chips/FlashChip.h"
+#include "sim/chips/SerialEepromChips.h"
+#include "sim/chips/PicChip.h"
+#include "sim/chips/GalChip.h"
 
 namespace krt {
 
@@ -9,6 +14,12 @@ namespace {
 const ChipKind kChipKinds[] = {
     {"EPROM", "EPROM", MakeBlankEprom, MakeShapedEprom},
     {"OTPROM", "OTPROM", MakeBlankEprom, MakeShapedEprom},
+    {"FLASH", "FLASH", MakeBlankFlash, MakeShapedFlash},
+    {"SEEPROM-2W", "SEEPROM", MakeBlankTwoWireEeprom, MakeShapedTwoWireEeprom},
+    {"SEEPROM-3W", "SEEPROM", MakeBlankThreeWireEeprom, MakeShapedThreeWireEeprom},
+    {"EEPROM", "EEPROM", MakeBlankEeprom, MakeShapedEeprom},
+    {"PIC", "PIC", MakeBlankPic, MakeShapedPic},
+    {"GAL", "GAL", MakeBlankGal, MakeShapedGal},
 };
 
 }  // namespace

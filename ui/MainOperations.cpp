@@ -33,8 +33,8 @@ uint32_t PermittedErrors(const QString& text) {
 LinkRequest TQV17MainForm::BuildRequest(uint8_t code) const {
     LinkRequest request = OperationRequest(code, ParseHex(ComboBox4->currentText().toStdString()),
                                            ParseHex(ComboBox6->currentText().toStdString()),
-                                           PermittedErrors(Edit1->text()), const_cast<DataBuffer&>(buffer_));
-    CutRange(request, *record_, buffer_);
+                                           PermittedErrors(Edit1->text()), session_->buffer);
+    CutRange(request, session_->record, session_->buffer);
     return request;
 }
 
@@ -70,11 +70,17 @@ uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption
     worker_ = worker;
     ++workersStarted_;
     const uint32_t length = worker->Request().length;
-    worker->start(QThread::HighestPriority);
+    // Every report of the worker arrives as a queued signal. The worker is
+    // the context: what it queued goes with it when it is deleted.
+    connect(worker, &DevOpThread::LinesLogged, worker, [this, worker] { MoveWorkerLines(*worker); },
+            Qt::QueuedConnection);
+    connect(worker, &DevOpThread::ProgressMoved, worker, [this](int position) { progress_->SetPosition(position); },
+            Qt::QueuedConnection);
 
     progress_->SetWorkerDone([worker] { return worker->Terminated(); });
     progress_->PrepareProgress(static_cast<int>(std::min<uint32_t>(length, INT32_MAX)),
                                progressCaption);
+    worker->start(QThread::HighestPriority);
     Prompter::Current().Exec(*progress_);
 
     // The dialog may close (cancel) before the worker has noticed: keep the
@@ -84,11 +90,15 @@ uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption
         worker->wait(5);
     }
     worker->wait();
-    // The result message is queued behind every line the worker logged, so
-    // it appears after them without moving a flood of lines in one go.
+    progress_->SetWorkerDone(nullptr);
+    // The worker's last lines, then the time line: the result message is
+    // queued behind them, so it appears after every line the worker logged.
+    MoveWorkerLines(*worker);
     if (!worker->TimeLine().isEmpty()) Log(worker->TimeLine());
     return worker->Result();
 }
+
+void TQV17MainForm::MoveWorkerLines(DevOpThread& worker) { pane_->Take(worker.TakeLines()); }
 
 namespace {
 
@@ -149,7 +159,7 @@ void TQV17MainForm::OpBlankExecute() {
 
 void TQV17MainForm::N16Click() {
     if (Inert() || !CheckSelected(true)) return;
-    if (!HasDeviceOption(record_->typecode)) return;
+    if (!HasDeviceOption(session_->record.typecode)) return;
     ClearLog();
     RunCommand(*OperationOf(REQ_DEVICE_OPTION));
 }

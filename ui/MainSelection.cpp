@@ -28,8 +28,7 @@ namespace krt {
 void TQV17MainForm::ComboBox1Change() {
     if (Inert()) return;
     typeKey_ = TypeKeyOf(ComboBox1->currentText());
-    const auto makers = deviceList_ ? deviceList_->MakersOf(typeKey_.toStdString())
-                                    : std::vector<std::string>{};
+    const auto makers = session_->devices.MakersOf(typeKey_.toStdString());
     ComboBox2->clear();
     for (const auto& m : makers) ComboBox2->addItem(QString::fromStdString(m));
     ComboBox2->setCurrentIndex(0);
@@ -41,9 +40,7 @@ void TQV17MainForm::ComboBox1Change() {
 void TQV17MainForm::ComboBox2Change() {
     if (Inert()) return;
     maker_ = ComboBox2->currentText();
-    const auto names = deviceList_ ? deviceList_->NamesOf(typeKey_.toStdString(),
-                                                          maker_.toStdString())
-                                   : std::vector<std::string>{};
+    const auto names = session_->devices.NamesOf(typeKey_.toStdString(), maker_.toStdString());
     ComboBox3->clear();
     for (const auto& n : names) ComboBox3->addItem(QString::fromStdString(n));
     ComboBox3->setCurrentIndex(0);
@@ -58,40 +55,42 @@ void TQV17MainForm::Button1Click() {
 }
 
 void TQV17MainForm::LoadDevice() {
-    if (Inert() || !deviceList_) return;
+    if (Inert()) return;
     deviceSelected_ = false;
     deviceName_ = ComboBox3->currentText();
-    // The editor must not keep pointing at the record that is replaced.
-    paramEditor_->SetRecord(nullptr);
-    auto fresh = std::make_unique<DeviceRecord>();
-    const DeviceLoadResult loaded = LoadDeviceRecord(
-        *deviceList_, catalogueDir_.toStdString(), typeKey_.toStdString(), maker_.toStdString(),
-        deviceName_.toStdString(), language_, Sink(), *fresh);
-    record_ = std::move(fresh);
+    // The session's record is replaced by what the loader leaves (an empty
+    // record when it fails).
+    DeviceRecord& record = session_->record;
+    DeviceRecord fresh;
+    const DeviceLoadResult loaded =
+        LoadDeviceRecord(session_->devices, session_->catalogueDirectory, typeKey_.toStdString(),
+                         maker_.toStdString(), deviceName_.toStdString(), language_, Sink(), fresh);
+    record = std::move(fresh);
     if (!loaded.selected) return;
 
     // The buffer is sized before the editor is shown, so that a failure to
     // get the memory leaves the old buffer and range as they were.
     DataBuffer next;
-    if (!next.Allocate(record_->bufsize)) {
+    if (!next.Allocate(record.bufsize)) {
         LogMessage(19);
-        record_ = std::make_unique<DeviceRecord>();
+        record = DeviceRecord();
         return;
     }
     deviceSelected_ = true;
-    paramEditor_->SetRecord(record_.get());
+    paramEditor_->SetRecord(&record);
     paramEditor_->Fill();
     Prompter::Current().Exec(*paramEditor_);
 
-    buffer_ = std::move(next);
-    ClearBuffer(buffer_, *record_, range_);
+    session_->buffer = std::move(next);
+    ClearBuffer(session_->buffer, record, session_->range);
+    session_->BufferChanged();
 
     if (session_->Simulated()) {
         QDir().mkpath(chipDir_);
         const std::string path =
-            QDir(chipDir_).filePath(QString::fromStdString(Session::ChipFileName(*record_))).toStdString();
+            QDir(chipDir_).filePath(QString::fromStdString(Session::ChipFileName(record))).toStdString();
         std::string note, error;
-        session_->LoadSocket(*record_, path, note, error);
+        session_->LoadSocket(record, path, note, error);
         if (!note.empty()) Log(QString::fromStdString(note));
         if (!error.empty()) Log(QString::fromStdString(error));
     }
@@ -107,7 +106,7 @@ void TQV17MainForm::T2Click() { ComboBox3->setFocus(); }
 
 void TQV17MainForm::N12Click() {
     if (Inert()) return;
-    paramEditor_->SetRecord(record_.get());
+    paramEditor_->SetRecord(&session_->record);
     paramEditor_->Fill();
     Prompter::Current().Exec(*paramEditor_);
 }
@@ -127,33 +126,33 @@ void TQV17MainForm::HelpAbout1Execute() {
 // ---------------------------------------------------------------- range fields
 
 void TQV17MainForm::WriteRangeFields() {
-    ComboBox4->setEditText(QString::fromStdString(range_.start));
-    ComboBox5->setEditText(QString::fromStdString(range_.end));
-    ComboBox6->setEditText(QString::fromStdString(range_.length));
+    ComboBox4->setEditText(QString::fromStdString(session_->range.start));
+    ComboBox5->setEditText(QString::fromStdString(session_->range.end));
+    ComboBox6->setEditText(QString::fromStdString(session_->range.length));
 }
 
 void TQV17MainForm::ReadRangeFields() {
-    range_.start = ComboBox4->currentText().toStdString();
-    range_.end = ComboBox5->currentText().toStdString();
-    range_.length = ComboBox6->currentText().toStdString();
+    session_->range.start = ComboBox4->currentText().toStdString();
+    session_->range.end = ComboBox5->currentText().toStdString();
+    session_->range.length = ComboBox6->currentText().toStdString();
 }
 
 void TQV17MainForm::CommitStart() {
-    if (range_.Busy() || Inert()) return;
+    if (session_->range.Busy() || Inert()) return;
     ReadRangeFields();
-    range_.CommitStart(record_->maxsize);
+    session_->range.CommitStart(session_->record.maxsize);
 }
 
 void TQV17MainForm::CommitEnd() {
-    if (range_.Busy() || Inert()) return;
+    if (session_->range.Busy() || Inert()) return;
     ReadRangeFields();
-    range_.CommitEnd(record_->maxsize);
+    session_->range.CommitEnd(session_->record.maxsize);
 }
 
 void TQV17MainForm::CommitLength() {
-    if (range_.Busy() || Inert()) return;
+    if (session_->range.Busy() || Inert()) return;
     ReadRangeFields();
-    range_.CommitLength(record_->maxsize);
+    session_->range.CommitLength(session_->record.maxsize);
 }
 
 bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -179,14 +178,15 @@ bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TQV17MainForm::FileNew1Execute() {
     if (Inert()) return;
-    ClearBuffer(buffer_, *record_, range_);
+    ClearBuffer(session_->buffer, session_->record, session_->range);
+    session_->BufferChanged();
     LogMessage(7);
     dataLoaded_ = false;
     SetStatus(QString());
 }
 
 QString TQV17MainForm::FileFilter() const {
-    const uint8_t t = record_->typecode;
+    const uint8_t t = session_->record.typecode;
     if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed)");
     // "*.*" would hide files without an extension on this system.
     return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;Motolora S files(*.mot)");
@@ -220,27 +220,28 @@ void TQV17MainForm::FileSave1Execute() {
 void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
 
 void TQV17MainForm::ReadDataFile(const QString& name) {
-    if (Inert() || !buffer_.Exists()) return;
+    if (Inert() || !session_->buffer.Exists()) return;
     ReadRangeFields();
-    const TransferReport report =
-        ::krt::ReadDataFile(name.toStdString(), *record_, buffer_, range_, language_, Sink());
+    const TransferReport report = ::krt::ReadDataFile(name.toStdString(), session_->record, session_->buffer,
+                                                      session_->range, language_, Sink());
     dataLoaded_ = report.success;
+    // The words stored before a failure stay in the buffer too.
+    if (report.success || report.count > 0) session_->BufferChanged();
     if (!report.success) {
         Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
                                 QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
     SetStatus(QString::fromStdString(report.statusText));
-    session_->BufferChanged();
 }
 
 void TQV17MainForm::WriteDataFile(const QString& name) {
-    if (Inert() || !buffer_.Exists()) return;
+    if (Inert() || !session_->buffer.Exists()) return;
     ReadRangeFields();
     // The data layer writes beside the target and renames only a complete
     // file, so a failed save leaves the previous file in place.
-    const TransferReport report =
-        ::krt::WriteDataFile(name.toStdString(), *record_, buffer_, range_, language_, Sink());
+    const TransferReport report = ::krt::WriteDataFile(name.toStdString(), session_->record, session_->buffer,
+                                                       session_->range, language_, Sink());
     if (!report.success) {
         Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
                                 QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);

@@ -24,6 +24,7 @@
 #include "ShellServices.h"
 #include "catalogue/DeviceRecord.h"
 #include "link/Link.h"
+#include "link/Protocol.h"
 
 namespace krt {
 
@@ -249,14 +250,14 @@ void THConfigForm::WriteSetting(const char* name, int32_t value) {
 }
 
 void THConfigForm::FormActivate() {
-    StaticText1->setText(QString::asprintf("%lu", static_cast<unsigned long>(Request(41))));
-    StaticText2->setText(QString::asprintf("%lu", static_cast<unsigned long>(Request(42))));
-    const QString clock = TextOfClock(Request(40));
+    StaticText1->setText(QString::asprintf("%lu", static_cast<unsigned long>(Request(REQ_GET_KRT1_REVISION))));
+    StaticText2->setText(QString::asprintf("%lu", static_cast<unsigned long>(Request(REQ_GET_KRT2_REVISION))));
+    const QString clock = TextOfClock(Request(REQ_GET_CLOCK));
     // The limit is for typing; the shown value is never cut.
     Edit1->setMaxLength(std::max(6, static_cast<int>(clock.size())));
     Edit1->setText(clock);
-    SelectItem(RadioGroup1Items, PortItem(Request(38)));
-    SelectItem(RadioGroup2Items, VersionItem(Request(44)));
+    SelectItem(RadioGroup1Items, PortItem(Request(REQ_GET_PORT_BASE)));
+    SelectItem(RadioGroup2Items, VersionItem(Request(REQ_GET_POWER_CIRCUIT)));
 
     SettingsStore store;
     store.Open(QString::fromLatin1(kSettingsKey), false);
@@ -279,17 +280,17 @@ void THConfigForm::UpdateConnectionGroup() {
 void THConfigForm::RadioGroup1Click() {
     const uint32_t base = PortOfItem(RadioGroup1Items->checkedId());
     WriteSetting(kLprPort, static_cast<int32_t>(base));
-    Request(37, base);
+    Request(REQ_SET_PORT_BASE, base);
 }
 
 void THConfigForm::RadioGroup2Click() {
     const uint32_t version = VersionOfItem(RadioGroup2Items->checkedId());
     WriteSetting(kPwrCircuitVersion, static_cast<int32_t>(version));
-    Request(43, version);
+    Request(REQ_SET_POWER_CIRCUIT, version);
 }
 
 void THConfigForm::Edit1Exit() {
-    Request(39, ClockOfText(Edit1->text()));
+    Request(REQ_SET_CLOCK, ClockOfText(Edit1->text()));
     Edit1->setModified(false);
 }
 
@@ -300,9 +301,9 @@ void THConfigForm::Button1Click() {
     if (Edit1->isModified()) Edit1Exit();
     SettingsStore store;
     if (store.Open(QString::fromLatin1(kSettingsKey), true)) {
-        store.WriteInt(QString::fromLatin1(kClockFreq), static_cast<int32_t>(Request(40)));
-        store.WriteInt(QString::fromLatin1(kLprPort), static_cast<int32_t>(Request(38)));
-        store.WriteInt(QString::fromLatin1(kPwrCircuitVersion), static_cast<int32_t>(Request(44)));
+        store.WriteInt(QString::fromLatin1(kClockFreq), static_cast<int32_t>(Request(REQ_GET_CLOCK)));
+        store.WriteInt(QString::fromLatin1(kLprPort), static_cast<int32_t>(Request(REQ_GET_PORT_BASE)));
+        store.WriteInt(QString::fromLatin1(kPwrCircuitVersion), static_cast<int32_t>(Request(REQ_GET_POWER_CIRCUIT)));
     }
     store.Close();
     QDialog::accept();

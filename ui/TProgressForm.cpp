@@ -61,6 +61,7 @@ void TProgressForm::PrepareProgress(int total, const QString& caption) {
     ProgressBar1->setMaximum(total > 0 ? total : 1);
     ProgressBar1->setValue(0);
     StaticText1->setText(QString::asprintf("0/%d (0%%)終了しました", ProgressBar1->maximum()));
+    position_ = 0;
     closing_ = false;
     Timer1->stop();
 }
@@ -85,14 +86,10 @@ void TProgressForm::Timer1Timer() {
         accept();
         return;
     }
-    int32_t p = link_.OperationProgress();
-    if (p < 0) {
-        // The first tick may come before the worker has created its family
-        // object: only a worker that has finished means the end.
-        if (workerDone_ && !workerDone_()) {
-            ShowCount(0);
-            return;
-        }
+    int p = position_;
+    // Only a worker that has finished means the end; until then the count
+    // is the last position reported (0 before the first).
+    if (!workerDone_ || workerDone_()) {
         p = ProgressBar1->maximum();
         Button1->setText(QString::fromUtf8(kProgressFinished));
         Timer1->setInterval(1000);

@@ -73,24 +73,24 @@ QAction* MenuItem(QMenu* menu, const char* name, QAction* action) {
 }  // namespace
 
 TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
-    : QMainWindow(parent), options_(options) {
+    : QMainWindow(parent), options_(options), session_(std::make_unique<Session>()) {
     setObjectName(QStringLiteral("QV17MainForm"));
     BuildActions();
     BuildMenus();
     BuildToolBar();
     BuildControls();
     pane_ = std::make_unique<LogPane>(Memo1, this);
-    session_ = std::make_unique<Session>(pane_.get());
+    session_->SetLog(pane_.get());
     chipDir_ = options_.chipDir;
     if (chipDir_.isEmpty())
         chipDir_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
                    QStringLiteral("/chips");
 
-    // The construction's own state: empty selection, an empty record, no buffer.
+    // The construction's own state: empty selection, the session's empty
+    // record, no buffer.
     typeKey_.clear();
     maker_.clear();
     deviceName_.clear();
-    record_ = std::make_unique<DeviceRecord>();
     deviceSelected_ = dataLoaded_ = false;
 
     // The other windows, in the order the program creates them.
@@ -346,9 +346,7 @@ void TQV17MainForm::BuildControls() {
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     }
     ComboBox6->lineEdit()->setMaxLength(10);
-    ComboBox4->setEditText(QString::fromStdString(range_.start));
-    ComboBox5->setEditText(QString::fromStdString(range_.end));
-    ComboBox6->setEditText(QString::fromStdString(range_.length));
+    WriteRangeFields();
     StaticText1 = new QLabel(GroupBox2);
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setFrameShape(QFrame::Panel);
@@ -363,7 +361,7 @@ void TQV17MainForm::BuildControls() {
     g2->addWidget(Label4, 3, 0);
     g2->addWidget(StaticText1, 3, 1);
     g2->setColumnStretch(1, 1);
-    range_.onRewrite = [this](const OperationRange&) {
+    session_->range.onRewrite = [this](const OperationRange&) {
         WriteRangeFields();
         UpdateChecksum();
     };
@@ -449,11 +447,11 @@ void TQV17MainForm::FormCreate() {
 
     Catalogue catalogue;
     OpenCatalogue(options_.catalogueDir.toStdString(), Sink(), catalogue);
-    catalogueDir_ = QString::fromStdString(catalogue.directory);
-    deviceList_ = std::make_unique<DeviceList>(std::move(catalogue.list));
+    session_->catalogueDirectory = catalogue.directory;
+    session_->devices = std::move(catalogue.list);
 
-    if (deviceList_->loaded) {
-        Log(QString::fromStdString(Format(MessageText(language_, 15), deviceList_->count)));
+    if (session_->devices.loaded) {
+        Log(QString::fromStdString(Format(MessageText(language_, 15), session_->devices.count)));
         SetStatus(MessageOf(14));
         const uint8_t found = session_->ResetAndDetect();
         LogMessage(found == 0 ? 5 : 6);
@@ -527,7 +525,7 @@ void TQV17MainForm::DisableForMissingList() {
         w->setEnabled(false);
 }
 
-QString TQV17MainForm::CatalogueDir() const { return catalogueDir_; }
+QString TQV17MainForm::CatalogueDir() const { return QString::fromStdString(session_->catalogueDirectory); }
 
 // ---------------------------------------------------------------- languages
 
@@ -652,7 +650,7 @@ void TQV17MainForm::SetLanguage(uint32_t language) {
     ApplyLanguage();
     DeviceRecord empty;
     LinkRequest request;
-    request.code = 45;
+    request.code = REQ_SET_LANGUAGE;
     request.parameter = language;
     Send(request, empty);
 }
@@ -728,10 +726,9 @@ void TQV17MainForm::FormClose() {
         if (progress_->isVisible()) progress_->done(QDialog::Rejected);
         worker_->wait();
     }
-    DeviceRecord& record = *record_;
     LinkRequest request;
-    request.code = 1;
-    Send(request, record);
+    request.code = REQ_RESET;
+    Send(request, session_->record);
     std::string ignored;
     session_->SaveSocket(ignored);
 }
@@ -744,9 +741,7 @@ void TQV17MainForm::FormDestroy() {
         worker_ = nullptr;
     }
     if (paramEditor_) paramEditor_->SetRecord(nullptr);
-    record_.reset();
-    buffer_.Release();
-    deviceList_.reset();
+    session_->range.onRewrite = nullptr;
 }
 
 }  // namespace krt

@@ -19,6 +19,7 @@
 #include <cstdio>
 
 #include "base/Hex.h"
+#include "base/TypeCodes.h"
 #include "ui/Prompter.h"
 
 namespace krt {
@@ -418,8 +419,8 @@ void TWConfigForm::Fill() {
     SetEdit(EditDLOR, 2, Hex(r.dlor, 2));
 
     Memo1->clear();
-    if (r.typecode == 3) Memo1->appendPlainText(QString::asprintf(Texts::kControlCode, r.controlcode));
-    if (r.typecode == 2) Memo1->appendPlainText(QString::asprintf(Texts::kAddressLength, r.addrlen));
+    if (IsTwoWireType(r.typecode)) Memo1->appendPlainText(QString::asprintf(Texts::kControlCode, r.controlcode));
+    if (IsThreeWireType(r.typecode)) Memo1->appendPlainText(QString::asprintf(Texts::kAddressLength, r.addrlen));
     if (!r.note.empty()) Memo1->appendPlainText(U(Texts::kNote) + QString::fromStdString(r.note));
     if (!r.algol.empty()) Memo1->appendPlainText(U(Texts::kAlgorithm) + QString::fromStdString(r.algol));
 
@@ -427,9 +428,9 @@ void TWConfigForm::Fill() {
     CheckWordSize->setEnabled(r.bwalt != 0);
 
     // The box shows the record's mode for every device, so that applying
-    // keeps it; only a 0x12 device may change it.
+    // keeps it; only a device with a choice of wait modes may change it.
     ComboWaitmode->setCurrentIndex(r.waitmode <= 4 ? r.waitmode : 0);
-    ComboWaitmode->setEnabled(r.typecode == 0x12);
+    ComboWaitmode->setEnabled(HasWaitModeChoice(r.typecode));
 
     CheckVerify->setChecked(r.verify != 0);
 

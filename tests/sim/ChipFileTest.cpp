@@ -64,8 +64,12 @@ TEST(SimChipFactory, KindsAndWidthsFromTheRecord) {
     EXPECT_EQ(dynamic_cast<EpromChip*>(c.get())->Words(), 16u << 20);
 
     c = MakeBlankChip(Record("EEPROM", "28C64", 0x2000, 0x12), note);
+    ASSERT_TRUE(c);
+    EXPECT_STREQ(c->Kind(), "EEPROM");
+    EXPECT_EQ(c->SocketConfig(), 0x12);
+    c = MakeBlankChip(Record("MASKROM", "23C256", 0x8000, 0x00), note);  // a type no model serves
     EXPECT_FALSE(c);
-    EXPECT_NE(note.find("EEPROM"), std::string::npos) << note;
+    EXPECT_NE(note.find("MASKROM"), std::string::npos) << note;
     EXPECT_NE(note.find("empty"), std::string::npos) << note;
     EXPECT_FALSE(MakeBlankChip(Record("EPROM", "nothing", 0), note));
     EXPECT_FALSE(MakeBlankChip(Record("EPROM", "huge", (16u << 20) + 1), note));

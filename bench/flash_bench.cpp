@@ -1,0 +1,171 @@
+// Full 28F010 write and erase on the simulated programmer, through Dispatch
+// as the window runs them.
+//
+// Reported per run:
+//   per_byte       register accesses per byte inside the loops (busy polls
+//                  of WaitReady not counted: they are the chip's or the
+//                  programmer's time, not protocol), measured as the
+//                  difference between a full-device run and a one-byte run;
+//   minimum        the protocol's minimum for the loop: a verified write is
+//                  program set-up and data (timer 12 + DLSEND 6 + ready 1 +
+//                  DLSEND 6 + ready 1 = 26) + program verify (timer 12 +
+//                  DLSEND 6 + ready 1 + DLREAD 3 + ready 1 + eight read
+//                  slots 32 = 55) + INC 3 = 84; an erase is the clearing
+//                  (the same 84, plus the ready read after the data write:
+//                  85) and one erase-verify read per byte (timer 12 + DLSEND
+//                  6 + ready 1 + DLREAD 3 + ready 1 + slots 32 + INC 3 = 58):
+//                  143;
+//   ratio          per_byte / minimum (1.00: nothing wasted);
+//   virtual_s      the simulated programmer's virtual time for the whole
+//                  device: what the operation takes on real hardware (one
+//                  microsecond per port access, the chip's and programmer's
+//                  busy periods, the 10 ms erase pulses, the power-up pauses).
+// Wall time is the benchmark's own time per iteration.
+//
+// Run: krt_bench --benchmark_filter=Flash
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "catalogue/DeviceLoader.h"
+#include "families/CreateFamily.h"
+#include "sim/ChipFactory.h"
+#include "sim/VirtualKrt.h"
+
+namespace krt {
+namespace {
+
+// Counts the register accesses of the link and the status reads that found the programmer busy.
+class FlashCountingPort : public PortIo {
+public:
+    explicit FlashCountingPort(VirtualKrt& sim) : sim_(sim) {}
+    uint8_t read(uint16_t address) override {
+        ++accesses;
+        const uint8_t v = sim_.read(address);
+        if (address == sim_.PortBase() + 1 && !(control_ & 1) && !(v & 0x40)) ++busyPolls;
+        return v;
+    }
+    void write(uint16_t address, uint8_t value) override {
+        ++accesses;
+        if (address == sim_.PortBase() + 2) control_ = value;
+        sim_.write(address, value);
+    }
+    uint64_t Protocol() const { return accesses - busyPolls; }
+    void Reset() { accesses = busyPolls = 0; }
+
+    uint64_t accesses = 0;
+    uint64_t busyPolls = 0;
+
+private:
+    VirtualKrt& sim_;
+    uint8_t control_ = 0;
+};
+
+class FlashBench {
+public:
+    FlashBench() : counting(sim) {
+        Catalogue catalogue;
+        OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue);
+        LoadDeviceRecord(catalogue.list, catalogue.directory, "FLASH", "Intel", "P28F010", 1, nullptr, record);
+        loaded = record.maxsize == 0x20000;
+        link.port = &counting;
+        link.clock = &sim;
+        link.createFamily = &CreateFamily;
+        for (auto [code, p] : {std::pair{39, 4000000}, {43, 2}, {37, 0x378}, {45, 1}, {1, 0}, {2, 0}}) {
+            LinkRequest r;
+            r.code = static_cast<uint8_t>(code);
+            r.parameter = static_cast<uint32_t>(p);
+            Dispatch(link, r, record);
+        }
+        buffer.assign(record.bufsize, 0xFF);
+        for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>(i * 7 + 1);
+        Blank();
+    }
+
+    void Blank() {
+        std::string note;
+        sim.InsertChip(MakeBlankChip(record, note));
+    }
+
+    // Protocol accesses and virtual time of one run.
+    uint8_t Run(uint8_t code, uint32_t length, DeviceRecord& rec, uint64_t& protocol, double& virtualS) {
+        LinkRequest r;
+        r.code = code;
+        r.buffer = buffer.data();
+        r.length = length;
+        r.permittedErrorCount = 100;
+        counting.Reset();
+        const uint64_t before = sim.VirtualNs();
+        const uint8_t result = Dispatch(link, r, rec);
+        protocol = counting.Protocol();
+        virtualS = double(sim.VirtualNs() - before) * 1e-9;
+        return result;
+    }
+
+    VirtualKrt sim;
+    FlashCountingPort counting;
+    LinkContext link;
+    DeviceRecord record;
+    std::vector<uint8_t> buffer;
+    bool loaded = true;
+};
+
+// The write's one-byte run writes one byte; the erase's covers the whole
+// device whatever the range, so its one-byte run is a record of one byte.
+void Report(benchmark::State& state, FlashBench& b, uint8_t code, double minimum) {
+    const uint32_t size = b.record.maxsize;
+    uint64_t one = 0, all = 0;
+    double oneS = 0, allS = 0;
+    DeviceRecord small = b.record;
+    if (code == 7) small.maxsize = 1;
+    b.Blank();
+    b.Run(code, 1, small, one, oneS);
+    b.Blank();
+    b.Run(code, size, b.record, all, allS);
+    const double perByte = double(all - one) / double(size - 1);
+    state.counters["per_byte"] = perByte;
+    state.counters["minimum"] = minimum;
+    state.counters["ratio"] = perByte / minimum;
+    state.counters["virtual_s"] = allS;
+}
+
+void BM_FlashWrite28F010(benchmark::State& state) {
+    FlashBench b;
+    if (!b.loaded) {
+        state.SkipWithError("P28F010 not in the catalogue");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        b.Blank();
+        state.ResumeTiming();
+        uint64_t accesses;
+        double s;
+        if (b.Run(5, b.record.maxsize, b.record, accesses, s) != 0) state.SkipWithError("write failed");
+    }
+    Report(state, b, 5, 84.0);
+}
+
+void BM_FlashErase28F010(benchmark::State& state) {
+    FlashBench b;
+    if (!b.loaded) {
+        state.SkipWithError("P28F010 not in the catalogue");
+        return;
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        b.Blank();
+        state.ResumeTiming();
+        uint64_t accesses;
+        double s;
+        if (b.Run(7, b.record.maxsize, b.record, accesses, s) != 0) state.SkipWithError("erase failed");
+    }
+    Report(state, b, 7, 143.0);
+}
+
+BENCHMARK(BM_FlashWrite28F010)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FlashErase28F010)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+}  // namespace krt

@@ -1,0 +1,359 @@
+#include "sim/chips/GalChip.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "catalogue/DeviceRecord.h"
+#include "sim/SimTexts.h"
+
+namespace krt {
+
+namespace {
+
+constexpr uint64_t kMs = 1000000;
+
+// The PES bytes: [1] the programming algorithm, [2] the device, [3] the
+// maker (A1 Lattice). Algorithm 3 of the 16V8/20V8 and algorithm 2 of the
+// 22V10 both ask for 14.5 V and 40 ms pulses.
+const GalPart kParts[] = {
+    {"GAL16V8", 0x05, 32, 64, 82, 8, {0x00, 0x03, 0x00, 0xA1, 0x00, 0x00, 0x00, 0x90}, 14.5, 40 * kMs},
+    {"GAL20V8", 0x06, 40, 64, 82, 8, {0x00, 0x03, 0x3A, 0xA1, 0x00, 0x00, 0x00, 0x90}, 14.5, 40 * kMs},
+    {"GAL22V10", 0x07, 44, 132, 20, 10, {0x00, 0x02, 0x48, 0xA1, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, 14.5,
+     40 * kMs},
+};
+
+constexpr int kPesRow = 58;
+constexpr int kAcwRow = 60;
+constexpr int kSecurityRow = 61;
+constexpr int kEraseAllRow = 62;
+constexpr int kEraseRow = 63;
+constexpr int kAsrRow = 16;
+constexpr int kSerialEraseAllRow = 60;
+constexpr int kSerialEraseRow = 61;
+constexpr int kSerialDataBits = 132;
+constexpr int kSerialRegisterBits = 138;
+
+constexpr const char* kTextGalDescription = "GAL %s (%d x %d bits)%s";
+constexpr const char* kTextSecured = ", secured";
+constexpr const char* kTextNoGalModel = "no simulated GAL for type code %02X (GAL16V8 05, GAL20V8 06, GAL22V10 07)";
+constexpr const char* kTextWeakRowsArgs = "needs decimal row numbers 0 to 63, optionally @PULSES (1 to 255)";
+
+bool ParseDecimal(std::string_view text, unsigned limit, unsigned& value) {
+    if (text.empty() || text.size() > 3) return false;
+    unsigned v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (v > limit) return false;
+    value = v;
+    return true;
+}
+
+std::vector<uint8_t> PesBits(const GalPart& part) {
+    std::vector<uint8_t> bits;
+    for (int b = 0; b < part.pesBytes; ++b)
+        for (int i = 0; i < 8; ++i) bits.push_back(static_cast<uint8_t>((part.pes[b] >> i) & 1));
+    return bits;
+}
+
+void PutDouble(ChipImage& image, const char* key, double v) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.6f", v);
+    image.values[key] = text;
+}
+
+bool GetNumber(const ChipImage& image, const char* key, double& v) {
+    auto it = image.values.find(key);
+    if (it == image.values.end()) return false;
+    char* end = nullptr;
+    v = std::strtod(it->second.c_str(), &end);
+    return end && *end == '\0' && end != it->second.c_str();
+}
+
+}  // namespace
+
+const GalPart* GalPartForConfig(uint8_t config) {
+    for (const GalPart& p : kParts)
+        if (p.config == config) return &p;
+    return nullptr;
+}
+
+std::unique_ptr<Chip> MakeBlankGal(const DeviceRecord& record, std::string& note) {
+    const GalPart* part = GalPartForConfig(record.typecode);
+    if (!part) {
+        char text[160];
+        std::snprintf(text, sizeof text, kTextNoGalModel, record.typecode);
+        note = text;
+        return nullptr;
+    }
+    return std::make_unique<GalChip>(record.name.empty() ? part->name : record.name, *part);
+}
+
+std::unique_ptr<Chip> MakeShapedGal(const ChipImage& image, std::string& error) {
+    double rows = 0, columns = 0;
+    GetNumber(image, "rows", rows);
+    GetNumber(image, "columns", columns);
+    for (const GalPart& p : kParts)
+        if (p.rows == static_cast<int>(rows) && p.columns == static_cast<int>(columns))
+            return std::make_unique<GalChip>(image.device, p);
+    error = kSimTextChipFileBadContents;
+    return nullptr;
+}
+
+GalChip::GalChip(std::string deviceName, const GalPart& part)
+    : Chip(std::move(deviceName)),
+      part_(part),
+      array_(static_cast<size_t>(part.rows * part.columns), 1),
+      ues_(static_cast<size_t>(UesBits()), 1),
+      config_(static_cast<size_t>(part.configBits), 1),
+      pes_(PesBits(part)) {
+    socketConfig_ = part.config;
+}
+
+std::string GalChip::Describe() const {
+    char text[160];
+    std::snprintf(text, sizeof text, kTextGalDescription, deviceName_.c_str(), part_.rows, part_.columns,
+                  secured_ ? kTextSecured : "");
+    return text;
+}
+
+bool GalChip::EditMode(const SocketState& socket) const {
+    return socket.vcc >= kReadVccMin && socket.vpp >= kEditVppMin;
+}
+
+int GalChip::RowLines(const SocketState& socket) const {
+    static constexpr Pin kRow[6] = {Pin::RA0, Pin::RA1, Pin::RA2, Pin::RA3, Pin::RA4, Pin::RA5};
+    int ra = 0;
+    for (int bit = 0; bit < 6; ++bit)
+        if (socket.Level(kRow[bit])) ra |= 1 << bit;
+    return ra;
+}
+
+// The register between SDIN and SDOUT is as long as the row the lines address.
+int GalChip::RegisterLength(int ra) const {
+    if (Serial()) return ra == kAsrRow ? part_.configBits : kSerialRegisterBits;
+    return ra == kAcwRow ? part_.configBits : 64;
+}
+
+int GalChip::SerialAddress() const {
+    int a = 0;
+    for (int bit = 0; bit < 6; ++bit) a |= (sr_[kSerialDataBits + bit] & 1) << bit;
+    return a;
+}
+
+void GalChip::PinsChanged(const SocketState& socket, uint32_t changed) {
+    (void)changed;
+    if (!EditMode(socket)) {
+        // Out of edit mode the register forgets its contents.
+        std::fill(std::begin(sr_), std::end(sr_), 0);
+        lastClock_ = false;
+        return;
+    }
+    const bool clock = socket.Level(Pin::SCLK);
+    if (clock && !lastClock_) {
+        const int n = RegisterLength(RowLines(socket));
+        std::memmove(sr_, sr_ + 1, static_cast<size_t>(n - 1));
+        sr_[n - 1] = socket.Level(Pin::SDIN) ? 1 : 0;
+    }
+    lastClock_ = clock;
+}
+
+bool GalChip::Output(Pin pin, const SocketState& socket) {
+    if (pin != Pin::SDOUT || !EditMode(socket)) return true;
+    return sr_[0] != 0;
+}
+
+void GalChip::Strobe(const SocketState& socket, uint64_t pulseNs) {
+    if (!EditMode(socket)) return;
+    const int ra = RowLines(socket);
+    if (!socket.Level(Pin::PV)) {
+        Load(ra);
+        return;
+    }
+    if (socket.vpp < ProgVppMin() || socket.vpp > ProgVppMax() || pulseNs < MinPulseNs()) return;
+    Program(ra);
+}
+
+void GalChip::Load(int ra) {
+    auto put = [&](const std::vector<uint8_t>& bits, size_t first, size_t n, bool blocked) {
+        for (size_t i = 0; i < n; ++i) sr_[i] = blocked ? 0 : bits[first + i];
+    };
+    if (Serial()) {
+        if (ra == 0) {
+            // Only the data part loads; the address bits stay behind it.
+            const int a = SerialAddress();
+            std::fill(sr_, sr_ + kSerialDataBits, 0);
+            if (a < part_.rows)
+                put(array_, static_cast<size_t>(a * part_.columns), kSerialDataBits, secured_);
+            else if (a == UesRow())
+                put(ues_, 0, ues_.size(), false);
+            else if (a == kPesRow)
+                put(pes_, 0, pes_.size(), false);
+            return;
+        }
+        std::fill(std::begin(sr_), std::end(sr_), 0);
+        if (ra == kAsrRow) put(config_, 0, config_.size(), secured_);
+        else if (ra == kPesRow) put(pes_, 0, pes_.size(), false);
+        return;
+    }
+    std::fill(std::begin(sr_), std::end(sr_), 0);
+    if (ra < part_.rows) put(array_, static_cast<size_t>(ra * part_.columns), 64, secured_);
+    else if (ra == UesRow()) put(ues_, 0, ues_.size(), false);
+    else if (ra == kPesRow) put(pes_, 0, pes_.size(), false);
+    else if (ra == kAcwRow) put(config_, 0, config_.size(), secured_);
+}
+
+bool GalChip::TakesData(int row) {
+    auto need = weakNeeds_.find(row);
+    if (need == weakNeeds_.end()) return true;
+    uint32_t& seen = weakSeen_[row];
+    if (seen < need->second) ++seen;
+    return seen >= need->second;
+}
+
+void GalChip::AndInto(std::vector<uint8_t>& cells, size_t first, int n) {
+    for (int i = 0; i < n; ++i) {
+        uint8_t& c = cells[first + static_cast<size_t>(i)];
+        const uint8_t v = static_cast<uint8_t>(c & sr_[i]);
+        if (v != c) changed_ = true;
+        c = v;
+    }
+    ++programStrobes_;
+}
+
+void GalChip::Program(int ra) {
+    if (Serial()) {
+        if (ra == 0) {
+            const int a = SerialAddress();
+            if (a < part_.rows) {
+                if (TakesData(a)) AndInto(array_, static_cast<size_t>(a * part_.columns), part_.columns);
+            } else if (a == UesRow()) {
+                if (TakesData(a)) AndInto(ues_, 0, static_cast<int>(ues_.size()));
+            }
+        } else if (ra == kAsrRow) {
+            AndInto(config_, 0, part_.configBits);
+        } else if (ra == kSerialEraseRow) {
+            Erase(false);
+        } else if (ra == kSerialEraseAllRow) {
+            Erase(true);
+        }
+        return;
+    }
+    if (ra < part_.rows) {
+        if (TakesData(ra)) AndInto(array_, static_cast<size_t>(ra * part_.columns), part_.columns);
+    } else if (ra == UesRow()) {
+        if (TakesData(ra)) AndInto(ues_, 0, 64);
+    } else if (ra == kAcwRow) {
+        if (TakesData(ra)) AndInto(config_, 0, part_.configBits);
+    } else if (ra == kSecurityRow) {
+        // The bit clocked in last (nearest SDIN) must be a 1.
+        if (sr_[RegisterLength(ra) - 1] && !secured_) {
+            secured_ = true;
+            changed_ = true;
+        }
+    } else if (ra == kEraseRow) {
+        Erase(false);
+    } else if (ra == kEraseAllRow) {
+        Erase(true);
+    }
+}
+
+void GalChip::Erase(bool all) {
+    std::fill(array_.begin(), array_.end(), 1);
+    std::fill(ues_.begin(), ues_.end(), 1);
+    std::fill(config_.begin(), config_.end(), 1);
+    if (all) std::fill(pes_.begin(), pes_.end(), 0);
+    secured_ = false;
+    weakSeen_.clear();
+    changed_ = true;
+}
+
+bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
+    error.clear();
+    if (name == "secured" || name == "wrong-vpp") {
+        if (!args.empty()) {
+            error = kSimTextNoArgs;
+            return false;
+        }
+        if (name == "secured") {
+            secured_ = true;
+            changed_ = true;
+        } else {
+            wrongVpp_ = true;
+        }
+        return true;
+    }
+    if (name != "weak-rows") return false;
+    std::string_view list = args;
+    unsigned pulses = kDefaultWeakPulses;
+    const size_t at = list.find('@');
+    if (at != std::string_view::npos) {
+        if (!ParseDecimal(list.substr(at + 1), 255, pulses) || pulses == 0) {
+            error = kTextWeakRowsArgs;
+            return false;
+        }
+        list = list.substr(0, at);
+    }
+    std::vector<int> rows;
+    while (true) {
+        const size_t comma = list.find(',');
+        unsigned row = 0;
+        if (!ParseDecimal(list.substr(0, comma), 63, row)) {
+            error = kTextWeakRowsArgs;
+            return false;
+        }
+        rows.push_back(static_cast<int>(row));
+        if (comma == std::string_view::npos) break;
+        list.remove_prefix(comma + 1);
+    }
+    for (int row : rows) {
+        weakNeeds_[row] = pulses;
+        weakSeen_[row] = 0;
+    }
+    return true;
+}
+
+void GalChip::Save(ChipImage& image) const {
+    image.kind = Kind();
+    image.device = deviceName_;
+    image.values["rows"] = std::to_string(part_.rows);
+    image.values["columns"] = std::to_string(part_.columns);
+    image.values["secured"] = secured_ ? "1" : "0";
+    PutDouble(image, "vpp", part_.progVpp);
+    image.values["pulse-ns"] = std::to_string(part_.progPulseNs);
+    image.blobs["array"] = array_;
+    image.blobs["signature"] = ues_;
+    image.blobs["architecture"] = config_;
+    image.blobs["pes"] = pes_;
+}
+
+bool GalChip::Load(const ChipImage& image, std::string& error) {
+    double rows = 0, columns = 0, secured = 0, v = 0;
+    auto fits = [&](const char* key, size_t size) {
+        auto it = image.blobs.find(key);
+        return it != image.blobs.end() && it->second.size() == size;
+    };
+    if (image.kind != Kind() || !GetNumber(image, "rows", rows) || !GetNumber(image, "columns", columns) ||
+        static_cast<int>(rows) != part_.rows || static_cast<int>(columns) != part_.columns ||
+        !fits("array", array_.size()) || !fits("signature", ues_.size()) ||
+        !fits("architecture", config_.size()) || !fits("pes", pes_.size())) {
+        error = kSimTextChipFileBadContents;
+        return false;
+    }
+    array_ = image.blobs.at("array");
+    ues_ = image.blobs.at("signature");
+    config_ = image.blobs.at("architecture");
+    pes_ = image.blobs.at("pes");
+    for (auto* cells : {&array_, &ues_, &config_, &pes_})
+        for (uint8_t& c : *cells) c &= 1;
+    secured_ = GetNumber(image, "secured", secured) && secured != 0;
+    if (GetNumber(image, "vpp", v)) part_.progVpp = v;
+    if (GetNumber(image, "pulse-ns", v)) part_.progPulseNs = static_cast<uint64_t>(v);
+    changed_ = false;
+    return true;
+}
+
+}  // namespace krt

@@ -1,0 +1,130 @@
+// GAL16V8, GAL20V8 and GAL22V10 in edit mode, from the public descriptions
+// of GAL programming (Lattice data sheets; the afterburner programmer's notes):
+//
+// - Edit mode needs Vcc and the edit voltage on the Vpp pin; then the chip
+//   listens to its row-address lines RA0-RA5, SDIN, SCLK, P/V and /STB and
+//   drives SDOUT. Without it the pins are logic pins and nothing is shifted.
+// - SDIN is taken on each rising SCLK edge into a shift register whose far
+//   end is SDOUT: the first bit shifted in is the first one out.
+// - /STB with P/V low loads the addressed row into the register (its first
+//   bit is on SDOUT at once). /STB with P/V high programs the addressed row
+//   from the register, if the pulse is at least the programming time and
+//   Vpp is in the programming window; programming only clears cells (an
+//   erased cell reads 1). The 22V10 takes its array and signature rows from
+//   six address bits shifted in behind the data (RA lines at 0), least
+//   significant first; those bits stay in the register when a row loads.
+// - Fixed rows, 16V8/20V8: signature (UES) 32 / 40, PES 58, architecture
+//   word 60 (82 bits), security 61, erase-all 62, erase 63. 22V10: ASR 16
+//   (20 bits) on the row lines, signature 44 and PES 58 by serial address,
+//   erase-all 60, erase 61. Erase clears the array, the signature, the
+//   architecture bits and the security cell to 1s and keeps the PES;
+//   erase-all also clears the PES to 0s. The PES cannot be programmed.
+// - A set security cell blocks reading of the functional bits (array and
+//   architecture word): they load as 0s. The signature and the PES stay
+//   readable.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/Chip.h"
+
+namespace krt {
+
+struct DeviceRecord;
+
+struct GalPart {
+    const char* name;     // "GAL16V8"
+    uint8_t config;       // socket configuration (DEVSET value)
+    int rows;             // array rows (edit rows = JEDEC lines)
+    int columns;          // bits per array row
+    int configBits;       // 82 (ACW) or 20 (ASR)
+    int pesBytes;         // 8 or 10
+    uint8_t pes[10];      // the electronic signature, byte 0 first, each least significant bit first
+    double progVpp;       // programming voltage the PES's algorithm names
+    uint64_t progPulseNs; // programming time the PES's algorithm names
+};
+
+// The part for a socket configuration (5, 6, 7), or null.
+const GalPart* GalPartForConfig(uint8_t config);
+
+std::unique_ptr<Chip> MakeBlankGal(const DeviceRecord& record, std::string& note);
+std::unique_ptr<Chip> MakeShapedGal(const ChipImage& image, std::string& error);
+
+class GalChip : public Chip {
+public:
+    static constexpr double kEditVppMin = 10.0;   // edit mode on the Vpp pin
+    static constexpr double kReadVccMin = 4.5;
+    static constexpr double kWindowBelow = 1.0;   // programming window around the PES voltage
+    static constexpr double kWindowAbove = 1.0;
+    static constexpr double kWrongVppShift = 2.5; // the wrong-vpp fault: the part wants this much more
+    static constexpr uint32_t kDefaultWeakPulses = 2;
+
+    GalChip(std::string deviceName, const GalPart& part);
+
+    const char* Kind() const override { return "GAL"; }
+    std::string Describe() const override;
+
+    void PinsChanged(const SocketState& socket, uint32_t changed) override;
+    bool Output(Pin pin, const SocketState& socket) override;
+    void Strobe(const SocketState& socket, uint64_t pulseNs) override;
+
+    double AbsMaxVpp() const override { return 17.0; }
+    bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
+
+    void Save(ChipImage& image) const override;
+    bool Load(const ChipImage& image, std::string& error) override;
+
+    const GalPart& Part() const { return part_; }
+    bool Secured() const { return secured_; }
+    bool Serial() const { return part_.config == 7; }
+    int UesRow() const { return Serial() ? 44 : part_.rows; }
+    int UesBits() const { return Serial() ? 132 : 64; }
+    double ProgVppMin() const { return part_.progVpp - kWindowBelow + (wrongVpp_ ? kWrongVppShift : 0.0); }
+    double ProgVppMax() const { return part_.progVpp + kWindowAbove + (wrongVpp_ ? kWrongVppShift : 0.0); }
+    uint64_t MinPulseNs() const { return part_.progPulseNs * 95 / 100; }
+
+    // Direct cell access for tests and tools (no electrical rules).
+    // The JEDEC fuse number of array bit c in row r is c x rows + r.
+    uint8_t ArrayBit(int row, int column) const { return array_[static_cast<size_t>(row * part_.columns + column)]; }
+    void SetArrayBit(int row, int column, uint8_t v) {
+        array_[static_cast<size_t>(row * part_.columns + column)] = v;
+        changed_ = true;
+    }
+    const std::vector<uint8_t>& Ues() const { return ues_; }
+    const std::vector<uint8_t>& ConfigBits() const { return config_; }
+    const std::vector<uint8_t>& Pes() const { return pes_; }
+    // Program strobes that reached the chip and programmed a row.
+    uint32_t ProgramStrobes() const { return programStrobes_; }
+
+private:
+    bool EditMode(const SocketState& socket) const;
+    int RowLines(const SocketState& socket) const;
+    int RegisterLength(int ra) const;
+    int SerialAddress() const;
+    void Load(int ra);
+    void Program(int ra);
+    void Erase(bool all);
+    // AND the register's first n bits into cells; counts weak-row pulses.
+    bool TakesData(int row);
+    void AndInto(std::vector<uint8_t>& cells, size_t first, int n);
+
+    GalPart part_;
+    std::vector<uint8_t> array_;  // rows x columns, row-major, one byte per cell
+    std::vector<uint8_t> ues_;    // the signature row (22V10: 64 signature + 68 filler bits)
+    std::vector<uint8_t> config_; // ACW or ASR in shift order
+    std::vector<uint8_t> pes_;    // PES bits in shift order
+    bool secured_ = false;
+
+    uint8_t sr_[138] = {};
+    bool lastClock_ = false;
+    bool wrongVpp_ = false;
+    std::map<int, uint32_t> weakNeeds_;  // row -> pulses it needs
+    std::map<int, uint32_t> weakSeen_;
+    uint32_t programStrobes_ = 0;
+};
+
+}  // namespace krt

@@ -1,0 +1,223 @@
+// The parallel EEPROM family end to end through Dispatch on the simulated
+// programmer with 28C chip models: each wait mode against a chip that has
+// its signal, page chunks, retries and the recovery power cycle, erase,
+// software data protection, a chip that never finishes, and cancel inside
+// a completion wait.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "FamilyTestSupport.h"
+#include "SimBench.h"
+#include "families/ZVEEPROM.h"
+#include "sim/chips/EepromChip.h"
+
+namespace krt::test {
+namespace {
+
+DeviceRecord Eeprom(const char* name, uint32_t bytes, uint32_t page, double tpw, uint8_t mode) {
+    DeviceRecord r;
+    r.name = name;
+    r.type = "EEPROM";
+    r.manufacture = "Atmel";
+    r.maxsize = r.bufsize = bytes;
+    r.pagesize = page;
+    r.tpw = tpw;
+    r.tpr = 1e-6;
+    r.retry = 3;
+    r.verify = 1;
+    r.typecode = 0x12;
+    r.waitmode = mode;
+    r.ahand = r.amand = r.aland = r.dhand = r.dland = 0xFF;
+    r.VppR = r.VccR = r.VppW = r.VccW = 5.0;
+    r.bytesPerWord = 1;
+    return r;
+}
+DeviceRecord At28c256(uint8_t mode) { return Eeprom("AT28C256", 0x8000, 64, 10e-3, mode); }
+
+EepromChip& ChipOf(SimBench& b) { return *dynamic_cast<EepromChip*>(b.sim.SocketChip()); }
+
+// Writes random data over [start, start + length), then checks the cells,
+// a read-back and a verify; nothing outside the range may change.
+void RoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint32_t seed) {
+    SimBench b(record);
+    const auto data = RandomBytes(b.buffer.size(), seed);
+    b.buffer = data;
+    ASSERT_EQ(b.Operation(5, start, length), 0) << "mode " << int(record.waitmode);
+    EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    for (uint32_t a = 0; a < record.maxsize; ++a)
+        ASSERT_EQ(ChipOf(b).Cell(a), a >= start && a < start + length ? data[a] : 0xFF) << "address " << a;
+    b.buffer.assign(b.buffer.size(), 0xEE);
+    ASSERT_EQ(b.Operation(4, start, length), 0);
+    b.buffer = data;
+    EXPECT_EQ(b.Operation(6, start, length), 0);
+}
+
+TEST(ZVEEPROMSim, EachWaitModeWritesAgainstAChipWithItsSignal) {
+    RoundTrip(At28c256(0), 0x30, 0x1000, 1);                               // programmer's timer, tpw 10 ms
+    RoundTrip(Eeprom("AT28C64", 0x2000, 1, 1e-3, 1), 0x1F00, 0x100, 2);  // RDY/BUSY
+    RoundTrip(At28c256(2), 0x7000, 0x1000, 3);                             // toggle bit
+    RoundTrip(Eeprom("AT28C16", 0x800, 1, 1e-3, 3), 0, 0x800, 4);          // DATA polling
+    RoundTrip(At28c256(3), 0, 0x8000, 5);                                  // the whole device
+    RoundTrip(At28c256(4), 0x10, 0x1000, 6);                               // the computer's 20 ms
+    RoundTrip(Eeprom("AT28C040", 0x80000, 256, 10e-3, 3), 0x7FD80, 0x200, 7);
+}
+
+TEST(ZVEEPROMSim, ChunksNeverCrossAPageAndStopAtTheRangeEnd) {
+    struct Case {
+        uint32_t start, length, cycles;
+    };
+    // 0x30-0x3F and 0x40-0x4F; 0-63 and 64-99.
+    for (const Case& c : {Case{0x30, 0x20, 2}, Case{0, 100, 2}}) {
+        SimBench b(At28c256(3));
+        b.buffer = RandomBytes(b.buffer.size(), c.start);
+        ASSERT_EQ(b.Operation(5, c.start, c.length), 0);
+        EXPECT_EQ(ChipOf(b).Cycles(), c.cycles);
+        EXPECT_EQ(ChipOf(b).Cell(c.start + c.length), 0xFF);
+        EXPECT_EQ(ChipOf(b).Cell(c.start + c.length - 1), b.buffer[c.start + c.length - 1]);
+    }
+    // Page size 1: every byte has its own write cycle.
+    DeviceRecord r = At28c256(3);
+    r.pagesize = 1;
+    SimBench b(r);
+    b.buffer = RandomBytes(b.buffer.size(), 9);
+    ASSERT_EQ(b.Operation(5, 0x3E, 5), 0);
+    EXPECT_EQ(ChipOf(b).Cycles(), 5u);
+}
+
+TEST(ZVEEPROMSim, APageThatNeverVerifiesCostsRetryWritesOneLineAndAPowerCycle) {
+    SimBench b(At28c256(3));
+    CellFaults faults;
+    faults.dead = {0x45};
+    b.sim.SetCellFaults(faults);
+    b.buffer.assign(b.buffer.size(), 0x00);
+    EXPECT_EQ(b.Operation(5, 0, 0x100, 1), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "書きこみの途中で1個のエラーが発生しました",
+                                    "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(ChipOf(b).Cycles(), 1u + 3u);    // page 0, then three attempts at page 0x40
+    EXPECT_EQ(ChipOf(b).Cell(0x80), 0xFF);     // the write ended there
+    EXPECT_EQ(ChipOf(b).Cell(0x44), 0x00);
+
+    // With more errors permitted the write goes on after the power cycle.
+    b.log.clear();
+    EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
+    EXPECT_EQ(ChipOf(b).Cell(0xFF), 0x00);
+    // A weak cell that takes its value on the second attempt is no error.
+    faults.dead.clear();
+    faults.weak = {{0x10, 2}};
+    b.sim.SetCellFaults(faults);
+    b.buffer.assign(b.buffer.size(), 0x5A);
+    b.log.clear();
+    EXPECT_EQ(b.Operation(5, 0, 0x40), 0);
+    EXPECT_EQ(ChipOf(b).Cell(0x10), 0x5A);
+}
+
+TEST(ZVEEPROMSim, EraseWritesFFAndLeavesTheBufferAsItWas) {
+    SimBench b(At28c256(3));
+    b.buffer = RandomBytes(b.buffer.size(), 11);
+    ASSERT_EQ(b.Operation(5, 0, 0x8000), 0);
+    const auto held = b.buffer;
+    EXPECT_EQ(b.Operation(7, 0x20, 0), 2);
+    EXPECT_EQ(b.buffer, held);
+    EXPECT_EQ(b.Operation(7, 0x20, 0x100), 0);
+    EXPECT_EQ(b.buffer, held);
+    for (uint32_t a : {0x1Fu, 0x20u, 0x11Fu, 0x120u})
+        EXPECT_EQ(ChipOf(b).Cell(a), a >= 0x20 && a < 0x120 ? 0xFF : held[a]) << a;
+    EXPECT_EQ(b.Operation(9, 0x20, 0x100), 0);  // blank
+    // An erase that fails keeps the buffer too.
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("never-ready", error)) << error;
+    EXPECT_EQ(b.Operation(7, 0, 0x8000), 4);
+    EXPECT_EQ(b.buffer, held);
+}
+
+TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
+    SimBench b(At28c256(4));
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("sdp-locked", error)) << error;
+    b.buffer = RandomBytes(b.buffer.size(), 12);
+    EXPECT_EQ(b.Operation(5, 0, 0x100, 1), 3);
+    EXPECT_EQ(b.log.lines(),
+              (Lines{"Verify error at 000000 page",
+                     "Not one byte of the page at 000000 changed: the chip is probably software data protected. "
+                     "To turn the protection off: krt sdp off EEPROM Atmel AT28C256",
+                     "書きこみの途中で1個のエラーが発生しました", "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(ChipOf(b).Cell(0), 0xFF);
+
+    b.log.clear();
+    EXPECT_EQ(RunProtectionOperation(b.link, b.record, false), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"Software data protection is off (a test write at 007FFF took effect; its old "
+                                   "value was put back)"});
+    EXPECT_FALSE(ChipOf(b).Protected());
+    EXPECT_EQ(ChipOf(b).Cell(0x7FFF), 0xFF);
+    EXPECT_EQ(b.Operation(5, 0, 0x100), 0);
+
+    // Turned on again, the chip keeps its data and refuses plain writes.
+    b.log.clear();
+    EXPECT_EQ(RunProtectionOperation(b.link, b.record, true), 0);
+    EXPECT_TRUE(ChipOf(b).Protected());
+    EXPECT_EQ(b.log.lines(), Lines{"Software data protection is on (a test write at 007FFF was ignored)"});
+    EXPECT_EQ(b.Operation(6, 0, 0x100), 0);
+    // A part without protection cannot be turned on: result 3.
+    SimBench old(Eeprom("AT28C16", 0x800, 1, 1e-3, 3));
+    EXPECT_EQ(RunProtectionOperation(old.link, old.record, true), 3);
+    EXPECT_EQ(ChipOf(old).Cell(0x7FF), 0xFF);
+}
+
+TEST(ZVEEPROMSim, ChipThatNeverFinishesEndsWithFourWithinTheBound) {
+    struct Case {
+        uint8_t mode;
+        const char* line;
+    };
+    for (const Case& c : {Case{1, "EEPROM write cycle did not end within 100 ms at 000040 (busy flag)"},
+                          Case{2, "EEPROM write cycle did not end within 100 ms at 000040 (toggle bit)"},
+                          Case{3, "EEPROM write cycle did not end within 100 ms at 000040 (data polling)"},
+                          Case{4, "EEPROM write cycle did not end within 100 ms at 000040 (Windows timer)"}}) {
+        DeviceRecord r = c.mode == 1 ? Eeprom("AT28C64", 0x2000, 1, 1e-3, 1) : At28c256(c.mode);
+        SimBench b(r);
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("never-ready", error)) << error;
+        b.buffer.assign(b.buffer.size(), 0x00);
+        const auto before = b.sim.now();
+        EXPECT_EQ(b.Operation(5, 0x40, 0x100), 4) << int(c.mode);
+        EXPECT_EQ(b.log.lines(), Lines{c.line});
+        EXPECT_LT(b.sim.now() - before, std::chrono::seconds(2)) << int(c.mode);  // virtual time
+        EXPECT_EQ(b.sim.Vcc(), 0.0);
+    }
+}
+
+// Forwards to the simulator and cancels the running operation once the
+// chip has been in its write cycle for `reads` status reads.
+class CancellingPort : public PortIo {
+public:
+    CancellingPort(SimBench& b, unsigned reads) : b_(b), reads_(reads) {}
+    uint8_t read(uint16_t a) override {
+        const uint8_t v = b_.sim.read(a);
+        if (ChipOf(b_).Busy(b_.sim.VirtualNs()) && --reads_ == 0) b_.link.CancelOperation();
+        return v;
+    }
+    void write(uint16_t a, uint8_t v) override { b_.sim.write(a, v); }
+
+private:
+    SimBench& b_;
+    unsigned reads_;
+};
+
+TEST(ZVEEPROMSim, CancelEndsACompletionWaitAtOnce) {
+    for (uint8_t mode : {1, 2, 3}) {
+        SimBench b(mode == 1 ? Eeprom("AT28C64", 0x2000, 1, 1e-3, 1) : At28c256(mode));
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("never-ready", error));
+        CancellingPort port(b, 200);  // well inside the wait, many reads after the first
+        b.link.port = &port;
+        b.buffer.assign(b.buffer.size(), 0x00);
+        const auto before = b.sim.now();
+        EXPECT_EQ(b.Operation(5, 0, 0x100), 1) << int(mode);
+        // No time-out, no error line, no power cycle: only the summary.
+        EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"}) << int(mode);
+        EXPECT_LT(b.sim.now() - before, std::chrono::milliseconds(900)) << int(mode);
+    }
+}
+
+}  // namespace
+}  // namespace krt::test

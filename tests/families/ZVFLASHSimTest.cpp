@@ -1,0 +1,278 @@
+// The 28F flash family end to end through Dispatch on the simulated
+// programmer with 28F chips in the socket: round trips, the three parts and
+// nothing else, erase with pre-programming and resumed erase verify, the
+// chip's erase faults, weak and dead cells, cancel at each place the
+// erase tests it.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "FamilyTestSupport.h"
+#include "SimBench.h"
+#include "sim/chips/FlashChip.h"
+
+namespace krt::test {
+namespace {
+
+constexpr uint32_t k28F010 = 0x20000;
+
+DeviceRecord Flash(const char* maker = "Intel", const char* name = "P28F010", uint32_t size = k28F010) {
+    DeviceRecord r;
+    r.type = "FLASH";
+    r.manufacture = maker;
+    r.name = name;
+    r.maxsize = size;
+    r.bufsize = size;
+    r.tpw = 10e-6;
+    r.retry = 25;
+    r.verify = 1;
+    r.typecode = 0x10;
+    r.ahand = r.amand = r.aland = r.dhand = r.dland = 0xFF;
+    r.VppR = 5.0;
+    r.VccR = 5.0;
+    r.VppW = 12.0;
+    r.VccW = 5.0;
+    r.bytesPerWord = 1;
+    return r;
+}
+
+FlashChip& ChipOf(SimBench& b) { return *dynamic_cast<FlashChip*>(b.sim.SocketChip()); }
+
+constexpr const char* kNoErrors = "書きこみはエラーなく行われました。";
+
+void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t seed) {
+    SimBench b(record);
+    const auto data = RandomBytes(b.buffer.size(), seed);
+    b.buffer = data;
+    ASSERT_EQ(b.Operation(5, start, length), 0);
+    EXPECT_EQ(b.log.lines(), Lines{kNoErrors});
+    b.buffer.assign(b.buffer.size(), 0xEE);
+    ASSERT_EQ(b.Operation(4, start, length), 0);
+    for (size_t i = 0; i < b.buffer.size(); ++i) {
+        const bool inRange = i >= start && i < size_t(start) + length;
+        ASSERT_EQ(b.buffer[i], inRange ? data[i] : 0xEE) << "byte " << i;
+        if (!inRange) {
+            ASSERT_EQ(ChipOf(b).Cell(static_cast<uint32_t>(i)), 0xFF) << "byte " << i;
+        }
+    }
+    b.buffer = data;
+    b.log.clear();
+    EXPECT_EQ(b.Operation(6, start, length), 0);
+    EXPECT_TRUE(b.log.lines().empty());
+    b.buffer[start] ^= 0x80;
+    EXPECT_EQ(b.Operation(6, start, length), 3);
+    EXPECT_EQ(b.CountLines("ベリファイエラー Addr: "), 1u);
+}
+
+TEST(ZVFLASHSim, RoundTripWholeAndSubRange) {
+    RoundTrip(Flash(), 0, k28F010, 1);
+    RoundTrip(Flash(), 0x1234, 0x321, 2);
+    RoundTrip(Flash("Intel", "P28F020", 0x40000), 0x3FF00, 0x100, 3);
+    RoundTrip(Flash("ST", "M28F101"), 0x10000, 0x200, 4);
+}
+
+TEST(ZVFLASHSim, MakerAndNameMatchInAnyCase) {
+    for (auto [maker, name] : {std::pair{"INTEL", "p28f010"}, {"intel", "P28F020"}, {"st", "m28F101"}}) {
+        SimBench b(Flash(maker, name, std::string(name).find("020") != std::string::npos ? 0x40000 : k28F010));
+        b.buffer[0x10] = 0x42;
+        EXPECT_EQ(b.Operation(5, 0x10, 1), 0) << maker << " " << name;
+        EXPECT_EQ(ChipOf(b).Cell(0x10), 0x42) << maker << " " << name;
+    }
+}
+
+TEST(ZVFLASHSim, AnyOtherFlashIsNeverProgrammed) {
+    // A fourth name, and a known name under another maker.
+    for (auto [maker, name] : {std::pair{"Intel", "P28F512"}, {"AMD", "P28F010"}}) {
+        SimBench b(Flash(maker, name));
+        b.buffer.assign(b.buffer.size(), 0x00);
+        b.buffer[0x21] = 0xFF;  // what the chip already holds verifies
+        EXPECT_EQ(b.Operation(5, 0x20, 4), 3) << name;
+        EXPECT_EQ(b.CountLines("Verify error at 000020 Read:FF File:00 "), 25u);
+        EXPECT_EQ(b.CountLines("Verify error at 000021 "), 0u);
+        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0u);
+        EXPECT_EQ(ChipOf(b).LastCommand(), 0xC0) << "only program verify reached the chip";
+
+        b.record.verify = 0;
+        b.log.clear();
+        EXPECT_EQ(b.Operation(5, 0x20, 4), 0);
+        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0u);
+        EXPECT_EQ(ChipOf(b).Cell(0x20), 0xFF);
+    }
+}
+
+TEST(ZVFLASHSim, WriteWithoutReadBackProgramsEveryByteUpToTheLast) {
+    DeviceRecord r = Flash();
+    r.verify = 0;
+    r.retry = 1;
+    SimBench b(r);
+    const auto data = RandomBytes(b.buffer.size(), 7);
+    b.buffer = data;
+    ASSERT_EQ(b.Operation(5, 0x100, 0x100), 0);
+    for (uint32_t a = 0x100; a < 0x200; ++a) ASSERT_EQ(ChipOf(b).Cell(a), data[a]) << a;
+}
+
+TEST(ZVFLASHSim, EraseVerifiedAfterTheFirstPulse) {
+    SimBench b(Flash());
+    b.buffer = RandomBytes(b.buffer.size(), 8);
+    ASSERT_EQ(b.Operation(5, 0, k28F010), 0);
+    const uint32_t programmed = ChipOf(b).ProgramPulses();
+    b.log.clear();
+    // The range is ignored: the whole device is cleared and erased.
+    EXPECT_EQ(b.Operation(7, 0x100, 0x10), 0);
+    EXPECT_EQ(b.log.lines(), Lines{kNoErrors});
+    FlashChip& chip = ChipOf(b);
+    EXPECT_EQ(chip.ProgramPulses() - programmed, k28F010) << "every byte pre-programmed once";
+    EXPECT_EQ(chip.ErasePulses(), 1u);
+    EXPECT_EQ(chip.EraseVerifyReads(), k28F010);
+    EXPECT_EQ(chip.LastCommand(), 0x00) << "back to reading";
+    EXPECT_FALSE(chip.OverErased());
+    EXPECT_EQ(b.Operation(9, 0, k28F010), 0);
+    EXPECT_EQ(b.sim.Vpp(), 0.0);
+}
+
+TEST(ZVFLASHSim, EraseVerifyResumesWhereTheByteFailed) {
+    SimBench b(Flash());
+    ChipOf(b).SetSlowEraseByte(0x100, 3);  // reads 7F after the first and second pulse
+    EXPECT_EQ(b.Operation(7, 0, k28F010), 0);
+    FlashChip& chip = ChipOf(b);
+    EXPECT_EQ(chip.ErasePulses(), 3u);
+    EXPECT_EQ(chip.EraseVerifyFailures(), 2u);
+    // 0 to 100, 100 again, then 100 to the end: never from the start again.
+    EXPECT_EQ(chip.EraseVerifyReads(), 0x101u + 1u + (k28F010 - 0x100));
+    EXPECT_EQ(b.Operation(9, 0, k28F010), 0);
+}
+
+TEST(ZVFLASHSim, ErasePulsesFaultAndNeverErases) {
+    {
+        SimBench b(Flash());
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("erase-pulses:7", error)) << error;
+        EXPECT_EQ(b.Operation(7, 0, 1), 0);
+        EXPECT_EQ(ChipOf(b).ErasePulses(), 7u);
+        EXPECT_EQ(b.Operation(9, 0, k28F010), 0);
+    }
+    SimBench b(Flash("ST", "M28F101"));
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("never-erases", error)) << error;
+    EXPECT_EQ(b.Operation(7, 0, k28F010), 3);
+    EXPECT_EQ(ChipOf(b).ErasePulses(), 1000u);
+    EXPECT_EQ(ChipOf(b).EraseVerifyReads(), 1000u) << "each pass stops at address 0";
+    EXPECT_EQ(b.log.lines(), Lines{kNoErrors}) << "an erase failure has no line of its own";
+    EXPECT_EQ(b.sim.Vpp(), 0.0);
+}
+
+TEST(ZVFLASHSim, WeakCellsTakeSeveralPulses) {
+    SimBench b(Flash());
+    CellFaults faults;
+    faults.weak = {{0x10, 3}};
+    b.sim.SetCellFaults(faults);
+    b.buffer.assign(b.buffer.size(), 0x5A);
+    ASSERT_EQ(b.Operation(5, 0, 0x20), 0);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000010 Read:FF File:5A 0回目",
+                                    "Verify error at 000010 Read:FF File:5A 1回目", kNoErrors}));
+    EXPECT_EQ(ChipOf(b).Cell(0x10), 0x5A);
+}
+
+TEST(ZVFLASHSim, DeadCellStopsTheEraseBeforeAnyPulse) {
+    DeviceRecord r = Flash();
+    r.retry = 2;
+    SimBench b(r);
+    CellFaults faults;
+    faults.dead = {0x20, 0x30};
+    b.sim.SetCellFaults(faults);
+    EXPECT_EQ(b.Operation(7, 0, k28F010, 2), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000020 Read:FF File:00 0回目",
+                                    "Verify error at 000020 Read:FF File:00 1回目", "Verify error at 000020",
+                                    "Verify error at 000030 Read:FF File:00 0回目",
+                                    "Verify error at 000030 Read:FF File:00 1回目",
+                                    "書きこみの途中で2個のエラーが発生しました",
+                                    "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(ChipOf(b).ErasePulses(), 0u);
+    EXPECT_EQ(ChipOf(b).Cell(0x31), 0xFF) << "the clearing stopped at the limit";
+    EXPECT_FALSE(ChipOf(b).OverErased());
+}
+
+// Forwards to the simulator and, the first time `when` holds after a
+// register access, cancels the running operation (or does `then`).
+class CancellingPort : public PortIo {
+public:
+    CancellingPort(SimBench& b, std::function<bool()> when, std::function<void()> then = {})
+        : b_(b), when_(std::move(when)), then_(std::move(then)) {}
+    uint8_t read(uint16_t a) override {
+        const uint8_t v = b_.sim.read(a);
+        Check();
+        return v;
+    }
+    void write(uint16_t a, uint8_t v) override {
+        b_.sim.write(a, v);
+        Check();
+    }
+
+private:
+    void Check() {
+        if (!fired_ && when_()) {
+            fired_ = true;
+            if (then_)
+                then_();
+            else
+                b_.link.CancelOperation();
+        }
+    }
+    SimBench& b_;
+    std::function<bool()> when_;
+    std::function<void()> then_;
+    bool fired_ = false;
+};
+
+TEST(ZVFLASHSim, CancelIsTestedBeforeEveryUnitPulseAndVerifyRead) {
+    {  // in the pre-programming: the byte in hand is finished, no pulse follows
+        SimBench b(Flash());
+        CancellingPort port(b, [&] { return ChipOf(b).ProgramPulses() >= 0x100; });
+        b.link.port = &port;
+        EXPECT_EQ(b.Operation(7, 0, k28F010), 1);
+        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0x100u);
+        EXPECT_EQ(ChipOf(b).ErasePulses(), 0u);
+        EXPECT_EQ(b.sim.Vpp(), 0.0);
+    }
+    {  // between erase pulses
+        SimBench b(Flash());
+        ChipOf(b).SetSlowEraseByte(0x100, 3);
+        CancellingPort port(b, [&] { return ChipOf(b).EraseVerifyFailures() >= 1; });
+        b.link.port = &port;
+        EXPECT_EQ(b.Operation(7, 0, k28F010), 1);
+        EXPECT_EQ(ChipOf(b).ErasePulses(), 1u);
+        EXPECT_EQ(b.sim.Vpp(), 0.0);
+    }
+    {  // in the erase-verify scan
+        SimBench b(Flash());
+        CancellingPort port(b, [&] { return ChipOf(b).EraseVerifyReads() >= 0x80; });
+        b.link.port = &port;
+        EXPECT_EQ(b.Operation(7, 0, k28F010), 1);
+        EXPECT_EQ(ChipOf(b).EraseVerifyReads(), 0x80u);
+        EXPECT_EQ(ChipOf(b).ErasePulses(), 1u);
+        EXPECT_NE(ChipOf(b).LastCommand(), 0x00);
+    }
+}
+
+TEST(ZVFLASHSim, ProgrammerThatStopsAnsweringMidEraseEndsItAtOnce) {
+    SimBench b(Flash());
+    b.ExpectBreaches();  // frames sent to a programmer that stays busy
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("never-erases", error));
+    CancellingPort port(b, [&] { return ChipOf(b).ErasePulses() >= 2; }, [&] { b.sim.SetStaysBusy(true); });
+    b.link.port = &port;
+    EXPECT_EQ(b.Operation(7, 0, k28F010), 4);
+    EXPECT_EQ(ChipOf(b).ErasePulses(), 2u) << "no pass after the programmer fell silent";
+    EXPECT_EQ(b.log.lines().back(), "KRT does not report ready (no answer for 2 seconds).");
+}
+
+TEST(ZVFLASHSim, OperationsTheFamilyDoesNotHave) {
+    SimBench b(Flash());
+    EXPECT_EQ(b.Operation(8, 0, 1), 9);
+    EXPECT_EQ(b.Operation(10, 0, 1), 8);
+    b.record.maxsize = 0;
+    EXPECT_EQ(b.Operation(7, 0, 1), 2);
+}
+
+}  // namespace
+}  // namespace krt::test

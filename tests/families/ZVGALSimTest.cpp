@@ -1,0 +1,391 @@
+// The GAL family end to end through Dispatch on the simulated programmer,
+// with the shipped catalogue's records and galette's fuse maps: round trips,
+// erase, secure, the device option, the write retries and their lines, the
+// error limit, cancel, and the 22V10's serial row address as the chip's pins
+// see it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "SimBench.h"
+#include "catalogue/DeviceLoader.h"
+#include "data/DataFile.h"
+#include "sim/chips/GalChip.h"
+
+namespace krt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+DeviceRecord ShippedGal(const std::string& name) {
+    Catalogue catalogue;
+    EXPECT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue));
+    DeviceRecord record;
+    EXPECT_TRUE(LoadDeviceRecord(catalogue.list, catalogue.directory, "GAL", "Lattice", name, 1, nullptr, record)
+                    .selected)
+        << name;
+    return record;
+}
+
+fs::path JedecDir() { return fs::path(KRT_SOURCE_DIR) / "tests/data/jedec"; }
+
+// The fuses of a .jed file as the File menu loads them.
+std::vector<uint8_t> ReadJed(const DeviceRecord& record, const fs::path& path) {
+    std::vector<uint8_t> fuses(record.bufsize, 0xEE);
+    DataFile f(path.string(), FORMAT_JEDEC);
+    f.buffer = fuses.data();
+    f.bufsize = record.bufsize;
+    f.length = record.maxsize;
+    f.typecode = record.typecode;
+    EXPECT_EQ(f.Read(), FILE_OK) << path;
+    return fuses;
+}
+
+std::vector<uint8_t> RandomFuses(size_t n, uint32_t seed) {
+    std::vector<uint8_t> v = RandomBytes(n, seed);
+    for (auto& b : v) b &= 1;
+    return v;
+}
+
+GalChip& ChipOf(SimBench& b) { return *dynamic_cast<GalChip*>(b.sim.SocketChip()); }
+
+// The ACW in shift order as offsets from the XOR base (the GAL notes' table).
+int AcwOffset(int p) {
+    static const std::vector<int> order = [] {
+        std::vector<int> o;
+        for (int i = 0; i <= 3; ++i) o.push_back(i);
+        o.push_back(145);
+        for (int i = 72; i <= 75; ++i) o.push_back(i);
+        for (int i = 80; i <= 143; ++i) o.push_back(i);
+        for (int i = 76; i <= 79; ++i) o.push_back(i);
+        o.push_back(144);
+        for (int i = 4; i <= 7; ++i) o.push_back(i);
+        return o;
+    }();
+    return order[static_cast<size_t>(p)];
+}
+
+// The chip's cells hold exactly the fuse image (JEDEC fuse c x rows + r is
+// bit c of edit row r), seen from the chip, not through the host's read.
+void ExpectChipHolds(SimBench& b, const std::vector<uint8_t>& fuses) {
+    GalChip& chip = ChipOf(b);
+    const GalPart& part = chip.Part();
+    for (int r = 0; r < part.rows; ++r)
+        for (int c = 0; c < part.columns; ++c)
+            ASSERT_EQ(chip.ArrayBit(r, c), fuses[size_t(c * part.rows + r)]) << "row " << r << " bit " << c;
+    for (int i = 0; i < 64; ++i) ASSERT_EQ(chip.Ues()[size_t(i)], fuses[size_t(b.record.SigBase + i)]) << i;
+    if (b.record.typecode == 7) {
+        for (int j = 0; j < 20; ++j)
+            ASSERT_EQ(chip.ConfigBits()[size_t(j)], fuses[size_t(b.record.ASRBase + (j ^ 1))]) << "ASR " << j;
+    } else {
+        for (int p = 0; p < 82; ++p)
+            ASSERT_EQ(chip.ConfigBits()[size_t(p)], fuses[size_t(b.record.ACWBase + AcwOffset(p))]) << "ACW " << p;
+    }
+}
+
+TEST(ZVGALSim, EveryGaletteFileWritesVerifiesAndReadsBack) {
+    int files = 0;
+    for (const char* part : {"GAL16V8", "GAL20V8", "GAL22V10"}) {
+        const DeviceRecord record = ShippedGal(part);
+        for (const auto& entry : fs::directory_iterator(JedecDir())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(std::string(part) + "_", 0) != 0) continue;
+            ++files;
+            SCOPED_TRACE(name);
+            SimBench b(record);
+            const std::vector<uint8_t> fuses = ReadJed(record, entry.path());
+            b.buffer = fuses;
+            ASSERT_EQ(b.Operation(5, 0, record.maxsize), 0);
+            const Lines lines = b.log.lines();
+            ASSERT_EQ(lines.size(), size_t(record.LineNumber) + 4);  // rows, signature, ACW/ASR, end, verified
+            EXPECT_EQ(lines.front(), "1/" + std::to_string(record.LineNumber) + "行目を書き込み中");
+            EXPECT_EQ(lines[size_t(record.LineNumber)], "Signatureを書き込み中");
+            EXPECT_EQ(lines[size_t(record.LineNumber) + 1], record.typecode == 7 ? "ASRを書き込み中" : "ACWを書き込み中");
+            EXPECT_EQ(lines.back(), "ベリファイは成功しました");
+            ExpectChipHolds(b, fuses);
+
+            EXPECT_EQ(b.Operation(6, 0, record.maxsize), 0);
+            EXPECT_EQ(b.buffer, fuses);
+            b.buffer.assign(b.buffer.size(), 0xEE);
+            ASSERT_EQ(b.Operation(4, 0, record.maxsize), 0);
+            EXPECT_EQ(b.buffer, fuses);
+        }
+    }
+    EXPECT_EQ(files, 8);
+}
+
+TEST(ZVGALSim, EraseThenBlankCheckAndTheBufferStaysAsItWas) {
+    for (const char* part : {"GAL16V8", "GAL22V10"}) {
+        SCOPED_TRACE(part);
+        SimBench b(ShippedGal(part));
+        const auto fuses = RandomFuses(b.buffer.size(), 7);
+        b.buffer = fuses;
+        ASSERT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
+        b.log.clear();
+        EXPECT_EQ(b.Operation(9, 0, b.record.maxsize, 1u << 30), 3);
+        EXPECT_EQ(b.buffer, fuses);
+        size_t zeros = 0;
+        for (uint32_t i = 0; i < b.record.maxsize; ++i) zeros += fuses[i] == 0;
+        EXPECT_EQ(b.CountLines("Not Blank at FUSE:"), zeros);
+        EXPECT_EQ(b.log.lines().back(), "ベリファイの結果、" + std::to_string(zeros) + "個所のエラーがありました。");
+
+        ASSERT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
+        b.log.clear();
+        EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
+        EXPECT_EQ(b.buffer, fuses);
+        EXPECT_EQ(b.CountLines("Not Blank"), 0u);
+        // Verify compares the chip (now blank) and leaves the buffer alone too.
+        EXPECT_EQ(b.Operation(6, 0, b.record.maxsize), 3);
+        EXPECT_EQ(b.buffer, fuses);
+    }
+}
+
+TEST(ZVGALSim, ProgrammingOnlyClearsCellsSoAnUnerasedChipKeepsItsZeros) {
+    SimBench b(ShippedGal("GAL16V8"));
+    b.buffer.assign(b.buffer.size(), 1);
+    b.buffer[5] = 0;
+    ASSERT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
+    b.buffer[5] = 1;
+    b.buffer[6] = 0;
+    b.log.clear();
+    EXPECT_EQ(b.Operation(5, 0, b.record.maxsize, 0), 3);
+    // Row 5 fails every attempt (its cell 0 cannot return to 1) and the
+    // comparison names the fuse once; permitted 0 stops after the first.
+    EXPECT_EQ(b.CountLines("うまく書きこみができませんでした"), 1u);
+    EXPECT_EQ(b.CountLines("Verify error at 5 Buffer:1 Written:0"), 1u);
+    EXPECT_EQ(b.log.lines().back(), "ベリファイの結果、1個所のエラーがありました。");
+    EXPECT_EQ(b.CountLines("エラーが多いので表示を中止します"), 1u);
+}
+
+TEST(ZVGALSim, SignatureIsNoDifferenceForVerifyButCountsInBlankCheck) {
+    SimBench b(ShippedGal("GAL16V8"));
+    const uint32_t sig = static_cast<uint32_t>(b.record.SigBase);
+    b.buffer.assign(b.buffer.size(), 1);
+    b.buffer[sig + 3] = 0;
+    ASSERT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
+    b.buffer[sig + 3] = 1;
+    b.buffer[sig + 9] = 0;
+    b.log.clear();
+    EXPECT_EQ(b.Operation(6, 0, b.record.maxsize), 0);
+    EXPECT_EQ(b.CountLines("Verify error"), 0u);
+    EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 3);
+    const Lines lines = b.log.lines();
+    EXPECT_EQ(Lines(lines.end() - 2, lines.end()), (Lines{"Not Blank at FUSE:" + std::to_string(sig + 3),
+                                                          "ベリファイの結果、1個所のエラーがありました。"}));
+    EXPECT_EQ(b.CountLines("Not Blank"), 1u);
+}
+
+TEST(ZVGALSim, VerifyWithNoPermittedErrorsNamesTheFirstAndStops) {
+    SimBench b(ShippedGal("GAL22V10"));
+    b.buffer.assign(b.buffer.size(), 1);
+    b.buffer[10] = 0;
+    b.buffer[20] = 0;
+    EXPECT_EQ(b.Operation(6, 0, b.record.maxsize, 0), 3);
+    EXPECT_EQ(b.log.lines().size(), 44u + 3u);
+    EXPECT_EQ(b.CountLines("Verify error at"), 1u);
+    const Lines lines = b.log.lines();
+    EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
+              (Lines{"Verify error at 10 デバイス:1 バッファ:0", "エラーが多いので表示を中止します",
+                     "ベリファイの結果、1個所のエラーがありました。"}));
+    EXPECT_EQ(b.buffer[10], 0);
+    EXPECT_EQ(b.buffer[11], 1);
+}
+
+TEST(ZVGALSim, WeakRowsRetryAndReportTheirAttempt) {
+    {
+        SimBench b(ShippedGal("GAL16V8"));
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("weak-rows:5,60@2", error)) << error;
+        b.buffer = RandomFuses(b.buffer.size(), 3);
+        EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
+        EXPECT_EQ(b.CountLines("2回目の書きこみで成功しました"), 2u);
+        EXPECT_EQ(b.CountLines("w"), 0u);
+    }
+    {
+        DeviceRecord record = ShippedGal("GAL22V10");
+        record.retry = 1;
+        SimBench b(record);
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("weak-rows:3@5", error)) << error;
+        b.buffer.assign(b.buffer.size(), 1);
+        b.buffer[44 * 7 + 3] = 0;  // row 3, bit 7
+        EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 3);
+        std::string w = "w" + std::string(7, '1') + "0" + std::string(124, '1') + "110000";
+        std::string r = "r" + std::string(132, '1') + "110000";
+        const Lines lines = b.log.lines();
+        const auto at = std::find(lines.begin(), lines.end(), w);
+        ASSERT_NE(at, lines.end());
+        ASSERT_LT(at + 2, lines.end());
+        EXPECT_EQ(at[1], r);
+        EXPECT_EQ(at[2], "うまく書きこみができませんでした");
+        EXPECT_EQ(b.CountLines("Verify error at 311 Buffer:0 Written:1"), 1u);
+    }
+}
+
+TEST(ZVGALSim, SecureBlocksTheArrayButNotTheSignatureAndEraseLiftsIt) {
+    SimBench b(ShippedGal("GAL16V8"));
+    const auto fuses = RandomFuses(b.buffer.size(), 11);
+    b.buffer = fuses;
+    ASSERT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
+    ASSERT_EQ(b.Operation(8, 0, b.record.maxsize), 0);
+    EXPECT_TRUE(ChipOf(b).Secured());
+    b.buffer.assign(b.buffer.size(), 0xEE);
+    ASSERT_EQ(b.Operation(4, 0, b.record.maxsize), 0);
+    for (uint32_t i = 0; i < b.record.maxsize; ++i) {
+        const bool sig = i >= uint32_t(b.record.SigBase) && i < uint32_t(b.record.SigBase) + 64;
+        ASSERT_EQ(b.buffer[i], sig ? fuses[i] : 0) << i;
+    }
+    b.buffer = fuses;
+    EXPECT_EQ(b.Operation(6, 0, b.record.maxsize), 3);
+    ASSERT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
+    EXPECT_FALSE(ChipOf(b).Secured());
+    EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
+}
+
+TEST(ZVGALSim, SecuredOnArrivalAnd22V10SecurityNotOffered) {
+    {
+        SimBench b(ShippedGal("GAL20V8"));
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("secured", error)) << error;
+        EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 3);  // the blocked array reads 0
+        EXPECT_EQ(b.CountLines("Not Blank at FUSE:"), 101u);  // the first 100 permitted, then one more
+    }
+    {
+        SimBench b(ShippedGal("GAL22V10"));
+        EXPECT_EQ(b.Operation(8, 0, b.record.maxsize), 8);
+        EXPECT_EQ(b.log.lines(), Lines{"GAL22のセキュリティーにはまだ対応していません"});
+        EXPECT_FALSE(ChipOf(b).Secured());
+    }
+}
+
+TEST(ZVGALSim, WrongVppProgramsAndErasesNothing) {
+    SimBench b(ShippedGal("GAL16V8"));
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("wrong-vpp", error)) << error;
+    b.buffer = RandomFuses(b.buffer.size(), 5);
+    EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 3);
+    EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
+    b.log.clear();
+    EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
+}
+
+TEST(ZVGALSim, DeviceOptionLogsThe32RowsAndThePesNamesTheMaker) {
+    SimBench b(ShippedGal("GAL16V8"));
+    ASSERT_EQ(b.Operation(10, 0, b.record.maxsize), 0);
+    const Lines lines = b.log.lines();
+    ASSERT_EQ(lines.size(), 1u + 32u * 4u);
+    EXPECT_EQ(lines[0], "PESの内容を読みます");
+    for (int r = 0; r < 32; ++r) {
+        EXPECT_EQ(lines[size_t(1 + 4 * r)], "LINE " + std::to_string(32 + r));
+        for (int k = 1; k <= 3; ++k) {
+            const std::string& bits = lines[size_t(1 + 4 * r + k)];
+            ASSERT_EQ(bits.size(), 36u);
+            EXPECT_EQ(bits.back(), ' ');
+        }
+    }
+    // Row 58, PES bytes least significant bit first: maker A1 (Lattice) in
+    // byte 3, algorithm 3 in byte 1.
+    const std::string& pes = lines[size_t(1 + 4 * (58 - 32) + 1)];
+    EXPECT_EQ(pes, "00000000 11000000 00000000 10000101 ");
+    // Row 32, the erased signature.
+    EXPECT_EQ(lines[size_t(1 + 1)], "11111111 11111111 11111111 11111111 ");
+}
+
+// Forwards the log and cancels the running operation once a line appears.
+struct CancelAt : LogSink {
+    LinkContext* link;
+    LogSink* next;
+    std::string when;
+    void line(std::string_view utf8) override {
+        next->line(utf8);
+        if (utf8 == when) link->CancelOperation();
+    }
+};
+
+TEST(ZVGALSim, CancelBetweenRowsLeavesTheChipPartlyProgrammed) {
+    SimBench b(ShippedGal("GAL16V8"));
+    b.buffer.assign(b.buffer.size(), 0);
+    CancelAt sink;
+    sink.link = &b.link;
+    sink.next = &b.log;
+    sink.when = "3/32行目を書き込み中";
+    b.link.log = &sink;
+    EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 1);
+    EXPECT_EQ(b.log.lines().back(), "3/32行目を書き込み中");
+    GalChip& chip = ChipOf(b);
+    EXPECT_EQ(chip.ArrayBit(2, 0), 0);
+    EXPECT_EQ(chip.ArrayBit(3, 0), 1);
+    EXPECT_EQ(chip.Ues()[0], 1);
+}
+
+// A 22V10 that notes, for every program strobe, the bits that SCLK took in
+// from SDIN since P/V went high.
+struct SpyGal : GalChip {
+    using GalChip::GalChip;
+    std::vector<uint8_t> taken;
+    std::vector<std::vector<uint8_t>> programmed;
+    bool clock = false, pv = false;
+    void PinsChanged(const SocketState& s, uint32_t changed) override {
+        if (s.Level(Pin::PV) && !pv) taken.clear();
+        pv = s.Level(Pin::PV);
+        const bool c = s.Level(Pin::SCLK);
+        if (c && !clock) taken.push_back(s.Level(Pin::SDIN));
+        clock = c;
+        GalChip::PinsChanged(s, changed);
+    }
+    void Strobe(const SocketState& s, uint64_t pulseNs) override {
+        if (s.Level(Pin::PV)) programmed.push_back(taken);
+        taken.clear();
+        GalChip::Strobe(s, pulseNs);
+    }
+};
+
+TEST(ZVGALSim, SerialRowAddressFollowsTheDataBits) {
+    SimBench b(ShippedGal("GAL22V10"));
+    auto spy = std::make_unique<SpyGal>("GAL22V10", *GalPartForConfig(7));
+    SpyGal* chip = spy.get();
+    b.sim.InsertChip(std::move(spy));
+    b.buffer = RandomFuses(b.buffer.size(), 9);
+    ASSERT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
+    ASSERT_EQ(chip->programmed.size(), 44u + 2u);
+    const std::vector<uint8_t>& line5 = chip->programmed[5];
+    ASSERT_EQ(line5.size(), 138u);
+    for (int c = 0; c < 132; ++c) EXPECT_EQ(line5[size_t(c)], b.buffer[size_t(c * 44 + 5)]) << c;
+    EXPECT_EQ(std::vector<uint8_t>(line5.begin() + 132, line5.end()), (std::vector<uint8_t>{1, 0, 1, 0, 0, 0}));
+    const std::vector<uint8_t>& signature = chip->programmed[44];
+    ASSERT_EQ(signature.size(), 138u);
+    EXPECT_EQ(std::vector<uint8_t>(signature.begin() + 132, signature.end()), (std::vector<uint8_t>{0, 0, 1, 1, 0, 1}));
+}
+
+TEST(ZVGALSim, ALayoutBeyondTheShiftBufferIsRefusedBeforeThePort) {
+    DeviceRecord record = ShippedGal("GAL16V8");
+    record.ArrayLen = 300;
+    record.maxsize = record.bufsize = 300 * 32 + 146;
+    SimBench b(record);
+    const uint64_t frames = b.sim.Frames();
+    EXPECT_EQ(b.Operation(5, 0, record.maxsize), 4);
+    EXPECT_EQ(b.sim.Frames(), frames);
+    ASSERT_EQ(b.log.lines().size(), 1u);
+    EXPECT_NE(b.log.lines()[0].find("ArrayLen"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace krt::test
+
+namespace krt::test {
+namespace {
+
+TEST(ZVGALSim, AProgrammingVoltageBeyondTheProgrammerEndsBeforePowerUp) {
+    DeviceRecord record = ShippedGal("GAL16V8");
+    record.VppW = 25.0;
+    SimBench b(record);
+    b.buffer.assign(b.buffer.size(), 0);
+    for (uint8_t code : {5, 7, 8}) EXPECT_EQ(b.Operation(code, 0, record.maxsize), 3) << int(code);
+    EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
+    EXPECT_EQ(b.CountLines("1/32"), 0u);
+}
+
+}  // namespace
+}  // namespace krt::test

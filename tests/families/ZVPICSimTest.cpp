@@ -1,0 +1,278 @@
+// The PIC family end to end through Dispatch on the simulated programmer with
+// a PIC16x84 in the socket: gpasm images written, verified and read back on
+// each part, the range start, blank checks, the error limit, code protection
+// and its erase, supplies outside the chip's window, and the programmer that
+// stops answering.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "FamilyTestSupport.h"
+#include "PicTestSupport.h"
+#include "SimBench.h"
+#include "data/DataFile.h"
+#include "sim/chips/PicChip.h"
+
+namespace krt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+PicChip& ChipOf(SimBench& b) { return *dynamic_cast<PicChip*>(b.sim.SocketChip()); }
+
+struct PicBench : SimBench {
+    explicit PicBench(const std::string& name = "PIC16F84") : SimBench(PicRecord(name)) { ClearPicBuffer(buffer); }
+};
+
+int Shell(const std::string& command) {
+    const int status = std::system((command + " >/dev/null 2>&1").c_str());
+    return status == -1 ? -1 : WEXITSTATUS(status);
+}
+
+fs::path Scratch(const std::string& name) {
+    fs::path dir = fs::path(KRT_BINARY_DIR) / "test-scratch" / "families" / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+int ReadHexFile(const fs::path& path, std::vector<uint8_t>& buffer) {
+    DataFile f(path.string(), FORMAT_INTEL_HEX);
+    f.buffer = buffer.data();
+    f.bufsize = static_cast<uint32_t>(buffer.size());
+    f.bytesPerWord = 2;
+    f.typecode = 4;
+    return f.Read();
+}
+
+int WriteHexFile(const fs::path& path, std::vector<uint8_t>& buffer) {
+    DataFile f(path.string(), FORMAT_INTEL_HEX);
+    f.buffer = buffer.data();
+    f.bufsize = static_cast<uint32_t>(buffer.size());
+    f.bytesPerWord = 2;
+    f.typecode = 4;
+    return f.Write();
+}
+
+// A program with IDs and a configuration word, assembled by gpasm for the part.
+constexpr char kSource[] = R"(        processor %s
+        include <p%s.inc>
+        __config _XT_OSC & _WDT_OFF & _PWRTE_ON
+        __idlocs 0x1A2B
+        org 0
+start   bsf STATUS, 5
+        clrf TRISB
+        bcf STATUS, 5
+loop    incf PORTB, f
+        movlw 0x3C
+        goto loop
+        org 0x155
+        retlw 0x2A
+        org 0x3FF
+        retlw 0x55
+        end
+)";
+
+class PicGpasm : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(PicGpasm, ImageWritesVerifiesAndReadsBackAsGpasmWroteIt) {
+    if (Shell("command -v gpasm") != 0) GTEST_SKIP() << "gpasm is not installed (Debian: gputils)";
+    const std::string name = GetParam();
+    std::string part = name.substr(3);
+    for (char& c : part) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const fs::path dir = Scratch("pic-gpasm-" + part);
+    {
+        char text[sizeof kSource + 64];
+        std::snprintf(text, sizeof text, kSource, part.c_str(), part.c_str());
+        std::ofstream(dir / "prog.asm") << text;
+    }
+    ASSERT_EQ(Shell("cd '" + dir.string() + "' && gpasm -o prog.hex prog.asm"), 0);
+
+    PicBench b(name);
+    ASSERT_EQ(ReadHexFile(dir / "prog.hex", b.buffer), FILE_OK);
+    const std::vector<uint8_t> image = b.buffer;
+    ASSERT_EQ(WordAt(image, 0x2007), part == "16c84" ? 0x3FF9 : 0x3FF1) << "gpasm's configuration word";
+    EXPECT_EQ(b.Operation(5, 0, 0x400), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    EXPECT_EQ(b.Operation(6, 0, 0x400), 0);
+
+    b.buffer.assign(b.buffer.size(), 0xEE);
+    ASSERT_EQ(b.Operation(4, 0, 0x400), 0);
+    for (size_t w = 0; w < 0x400; ++w) ASSERT_EQ(WordAt(b.buffer, w), WordAt(image, w)) << "word " << w;
+    for (size_t k = 0; k < 8; ++k) {
+        const uint16_t expected = k == 6 && part == "16f84a" ? 0x0560 : WordAt(image, 0x2000 + k);
+        EXPECT_EQ(WordAt(b.buffer, 0x2000 + k), expected) << "configuration word " << k;
+    }
+    ASSERT_EQ(WriteHexFile(dir / "back.hex", b.buffer), FILE_OK);
+
+    if (Shell("/usr/bin/python3 -c 'import intelhex'") != 0) GTEST_SKIP() << "python3-intelhex is not installed";
+    EXPECT_EQ(Shell("cd '" + dir.string() +
+                    "' && /usr/bin/python3 -c 'import intelhex; a = intelhex.IntelHex(\"prog.hex\"); "
+                    "b = intelhex.IntelHex(\"back.hex\"); "
+                    "assert all(a[x] == b[x] for x in a.addresses()), \"differs\"'"),
+              0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachPart, PicGpasm, ::testing::Values("PIC16C84", "PIC16F84", "PIC16F84A"));
+
+// A spy between the link and the simulator: the progress positions seen.
+class ProgressPort : public PortIo {
+public:
+    ProgressPort(VirtualKrt& sim, LinkContext& link) : sim_(sim), link_(link) {}
+    uint8_t read(uint16_t a) override { return sim_.read(a); }
+    void write(uint16_t a, uint8_t v) override {
+        sim_.write(a, v);
+        const int32_t p = link_.OperationProgress();
+        if (p != -1 && (seen.empty() || seen.back() != p)) seen.push_back(p);
+    }
+    std::vector<int32_t> seen;
+
+private:
+    VirtualKrt& sim_;
+    LinkContext& link_;
+};
+
+TEST(ZVPICSim, RangeStartMovesOnlyTheProgressPosition) {
+    PicBench b;
+    for (uint32_t w = 0; w < 0x20; ++w) ChipOf(b).SetProgram(w, static_cast<uint16_t>(0x100 + w));
+    ChipOf(b).SetConfig(0, 0x0007);
+    ProgressPort port(b.sim, b.link);
+    b.link.port = &port;
+    b.buffer.assign(b.buffer.size(), 0xEE);
+    ASSERT_EQ(b.Operation(4, 0x100, 0x10), 0);
+    for (uint32_t w = 0; w < 0x10; ++w) EXPECT_EQ(WordAt(b.buffer, w), 0x100 + w) << "chip word " << w;
+    EXPECT_EQ(b.buffer[0x20], 0xEE) << "chip word 16 is not read";
+    EXPECT_EQ(b.buffer[0x200], 0xEE) << "nothing lands at the start's own buffer bytes";
+    EXPECT_EQ(WordAt(b.buffer, 0x2000), 0x0007);
+    // Progress 0 to 15 (current address 100h to 10Fh), then from 2000h - 100h.
+    std::vector<int32_t> expected;
+    for (int32_t p = 0; p < 0x10; ++p) expected.push_back(p);
+    for (int32_t p = 0x1F00; p <= 0x1F08; ++p) expected.push_back(p);
+    EXPECT_EQ(port.seen, expected);
+}
+
+TEST(ZVPICSim, BlankCheckCoversTheWholeChipAndNamesTheDeviceId) {
+    PicBench a("PIC16F84A");
+    EXPECT_EQ(a.Operation(9, 0x200, 1), 3);
+    EXPECT_EQ(a.log.lines(), Lines{"Not Blank at 002006"});
+
+    PicBench b;
+    EXPECT_EQ(b.Operation(9, 0x200, 1), 0);
+    ChipOf(b).SetProgram(0x3FF, 0x0000);
+    ChipOf(b).SetConfig(7, 0x3FF1);
+    EXPECT_EQ(b.Operation(9, 0x200, 1), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"Not Blank at 0003FF", "Not Blank at 002007"}));
+}
+
+TEST(ZVPICSim, WriteComparesAllSixteenBitsAndProgramsEachWordOnce) {
+    PicBench b;
+    SetWord(b.buffer, 0, 0x1234);
+    SetWord(b.buffer, 5, 0xFFFF);  // top bits set: the chip holds 14
+    SetWord(b.buffer, 6, 0x2ABC);
+    EXPECT_EQ(b.Operation(5, 0, 0x10), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000005", "書きこみの途中で1個のエラーが発生しました"}));
+    EXPECT_EQ(ChipOf(b).Program(0), 0x1234);
+    EXPECT_EQ(ChipOf(b).Program(5), 0x3FFF);
+    EXPECT_EQ(ChipOf(b).Program(6), 0x2ABC);
+    b.log.clear();
+    EXPECT_EQ(b.Operation(6, 0, 0x10), 3);
+    EXPECT_EQ(b.log.lines(), Lines{"Verify error at 000005"});
+}
+
+TEST(ZVPICSim, PermittedErrorCountTwoEndsEachLoopAtItsFirstFailureThere) {
+    PicBench b;
+    std::string error;
+    b.sim.ApplyFault("weak-words:3,7", error);
+    for (size_t w = 0; w < 0x10; ++w) SetWord(b.buffer, w, static_cast<uint16_t>(0x0100 + w));
+    SetWord(b.buffer, 0x2000, 0xFFFF);  // never verifies
+    SetWord(b.buffer, 0x2001, 0x0005);
+    EXPECT_EQ(b.Operation(5, 0, 0x10, 2), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000003", "書きこみの途中で3個のエラーが発生しました",
+                                    "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(ChipOf(b).Program(6), 0x0106);
+    EXPECT_EQ(ChipOf(b).Program(8), 0x3FFF) << "the program loop ended at word 7";
+    EXPECT_EQ(ChipOf(b).Config(1), 0x3FFF) << "the configuration loop ended at its first word";
+}
+
+TEST(ZVPICSim, CodeProtectedChipReadsZeroUntilErased) {
+    PicBench b;
+    ChipOf(b).SetProgram(0x10, 0x1234);
+    ChipOf(b).SetConfig(0, 0x0003);
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("code-protected", error)) << error;
+    ASSERT_EQ(b.Operation(4, 0, 0x400), 0);
+    EXPECT_EQ(WordAt(b.buffer, 0x10), 0x0000);
+    EXPECT_EQ(WordAt(b.buffer, 0x11), 0x0000);
+    EXPECT_EQ(WordAt(b.buffer, 0x2000), 0x0003) << "IDs stay readable";
+    EXPECT_EQ(WordAt(b.buffer, 0x2007), 0x000F);
+    EXPECT_EQ(b.Operation(9, 0, 0x400, 1), 3);
+
+    b.log.clear();
+    EXPECT_EQ(b.Operation(7, 0, 0x400), 0);
+    EXPECT_TRUE(b.log.lines().empty());
+    EXPECT_FALSE(ChipOf(b).CodeProtected());
+    EXPECT_EQ(ChipOf(b).Program(0x10), 0x3FFF);
+    EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
+    EXPECT_TRUE(b.log.lines().empty());
+}
+
+TEST(ZVPICSim, ChipLeavesProgramModeAloneWhenMclrIsOutsideItsWindow) {
+    DeviceRecord record = PicRecord();
+    record.VppW = 10.0;
+    SimBench b(record);
+    ClearPicBuffer(b.buffer);
+    SetWord(b.buffer, 0, 0x0123);
+    EXPECT_EQ(b.Operation(5, 0, 4, 1), 3);
+    EXPECT_EQ(ChipOf(b).Program(0), 0x3FFF);
+}
+
+TEST(ZVPICSim, DataLatchLeftHighByAnotherOperationDoesNotKeepTheChipOut) {
+    PicBench b;
+    b.link.DHSET(0x30);  // RB6 and RB7 high, as another socket's work may leave them
+    SetWord(b.buffer, 0, 0x0ABC);
+    EXPECT_EQ(b.Operation(5, 0, 1), 0);
+    EXPECT_EQ(ChipOf(b).Program(0), 0x0ABC);
+}
+
+TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
+    PicBench b;
+    SetWord(b.buffer, 0, 0x0111);
+    SetWord(b.buffer, 0x400, 0x0222);  // would land on word 0 after the wrap
+    EXPECT_EQ(b.Operation(5, 0, 0x800), 0);
+    EXPECT_EQ(ChipOf(b).Program(0), 0x0111);
+    EXPECT_EQ(b.log.lines().front(), "Range 000000+000800 reaches beyond the device end 000400: cut to 000400 addresses");
+    EXPECT_EQ(b.Operation(4, 0, 0), 2);
+}
+
+class StopsAnswering : public PortIo {
+public:
+    StopsAnswering(VirtualKrt& sim, LinkContext& link, int32_t at) : sim_(sim), link_(link), at_(at) {}
+    uint8_t read(uint16_t a) override { return sim_.read(a); }
+    void write(uint16_t a, uint8_t v) override {
+        sim_.write(a, v);
+        if (link_.OperationProgress() >= at_) sim_.SetStaysBusy(true);
+    }
+
+private:
+    VirtualKrt& sim_;
+    LinkContext& link_;
+    int32_t at_;
+};
+
+TEST(ZVPICSim, ProgrammerThatStopsAnsweringEndsTheOperation) {
+    PicBench b;
+    b.ExpectBreaches();  // frames sent to a programmer that stays busy
+    StopsAnswering port(b.sim, b.link, 0x20);
+    b.link.port = &port;
+    const auto before = b.sim.now();
+    EXPECT_EQ(b.Operation(4, 0, 0x400), 4);
+    EXPECT_EQ(b.log.lines(), Lines{"KRT does not report ready (no answer for 2 seconds)."});
+    EXPECT_LT(b.sim.now() - before, std::chrono::seconds(4));
+}
+
+}  // namespace
+}  // namespace krt::test
