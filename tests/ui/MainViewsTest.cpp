@@ -1,6 +1,8 @@
 // The views as the main window opens them: the dump and debug windows from
 // their menu items, the checksum box, and the manual in both languages.
 #include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -116,6 +118,76 @@ TEST_F(MainViews, ChecksumBoxOfAGalIsItsJedecFuseChecksum) {
     ASSERT_NE(c, std::string::npos);
     EXPECT_EQ(Checksum().toStdString(), jed.substr(c + 2, 4));
     EXPECT_NE(Checksum(), QStringLiteral("0000"));
+}
+
+// The end: on the simulator, Binary > Dump shows the buffer after a
+// read, and its H/L SWAP changes what a following save writes; Hardware >
+// Debug sends ALSET 5A and shows the Part's status line.
+TEST_F(MainViews, DumpAfterAReadAndASwapBeforeASave) {
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C1024"));
+    ASSERT_TRUE(form->DeviceSelected());
+    // Two words in the chip: write them from a binary file, then clear and read back.
+    std::ofstream(Path("words.bin").toStdString(), std::ios::binary) << std::string("\x12\x34\xAB\xCD", 4);
+    prompter.fileNames.push_back(Path("words.bin"));
+    form->FileOpen1Execute();
+    form->ComboBox6->lineEdit()->selectAll();
+    form->ComboBox6->lineEdit()->setFocus();
+    QTest::keyClicks(form->ComboBox6->lineEdit(), QStringLiteral("2"));
+    QTest::keyClick(form->ComboBox6->lineEdit(), Qt::Key_Return);
+    form->OpWriteExecute();
+    ASSERT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << LogLines().join('\n').toStdString();
+    form->FileNew1Execute();
+    form->ComboBox6->lineEdit()->selectAll();
+    QTest::keyClicks(form->ComboBox6->lineEdit(), QStringLiteral("2"));
+    QTest::keyClick(form->ComboBox6->lineEdit(), Qt::Key_Return);
+    form->OpReadExecute();
+    ASSERT_TRUE(LogHas(QStringLiteral("READ operation is successful")));
+
+    QString first, second, swapped;
+    prompter.onExec = [&](QDialog& dialog) {
+        if (auto* progress = qobject_cast<TProgressForm*>(&dialog)) return prompter.RunProgress(*progress);
+        auto* dump = qobject_cast<TForm3*>(&dialog);
+        if (!dump) return int(QDialog::Accepted);
+        dump->show();
+        Settle();
+        first = Cell(dump->StringGrid1, 1, 1);
+        second = Cell(dump->StringGrid1, 1, 2);
+        QTest::mouseClick(dump->Button2, Qt::LeftButton);
+        swapped = Cell(dump->StringGrid1, 1, 1);
+        QTest::mouseClick(dump->Button1, Qt::LeftButton);
+        return int(QDialog::Rejected);
+    };
+    form->D1->trigger();
+    EXPECT_EQ(first, QStringLiteral("12-34"));
+    EXPECT_EQ(second, QStringLiteral("AB-CD"));
+    EXPECT_EQ(swapped, QStringLiteral("34-12"));
+    // The save after the swap writes the swapped words (a binary file holds
+    // the buffer's bytes in order).
+    prompter.fileNames.push_back(Path("saved.bin"));
+    form->FileSave1Execute();
+    std::ifstream in(Path("saved.bin").toStdString(), std::ios::binary);
+    std::stringstream saved;
+    saved << in.rdbuf();
+    EXPECT_EQ(saved.str(), std::string("\x34\x12\xCD\xAB", 4));
+
+    // Hardware > Debug: ALSET 5A.
+    QString status;
+    prompter.onExec = [&](QDialog& dialog) {
+        auto* debug = qobject_cast<THDebugForm*>(&dialog);
+        if (!debug) return int(QDialog::Accepted);
+        debug->show();
+        Settle();
+        debug->ComboBox3->lineEdit()->selectAll();
+        QTest::keyClicks(debug->ComboBox3->lineEdit(), QStringLiteral("ALSET"));
+        debug->Edit2->selectAll();
+        QTest::keyClicks(debug->Edit2, QStringLiteral("5A"));
+        QTest::mouseClick(debug->Button5, Qt::LeftButton);
+        status = debug->StatusText();
+        debug->close();
+        return int(QDialog::Rejected);
+    };
+    form->N13->trigger();
+    EXPECT_EQ(status, QStringLiteral("コマンドALSET(0x0A),5Aを送信しました。 結果は「Operation is successful」です。"));
 }
 
 TEST_F(MainViews, ManualOpensInBothLanguages) {
