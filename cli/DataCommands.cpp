@@ -8,6 +8,7 @@
 #include "catalogue/DeviceLoader.h"
 #include "cli/Cli.h"
 #include "cli/Session.h"
+#include "data/BufferChecksum.h"
 #include "data/DataBuffer.h"
 #include "data/DataFile.h"
 #include "data/DataTransfer.h"
@@ -95,6 +96,52 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
     return 0;
 }
 
+// krt sum: the checksum that the window's checksum box shows after the
+// device is chosen and FILE is opened (over the range of --start/--length as
+// the write command takes them, else the whole device).
+int RunSum(CliSession& session, const std::vector<std::string>& args) {
+    if (args.size() != 4) {
+        std::fprintf(stderr, "krt: usage: krt sum TYPE MAKER NAME FILE [--start HEX] [--length HEX]\n");
+        return kExitUsage;
+    }
+    LogSink* log = SessionLog(session);
+    const uint32_t language = session.options.language;
+    Catalogue catalogue;
+    if (!OpenCatalogue(session.options.catalogue, log, catalogue)) {
+        std::fprintf(stderr, "krt: no device catalogue (DEVICE.LST) found; name it with --catalogue DIR\n");
+        return kExitCatalogue;
+    }
+    DeviceRecord& record = session.record;
+    const DeviceLoadResult load = LoadDeviceRecord(catalogue.list, catalogue.directory, args[0], args[1], args[2],
+                                                   language, log, record);
+    if (!load.selected) {
+        if (load.entry >= catalogue.list.count)
+            std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[0].c_str(),
+                         args[1].c_str(), args[2].c_str());
+        return kExitDevice;
+    }
+    DataBuffer buffer;
+    if (!buffer.Allocate(record.bufsize)) {
+        std::fprintf(stderr, "krt: %s\n", MessageText(language, 19));
+        return kFileExitBase + FILE_INTERNAL_ERROR;
+    }
+    OperationRange range;
+    ClearBuffer(buffer, record, range);
+    const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log);
+    if (!read.success) {
+        ShowBox(read);
+        return kFileExitBase + read.result;
+    }
+    if (!session.options.start.empty()) {
+        const uint32_t start = ParseHex(session.options.start);
+        range.start = FormatHex6(start);
+        range.length = FormatHex6(start < record.maxsize ? record.maxsize - start : record.maxsize);
+    }
+    if (!session.options.length.empty()) range.length = FormatHex6(ParseHex(session.options.length));
+    Log(log, "%s", ChecksumLine(BufferChecksum(record, buffer, range), language).c_str());
+    return 0;
+}
+
 }  // namespace
 
 void RegisterDataCommands(std::vector<CliCommand>& table) {
@@ -106,6 +153,12 @@ void RegisterDataCommands(std::vector<CliCommand>& table) {
                      "2 no catalogue, else 10 + the file result: 11 IN not found, 12 format incorrect, "
                      "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 OUT not created",
                      RunConvert});
+    table.push_back({"sum", "sum TYPE MAKER NAME FILE",
+                     "print FILE's checksum as the window's checksum box shows it once FILE is opened for "
+                     "the device: the 16-bit sum of the bytes over the range (--start/--length, else the "
+                     "whole device), for GAL devices the JEDEC fuse checksum; no programmer needed. Exit "
+                     "codes as convert",
+                     RunSum});
 }
 
 }  // namespace krt

@@ -28,6 +28,7 @@
 #include "cli/Cli.h"
 #include "cli/Session.h"
 #include "catalogue/DeviceLoader.h"
+#include "data/BufferChecksum.h"
 #include "data/DataBuffer.h"
 #include "data/DataFile.h"
 #include "data/DataTransfer.h"
@@ -381,6 +382,11 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     if (!session.options.length.empty()) workspace.range.length = FormatHex6(ParseHex(session.options.length));
     setup.start = workspace.range.Start();
     setup.length = workspace.range.Length();
+    // The figure of the window's checksum box for the file as loaded.
+    if (!setup.file.empty() && command != Command::Read)
+        Log(&console, "%s",
+            ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range), session.options.language)
+                .c_str());
 
     // The device option exists only for the PLDs with an ID row; the window
     // does nothing for other devices, and krt says so instead of staying mute.
@@ -456,6 +462,11 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     int status = result;
     if (command == Command::Read) {
         run.LogMessage(kMessageReadFinished);
+        if (result == 0)
+            Log(&console, "%s",
+                ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range),
+                             session.options.language)
+                    .c_str());
         // A read that did not finish leaves the file as it was.
         if (result == 0 && !WriteDataFileForOperation(session, workspace, setup.file, &console, error)) {
             std::fprintf(stderr, "krt: %s\n", error.c_str());

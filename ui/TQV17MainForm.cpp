@@ -97,6 +97,7 @@ TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
     // The other windows, in the order the program creates them.
     aboutBox_ = CreateAboutBox(this);
     progress_ = new TProgressForm(session_->link, this);
+    CreateViews();
     paramEditor_ = new TWConfigForm(this);
     welcomeForm_ = CreateWelcomeForm(this);
     hconfigForm_ = CreateHConfigForm(*this, this);
@@ -158,10 +159,10 @@ void TQV17MainForm::BuildActions() {
     connect(HardConfig, &QAction::triggered, this, &TQV17MainForm::HardConfigExecute);
     connect(HelpAbout1, &QAction::triggered, this, &TQV17MainForm::HelpAbout1Execute);
 
-    // The project commands exist but do nothing yet; the dump window, the
-    // debug window and the help file come later.
-    for (QAction* a : {ProjectNew1, ProjectOpen1, ProjectSave1, BinDump, HelpContents1})
-        a->setEnabled(false);
+    HardDebug = NamedAction(this, "HardDebug");
+    addAction(HardDebug);
+    // The project commands exist but do nothing yet.
+    for (QAction* a : {ProjectNew1, ProjectOpen1, ProjectSave1}) a->setEnabled(false);
 }
 
 void TQV17MainForm::BuildMenus() {
@@ -230,12 +231,12 @@ void TQV17MainForm::BuildMenus() {
     N3 = bar->addMenu(QString());
     N3->setObjectName(QStringLiteral("N3"));
     N14 = MenuItem(N3, "N14", HardReset);
-    N13 = MenuItem(N3, "N13", nullptr);
-    N13->setEnabled(false);  // the debug window comes later
+    N13 = MenuItem(N3, "N13", HardDebug);
     S1 = MenuItem(N3, "S1", HardConfig);
 
     Help1 = bar->addMenu(QString());
     Help1->setObjectName(QStringLiteral("Help1"));
+    HelpContentsItem = MenuItem(Help1, "HelpContentsItem", HelpContents1);
     HelpAboutItem = MenuItem(Help1, "HelpAboutItem", HelpAbout1);
 }
 
@@ -362,7 +363,10 @@ void TQV17MainForm::BuildControls() {
     g2->addWidget(Label4, 3, 0);
     g2->addWidget(StaticText1, 3, 1);
     g2->setColumnStretch(1, 1);
-    session_->range.onRewrite = [this](const OperationRange&) { WriteRangeFields(); };
+    session_->range.onRewrite = [this](const OperationRange&) {
+        WriteRangeFields();
+        UpdateChecksum();
+    };
 
     Label8 = new QLabel(central);
     Label8->setObjectName(QStringLiteral("Label8"));
@@ -516,7 +520,7 @@ void TQV17MainForm::DisableForMissingList() {
     }
     // The actions too, so that no shortcut reaches them.
     for (QAction* a : {OpRead, OpWrite, OpVerify, OpBlank, OpErase, OpSecure, OpAuto, BinDump,
-                       HardReset, HardConfig, HelpContents1, HelpAbout1})
+                       HardReset, HardConfig, HardDebug, HelpContents1, HelpAbout1})
         a->setEnabled(false);
     ToolBar1->setEnabled(false);
     for (QWidget* w : std::initializer_list<QWidget*>{
@@ -599,7 +603,7 @@ void TQV17MainForm::ApplyLanguage() {
         {N4, WindowText::N4}, {K1, WindowText::K1}, {N5, WindowText::N5}, {N6, WindowText::N6},
         {N7, WindowText::N7}, {N8, WindowText::N8}, {N10, WindowText::N10}, {N16, WindowText::N16},
         {D1, WindowText::D1}, {N14, WindowText::N14}, {N13, WindowText::N13}, {S1, WindowText::S1},
-        {HelpAboutItem, WindowText::HelpAboutItem},
+        {HelpContentsItem, WindowText::HelpContentsItem}, {HelpAboutItem, WindowText::HelpAboutItem},
     };
     for (const auto& i : items) i.action->setText(t(i.text));
     // A menu shows the text after a tab as the item's shortcut.
@@ -614,7 +618,7 @@ void TQV17MainForm::ApplyLanguage() {
         {OpRead, WindowText::N4}, {OpWrite, WindowText::K1}, {OpVerify, WindowText::N5},
         {OpBlank, WindowText::N6}, {OpErase, WindowText::N7}, {OpSecure, WindowText::N8},
         {OpAuto, WindowText::N10}, {BinDump, WindowText::D1}, {HardReset, WindowText::N14},
-        {HardConfig, WindowText::S1}, {HelpContents1, WindowText::Help1},
+        {HardConfig, WindowText::S1}, {HardDebug, WindowText::N13}, {HelpContents1, WindowText::Help1},
         {HelpAbout1, WindowText::HelpAboutItem},
     };
     for (const auto& a : actions) {

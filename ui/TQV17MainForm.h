@@ -32,6 +32,9 @@ class DevOpThread;
 struct OperationInfo;
 class LogPane;
 class TProgressForm;
+class TForm3;
+class THDebugForm;
+class TManualForm;
 class TWConfigForm;
 class VirtualKrt;
 class Session;
@@ -125,6 +128,9 @@ public:
     uint8_t Send(LinkRequest& request) override;
     // The programmer session the window is a face of.
     Session& Programmer() { return *session_; }
+    TForm3* DumpForm() const { return dumpForm_; }
+    THDebugForm* DebugForm() const { return debugForm_; }
+    TManualForm* ManualForm() const { return manualForm_; }
 
 public slots:
     void FileNew1Execute();
@@ -149,6 +155,11 @@ public slots:
     void HardResetExecute();
     void HardConfigExecute();
     void HelpAbout1Execute();
+    void BinDumpExecute();
+    void HardDebugExecute();
+    void HelpContents1Execute();
+    // The checksum box: the buffer's sum over the range (MainViews.cpp).
+    void UpdateChecksum();
     void ComboBox1Change();
     void ComboBox2Change();
     void ComboBox3Change();
@@ -197,6 +208,9 @@ private:
     uint8_t RunCommand(const OperationInfo& operation);
     QString FileFilter() const;
     QString CatalogueDir() const;
+    // The dump window, the debug window and the manual (MainViews.cpp).
+    void CreateViews();
+    void BufferViewsChanged();
 
     StartOptions options_;
     std::unique_ptr<Session> session_;
@@ -226,6 +240,9 @@ private:
     QWidget* aboutBox_ = nullptr;
     QWidget* welcomeForm_ = nullptr;
     QWidget* hconfigForm_ = nullptr;
+    TForm3* dumpForm_ = nullptr;
+    THDebugForm* debugForm_ = nullptr;
+    TManualForm* manualForm_ = nullptr;
 
 public:
     // Controls, named as in the window's design.
@@ -265,6 +282,7 @@ public:
     QAction* N13 = nullptr;
     QAction* S1 = nullptr;
     QMenu* Help1 = nullptr;
+    QAction* HelpContentsItem = nullptr;
     QAction* HelpAboutItem = nullptr;
 
     // Actions shared by menu items and toolbar buttons.
@@ -286,6 +304,7 @@ public:
     QAction* BinDump = nullptr;
     QAction* HardReset = nullptr;
     QAction* HardConfig = nullptr;
+    QAction* HardDebug = nullptr;
     QAction* HelpContents1 = nullptr;
     QAction* HelpAbout1 = nullptr;
 

@@ -73,6 +73,7 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"デバッグ(&D)", "&Debug"},
     {"設定(&C)", "&Configure"},
     {"ヘルプ(&H)", "&Help"},
+    {"目次(&C)", "&Contents"},
     {"バージョン情報(&A)", "&About..."},
     {"ワンタイムPROM", "One Time PROM"},
 }};

@@ -21,7 +21,7 @@ enum class WindowText {
     O1, N4, K1, N5, N6, N7, N8, N10, N16,
     B1, D1,
     N3, N14, N13, S1,
-    Help1, HelpAboutItem,
+    Help1, HelpContentsItem, HelpAboutItem,
     OneTimePromType,  // the last device-type item of ComboBox1
     Count
 };

@@ -8,8 +8,16 @@
 #include <QProgressBar>
 #include <iostream>
 
+#include "TForm3.h"
+#include "THDebugForm.h"
+#include "TManualForm.h"
 #include "UiTestSupport.h"
+#include "ViewTestSupport.h"
 #include "ui/TWConfigForm.h"
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
 
 namespace krt::test {
 namespace {
@@ -56,6 +64,59 @@ TEST_F(Screenshot, Windows) {
         }
         form.reset();
     }
+}
+
+// The dump window over a 27C256 image with text in it, in the word view of a
+// 27C1024, and the debug window after ALSET 5A.
+TEST_F(Screenshot, DumpAndDebugWindows) {
+    Session session;
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
+    const char text[] = "KRTwin dump of a 27C256: 0123456789 ABCDEF abcdef \x01\x02\x7F";
+    for (uint32_t i = 0; i < 0x100; ++i) session.buffer[i] = static_cast<uint8_t>(i * 7);
+    for (uint32_t i = 0; i + 1 < sizeof text; ++i) session.buffer[0x40 + i] = static_cast<uint8_t>(text[i]);
+    TForm3 dump(session);
+    dump.Prepare();
+    dump.show();
+    Grab(dump, "dump-bytes.png");
+    dump.hide();
+
+    Session words;
+    ASSERT_TRUE(LoadIntoSession(words, "EPROM", "Intel", "27C1024"));
+    for (uint32_t i = 0; i < 0x200; ++i) words.buffer[i] = static_cast<uint8_t>(i);
+    TForm3 wordDump(words);
+    wordDump.Prepare();
+    wordDump.show();
+    Grab(wordDump, "dump-words.png");
+    wordDump.hide();
+
+    Session gal;
+    ASSERT_TRUE(LoadIntoSession(gal, "GAL", "Lattice", "GAL16V8"));
+    for (uint32_t i = 0; i < gal.record.bufsize; ++i) gal.buffer[i] = static_cast<uint8_t>((i * 5 / 3) & 1);
+    TForm3 fuses(gal);
+    fuses.Prepare();
+    fuses.show();
+    Grab(fuses, "dump-fuses.png");
+    fuses.hide();
+
+    TracedSession traced;
+    THDebugForm debug(traced.session);
+    debug.show();
+    Settle();
+    debug.ComboBox3->lineEdit()->selectAll();
+    QTest::keyClicks(debug.ComboBox3->lineEdit(), QStringLiteral("ALSET"));
+    debug.Edit2->selectAll();
+    QTest::keyClicks(debug.Edit2, QStringLiteral("5A"));
+    QTest::mouseClick(debug.Button5, Qt::LeftButton);
+    Grab(debug, "debug.png");
+    debug.hide();
+
+    TManualForm manual;
+    for (uint32_t language : {1u, 0u}) {
+        ASSERT_TRUE(manual.ShowContents(language));
+        manual.show();
+        Grab(manual, language ? "manual-english.png" : "manual-japanese.png");
+    }
+    manual.hide();
 }
 
 }  // namespace

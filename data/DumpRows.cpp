@@ -1,0 +1,191 @@
+#include "data/DumpRows.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "catalogue/DeviceRecord.h"
+#include "data/DataBuffer.h"
+
+namespace krt {
+
+namespace {
+
+bool IsPld(uint8_t typecode) { return typecode >= 5 && typecode <= 7; }
+
+// Hexadecimal digits without printf: Fill runs on every scroll step.
+constexpr char kHex[] = "0123456789ABCDEF";
+
+void AppendHex2(std::string& out, uint8_t v) {
+    out.push_back(kHex[v >> 4]);
+    out.push_back(kHex[v & 15]);
+}
+
+std::string Hex6(uint32_t v) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(v));
+    return text;
+}
+
+struct CharacterTable {
+    std::array<std::array<char, 4>, 256> text{};
+    CharacterTable() {
+        for (int b = 0; b < 256; ++b) {
+            auto& t = text[static_cast<size_t>(b)];
+            if (b >= 0x20 && b < 0x7F) {
+                t[0] = static_cast<char>(b);
+            } else if (b >= 0xA1 && b <= 0xDF) {
+                // U+FF61 to U+FF9F in UTF-8.
+                const unsigned cp = 0xFF61u + static_cast<unsigned>(b - 0xA1);
+                t[0] = static_cast<char>(0xE0 | (cp >> 12));
+                t[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                t[2] = static_cast<char>(0x80 | (cp & 0x3F));
+            } else {
+                t[0] = '.';
+            }
+        }
+    }
+};
+
+const CharacterTable& Characters() {
+    static const CharacterTable table;
+    return table;
+}
+
+// The text column: 16 bytes from byte index first, "." past the last byte
+// shown (limit), three spaces after the eighth.
+std::string TextColumn(const DumpSource& s, uint64_t first, uint64_t limit) {
+    std::string out;
+    out.reserve(40);
+    const CharacterTable& table = Characters();
+    for (uint64_t i = 0; i < 16; ++i) {
+        const uint64_t at = first + i;
+        if (at < limit) out += table.text[s.buffer[at]].data();
+        else out.push_back('.');
+        if (i == 7) out += "   ";
+    }
+    return out;
+}
+
+}  // namespace
+
+DumpSource DumpSourceOf(const DeviceRecord& record, const DataBuffer& buffer) {
+    DumpSource s;
+    s.buffer = buffer.Exists() ? buffer.data() : nullptr;
+    s.size = buffer.Exists() ? std::min(buffer.size(), record.bufsize) : 0;
+    const uint32_t perWord = record.bytesPerWord ? record.bytesPerWord : 1;
+    s.words = record.bufsize / perWord;
+    s.wordsize = record.wordsize != 0;
+    s.typecode = record.typecode;
+    s.lineLength = static_cast<uint16_t>(std::clamp<int32_t>(record.LineNumber, 0, 0xFFFF));
+    return s;
+}
+
+const char* DumpCharacter(uint8_t byte) { return Characters().text[byte].data(); }
+
+DumpLayout DumpSetup(const DumpSource& s, bool asWords) {
+    DumpLayout l;
+    l.units = (!asWords && s.wordsize) ? s.words * 2 : s.words;
+    l.scrollMaximum = l.units >> 4;
+    l.widths.fill(0);
+    for (auto& h : l.headers) h.clear();
+    if (IsPld(s.typecode)) {
+        l.kind = DumpKind::Fuses;
+        l.columns = 2;
+        l.widths[0] = 40;
+        l.widths[1] = 500;
+        l.scrollMaximum = l.units / std::max<uint32_t>(s.lineLength, 1);
+    } else if (!asWords) {
+        l.kind = DumpKind::Bytes;
+        l.columns = 18;
+        l.widths[0] = 50;
+        for (int c = 1; c <= 16; ++c) {
+            l.widths[static_cast<size_t>(c)] = 24;
+            l.headers[static_cast<size_t>(c)] = "+" + std::to_string(c - 1);
+        }
+        l.widths[17] = 120;
+    } else {
+        l.kind = DumpKind::Words;
+        l.columns = 10;
+        l.widths[0] = 50;
+        for (int c = 1; c <= 8; ++c) {
+            l.widths[static_cast<size_t>(c)] = 36;
+            l.headers[static_cast<size_t>(c)] = "+" + std::to_string(c - 1);
+        }
+        l.widths[9] = 120;
+    }
+    l.headers[0] = "ADDR";
+    return l;
+}
+
+uint32_t DumpFirstUnit(const DumpLayout& l, const DumpSource& s, uint32_t position) {
+    const uint64_t step = l.kind == DumpKind::Fuses ? std::max<uint32_t>(s.lineLength, 1) : 16;
+    return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{position} * step, UINT32_MAX));
+}
+
+void DumpFill(const DumpSource& s, const DumpLayout& l, uint32_t position, DumpPage& page) {
+    for (auto& row : page.cells)
+        for (auto& cell : row) cell.clear();
+    const uint64_t first = DumpFirstUnit(l, s, position);
+    switch (l.kind) {
+    case DumpKind::Bytes: {
+        // Units past the buffer are shown as past the end, whatever the record says.
+        const uint64_t limit = std::min<uint64_t>(l.units, s.buffer ? s.size : 0);
+        for (int r = 0; r < kDumpRows; ++r) {
+            auto& row = page.cells[static_cast<size_t>(r)];
+            const uint64_t u = first + uint64_t{16} * static_cast<uint64_t>(r);
+            row[0] = Hex6(static_cast<uint32_t>(u));
+            for (uint64_t i = 0; i < 16; ++i)
+                if (u + i < limit) AppendHex2(row[1 + i], s.buffer[u + i]);
+            row[17] = TextColumn(s, u, limit);
+        }
+        break;
+    }
+    case DumpKind::Words: {
+        const uint64_t limit = std::min<uint64_t>(l.units, s.buffer ? s.size / 2 : 0);
+        for (int r = 0; r < kDumpRows; ++r) {
+            auto& row = page.cells[static_cast<size_t>(r)];
+            const uint64_t u = first + uint64_t{8} * static_cast<uint64_t>(r);
+            row[0] = Hex6(static_cast<uint32_t>(u));
+            for (uint64_t i = 0; i < 8; ++i) {
+                const uint64_t w = u + i;
+                if (w >= limit) continue;
+                std::string& cell = row[1 + i];
+                AppendHex2(cell, s.buffer[2 * w]);
+                cell.push_back('-');
+                AppendHex2(cell, s.buffer[2 * w + 1]);
+            }
+            row[9] = TextColumn(s, 2 * u, 2 * limit);
+        }
+        break;
+    }
+    case DumpKind::Fuses: {
+        const uint64_t line = std::max<uint32_t>(s.lineLength, 1);
+        const uint64_t limit = std::min<uint64_t>(l.units, s.buffer ? s.size : 0);
+        for (int r = 0; r < kDumpRows; ++r) {
+            auto& row = page.cells[static_cast<size_t>(r)];
+            const uint64_t u = first + line * static_cast<uint64_t>(r);
+            if (u >= l.units) continue;  // rows that start beyond the fuses are blank
+            row[0] = std::to_string(u);
+            std::string& fuses = row[1];
+            fuses.reserve(line + line / 8);
+            for (uint64_t i = 0; i < line; ++i) {
+                const uint64_t f = u + i;
+                if (f < limit) {
+                    if (s.buffer[f] == 0) fuses.push_back('0');
+                    else if (s.buffer[f] == 1) fuses.push_back('1');
+                }
+                if (i % 8 == 7) fuses.push_back(' ');
+            }
+        }
+        break;
+    }
+    }
+}
+
+void SwapWordBytes(uint8_t* buffer, uint32_t size, uint32_t units) {
+    if (!buffer) return;
+    const uint64_t pairs = std::min<uint64_t>(units, size / 2);
+    for (uint64_t w = 0; w < pairs; ++w) std::swap(buffer[2 * w], buffer[2 * w + 1]);
+}
+
+}  // namespace krt

@@ -1,0 +1,69 @@
+// The rows of the buffer dump window (Part 4.4) without the window: the
+// view's columns and scroll range (Setup), the sixteen rows shown from a
+// scroll position (Fill) and the byte exchange of every word (H/L SWAP).
+// The window only copies these texts into its grid.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace krt {
+
+struct DeviceRecord;
+class DataBuffer;
+
+enum class DumpKind { Bytes, Words, Fuses };
+
+// The window state that the caller sets before showing the dump.
+struct DumpSource {
+    const uint8_t* buffer = nullptr;  // the data buffer (not owned)
+    uint32_t size = 0;                // bytes of it that exist: nothing beyond is read
+    uint32_t words = 0;               // bufsize / bytesPerWord
+    bool wordsize = false;            // a 16-bit device
+    uint8_t typecode = 0;
+    uint16_t lineLength = 0;          // fuses per row of a PLD (LineNumber)
+};
+
+// The state of one device's buffer as BinDump passes it.
+DumpSource DumpSourceOf(const DeviceRecord& record, const DataBuffer& buffer);
+
+inline constexpr int kDumpRows = 16;      // grid rows 1 to 16
+inline constexpr int kDumpMaxColumns = 18;
+
+// What Setup decides: the view, the units shown, the scroll bar's maximum
+// and the grid's columns.
+struct DumpLayout {
+    DumpKind kind = DumpKind::Bytes;
+    uint32_t units = 0;
+    uint32_t scrollMaximum = 0;
+    int columns = 0;
+    std::array<int, kDumpMaxColumns> widths{};
+    std::array<std::string, kDumpMaxColumns> headers{};  // row 0; cell (0, 0) is "ADDR"
+};
+
+// Setup: asWords is CheckBox1 ("16bitとして扱う").
+DumpLayout DumpSetup(const DumpSource& source, bool asWords);
+
+// The unit that the first shown row starts at for a scroll position.
+uint32_t DumpFirstUnit(const DumpLayout& layout, const DumpSource& source, uint32_t position);
+
+// Rows 1 to 16 of the grid, as UTF-8 texts: cells[row][column].
+struct DumpPage {
+    std::array<std::array<std::string, kDumpMaxColumns>, kDumpRows> cells;
+};
+
+// Fill: the rows shown from the scroll position.
+void DumpFill(const DumpSource& source, const DumpLayout& layout, uint32_t position, DumpPage& page);
+
+// The text form of one byte: printable ASCII as itself; 0xA1 to 0xDF as the
+// half-width katakana that the window's Japanese code page shows for them;
+// "." for control characters (0x00 to 0x1F, 0x7F) and for every other byte,
+// which stands for no character on its own there.
+const char* DumpCharacter(uint8_t byte);
+
+// H/L SWAP: exchanges bytes 2w and 2w + 1 for every w below units (only
+// the pairs that lie inside size bytes).
+void SwapWordBytes(uint8_t* buffer, uint32_t size, uint32_t units);
+
+}  // namespace krt

@@ -1,0 +1,81 @@
+// The dump rows and the checksum figure where the window cannot reach:
+// records that promise more than the buffer holds, odd sizes, 16-bit ranges.
+#include <gtest/gtest.h>
+
+#include "catalogue/DeviceRecord.h"
+#include "data/BufferChecksum.h"
+#include "data/DataBuffer.h"
+#include "data/DumpRows.h"
+
+namespace krt {
+namespace {
+
+TEST(DumpRows, NothingBeyondTheBufferIsRead) {
+    DeviceRecord record;
+    record.bufsize = record.maxsize = 0x100;  // the record says 256 bytes...
+    DataBuffer buffer;
+    ASSERT_TRUE(buffer.Allocate(0x18));  // ...but only 24 exist
+    for (uint32_t i = 0; i < 0x18; ++i) buffer[i] = static_cast<uint8_t>(i);
+    const DumpSource source = DumpSourceOf(record, buffer);
+    const DumpLayout layout = DumpSetup(source, false);
+    EXPECT_EQ(layout.units, 0x100u);
+    DumpPage page;
+    DumpFill(source, layout, 0, page);
+    EXPECT_EQ(page.cells[1][8], "17");
+    EXPECT_EQ(page.cells[1][9], "");
+    EXPECT_EQ(page.cells[1][17], "........   ........");
+    SwapWordBytes(buffer.data(), 0x17, 0x80);  // an odd size: the last byte stays
+    EXPECT_EQ(buffer[0], 1);
+    EXPECT_EQ(buffer[0x15], 0x14);
+    EXPECT_EQ(buffer[0x16], 0x16);
+}
+
+TEST(DumpRows, CharactersOfTheTextColumn) {
+    EXPECT_STREQ(DumpCharacter('A'), "A");
+    EXPECT_STREQ(DumpCharacter(0x0A), ".");
+    EXPECT_STREQ(DumpCharacter(0x7F), ".");
+    EXPECT_STREQ(DumpCharacter(0xA1), "｡");
+    EXPECT_STREQ(DumpCharacter(0xDF), "ﾟ");
+    EXPECT_STREQ(DumpCharacter(0xFF), ".");
+}
+
+TEST(BufferChecksum, SixteenBitRangeIsInWords) {
+    DeviceRecord record;
+    record.maxsize = 4;
+    record.bufsize = 8;
+    record.bytesPerWord = 2;
+    DataBuffer buffer;
+    ASSERT_TRUE(buffer.Allocate(8));
+    for (uint32_t i = 0; i < 8; ++i) buffer[i] = static_cast<uint8_t>(0x10 + i);
+    OperationRange range;
+    range.Reset(4);
+    EXPECT_EQ(BufferChecksum(record, buffer, range), 0x10 * 8 + 28);
+    range.start = "000001";
+    range.length = "000002";
+    EXPECT_EQ(BufferChecksum(record, buffer, range), 0x12 + 0x13 + 0x14 + 0x15);
+    range.length = "FFFFFF";  // cut at the buffer's end
+    EXPECT_EQ(BufferChecksum(record, buffer, range), 0x12 + 0x13 + 0x14 + 0x15 + 0x16 + 0x17);
+    EXPECT_EQ(ChecksumText(record, buffer, range), "007B");
+    DataBuffer none;
+    EXPECT_EQ(ChecksumText(record, none, range), "");
+    EXPECT_EQ(ChecksumLine(0x1A2B, 1), "CheckSum: 1A2B");
+    EXPECT_EQ(ChecksumLine(0x1A2B, 0), "チェックサム: 1A2B");
+}
+
+TEST(BufferChecksum, GalIsTheFuseChecksumOfTheWholeMap) {
+    DeviceRecord record;
+    record.typecode = 5;
+    record.bufsize = record.maxsize = 16;
+    DataBuffer buffer;
+    ASSERT_TRUE(buffer.Allocate(16));
+    for (uint32_t i = 0; i < 16; ++i) buffer[i] = 0;
+    buffer[0] = 1;   // bit 0 of the first byte
+    buffer[9] = 1;   // bit 1 of the second
+    OperationRange range;
+    range.start = "000004";
+    range.length = "000001";  // the range does not matter
+    EXPECT_EQ(BufferChecksum(record, buffer, range), 1 + 2);
+}
+
+}  // namespace
+}  // namespace krt

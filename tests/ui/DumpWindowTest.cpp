@@ -1,0 +1,223 @@
+// The buffer dump window (Part 4.4) over a session, driven with keys and
+// clicks; what the grid shows is checked.
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <thread>
+
+#include "TForm3.h"
+#include "ViewTestSupport.h"
+#include "data/DataTransfer.h"
+
+namespace krt::test {
+namespace {
+
+class DumpWindow : public ::testing::Test {
+protected:
+    void SetUp() override { App(); }
+    void TearDown() override { dump.reset(); }
+    // BinDump's part, then the window shown.
+    TForm3& Open() {
+        if (!dump) dump = std::make_unique<TForm3>(session);
+        dump->Prepare();
+        dump->show();
+        dump->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dump.get()));
+        Pump();
+        return *dump;
+    }
+    void Jump(const char* address) {
+        dump->Edit1->setFocus();
+        dump->Edit1->selectAll();
+        QTest::keyClicks(dump->Edit1, QString::fromLatin1(address));
+        QTest::keyClick(dump->Edit1, Qt::Key_Return);
+    }
+    QString At(int row, int column) const { return Cell(dump->StringGrid1, row, column); }
+
+    Session session;
+    std::unique_ptr<TForm3> dump;
+};
+
+TEST_F(DumpWindow, ByteDeviceScrollsToItsEndAndJumps) {
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
+    Open();
+    EXPECT_EQ(dump->windowTitle(), QStringLiteral("バッファーのダンプ"));
+    EXPECT_EQ(dump->size(), QSize(612, 359));
+    EXPECT_FALSE(dump->CheckBox1->isChecked());
+    EXPECT_FALSE(dump->CheckBox1->isEnabled());
+    EXPECT_FALSE(dump->Button2->isEnabled());
+    EXPECT_EQ(dump->ScrollBar1->maximum(), 0x800);
+    EXPECT_EQ(dump->StringGrid1->columnCount(), 18);
+    EXPECT_EQ(At(0, 0), QStringLiteral("ADDR"));
+    EXPECT_EQ(At(0, 1), QStringLiteral("+0"));
+    EXPECT_EQ(At(0, 16), QStringLiteral("+15"));
+    EXPECT_EQ(dump->StringGrid1->columnWidth(0), 50);
+    EXPECT_EQ(dump->StringGrid1->columnWidth(1), 24);
+    EXPECT_EQ(dump->StringGrid1->columnWidth(17), 120);
+    EXPECT_EQ(At(1, 0), QStringLiteral("000000"));
+    EXPECT_EQ(At(1, 1), QStringLiteral("FF"));
+    EXPECT_EQ(At(16, 0), QStringLiteral("0000F0"));
+
+    Jump("1234");
+    EXPECT_EQ(dump->Edit1->text(), QStringLiteral("1234"));  // Enter added nothing
+    EXPECT_EQ(At(1, 0), QStringLiteral("001230"));
+    EXPECT_EQ(At(2, 0), QStringLiteral("001240"));
+    EXPECT_TRUE(dump->isVisible());  // Enter did not close the window
+
+    // Leaving the field jumps too; the last row of the device, then nothing.
+    dump->Edit1->setFocus();
+    dump->Edit1->selectAll();
+    QTest::keyClicks(dump->Edit1, QStringLiteral("7FF0"));
+    QTest::keyClick(dump->Edit1, Qt::Key_Tab);
+    Pump();
+    EXPECT_FALSE(dump->Edit1->hasFocus());
+    EXPECT_EQ(At(1, 0), QStringLiteral("007FF0"));
+    EXPECT_EQ(At(1, 16), QStringLiteral("FF"));
+    EXPECT_EQ(At(2, 0), QStringLiteral("008000"));
+    EXPECT_EQ(At(2, 1), QString());
+    EXPECT_EQ(At(2, 17), QStringLiteral("........   ........"));
+
+    QTest::mouseClick(dump->Button1, Qt::LeftButton);
+    EXPECT_FALSE(dump->isVisible());
+}
+
+TEST_F(DumpWindow, BytesShowAsHexAndCharacters) {
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
+    const uint8_t row[16] = {'A', 'B', 0x0A, 'c', 'd', '~', 0x7F, 0x00, '1', '2', '3', '4', '5', '6', '7', '8'};
+    for (uint32_t i = 0; i < 16; ++i) session.buffer[i] = row[i];
+    session.buffer[16] = 0xB1;  // the half-width katakana ｱ
+    session.buffer[17] = 0x80;
+    Open();
+    EXPECT_EQ(At(1, 1), QStringLiteral("41"));
+    EXPECT_EQ(At(1, 3), QStringLiteral("0A"));
+    EXPECT_EQ(At(1, 17), QStringLiteral("AB.cd~..   12345678"));
+    EXPECT_EQ(At(2, 17).left(2), QStringLiteral("ｱ."));
+}
+
+TEST_F(DumpWindow, WordDeviceOpensInTheWordViewAndSwapsTheLiveBuffer) {
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C1024"));
+    ASSERT_TRUE(session.record.wordaccess);
+    session.buffer[0] = 0x12;
+    session.buffer[1] = 0x34;
+    session.buffer[2] = 0xAB;
+    session.buffer[3] = 0xCD;
+    Open();
+    EXPECT_TRUE(dump->CheckBox1->isChecked());
+    EXPECT_TRUE(dump->CheckBox1->isEnabled());
+    EXPECT_TRUE(dump->Button2->isEnabled());
+    EXPECT_EQ(dump->StringGrid1->columnCount(), 10);
+    EXPECT_EQ(At(0, 8), QStringLiteral("+7"));
+    EXPECT_EQ(dump->StringGrid1->columnWidth(1), 36);
+    const int words = static_cast<int>(session.record.bufsize / 2);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), words >> 4);
+    EXPECT_EQ(At(1, 1), QStringLiteral("12-34"));
+    EXPECT_EQ(At(1, 2), QStringLiteral("AB-CD"));
+    EXPECT_EQ(At(2, 0), QStringLiteral("000008"));
+
+    // The swap is in the buffer: a save after it writes the swapped words.
+    auto save = [this](const char* name) {
+        const std::string path = std::string(::testing::TempDir()) + "/" + name;
+        OperationRange two;
+        two.start = "000000";
+        two.length = "000002";
+        EXPECT_TRUE(WriteDataFile(path, session.record, session.buffer, two, 1, nullptr).success);
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string before = save("before-swap.bin");
+    QTest::mouseClick(dump->Button2, Qt::LeftButton);
+    EXPECT_EQ(At(1, 1), QStringLiteral("34-12"));
+    EXPECT_EQ(At(1, 2), QStringLiteral("CD-AB"));
+    const std::string after = save("after-swap.bin");
+    ASSERT_EQ(before.size(), 4u);
+    ASSERT_EQ(after.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(after[i], before[i ^ 1]) << i;
+    QTest::mouseClick(dump->Button2, Qt::LeftButton);
+    EXPECT_EQ(At(1, 1), QStringLiteral("12-34"));
+    EXPECT_EQ(At(1, 2), QStringLiteral("AB-CD"));
+
+    // Unticked: the bytes of the 16-bit device, twice as many units.
+    QTest::mouseClick(dump->CheckBox1, Qt::LeftButton);
+    EXPECT_FALSE(dump->CheckBox1->isChecked());
+    EXPECT_FALSE(dump->Button2->isEnabled());
+    EXPECT_EQ(dump->StringGrid1->columnCount(), 18);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), (words * 2) >> 4);
+    EXPECT_EQ(At(1, 1), QStringLiteral("12"));
+    EXPECT_EQ(At(1, 4), QStringLiteral("CD"));
+    QTest::mouseClick(dump->Button2, Qt::LeftButton);  // disabled: nothing
+    EXPECT_EQ(At(1, 1), QStringLiteral("12"));
+}
+
+TEST_F(DumpWindow, PldRowsShowTheirFusesInGroupsOfEight) {
+    ASSERT_TRUE(LoadIntoSession(session, "GAL", "Lattice", "GAL16V8"));
+    ASSERT_EQ(session.record.LineNumber, 32);
+    session.buffer[1] = 1;
+    session.buffer[32] = 1;
+    session.buffer[33] = 7;  // neither 0 nor 1: nothing
+    Open();
+    EXPECT_EQ(dump->StringGrid1->columnCount(), 2);
+    EXPECT_EQ(dump->StringGrid1->columnWidth(0), 40);
+    EXPECT_EQ(dump->StringGrid1->columnWidth(1), 500);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), static_cast<int>(session.record.bufsize / 32));
+    EXPECT_EQ(At(1, 0), QStringLiteral("0"));
+    EXPECT_EQ(At(2, 0), QStringLiteral("32"));
+    EXPECT_EQ(At(3, 0), QStringLiteral("64"));
+    EXPECT_EQ(At(1, 1), QStringLiteral("01000000 00000000 00000000 00000000 "));
+    // Fuse 33 holds 7: neither 0 nor 1 shows nothing.
+    EXPECT_EQ(At(2, 1), QStringLiteral("1000000 00000000 00000000 00000000 "));
+    // Rows that start beyond the fuses are blank.
+    dump->ScrollBar1->setValue(dump->ScrollBar1->maximum());
+    int blank = 0;
+    for (int r = 1; r <= 16; ++r) blank += At(r, 0).isEmpty() && At(r, 1).isEmpty();
+    EXPECT_GT(blank, 0);
+}
+
+TEST_F(DumpWindow, RefreshesWhenTheSessionSaysTheBufferChanged) {
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
+    Open();
+    EXPECT_EQ(At(1, 1), QStringLiteral("FF"));
+    QObject context;
+    session.SetBufferListener([this, &context] {
+        QMetaObject::invokeMethod(&context, [this] { dump->BufferChanged(); }, Qt::QueuedConnection);
+    });
+    // As an operation's worker does: change the buffer, then say so, on its thread.
+    std::thread worker([this] {
+        session.buffer[0] = 0x5A;
+        session.BufferChanged();
+    });
+    worker.join();
+    Pump();
+    EXPECT_EQ(At(1, 1), QStringLiteral("5A"));
+    session.SetBufferListener(nullptr);
+}
+
+TEST_F(DumpWindow, FillAtTheEndOfASixteenMegabyteBuffer) {
+    // A 16 MiB image of the largest size a record may give (timed, not asserted).
+    session.record.name = "16M";
+    session.record.maxsize = session.record.bufsize = 16u << 20;
+    session.record.bytesPerWord = 1;
+    ASSERT_TRUE(session.buffer.Allocate(session.record.bufsize));
+    ClearBuffer(session.buffer, session.record, session.range);
+    Open();
+    EXPECT_EQ(dump->ScrollBar1->maximum(), 0x100000);
+    Jump("FFFF00");
+    EXPECT_EQ(At(1, 0), QStringLiteral("FFFF00"));
+    EXPECT_EQ(At(16, 0), QStringLiteral("FFFFF0"));
+    QElapsedTimer timer;
+    constexpr int kRounds = 50;
+    timer.start();
+    for (int i = 0; i < kRounds; ++i) {
+        dump->ScrollBar1->setValue(0xFFFF0 - (i % 2));  // a scroll step each time
+    }
+    std::cout << "[timing] TForm3 Fill at the end of 16 MiB (grid included): "
+              << static_cast<double>(timer.nsecsElapsed()) / kRounds / 1e6 << " ms\n";
+}
+
+}  // namespace
+}  // namespace krt::test

@@ -1,0 +1,58 @@
+// The main window's part of the views over the session: the dump window,
+// the debug window, the manual, and the checksum box.
+#include <QAction>
+#include <QLabel>
+
+#include "Prompter.h"
+#include "TForm3.h"
+#include "THDebugForm.h"
+#include "TManualForm.h"
+#include "TQV17MainForm.h"
+#include "data/BufferChecksum.h"
+#include "session/Session.h"
+
+namespace krt {
+
+void TQV17MainForm::CreateViews() {
+    dumpForm_ = new TForm3(*session_, this);
+    debugForm_ = new THDebugForm(*session_, this);
+    debugForm_->SetBusyCheck([this] { return Inert(); });
+    manualForm_ = new TManualForm(this);
+    connect(BinDump, &QAction::triggered, this, &TQV17MainForm::BinDumpExecute);
+    connect(HardDebug, &QAction::triggered, this, &TQV17MainForm::HardDebugExecute);
+    connect(HelpContents1, &QAction::triggered, this, &TQV17MainForm::HelpContents1Execute);
+    // The session calls this on the thread that changed the buffer (an
+    // operation's worker, or this one): the views hear it on this thread.
+    session_->SetBufferListener([this] {
+        QMetaObject::invokeMethod(this, [this] { BufferViewsChanged(); }, Qt::QueuedConnection);
+    });
+}
+
+void TQV17MainForm::BufferViewsChanged() {
+    if (dumpForm_) dumpForm_->BufferChanged();
+    UpdateChecksum();
+}
+
+void TQV17MainForm::UpdateChecksum() {
+    if (StaticText1) StaticText1->setText(QString::fromStdString(ChecksumText(Record(), Buffer(), Range())));
+}
+
+void TQV17MainForm::BinDumpExecute() {
+    if (Inert() || !CheckSelected(true)) return;
+    dumpForm_->Prepare();
+    Prompter::Current().Exec(*dumpForm_);
+}
+
+void TQV17MainForm::HardDebugExecute() {
+    if (Inert() || !debugForm_->CanOpen()) return;
+    Prompter::Current().Exec(*debugForm_);
+}
+
+void TQV17MainForm::HelpContents1Execute() {
+    manualForm_->ShowContents(language_);
+    manualForm_->show();
+    manualForm_->raise();
+    manualForm_->activateWindow();
+}
+
+}  // namespace krt

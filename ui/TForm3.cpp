@@ -1,0 +1,211 @@
+#include "TForm3.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QTableWidget>
+
+#include "base/Hex.h"
+#include "session/Session.h"
+
+namespace krt {
+
+namespace {
+
+constexpr int kWidth = 612;
+constexpr int kHeight = 359;
+// Rows of 16 pixels as the grid's design gives them, plus the grid line,
+// which a Qt row holds inside its height.
+constexpr int kRowHeight = 16 + 1;
+constexpr int kGridRows = kDumpRows + 1;
+
+}  // namespace
+
+TForm3::TForm3(Session& session, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), session_(session) {
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("バッファーのダンプ"));
+    QFont f(QStringLiteral("ＭＳ ゴシック"));
+    f.setPointSize(9);
+    setFont(f);
+
+    StringGrid1 = new QTableWidget(kGridRows, kDumpMaxColumns, this);
+    StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+    StringGrid1->horizontalHeader()->hide();
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    StringGrid1->setWordWrap(false);
+    StringGrid1->setTextElideMode(Qt::ElideNone);
+    StringGrid1->verticalHeader()->setMinimumSectionSize(kRowHeight);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    StringGrid1->horizontalHeader()->setMinimumSectionSize(1);
+    QFont cells(QStringLiteral("ＭＳ ゴシック"));
+    cells.setPixelSize(12);
+    cells.setStyleHint(QFont::Monospace);
+    StringGrid1->setFont(cells);
+    // Row 0 and column 0 are the grid's fixed header cells.
+    const QBrush fixed = palette().brush(QPalette::Button);
+    for (int r = 0; r < kGridRows; ++r) {
+        StringGrid1->setRowHeight(r, kRowHeight);
+        for (int c = 0; c < kDumpMaxColumns; ++c) {
+            auto* item = new QTableWidgetItem;
+            item->setFlags(r == 0 || c == 0 ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            if (r == 0 || c == 0) item->setBackground(fixed);
+            StringGrid1->setItem(r, c, item);
+        }
+    }
+    StringGrid1->setGeometry(8, 8, 576, kGridRows * kRowHeight + 2 * StringGrid1->frameWidth());
+
+    ScrollBar1 = new QScrollBar(Qt::Vertical, this);
+    ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
+    ScrollBar1->setGeometry(586, 8, 18, StringGrid1->height());
+
+    const int y = StringGrid1->geometry().bottom() + 12;
+    Label1 = new QLabel(QStringLiteral("&Jump"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(8, y + 3, 36, 18);
+    Edit1 = new QLineEdit(QStringLiteral("000000"), this);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMaxLength(6);
+    Edit1->setGeometry(46, y, 70, 24);
+    Edit1->installEventFilter(this);
+    Label1->setBuddy(Edit1);
+
+    CheckBox1 = new QCheckBox(QStringLiteral("16bitとして扱う"), this);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setGeometry(136, y + 2, 150, 20);
+
+    Button2 = new QPushButton(QStringLiteral("H/L SWAP"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(320, y, 90, 25);
+    Button1 = new QPushButton(QStringLiteral("閉じる"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(kWidth - 8 - 90, y, 90, 25);
+    // Enter belongs to the jump field; Esc closes (the Cancel button).
+    for (QPushButton* b : {Button1, Button2}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    connect(ScrollBar1, &QScrollBar::valueChanged, this, &TForm3::ScrollBar1Change);
+    connect(CheckBox1, &QCheckBox::clicked, this, &TForm3::CheckBox1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
+    connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
+
+    setFixedSize(kWidth, kHeight);
+}
+
+void TForm3::Prepare() {
+    source_ = DumpSourceOf(session_.record, session_.buffer);
+    const bool words = session_.record.wordaccess != 0;
+    CheckBox1->setChecked(words);
+    CheckBox1->setEnabled(words);
+}
+
+void TForm3::Setup() {
+    layout_ = DumpSetup(source_, CheckBox1->isChecked());
+    {
+        const QSignalBlocker quiet(ScrollBar1);
+        ScrollBar1->setMinimum(0);
+        ScrollBar1->setMaximum(static_cast<int>(std::min<uint32_t>(layout_.scrollMaximum, INT32_MAX)));
+        ScrollBar1->setValue(0);
+        ScrollBar1->setPageStep(16);
+        ScrollBar1->setSingleStep(1);
+    }
+    Button2->setEnabled(CheckBox1->isChecked());
+    StringGrid1->setColumnCount(layout_.columns);
+    for (int c = 0; c < layout_.columns; ++c) StringGrid1->setColumnWidth(c, layout_.widths[static_cast<size_t>(c)]);
+    // Items of columns that come back after a narrower view.
+    const QBrush fixed = palette().brush(QPalette::Button);
+    for (int r = 0; r < kGridRows; ++r)
+        for (int c = 0; c < layout_.columns; ++c)
+            if (!StringGrid1->item(r, c)) {
+                auto* item = new QTableWidgetItem;
+                item->setFlags(r == 0 || c == 0 ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+                if (r == 0 || c == 0) item->setBackground(fixed);
+                StringGrid1->setItem(r, c, item);
+            }
+    for (int c = 0; c < layout_.columns; ++c)
+        StringGrid1->item(0, c)->setText(QString::fromStdString(layout_.headers[static_cast<size_t>(c)]));
+}
+
+void TForm3::Fill() {
+    DumpFill(source_, layout_, static_cast<uint32_t>(std::max(ScrollBar1->value(), 0)), page_);
+    StringGrid1->setUpdatesEnabled(false);
+    for (int r = 0; r < kDumpRows; ++r) {
+        const auto& row = page_.cells[static_cast<size_t>(r)];
+        for (int c = 0; c < layout_.columns; ++c) {
+            const QString text = QString::fromUtf8(row[static_cast<size_t>(c)]);
+            QTableWidgetItem* item = StringGrid1->item(r + 1, c);
+            if (item->text() != text) item->setText(text);
+        }
+    }
+    StringGrid1->setUpdatesEnabled(true);
+}
+
+void TForm3::ScrollBar1Change() { Fill(); }
+
+void TForm3::Edit1Exit() {
+    const uint32_t position = ParseHex(Edit1->text().toStdString()) >> 4;
+    ScrollBar1->setValue(static_cast<int>(std::min<uint32_t>(position, INT32_MAX)));
+    Fill();
+}
+
+void TForm3::CheckBox1Click() {
+    Setup();
+    Fill();
+    Button2->setEnabled(CheckBox1->isChecked());
+}
+
+void TForm3::Button2Click() {
+    if (!CheckBox1->isChecked()) return;
+    // The live buffer: the next write or save uses the swapped words.
+    SwapWordBytes(session_.buffer.Exists() ? session_.buffer.data() : nullptr, source_.size, layout_.units);
+    Fill();
+    session_.BufferChanged();
+}
+
+void TForm3::Button1Click() { close(); }
+
+void TForm3::BufferChanged() {
+    if (!isVisible()) return;
+    // The buffer is the same while the window is open (it is modal); its
+    // contents changed.
+    source_.buffer = session_.buffer.Exists() ? session_.buffer.data() : nullptr;
+    source_.size = session_.buffer.Exists() ? std::min(session_.buffer.size(), session_.record.bufsize) : 0;
+    Fill();
+}
+
+void TForm3::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous()) return;
+    Setup();
+    Fill();
+}
+
+bool TForm3::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit1) {
+        if (event->type() == QEvent::FocusOut) {
+            Edit1Exit();
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                Edit1Exit();
+                return true;  // consumed
+            }
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace krt

@@ -1,0 +1,70 @@
+// The buffer dump window (Part 4.4): the session's data buffer as bytes, as
+// 16-bit words or as PLD fuse rows, with a jump field and the H/L SWAP that
+// exchanges the bytes of every word in the live buffer. The rows come from
+// data/DumpRows; this window copies them into its grid.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+
+#include "data/DumpRows.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollBar;
+class QTableWidget;
+
+namespace krt {
+
+class Session;
+
+class TForm3 : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit TForm3(Session& session, QWidget* parent = nullptr);
+
+    // BinDump's part before showing: the window state from the session's
+    // device record and buffer, and CheckBox1 checked and enabled exactly
+    // when the record's wordaccess is set.
+    void Prepare();
+
+    // Part 4.4's two steps.
+    void Setup();
+    void Fill();
+
+    const DumpLayout& Layout() const { return layout_; }
+
+public slots:
+    void ScrollBar1Change();
+    void Edit1Exit();
+    void CheckBox1Click();
+    void Button2Click();
+    void Button1Click();
+    // The session said the buffer changed (queued to this thread).
+    void BufferChanged();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    Session& session_;
+    DumpSource source_;
+    DumpLayout layout_;
+    DumpPage page_;
+
+public:
+    // Controls, named as in the window's design.
+    QTableWidget* StringGrid1 = nullptr;
+    QScrollBar* ScrollBar1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QPushButton* Button1 = nullptr;
+};
+
+}  // namespace krt
