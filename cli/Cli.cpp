@@ -155,6 +155,7 @@ std::vector<CliCommand> CommandTable() {
     RegisterCatalogueCommands(table);
     RegisterDataCommands(table);
     RegisterDeviceCommands(table);
+    RegisterSelftestCommands(table);
     return table;
 }
 
