@@ -82,13 +82,13 @@ TEST_F(SelectionTest, TypingInTheNumberBoxFindsThePart) {
     // catalogue's part and Select loads it.
     QLineEdit* edit = form->ComboBox3->lineEdit();
     ASSERT_NE(edit, nullptr);
+    const int listed = form->ComboBox3->count();
     edit->selectAll();
     QTest::keyClicks(edit, QStringLiteral("m27c801"));
     QTest::keyClick(edit, Qt::Key_Return);
     EXPECT_EQ(form->ComboBox3->currentText(), QStringLiteral("M27C801"));
     EXPECT_EQ(form->ComboBox3->currentIndex(), form->ComboBox3->findText(QStringLiteral("M27C801")));
-    EXPECT_EQ(form->ComboBox3->count(), form->ComboBox3->findText(QStringLiteral("M27C322")) + 1)
-        << "nothing typed is added to the list";
+    EXPECT_EQ(form->ComboBox3->count(), listed) << "nothing typed is added to the list";
     form->Button1Click();
     EXPECT_TRUE(LogHas(QStringLiteral("Device M27C801's parameter was loaded successfully.")));
 
