@@ -15,6 +15,10 @@ inline constexpr bool IsGalType(uint8_t typecode) { return typecode >= 5 && type
 // The PLDs with an ID row, which have the device option.
 inline constexpr bool HasDeviceOption(uint8_t typecode) { return typecode == 5 || typecode == 6; }
 
+// The parallel EEPROMs whose end of a write the user may choose to wait for
+// (timer, busy flag, toggle bit, polling or the computer's timer).
+inline constexpr bool HasWaitModeChoice(uint8_t typecode) { return typecode == 0x12; }
+
 // The 16-bit parallel EPROMs.
 inline constexpr bool IsSixteenBitType(uint8_t typecode) { return typecode >= 0x18 && typecode <= 0x1B; }
 

@@ -1,7 +1,10 @@
 #include "session/Operations.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "base/Log.h"
 #include "base/StatusMessages.h"
@@ -74,6 +77,80 @@ std::string VirtualTimeLine(uint64_t elapsedNs, uint32_t language) {
     return Format(InLanguage(kVirtualTimeText, language), seconds.c_str());
 }
 
+namespace {
+
+// The link's log sink while a worker runs: each line goes to the observer,
+// and on to the session's sink when the observer leaves it.
+class ObserverSink final : public LogSink {
+public:
+    ObserverSink(OperationObserver& observer, LogSink* next) : observer_(observer), next_(next) {}
+    void line(std::string_view text) override {
+        if (!observer_.Line(text) && next_) next_->line(text);
+    }
+
+private:
+    OperationObserver& observer_;
+    LogSink* next_;
+};
+
+// Puts the worker's sink in the link for the time of one operation.
+class SinkSwap {
+public:
+    SinkSwap(LinkContext& link, LogSink* sink) : link_(link), previous_(link.log) { link_.log = sink; }
+    ~SinkSwap() { link_.log = previous_; }
+    SinkSwap(const SinkSwap&) = delete;
+    SinkSwap& operator=(const SinkSwap&) = delete;
+
+private:
+    LinkContext& link_;
+    LogSink* previous_;
+};
+
+// Reads the running operation's position at the observer's interval and
+// reports it when it has moved; stops (and is joined) before the worker
+// reports anything else.
+class ProgressTicker {
+public:
+    ProgressTicker(LinkContext& link, OperationObserver& observer) {
+        const std::chrono::milliseconds interval = observer.ProgressInterval();
+        if (interval.count() <= 0) return;
+        thread_ = std::thread([this, &link, &observer, interval] {
+            int32_t last = -1;
+            std::unique_lock<std::mutex> lock(mutex_);
+            while (!cv_.wait_for(lock, interval, [this] { return stop_; })) {
+                lock.unlock();
+                const int32_t position = link.OperationProgress();
+                if (position >= 0 && position != last) {
+                    last = position;
+                    observer.Progress(position);
+                }
+                lock.lock();
+            }
+        });
+    }
+    ~ProgressTicker() { Stop(); }
+    ProgressTicker(const ProgressTicker&) = delete;
+    ProgressTicker& operator=(const ProgressTicker&) = delete;
+
+    void Stop() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
 OperationWorker::OperationWorker(Session& session, const LinkRequest& request, DeviceRecord& record,
                                  OperationObserver& observer)
     : session_(session), record_(record), request_(request), observer_(observer) {}
@@ -85,13 +162,22 @@ OperationWorker::OperationWorker(Session& session, FamilyOperation operation, De
 void OperationWorker::Run() {
     const bool simulated = session_.Simulated();
     const uint64_t started = session_.VirtualNs();
-    const uint8_t result = operation_ ? operation_(session_.link, record_) : session_.Send(request_, record_);
-    const uint64_t elapsed = session_.VirtualNs() - started;
-    const OperationInfo* info = OperationOf(request_.code);
-    if (operation_ || (info && info->changesChip)) {
-        std::string error;
-        if (!session_.SaveSocket(error)) ::krt::Log(session_.Log(), "%s", error.c_str());
+    uint8_t result;
+    uint64_t elapsed;
+    {
+        ObserverSink sink(observer_, session_.Log());
+        SinkSwap swap(session_.link, &sink);
+        ProgressTicker ticker(session_.link, observer_);
+        result = operation_ ? operation_(session_.link, record_) : session_.Send(request_, record_);
+        elapsed = session_.VirtualNs() - started;
+        ticker.Stop();
+        const OperationInfo* info = OperationOf(request_.code);
+        if (operation_ || (info && info->changesChip)) {
+            std::string error;
+            if (!session_.SaveSocket(error)) ::krt::Log(session_.Log(), "%s", error.c_str());
+        }
     }
+    const OperationInfo* info = OperationOf(request_.code);
     if (info && info->changesBuffer && result == RESULT_OK) {
         observer_.BufferChanged();
         session_.BufferChanged();

@@ -4,9 +4,11 @@
 // to an observer.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "link/Link.h"
 #include "link/Protocol.h"
@@ -65,13 +67,27 @@ uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
 // programmer: the simulator's virtual time it took.
 std::string VirtualTimeLine(uint64_t elapsedNs, uint32_t language);
 
-// What a worker reports, in this order: BufferChanged (only after an
-// operation that fills the buffer and succeeded), then Finished. Both are
-// called on the worker's thread; the log lines of the operation have gone to
-// the link's log sink before. Progress is read from the link meanwhile
-// (LinkContext::OperationProgress).
+// What a worker reports, in this order: the operation's log lines (Line) and
+// its position (Progress) while it runs, then BufferChanged (only after an
+// operation that fills the buffer and succeeded), then Finished. Line,
+// BufferChanged and Finished are called on the worker's thread, Progress on
+// a helper thread of the worker (so an observer must take calls from both);
+// no call comes after Finished.
 struct OperationObserver {
     virtual ~OperationObserver() = default;
+    // One log line of the operation (UTF-8), in the order logged: the
+    // family's lines, a port reopened on a new base, a chip file that could
+    // not be saved. Returns true when the observer took it; a line it leaves
+    // (the default) goes on to the session's log sink.
+    virtual bool Line(std::string_view line) {
+        (void)line;
+        return false;
+    }
+    // How often the worker reports the position; zero (the default): never,
+    // and no helper thread runs.
+    virtual std::chrono::milliseconds ProgressInterval() const { return std::chrono::milliseconds(0); }
+    // The words done since the operation's start, each time it has moved.
+    virtual void Progress(int32_t position) { (void)position; }
     virtual void BufferChanged() {}
     // result: the result code; timeLine: the virtual-time line with the
     // simulator, else empty.
@@ -80,8 +96,10 @@ struct OperationObserver {
 
 // One device operation. The request is built on the face's thread before
 // the worker starts; Run is called on the worker's thread and only
-// dispatches it. After an operation that may change the chip, a simulated
-// chip is saved.
+// dispatches it. While it runs, the link's log sink is the worker's, which
+// hands every line to the observer. After an operation that may change the
+// chip, a simulated chip is saved; after one that filled the buffer, the
+// session says that the buffer changed.
 class OperationWorker {
 public:
     // record: the device record of this operation, taken when the worker

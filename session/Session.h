@@ -31,6 +31,12 @@ struct SessionSettings {
     uint32_t language = 1;
 };
 
+// The crystal clocks (Hz) that the start-up accepts from the settings; the
+// configuration dialog refuses any other.
+inline constexpr uint32_t kLowestClockHz = 450001;
+inline constexpr uint32_t kHighestClockHz = 3500000;
+inline constexpr bool ClockAccepted(uint32_t hz) { return hz >= kLowestClockHz && hz <= kHighestClockHz; }
+
 class Session {
 public:
     // Lines of the link and of the session go to log (may be null for now,

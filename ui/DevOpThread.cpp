@@ -11,10 +11,42 @@ DevOpThread::~DevOpThread() { wait(); }
 
 void DevOpThread::run() { work_.Run(); }
 
+QString DevOpThread::TimeLine() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return timeLine_;
+}
+
+std::vector<std::string> DevOpThread::TakeLines() {
+    std::vector<std::string> taken;
+    std::lock_guard<std::mutex> lock(mutex_);
+    taken.swap(lines_);
+    return taken;
+}
+
+bool DevOpThread::Line(std::string_view line) {
+    bool first;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        first = lines_.empty();
+        lines_.emplace_back(line);
+    }
+    if (first) emit LinesLogged();
+    return true;
+}
+
+std::chrono::milliseconds DevOpThread::ProgressInterval() const {
+    return std::chrono::milliseconds(kProgressIntervalMs);
+}
+
+void DevOpThread::Progress(int32_t position) { emit ProgressMoved(position); }
+
 void DevOpThread::BufferChanged() { emit BufferChangedByOperation(); }
 
 void DevOpThread::Finished(uint8_t result, const std::string& timeLine) {
-    timeLine_ = QString::fromStdString(timeLine);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        timeLine_ = QString::fromStdString(timeLine);
+    }
     result_.store(result);
     terminated_.store(true);
     emit OperationFinished(result);

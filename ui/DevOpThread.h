@@ -1,30 +1,33 @@
 // The worker thread of one device operation. The request is built on the
 // window thread before the worker starts (the operation fields are widgets,
 // which only the window thread may read); the worker runs it through the
-// session and turns what the session reports into queued signals: it never
-// calls into a widget.
+// session and turns every call of the session's observer into a signal
+// queued to the window's thread: it never calls into a widget.
 #pragma once
 
 #include <QThread>
 #include <atomic>
 #include <cstdint>
-#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include <QString>
-#include <string>
 
 #include "link/Link.h"
 #include "session/Operations.h"
 
 namespace krt {
 
-struct DeviceRecord;
 class TQV17MainForm;
 
 class DevOpThread : public QThread, private OperationObserver {
     Q_OBJECT
 
 public:
+    // How often the worker reports the operation's position.
+    static constexpr int kProgressIntervalMs = 100;
+
     // Created suspended: nothing runs until start().
     DevOpThread(TQV17MainForm* form, uint8_t code);
     // Waits for the thread to end.
@@ -37,10 +40,17 @@ public:
     bool Terminated() const { return terminated_.load(); }
     const LinkRequest& Request() const { return work_.Request(); }
     // With the simulator: the line with the operation's virtual time.
-    QString TimeLine() const { return timeLine_; }
+    QString TimeLine() const;
+    // The log lines reported since the last call, in the order logged (any
+    // thread; the window takes them when LinesLogged arrives).
+    std::vector<std::string> TakeLines();
 
 signals:
-    // Queued to the window's thread.
+    // All emitted on the worker's threads and queued to the window's thread.
+    // Lines wait in TakeLines: one signal for the lines logged since the
+    // last one was taken, so that a flood of lines is one event, not many.
+    void LinesLogged();
+    void ProgressMoved(int position);
     void BufferChangedByOperation();
     void OperationFinished(int result);
 
@@ -48,10 +58,15 @@ protected:
     void run() override;
 
 private:
+    bool Line(std::string_view line) override;
+    std::chrono::milliseconds ProgressInterval() const override;
+    void Progress(int32_t position) override;
     void BufferChanged() override;
     void Finished(uint8_t result, const std::string& timeLine) override;
 
     OperationWorker work_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
     QString timeLine_;
     std::atomic<uint8_t> result_{0};
     std::atomic<bool> terminated_{false};

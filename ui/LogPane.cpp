@@ -25,6 +25,25 @@ void LogPane::line(std::string_view utf8) {
     if (schedule) QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
 }
 
+void LogPane::Take(std::vector<std::string> lines) {
+    if (lines.empty()) return;
+    bool schedule = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (incoming_.empty()) {
+            incoming_.swap(lines);
+        } else {
+            incoming_.insert(incoming_.end(), std::make_move_iterator(lines.begin()),
+                             std::make_move_iterator(lines.end()));
+        }
+        if (!scheduled_) {
+            scheduled_ = true;
+            schedule = true;
+        }
+    }
+    if (schedule) QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
+}
+
 void LogPane::Append(const QString& text) { line(text.toStdString()); }
 
 void LogPane::Clear() {

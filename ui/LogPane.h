@@ -34,6 +34,8 @@ public:
 
     // LogSink, any thread.
     void line(std::string_view utf8) override;
+    // Several lines at once, in order (any thread).
+    void Take(std::vector<std::string> lines);
     // Window thread.
     void Append(const QString& text);
     void Clear();

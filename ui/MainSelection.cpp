@@ -48,7 +48,7 @@ void MakeNumberBoxSearchable(QComboBox* box) {
 void TQV17MainForm::ComboBox1Change() {
     if (Inert()) return;
     typeKey_ = TypeKeyOf(ComboBox1->currentText());
-    auto makers = deviceList_ ? deviceList_->MakersOf(typeKey_.toStdString()) : std::vector<std::string>{};
+    auto makers = session_->devices.MakersOf(typeKey_.toStdString());
     SortNaturally(makers);
     ComboBox2->clear();
     for (const auto& m : makers) ComboBox2->addItem(QString::fromStdString(m));
@@ -61,8 +61,7 @@ void TQV17MainForm::ComboBox1Change() {
 void TQV17MainForm::ComboBox2Change() {
     if (Inert()) return;
     maker_ = ComboBox2->currentText();
-    auto names = deviceList_ ? deviceList_->NamesOf(typeKey_.toStdString(), maker_.toStdString())
-                             : std::vector<std::string>{};
+    auto names = session_->devices.NamesOf(typeKey_.toStdString(), maker_.toStdString());
     SortNaturally(names);
     MakeNumberBoxSearchable(ComboBox3);
     ComboBox3->clear();
@@ -75,44 +74,50 @@ void TQV17MainForm::ComboBox3Change() {}
 
 void TQV17MainForm::Button1Click() {
     if (Inert()) return;
+    // Boxes that still show their placeholders name no device: nothing to load.
+    const QString name = ComboBox3->currentText();
+    if (typeKey_.isEmpty() || name.isEmpty() || name == WindowTextOf(language_, WindowText::ComboBox3Placeholder))
+        return;
     LoadDevice();
 }
 
 void TQV17MainForm::LoadDevice() {
-    if (Inert() || !deviceList_) return;
+    if (Inert()) return;
     deviceSelected_ = false;
     deviceName_ = ComboBox3->currentText();
-    // The editor must not keep pointing at the record that is replaced.
-    paramEditor_->SetRecord(nullptr);
-    auto fresh = std::make_unique<DeviceRecord>();
-    const DeviceLoadResult loaded = LoadDeviceRecord(
-        *deviceList_, catalogueDir_.toStdString(), typeKey_.toStdString(), maker_.toStdString(),
-        deviceName_.toStdString(), language_, Sink(), *fresh);
-    record_ = std::move(fresh);
+    // The session's record is replaced by what the loader leaves (an empty
+    // record when it fails).
+    DeviceRecord& record = session_->record;
+    DeviceRecord fresh;
+    const DeviceLoadResult loaded =
+        LoadDeviceRecord(session_->devices, session_->catalogueDirectory, typeKey_.toStdString(),
+                         maker_.toStdString(), deviceName_.toStdString(), language_, Sink(), fresh);
+    record = std::move(fresh);
     if (!loaded.selected) return;
 
     // The buffer is sized before the editor is shown, so that a failure to
     // get the memory leaves the old buffer and range as they were.
     DataBuffer next;
-    if (!next.Allocate(record_->bufsize)) {
+    if (!next.Allocate(record.bufsize)) {
         LogMessage(19);
-        record_ = std::make_unique<DeviceRecord>();
+        record = DeviceRecord();
         return;
     }
     deviceSelected_ = true;
-    paramEditor_->SetRecord(record_.get());
+    paramEditor_->SetRecord(&record);
     paramEditor_->Fill();
     Prompter::Current().Exec(*paramEditor_);
 
-    buffer_ = std::move(next);
-    ClearBuffer(buffer_, *record_, range_);
+    session_->buffer = std::move(next);
+    ClearBuffer(session_->buffer, record, session_->range);
+    session_->BufferChanged();
 
     if (session_->Simulated()) {
         QDir().mkpath(chipDir_);
         const std::string path =
-            QDir(chipDir_).filePath(QString::fromStdString(Session::ChipFileName(*record_))).toStdString();
+            QDir(chipDir_).filePath(QString::fromStdString(Session::ChipFileName(record))).toStdString();
         std::string note, error;
-        session_->LoadSocket(*record_, path, note, error);
+        session_->LoadSocket(record, path, note, error);
         if (!note.empty()) Log(QString::fromStdString(note));
         if (!error.empty()) Log(QString::fromStdString(error));
     }
@@ -128,7 +133,7 @@ void TQV17MainForm::T2Click() { ComboBox3->setFocus(); }
 
 void TQV17MainForm::N12Click() {
     if (Inert()) return;
-    paramEditor_->SetRecord(record_.get());
+    paramEditor_->SetRecord(&session_->record);
     paramEditor_->Fill();
     Prompter::Current().Exec(*paramEditor_);
 }
@@ -148,40 +153,62 @@ void TQV17MainForm::HelpAbout1Execute() {
 // ---------------------------------------------------------------- range fields
 
 void TQV17MainForm::WriteRangeFields() {
-    ComboBox4->setEditText(QString::fromStdString(range_.start));
-    ComboBox5->setEditText(QString::fromStdString(range_.end));
-    ComboBox6->setEditText(QString::fromStdString(range_.length));
+    ComboBox4->setEditText(QString::fromStdString(session_->range.start));
+    ComboBox5->setEditText(QString::fromStdString(session_->range.end));
+    ComboBox6->setEditText(QString::fromStdString(session_->range.length));
 }
 
 void TQV17MainForm::ReadRangeFields() {
-    range_.start = ComboBox4->currentText().toStdString();
-    range_.end = ComboBox5->currentText().toStdString();
-    range_.length = ComboBox6->currentText().toStdString();
+    session_->range.start = ComboBox4->currentText().toStdString();
+    session_->range.end = ComboBox5->currentText().toStdString();
+    session_->range.length = ComboBox6->currentText().toStdString();
 }
 
 void TQV17MainForm::CommitStart() {
-    if (range_.Busy() || Inert()) return;
+    if (session_->range.Busy() || Inert()) return;
     ReadRangeFields();
-    range_.CommitStart(record_->maxsize);
+    session_->range.CommitStart(session_->record.maxsize);
 }
 
 void TQV17MainForm::CommitEnd() {
-    if (range_.Busy() || Inert()) return;
+    if (session_->range.Busy() || Inert()) return;
     ReadRangeFields();
-    range_.CommitEnd(record_->maxsize);
+    session_->range.CommitEnd(session_->record.maxsize);
 }
 
 void TQV17MainForm::CommitLength() {
-    if (range_.Busy() || Inert()) return;
+    if (session_->range.Busy() || Inert()) return;
     ReadRangeFields();
-    range_.CommitLength(record_->maxsize);
+    session_->range.CommitLength(session_->record.maxsize);
+}
+
+void TQV17MainForm::CommitTypedRange() {
+    const OperationRange& range = session_->range;
+    if (ComboBox4->currentText().toStdString() != range.start) CommitStart();
+    else if (ComboBox5->currentText().toStdString() != range.end) CommitEnd();
+    else if (ComboBox6->currentText().toStdString() != range.length) CommitLength();
+}
+
+void TQV17MainForm::ShowPermittedErrors() {
+    const QString used = QString::number(PermittedErrors());
+    if (Edit1->text() != used) Edit1->setText(used);
+}
+
+void TQV17MainForm::CommitTypedFields() {
+    CommitTypedRange();
+    ShowPermittedErrors();
 }
 
 bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
+    // An editable box hands its keys and focus changes to its line edit
+    // directly, past any filter there: the boxes themselves are watched (and
+    // their line edits for what is sent to them alone).
     void (TQV17MainForm::*commit)() = nullptr;
-    if (ComboBox4 && watched == ComboBox4->lineEdit()) commit = &TQV17MainForm::CommitStart;
-    else if (ComboBox5 && watched == ComboBox5->lineEdit()) commit = &TQV17MainForm::CommitEnd;
-    else if (ComboBox6 && watched == ComboBox6->lineEdit()) commit = &TQV17MainForm::CommitLength;
+    auto is = [watched](QComboBox* box) { return box && (watched == box || watched == box->lineEdit()); };
+    if (is(ComboBox4)) commit = &TQV17MainForm::CommitStart;
+    else if (is(ComboBox5)) commit = &TQV17MainForm::CommitEnd;
+    else if (is(ComboBox6)) commit = &TQV17MainForm::CommitLength;
+    else if (Edit1 && watched == Edit1) commit = &TQV17MainForm::ShowPermittedErrors;
     if (commit) {
         if (event->type() == QEvent::FocusOut) {
             (this->*commit)();
@@ -200,14 +227,15 @@ bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TQV17MainForm::FileNew1Execute() {
     if (Inert()) return;
-    ClearBuffer(buffer_, *record_, range_);
+    ClearBuffer(session_->buffer, session_->record, session_->range);
+    session_->BufferChanged();
     LogMessage(7);
     dataLoaded_ = false;
     SetStatus(QString());
 }
 
 QString TQV17MainForm::FileFilter() const {
-    const uint8_t t = record_->typecode;
+    const uint8_t t = session_->record.typecode;
     if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed)");
     // "*.*" would hide files without an extension on this system.
     return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;Motolora S files(*.mot)");
@@ -241,12 +269,22 @@ void TQV17MainForm::FileSave1Execute() {
 void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
 
 void TQV17MainForm::ReadDataFile(const QString& name) {
-    if (Inert() || !buffer_.Exists()) return;
-    ReadRangeFields();
-    const TransferReport report =
-        ::krt::ReadDataFile(name.toStdString(), *record_, buffer_, range_, language_, Sink());
+    if (Inert() || !session_->buffer.Exists()) return;
+    CommitTypedRange();
+    const TransferReport report = ::krt::ReadDataFile(name.toStdString(), session_->record, session_->buffer,
+                                                      session_->range, language_, Sink());
     dataLoaded_ = report.success;
+    // The words stored before a refusal stay in the buffer (the Part's
+    // rule): the log and the status line say so.
+    if (report.success || report.count > 0) session_->BufferChanged();
     if (!report.success) {
+        const QString reason = QString::fromStdString(report.messageBox);
+        if (report.count > 0) {
+            Log(PartlyReadLogText(language_, name, report.count, reason));
+            SetStatus(PartlyReadStatusText(language_, name));
+        } else {
+            Log(NotReadLogText(language_, name, reason));
+        }
         Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
                                 QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
@@ -255,12 +293,12 @@ void TQV17MainForm::ReadDataFile(const QString& name) {
 }
 
 void TQV17MainForm::WriteDataFile(const QString& name) {
-    if (Inert() || !buffer_.Exists()) return;
-    ReadRangeFields();
+    if (Inert() || !session_->buffer.Exists()) return;
+    CommitTypedRange();
     // The data layer writes beside the target and renames only a complete
     // file, so a failed save leaves the previous file in place.
-    const TransferReport report =
-        ::krt::WriteDataFile(name.toStdString(), *record_, buffer_, range_, language_, Sink());
+    const TransferReport report = ::krt::WriteDataFile(name.toStdString(), session_->record, session_->buffer,
+                                                       session_->range, language_, Sink());
     if (!report.success) {
         Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
                                 QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);

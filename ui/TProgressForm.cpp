@@ -20,7 +20,10 @@ TProgressForm::TProgressForm(LinkContext& link, QWidget* parent)
                           Qt::WindowStaysOnTopHint),
       link_(link) {
     setObjectName(QStringLiteral("ProgressForm"));
-    setModal(true);
+    // Not modal: a modal dialog would keep the main window's close button
+    // from reaching it, and closing the main window must cancel the
+    // operation (the main window turns its own commands off meanwhile).
+    setModal(false);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setMinimum(0);
@@ -61,6 +64,7 @@ void TProgressForm::PrepareProgress(int total, const QString& caption) {
     ProgressBar1->setMaximum(total > 0 ? total : 1);
     ProgressBar1->setValue(0);
     StaticText1->setText(QString::asprintf("0/%d (0%%)終了しました", ProgressBar1->maximum()));
+    position_ = 0;
     closing_ = false;
     Timer1->stop();
 }
@@ -85,14 +89,10 @@ void TProgressForm::Timer1Timer() {
         accept();
         return;
     }
-    int32_t p = link_.OperationProgress();
-    if (p < 0) {
-        // The first tick may come before the worker has created its family
-        // object: only a worker that has finished means the end.
-        if (workerDone_ && !workerDone_()) {
-            ShowCount(0);
-            return;
-        }
+    int p = position_;
+    // Only a worker that has finished means the end; until then the count
+    // is the last position reported (0 before the first).
+    if (!workerDone_ || workerDone_()) {
         p = ProgressBar1->maximum();
         Button1->setText(QString::fromUtf8(kProgressFinished));
         Timer1->setInterval(1000);

@@ -1,5 +1,6 @@
-// The progress dialog of a device operation: polls the running operation,
-// shows the count line, and cancels it on request.
+// The progress dialog of a device operation: shows the count line of the
+// position the worker reports (SetPosition) at every tick, and cancels the
+// operation on request.
 #pragma once
 
 #include <QDialog>
@@ -21,8 +22,7 @@ public:
     explicit TProgressForm(LinkContext& link, QWidget* parent = nullptr);
 
     void PrepareProgress(int total, const QString& caption);
-    // Tells an operation that has not yet begun from one that has ended:
-    // both read -1 from OperationProgress.
+    // Tells an operation that has not yet begun from one that has ended.
     void SetWorkerDone(std::function<bool()> done) { workerDone_ = std::move(done); }
     bool Closing() const { return closing_; }
 
@@ -32,6 +32,8 @@ public:
     QTimer* Timer1 = nullptr;
 
 public slots:
+    // The position the worker reported last (words done since the start).
+    void SetPosition(int position) { position_ = position; }
     void Timer1Timer();
     void Button1Click();
     // Esc acts as the cancel button.
@@ -47,6 +49,7 @@ private:
 
     LinkContext& link_;
     std::function<bool()> workerDone_;
+    int position_ = 0;
     bool closing_ = true;
 };
 

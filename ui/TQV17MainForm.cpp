@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,7 +56,9 @@ QAction* NamedAction(QObject* parent, const char* name) {
     return a;
 }
 
-// A menu item that runs an action and follows its enabled state.
+// A menu item that runs an action and follows its enabled state. The
+// action alone owns a shortcut (two owners make it ambiguous, and then it
+// does nothing): the item shows it in its text (see ApplyLanguage).
 QAction* MenuItem(QMenu* menu, const char* name, QAction* action) {
     QAction* item = NamedAction(menu, name);
     menu->addAction(item);
@@ -63,8 +66,6 @@ QAction* MenuItem(QMenu* menu, const char* name, QAction* action) {
         QObject::connect(item, &QAction::triggered, action, &QAction::trigger);
         QObject::connect(action, &QAction::enabledChanged, item, &QAction::setEnabled);
         item->setEnabled(action->isEnabled());
-        item->setShortcut(action->shortcut());
-        item->setShortcutContext(Qt::WidgetShortcut);  // the action owns the shortcut
         item->setIcon(action->icon());
     }
     return item;
@@ -73,24 +74,24 @@ QAction* MenuItem(QMenu* menu, const char* name, QAction* action) {
 }  // namespace
 
 TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
-    : QMainWindow(parent), options_(options) {
+    : QMainWindow(parent), options_(options), session_(std::make_unique<Session>()) {
     setObjectName(QStringLiteral("QV17MainForm"));
     BuildActions();
     BuildMenus();
     BuildToolBar();
     BuildControls();
     pane_ = std::make_unique<LogPane>(Memo1, this);
-    session_ = std::make_unique<Session>(pane_.get());
+    session_->SetLog(pane_.get());
     chipDir_ = options_.chipDir;
     if (chipDir_.isEmpty())
         chipDir_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
                    QStringLiteral("/chips");
 
-    // The construction's own state: empty selection, an empty record, no buffer.
+    // The construction's own state: empty selection, the session's empty
+    // record, no buffer.
     typeKey_.clear();
     maker_.clear();
     deviceName_.clear();
-    record_ = std::make_unique<DeviceRecord>();
     deviceSelected_ = dataLoaded_ = false;
 
     // The other windows, in the order the program creates them.
@@ -340,14 +341,13 @@ void TQV17MainForm::BuildControls() {
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
         c->lineEdit()->setMaxLength(10);
+        c->installEventFilter(this);
         c->lineEdit()->installEventFilter(this);
         c->setMinimumContentsLength(10);
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     }
     ComboBox6->lineEdit()->setMaxLength(10);
-    ComboBox4->setEditText(QString::fromStdString(range_.start));
-    ComboBox5->setEditText(QString::fromStdString(range_.end));
-    ComboBox6->setEditText(QString::fromStdString(range_.length));
+    WriteRangeFields();
     StaticText1 = new QLabel(GroupBox2);
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setFrameShape(QFrame::Panel);
@@ -362,7 +362,7 @@ void TQV17MainForm::BuildControls() {
     g2->addWidget(Label4, 3, 0);
     g2->addWidget(StaticText1, 3, 1);
     g2->setColumnStretch(1, 1);
-    range_.onRewrite = [this](const OperationRange&) { WriteRangeFields(); };
+    session_->range.onRewrite = [this](const OperationRange&) { WriteRangeFields(); };
 
     Label8 = new QLabel(central);
     Label8->setObjectName(QStringLiteral("Label8"));
@@ -370,6 +370,9 @@ void TQV17MainForm::BuildControls() {
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(6);
     Edit1->setText(QStringLiteral("100"));
+    // Digits only; leaving the field shows the count that operations will use.
+    Edit1->setValidator(new QIntValidator(0, 999999, Edit1));
+    Edit1->installEventFilter(this);
     Edit1->setFixedWidth(64);
     Label8->setBuddy(Edit1);
 
@@ -419,7 +422,7 @@ void TQV17MainForm::FormCreate() {
     SessionSettings link;
     const int32_t clock = settings.ReadInt(QString::fromLatin1(kClockFreq), 0);
     link.clock = static_cast<uint32_t>(clock);
-    if (clock < 450001 || clock > 3500000) settingsOk_ = false;
+    if (clock < 0 || !ClockAccepted(static_cast<uint32_t>(clock))) settingsOk_ = false;
     const int32_t power = settings.ReadInt(QString::fromLatin1(kPwrCircuitVersion), 0);
     link.powerCircuit = static_cast<uint8_t>(power);
     if (power != 1 && power != 2) settingsOk_ = false;
@@ -445,11 +448,11 @@ void TQV17MainForm::FormCreate() {
 
     Catalogue catalogue;
     OpenCatalogue(options_.catalogueDir.toStdString(), Sink(), catalogue);
-    catalogueDir_ = QString::fromStdString(catalogue.directory);
-    deviceList_ = std::make_unique<DeviceList>(std::move(catalogue.list));
+    session_->catalogueDirectory = catalogue.directory;
+    session_->devices = std::move(catalogue.list);
 
-    if (deviceList_->loaded) {
-        Log(QString::fromStdString(Format(MessageText(language_, 15), deviceList_->count)));
+    if (session_->devices.loaded) {
+        Log(QString::fromStdString(Format(MessageText(language_, 15), session_->devices.count)));
         SetStatus(MessageOf(14));
         const uint8_t found = session_->ResetAndDetect();
         LogMessage(found == 0 ? 5 : 6);
@@ -523,7 +526,7 @@ void TQV17MainForm::DisableForMissingList() {
         w->setEnabled(false);
 }
 
-QString TQV17MainForm::CatalogueDir() const { return catalogueDir_; }
+QString TQV17MainForm::CatalogueDir() const { return QString::fromStdString(session_->catalogueDirectory); }
 
 // ---------------------------------------------------------------- languages
 
@@ -599,6 +602,9 @@ void TQV17MainForm::ApplyLanguage() {
         {HelpAboutItem, WindowText::HelpAboutItem},
     };
     for (const auto& i : items) i.action->setText(t(i.text));
+    // A menu shows the text after a tab as the item's shortcut.
+    for (auto [item, action] : {std::pair{FileNewItem, FileNew1}, {FileOpenItem, FileOpen1}, {FileSaveItem, FileSave1}})
+        item->setText(item->text() + QLatin1Char('\t') + action->shortcut().toString(QKeySequence::NativeText));
     // The actions carry the menu texts as well, for the toolbar buttons' names.
     const Item actions[] = {
         {FileNew1, WindowText::FileNewItem}, {FileOpen1, WindowText::FileOpenItem},
@@ -648,7 +654,7 @@ void TQV17MainForm::SetLanguage(uint32_t language) {
     ApplyLanguage();
     DeviceRecord empty;
     LinkRequest request;
-    request.code = 45;
+    request.code = REQ_SET_LANGUAGE;
     request.parameter = language;
     Send(request, empty);
 }
@@ -720,14 +726,14 @@ void TQV17MainForm::FormClose() {
     session_->link.CancelOperation();
     if (worker_) {
         // The operation notices the cancel at its next unit; wait for it so
-        // that the reset below does not meet a running worker.
+        // that the reset below does not meet a running worker. The cancel is
+        // repeated: one sent before the operation has begun would be lost.
         if (progress_->isVisible()) progress_->done(QDialog::Rejected);
-        worker_->wait();
+        while (!worker_->wait(10)) session_->link.CancelOperation();
     }
-    DeviceRecord& record = *record_;
     LinkRequest request;
-    request.code = 1;
-    Send(request, record);
+    request.code = REQ_RESET;
+    Send(request, session_->record);
     std::string ignored;
     session_->SaveSocket(ignored);
 }
@@ -740,9 +746,7 @@ void TQV17MainForm::FormDestroy() {
         worker_ = nullptr;
     }
     if (paramEditor_) paramEditor_->SetRecord(nullptr);
-    record_.reset();
-    buffer_.Release();
-    deviceList_.reset();
+    session_->range.onRewrite = nullptr;
 }
 
 }  // namespace krt

@@ -13,6 +13,7 @@
 #include "catalogue/DeviceRecord.h"
 #include "data/DataBuffer.h"
 #include "link/Link.h"
+#include "session/Session.h"
 
 class QAction;
 class QComboBox;
@@ -95,15 +96,17 @@ public:
     // returns the result code.
     uint8_t RunOperation(uint8_t code, const QString& progressCaption);
 
-    // State for the other windows and the tests.
+    // State for the other windows and the tests. The device list, the
+    // device record, the buffer and the range are the session's: the views
+    // over the session see what this window works on.
     bool DeviceSelected() const { return deviceSelected_; }
     bool DataLoaded() const { return dataLoaded_; }
     bool SettingsOk() const { return settingsOk_; }
-    bool DeviceListLoaded() const { return deviceList_ && deviceList_->loaded; }
-    DeviceRecord& Record() { return *record_; }
-    DataBuffer& Buffer() { return buffer_; }
-    OperationRange& Range() { return range_; }
-    const DeviceList& Devices() const { return *deviceList_; }
+    bool DeviceListLoaded() const { return session_->devices.loaded; }
+    DeviceRecord& Record() { return session_->record; }
+    DataBuffer& Buffer() { return session_->buffer; }
+    OperationRange& Range() { return session_->range; }
+    const DeviceList& Devices() const { return session_->devices; }
     QString TypeKey() const { return typeKey_; }
     QString LastDataFile() const { return lastDataFile_; }
     TProgressForm* ProgressForm() const { return progress_; }
@@ -112,7 +115,8 @@ public:
     uint32_t LastIndicator() const { return lastIndicator_; }
     // How many workers were started so far.
     int WorkersStarted() const { return workersStarted_; }
-    // The request the next worker will run (fields read on this thread).
+    // The request the next worker will run: the session's range (cut at the
+    // device's and the buffer's end) and the permitted error count of Edit1.
     LinkRequest BuildRequest(uint8_t code) const;
     // The simulated programmer, or null.
     VirtualKrt* Simulator() const;
@@ -168,6 +172,19 @@ private:
     void UpdateCaption();
     void WriteRangeFields();
     void ReadRangeFields();
+    // The range field typed into and not committed yet (Enter, Tab) is
+    // committed, so that what an operation or a file transfer uses is what
+    // the fields show.
+    void CommitTypedRange();
+    // The permitted error count that operations use, shown in Edit1.
+    uint32_t PermittedErrors() const;
+    void ShowPermittedErrors();
+    void CommitTypedFields();
+    // Off while an operation runs, since the progress dialog does not block
+    // the window.
+    void SetCommandsEnabled(bool enabled);
+    // The worker's lines, in the order logged, into the log pane.
+    void MoveWorkerLines(DevOpThread& worker);
     bool Inert() const;
     // The common command: selected check, confirmation, log clearing, run.
     bool CheckSelected(bool asBox);
@@ -186,21 +203,16 @@ private:
     QString chipDir_;
     std::unique_ptr<LogPane> pane_;
 
-    // Main window state.
-    std::unique_ptr<DeviceList> deviceList_;
+    // Main window state (the device, buffer and range are the session's).
     QString typeKey_;
     QString maker_;
     QString deviceName_;
     bool deviceSelected_ = false;
     bool dataLoaded_ = false;
     bool settingsOk_ = false;
-    std::unique_ptr<DeviceRecord> record_;
     DevOpThread* worker_ = nullptr;
-    DataBuffer buffer_;
-    OperationRange range_;
     uint32_t language_ = 1;
 
-    QString catalogueDir_;
     QString lastDataFile_;
     QString portFailure_;
     bool firstRunShown_ = false;

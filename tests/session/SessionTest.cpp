@@ -2,6 +2,8 @@
 // after start-up, and the order in which a worker reports.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,73 @@ TEST(OperationWorker, ReportsTheBufferBeforeTheEndAndTheTimeWithTheSimulator) {
     worker.Run();
     EXPECT_EQ(observer.calls, (std::vector<std::string>{"buffer", "finished 0 with time"}));
     EXPECT_EQ(listened, 1);
+}
+
+// An observer that takes the lines and asks for the position: every line
+// and every position come before the buffer and the end, and the taken lines
+// no longer reach the session's log.
+struct ReportingObserver final : OperationObserver {
+    std::mutex mutex;
+    std::vector<std::string> calls;
+    bool takeLines = true;
+    void Note(std::string call) {
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.push_back(std::move(call));
+    }
+    bool Line(std::string_view line) override {
+        if (takeLines) Note("line " + std::string(line));
+        return takeLines;
+    }
+    std::chrono::milliseconds ProgressInterval() const override { return std::chrono::milliseconds(1); }
+    void Progress(int32_t position) override { Note("progress " + std::to_string(position)); }
+    void BufferChanged() override { Note("buffer"); }
+    void Finished(uint8_t result, const std::string&) override { Note("finished " + std::to_string(result)); }
+};
+
+TEST(OperationWorker, ReportsLinesAndPositionBeforeTheBufferAndTheEnd) {
+    test::CollectingLog log;
+    Session session(&log);
+    std::string error;
+    ASSERT_TRUE(session.OpenBackend("sim", 0x378, error)) << error;
+    ASSERT_EQ(session.StartUp(SessionSettings{}), RESULT_OK);
+    DeviceRecord record;
+    record.type = "EPROM";
+    record.name = "27C256";
+    record.maxsize = 0x8000;
+    record.bufsize = 0x8000;
+    record.bytesPerWord = 1;
+    record.VppR = 5.0;
+    record.VccR = 5.0;
+    std::string note;
+    ASSERT_TRUE(session.LoadSocket(record, "", note, error)) << error;
+    ASSERT_TRUE(session.buffer.Allocate(record.bufsize));
+    session.Simulator()->SetPacedToRealTime(true);
+    const size_t logged = log.lines().size();
+    ReportingObserver observer;
+    // Beyond the device: the family logs why the range was cut.
+    OperationWorker worker(session, OperationRequest(REQ_READ, 0x7F00, 0x200, 100, session.buffer), record,
+                           observer);
+    worker.Run();
+    ASSERT_GE(observer.calls.size(), 3u);
+    EXPECT_EQ(observer.calls[observer.calls.size() - 2], "buffer");
+    EXPECT_EQ(observer.calls.back(), "finished 0");
+    int lines = 0, positions = 0;
+    for (size_t i = 0; i + 2 < observer.calls.size(); ++i) {
+        lines += observer.calls[i].rfind("line ", 0) == 0;
+        positions += observer.calls[i].rfind("progress ", 0) == 0;
+    }
+    EXPECT_EQ(lines + positions + 2, static_cast<int>(observer.calls.size()));
+    EXPECT_GE(positions, 1);
+    EXPECT_EQ(log.lines().size(), logged);  // taken, not logged twice
+    EXPECT_EQ(session.Log(), &log);       // the session's sink is back
+
+    // An observer that leaves the lines: they go to the session's log.
+    observer.takeLines = false;
+    observer.calls.clear();
+    OperationWorker again(session, OperationRequest(REQ_READ, 0x7F00, 0x200, 100, session.buffer), record,
+                          observer);
+    again.Run();
+    EXPECT_GT(log.lines().size(), logged);
 }
 
 TEST(OperationWorker, AutomaticWriteStopsAtTheFirstFailure) {

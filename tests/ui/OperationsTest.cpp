@@ -5,12 +5,18 @@
 #include <QPushButton>
 #include <QProgressBar>
 #include <QLabel>
+#include <QButtonGroup>
+#include <QRadioButton>
+#include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <thread>
 
 #include "DevOpThread.h"
+#include "THConfigForm.h"
 #include "UiTestSupport.h"
 #include "base/StatusMessages.h"
+#include "session/Session.h"
 #include "sim/VirtualKrt.h"
 
 namespace krt::test {
@@ -229,15 +235,84 @@ TEST_F(OperationsTest, HardwareResetWithoutAProgrammer) {
     EXPECT_EQ(LogLines().last(), QStringLiteral("KRT is initialized successfully."));
 }
 
+// The window works on the session's device, buffer and range, so that the
+// views over the session see them live; the session says when an operation
+// or a data file changed the buffer.
+TEST_F(OperationsTest, TheSessionHoldsTheStateAndSaysWhenTheBufferChanged) {
+    SelectEprom();
+    Session& session = form->Programmer();
+    EXPECT_EQ(&form->Record(), &session.record);
+    EXPECT_EQ(&form->Buffer(), &session.buffer);
+    EXPECT_EQ(&form->Range(), &session.range);
+    EXPECT_EQ(&form->Devices(), &session.devices);
+    EXPECT_EQ(session.record.name, "27C256");
+    EXPECT_EQ(session.range.length, "008000");
+    std::atomic<int> changes{0};
+    session.SetBufferListener([&changes] { ++changes; });
+    SetLength(0x40);
+    EXPECT_EQ(session.range.length, "000040");
+    form->OpBlankExecute();
+    EXPECT_EQ(changes.load(), 0);
+    form->OpReadExecute();
+    EXPECT_EQ(changes.load(), 1);
+    QFile hex(Path("four.hex"));
+    ASSERT_TRUE(hex.open(QIODevice::WriteOnly));
+    hex.write(":0400000001020304F2\n:00000001FF\n");
+    hex.close();
+    prompter.fileNames.push_back(hex.fileName());
+    form->FileOpen1Execute();
+    ASSERT_TRUE(form->DataLoaded());
+    EXPECT_EQ(changes.load(), 2);
+    EXPECT_EQ(session.buffer[3], 0x04);
+    session.SetBufferListener(nullptr);
+}
+
+// The port-base mend as the user meets it: the configuration dialog, from
+// its menu item, set to 0x278 with the mouse and closed with OK; the next
+// hardware reset finds the simulated programmer at the new base.
+TEST_F(OperationsTest, APortBaseChosenInTheDialogReachesTheProgrammer) {
+    ASSERT_EQ(form->Simulator()->PortBase(), 0x378);
+    form->show();
+    prompter.onExec = [](QDialog& dialog) {
+        auto* config = qobject_cast<THConfigForm*>(&dialog);
+        if (!config) return static_cast<int>(QDialog::Accepted);
+        dialog.show();
+        // On the button's mark, which a wide button leaves at its left.
+        QAbstractButton* port278 = config->RadioGroup1Items->button(1);
+        QTest::mouseClick(port278, Qt::LeftButton, {}, QPoint(8, port278->height() / 2));
+        EXPECT_EQ(config->RadioGroup1Items->checkedId(), 1);
+        QTest::mouseClick(config->Button1, Qt::LeftButton);
+        EXPECT_FALSE(dialog.isVisible());
+        return dialog.result();
+    };
+    form->S1->trigger();
+    ASSERT_EQ(prompter.Execs(), std::vector<QString>{QStringLiteral("krt::THConfigForm")});
+    EXPECT_EQ(form->Link().portBase, 0x278);
+    EXPECT_EQ(ReadSetting(QStringLiteral("LprPort")), 0x278);
+
+    form->N14->trigger();
+    const QStringList lines = LogLines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("The simulated KRT is now connected at the base 278")))
+        << lines.join('\n').toStdString();
+    EXPECT_EQ(lines.last(), QStringLiteral("KRT is initialized successfully."));
+    EXPECT_EQ(form->Simulator()->PortBase(), 0x278);
+    EXPECT_TRUE(form->Link().programmerFound);
+}
+
 TEST_F(OperationsTest, RangeBeyondTheDeviceIsCut) {
     SelectEprom();
+    // Operations take the committed range (issue 16, item 1): a start typed
+    // with a length beyond the device is cut at the device end.
     form->ComboBox4->setEditText(QStringLiteral("7F00"));
-    form->ComboBox6->setEditText(QStringLiteral("FFFF"));  // typed, never committed
+    form->ComboBox6->setEditText(QStringLiteral("FFFF"));
+    form->CommitStart();
     const LinkRequest r = form->BuildRequest(4);
     EXPECT_EQ(r.startAddress, 0x7F00u);
     EXPECT_EQ(r.length, 0x100u);
     form->ComboBox4->setEditText(QStringLiteral("9000"));
-    EXPECT_EQ(form->BuildRequest(4).length, 0u);
+    form->CommitStart();
+    EXPECT_EQ(form->BuildRequest(4).startAddress, 0x7FFFu);
+    EXPECT_EQ(form->BuildRequest(4).length, 1u);
     form->Edit1->setText(QStringLiteral("12"));
     EXPECT_EQ(form->BuildRequest(5).permittedErrorCount, 12u);
     form->Edit1->setText(QStringLiteral("x"));
