@@ -189,6 +189,7 @@ std::vector<CliCommand> CommandTable() {
     RegisterCatalogueCommands(table);
     RegisterDataCommands(table);
     RegisterDeviceCommands(table);
+    RegisterSelftestCommands(table);
     return table;
 }
 

@@ -72,6 +72,7 @@ void RegisterSimCommands(std::vector<CliCommand>& table);
 void RegisterCatalogueCommands(std::vector<CliCommand>& table);
 void RegisterDataCommands(std::vector<CliCommand>& table);
 void RegisterDeviceCommands(std::vector<CliCommand>& table);
+void RegisterSelftestCommands(std::vector<CliCommand>& table);
 
 // Runs krt with its arguments (without the program name); returns the exit status.
 int RunCli(const std::vector<std::string>& args);

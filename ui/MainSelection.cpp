@@ -1,6 +1,7 @@
 // Device selection, the parameter editor, the range fields and the File
 // menu's data-file commands.
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialog>
 #include <QEvent>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QDir>
 #include "WindowTexts.h"
 #include "catalogue/DeviceLoader.h"
+#include "catalogue/NaturalOrder.h"
 #include "ui/TWConfigForm.h"
 #include "data/DataFile.h"
 #include "data/DataTransfer.h"
@@ -25,10 +27,29 @@ namespace krt {
 
 // ---------------------------------------------------------------- selection cascade
 
+namespace {
+
+// The Number box takes typing: a part is found by any piece of its number
+// (27c256 finds M27C256B), in any case, and Return picks the number that
+// was typed in full. A typed text is never added to the list.
+void MakeNumberBoxSearchable(QComboBox* box) {
+    if (box->isEditable()) return;
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    auto* completer = new QCompleter(box->model(), box);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchContains);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    box->setCompleter(completer);
+}
+
+}  // namespace
+
 void TQV17MainForm::ComboBox1Change() {
     if (Inert()) return;
     typeKey_ = TypeKeyOf(ComboBox1->currentText());
-    const auto makers = session_->devices.MakersOf(typeKey_.toStdString());
+    auto makers = session_->devices.MakersOf(typeKey_.toStdString());
+    SortNaturally(makers);
     ComboBox2->clear();
     for (const auto& m : makers) ComboBox2->addItem(QString::fromStdString(m));
     ComboBox2->setCurrentIndex(0);
@@ -40,7 +61,9 @@ void TQV17MainForm::ComboBox1Change() {
 void TQV17MainForm::ComboBox2Change() {
     if (Inert()) return;
     maker_ = ComboBox2->currentText();
-    const auto names = session_->devices.NamesOf(typeKey_.toStdString(), maker_.toStdString());
+    auto names = session_->devices.NamesOf(typeKey_.toStdString(), maker_.toStdString());
+    SortNaturally(names);
+    MakeNumberBoxSearchable(ComboBox3);
     ComboBox3->clear();
     for (const auto& n : names) ComboBox3->addItem(QString::fromStdString(n));
     ComboBox3->setCurrentIndex(0);
