@@ -1,6 +1,7 @@
 // krt list and krt info: the catalogue without the programmer. Neither
 // command opens a port or starts the link.
 #include <cstdio>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -31,12 +32,41 @@ void PrintLines(LogSink* log, const std::vector<std::string>& lines) {
     for (const std::string& line : lines) Log(log, "%s", line.c_str());
 }
 
+// A JSON string: quoted, with the characters JSON requires escaped. The
+// catalogue's texts are UTF-8 and pass through unchanged.
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) out += Format("\\u%04X", c);
+            else out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonArray(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + JsonString(items[i]);
+    return out + "]";
+}
+
+// One JSON document on stdout, whatever the session's log does.
+void PrintJson(const std::string& document) { std::fprintf(stdout, "%s\n", document.c_str()); }
+
 int RunList(CliSession& session, const std::vector<std::string>& args) {
     if (args.size() > 2) {
         std::fprintf(stderr, "krt: usage: krt list [TYPE [MAKER]]\n");
         return 2;
     }
     LogSink* log = SessionLog(session);
+    if (session.options.json) LogToStandardError(session);
     Catalogue catalogue;
     if (!OpenOrExplain(session, log, catalogue)) return 2;
     const DeviceList& list = catalogue.list;
@@ -50,64 +80,99 @@ int RunList(CliSession& session, const std::vector<std::string>& args) {
                      args.size() > 1 ? " " : "", args.size() > 1 ? args[0].c_str() : "");
         return 1;
     }
-    PrintLines(log, lines);
+    if (!session.options.json) {
+        PrintLines(log, lines);
+        return 0;
+    }
+    if (args.empty()) PrintJson("{\"types\": " + JsonArray(lines) + "}");
+    else if (args.size() == 1) PrintJson("{\"type\": " + JsonString(args[0]) + ", \"makers\": " + JsonArray(lines) + "}");
+    else
+        PrintJson("{\"type\": " + JsonString(args[0]) + ", \"maker\": " + JsonString(args[1]) +
+                  ", \"devices\": " + JsonArray(lines) + "}");
     return 0;
 }
 
 std::string Hex(uint32_t value, int digits) { return Format("0x%0*X", digits, value); }
 
-// Every field of the record, one per line, in the record's order.
-std::vector<std::string> DescribeRecord(const DeviceRecord& r) {
+// Every field of the record in the record's order: its name, its text for
+// people, and its value for JSON (a number, or a quoted string).
+struct RecordField {
+    const char* key;
+    std::string text;
+    std::string json;
+};
+
+std::vector<RecordField> RecordFields(const DeviceRecord& r) {
     auto size = [](uint32_t v) { return Format("0x%06X (%u)", v, v); };
     auto byte = [](uint8_t v) { return Hex(v, 2); };
     auto volts = [](double v) { return Format("%g V", v); };
     auto seconds = [](double v) { return Format("%g s", v); };
-    std::vector<std::pair<const char*, std::string>> fields = {
-        {"name", r.name},
-        {"type", r.type},
-        {"manufacture", r.manufacture},
-        {"note", r.note},
-        {"algol", r.algol},
-        {"maxsize", size(r.maxsize)},
-        {"bufsize", size(r.bufsize)},
-        {"pagesize", std::to_string(r.pagesize)},
-        {"tpw", seconds(r.tpw)},
-        {"tpr", seconds(r.tpr)},
-        {"waitmode", std::to_string(r.waitmode)},
-        {"retry", std::to_string(r.retry)},
-        {"verify", std::to_string(r.verify)},
-        {"swap", std::to_string(r.swap)},
-        {"wordsize", std::to_string(r.wordsize)},
-        {"wordaccess", std::to_string(r.wordaccess)},
-        {"bwalt", std::to_string(r.bwalt)},
-        {"bytesPerWord", std::to_string(r.bytesPerWord)},
-        {"typecode", byte(r.typecode)},
-        {"ahand", byte(r.ahand)},
-        {"ahor", byte(r.ahor)},
-        {"amand", byte(r.amand)},
-        {"amor", byte(r.amor)},
-        {"aland", byte(r.aland)},
-        {"alor", byte(r.alor)},
-        {"dhand", byte(r.dhand)},
-        {"dhor", byte(r.dhor)},
-        {"dland", byte(r.dland)},
-        {"dlor", byte(r.dlor)},
-        {"VppR", volts(r.VppR)},
-        {"VccR", volts(r.VccR)},
-        {"VppW", volts(r.VppW)},
-        {"VccW", volts(r.VccW)},
-        {"addrlen", std::to_string(r.addrlen)},
-        {"controlcode", byte(r.controlcode)},
-        {"ACWBase", std::to_string(r.ACWBase)},
-        {"ASRBase", std::to_string(r.ASRBase)},
-        {"SigBase", std::to_string(r.SigBase)},
-        {"PinNumber", std::to_string(r.PinNumber)},
-        {"LineNumber", std::to_string(r.LineNumber)},
-        {"ArrayLen", std::to_string(r.ArrayLen)},
+    auto text = [](const std::string& v) { return std::make_pair(v, JsonString(v)); };
+    auto number = [](auto v, const std::string& shown) { return std::make_pair(shown, std::to_string(v)); };
+    auto real = [](double v, const std::string& shown) { return std::make_pair(shown, Format("%.15g", v)); };
+    auto plain = [](auto v) { return std::make_pair(std::to_string(v), std::to_string(v)); };
+    const std::vector<std::pair<const char*, std::pair<std::string, std::string>>> fields = {
+        {"name", text(r.name)},
+        {"type", text(r.type)},
+        {"manufacture", text(r.manufacture)},
+        {"note", text(r.note)},
+        {"algol", text(r.algol)},
+        {"maxsize", number(r.maxsize, size(r.maxsize))},
+        {"bufsize", number(r.bufsize, size(r.bufsize))},
+        {"pagesize", plain(r.pagesize)},
+        {"tpw", real(r.tpw, seconds(r.tpw))},
+        {"tpr", real(r.tpr, seconds(r.tpr))},
+        {"waitmode", plain(r.waitmode)},
+        {"retry", plain(r.retry)},
+        {"verify", plain(r.verify)},
+        {"swap", plain(r.swap)},
+        {"wordsize", plain(r.wordsize)},
+        {"wordaccess", plain(r.wordaccess)},
+        {"bwalt", plain(r.bwalt)},
+        {"bytesPerWord", plain(r.bytesPerWord)},
+        {"typecode", number(r.typecode, byte(r.typecode))},
+        {"ahand", number(r.ahand, byte(r.ahand))},
+        {"ahor", number(r.ahor, byte(r.ahor))},
+        {"amand", number(r.amand, byte(r.amand))},
+        {"amor", number(r.amor, byte(r.amor))},
+        {"aland", number(r.aland, byte(r.aland))},
+        {"alor", number(r.alor, byte(r.alor))},
+        {"dhand", number(r.dhand, byte(r.dhand))},
+        {"dhor", number(r.dhor, byte(r.dhor))},
+        {"dland", number(r.dland, byte(r.dland))},
+        {"dlor", number(r.dlor, byte(r.dlor))},
+        {"VppR", real(r.VppR, volts(r.VppR))},
+        {"VccR", real(r.VccR, volts(r.VccR))},
+        {"VppW", real(r.VppW, volts(r.VppW))},
+        {"VccW", real(r.VccW, volts(r.VccW))},
+        {"addrlen", plain(r.addrlen)},
+        {"controlcode", number(r.controlcode, byte(r.controlcode))},
+        {"ACWBase", plain(r.ACWBase)},
+        {"ASRBase", plain(r.ASRBase)},
+        {"SigBase", plain(r.SigBase)},
+        {"PinNumber", plain(r.PinNumber)},
+        {"LineNumber", plain(r.LineNumber)},
+        {"ArrayLen", plain(r.ArrayLen)},
     };
+    std::vector<RecordField> out;
+    for (const auto& [key, value] : fields) out.push_back({key, value.first, value.second});
+    return out;
+}
+
+std::vector<std::string> DescribeRecord(const DeviceRecord& r) {
     std::vector<std::string> lines;
-    for (const auto& [key, value] : fields) lines.push_back(std::string(key) + ": " + value);
+    for (const RecordField& f : RecordFields(r)) lines.push_back(std::string(f.key) + ": " + f.text);
     return lines;
+}
+
+std::string RecordJson(const std::string& path, const DeviceRecord& r) {
+    std::string out = "{\"parameterFile\": " + JsonString(path) + ", \"record\": {";
+    bool first = true;
+    for (const RecordField& f : RecordFields(r)) {
+        out += (first ? "" : ", ") + JsonString(f.key) + ": " + f.json;
+        first = false;
+    }
+    return out + "}}";
 }
 
 int RunInfo(CliSession& session, const std::vector<std::string>& args) {
@@ -116,6 +181,7 @@ int RunInfo(CliSession& session, const std::vector<std::string>& args) {
         return 2;
     }
     LogSink* log = SessionLog(session);
+    if (session.options.json) LogToStandardError(session);
     Catalogue catalogue;
     if (!OpenOrExplain(session, log, catalogue)) return 2;
     DeviceRecord record;
@@ -128,8 +194,12 @@ int RunInfo(CliSession& session, const std::vector<std::string>& args) {
                          args[0].c_str(), args[1].c_str(), args[2].c_str());
         return 1;
     }
-    Log(log, "parameter file: %s", load.path.c_str());
-    PrintLines(log, DescribeRecord(record));
+    if (session.options.json) {
+        PrintJson(RecordJson(load.path, record));
+    } else {
+        Log(log, "parameter file: %s", load.path.c_str());
+        PrintLines(log, DescribeRecord(record));
+    }
     session.record = record;
     return 0;
 }
@@ -137,12 +207,12 @@ int RunInfo(CliSession& session, const std::vector<std::string>& args) {
 }  // namespace
 
 void RegisterCatalogueCommands(std::vector<CliCommand>& table) {
-    table.push_back({"list", "list [TYPE [MAKER]]",
+    table.push_back({"list", "list [TYPE [MAKER]] [--json]",
                      "device types, the makers of a type, or the devices of a type and maker, "
                      "in catalogue order (TYPE in any case: EPROM, OTPROM, EEPROM, FLASH, SEEPROM, "
                      "GAL, PIC)",
                      RunList});
-    table.push_back({"info", "info TYPE MAKER NAME",
+    table.push_back({"info", "info TYPE MAKER NAME [--json]",
                      "load a device from the catalogue and show every field of its record, with "
                      "the load messages",
                      RunInfo});

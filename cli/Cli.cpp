@@ -106,6 +106,11 @@ const std::vector<OptionDef>& Options() {
              else return "--lang wants ja or en";
              return {};
          }},
+        {"--json", nullptr, "list and info: one JSON document on stdout (messages go to stderr)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.json = true;
+             return {};
+         }},
         {"--trace", "FILE", "write every port access to FILE, one line each (W 0378 0A, R 0379 40)",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.trace = v;

@@ -53,6 +53,7 @@ struct CliOptions {
     std::string errors;             // --errors N
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
     bool force = false;             // --force: device operations without a programmer found
+    bool json = false;              // --json: list and info print JSON on stdout
 };
 
 class CliSession;
