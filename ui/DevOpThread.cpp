@@ -20,17 +20,19 @@ std::vector<std::string> DevOpThread::TakeLines() {
     std::vector<std::string> taken;
     std::lock_guard<std::mutex> lock(mutex_);
     taken.swap(lines_);
+    linesSignalled_ = false;
     return taken;
 }
 
 bool DevOpThread::Line(std::string_view line) {
-    bool first;
+    bool signal;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        first = lines_.empty();
         lines_.emplace_back(line);
+        signal = !linesSignalled_;
+        linesSignalled_ = true;
     }
-    if (first) emit LinesLogged();
+    if (signal) emit LinesLogged();
     return true;
 }
 

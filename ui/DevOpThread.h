@@ -42,13 +42,14 @@ public:
     // With the simulator: the line with the operation's virtual time.
     QString TimeLine() const;
     // The log lines reported since the last call, in the order logged (any
-    // thread; the window takes them when LinesLogged arrives).
+    // thread; the window takes them after LinesLogged). The next line
+    // reported signals again.
     std::vector<std::string> TakeLines();
 
 signals:
     // All emitted on the worker's threads and queued to the window's thread.
-    // Lines wait in TakeLines: one signal for the lines logged since the
-    // last one was taken, so that a flood of lines is one event, not many.
+    // Lines wait in TakeLines: one signal until they are taken, so that a
+    // flood of lines is a few events, not one per line.
     void LinesLogged();
     void ProgressMoved(int position);
     void BufferChangedByOperation();
@@ -67,6 +68,7 @@ private:
     OperationWorker work_;
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
+    bool linesSignalled_ = false;
     QString timeLine_;
     std::atomic<uint8_t> result_{0};
     std::atomic<bool> terminated_{false};

@@ -1,6 +1,7 @@
 // The operation commands: checks, confirmation, the worker with its
 // progress dialog, the result messages and the indicator request.
 #include <QApplication>
+#include <QTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -75,9 +76,13 @@ uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption
     ++workersStarted_;
     const uint32_t length = worker->Request().length;
     // Every report of the worker arrives as a queued signal. The worker is
-    // the context: what it queued goes with it when it is deleted.
-    connect(worker, &DevOpThread::LinesLogged, worker, [this, worker] { MoveWorkerLines(*worker); },
-            Qt::QueuedConnection);
+    // the context: what it queued goes with it when it is deleted. Lines are
+    // taken a moment after their signal, so that a flood comes in batches
+    // rather than waking the window for every line.
+    connect(
+        worker, &DevOpThread::LinesLogged, worker,
+        [this, worker] { QTimer::singleShot(kWorkerLinePauseMs, worker, [this, worker] { MoveWorkerLines(*worker); }); },
+        Qt::QueuedConnection);
     connect(worker, &DevOpThread::ProgressMoved, worker, [this](int position) { progress_->SetPosition(position); },
             Qt::QueuedConnection);
 

@@ -194,6 +194,8 @@ private:
     // Off while an operation runs, since the progress dialog does not block
     // the window.
     void SetCommandsEnabled(bool enabled);
+    // How long the worker's lines wait to be taken after their signal.
+    static constexpr int kWorkerLinePauseMs = 10;
     // The worker's lines, in the order logged, into the log pane.
     void MoveWorkerLines(DevOpThread& worker);
     bool Inert() const;
