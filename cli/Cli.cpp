@@ -10,11 +10,12 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "base/Log.h"
 #include "cli/Cli.h"
 #include "cli/Session.h"
-#include "sim/VirtualKrt.h"
 #include "cli/Settings.h"
 #include "sim/SimTexts.h"
 #include "sim/VirtualKrt.h"
@@ -24,17 +25,35 @@ namespace krt {
 namespace {
 
 
+// A whole text of digits in base 10 or 16 (hexadecimal may start with 0x),
+// no sign, no spaces, at most max.
 bool ParseUnsigned(const std::string& text, int base, uint64_t max, uint64_t& out) {
-    if (text.empty() || text[0] == '-' || text[0] == '+') return false;
-    std::string digits = text;
+    std::string_view digits = text;
     if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
-        digits = digits.substr(2);
-    errno = 0;
-    char* end = nullptr;
-    const unsigned long long v = std::strtoull(digits.c_str(), &end, base);
-    if (errno != 0 || end == digits.c_str() || *end != '\0' || v > max) return false;
-    out = v;
+        digits.remove_prefix(2);
+    if (digits.empty()) return false;
+    uint64_t value = 0;
+    for (char c : digits) {
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return false;
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+        if (value > max) return false;
+    }
+    out = value;
     return true;
+}
+
+// --start and --length: a hexadecimal number that fits 32 bits, kept as
+// plain upper-case digits.
+std::string HexOption(const char* name, const std::string& value, std::string& out) {
+    uint64_t n = 0;
+    if (!ParseUnsigned(value, 16, 0xFFFFFFFFu, n))
+        return std::string(name) + " wants a hexadecimal number that fits 32 bits (0 to FFFFFFFF)";
+    out = Format("%X", static_cast<unsigned>(n));
+    return {};
 }
 
 struct OptionDef {
@@ -65,10 +84,12 @@ const std::vector<OptionDef>& Options() {
              o.portBase = static_cast<uint16_t>(n);
              return {};
          }},
-        {"--clock", "HZ", "the programmer's clock frequency in Hz (default 4000000)",
+        {"--clock", "HZ", "the programmer's clock frequency in Hz, 450001 to 3500000 as in the window's "
+         "settings (default 3500000)",
          [](CliOptions& o, const std::string& v) -> std::string {
              uint64_t n = 0;
-             if (!ParseUnsigned(v, 10, 0xFFFFFFFFu, n) || n == 0) return "--clock wants a frequency in Hz";
+             if (!ParseUnsigned(v, 10, 0xFFFFFFFFu, n) || n < kMinClockHz || n > kMaxClockHz)
+                 return Format("--clock wants a frequency in Hz from %u to %u", kMinClockHz, kMaxClockHz);
              o.clock = static_cast<uint32_t>(n);
              return {};
          }},
@@ -107,11 +128,20 @@ const std::vector<OptionDef>& Options() {
          }},
         {"--sim-revisions", "HEX,HEX", "simulator: the KRT1 and KRT2 revisions (default 20,10)",
          [](CliOptions& o, const std::string& v) -> std::string {
+             // Checked now on a scratch simulator, so that a bad value is a
+             // usage error like any other option's.
+             std::string error;
+             VirtualKrt scratch;
+             if (!scratch.ApplyRevisions(v, error))
+                 return error.find("--sim-revisions") == std::string::npos ? "--sim-revisions: " + error : error;
              o.simRevisions = v;
              return {};
          }},
         {"--sim-fault", "NAME[:ARGS]", "simulator: inject a fault (repeatable)",
          [](CliOptions& o, const std::string& v) -> std::string {
+             std::string error;
+             VirtualKrt scratch;
+             if (!scratch.ApplyFault(v, error)) return "--sim-fault: " + error;
              o.simFaults.push_back(v);
              return {};
          }},
@@ -123,18 +153,22 @@ const std::vector<OptionDef>& Options() {
         {"--start", "HEX",
          "device operations: first address (PIC: the chip is always taken from word 0 for --length words; "
          "the start moves only the progress position)",
-         [](CliOptions& o, const std::string& v) -> std::string {
-             o.start = v;
-             return {};
-         }},
+         [](CliOptions& o, const std::string& v) -> std::string { return HexOption("--start", v, o.start); }},
         {"--length", "HEX", "device operations: number of addresses",
+         [](CliOptions& o, const std::string& v) -> std::string { return HexOption("--length", v, o.length); }},
+        {"--errors", "N", "device operations: permitted error count (decimal)",
          [](CliOptions& o, const std::string& v) -> std::string {
-             o.length = v;
+             uint64_t n = 0;
+             if (!ParseUnsigned(v, 10, 0xFFFFFFFFu, n))
+                 return "--errors wants a decimal count that fits 32 bits (0 to 4294967295)";
+             o.errors = std::to_string(n);
              return {};
          }},
-        {"--errors", "N", "device operations: permitted error count",
-         [](CliOptions& o, const std::string& v) -> std::string {
-             o.errors = v;
+        {"--force", nullptr,
+         "device operations: run even when the start-up found no programmer (they then fail "
+         "on every address)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.force = true;
              return {};
          }},
         {"--page-write", nullptr,
@@ -155,6 +189,7 @@ std::vector<CliCommand> CommandTable() {
     RegisterCatalogueCommands(table);
     RegisterDataCommands(table);
     RegisterDeviceCommands(table);
+    RegisterSelftestCommands(table);
     return table;
 }
 
@@ -181,14 +216,28 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
         item(std::string(o.name) + (o.value ? std::string(" ") + o.value : std::string()), o.help);
     std::fprintf(out, "\nSimulator faults for --sim-fault:\n  %s\n", krt::VirtualKrt::FaultList().c_str());
     std::fprintf(out,
+                 "\nData files: a FILE (IN, OUT) of - is standard input for the data a command\n"
+                 "reads and standard output for the data it writes, always in binary. When\n"
+                 "the data goes to standard output (read ... -, convert ... -), krt's own lines\n"
+                 "go to standard error, so that standard output holds the data alone.\n"
+                 "\nThe chip file of --sim-chip is locked for the run (a POSIX advisory lock):\n"
+                 "a second krt on the same file stops at once with status 75. A read or a\n"
+                 "--trace into the chip file itself (under any name) is refused.\n"
                  "\nDefaults come from the window's settings (%s)\n"
                  "where it holds them; options override them for one run and are never saved.\n"
                  "Without a printer port chosen in the window or with --port, krt uses the\n"
                  "simulated programmer.\n"
+                 "\nSIGTERM and SIGHUP are taken as Ctrl-C: the running operation is canceled,\n"
+                 "the programmer powered down and the chip file saved; a second one ends krt\n"
+                 "at once.\n"
                  "\nExit status: the request's result code (0 success, 1 to 9 as the result\n"
-                 "texts say), 64 for a usage error, 66 for a missing input file, 69 when the\n"
-                 "port cannot be opened, 70 with --sim-strict when the simulated programmer\n"
-                 "saw a breach of the wire protocol (each kind is named on stderr).\n",
+                 "texts say; a device command whose start-up found no programmer stops with 7\n"
+                 "unless --force is given), 64 for a usage error (a bad option value, a read\n"
+                 "into the chip file), 66 when an input file is missing, unreadable or not in\n"
+                 "its format, 69 when the port cannot be opened, 70 with --sim-strict when the\n"
+                 "simulated programmer saw a breach of the wire protocol (each kind is named\n"
+                 "on stderr), 73 when an output file (the data file of a read, the chip file)\n"
+                 "cannot be written, 75 when the chip file is in use by another run.\n",
                  DefaultSettingsPath().empty() ? "~/.config/Kavimeru/KRTwin.conf"
                                                : DefaultSettingsPath().c_str());
 }
@@ -293,6 +342,9 @@ int RunCli(const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: unknown command \"%s\" (krt --help lists them)\n", name.c_str());
         return kExitUsage;
     }
+    // SIGTERM and SIGHUP, like Ctrl-C, let the command end in order, up to
+    // the session's last save of the chip file.
+    SignalGuard signals;
     CliSession session;
     session.options = options;
     session.log = MakeStdoutLog();

@@ -14,17 +14,29 @@
 namespace krt {
 
 // Exit statuses beside the result codes 0 to 9 (as sysexits.h numbers them).
+// The device commands also end with result 7 when the start-up found no
+// programmer (without --force they then do not run).
 inline constexpr int kExitUsage = 64;
+// An input file (a data file, the settings, the chip file) is missing, cannot
+// be read or is not in its format.
 inline constexpr int kExitNoInput = 66;
 inline constexpr int kExitUnavailable = 69;
 // With --sim-strict: the simulated programmer saw a breach of the wire protocol.
 inline constexpr int kExitProtocolBreach = 70;
+// An output file (the data file of a read, the chip file) cannot be written.
+inline constexpr int kExitCannotCreate = 73;
+// The chip file is in use by another run (it is locked).
+inline constexpr int kExitInUse = 75;
+
+// The clock frequencies the window's settings accept, and so krt --clock.
+inline constexpr uint32_t kMinClockHz = 450001;
+inline constexpr uint32_t kMaxClockHz = 3500000;
 
 // Global options after the settings store and the command line are merged.
 struct CliOptions {
     std::string port = "sim";       // sim | ppdev[:/dev/parportN] | direct
     uint16_t portBase = 0x378;
-    uint32_t clock = 4000000;
+    uint32_t clock = kMaxClockHz;
     uint8_t powerCircuit = 2;
     uint32_t language = 1;          // 0 Japanese, 1 English
     std::string trace;              // --trace FILE
@@ -34,11 +46,13 @@ struct CliOptions {
     std::string simRevisions;       // --sim-revisions HEX,HEX
     std::vector<std::string> simFaults;  // --sim-fault NAME[:ARGS], repeatable
     bool simStrict = false;         // --sim-strict
-    // Operation options shared by the device commands.
+    // Operation options shared by the device commands; the option parser
+    // has checked each (a number that fits 32 bits).
     std::string start;              // --start HEX
     std::string length;             // --length HEX
     std::string errors;             // --errors N
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
+    bool force = false;             // --force: device operations without a programmer found
 };
 
 class CliSession;
@@ -58,6 +72,7 @@ void RegisterSimCommands(std::vector<CliCommand>& table);
 void RegisterCatalogueCommands(std::vector<CliCommand>& table);
 void RegisterDataCommands(std::vector<CliCommand>& table);
 void RegisterDeviceCommands(std::vector<CliCommand>& table);
+void RegisterSelftestCommands(std::vector<CliCommand>& table);
 
 // Runs krt with its arguments (without the program name); returns the exit status.
 int RunCli(const std::vector<std::string>& args);

@@ -34,6 +34,14 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: usage: krt convert TYPE MAKER NAME IN OUT [--start HEX] [--length HEX]\n");
         return kExitUsage;
     }
+    // The chip file of --sim-chip is no place for data.
+    if (SameFile(args[4], session.options.simChip)) {
+        std::fprintf(stderr, "krt: %s is the chip file of --sim-chip (%s); name another file\n", args[4].c_str(),
+                     session.options.simChip.c_str());
+        return kExitUsage;
+    }
+    // The data goes to stdout: krt's own lines go to stderr.
+    if (args[4] == kStandardStream) LogToStandardError(session);
     LogSink* log = SessionLog(session);
     const uint32_t language = session.options.language;
 
@@ -73,6 +81,11 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
     const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log);
     if (!read.success) {
         ShowBox(read);
+        // The window's box says only "File not found."; the system says why.
+        if (read.result == FILE_OPEN_FAILED) {
+            const std::string why = InputFileProblem(args[3]);
+            if (!why.empty()) std::fprintf(stderr, "krt: %s: %s\n", args[3].c_str(), why.c_str());
+        }
         return kFileExitBase + read.result;
     }
     const TransferReport written = WriteDataFile(args[4], record, buffer, range, language, log);
@@ -134,7 +147,8 @@ int RunSum(CliSession& session, const std::vector<std::string>& args) {
 void RegisterDataCommands(std::vector<CliCommand>& table) {
     table.push_back({"convert", "convert TYPE MAKER NAME IN OUT",
                      "load the device, clear its buffer, read IN, write OUT (formats by extension: "
-                     ".hex .hxl .hxh Intel HEX, .mot Motorola S, .jed JEDEC, else binary; --start/--length "
+                     ".hex .hxl .hxh Intel HEX, .mot Motorola S, .jed JEDEC, else binary; - is standard "
+                     "input or output, in binary; --start/--length "
                      "set the range in words); no programmer needed. Exit 0, 1 device not loaded, "
                      "2 no catalogue, else 10 + the file result: 11 IN not found, 12 format incorrect, "
                      "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 OUT not created",

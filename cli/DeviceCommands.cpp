@@ -5,10 +5,12 @@
 // the buffer where the operation needs data, opens the port (with the
 // simulator, puts the device's chip in its socket), runs the operation on a
 // worker thread through Dispatch while this thread draws the progress and
-// turns Ctrl-C into CancelOperation(), then logs the window's result message,
-// sets the result indicator (request 13) and exits with the result code.
+// turns Ctrl-C (and SIGTERM, SIGHUP) into CancelOperation(), then logs the
+// window's result message, sets the result indicator (request 13) and exits
+// with the result code.
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -28,6 +30,7 @@
 #include "catalogue/DeviceLoader.h"
 #include "data/BufferChecksum.h"
 #include "data/DataBuffer.h"
+#include "data/DataFile.h"
 #include "data/DataTransfer.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
@@ -46,30 +49,6 @@ constexpr int kExitUnsupported = RESULT_UNSUPPORTED;
 // SdpOff/SdpOn: the parallel EEPROM family's protection operation (no request code).
 enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto, SdpOff, SdpOn };
 
-// Set by the SIGINT handler; the main thread turns it into CancelOperation()
-// (which takes a lock, so it cannot run in the handler itself).
-volatile std::sig_atomic_t gInterrupted = 0;
-
-extern "C" void OnInterrupt(int) { gInterrupted = 1; }
-
-// Ctrl-C cancels the running operation; a second Ctrl-C ends krt at once
-// (the handler resets itself).
-class InterruptGuard {
-public:
-    InterruptGuard() {
-        gInterrupted = 0;
-        struct sigaction action {};
-        action.sa_handler = OnInterrupt;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        sigaction(SIGINT, &action, &previous_);
-    }
-    ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
-
-private:
-    struct sigaction previous_ {};
-};
-
 // The log of a running operation: the worker's lines and the main thread's
 // progress bar meet here under one lock, so that a line never lands in the
 // middle of the bar and lines keep their order.
@@ -83,6 +62,13 @@ public:
         if (out_) out_->line(utf8);
         std::cout.flush();
         std::fflush(stdout);
+        lines_.emplace_back(utf8);
+    }
+
+    // Whether this line has been logged already (a save error the worker logged).
+    bool Logged(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::find(lines_.begin(), lines_.end(), text) != lines_.end();
     }
 
     void Begin(const char* caption, uint32_t total) {
@@ -97,9 +83,11 @@ public:
         Draw(done);
     }
 
-    void End() {
+    // An operation that did not succeed (canceled, stopped by errors) is
+    // not shown as complete.
+    void End(bool completed) {
         std::lock_guard<std::mutex> lock(mutex_);
-        Draw(static_cast<int32_t>(total_));
+        if (completed) Draw(static_cast<int32_t>(total_));
         EraseBar();
     }
 
@@ -138,6 +126,7 @@ private:
     uint32_t total_ = 1;
     int lastPercent_ = -1;
     bool barShown_ = false;
+    std::vector<std::string> lines_;
 };
 
 
@@ -177,6 +166,11 @@ bool ReadDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const st
     TransferReport report = ReadDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log);
     if (report.success) return true;
     error = path + ": " + report.messageBox;
+    // The window's box says only "File not found."; the system says why.
+    if (report.result == FILE_OPEN_FAILED) {
+        const std::string why = InputFileProblem(path);
+        if (!why.empty()) error += " (" + why + ")";
+    }
     return false;
 }
 
@@ -266,13 +260,13 @@ private:
                 lock.unlock();
                 // Repeated while interrupted: a cancel that comes before the
                 // family object is published would otherwise be lost.
-                if (gInterrupted) session_.link.CancelOperation();
+                if (Interrupted()) session_.link.CancelOperation();
                 console_.Progress(session_.link.OperationProgress());
                 lock.lock();
             }
         }
         worker.join();
-        console_.End();
+        console_.End(observer.result == RESULT_OK);
         PrintBreaches(session_);
         if (!observer.timeLine.empty()) std::fprintf(stderr, "%s\n", observer.timeLine.c_str());
         return observer.result;
@@ -314,6 +308,12 @@ bool ParseDecimal(const std::string& text, uint32_t& value) {
     return true;
 }
 
+bool ChangesChip(Command c) {
+    if (c == Command::Auto) return true;
+    const OperationInfo* operation = OperationOf(CodeOf(c));
+    return operation && operation->changesChip;
+}
+
 int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, Command command,
                      const char* name) {
     const size_t needed = NeedsFile(command) ? 4 : 3;
@@ -331,7 +331,21 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         std::fprintf(stderr, "krt: --errors wants a decimal count, not \"%s\"\n", session.options.errors.c_str());
         return kExitUsage;
     }
+    const bool simulated = session.options.port == "sim";
+    // A read into the simulated chip's own file would replace the chip by its data.
+    if (command == Command::Read && simulated && SameFile(setup.file, session.options.simChip)) {
+        std::fprintf(stderr,
+                     "krt: %s is the chip file of --sim-chip (%s); reading the chip into it would destroy "
+                     "the chip: name another file\n",
+                     setup.file.c_str(), session.options.simChip.c_str());
+        return kExitUsage;
+    }
+    // The data goes to stdout: krt's own lines go to stderr.
+    if (command == Command::Read && setup.file == kStandardStream) LogToStandardError(session);
 
+    // From here on SIGTERM and SIGHUP are Ctrl-C: the run ends as after a
+    // cancel, with the chip saved and no temporary file left.
+    SignalGuard signals;
     if (!session.log) session.log = MakeStdoutLog();
     LogSink* out = session.log.get();
     OperationConsole console(out);
@@ -357,7 +371,8 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
 
     // A start alone runs to the end of the device, as the fields read once
     // the start has been committed; a length is taken as typed (a range
-    // beyond the device is cut by the operation, which says so).
+    // beyond the device is cut by the operation, which says so). The option
+    // parser has checked that both are hexadecimal numbers of 32 bits.
     const uint32_t maxsize = session.record.maxsize;
     if (!session.options.start.empty()) {
         const uint32_t start = ParseHex(session.options.start);
@@ -381,23 +396,53 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     }
 
     if (!session.OpenPort(error)) {
-        std::fprintf(stderr, "krt: %s\n", error.c_str());
-        return kExitUnavailable;
+        if (!error.empty()) std::fprintf(stderr, "krt: %s\n", error.c_str());
+        return session.openFailure;
     }
     if (!PrepareSimSocket(session, error)) {
         std::fprintf(stderr, "krt: %s\n", error.c_str());
         return kExitNoInput;
     }
+    // A chip that this operation changes must be saved afterwards: say so
+    // before, not after programming it.
+    if (simulated && !session.options.simChip.empty() && ChangesChip(command) && session.core.SocketHasChip()) {
+        const std::string problem = ChipFileSaveProblem(session.options.simChip);
+        if (!problem.empty()) {
+            std::fprintf(stderr, "krt: the chip file %s could not be saved after the %s: %s\n",
+                         session.options.simChip.c_str(), name, problem.c_str());
+            return kExitCannotCreate;
+        }
+    }
     LogSink* previousLog = session.link.log;
     session.link.log = &console;
-    session.StartUp();
+    const uint8_t detection = session.StartUp();
+    if (detection != RESULT_OK && !session.options.force) {
+        // Without a programmer every address would fail: a script could not
+        // tell that from a bad chip.
+        std::fprintf(stderr,
+                     "krt: the %s was not run: the start-up found no programmer (port: %s; result %u, "
+                     "%s). Check that the KRT is switched on, that its cable sits in the printer port, and "
+                     "that --port and --port-base name that port; --force runs the operation anyway.\n",
+                     name, session.core.PortName().c_str(), detection,
+                     ResultText(session.options.language, detection).c_str());
+        session.link.log = previousLog;
+        return detection;
+    }
 
-    InterruptGuard interrupt;
     DeviceRun run(session, console, workspace, setup);
     uint8_t result = 0;
     if (command == Command::Auto) {
         run.LogMessage(kMessageAutoConfirm);
-        result = AutomaticWrite([&run](const OperationInfo& step) { return run.Step(step); }, [] { return true; });
+        result = AutomaticWrite(
+            [&run](const OperationInfo& step) {
+                // A signal between two steps stops the run as the cancel would.
+                if (Interrupted()) {
+                    run.Report(step, RESULT_CANCELED);
+                    return static_cast<uint8_t>(RESULT_CANCELED);
+                }
+                return run.Step(step);
+            },
+            [] { return true; });
         if (result == RESULT_OK) run.LogMessage(kMessageAutoDone);
     } else if (command == Command::SdpOff || command == Command::SdpOn) {
         // The family logs the state it observed; the result is the exit status.
@@ -405,7 +450,13 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     } else {
         const OperationInfo& operation = *OperationOf(CodeOf(command));
         if (operation.confirm >= 0) run.LogMessage(operation.confirm);
-        result = run.Step(operation);
+        // A signal that came before the operation started cancels it.
+        if (Interrupted()) {
+            result = RESULT_CANCELED;
+            run.Report(operation, result);
+        } else {
+            result = run.Step(operation);
+        }
     }
 
     int status = result;
@@ -419,12 +470,13 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         // A read that did not finish leaves the file as it was.
         if (result == 0 && !WriteDataFileForOperation(session, workspace, setup.file, &console, error)) {
             std::fprintf(stderr, "krt: %s\n", error.c_str());
-            status = kExitNoInput;
+            status = kExitCannotCreate;
         }
     }
     if (!SaveSimSocket(session, error)) {
-        std::fprintf(stderr, "krt: %s\n", error.c_str());
-        if (status == 0) status = kExitNoInput;
+        // The worker has logged it when it saved after the operation.
+        if (!console.Logged(error)) std::fprintf(stderr, "krt: %s\n", error.c_str());
+        if (status == 0) status = kExitCannotCreate;
     }
     session.link.log = previousLog;
     return status;
@@ -451,9 +503,9 @@ int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
 
 void RegisterDeviceCommands(std::vector<CliCommand>& table) {
     table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX]",
-                     "read the device into FILE", &ReadCommand});
+                     "read the device into FILE (- for standard output)", &ReadCommand});
     table.push_back({"write", "write TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
-                     "program the device from FILE", &WriteCommand});
+                     "program the device from FILE (- for standard input)", &WriteCommand});
     table.push_back({"verify", "verify TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
                      "compare the device with FILE", &VerifyCommand});
     table.push_back({"blank", "blank TYPE MAKER NAME [--start HEX] [--length HEX] [--errors N]",

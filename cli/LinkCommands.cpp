@@ -60,11 +60,11 @@ int Usage(const char* synopsis) {
 }
 
 // Opens the port and does the window's start-up. False: the port could not
-// be opened (the message is on stderr).
+// be opened (the message is on stderr, the exit status in session.openFailure).
 bool Begin(CliSession& session, uint8_t* detection = nullptr) {
     std::string error;
     if (!session.OpenPort(error)) {
-        std::fprintf(stderr, "krt: %s\n", error.c_str());
+        if (!error.empty()) std::fprintf(stderr, "krt: %s\n", error.c_str());
         return false;
     }
     const uint8_t result = session.StartUp();
@@ -91,7 +91,7 @@ std::string ResultOf(const CliSession& session, uint8_t result) {
 int Detect(CliSession& session, const std::vector<std::string>& args) {
     if (!args.empty()) return Usage("detect");
     uint8_t result = 0;
-    if (!Begin(session, &result)) return kExitUnavailable;
+    if (!Begin(session, &result)) return session.openFailure;
     PrintLine(session, ResultOf(session, result));
     return result;
 }
@@ -101,7 +101,7 @@ int Detect(CliSession& session, const std::vector<std::string>& args) {
 int Reset(CliSession& session, const std::vector<std::string>& args) {
     if (!args.empty()) return Usage("reset");
     uint8_t result = 0;
-    if (!Begin(session, &result)) return kExitUnavailable;
+    if (!Begin(session, &result)) return session.openFailure;
     PrintLine(session, MessageText(session.options.language, result == 0 ? 5 : 6));
     return result;
 }
@@ -132,7 +132,7 @@ int Command(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: %s takes no operand\n", m->name);
         return kExitUsage;
     }
-    if (!Begin(session)) return kExitUnavailable;
+    if (!Begin(session)) return session.openFailure;
     const uint8_t result = Send(session, m->request, operand);
     const std::string text = ResultOf(session, result);
     if (m->operand)
@@ -144,7 +144,7 @@ int Command(CliSession& session, const std::vector<std::string>& args) {
 
 int ByteIn(CliSession& session, const std::vector<std::string>& args) {
     if (!args.empty()) return Usage("in");
-    if (!Begin(session)) return kExitUnavailable;
+    if (!Begin(session)) return session.openFailure;
     uint32_t value = 0;
     const uint8_t result = Send(session, 15, 0, &value);
     PrintLine(session, Format("%02X", value & 0xFF));
@@ -155,7 +155,7 @@ int ByteIn(CliSession& session, const std::vector<std::string>& args) {
 int ByteOut(CliSession& session, const std::vector<std::string>& args) {
     uint8_t value = 0;
     if (args.size() != 1 || !ParseByte(args[0], value)) return Usage("out HEX");
-    if (!Begin(session)) return kExitUnavailable;
+    if (!Begin(session)) return session.openFailure;
     uint32_t base = 0;
     Send(session, 38, 0, &base);
     const uint8_t result = Send(session, 34, value);
@@ -170,7 +170,7 @@ int ByteOut(CliSession& session, const std::vector<std::string>& args) {
 int Pins(CliSession& session, const std::vector<std::string>& args) {
     uint8_t value = 0;
     if (args.size() != 1 || !ParseByte(args[0], value)) return Usage("pins HEX");
-    if (!Begin(session)) return kExitUnavailable;
+    if (!Begin(session)) return session.openFailure;
     Send(session, 34, value);
     uint32_t status = 0;
     const uint8_t result = Send(session, 36, 0, &status);
@@ -189,7 +189,7 @@ int Pins(CliSession& session, const std::vector<std::string>& args) {
 int Supply(CliSession& session, const std::vector<std::string>& args, bool vpp) {
     float volts = 0.0f;
     if (args.size() != 1 || !ParseVolts(args[0], volts)) return Usage(vpp ? "vpp VOLTS" : "vcc VOLTS");
-    if (!Begin(session)) return kExitUnavailable;
+    if (!Begin(session)) return session.openFailure;
     LinkContext& link = session.link;
     const bool applied = vpp ? link.SetVpp(volts) : link.SetVcc(volts);
     uint8_t result = kErrors;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/ChipFileLock.h"
 #include "cli/Cli.h"
 #include "link/Link.h"
 #include "session/Session.h"
@@ -19,6 +20,9 @@ class VirtualKrt;
 class CliSession {
 public:
     CliOptions options;
+    // The chip file of --sim-chip, locked for the run; released after the
+    // session below has saved the chip for the last time.
+    ChipFileLock chipLock;
     Session core;
     LinkContext& link = core.link;
     DeviceRecord& record = core.record;  // the loaded device (empty until a device command loads one)
@@ -34,8 +38,10 @@ public:
     VirtualKrt* Simulator() const { return core.Simulator(); }
 
     // Opens the port backend named by the options (with --port sim, built
-    // from the --sim-* options). False with a message in error.
+    // from the --sim-* options, the chip file locked first). False with a
+    // message in error and the exit status in openFailure.
     bool OpenPort(std::string& error);
+    int openFailure = kExitUnavailable;
 
     // The start-up on the link: codes 39, 43, 37, 45, then 1 and 2.
     // Returns the result of the detection request.
@@ -44,6 +50,29 @@ public:
 
 // A sink that prints each line to stdout as it is logged; any thread may call it.
 std::unique_ptr<LogSink> MakeStdoutLog();
+
+// When the data of the command goes to standard output ("-"): the
+// session's lines go to stderr from now on, if they were going to stdout.
+void LogToStandardError(CliSession& session);
+
+// With --sim-chip: locks the chip file for the run (see ChipFileLock). With
+// a device loaded in session.record, a missing chip file is made for it
+// under the lock. 0, or the exit status with the message on stderr.
+int LockSimChip(CliSession& session);
+
+// SIGINT, SIGTERM and SIGHUP while a guard lives: the first sets the flag
+// that Interrupted() reads (a running device operation is then canceled,
+// and krt ends as after the cancel: power down, chip saved, no temporary
+// files left); a second one ends krt at once. Guards nest; the outermost
+// installs the handlers and restores the previous ones.
+class SignalGuard {
+public:
+    SignalGuard();
+    ~SignalGuard();
+    SignalGuard(const SignalGuard&) = delete;
+    SignalGuard& operator=(const SignalGuard&) = delete;
+};
+bool Interrupted();
 
 // The session's log, made to print on stdout when it has none yet.
 LogSink* SessionLog(CliSession& session);

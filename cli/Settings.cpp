@@ -67,7 +67,7 @@ bool ReadSettingsFile(const std::string& path, StoredSettings& settings) {
 // is a setting the window itself would ask the user to correct, so the
 // command line does not run hardware on it and keeps its default instead.
 void ApplySettings(const StoredSettings& s, CliOptions& options) {
-    if (s.clockFreq && *s.clockFreq >= 450001 && *s.clockFreq <= 3500000)
+    if (s.clockFreq && *s.clockFreq >= static_cast<int32_t>(kMinClockHz) && *s.clockFreq <= static_cast<int32_t>(kMaxClockHz))
         options.clock = static_cast<uint32_t>(*s.clockFreq);
     if (s.pwrCircuitVersion && (*s.pwrCircuitVersion == 1 || *s.pwrCircuitVersion == 2))
         options.powerCircuit = static_cast<uint8_t>(*s.pwrCircuitVersion);

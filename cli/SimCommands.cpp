@@ -93,6 +93,7 @@ int SimEraseCommand(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "\n");
         return kExitNoInput;
     }
+    if (const int status = LockSimChip(session)) return status;
     std::unique_ptr<Chip> chip;
     std::string error;
     if (!LoadChipFile(path, chip, error)) {
@@ -108,7 +109,7 @@ int SimEraseCommand(CliSession& session, const std::vector<std::string>& args) {
     }
     if (!SaveChipFile(path, *chip, error)) {
         std::fprintf(stderr, "krt: %s\n", error.c_str());
-        return kExitNoInput;
+        return kExitCannotCreate;
     }
     std::printf(kSimTextErased, path.c_str(), chip->Describe().c_str());
     std::printf("\n");

@@ -1,7 +1,6 @@
-// The figure of the checksum box (Part 4.1 leaves the box empty; we fill it)
-// and of krt's checksum lines: the 16-bit sum of the buffer's bytes over the
+// The figure of the checksum box and of krt's checksum lines: the 16-bit sum of the buffer's bytes over the
 // operation range, or, for the PLDs (type codes 5 to 7), the JEDEC fuse
-// checksum of the whole fuse map (Part 4.3), so that a chip, a file and
+// checksum of the whole fuse map, so that a chip, a file and
 // another programmer's figure can be compared.
 #pragma once
 

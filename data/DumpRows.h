@@ -1,4 +1,4 @@
-// The rows of the buffer dump window (Part 4.4) without the window: the
+// The rows of the buffer dump window without the window: the
 // view's columns and scroll range (Setup), the sixteen rows shown from a
 // scroll position (Fill) and the byte exchange of every word (H/L SWAP).
 // The window only copies these texts into its grid.

@@ -48,8 +48,15 @@ std::unique_ptr<PortIo> OpenDirectPort(uint16_t base, std::string& error) {
         if (e == EPERM)
             error = Format("direct I/O at %X: permission denied; it needs CAP_SYS_RAWIO "
                            "(run as root, or use --port ppdev as a member of the lp group)", base);
+        else if (e == ENOSYS)
+            error = Format("direct I/O at %X: this kernel gives no program the I/O ports (ioperm: %s; "
+                           "a container or a virtual machine without port access); direct I/O needs x86 "
+                           "Linux on the machine that has the printer port, with CAP_SYS_RAWIO. Use "
+                           "--port ppdev there (the parport_pc and ppdev modules), or --port sim to work without "
+                           "the hardware", base, std::strerror(e));
         else
-            error = Format("direct I/O at %X: ioperm failed: %s", base, std::strerror(e));
+            error = Format("direct I/O at %X: ioperm failed: %s; use --port ppdev (the parport_pc and "
+                           "ppdev modules), or --port sim to work without the hardware", base, std::strerror(e));
         return nullptr;
     }
     return std::make_unique<DirectPort>(base);
@@ -58,7 +65,8 @@ std::unique_ptr<PortIo> OpenDirectPort(uint16_t base, std::string& error) {
 #else
 
 std::unique_ptr<PortIo> OpenDirectPort(uint16_t base, std::string& error) {
-    error = Format("direct I/O at %X: only available on x86 Linux; use --port ppdev", base);
+    error = Format("direct I/O at %X: only available on x86 Linux; use --port ppdev, or --port sim to "
+                   "work without the hardware", base);
     return nullptr;
 }
 

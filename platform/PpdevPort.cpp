@@ -24,7 +24,8 @@ std::string FindParportDevice(uint16_t base, const std::string& procRoot,
     DIR* dir = opendir(procRoot.c_str());
     if (!dir) {
         error = Format("ppdev: no parallel port at %X: %s does not exist "
-                       "(is the parport_pc module loaded?)", base, procRoot.c_str());
+                       "(load the parport_pc module: sudo modprobe parport_pc; or, to work without the "
+                       "hardware, give --port sim)", base, procRoot.c_str());
         return std::string();
     }
     std::string found;
@@ -101,6 +102,8 @@ std::unique_ptr<PortIo> OpenPpdevPort(uint16_t base, const std::string& device, 
                            path.c_str());
         else if (e == EBUSY)
             error = Format("ppdev: %s is busy (another program holds the port)", path.c_str());
+        else if (e == EISDIR)
+            error = Format("ppdev: %s is a directory; name the port's device, /dev/parportN", path.c_str());
         else
             error = Format("ppdev: cannot open %s: %s", path.c_str(), std::strerror(e));
         return nullptr;
@@ -110,6 +113,9 @@ std::unique_ptr<PortIo> OpenPpdevPort(uint16_t base, const std::string& device, 
         if (e == EBUSY)
             error = Format("ppdev: %s is busy (another driver or program holds the port, "
                            "for example the lp printer driver)", path.c_str());
+        else if (e == ENOTTY || e == EINVAL)
+            error = Format("ppdev: %s is not a ppdev parallel port (%s); name /dev/parportN",
+                           path.c_str(), std::strerror(e));
         else
             error = Format("ppdev: cannot claim %s: %s", path.c_str(), std::strerror(e));
         close(fd);

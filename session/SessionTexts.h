@@ -32,4 +32,18 @@ inline constexpr TextPair kSocketEmptyText{"シミュレータのソケットは
 // %s: the chip.
 inline constexpr TextPair kSocketBlankText{"%s: 消去しました", "%s: blank"};
 
+// The catalogue check's outcome of one entry, before its steps.
+inline constexpr TextPair kProofReadWriteText{"書き込み・読み出しを確認", "read/write proven"};
+inline constexpr TextPair kProofReadOnlyText{"読み出しのみ確認（このKRTでは書き込めません）",
+                                             "read-only proven (this KRT cannot program it)"};
+inline constexpr TextPair kProofFailedText{"不合格", "FAILED"};
+
+// %u: words written and read back; %.3f: the virtual time in seconds.
+inline constexpr TextPair kProofWordsText{"; %uワード, %.3f秒", "; %u words, %.3f s"};
+
+// %zu: entries checked, read/write, read-only, failed.
+inline constexpr TextPair kProofSummaryText{
+    "%zu個のデバイス: 書き込み・読み出し%zu, 読み出しのみ%zu, 不合格%zu",
+    "%zu devices: %zu read/write, %zu read-only, %zu failed"};
+
 }  // namespace krt

@@ -45,6 +45,10 @@ constexpr Pair kTexts[] = {
      "Takes effect at the next start."},
     {DialogText::SimulatorNotInUse, "シミュレータは使われていません。",
      "The simulated programmer is not in use."},
+    {DialogText::ClockRange, "%1～%2 MHz", "%1 to %2 MHz"},
+    {DialogText::ClockRefused,
+     "KRTのクロック周波数は%1～%2 MHzの範囲で入力してください。",
+     "The KRT clock must be from %1 to %2 MHz."},
 
     {DialogText::AboutCaption, "バージョン情報", "About"},
     {DialogText::ProductName, "QV17win", "QV17win"},

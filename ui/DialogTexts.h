@@ -16,6 +16,9 @@ enum class DialogText {
     // Its programmer-connection group.
     ConnectionGroup, RadioSimulator, RadioPrinterPort, ButtonBlankChip, BlankChipHint,
     BlankChipQuestion, ConnectionHint, SimulatorNotInUse,
+    // The clocks that the start-up accepts (%1 and %2: lowest and highest, in
+    // MHz), beside the clock field and in the message refusing another.
+    ClockRange, ClockRefused,
     // About box.
     AboutCaption, ProductName, VersionPrefix, AboutLine1, AboutLine2, AboutClose,
     // Welcome window.

@@ -1,6 +1,10 @@
 // The operation commands: checks, confirmation, the worker with its
 // progress dialog, the result messages and the indicator request.
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QLineEdit>
 #include <QComboBox>
 
@@ -17,29 +21,29 @@
 
 namespace krt {
 
-namespace {
-
-// The permitted error count: the decimal number in Edit1. A text that is no
-// number permits the default 100 errors rather than stopping at the first.
-uint32_t PermittedErrors(const QString& text) {
+// The decimal number in Edit1, which takes digits only; a field left
+// empty permits the default 100 errors rather than stopping at the first.
+uint32_t TQV17MainForm::PermittedErrors() const {
     bool ok = false;
-    const long long n = text.trimmed().toLongLong(&ok);
+    const long long n = Edit1->text().trimmed().toLongLong(&ok);
     if (!ok || n < 0) return 100;
     return static_cast<uint32_t>(std::min<long long>(n, UINT32_MAX));
 }
 
-}  // namespace
-
 LinkRequest TQV17MainForm::BuildRequest(uint8_t code) const {
-    LinkRequest request = OperationRequest(code, ParseHex(ComboBox4->currentText().toStdString()),
-                                           ParseHex(ComboBox6->currentText().toStdString()),
-                                           PermittedErrors(Edit1->text()), session_->buffer);
+    const OperationRange& range = session_->range;
+    LinkRequest request =
+        OperationRequest(code, range.Start(), range.Length(), PermittedErrors(), session_->buffer);
     CutRange(request, session_->record, session_->buffer);
     return request;
 }
 
 bool TQV17MainForm::CheckSelected(bool asBox) {
-    if (deviceSelected_) return true;
+    if (deviceSelected_) {
+        // The confirmation and the operation show and use the fields' values.
+        CommitTypedFields();
+        return true;
+    }
     if (asBox)
         Prompter::Current().Box(this, MessageOf(11), QString::fromLatin1(kMessageCaption),
                                 QMessageBox::Ok);
@@ -81,6 +85,7 @@ uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption
     progress_->PrepareProgress(static_cast<int>(std::min<uint32_t>(length, INT32_MAX)),
                                progressCaption);
     worker->start(QThread::HighestPriority);
+    SetCommandsEnabled(false);
     Prompter::Current().Exec(*progress_);
 
     // The dialog may close (cancel) before the worker has noticed: keep the
@@ -91,11 +96,19 @@ uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption
     }
     worker->wait();
     progress_->SetWorkerDone(nullptr);
+    if (!closing_) SetCommandsEnabled(true);
     // The worker's last lines, then the time line: the result message is
     // queued behind them, so it appears after every line the worker logged.
     MoveWorkerLines(*worker);
     if (!worker->TimeLine().isEmpty()) Log(worker->TimeLine());
     return worker->Result();
+}
+
+void TQV17MainForm::SetCommandsEnabled(bool enabled) {
+    // The log stays usable (it can be scrolled while the lines come), and so
+    // does the window's close button.
+    for (QWidget* w : std::initializer_list<QWidget*>{menuBar(), ToolBar1, GroupBox1, GroupBox2, Label8, Edit1})
+        w->setEnabled(enabled);
 }
 
 void TQV17MainForm::MoveWorkerLines(DevOpThread& worker) { pane_->Take(worker.TakeLines()); }

@@ -1,6 +1,7 @@
 // Device selection, the parameter editor, the range fields and the File
 // menu's data-file commands.
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialog>
 #include <QEvent>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QDir>
 #include "WindowTexts.h"
 #include "catalogue/DeviceLoader.h"
+#include "catalogue/NaturalOrder.h"
 #include "ui/TWConfigForm.h"
 #include "data/DataFile.h"
 #include "data/DataTransfer.h"
@@ -25,10 +27,29 @@ namespace krt {
 
 // ---------------------------------------------------------------- selection cascade
 
+namespace {
+
+// The Number box takes typing: a part is found by any piece of its number
+// (27c256 finds M27C256B), in any case, and Return picks the number that
+// was typed in full. A typed text is never added to the list.
+void MakeNumberBoxSearchable(QComboBox* box) {
+    if (box->isEditable()) return;
+    box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    auto* completer = new QCompleter(box->model(), box);
+    completer->setCaseSensitivity(Qt::CaseInsensitive);
+    completer->setFilterMode(Qt::MatchContains);
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    box->setCompleter(completer);
+}
+
+}  // namespace
+
 void TQV17MainForm::ComboBox1Change() {
     if (Inert()) return;
     typeKey_ = TypeKeyOf(ComboBox1->currentText());
-    const auto makers = session_->devices.MakersOf(typeKey_.toStdString());
+    auto makers = session_->devices.MakersOf(typeKey_.toStdString());
+    SortNaturally(makers);
     ComboBox2->clear();
     for (const auto& m : makers) ComboBox2->addItem(QString::fromStdString(m));
     ComboBox2->setCurrentIndex(0);
@@ -40,7 +61,9 @@ void TQV17MainForm::ComboBox1Change() {
 void TQV17MainForm::ComboBox2Change() {
     if (Inert()) return;
     maker_ = ComboBox2->currentText();
-    const auto names = session_->devices.NamesOf(typeKey_.toStdString(), maker_.toStdString());
+    auto names = session_->devices.NamesOf(typeKey_.toStdString(), maker_.toStdString());
+    SortNaturally(names);
+    MakeNumberBoxSearchable(ComboBox3);
     ComboBox3->clear();
     for (const auto& n : names) ComboBox3->addItem(QString::fromStdString(n));
     ComboBox3->setCurrentIndex(0);
@@ -51,6 +74,10 @@ void TQV17MainForm::ComboBox3Change() {}
 
 void TQV17MainForm::Button1Click() {
     if (Inert()) return;
+    // Boxes that still show their placeholders name no device: nothing to load.
+    const QString name = ComboBox3->currentText();
+    if (typeKey_.isEmpty() || name.isEmpty() || name == WindowTextOf(language_, WindowText::ComboBox3Placeholder))
+        return;
     LoadDevice();
 }
 
@@ -155,11 +182,33 @@ void TQV17MainForm::CommitLength() {
     session_->range.CommitLength(session_->record.maxsize);
 }
 
+void TQV17MainForm::CommitTypedRange() {
+    const OperationRange& range = session_->range;
+    if (ComboBox4->currentText().toStdString() != range.start) CommitStart();
+    else if (ComboBox5->currentText().toStdString() != range.end) CommitEnd();
+    else if (ComboBox6->currentText().toStdString() != range.length) CommitLength();
+}
+
+void TQV17MainForm::ShowPermittedErrors() {
+    const QString used = QString::number(PermittedErrors());
+    if (Edit1->text() != used) Edit1->setText(used);
+}
+
+void TQV17MainForm::CommitTypedFields() {
+    CommitTypedRange();
+    ShowPermittedErrors();
+}
+
 bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
+    // An editable box hands its keys and focus changes to its line edit
+    // directly, past any filter there: the boxes themselves are watched (and
+    // their line edits for what is sent to them alone).
     void (TQV17MainForm::*commit)() = nullptr;
-    if (ComboBox4 && watched == ComboBox4->lineEdit()) commit = &TQV17MainForm::CommitStart;
-    else if (ComboBox5 && watched == ComboBox5->lineEdit()) commit = &TQV17MainForm::CommitEnd;
-    else if (ComboBox6 && watched == ComboBox6->lineEdit()) commit = &TQV17MainForm::CommitLength;
+    auto is = [watched](QComboBox* box) { return box && (watched == box || watched == box->lineEdit()); };
+    if (is(ComboBox4)) commit = &TQV17MainForm::CommitStart;
+    else if (is(ComboBox5)) commit = &TQV17MainForm::CommitEnd;
+    else if (is(ComboBox6)) commit = &TQV17MainForm::CommitLength;
+    else if (Edit1 && watched == Edit1) commit = &TQV17MainForm::ShowPermittedErrors;
     if (commit) {
         if (event->type() == QEvent::FocusOut) {
             (this->*commit)();
@@ -221,13 +270,21 @@ void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
 
 void TQV17MainForm::ReadDataFile(const QString& name) {
     if (Inert() || !session_->buffer.Exists()) return;
-    ReadRangeFields();
+    CommitTypedRange();
     const TransferReport report = ::krt::ReadDataFile(name.toStdString(), session_->record, session_->buffer,
                                                       session_->range, language_, Sink());
     dataLoaded_ = report.success;
-    // The words stored before a failure stay in the buffer too.
+    // The words stored before a refusal stay in the buffer (the Part's
+    // rule): the log and the status line say so.
     if (report.success || report.count > 0) session_->BufferChanged();
     if (!report.success) {
+        const QString reason = QString::fromStdString(report.messageBox);
+        if (report.count > 0) {
+            Log(PartlyReadLogText(language_, name, report.count, reason));
+            SetStatus(PartlyReadStatusText(language_, name));
+        } else {
+            Log(NotReadLogText(language_, name, reason));
+        }
         Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
                                 QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
@@ -237,7 +294,7 @@ void TQV17MainForm::ReadDataFile(const QString& name) {
 
 void TQV17MainForm::WriteDataFile(const QString& name) {
     if (Inert() || !session_->buffer.Exists()) return;
-    ReadRangeFields();
+    CommitTypedRange();
     // The data layer writes beside the target and renames only a complete
     // file, so a failed save leaves the previous file in place.
     const TransferReport report = ::krt::WriteDataFile(name.toStdString(), session_->record, session_->buffer,

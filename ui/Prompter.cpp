@@ -1,6 +1,7 @@
 #include "Prompter.h"
 
 #include <QDialog>
+#include <QEventLoop>
 #include <QFileDialog>
 
 namespace krt {
@@ -24,7 +25,17 @@ void Prompter::Message(QWidget* parent, const QString& text) {
     box.exec();
 }
 
-int Prompter::Exec(QDialog& dialog) { return dialog.exec(); }
+int Prompter::Exec(QDialog& dialog) {
+    if (dialog.isModal()) return dialog.exec();
+    // A dialog that must leave its window usable (exec would block it):
+    // shown, and waited for in a loop of its own until it is done.
+    QEventLoop loop;
+    QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
+    dialog.setResult(0);
+    dialog.show();
+    if (dialog.isVisible()) loop.exec(QEventLoop::DialogExec);
+    return dialog.result();
+}
 
 QString Prompter::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
     return QFileDialog::getOpenFileName(parent, title, QString(), filter);

@@ -32,7 +32,9 @@ public:
     // application's title.
     virtual void Message(QWidget* parent, const QString& text);
 
-    // Shows a dialog modally; returns its QDialog::DialogCode.
+    // Shows a dialog and waits until it is done; returns its
+    // QDialog::DialogCode. A modal dialog blocks the other windows meanwhile;
+    // one made non-modal (setModal(false)) leaves them usable.
     virtual int Exec(QDialog& dialog);
 
     // The standard file dialogs; an empty name means cancelled. The filter

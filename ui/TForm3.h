@@ -1,4 +1,4 @@
-// The buffer dump window (Part 4.4): the session's data buffer as bytes, as
+// The buffer dump window: the session's data buffer as bytes, as
 // 16-bit words or as PLD fuse rows, with a jump field and the H/L SWAP that
 // exchanges the bytes of every word in the live buffer. The rows come from
 // data/DumpRows; this window copies them into its grid.
@@ -31,7 +31,7 @@ public:
     // when the record's wordaccess is set.
     void Prepare();
 
-    // Part 4.4's two steps.
+    // The window's two steps: lay the grid out, then fill it.
     void Setup();
     void Fill();
 

@@ -3,6 +3,7 @@
 #include <QButtonGroup>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,6 +26,7 @@
 #include "catalogue/DeviceRecord.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
+#include "session/Session.h"
 
 namespace krt {
 
@@ -131,19 +133,26 @@ THConfigForm::THConfigForm(ShellServices& shell, QWidget* parent) : QDialog(pare
     columns->addLayout(right, 1);
     GroupBox1 = new QGroupBox(T(DialogText::GroupBox1), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    auto* clockRow = new QHBoxLayout(GroupBox1);
+    auto* clockColumn = new QVBoxLayout(GroupBox1);
+    clockColumn->setSpacing(2);
+    auto* clockRow = new QHBoxLayout;
+    clockColumn->addLayout(clockRow);
     Edit1 = new QLineEdit(T(DialogText::Edit1Initial), GroupBox1);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(6);
     Edit1->setFixedWidth(Edit1->fontMetrics().horizontalAdvance(QStringLiteral("00.0000000")) + 12);
     Edit1->setToolTip(QString::fromUtf8("KRTの水晶発振器の周波数 (MHz)"));
     Edit1->installEventFilter(this);
-    connect(Edit1, &QLineEdit::returnPressed, this, &THConfigForm::Edit1Exit);
+    // Return in the field acts as OK, which sends the clock first (see eventFilter).
     Label2 = new QLabel(T(DialogText::Label2), GroupBox1);
     Label2->setObjectName(QStringLiteral("Label2"));
     clockRow->addWidget(Edit1);
     clockRow->addWidget(Label2);
     clockRow->addStretch();
+    LabelClockRange = new QLabel(GroupBox1);
+    LabelClockRange->setObjectName(QStringLiteral("LabelClockRange"));
+    LabelClockRange->setEnabled(false);
+    clockColumn->addWidget(LabelClockRange);
     right->addWidget(GroupBox1);
 
     auto* revisions = new QGridLayout;
@@ -231,7 +240,22 @@ void THConfigForm::SetLanguage(uint32_t language) {
     LabelConnection->setText(T(DialogText::ConnectionHint));
     ButtonBlankChip->setText(T(DialogText::ButtonBlankChip));
     ButtonBlankChip->setToolTip(T(DialogText::BlankChipHint));
+    LabelClockRange->setText(ClockRangeText(DialogText::ClockRange));
     UpdateConnectionGroup();
+}
+
+QString THConfigForm::ClockRangeText(DialogText text) const {
+    return DialogTextOf(language_, text).arg(TextOfClock(kLowestClockHz), TextOfClock(kHighestClockHz));
+}
+
+void THConfigForm::RefuseClock() {
+    if (refusing_) return;
+    refusing_ = true;
+    Prompter::Current().Box(this, ClockRangeText(DialogText::ClockRefused), QString::fromLatin1(kMessageCaption),
+                            QMessageBox::Ok, QMessageBox::Warning);
+    refusing_ = false;
+    Edit1->setFocus();
+    Edit1->selectAll();
 }
 
 uint32_t THConfigForm::Request(uint8_t code, uint32_t value) {
@@ -289,16 +313,29 @@ void THConfigForm::RadioGroup2Click() {
     Request(REQ_SET_POWER_CIRCUIT, version);
 }
 
-void THConfigForm::Edit1Exit() {
-    Request(REQ_SET_CLOCK, ClockOfText(Edit1->text()));
+bool THConfigForm::Edit1Exit() {
+    if (refusing_) return false;
+    const uint32_t hz = ClockOfText(Edit1->text());
+    if (!ClockAccepted(hz)) {
+        RefuseClock();
+        return false;
+    }
+    Request(REQ_SET_CLOCK, hz);
     Edit1->setModified(false);
+    return true;
 }
 
 void THConfigForm::Button1Click() {
-    if (closing_) return;
+    if (closing_ || refusing_) return;
+    // A frequency typed and confirmed with Return or Escape has not left the
+    // edit yet. The dialog stays open on a clock that the start-up would
+    // refuse, the one it was opened with included.
+    if ((Edit1->isModified() || ClockOfText(Edit1->text()) != Request(REQ_GET_CLOCK)) && !Edit1Exit()) return;
+    if (!ClockAccepted(Request(REQ_GET_CLOCK))) {
+        RefuseClock();
+        return;
+    }
     closing_ = true;
-    // A frequency typed and confirmed with Escape has not left the edit yet.
-    if (Edit1->isModified()) Edit1Exit();
     SettingsStore store;
     if (store.Open(QString::fromLatin1(kSettingsKey), true)) {
         store.WriteInt(QString::fromLatin1(kClockFreq), static_cast<int32_t>(Request(REQ_GET_CLOCK)));
@@ -347,7 +384,19 @@ void THConfigForm::changeEvent(QEvent* event) {
 }
 
 bool THConfigForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Edit1 && event->type() == QEvent::FocusOut && isVisible() && !closing_) Edit1Exit();
+    if (watched == Edit1 && isVisible() && !closing_ && !refusing_) {
+        // Leaving the field sends a clock the start-up accepts; another is
+        // refused (with its message) by OK, not by a change of focus.
+        if (event->type() == QEvent::FocusOut && Edit1->isModified() && ClockAccepted(ClockOfText(Edit1->text())))
+            Edit1Exit();
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                Button1Click();
+                return true;
+            }
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -9,6 +9,8 @@
 #include <QDialog>
 #include <cstdint>
 
+#include "DialogTexts.h"
+
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
@@ -43,7 +45,9 @@ signals:
 public slots:
     void RadioGroup1Click();
     void RadioGroup2Click();
-    void Edit1Exit();
+    // Sends the clock typed in Edit1; a clock that the start-up would not
+    // accept is refused with a message that gives the range (false).
+    bool Edit1Exit();
     void Button1Click();
     void RadioConnectionClick();
     void ButtonBlankChipClick();
@@ -59,11 +63,15 @@ private:
     uint32_t Request(uint8_t code, uint32_t value = 0);
     void WriteSetting(const char* name, int32_t value);
     void UpdateConnectionGroup();
+    // The message refusing a clock; the field keeps the focus.
+    void RefuseClock();
+    QString ClockRangeText(DialogText text) const;
 
     ShellServices& shell_;
     uint32_t language_ = 1;
     bool closing_ = false;
     bool blankMessageShown_ = false;
+    bool refusing_ = false;
 
 public:
     // Controls, named as in the dialog's design.
@@ -74,6 +82,8 @@ public:
     QGroupBox* GroupBox1 = nullptr;
     QLineEdit* Edit1 = nullptr;
     QLabel* Label2 = nullptr;
+    // The accepted clocks, below the field.
+    QLabel* LabelClockRange = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* StaticText1 = nullptr;
     QLabel* Label3 = nullptr;

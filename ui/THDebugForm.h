@@ -1,4 +1,4 @@
-// The hardware debug window (Part 5.5): single programmer commands from the
+// The hardware debug window: single programmer commands from the
 // one mnemonic table of link/Protocol.h, a raw byte to the printer port, one
 // byte from the programmer, the supply voltages, the pin check of the
 // printer port's status lines, and the link reset. Every action is one

@@ -20,7 +20,10 @@ TProgressForm::TProgressForm(LinkContext& link, QWidget* parent)
                           Qt::WindowStaysOnTopHint),
       link_(link) {
     setObjectName(QStringLiteral("ProgressForm"));
-    setModal(true);
+    // Not modal: a modal dialog would keep the main window's close button
+    // from reaching it, and closing the main window must cancel the
+    // operation (the main window turns its own commands off meanwhile).
+    setModal(false);
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setMinimum(0);

@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,7 +56,9 @@ QAction* NamedAction(QObject* parent, const char* name) {
     return a;
 }
 
-// A menu item that runs an action and follows its enabled state.
+// A menu item that runs an action and follows its enabled state. The
+// action alone owns a shortcut (two owners make it ambiguous, and then it
+// does nothing): the item shows it in its text (see ApplyLanguage).
 QAction* MenuItem(QMenu* menu, const char* name, QAction* action) {
     QAction* item = NamedAction(menu, name);
     menu->addAction(item);
@@ -63,8 +66,6 @@ QAction* MenuItem(QMenu* menu, const char* name, QAction* action) {
         QObject::connect(item, &QAction::triggered, action, &QAction::trigger);
         QObject::connect(action, &QAction::enabledChanged, item, &QAction::setEnabled);
         item->setEnabled(action->isEnabled());
-        item->setShortcut(action->shortcut());
-        item->setShortcutContext(Qt::WidgetShortcut);  // the action owns the shortcut
         item->setIcon(action->icon());
     }
     return item;
@@ -341,6 +342,7 @@ void TQV17MainForm::BuildControls() {
         c->setEditable(true);
         c->setInsertPolicy(QComboBox::NoInsert);
         c->lineEdit()->setMaxLength(10);
+        c->installEventFilter(this);
         c->lineEdit()->installEventFilter(this);
         c->setMinimumContentsLength(10);
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
@@ -372,6 +374,9 @@ void TQV17MainForm::BuildControls() {
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(6);
     Edit1->setText(QStringLiteral("100"));
+    // Digits only; leaving the field shows the count that operations will use.
+    Edit1->setValidator(new QIntValidator(0, 999999, Edit1));
+    Edit1->installEventFilter(this);
     Edit1->setFixedWidth(64);
     Label8->setBuddy(Edit1);
 
@@ -421,7 +426,7 @@ void TQV17MainForm::FormCreate() {
     SessionSettings link;
     const int32_t clock = settings.ReadInt(QString::fromLatin1(kClockFreq), 0);
     link.clock = static_cast<uint32_t>(clock);
-    if (clock < 450001 || clock > 3500000) settingsOk_ = false;
+    if (clock < 0 || !ClockAccepted(static_cast<uint32_t>(clock))) settingsOk_ = false;
     const int32_t power = settings.ReadInt(QString::fromLatin1(kPwrCircuitVersion), 0);
     link.powerCircuit = static_cast<uint8_t>(power);
     if (power != 1 && power != 2) settingsOk_ = false;
@@ -601,6 +606,9 @@ void TQV17MainForm::ApplyLanguage() {
         {HelpContentsItem, WindowText::HelpContentsItem}, {HelpAboutItem, WindowText::HelpAboutItem},
     };
     for (const auto& i : items) i.action->setText(t(i.text));
+    // A menu shows the text after a tab as the item's shortcut.
+    for (auto [item, action] : {std::pair{FileNewItem, FileNew1}, {FileOpenItem, FileOpen1}, {FileSaveItem, FileSave1}})
+        item->setText(item->text() + QLatin1Char('\t') + action->shortcut().toString(QKeySequence::NativeText));
     // The actions carry the menu texts as well, for the toolbar buttons' names.
     const Item actions[] = {
         {FileNew1, WindowText::FileNewItem}, {FileOpen1, WindowText::FileOpenItem},
@@ -722,9 +730,10 @@ void TQV17MainForm::FormClose() {
     session_->link.CancelOperation();
     if (worker_) {
         // The operation notices the cancel at its next unit; wait for it so
-        // that the reset below does not meet a running worker.
+        // that the reset below does not meet a running worker. The cancel is
+        // repeated: one sent before the operation has begun would be lost.
         if (progress_->isVisible()) progress_->done(QDialog::Rejected);
-        worker_->wait();
+        while (!worker_->wait(10)) session_->link.CancelOperation();
     }
     LinkRequest request;
     request.code = REQ_RESET;

@@ -183,6 +183,17 @@ private:
     void UpdateCaption();
     void WriteRangeFields();
     void ReadRangeFields();
+    // The range field typed into and not committed yet (Enter, Tab) is
+    // committed, so that what an operation or a file transfer uses is what
+    // the fields show.
+    void CommitTypedRange();
+    // The permitted error count that operations use, shown in Edit1.
+    uint32_t PermittedErrors() const;
+    void ShowPermittedErrors();
+    void CommitTypedFields();
+    // Off while an operation runs, since the progress dialog does not block
+    // the window.
+    void SetCommandsEnabled(bool enabled);
     // The worker's lines, in the order logged, into the log pane.
     void MoveWorkerLines(DevOpThread& worker);
     bool Inert() const;

@@ -28,6 +28,13 @@ namespace {
 
 QString U(const char* utf8) { return QString::fromUtf8(utf8); }
 
+// How many characters a field takes when typed: every value within its
+// bounds, as the user may write it, fits ("999.9us" and "50.0 ms" for a
+// pulse width, "100" retries, "12.755" volts).
+constexpr int kTimeTyping = 8;
+constexpr int kRetryTyping = 3;
+constexpr int kSupplyTyping = 6;
+
 std::string Trimmed(const std::string& text) {
     size_t b = text.find_first_not_of(" \t");
     if (b == std::string::npos) return {};
@@ -68,12 +75,12 @@ size_t LeadingNumber(const std::string& text, double& value) {
     return i;
 }
 
-// A real number from an edit: the leading number; no number, or one that is
-// not finite, reads as 0.
+// A real number from an edit: the leading number; no number reads as 0, and
+// one too large for a double as infinite (beyond every bound).
 double RealValue(const QString& text) {
     double value = 0.0;
     LeadingNumber(Trimmed(text.toStdString()), value);
-    return std::isfinite(value) ? value : 0.0;
+    return std::isnan(value) ? 0.0 : value;
 }
 
 double Bounded(double value, double high) {
@@ -377,7 +384,9 @@ void TWConfigForm::BuildControls() {
 void TWConfigForm::SetRecord(DeviceRecord* record) { record_ = record; }
 
 void TWConfigForm::SetEdit(QLineEdit* edit, int length, const QString& text) {
-    // The limit is for typing: a longer value (500.0ns) is shown whole, not cut.
+    // The limit is for typing and admits every value within the field's
+    // bounds as the user may type it; a longer value (500.0ns from a
+    // parameter file) is shown whole, not cut.
     edit->setMaxLength(std::max(length, static_cast<int>(text.size())));
     edit->setText(text);
 }
@@ -400,13 +409,13 @@ void TWConfigForm::Fill() {
         TextPagesize->setEnabled(false);
     }
 
-    SetEdit(EditTpw, 6, QString::fromStdString(TimeText(r.tpw)));
-    SetEdit(EditTpr, 6, QString::fromStdString(TimeText(r.tpr)));
-    SetEdit(EditRetry, 2, QString::number(r.retry));
-    SetEdit(EditVccR, 4, ShortestReal(r.VccR));
-    SetEdit(EditVccW, 4, ShortestReal(r.VccW));
-    SetEdit(EditVppR, 4, ShortestReal(r.VppR));
-    SetEdit(EditVppW, 4, GeneralReal(r.VppW, 4));
+    SetEdit(EditTpw, kTimeTyping, QString::fromStdString(TimeText(r.tpw)));
+    SetEdit(EditTpr, kTimeTyping, QString::fromStdString(TimeText(r.tpr)));
+    SetEdit(EditRetry, kRetryTyping, QString::number(r.retry));
+    SetEdit(EditVccR, kSupplyTyping, ShortestReal(r.VccR));
+    SetEdit(EditVccW, kSupplyTyping, ShortestReal(r.VccW));
+    SetEdit(EditVppR, kSupplyTyping, ShortestReal(r.VppR));
+    SetEdit(EditVppW, kSupplyTyping, GeneralReal(r.VppW, 4));
     SetEdit(EditAHAND, 2, Hex(r.ahand, 2));
     SetEdit(EditAMAND, 2, Hex(r.amand, 2));
     SetEdit(EditALAND, 2, Hex(r.aland, 2));

@@ -16,6 +16,7 @@ class CatalogueCommands : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterCatalogueCommands(table);
+        RegisterSelftestCommands(table);
         auto collecting = std::make_unique<test::CollectingLog>();
         log = collecting.get();
         session.log = std::move(collecting);
@@ -43,7 +44,7 @@ TEST_F(CatalogueCommands, ListsTypesMakersAndDevicesInListOrder) {
               (Lines{"EPROM", "OTPROM", "EEPROM", "FLASH", "SEEPROM", "GAL", "PIC"}));
     log->clear();
     EXPECT_EQ(Run("list", {"eprom"}), 0);
-    EXPECT_EQ(log->lines(), (Lines{"Intel", "AMD", "Atmel"}));
+    EXPECT_EQ(log->lines(), (Lines{"Intel", "AMD", "Atmel", "ST", "Microchip", "TI", "Macronix"}));
     log->clear();
     EXPECT_EQ(Run("list", {"gal", "LATTICE"}), 0);
     EXPECT_EQ(log->lines(), (Lines{"GAL16V8", "GAL20V8", "GAL22V10"}));
@@ -82,6 +83,20 @@ TEST_F(CatalogueCommands, MissingCatalogueIsAnError) {
     session.options.catalogue = std::string(KRT_SOURCE_DIR) + "/no-such-directory";
     EXPECT_EQ(Run("list", {}), 2);
     EXPECT_EQ(Run("info", {"EPROM", "Intel", "27C256"}), 2);
+}
+
+TEST_F(CatalogueCommands, SelftestPrintsOneLinePerDeviceAndTheSummary) {
+    EXPECT_EQ(Run("selftest", {"gal", "lattice"}), 0);
+    const Lines lines = log->lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].rfind("GAL Lattice GAL16V8: read/write proven (blank, write, verify, read, compare, erase, blank; "
+                             "2194 words, ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[3], "3 devices: 3 read/write, 0 read-only, 0 failed");
+    log->clear();
+    // The Intel 2716 needs 25 V: proven read-only, which is no failure.
+    EXPECT_EQ(Run("selftest", {"EPROM", "Intel", "2716"}), 0);
+    EXPECT_EQ(log->lines().back(), "1 devices: 0 read/write, 1 read-only, 0 failed");
+    EXPECT_EQ(Run("selftest", {"EPROM", "Nobody"}), 1);
 }
 
 }  // namespace

@@ -231,10 +231,10 @@ TEST(SimEpromParts, TableByPartNumberElseFromTheRecord) {
     EXPECT_DOUBLE_EQ(f.progVppMin, 20.5) << "the non-A part needs 21 V";
     ASSERT_TRUE(LookUpEpromPart("2716", f));
     EXPECT_EQ(f.minPulseNs, 45000000u);
-    EXPECT_FALSE(LookUpEpromPart("AT27C080", f));
+    EXPECT_FALSE(LookUpEpromPart("AT27HC641", f));
 
     DeviceRecord r;
-    r.name = "AT27C080";
+    r.name = "AT27HC641";
     r.VppW = 13.0;
     r.VccW = 6.5;
     r.tpw = 50e-6;

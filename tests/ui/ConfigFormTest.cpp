@@ -28,7 +28,7 @@ protected:
     ConfigFormTest() {
         shell.link.krt1Revision = 0x31;
         shell.link.krt2Revision = 7;
-        shell.link.clockFrequency = 4000000;
+        shell.link.clockFrequency = 3500000;
         shell.link.portBase = 0x278;
         shell.link.powerCircuitVersion = 2;
     }
@@ -41,7 +41,7 @@ TEST_F(ConfigFormTest, ShowsTheLinkValuesWhenShown) {
     form.show();
     EXPECT_EQ(form.StaticText1->text(), "49");
     EXPECT_EQ(form.StaticText2->text(), "7");
-    EXPECT_EQ(form.Edit1->text(), "4.000000");
+    EXPECT_EQ(form.Edit1->text(), "3.500000");
     EXPECT_EQ(form.RadioGroup1Items->checkedId(), 1);
     EXPECT_EQ(form.RadioGroup2Items->checkedId(), 1);
 }
@@ -77,36 +77,39 @@ TEST_F(ConfigFormTest, PortAndVersionGoToLinkAndStoreAtOnce) {
 
 TEST_F(ConfigFormTest, FrequencyInMegahertzBecomesWholeHertz) {
     form.show();
-    form.Edit1->setText("3.579545");
+    form.Edit1->setText("3.276799");
     form.Edit1Exit();
-    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 3579545u);
+    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 3276799u);
     EXPECT_EQ(StoredInt(kClockFreq), -1);
     form.Edit1->setText("2.5000009");  // truncated, not rounded
     form.Edit1Exit();
     EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 2500000u);
+    // No number is no clock the start-up accepts: refused, the clock stays.
     form.Edit1->setText("MHz");
     form.Edit1Exit();
-    EXPECT_EQ(shell.link.clockFrequency, 0.0);
+    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 2500000u);
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_EQ(prompter.asked[0].text, "The KRT clock must be from 0.450001 to 3.500000 MHz.");
 }
 
 TEST_F(ConfigFormTest, OkStoresTheLinkValuesAndReopeningShowsSixDecimals) {
     form.show();
-    form.Edit1->setText("3.579545");
+    form.Edit1->setText("3.276799");
     form.Edit1Exit();
     form.Button1->click();
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(StoredInt(kClockFreq), 3579545);
+    EXPECT_EQ(StoredInt(kClockFreq), 3276799);
     EXPECT_EQ(StoredInt(kLprPort), 632);
     EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
     form.show();
-    EXPECT_EQ(form.Edit1->text(), "3.579545");
+    EXPECT_EQ(form.Edit1->text(), "3.276799");
 }
 
 TEST_F(ConfigFormTest, EscapeActsAsOk) {
     form.show();
     QTest::keyClick(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(StoredInt(kClockFreq), 4000000);
+    EXPECT_EQ(StoredInt(kClockFreq), 3500000);
     EXPECT_EQ(StoredInt(kLprPort), 632);
     EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
 }
@@ -127,6 +130,49 @@ TEST_F(ConfigFormTest, ReturnInTheFrequencySendsItAndActsAsOk) {
     EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 1843200u);
     EXPECT_EQ(StoredInt(kClockFreq), 1843200);
     EXPECT_FALSE(form.isVisible());
+}
+
+// Issue 16, item 3: the clock the start-up would refuse is refused here,
+// typed by the user or kept from the start, with the range in the message;
+// the range stands beside the field.
+TEST_F(ConfigFormTest, AClockTheStartUpRefusesIsRefusedWithItsRange) {
+    shell.link.clockFrequency = 4000000;  // the dialog's own initial 4.0000
+    form.show();
+    EXPECT_EQ(form.LabelClockRange->text(), "0.450001 to 3.500000 MHz");
+    const QString refused = "The KRT clock must be from 0.450001 to 3.500000 MHz.";
+    // OK on the clock it was opened with.
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    EXPECT_TRUE(form.isVisible());
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_EQ(prompter.asked[0].text, refused);
+    EXPECT_EQ(StoredInt(kClockFreq), -1);
+    // A crystal of 4.9152 MHz typed and confirmed with Return: one message.
+    form.Edit1->selectAll();
+    QTest::keyClicks(form.Edit1, "4.9152");
+    QTest::keyClick(form.Edit1, Qt::Key_Return);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(prompter.asked.size(), 2u);
+    EXPECT_EQ(prompter.asked.back().text, refused);
+    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 4000000u);
+    EXPECT_EQ(StoredInt(kClockFreq), -1);
+    // Within the range, and the dialog closes.
+    form.Edit1->selectAll();
+    QTest::keyClicks(form.Edit1, "3.2768");
+    QTest::keyClick(form.Edit1, Qt::Key_Return);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(prompter.asked.size(), 2u);
+    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 3276800u);
+    EXPECT_EQ(StoredInt(kClockFreq), 3276800);
+    // The lowest and the highest accepted.
+    form.show();
+    for (const char* text : {"0.450001", "3.5"}) {
+        form.Edit1->selectAll();
+        QTest::keyClicks(form.Edit1, text);
+        EXPECT_TRUE(form.Edit1Exit()) << text;
+    }
+    form.Edit1->selectAll();
+    QTest::keyClicks(form.Edit1, "0.45");
+    EXPECT_FALSE(form.Edit1Exit());
 }
 
 TEST(ConfigFormClock, TextAndValue) {

@@ -1,4 +1,4 @@
-// The hardware debug window (Part 5.5) against the simulated programmer,
+// The hardware debug window against the simulated programmer,
 // driven with keys and clicks. Where the wire matters, the accesses of the
 // window's action are compared with those of the same request sent
 // directly to a second, identical session.

@@ -1,4 +1,4 @@
-// The buffer dump window (Part 4.4) over a session, driven with keys and
+// The buffer dump window over a session, driven with keys and
 // clicks; what the grid shows is checked.
 #include <QCheckBox>
 #include <QElapsedTimer>

@@ -301,13 +301,18 @@ TEST_F(OperationsTest, APortBaseChosenInTheDialogReachesTheProgrammer) {
 
 TEST_F(OperationsTest, RangeBeyondTheDeviceIsCut) {
     SelectEprom();
+    // Operations take the committed range (issue 16, item 1): a start typed
+    // with a length beyond the device is cut at the device end.
     form->ComboBox4->setEditText(QStringLiteral("7F00"));
-    form->ComboBox6->setEditText(QStringLiteral("FFFF"));  // typed, never committed
+    form->ComboBox6->setEditText(QStringLiteral("FFFF"));
+    form->CommitStart();
     const LinkRequest r = form->BuildRequest(4);
     EXPECT_EQ(r.startAddress, 0x7F00u);
     EXPECT_EQ(r.length, 0x100u);
     form->ComboBox4->setEditText(QStringLiteral("9000"));
-    EXPECT_EQ(form->BuildRequest(4).length, 0u);
+    form->CommitStart();
+    EXPECT_EQ(form->BuildRequest(4).startAddress, 0x7FFFu);
+    EXPECT_EQ(form->BuildRequest(4).length, 1u);
     form->Edit1->setText(QStringLiteral("12"));
     EXPECT_EQ(form->BuildRequest(5).permittedErrorCount, 12u);
     form->Edit1->setText(QStringLiteral("x"));

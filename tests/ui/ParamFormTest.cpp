@@ -120,6 +120,35 @@ TEST_F(ParamFormTest, SuppliesAreShownInTheirForms) {
     EXPECT_DOUBLE_EQ(record.VppW, 12.75);
 }
 
+// Issue 16, item 5: after Apply has bounded a field, a value typed within
+// its bounds is taken whole (12.75 V was cut to 12.7 V).
+TEST_F(ParamFormTest, AValueTypedWithinItsBoundsIsNeverCut) {
+    ApplyWith(form.EditVppW, "25");
+    ASSERT_EQ(form.EditVppW->text(), "21");
+    form.EditVppW->selectAll();
+    QTest::keyClicks(form.EditVppW, "12.75");
+    EXPECT_EQ(form.EditVppW->text(), "12.75");
+    form.Apply();
+    EXPECT_DOUBLE_EQ(record.VppW, 12.75);
+    struct Typed {
+        QLineEdit* edit;
+        const char* text;
+    };
+    for (const Typed& t : {Typed{form.EditVccW, "6.125"}, Typed{form.EditVppR, "12.75"}, Typed{form.EditVccR, "4.75"},
+                           Typed{form.EditTpw, "999.9us"}, Typed{form.EditTpr, "50.0 ms"}, Typed{form.EditRetry, "100"}}) {
+        t.edit->selectAll();
+        QTest::keyClicks(t.edit, t.text);
+        EXPECT_EQ(t.edit->text().toStdString(), t.text);
+    }
+    form.Apply();
+    EXPECT_DOUBLE_EQ(record.VccW, 6.125);
+    EXPECT_DOUBLE_EQ(record.VppR, 12.75);
+    EXPECT_DOUBLE_EQ(record.VccR, 4.75);
+    EXPECT_DOUBLE_EQ(record.tpw, 999.9e-6);
+    EXPECT_DOUBLE_EQ(record.tpr, 0.05);
+    EXPECT_EQ(record.retry, 100);
+}
+
 TEST_F(ParamFormTest, PulseWidthsAreBoundedAndShownAgain) {
     ApplyWith(form.EditTpw, "200ms");
     EXPECT_DOUBLE_EQ(record.tpw, 0.05);
@@ -154,10 +183,11 @@ TEST_F(ParamFormTest, RetryIsBoundedButZeroStays) {
     ApplyWith(form.EditRetry, "42");
     EXPECT_EQ(record.retry, 42);
     EXPECT_EQ(form.EditRetry->text(), "42");
-    // Two characters when typed; a larger count from a parameter file is
-    // shown whole and bounded on apply.
-    QTest::keyClicks(form.EditRetry, "9");
-    EXPECT_EQ(form.EditRetry->text(), "42");
+    // Three characters when typed, so that the bound 100 is typed whole; a
+    // larger count from a parameter file is shown whole and bounded on apply.
+    form.EditRetry->clear();
+    QTest::keyClicks(form.EditRetry, "1009");
+    EXPECT_EQ(form.EditRetry->text(), "100");
     record.retry = 150;
     form.Fill();
     EXPECT_EQ(form.EditRetry->text(), "150");
@@ -387,9 +417,9 @@ TEST(ParamFormEmpty, ControlsCarryTheirNames) {
     EXPECT_EQ(form.CheckVerify->text(), QString::fromUtf8("書き込み時ベリファイ"));
     EXPECT_EQ(form.CheckWordSize->text(), QString::fromUtf8("16bitサイズでアクセス"));
     EXPECT_EQ(form.CheckSwap->text(), QString::fromUtf8("上下バイトのスワップ"));
-    EXPECT_EQ(form.EditTpw->maxLength(), 6);
-    EXPECT_EQ(form.EditRetry->maxLength(), 2);
-    EXPECT_EQ(form.EditVccR->maxLength(), 4);
+    EXPECT_EQ(form.EditTpw->maxLength(), 8);
+    EXPECT_EQ(form.EditRetry->maxLength(), 3);
+    EXPECT_EQ(form.EditVccR->maxLength(), 6);
     EXPECT_EQ(form.EditALAND->maxLength(), 2);
 }
 

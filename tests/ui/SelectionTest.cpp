@@ -1,10 +1,12 @@
 // Device selection, the parameter editor, range commits and data files.
 #include <QApplication>
+#include <QCompleter>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTextStream>
+#include <QTest>
 
 #include "UiTestSupport.h"
 #include "ui/TWConfigForm.h"
@@ -48,18 +50,59 @@ TEST_F(SelectionTest, CascadeListsMakersAndNumbers) {
     ASSERT_GE(form->ComboBox2->count(), 2);
     // No placeholder: the first maker is chosen and its numbers listed at once.
     EXPECT_EQ(form->ComboBox2->currentIndex(), 0);
-    EXPECT_EQ(form->ComboBox2->itemText(0), QStringLiteral("Intel"));
+    // Makers in alphabetical order, without regard to case.
+    EXPECT_EQ(form->ComboBox2->itemText(0), QStringLiteral("AMD"));
+    EXPECT_EQ(form->ComboBox2->itemText(1), QStringLiteral("Atmel"));
     EXPECT_GT(form->ComboBox3->count(), 3);
-    EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("2716"));
-    form->ComboBox2->setCurrentText(QStringLiteral("AMD"));
+    EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("27C010"));
+    // Part numbers by the value of their digits: 27C64 before 27C128.
+    form->ComboBox2->setCurrentText(QStringLiteral("Intel"));
     form->ComboBox2Change();
-    EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("27C256"));
+    const int c64 = form->ComboBox3->findText(QStringLiteral("27C64"));
+    const int c128 = form->ComboBox3->findText(QStringLiteral("27C128"));
+    const int c512 = form->ComboBox3->findText(QStringLiteral("27C512"));
+    ASSERT_GE(c64, 0);
+    EXPECT_LT(c64, c128);
+    EXPECT_LT(c128, c512);
+    EXPECT_LT(form->ComboBox3->findText(QStringLiteral("2764")), form->ComboBox3->findText(QStringLiteral("27128")));
     // The placeholder type empties both following boxes.
     form->ComboBox1->setCurrentIndex(0);
     form->ComboBox1Change();
     EXPECT_EQ(form->TypeKey(), QString());
     EXPECT_EQ(form->ComboBox2->count(), 0);
     EXPECT_EQ(form->ComboBox3->count(), 0);
+}
+
+TEST_F(SelectionTest, TypingInTheNumberBoxFindsThePart) {
+    form->ComboBox1->setCurrentText(QStringLiteral("EPROM"));
+    form->ComboBox1Change();
+    form->ComboBox2->setCurrentText(QStringLiteral("ST"));
+    form->ComboBox2Change();
+    // The whole number, typed in lower case, then Return: the box shows the
+    // catalogue's part and Select loads it.
+    QLineEdit* edit = form->ComboBox3->lineEdit();
+    ASSERT_NE(edit, nullptr);
+    const int listed = form->ComboBox3->count();
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("m27c801"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(form->ComboBox3->currentText(), QStringLiteral("M27C801"));
+    EXPECT_EQ(form->ComboBox3->currentIndex(), form->ComboBox3->findText(QStringLiteral("M27C801")));
+    EXPECT_EQ(form->ComboBox3->count(), listed) << "nothing typed is added to the list";
+    form->Button1Click();
+    EXPECT_TRUE(LogHas(QStringLiteral("Device M27C801's parameter was loaded successfully.")));
+
+    // A piece of a number offers every part that contains it.
+    QCompleter* completer = form->ComboBox3->completer();
+    ASSERT_NE(completer, nullptr);
+    edit->selectAll();
+    QTest::keyClicks(edit, QStringLiteral("27c4"));
+    QStringList offered;
+    for (int i = 0; i < completer->completionCount(); ++i) {
+        completer->setCurrentRow(i);
+        offered << completer->currentCompletion();
+    }
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("M27C400"), QStringLiteral("M27C4001"), QStringLiteral("M27C4002")}));
 }
 
 TEST_F(SelectionTest, ConfirmationLoadsShowsTheEditorAndClearsTheBuffer) {

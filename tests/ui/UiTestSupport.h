@@ -99,7 +99,7 @@ public:
             if (fastProgress && progress.isVisible()) progress.Timer1Timer();
         });
         helper.start();
-        return progress.exec();
+        return Prompter::Exec(progress);  // as the program shows it
     }
 
     int Count(const QString& kind) const {

@@ -1,0 +1,66 @@
+// krt selftest: the catalogue check for a user. Every selected entry of the
+// device list is proven on a simulated chip of its own (whatever --port
+// says), one line per device, then the summary.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "base/Hex.h"
+#include "base/Log.h"
+#include "catalogue/CatalogueFiles.h"
+#include "cli/Cli.h"
+#include "cli/Session.h"
+#include "session/CatalogueCheck.h"
+
+namespace krt {
+
+namespace {
+
+// Exit status when an entry failed: result 3, "there were errors".
+constexpr int kExitFailedEntries = 3;
+
+int RunSelftest(CliSession& session, const std::vector<std::string>& args) {
+    if (args.size() > 3) {
+        std::fprintf(stderr, "krt: usage: krt selftest [TYPE [MAKER [NAME]]] [--length HEX]\n");
+        return kExitUsage;
+    }
+    LogSink* log = SessionLog(session);
+    Catalogue catalogue;
+    if (!OpenCatalogue(session.options.catalogue, log, catalogue)) {
+        std::fprintf(stderr, "krt: no device list (DEVICE.LST) found; name the catalogue with --catalogue DIR\n");
+        return kExitNoInput;
+    }
+    const std::string type = args.size() > 0 ? args[0] : "";
+    const std::string maker = args.size() > 1 ? args[1] : "";
+    const std::string name = args.size() > 2 ? args[2] : "";
+    const std::vector<int32_t> entries = SelectEntries(catalogue.list, type, maker, name);
+    if (entries.empty()) {
+        std::fprintf(stderr, "krt: nothing in the catalogue for %s %s %s (see krt list)\n", type.c_str(),
+                     maker.c_str(), name.c_str());
+        return 1;
+    }
+    CatalogueCheckOptions options;
+    if (!session.options.length.empty()) options.sampleWords = ParseHex(session.options.length);
+    std::vector<EntryProof> proofs;
+    for (int32_t i : entries) {
+        options.seed = static_cast<uint32_t>(i + 1);
+        proofs.push_back(ProveCatalogueEntry(catalogue, i, options));
+        Log(log, "%s", ProofLine(proofs.back(), session.options.language).c_str());
+    }
+    Log(log, "%s", ProofSummary(proofs, session.options.language).c_str());
+    for (const EntryProof& p : proofs)
+        if (p.outcome == ProofOutcome::Failed) return kExitFailedEntries;
+    return 0;
+}
+
+}  // namespace
+
+void RegisterSelftestCommands(std::vector<CliCommand>& table) {
+    table.push_back({"selftest", "selftest [TYPE [MAKER [NAME]]] [--length HEX]",
+                     "prove each catalogue entry on a simulated chip (strict): blank check, write a random "
+                     "image, verify, read back, erase, blank check; read only where this programmer cannot "
+                     "program the part. --length: only the first and last HEX words. Exit 3 when one failed",
+                     &RunSelftest});
+}
+
+}  // namespace krt

@@ -1,0 +1,555 @@
+// The built krt binary as scripts and shells use it: standard streams,
+// checked option values, the chip file guarded (locked, never overwritten by
+// a read), signals, a missing programmer, the exit statuses and the
+// messages that tell a user what went wrong. Each test is the repro of a
+// fault that was met running krt, written as a user met it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "cli/ChipFileLock.h"
+
+namespace krt {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string Slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void Spit(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
+
+struct KrtRun {
+    int status = -1;  // the exit status; -1 when ended by a signal or never ended
+    std::string out, err;
+};
+
+// How one run of krt is started.
+struct Start {
+    std::vector<std::string> args;
+    std::string input = "/dev/null";  // its standard input
+    std::string output = "out.txt";   // its standard output, in the test's directory unless absolute
+    bool otherUser = false;           // run as the user nobody (only when the tests run as root)
+};
+
+class ScriptUse : public testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("krt-script-use-" + std::to_string(getpid()) + "-" +
+               testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "config");
+        fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
+        std::mt19937 random(16);
+        data.resize(0x8000);
+        for (char& b : data) b = static_cast<char>(random());
+        Spit(dir / "d.bin", data);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir / "ro", fs::perms::owner_all, ec);
+        fs::remove_all(dir, ec);
+    }
+
+    // Starts krt in the test's directory with its own (empty) settings
+    // directory; stdout and stderr go to files. Returns the process id.
+    pid_t Launch(const Start& start, const std::string& tag = "") {
+        const std::string err = (dir / ("err" + tag + ".txt")).string();
+        const std::string out = start.output[0] == '/' ? start.output : (dir / start.output).string();
+        const std::string in = start.input[0] == '/' ? start.input : (dir / start.input).string();
+        std::vector<std::string> argv = {KRT_CLI_PATH};
+        argv.insert(argv.end(), start.args.begin(), start.args.end());
+        const std::string home = (dir / "config").string();
+        // Emptied before the start, so that nothing of an earlier run is read.
+        std::ofstream(err, std::ios::trunc).close();
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(dir.c_str()) != 0) _exit(126);
+            const int i = open(in.c_str(), O_RDONLY);
+            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (i < 0 || o < 0 || e < 0) _exit(126);
+            dup2(i, 0);
+            dup2(o, 1);
+            dup2(e, 2);
+            setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+            if (start.otherUser) {
+                const gid_t none[1] = {65534};
+                if (setgroups(1, none) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+            }
+            std::vector<char*> raw;
+            for (std::string& a : argv) raw.push_back(a.data());
+            raw.push_back(nullptr);
+            execv(raw[0], raw.data());
+            _exit(127);
+        }
+        return pid;
+    }
+
+    // Waits for the process (at most a minute) and collects what it printed.
+    KrtRun Wait(pid_t pid, const Start& start, const std::string& tag = "") {
+        KrtRun run;
+        int raw = 0;
+        const auto giveUp = std::chrono::steady_clock::now() + 60s;
+        while (waitpid(pid, &raw, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > giveUp) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &raw, 0);
+                ADD_FAILURE() << "krt did not end within a minute";
+                break;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        if (start.output == "out.txt") run.out = Slurp(dir / "out.txt");
+        run.err = Slurp(dir / ("err" + tag + ".txt"));
+        return run;
+    }
+
+    KrtRun Krt(const Start& start) { return Wait(Launch(start), start); }
+    KrtRun Krt(const std::vector<std::string>& args) { return Krt(Start{args}); }
+
+    // Waits until the background run's stderr shows its operation at least
+    // 5 percent and at most 50 percent done (without a terminal krt prints
+    // one progress line per ten percent: "Now writing..  12% 31457/262144").
+    bool UnderWay(const std::string& tag, const std::string& caption) {
+        const auto giveUp = std::chrono::steady_clock::now() + 60s;
+        while (std::chrono::steady_clock::now() < giveUp) {
+            std::istringstream err(Slurp(dir / ("err" + tag + ".txt")));
+            for (std::string line; std::getline(err, line);) {
+                if (line.rfind(caption, 0) != 0) continue;
+                const int percent = std::atoi(line.c_str() + caption.size());
+                if (percent >= 50) return false;
+                if (percent >= 5) return true;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+    fs::path dir;
+    std::string data;
+};
+
+const std::vector<std::string> k27C256 = {"EPROM", "AMD", "27C256"};
+
+std::vector<std::string> Args(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// ---------------------------------------------------------------- standard streams
+
+TEST_F(ScriptUse, DashIsStandardInputAndOutputAndTheLogKeepsOutOfTheData) {
+    Start write{Args({{"--sim-chip", "c.chip", "write"}, k27C256, {"-"}})};
+    write.input = "d.bin";
+    const KrtRun written = Krt(write);
+    ASSERT_EQ(written.status, 0) << written.out << written.err;
+    EXPECT_NE(written.out.find("From file \"-\", 32768 word length data is read."), std::string::npos);
+
+    // The data alone on stdout; krt's own lines on stderr.
+    const KrtRun read = Krt(Args({{"--sim-chip", "c.chip", "read"}, k27C256, {"-"}}));
+    ASSERT_EQ(read.status, 0) << read.err;
+    EXPECT_TRUE(read.out == data) << read.out.size() << " bytes";
+    EXPECT_NE(read.err.find("READ operation is successful"), std::string::npos) << read.err;
+    EXPECT_FALSE(fs::exists(dir / "-"));
+
+    const KrtRun converted = Krt(Args({{"convert"}, k27C256, {"d.bin", "-"}}));
+    ASSERT_EQ(converted.status, 0) << converted.err;
+    EXPECT_TRUE(converted.out == data) << converted.out.size() << " bytes";
+    EXPECT_NE(converted.err.find("word length data is read"), std::string::npos) << converted.err;
+
+    Start toHex{Args({{"convert"}, k27C256, {"-", "o.hex"}})};
+    toHex.input = "d.bin";
+    ASSERT_EQ(Krt(toHex).status, 0);
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "c.chip", "verify"}, k27C256, {"o.hex"}})).status, 0);
+
+    const KrtRun help = Krt({"--help"});
+    EXPECT_NE(help.out.find("FILE (IN, OUT) of - is standard input"), std::string::npos);
+    EXPECT_NE(help.out.find("go to standard error"), std::string::npos);
+}
+
+TEST_F(ScriptUse, DeviceNodesAreWrittenInPlaceAndTheirErrorsReported) {
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C256, {"d.bin"}})).status, 0);
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "c.chip", "read"}, k27C256, {"/dev/null"}})).status, 0);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const KrtRun full = Krt(Args({{"--sim-chip", "c.chip", "read"}, k27C256, {"/dev/full"}}));
+    EXPECT_EQ(full.status, 73);
+    EXPECT_NE(full.err.find("/dev/full: File create is failed."), std::string::npos) << full.err;
+    Start toFull{Args({{"--sim-chip", "c.chip", "read"}, k27C256, {"-"}})};
+    toFull.output = "/dev/full";
+    EXPECT_EQ(Krt(toFull).status, 73);
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+}
+
+// ---------------------------------------------------------------- the chip file as an output
+
+TEST_F(ScriptUse, AReadIntoTheChipFileIsRefusedUnderEveryName) {
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C256, {"d.bin"}})).status, 0);
+    const std::string chip = Slurp(dir / "c.chip");
+    fs::create_directories(dir / "sub");
+    fs::create_symlink("c.chip", dir / "link.chip");
+    fs::create_hard_link(dir / "c.chip", dir / "hard.chip");
+    for (const std::string& name : {std::string("c.chip"), std::string("./c.chip"), std::string("sub/../c.chip"),
+                                    Path("c.chip"), std::string("link.chip"), std::string("hard.chip")}) {
+        const KrtRun run = Krt(Args({{"--sim-chip", "c.chip", "read"}, k27C256, {name}}));
+        EXPECT_EQ(run.status, 64) << name;
+        EXPECT_NE(run.err.find("is the chip file of --sim-chip"), std::string::npos) << name << run.err;
+        EXPECT_EQ(run.out.find("READ operation start"), std::string::npos) << name;
+        EXPECT_TRUE(Slurp(dir / "c.chip") == chip) << name;
+    }
+    // The other way round, and a chip file that does not exist yet.
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "link.chip", "read"}, k27C256, {"c.chip"}})).status, 64);
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "new.chip", "read"}, k27C256, {"sub/../new.chip"}})).status, 64);
+    EXPECT_FALSE(fs::exists(dir / "new.chip"));
+    // The port trace is an output too.
+    const KrtRun trace = Krt(Args({{"--sim-chip", "c.chip", "--trace", "./link.chip", "blank"}, k27C256}));
+    EXPECT_EQ(trace.status, 64);
+    EXPECT_NE(trace.err.find("is the chip file of --sim-chip"), std::string::npos) << trace.err;
+    EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
+    const KrtRun convert = Krt(Args({{"--sim-chip", "c.chip", "convert"}, k27C256, {"d.bin", "hard.chip"}}));
+    EXPECT_EQ(convert.status, 64);
+    EXPECT_NE(convert.err.find("is the chip file of --sim-chip"), std::string::npos) << convert.err;
+    EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
+    // Any other file is fine.
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "c.chip", "read"}, k27C256, {"sub/back.bin"}})).status, 0);
+    EXPECT_TRUE(Slurp(dir / "sub" / "back.bin") == data);
+}
+
+// ---------------------------------------------------------------- option values
+
+TEST_F(ScriptUse, EveryNumericOptionIsCheckedAndNamedWhenWrong) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+        {{"--start", "100000000"}, "--start"},  {{"--start", "12G4"}, "--start"},
+        {{"--start", ""}, "--start"},           {{"--start", " 10"}, "--start"},
+        {{"--start", "-1"}, "--start"},         {{"--length", "1FFFFFFFF"}, "--length"},
+        {{"--length", "0x"}, "--length"},       {{"--errors", "abc"}, "--errors"},
+        {{"--errors", "4294967296"}, "--errors"}, {{"--errors", "1.5"}, "--errors"},
+        {{"--port-base", "10000"}, "--port-base"}, {{"--port-base", "37G"}, "--port-base"},
+        {{"--clock", "450000"}, "--clock"},     {{"--clock", "3500001"}, "--clock"},
+        {{"--clock", "4000000"}, "--clock"},    {{"--clock", "2e6"}, "--clock"},
+        {{"--power-circuit", "3"}, "--power-circuit"},
+    };
+    for (const auto& [option, name] : wrong) {
+        const KrtRun run = Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C256, {"d.bin"}, option}));
+        EXPECT_EQ(run.status, 64) << option[0] << " " << option[1];
+        EXPECT_EQ(run.err.rfind("krt: " + name + " ", 0), 0u) << run.err;
+        EXPECT_EQ(run.out.find("WRITE operation start"), std::string::npos);
+    }
+    // Nothing was programmed, nothing was made.
+    EXPECT_FALSE(fs::exists(dir / "c.chip"));
+
+    // Within the bounds every value is taken.
+    EXPECT_EQ(Krt(Args({{"blank"}, k27C256, {"--start", "0x7FF0", "--errors", "4294967295"}})).status, 0);
+    EXPECT_EQ(Krt(Args({{"blank"}, k27C256, {"--length", "FFFFFFFF"}})).status, 0);
+    for (const char* hz : {"450001", "3500000", "1843200"}) {
+        const KrtRun run = Krt({"--clock", hz, "detect"});
+        EXPECT_EQ(run.status, 0) << hz << run.err;
+    }
+    EXPECT_NE(Krt({"--help"}).out.find("450001 to 3500000"), std::string::npos);
+}
+
+// ---------------------------------------------------------------- data files without data
+
+TEST_F(ScriptUse, AFileWithoutRecordsIsAFormatErrorAndNothingIsProgrammed) {
+    Spit(dir / "text.hex", "This is not an Intel HEX file.\n");
+    Spit(dir / "nuls.mot", std::string(4096, '\0'));
+    for (const char* file : {"text.hex", "nuls.mot"}) {
+        for (const char* command : {"write", "auto", "verify"}) {
+            const KrtRun run = Krt(Args({{"--sim-chip", "c.chip", command}, k27C256, {file}}));
+            EXPECT_EQ(run.status, 66) << command << " " << file;
+            EXPECT_NE(run.err.find(std::string(file) + ": File format is incorrect."), std::string::npos) << run.err;
+            EXPECT_EQ(run.out.find("operation start"), std::string::npos) << run.out;
+            EXPECT_EQ(run.out.find("word length data is read"), std::string::npos) << run.out;
+        }
+        const KrtRun convert = Krt(Args({{"convert"}, k27C256, {file, "o.bin"}}));
+        EXPECT_EQ(convert.status, 12);
+        EXPECT_NE(convert.err.find("File format is incorrect."), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(dir / "c.chip"));
+}
+
+TEST_F(ScriptUse, AFifoGivenAsInputDoesNotHang) {
+    ASSERT_EQ(mkfifo((dir / "f.bin").c_str(), 0600), 0);
+    // Wait() fails the test when krt does not end.
+    const KrtRun run = Krt(Args({{"write"}, k27C256, {"f.bin"}}));
+    EXPECT_EQ(run.status, 66);
+    EXPECT_NE(run.err.find("f.bin: File not found. (a FIFO: krt reads one only as standard input"),
+              std::string::npos) << run.err;
+    EXPECT_EQ(Krt(Args({{"convert"}, k27C256, {"f.bin", "o.bin"}})).status, 11);
+    EXPECT_TRUE(fs::is_fifo(dir / "f.bin"));
+}
+
+// ---------------------------------------------------------------- signals
+
+TEST_F(ScriptUse, TermAndHangUpCancelPowerDownAndSaveThePartlyProgrammedChip) {
+    const std::vector<std::string> device = {"EPROM", "AMD", "27C020"};
+    std::string big(0x40000, '\0');
+    std::mt19937 random(13);
+    for (char& b : big) b = static_cast<char>(random() | 1);  // never blank
+    Spit(dir / "big.bin", big);
+    for (int signal : {SIGTERM, SIGHUP}) {
+        fs::remove(dir / "c.chip");
+        const Start write{Args({{"--sim-chip", "c.chip", "write"}, device, {"big.bin"}})};
+        const pid_t pid = Launch(write, "w");
+        ASSERT_TRUE(UnderWay("w", "Now writing..")) << Slurp(dir / "errw.txt");
+        // Held still while the signal is sent, so that it lands mid-write.
+        kill(pid, SIGSTOP);
+        kill(pid, signal);
+        kill(pid, SIGCONT);
+        const KrtRun run = Wait(pid, write, "w");
+        EXPECT_EQ(run.status, 1) << strsignal(signal) << run.err;
+        EXPECT_NE(run.out.find("WRITE operation is failed. Because \"Operation is canceled\""), std::string::npos)
+            << run.out;
+        // The chip file holds what was programmed: the start, not the end.
+        const KrtRun back = Krt(Args({{"--sim-chip", "c.chip", "read"}, device, {"back.bin"}}));
+        ASSERT_EQ(back.status, 0) << back.err;
+        const std::string chip = Slurp(dir / "back.bin");
+        ASSERT_EQ(chip.size(), big.size());
+        EXPECT_TRUE(chip.compare(0, 0x1000, big, 0, 0x1000) == 0) << strsignal(signal);
+        EXPECT_TRUE(chip.compare(chip.size() - 0x100, 0x100, std::string(0x100, '\xFF')) == 0) << strsignal(signal);
+        // No temporary file left behind.
+        for (const auto& entry : fs::directory_iterator(dir))
+            EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+    }
+}
+
+// ---------------------------------------------------------------- two runs, one chip file
+
+TEST_F(ScriptUse, ASecondRunOnTheSameChipFileIsTurnedAway) {
+    const std::vector<std::string> device = {"EPROM", "AMD", "27C020"};
+    Spit(dir / "big.bin", std::string(0x40000, '\x5A'));
+    fs::create_symlink("c.chip", dir / "link.chip");
+    const Start first{Args({{"--sim-chip", "c.chip", "write"}, device, {"big.bin"}})};
+    const pid_t pid = Launch(first, "1");
+    ASSERT_TRUE(UnderWay("1", "Now writing..")) << Slurp(dir / "err1.txt");
+    // Held still (the lock stays held) while the others try.
+    kill(pid, SIGSTOP);
+    for (const std::string& name : {std::string("c.chip"), std::string("./link.chip"), Path("c.chip")}) {
+        const KrtRun second = Krt(Args({{"--sim-chip", name, "blank"}, device}));
+        EXPECT_EQ(second.status, 75) << name;
+        EXPECT_NE(second.err.find("is in use by another run of krt"), std::string::npos) << second.err;
+        EXPECT_EQ(second.out.find("BLANK check operation start"), std::string::npos);
+    }
+    const KrtRun erase = Krt({"--sim-chip", "c.chip", "sim-erase"});
+    EXPECT_EQ(erase.status, 75) << erase.err;
+    kill(pid, SIGCONT);
+    const KrtRun done = Wait(pid, first, "1");
+    EXPECT_EQ(done.status, 0) << done.err;
+    // The first run's chip stands, and the file is free again.
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "link.chip", "verify"}, device, {"big.bin"}})).status, 0);
+    const KrtRun help = Krt({"--help"});
+    EXPECT_NE(help.out.find("75 when the chip file is in use"), std::string::npos);
+}
+
+// ---------------------------------------------------------------- no programmer
+
+TEST_F(ScriptUse, WithoutAProgrammerDeviceOperationsStopWithSevenUnlessForced) {
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C256, {"d.bin"}})).status, 0);
+    const std::string chip = Slurp(dir / "c.chip");
+    for (const char* fault : {"no-programmer-high", "no-programmer-low"}) {
+        for (const char* command : {"verify", "write", "read"}) {
+            const std::string file = std::string(command) == "read" ? "r.bin" : "d.bin";
+            const KrtRun run = Krt(Args({{"--sim-chip", "c.chip", "--sim-fault", fault, command}, k27C256, {file}}));
+            EXPECT_EQ(run.status, 7) << fault << " " << command;
+            // The detection lines, then what to check.
+            EXPECT_NE(run.out.find("-----KRT1 does not run."), std::string::npos) << run.out;
+            EXPECT_NE(run.err.find("found no programmer"), std::string::npos) << run.err;
+            EXPECT_NE(run.err.find("cable"), std::string::npos);
+            EXPECT_NE(run.err.find("--force"), std::string::npos);
+            EXPECT_EQ(run.out.find("operation start"), std::string::npos) << run.out;
+            EXPECT_EQ(run.out.find("ベリファイエラー"), std::string::npos);
+            EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
+            EXPECT_FALSE(fs::exists(dir / "r.bin"));
+        }
+    }
+    // --force runs it anyway: a programmer that never answers reads as 00.
+    const KrtRun forced =
+        Krt(Args({{"--sim-chip", "c.chip", "--sim-fault", "no-programmer-high", "--force", "verify"}, k27C256, {"d.bin"}}));
+    EXPECT_EQ(forced.status, 3);
+    EXPECT_NE(forced.out.find("VERIFY operation start"), std::string::npos);
+    EXPECT_NE(Krt({"--help"}).out.find("--force"), std::string::npos);
+}
+
+// ---------------------------------------------------------------- messages
+
+TEST_F(ScriptUse, AnUnreadableInputSaysFileNotFoundAndTheSystemsReason) {
+    const KrtRun missing = Krt(Args({{"write"}, k27C256, {"missing.bin"}}));
+    EXPECT_EQ(missing.status, 66);
+    EXPECT_NE(missing.err.find("missing.bin: File not found. (No such file or directory)"), std::string::npos)
+        << missing.err;
+    fs::create_directories(dir / "folder.bin");
+    const KrtRun folder = Krt(Args({{"write"}, k27C256, {"folder.bin"}}));
+    EXPECT_EQ(folder.status, 66);
+    EXPECT_NE(folder.err.find("folder.bin: File not found. (Is a directory)"), std::string::npos) << folder.err;
+    const KrtRun convert = Krt(Args({{"convert"}, k27C256, {"missing.bin", "o.bin"}}));
+    EXPECT_EQ(convert.status, 11);
+    EXPECT_NE(convert.err.find("krt: missing.bin: No such file or directory"), std::string::npos) << convert.err;
+
+    // A file this user may not read.
+    Spit(dir / "secret.bin", data);
+    fs::permissions(dir / "secret.bin", fs::perms::owner_read | fs::perms::owner_write);
+    Start locked{Args({{"write"}, k27C256, {"secret.bin"}})};
+    locked.otherUser = geteuid() == 0;
+    if (!locked.otherUser) fs::permissions(dir / "secret.bin", fs::perms::none);
+    const KrtRun denied = Krt(locked);
+    if (denied.status == 126 || denied.status == 127) GTEST_SKIP() << "cannot run krt as another user here";
+    EXPECT_EQ(denied.status, 66);
+    EXPECT_NE(denied.err.find("secret.bin: File not found. (Permission denied)"), std::string::npos) << denied.err;
+}
+
+TEST_F(ScriptUse, AChipFileThatIsADirectorySaysSo) {
+    fs::create_directories(dir / "chipdir");
+    for (const char* command : {"blank", "detect"}) {
+        const KrtRun run = Krt(Args({{"--sim-chip", "chipdir", command}, std::string(command) == "blank" ? k27C256
+                                                                                                          : std::vector<std::string>{}}));
+        EXPECT_EQ(run.status, 66) << command;
+        EXPECT_NE(run.err.find("the chip file chipdir is a directory"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("Input/output error"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(ScriptUse, BadSimulatorValuesAreUsageErrors) {
+    const KrtRun fault = Krt({"--sim-fault", "bogus", "detect"});
+    EXPECT_EQ(fault.status, 64);
+    EXPECT_NE(fault.err.find("--sim-fault: unknown simulator fault \"bogus\""), std::string::npos) << fault.err;
+    EXPECT_EQ(Krt({"--sim-fault", "weak-cells:xyz", "detect"}).status, 64);
+    EXPECT_EQ(Krt({"--sim-fault", "stays-busy:1", "detect"}).status, 64);
+    const KrtRun revisions = Krt({"--sim-revisions", "zz", "detect"});
+    EXPECT_EQ(revisions.status, 64);
+    EXPECT_NE(revisions.err.find("--sim-revisions"), std::string::npos);
+    EXPECT_EQ(Krt({"--sim-revisions", "20,10", "--sim-fault", "crystal:3579545", "detect"}).status, 0);
+}
+
+TEST_F(ScriptUse, DirectIoThatCannotBeHadSaysWhatItNeedsAndWhatElseToUse) {
+    const KrtRun run = Krt({"--port", "direct", "detect"});
+    if (run.status != 69) GTEST_SKIP() << "direct I/O opened on this machine";
+    EXPECT_NE(run.err.find("direct I/O at 378"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--port ppdev"), std::string::npos) << run.err;
+    if (run.err.find("permission denied") == std::string::npos) {
+        EXPECT_NE(run.err.find("--port sim"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(ScriptUse, AChipFileInAReadOnlyDirectoryIsRefusedBeforeProgramming) {
+    fs::create_directories(dir / "ro");
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "ro/c.chip", "blank"}, k27C256})).status, 0);
+    const std::string chip = Slurp(dir / "ro" / "c.chip");
+    fs::permissions(dir / "ro", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                    fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    const bool asOther = geteuid() == 0;  // root writes anywhere: run as nobody
+    Start write{Args({{"--sim-chip", "ro/c.chip", "write"}, k27C256, {"d.bin"}})};
+    write.otherUser = asOther;
+    const KrtRun run = Krt(write);
+    if (run.status == 126 || run.status == 127) GTEST_SKIP() << "cannot run krt as another user here";
+    EXPECT_EQ(run.status, 73);
+    EXPECT_EQ(run.out.find("WRITE operation"), std::string::npos) << run.out;
+    EXPECT_EQ(Count(run.out + run.err, "ro/c.chip"), 1u) << run.out << run.err;
+    EXPECT_NE(run.err.find("could not be saved after the write"), std::string::npos) << run.err;
+    EXPECT_TRUE(Slurp(dir / "ro" / "c.chip") == chip);
+    // What does not change the chip still runs; a new chip file cannot be made.
+    Start blank{Args({{"--sim-chip", "ro/c.chip", "blank"}, k27C256})};
+    blank.otherUser = asOther;
+    EXPECT_EQ(Krt(blank).status, 0);
+    Start fresh{Args({{"--sim-chip", "ro/new.chip", "blank"}, k27C256})};
+    fresh.otherUser = asOther;
+    const KrtRun made = Krt(fresh);
+    EXPECT_EQ(made.status, 73);
+    EXPECT_NE(made.err.find("cannot create the chip file ro/new.chip: Permission denied"), std::string::npos)
+        << made.err;
+}
+
+// ---------------------------------------------------------------- the lock itself
+
+TEST_F(ScriptUse, ChipFileLockKeepsOneHolderAndMakesMissingOrEmptyFilesUnderIt) {
+    const std::string path = Path("l.chip");
+    int made = 0;
+    const ChipFileLock::Maker make = [&made](const std::string& file, std::string&) {
+        ++made;
+        std::ofstream(file + ".new") << "KRTSIM-CHIP\n";
+        fs::rename(file + ".new", file);  // a new file, as the chip files are saved
+        return true;
+    };
+    std::string error;
+    ChipFileLock first, second;
+    // Without a maker a missing file is left missing.
+    EXPECT_EQ(first.Acquire(path, nullptr, error), ChipFileLock::Outcome::Locked);
+    EXPECT_FALSE(first.Held());
+    EXPECT_FALSE(fs::exists(path));
+    // With one it is made under the lock, and the made file is the locked one.
+    EXPECT_EQ(first.Acquire(path, make, error), ChipFileLock::Outcome::Locked) << error;
+    EXPECT_TRUE(first.Held());
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(Slurp(path), "KRTSIM-CHIP\n");
+    EXPECT_EQ(second.Acquire(path, make, error), ChipFileLock::Outcome::InUse);
+    EXPECT_EQ(second.Acquire(Path("./l.chip"), nullptr, error), ChipFileLock::Outcome::InUse);
+    first.Release();
+    EXPECT_EQ(second.Acquire(path, make, error), ChipFileLock::Outcome::Locked);
+    EXPECT_EQ(made, 1);
+    second.Release();
+    // An empty file (a run stopped while making it) is made again.
+    Spit(path, "");
+    EXPECT_EQ(first.Acquire(path, make, error), ChipFileLock::Outcome::Locked);
+    EXPECT_EQ(made, 2);
+    // A maker without a chip model: no file is left.
+    fs::remove(path);
+    first.Release();
+    EXPECT_EQ(first.Acquire(path, [](const std::string&, std::string&) { return false; }, error),
+              ChipFileLock::Outcome::Locked);
+    EXPECT_FALSE(fs::exists(path));
+    fs::create_directories(Path("d.chip"));
+    EXPECT_EQ(first.Acquire(Path("d.chip"), make, error), ChipFileLock::Outcome::Failed);
+    EXPECT_NE(error.find("is a directory"), std::string::npos);
+}
+
+TEST_F(ScriptUse, SameFileSeesThroughSpellingsLinksAndFilesNotMadeYet) {
+    Spit(dir / "a.bin", "a");
+    fs::create_directories(dir / "sub");
+    fs::create_symlink("a.bin", dir / "s.bin");
+    fs::create_symlink("later.bin", dir / "dangling.bin");
+    fs::create_hard_link(dir / "a.bin", dir / "h.bin");
+    EXPECT_TRUE(SameFile(Path("a.bin"), Path("sub/../a.bin")));
+    EXPECT_TRUE(SameFile(Path("a.bin"), Path("s.bin")));
+    EXPECT_TRUE(SameFile(Path("a.bin"), Path("h.bin")));
+    EXPECT_TRUE(SameFile(Path("later.bin"), Path("./sub/../dangling.bin")));
+    EXPECT_FALSE(SameFile(Path("a.bin"), Path("later.bin")));
+    EXPECT_FALSE(SameFile("-", "-"));
+    EXPECT_FALSE(SameFile(Path("a.bin"), ""));
+}
+
+}  // namespace
+}  // namespace krt
