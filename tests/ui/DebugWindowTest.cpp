@@ -201,7 +201,7 @@ TEST_F(DebugWindow, VoltageScrollBarsAndCombos) {
     EXPECT_EQ(form->ScrollBar1->value(), 148);  // 12.5 / 21.5 * 255
     TypeInto(form->ComboBox2->lineEdit(), "5");
     EXPECT_EQ(form->ComboBox2->currentText(), QStringLiteral("5"));
-    EXPECT_EQ(form->ScrollBar2->value(), 59);  // 5 / 21.5 * 255, the Part's factor for both
+    EXPECT_EQ(form->ScrollBar2->value(), 59);  // 5 / 21.5 * 255: the same factor for both combos
     // At most four characters from the keyboard.
     TypeInto(form->ComboBox1->lineEdit(), "12.345");
     EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("12.3"));

@@ -122,7 +122,7 @@ TEST_F(MainViews, ChecksumBoxOfAGalIsItsJedecFuseChecksum) {
 
 // The end: on the simulator, Binary > Dump shows the buffer after a
 // read, and its H/L SWAP changes what a following save writes; Hardware >
-// Debug sends ALSET 5A and shows the Part's status line.
+// Debug sends ALSET 5A and shows its status line.
 TEST_F(MainViews, DumpAfterAReadAndASwapBeforeASave) {
     Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C1024"));
     ASSERT_TRUE(form->DeviceSelected());
