@@ -24,15 +24,7 @@
 // Wall time is the benchmark's own time per iteration.
 //
 // Run: krt_bench --benchmark_filter=Eeprom
-#include <benchmark/benchmark.h>
-
-#include <string>
-#include <vector>
-
-#include "catalogue/DeviceLoader.h"
-#include "families/CreateFamily.h"
-#include "sim/ChipFactory.h"
-#include "sim/VirtualKrt.h"
+#include "BenchSupport.h"
 #include "sim/chips/EepromChip.h"
 
 namespace krt {
@@ -42,40 +34,36 @@ constexpr uint32_t kBytes = 0x8000;
 constexpr uint32_t kPage = 64;
 constexpr uint64_t kFetchAccesses = 36;  // DLREAD/DHREAD frame, one ready read, eight slots
 
-class CountingPort : public PortIo, public Clock {
+// Also counts the fetches that found the chip in its write cycle.
+class EepromCountingPort : public bench::CountingPort {
 public:
-    explicit CountingPort(VirtualKrt& sim) : sim_(sim) {}
-    uint8_t read(uint16_t address) override {
-        ++accesses;
-        const uint8_t v = sim_.read(address);
-        if (address == sim_.PortBase() + 1 && !(control_ & 1) && !(v & 0x40)) ++busyPolls;
-        return v;
+    using CountingPort::CountingPort;
+    uint64_t Protocol() const { return CountingPort::Protocol() - busyFetches * kFetchAccesses; }
+    void Reset() {
+        CountingPort::Reset();
+        busyFetches = 0;
     }
-    void write(uint16_t address, uint8_t value) override {
-        ++accesses;
-        if (address == sim_.PortBase()) data_ = value;
-        sim_.write(address, value);
-        if (address == sim_.PortBase() + 2) {
+
+    uint64_t busyFetches = 0;
+
+protected:
+    void Wrote(uint16_t address, uint8_t value) override {
+        VirtualKrt& sim = Sim();
+        if (address == sim.PortBase()) data_ = value;
+        if (address == sim.PortBase() + 2) {
+            const uint8_t control = Control();
             // A fetch that finds the chip in its write cycle (or starts it,
             // ending the byte-load window) is the chip's time.
-            if ((value & 1) && !(control_ & 1) && !operand_ && (data_ == 0x04 || data_ == 0x05)) {
-                auto* chip = dynamic_cast<EepromChip*>(sim_.SocketChip());
-                if (chip && chip->Busy(sim_.VirtualNs())) ++busyFetches;
+            if ((value & 1) && !(control & 1) && !operand_ && (data_ == 0x04 || data_ == 0x05)) {
+                auto* chip = dynamic_cast<EepromChip*>(sim.SocketChip());
+                if (chip && chip->Busy(sim.VirtualNs())) ++busyFetches;
             }
-            if ((value & 1) && !(control_ & 1)) operand_ = !operand_ && data_ >= 0x08 && data_ <= 0x13;
-            control_ = value;
+            if ((value & 1) && !(control & 1)) operand_ = !operand_ && data_ >= 0x08 && data_ <= 0x13;
         }
     }
-    std::chrono::nanoseconds now() override { return sim_.now(); }
-    void sleepMs(unsigned ms) override { sim_.sleepMs(ms); }
-    uint64_t Protocol() const { return accesses - busyPolls - busyFetches * kFetchAccesses; }
-    void Reset() { accesses = busyPolls = busyFetches = 0; }
-
-    uint64_t accesses = 0, busyPolls = 0, busyFetches = 0;
 
 private:
-    VirtualKrt& sim_;
-    uint8_t control_ = 0, data_ = 0;
+    uint8_t data_ = 0;
     bool operand_ = false;
 };
 
@@ -86,42 +74,23 @@ struct Run {
 };
 
 Run WriteOnce(const DeviceRecord& record, uint32_t length, const std::vector<uint8_t>& image) {
-    VirtualKrt sim;
-    std::string note;
-    sim.InsertChip(MakeBlankChip(record, note));
-    CountingPort port(sim);
-    LinkContext link;
-    link.port = &port;
-    link.clock = &port;
-    link.createFamily = &CreateFamily;
-    DeviceRecord r = record;
-    for (auto [code, p] : {std::pair{39, 4000000}, {43, 2}, {37, 0x378}, {45, 1}, {1, 0}, {2, 0}}) {
-        LinkRequest q;
-        q.code = static_cast<uint8_t>(code);
-        q.parameter = static_cast<uint32_t>(p);
-        Dispatch(link, q, r);
-    }
-    std::vector<uint8_t> buffer = image;
-    LinkRequest q;
-    q.code = 5;
-    q.buffer = buffer.data();
-    q.length = length;
-    q.permittedErrorCount = 100;
-    port.Reset();
-    const uint64_t start = sim.VirtualNs();
+    bench::SimLink<EepromCountingPort> b;
+    b.record = record;
+    b.Blank();
+    b.Start();
+    b.buffer = image;
+    const bench::Measured m = b.Measure(5, length);
     Run run;
-    run.result = Dispatch(link, q, r);
-    run.protocol = port.Protocol();
-    run.virtualNs = sim.VirtualNs() - start;
+    run.result = m.result;
+    run.protocol = m.protocol;
+    run.virtualNs = m.virtualNs;
     return run;
 }
 
 void EepromWrite(benchmark::State& state) {
     const uint8_t mode = static_cast<uint8_t>(state.range(0));
-    Catalogue catalogue;
-    OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue);
     DeviceRecord record;
-    LoadDeviceRecord(catalogue.list, catalogue.directory, "EEPROM", "Atmel", "AT28C256", 1, nullptr, record);
+    bench::LoadRecord("EEPROM", "Atmel", "AT28C256", record);
     if (record.maxsize != kBytes) {
         state.SkipWithError("AT28C256 not in the catalogue");
         return;
@@ -143,9 +112,7 @@ void EepromWrite(benchmark::State& state) {
     LookUpEepromPart("AT28C256", facts);
     const double cycleS = double(facts.cycleMaxNs / 2) * 1e-9;
     const double chipLimit = double(kBytes / kPage) * cycleS;
-    state.counters["per_page"] = perPage;
-    state.counters["minimum"] = minimum;
-    state.counters["ratio"] = perPage / minimum;
+    bench::ReportPerUnit(state, "per_page", perPage, minimum);
     state.counters["real_hw_s"] = double(full.virtualNs) * 1e-9;
     state.counters["chip_limit_s"] = chipLimit;
     state.counters["vs_chip"] = double(full.virtualNs) * 1e-9 / chipLimit;

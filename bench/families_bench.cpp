@@ -18,94 +18,26 @@
 // Wall time is the benchmark's own time per iteration.
 //
 // Run: krt_bench --benchmark_filter=Families
-#include <benchmark/benchmark.h>
-
-#include <string>
-#include <vector>
-
-#include "catalogue/DeviceLoader.h"
-#include "families/CreateFamily.h"
-#include "sim/ChipFactory.h"
-#include "sim/VirtualKrt.h"
+#include "BenchSupport.h"
 
 namespace krt {
 namespace {
 
 constexpr uint32_t kWords = 0x8000;
 
-// Counts what the link does to the port and the clock.
-class CountingPort : public PortIo, public Clock {
+class Bench : public bench::SimLink<> {
 public:
-    explicit CountingPort(VirtualKrt& sim) : sim_(sim) {}
-    uint8_t read(uint16_t address) override {
-        ++accesses;
-        const uint8_t v = sim_.read(address);
-        if (address == sim_.PortBase() + 1 && !(control_ & 1) && !(v & 0x40)) ++busyPolls;
-        return v;
-    }
-    void write(uint16_t address, uint8_t value) override {
-        ++accesses;
-        if (address == sim_.PortBase() + 2) control_ = value;
-        sim_.write(address, value);
-    }
-    std::chrono::nanoseconds now() override { return sim_.now(); }
-    void sleepMs(unsigned ms) override {
-        sleptMs += ms;
-        sim_.sleepMs(ms);
-    }
-    void Reset() { accesses = busyPolls = sleptMs = 0; }
-
-    uint64_t accesses = 0;
-    uint64_t busyPolls = 0;
-    uint64_t sleptMs = 0;
-
-private:
-    VirtualKrt& sim_;
-    uint8_t control_ = 0;
-};
-
-class Bench {
-public:
-    Bench() : counting(sim) {
-        Catalogue catalogue;
-        OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue);
-        LoadDeviceRecord(catalogue.list, catalogue.directory, "EPROM", "AMD", "27C256", 1, nullptr, record);
+    Bench() {
+        Load("EPROM", "AMD", "27C256");
         if (record.maxsize != kWords) {
             loaded = false;
             return;
         }
-        link.port = &counting;
-        link.clock = &counting;
-        link.createFamily = &CreateFamily;
-        for (auto [code, p] : {std::pair{39, 4000000}, {43, 2}, {37, 0x378}, {45, 1}, {1, 0}, {2, 0}}) {
-            LinkRequest r;
-            r.code = static_cast<uint8_t>(code);
-            r.parameter = static_cast<uint32_t>(p);
-            Dispatch(link, r, record);
-        }
+        Start();
         buffer.assign(record.bufsize, 0xFF);
         Blank();
     }
 
-    void Blank() {
-        std::string note;
-        sim.InsertChip(MakeBlankChip(record, note));
-    }
-
-    uint8_t Run(uint8_t code, uint32_t length) {
-        LinkRequest r;
-        r.code = code;
-        r.buffer = buffer.data();
-        r.length = length;
-        r.permittedErrorCount = 100;
-        return Dispatch(link, r, record);
-    }
-
-    VirtualKrt sim;
-    CountingPort counting;
-    LinkContext link;
-    DeviceRecord record;
-    std::vector<uint8_t> buffer;
     bool loaded = true;
 };
 
@@ -114,17 +46,15 @@ void Report(benchmark::State& state, Bench& b, uint8_t code, double minimum) {
     if (code == 5) b.Blank();
     b.counting.Reset();
     b.Run(code, 1);
-    const uint64_t one = b.counting.accesses - b.counting.busyPolls;
+    const uint64_t one = b.counting.Protocol();
     if (code == 5) b.Blank();
     b.counting.Reset();
     b.Run(code, kWords);
-    const uint64_t all = b.counting.accesses - b.counting.busyPolls;
+    const uint64_t all = b.counting.Protocol();
     const double perAddress = double(all - one) / double(kWords - 1);
-    state.counters["per_address"] = perAddress;
-    state.counters["minimum"] = minimum;
-    state.counters["ratio"] = perAddress / minimum;
+    bench::ReportPerUnit(state, "per_address", perAddress, minimum);
     state.counters["busy_polls"] = double(b.counting.busyPolls) / kWords;
-    state.counters["real_port_s"] = double(b.counting.accesses) * 1e-6 + double(b.counting.sleptMs) * 1e-3;
+    state.counters["real_port_s"] = b.counting.RealPortSeconds();
 }
 
 void BM_FamiliesRead27C256(benchmark::State& state) {

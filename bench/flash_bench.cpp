@@ -23,91 +23,30 @@
 // Wall time is the benchmark's own time per iteration.
 //
 // Run: krt_bench --benchmark_filter=Flash
-#include <benchmark/benchmark.h>
-
-#include <string>
-#include <vector>
-
-#include "catalogue/DeviceLoader.h"
-#include "families/CreateFamily.h"
-#include "sim/ChipFactory.h"
-#include "sim/VirtualKrt.h"
+#include "BenchSupport.h"
 
 namespace krt {
 namespace {
 
-// Counts the register accesses of the link and the status reads that found the programmer busy.
-class FlashCountingPort : public PortIo {
+class FlashBench : public bench::SimLink<> {
 public:
-    explicit FlashCountingPort(VirtualKrt& sim) : sim_(sim) {}
-    uint8_t read(uint16_t address) override {
-        ++accesses;
-        const uint8_t v = sim_.read(address);
-        if (address == sim_.PortBase() + 1 && !(control_ & 1) && !(v & 0x40)) ++busyPolls;
-        return v;
-    }
-    void write(uint16_t address, uint8_t value) override {
-        ++accesses;
-        if (address == sim_.PortBase() + 2) control_ = value;
-        sim_.write(address, value);
-    }
-    uint64_t Protocol() const { return accesses - busyPolls; }
-    void Reset() { accesses = busyPolls = 0; }
-
-    uint64_t accesses = 0;
-    uint64_t busyPolls = 0;
-
-private:
-    VirtualKrt& sim_;
-    uint8_t control_ = 0;
-};
-
-class FlashBench {
-public:
-    FlashBench() : counting(sim) {
-        Catalogue catalogue;
-        OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue);
-        LoadDeviceRecord(catalogue.list, catalogue.directory, "FLASH", "Intel", "P28F010", 1, nullptr, record);
+    FlashBench() {
+        Load("FLASH", "Intel", "P28F010");
         loaded = record.maxsize == 0x20000;
-        link.port = &counting;
-        link.clock = &sim;
-        link.createFamily = &CreateFamily;
-        for (auto [code, p] : {std::pair{39, 4000000}, {43, 2}, {37, 0x378}, {45, 1}, {1, 0}, {2, 0}}) {
-            LinkRequest r;
-            r.code = static_cast<uint8_t>(code);
-            r.parameter = static_cast<uint32_t>(p);
-            Dispatch(link, r, record);
-        }
+        Start(&sim);
         buffer.assign(record.bufsize, 0xFF);
         for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>(i * 7 + 1);
         Blank();
     }
 
-    void Blank() {
-        std::string note;
-        sim.InsertChip(MakeBlankChip(record, note));
-    }
-
     // Protocol accesses and virtual time of one run.
     uint8_t Run(uint8_t code, uint32_t length, DeviceRecord& rec, uint64_t& protocol, double& virtualS) {
-        LinkRequest r;
-        r.code = code;
-        r.buffer = buffer.data();
-        r.length = length;
-        r.permittedErrorCount = 100;
-        counting.Reset();
-        const uint64_t before = sim.VirtualNs();
-        const uint8_t result = Dispatch(link, r, rec);
-        protocol = counting.Protocol();
-        virtualS = double(sim.VirtualNs() - before) * 1e-9;
-        return result;
+        const bench::Measured m = Measure(code, length, rec);
+        protocol = m.protocol;
+        virtualS = double(m.virtualNs) * 1e-9;
+        return m.result;
     }
 
-    VirtualKrt sim;
-    FlashCountingPort counting;
-    LinkContext link;
-    DeviceRecord record;
-    std::vector<uint8_t> buffer;
     bool loaded = true;
 };
 
@@ -124,9 +63,7 @@ void Report(benchmark::State& state, FlashBench& b, uint8_t code, double minimum
     b.Blank();
     b.Run(code, size, b.record, all, allS);
     const double perByte = double(all - one) / double(size - 1);
-    state.counters["per_byte"] = perByte;
-    state.counters["minimum"] = minimum;
-    state.counters["ratio"] = perByte / minimum;
+    bench::ReportPerUnit(state, "per_byte", perByte, minimum);
     state.counters["virtual_s"] = allS;
 }
 

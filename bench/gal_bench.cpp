@@ -19,47 +19,12 @@
 // Wall time is the benchmark's own time per iteration (goal: under 1 s).
 //
 // Run: krt_bench --benchmark_filter=Gal
-#include <benchmark/benchmark.h>
-
-#include <string>
-#include <vector>
-
-#include "catalogue/DeviceLoader.h"
-#include "families/CreateFamily.h"
-#include "sim/ChipFactory.h"
-#include "sim/VirtualKrt.h"
+#include "BenchSupport.h"
 
 namespace krt {
 namespace {
 
-class GalCountingPort : public PortIo, public Clock {
-public:
-    explicit GalCountingPort(VirtualKrt& sim) : sim_(sim) {}
-    uint8_t read(uint16_t address) override {
-        ++accesses;
-        const uint8_t v = sim_.read(address);
-        if (address == sim_.PortBase() + 1 && !(control_ & 1) && !(v & 0x40)) ++busyPolls;
-        return v;
-    }
-    void write(uint16_t address, uint8_t value) override {
-        ++accesses;
-        if (address == sim_.PortBase() + 2) control_ = value;
-        sim_.write(address, value);
-    }
-    std::chrono::nanoseconds now() override { return sim_.now(); }
-    void sleepMs(unsigned ms) override { sim_.sleepMs(ms); }
-    uint64_t Protocol() const { return accesses - busyPolls; }
-    void Reset() { accesses = busyPolls = 0; }
-
-    uint64_t accesses = 0;
-    uint64_t busyPolls = 0;
-
-private:
-    VirtualKrt& sim_;
-    uint8_t control_ = 0;
-};
-
-// The Part's loops in accesses.
+// The protocol's loops in accesses.
 constexpr double kCmd = 6, kFetch = 3 + 1 + 32;
 constexpr double kLines = 2 * kCmd;  // SetRow or ApplyLines: DLSET and DHSET
 double ShiftIn(int n, bool program, bool serial) {
@@ -77,53 +42,25 @@ double RowMinimum(bool serial, int columns, bool write) {
     return write ? kLines + ShiftIn(n, true, true) + ShiftOut(n) : kLines + ShiftIn(6, false, true) + ShiftOut(n);
 }
 
-class GalBench {
+class GalBench : public bench::SimLink<> {
 public:
-    explicit GalBench(const char* name) : counting(sim) {
-        Catalogue catalogue;
-        OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue);
-        loaded = LoadDeviceRecord(catalogue.list, catalogue.directory, "GAL", "Lattice", name, 1, nullptr, record)
-                     .selected;
-        link.port = &counting;
-        link.clock = &counting;
-        link.createFamily = &CreateFamily;
-        for (auto [code, p] : {std::pair{39, 4000000}, {43, 2}, {37, 0x378}, {45, 1}, {1, 0}, {2, 0}}) {
-            LinkRequest r;
-            r.code = static_cast<uint8_t>(code);
-            r.parameter = static_cast<uint32_t>(p);
-            Dispatch(link, r, record);
-        }
+    explicit GalBench(const char* name) {
+        loaded = Load("GAL", "Lattice", name);
+        Start();
         buffer.assign(record.bufsize, 0);
         for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>((i * 7 / 3) & 1);
         Blank();
     }
-    void Blank() {
-        std::string note;
-        sim.InsertChip(MakeBlankChip(record, note));
-    }
-    uint8_t Run(uint8_t code, DeviceRecord& r) {
-        LinkRequest q;
-        q.code = code;
-        q.buffer = buffer.data();
-        q.length = r.maxsize;
-        q.permittedErrorCount = 100;
-        return Dispatch(link, q, r);
-    }
+    uint8_t Run(uint8_t code, DeviceRecord& r) { return SimLink::Run(code, r.maxsize, r); }
     // Protocol accesses and simulated nanoseconds of one operation.
     // A cut record compares rows it did not write: only whole runs must succeed.
     std::pair<uint64_t, uint64_t> Measure(uint8_t code, DeviceRecord& r) {
         if (code == 5) Blank();
-        counting.Reset();
-        const uint64_t t0 = sim.VirtualNs();
-        if (Run(code, r) != 0 && &r == &record) failed = true;
-        return {counting.Protocol(), sim.VirtualNs() - t0};
+        const bench::Measured m = SimLink::Measure(code, r.maxsize, r);
+        if (m.result != 0 && &r == &record) failed = true;
+        return {m.protocol, m.virtualNs};
     }
 
-    VirtualKrt sim;
-    GalCountingPort counting;
-    LinkContext link;
-    DeviceRecord record;
-    std::vector<uint8_t> buffer;
     bool loaded = false;
     bool failed = false;
 };

@@ -30,67 +30,18 @@
 // Wall time is the benchmark's own time per iteration, on the real chip.
 //
 // Run: krt_bench --benchmark_filter=Seeprom
-#include <benchmark/benchmark.h>
-
-#include <string>
-#include <vector>
-
-#include "catalogue/DeviceLoader.h"
-#include "families/CreateFamily.h"
-#include "sim/ChipFactory.h"
-#include "sim/VirtualKrt.h"
+#include "BenchSupport.h"
 #include "sim/chips/SerialEepromChips.h"
 
 namespace krt {
 namespace {
 
-class CountingPort : public PortIo, public Clock {
+class Bench : public bench::SimLink<> {
 public:
-    explicit CountingPort(VirtualKrt& sim) : sim_(sim) {}
-    uint8_t read(uint16_t address) override {
-        ++accesses;
-        const uint8_t v = sim_.read(address);
-        if (address == sim_.PortBase() + 1 && !(control_ & 1) && !(v & 0x40)) ++busyPolls;
-        return v;
-    }
-    void write(uint16_t address, uint8_t value) override {
-        ++accesses;
-        if (address == sim_.PortBase() + 2) control_ = value;
-        sim_.write(address, value);
-    }
-    std::chrono::nanoseconds now() override { return sim_.now(); }
-    void sleepMs(unsigned ms) override {
-        sleptMs += ms;
-        sim_.sleepMs(ms);
-    }
-    void Reset() { accesses = busyPolls = sleptMs = 0; }
-
-    uint64_t accesses = 0;
-    uint64_t busyPolls = 0;
-    uint64_t sleptMs = 0;
-
-private:
-    VirtualKrt& sim_;
-    uint8_t control_ = 0;
-};
-
-class Bench {
-public:
-    Bench(const char* maker, const char* name, bool pageWrite) : counting(sim) {
-        Catalogue catalogue;
-        OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue);
-        loaded = LoadDeviceRecord(catalogue.list, catalogue.directory, "SEEPROM", maker, name, 1, nullptr, record)
-                     .selected;
+    Bench(const char* maker, const char* name, bool pageWrite) {
+        loaded = Load("SEEPROM", maker, name);
         record.pagewrite = pageWrite;
-        link.port = &counting;
-        link.clock = &counting;
-        link.createFamily = &CreateFamily;
-        for (auto [code, p] : {std::pair{39, 4000000}, {43, 2}, {37, 0x378}, {45, 1}, {1, 0}, {2, 0}}) {
-            LinkRequest r;
-            r.code = static_cast<uint8_t>(code);
-            r.parameter = static_cast<uint32_t>(p);
-            Dispatch(link, r, record);
-        }
+        Start();
         buffer.resize(record.bufsize);
         for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>(i * 7 + 3);
         Insert(false);
@@ -119,20 +70,6 @@ public:
         return dynamic_cast<ThreeWireEepromChip*>(chip)->WriteCycles();
     }
 
-    uint8_t Run(uint8_t code, uint32_t length) {
-        LinkRequest r;
-        r.code = code;
-        r.buffer = buffer.data();
-        r.length = length;
-        r.permittedErrorCount = 100;
-        return Dispatch(link, r, record);
-    }
-
-    VirtualKrt sim;
-    CountingPort counting;
-    LinkContext link;
-    DeviceRecord record;
-    std::vector<uint8_t> buffer;
     uint64_t writeNs = 0;
     bool loaded = false;
 };
@@ -154,7 +91,7 @@ void Measure(benchmark::State& state, const char* maker, const char* name, uint8
         if (b.Run(code, units) != 0) state.SkipWithError("operation failed");
         state.PauseTiming();
         cycles = b.WriteCycles();
-        state.counters["real_port_s"] = double(b.counting.accesses) * 1e-6 + double(b.counting.sleptMs) * 1e-3;
+        state.counters["real_port_s"] = b.counting.RealPortSeconds();
         state.ResumeTiming();
     }
     state.counters["write_cycles"] = double(cycles);
@@ -162,17 +99,11 @@ void Measure(benchmark::State& state, const char* maker, const char* name, uint8
     // The protocol count, on a chip that is never busy.
     const uint32_t one = b.record.typecode == 3 ? b.record.pagesize : 1;
     b.Insert(true);
-    b.counting.Reset();
-    b.Run(code, one);
-    const uint64_t small = b.counting.accesses - b.counting.busyPolls;
+    const uint64_t small = b.Measure(code, one).protocol;
     b.Insert(true);
-    b.counting.Reset();
-    b.Run(code, units);
-    const uint64_t all = b.counting.accesses - b.counting.busyPolls;
+    const uint64_t all = b.Measure(code, units).protocol;
     const double perUnit = double(all - small) / double(units - one);
-    state.counters["per_unit"] = perUnit;
-    state.counters["minimum"] = minimum;
-    state.counters["ratio"] = perUnit / minimum;
+    bench::ReportPerUnit(state, "per_unit", perUnit, minimum);
 }
 
 void BM_SeepromRead24C256(benchmark::State& s) { Measure(s, "Atmel", "AT24C256", 4, false, 27402.0 / 64); }

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "catalogue/DeviceRecord.h"
+#include "sim/ChipImageValues.h"
 #include "sim/SimTexts.h"
 
 namespace krt {
@@ -329,18 +330,6 @@ void EepromChip::SetCellFaults(const CellFaults& faults) {
     dead_ = faults.dead;
     std::sort(dead_.begin(), dead_.end());
 }
-
-namespace {
-
-bool GetNumber(const ChipImage& image, const char* key, double& v) {
-    auto it = image.values.find(key);
-    if (it == image.values.end()) return false;
-    char* end = nullptr;
-    v = std::strtod(it->second.c_str(), &end);
-    return end && *end == '\0' && end != it->second.c_str();
-}
-
-}  // namespace
 
 void EepromChip::Save(ChipImage& image) const {
     image.kind = Kind();

@@ -9,6 +9,7 @@
 #include <strings.h>
 
 #include "catalogue/DeviceRecord.h"
+#include "sim/ChipImageValues.h"
 #include "sim/SimTexts.h"
 
 namespace krt {
@@ -298,24 +299,6 @@ bool EpromChip::UvErase(std::string& reason) {
     changed_ = true;
     return true;
 }
-
-namespace {
-
-void PutDouble(ChipImage& image, const char* key, double v) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.6f", v);
-    image.values[key] = text;
-}
-
-bool GetNumber(const ChipImage& image, const char* key, double& v) {
-    auto it = image.values.find(key);
-    if (it == image.values.end()) return false;
-    char* end = nullptr;
-    v = std::strtod(it->second.c_str(), &end);
-    return end && *end == '\0' && end != it->second.c_str();
-}
-
-}  // namespace
 
 void EpromChip::Save(ChipImage& image) const {
     image.kind = Kind();

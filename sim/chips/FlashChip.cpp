@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "catalogue/DeviceRecord.h"
+#include "sim/ChipImageValues.h"
 #include "sim/SimTexts.h"
 
 namespace krt {
@@ -36,14 +37,6 @@ uint32_t WrapMaskFor(uint32_t bytes) {
     uint32_t p = 1;
     while (p < bytes) p <<= 1;
     return p - 1;
-}
-
-bool GetNumber(const ChipImage& image, const char* key, unsigned long& v, int base = 10) {
-    auto it = image.values.find(key);
-    if (it == image.values.end()) return false;
-    char* end = nullptr;
-    v = std::strtoul(it->second.c_str(), &end, base);
-    return end && *end == '\0' && end != it->second.c_str();
 }
 
 }  // namespace

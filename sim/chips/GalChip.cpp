@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "catalogue/DeviceRecord.h"
+#include "sim/ChipImageValues.h"
 #include "sim/SimTexts.h"
 
 namespace krt {
@@ -57,20 +58,6 @@ std::vector<uint8_t> PesBits(const GalPart& part) {
     for (int b = 0; b < part.pesBytes; ++b)
         for (int i = 0; i < 8; ++i) bits.push_back(static_cast<uint8_t>((part.pes[b] >> i) & 1));
     return bits;
-}
-
-void PutDouble(ChipImage& image, const char* key, double v) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.6f", v);
-    image.values[key] = text;
-}
-
-bool GetNumber(const ChipImage& image, const char* key, double& v) {
-    auto it = image.values.find(key);
-    if (it == image.values.end()) return false;
-    char* end = nullptr;
-    v = std::strtod(it->second.c_str(), &end);
-    return end && *end == '\0' && end != it->second.c_str();
 }
 
 }  // namespace
