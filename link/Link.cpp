@@ -29,11 +29,17 @@ constexpr uint32_t kReadyPollsWithClock = 20'000'000;
 // The longer of kReadyTimeout and one and a half times the longest timer
 // period at the current clock (1023 units of 256 clocks): at clocks below
 // about 131 kHz a legitimate pulse outlasts the fixed bound.
+// Kept for the clock it was worked out for: WaitReady runs once per fetch.
 std::chrono::nanoseconds LinkContext::ReadyTimeout() const {
-    if (clockFrequency <= 0.0) return kReadyTimeout;
-    const double longestNs = 1023.0 * 256.0 * 1e9 / clockFrequency;
-    const auto scaled = std::chrono::nanoseconds(static_cast<int64_t>(longestNs * 1.5));
-    return std::max<std::chrono::nanoseconds>(kReadyTimeout, scaled);
+    if (clockFrequency == readyBoundClock_) return readyBound_;
+    readyBoundClock_ = clockFrequency;
+    readyBound_ = kReadyTimeout;
+    if (clockFrequency > 0.0) {
+        const double longestNs = 1023.0 * 256.0 * 1e9 / clockFrequency;
+        const auto scaled = std::chrono::nanoseconds(static_cast<int64_t>(longestNs * 1.5));
+        readyBound_ = std::max<std::chrono::nanoseconds>(kReadyTimeout, scaled);
+    }
+    return readyBound_;
 }
 
 void LinkContext::SendCommand(uint8_t opcode) { SendFrame(opcode); }

@@ -79,6 +79,9 @@ public:
     // families end their loop and return 4. Cleared by Dispatch at the start
     // of every request.
     bool readyTimedOut = false;
+    // ReadyTimeout's last result and the clock it belongs to.
+    mutable double readyBoundClock_ = -1.0;
+    mutable std::chrono::nanoseconds readyBound_{0};
 
     // --- Part of the link: wire primitives ---
     uint8_t PortRead(uint16_t address) { return port->read(address); }
