@@ -17,6 +17,8 @@
 #include "UiTestSupport.h"
 #include "base/StatusMessages.h"
 #include "session/Session.h"
+#include <string>
+
 #include "sim/VirtualKrt.h"
 
 namespace krt::test {
@@ -99,6 +101,43 @@ TEST_F(OperationsTest, WriteReadVerifyOnTheSimulatedChip) {
     EXPECT_EQ(form->LastIndicator(), 1u);
     EXPECT_EQ(form->WorkersStarted(), 5);
     EXPECT_FALSE(form->OperationRunning());
+}
+
+// Every family through the window's Operation menu on its simulated chip:
+// a write, then a verify of the same buffer.
+TEST_F(OperationsTest, EveryFamilyWritesAndVerifiesOnItsSimulatedChip) {
+    struct Part {
+        const char* type;  // as the Type box shows it
+        const char* maker;
+        const char* name;
+    };
+    for (const Part& part : {Part{"EEPROM", "Atmel", "AT28C256"}, Part{"FLASHROM", "Intel", "P28F010"},
+                             Part{"Serial EEPROM", "Atmel", "AT24C02"}, Part{"MicroControler", "Microchip", "PIC16F84"},
+                             Part{"PLD", "Lattice", "GAL16V8"}}) {
+        SCOPED_TRACE(part.name);
+        Select(QString::fromLatin1(part.type), QString::fromLatin1(part.maker), QString::fromLatin1(part.name));
+        ASSERT_TRUE(form->DeviceSelected());
+        const DeviceRecord& record = form->Record();
+        uint8_t* buffer = form->Buffer().data();
+        if (std::string(part.type) == "PLD") {
+            for (uint32_t i = 0; i < record.bufsize; ++i) buffer[i] = (i % 3) == 0;
+        } else if (std::string(part.type) == "MicroControler") {
+            // 14-bit words, high byte first; the configuration words blank.
+            for (uint32_t i = 0; i + 1 < record.bufsize; i += 2) {
+                buffer[i] = i < 0x4000 ? static_cast<uint8_t>((i / 2) & 0x3F) : 0x3F;
+                buffer[i + 1] = i < 0x4000 ? static_cast<uint8_t>(i * 7) : 0xFF;
+            }
+            SetLength(0x20);
+        } else {
+            SetLength(0x100);
+            Pattern(0x100);
+        }
+        form->OpWriteExecute();
+        EXPECT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << LogLines().join('\n').toStdString();
+        form->OpVerifyExecute();
+        EXPECT_TRUE(LogHas(QStringLiteral("VERIFY operation is successful."))) << LogLines().join('\n').toStdString();
+        form->Memo1->clear();
+    }
 }
 
 TEST_F(OperationsTest, TheChipIsKeptAcrossRuns) {
