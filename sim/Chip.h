@@ -134,6 +134,11 @@ public:
     // programmer's protocol (and may destroy the chip).
     virtual double AbsMaxVcc() const { return 7.0; }
     virtual double AbsMaxVpp() const { return 1e9; }  // no Vpp pin unless the chip says so
+    // The lowest Vcc at which the chip works. Below it a programming voltage
+    // more than 1 V above Vcc is the sequence that datasheets warn may
+    // destroy the part (Vcc must come with or before Vpp and go with or
+    // after it). 5 V parts at -10 % unless the chip says otherwise.
+    virtual double VccOperatingMin() const { return 4.5; }
 
     // A chip fault by its command-line name (see sim/Faults.cpp). True when
     // this chip knows the fault; false with error empty when the fault is for

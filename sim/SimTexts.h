@@ -53,6 +53,9 @@ inline constexpr const char* kSimTextBreachOtherConfig =
     "protocol breach: a write strobe reached the %s while DEVSET held %02X, not its socket configuration %02X";
 inline constexpr const char* kSimTextBreachSupply =
     "protocol breach: Vcc %.2f V / Vpp %.2f V exceeds the absolute maximum of the %s (Vcc %.2f V, Vpp %.2f V)";
+inline constexpr const char* kSimTextBreachSupplyOrder =
+    "protocol breach: Vpp %.2f V reached the %s while its Vcc was %.2f V, below its operating minimum of %.2f V "
+    "(Vcc must come up before Vpp and go down after it)";
 inline constexpr const char* kSimTextBusyPulse = "a write pulse was running";
 inline constexpr const char* kSimTextBusyFetch = "a read cycle was running";
 inline constexpr const char* kSimTextBusyTimer = "the timer was running";

@@ -33,6 +33,10 @@ constexpr uint8_t kStatusFloatLow = 0x87;
 
 constexpr uint64_t kForever = std::numeric_limits<uint64_t>::max();
 
+// How far Vpp may stand above a Vcc that is not yet (or no longer) at the
+// chip's operating level: a volt, the clamp diodes' forward drop and more.
+constexpr double kSupplyOrderMarginV = 1.0;
+
 // The supply DAC's output stages (volts from the 8-bit code). With the
 // range bit clear the DAC puts out half its full-range voltage.
 double DacVppVolts(uint8_t code, bool fullRange) { return 6.2492 + 0.0516 * (fullRange ? code : code / 2.0); }
@@ -326,6 +330,13 @@ void VirtualKrt::UpdateSupplies() {
                       chip->AbsMaxVcc(), chip->AbsMaxVpp() > 1e6 ? 0.0 : chip->AbsMaxVpp());
         NoteBreach(Breach::Supply, detail);
     }
+    if (Chip* chip = ActiveChip(); chip && vpp > vcc + kSupplyOrderMarginV && vcc < chip->VccOperatingMin()) {
+        char detail[300];
+        std::snprintf(detail, sizeof detail, kSimTextBreachSupplyOrder, vpp, chip->Describe().c_str(), vcc,
+                      chip->VccOperatingMin());
+        NoteBreach(Breach::SupplyOrder, detail);
+    }
+    if (recordSupplies_) supplySteps_.push_back({vcc, vpp});
     Notify(kPinSupply);
 }
 

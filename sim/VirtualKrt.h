@@ -98,9 +98,11 @@ public:
     // Breaches of the wire protocol that the real unit would punish: a frame
     // strobed while busy, reply slots read before a fetch was seen to end, a
     // write strobe reaching a chip while DEVSET holds another configuration
-    // than the chip's, a supply beyond the chip's absolute maximum. One line
-    // per kind, with the first occurrence's details.
-    enum class Breach : uint8_t { FrameWhileBusy, ReplyBeforeReady, OtherConfig, Supply, Count };
+    // than the chip's, a supply beyond the chip's absolute maximum, Vpp more
+    // than 1 V above a Vcc that is below the chip's operating minimum (the
+    // supplies switched in the wrong order). One line per kind, with the
+    // first occurrence's details.
+    enum class Breach : uint8_t { FrameWhileBusy, ReplyBeforeReady, OtherConfig, Supply, SupplyOrder, Count };
     bool HasBreaches() const { return breachSeen_ != 0; }
     bool HasBreach(Breach kind) const { return breachSeen_ & (1u << static_cast<unsigned>(kind)); }
     std::vector<std::string> BreachLines() const;
@@ -116,6 +118,18 @@ public:
     bool ResultFailIndicator() const { return OutputPort() & 0x04; }
     double Vcc() const { return vccSeen_.load(std::memory_order_relaxed); }
     double Vpp() const { return vppSeen_.load(std::memory_order_relaxed); }
+
+    // The socket's supplies after each change, kept while recording is on
+    // (tests and the supply-order report).
+    struct SupplyStep {
+        double vcc;
+        double vpp;
+    };
+    void RecordSupplies(bool on) {
+        recordSupplies_ = on;
+        supplySteps_.clear();
+    }
+    const std::vector<SupplyStep>& SupplySteps() const { return supplySteps_; }
 
     // --- inspection for tests and the debug views ---
     uint16_t PortBase() const { return base_; }
@@ -206,6 +220,8 @@ private:
     uint32_t breachSeen_ = 0;
     std::string breachDetail_[static_cast<size_t>(Breach::Count)];
     bool strict_ = false;
+    bool recordSupplies_ = false;
+    std::vector<SupplyStep> supplySteps_;
 
     std::unique_ptr<Chip> chip_;
 

@@ -75,6 +75,7 @@ public:
     bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
     void SetCellFaults(const CellFaults& faults) override;
     double AbsMaxVcc() const override { return facts_.absMaxVcc; }
+    double VccOperatingMin() const override { return kReadVccMin; }
 
     void Save(ChipImage& image) const override;
     bool Load(const ChipImage& image, std::string& error) override;

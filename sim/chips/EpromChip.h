@@ -56,6 +56,7 @@ public:
     bool Damaged() const override { return damaged_; }
     double AbsMaxVcc() const override { return facts_.absMaxVcc; }
     double AbsMaxVpp() const override { return facts_.absMaxVpp; }
+    double VccOperatingMin() const override { return facts_.readVccMin; }
 
     void Save(ChipImage& image) const override;
     bool Load(const ChipImage& image, std::string& error) override;

@@ -72,6 +72,7 @@ public:
     bool Damaged() const override { return damaged_; }
     double AbsMaxVcc() const override { return kAbsMaxVcc; }
     double AbsMaxVpp() const override { return kAbsMaxVpp; }
+    double VccOperatingMin() const override { return kVccMin; }
 
     void Save(ChipImage& image) const override;
     bool Load(const ChipImage& image, std::string& error) override;

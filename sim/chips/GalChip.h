@@ -73,6 +73,7 @@ public:
     void Strobe(const SocketState& socket, uint64_t pulseNs) override;
 
     double AbsMaxVpp() const override { return 17.0; }
+    double VccOperatingMin() const override { return kReadVccMin; }
     bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
 
     void Save(ChipImage& image) const override;

@@ -64,6 +64,7 @@ public:
     bool Output(Pin pin, const SocketState& socket) override;
     double AbsMaxVcc() const override { return kAbsMaxVdd; }
     double AbsMaxVpp() const override { return kAbsMaxVpp; }
+    double VccOperatingMin() const override { return kVddMin; }
     bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
     void SetCellFaults(const CellFaults& faults) override;
     void Save(ChipImage& image) const override;

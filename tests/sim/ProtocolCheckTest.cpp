@@ -102,6 +102,95 @@ TEST(ProtocolCheck, SupplyAboveTheChipsAbsoluteMaximum) {
     EXPECT_TRUE(k.HasBreach(VirtualKrt::Breach::Supply));
 }
 
+// Vpp more than 1 V above a Vcc below the chip's operating minimum (4.5 V
+// for the 27C256) is a breach, whichever way the register gets there; the
+// same supplies in the safe order, or arriving together, are none.
+TEST(ProtocolCheck, VppOnAnUnpoweredChipIsABreach) {
+    struct Case {
+        const char* what;
+        void (*drive)(Wire&);
+        bool breach;
+    };
+    const Case cases[] = {
+        {"DAC: Vpp loaded with the outputs open while Vcc is 0 (the power-up as it was)",
+         [](Wire& w) {
+             w.Volt(0x20);
+             w.Volt(0x28);
+             w.DacWord(0, 125);  // 12.70 V
+             w.DacWord(2, 213);  // 6.25 V, too late
+         },
+         true},
+        {"DAC: Vcc taken to 0 while Vpp stays on (the power-down as it was)",
+         [](Wire& w) {
+             w.DacWord(2, 213);
+             w.Volt(0x28);
+             w.DacWord(0, 125);
+             w.DacWord(2, 0);
+             w.Volt(0x20);
+         },
+         true},
+        {"DAC: Vcc first, then Vpp; Vpp off first, then Vcc",
+         [](Wire& w) {
+             w.Volt(0x20);
+             w.DacWord(2, 213);
+             w.Volt(0x28);
+             w.DacWord(0, 125);
+             w.Volt(0x20);
+             w.DacWord(2, 0);
+         },
+         false},
+        {"DAC: both loaded behind the gate, switched on and off together",
+         [](Wire& w) {
+             w.Volt(0x2C);
+             w.DacWord(0, 125);
+             w.DacWord(2, 213);
+             w.Volt(0x28);
+             w.Volt(0x2C);
+             w.DacWord(2, 0);
+         },
+         false},
+        {"DAC: Vcc sagging below its minimum under Vpp",
+         [](Wire& w) {
+             w.DacWord(2, 179);  // 5.24 V
+             w.Volt(0x28);
+             w.DacWord(0, 0);    // 6.25 V: within 1 V of a working Vcc
+             w.DacWord(2, 150);  // 4.39 V, 1.86 V below Vpp
+         },
+         true},
+    };
+    for (const Case& c : cases) {
+        VirtualKrt k;
+        k.InsertChip(Eprom27C256());
+        Wire w(k);
+        c.drive(w);
+        EXPECT_EQ(k.HasBreach(VirtualKrt::Breach::SupplyOrder), c.breach) << c.what;
+        EXPECT_EQ(k.BreachLines().size(), c.breach ? 1u : 0u) << c.what;
+    }
+    // The line names the voltages, the chip and its minimum.
+    VirtualKrt k;
+    k.InsertChip(Eprom27C256());
+    Wire w(k);
+    cases[0].drive(w);
+    ASSERT_EQ(k.BreachLines().size(), 1u);
+    EXPECT_NE(k.BreachLines()[0].find("Vpp 6.25 V reached the EPROM 27C256"), std::string::npos) << k.BreachLines()[0];
+    EXPECT_NE(k.BreachLines()[0].find("Vcc was 0.00 V, below its operating minimum of 4.50 V"), std::string::npos);
+}
+
+TEST(ProtocolCheck, FixedLevelsAreCheckedAgainstTheirRegister) {
+    struct Case { uint8_t reg; bool breach; };
+    // 0x88: Vpp 12.5 V with Vcc 3.3 V; 0x08: 12.5 / 6.25 V; 0x68: 12.5 / 5 V;
+    // 0x8C: the same as 0x88 gated off; 0x80: Vpp off.
+    for (const Case& c : {Case{0x88, true}, Case{0x08, false}, Case{0x68, false}, Case{0x8C, false},
+                          Case{0x80, false}}) {
+        VirtualKrt k;
+        k.SetRevisions(0x10, 0x10);
+        k.InsertChip(Eprom27C256());
+        Wire w(k);
+        w.Cmd(VOLTSET, c.reg);
+        EXPECT_EQ(k.HasBreach(VirtualKrt::Breach::SupplyOrder), c.breach) << int(c.reg);
+    }
+}
+
 // A two-wire slave that holds SDA low while it is selected: shows what the
 // wiring table gives a chip and what the programmer reads back.
 class SdaHolder : public Chip {
