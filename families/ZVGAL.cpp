@@ -437,6 +437,7 @@ uint8_t ZVGAL::Stop() {
 
 bool ZVGAL::PowerOn(bool programming) {
     link_.LinkReset();
+    link_.HoldSupplyOutputs();  // the supplies reach the socket together, when switched on
     if (programming) {
         // A programming supply the programmer cannot make would leave Vpp
         // where the reset put it and program nothing: end before powering.

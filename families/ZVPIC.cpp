@@ -89,6 +89,7 @@ uint16_t ZVPIC::PicCommand(uint8_t command, uint16_t data) {
 // data latch may still hold what an earlier operation left in it.
 bool ZVPIC::PowerOn(bool programming) {
     link_.LinkReset();
+    link_.HoldSupplyOutputs();  // the supplies reach the socket together, when switched on
     link_.LoadBusMasks(*record);
     const double vpp = programming ? record->VppW : record->VppR;
     const double vcc = programming ? record->VccW : record->VccR;

@@ -66,6 +66,7 @@ bool ZVROM::ReadBack(uint16_t value, uint16_t& read) {
 
 bool ZVROM::PowerOn(bool programming) {
     link_.LinkReset();
+    link_.HoldSupplyOutputs();  // the supplies reach the socket together, when switched on
     link_.LoadBusMasks(*record);
     if (programming) {
         // Programming at a voltage other than the device's would damage it

@@ -98,6 +98,7 @@ void ZVSEEP::GiveUp() { link_.readyTimedOut = true; }
 
 bool ZVSEEP::PowerOn(bool programming) {
     link_.LinkReset();
+    link_.HoldSupplyOutputs();  // the supplies reach the socket together, when switched on
     link_.LoadBusMasks(*record);
     if (programming) {
         link_.SetVpp(static_cast<float>(record->VppW));

@@ -67,6 +67,12 @@ public:
     uint8_t krt2Revision = 0;
     bool programmerFound = false;
     uint8_t voltageRegister = 0;
+    // While set, every VOLTSET that loads the supplies carries the output
+    // gate (bit 2, never stored in the copy), so the socket sees no supply
+    // until the outputs are switched on. Set by LinkReset during its
+    // clearing, by HoldSupplyOutputs and by SupplyOutput(false); cleared by
+    // SupplyOutput(true) and at the end of LinkReset.
+    bool supplyHeld = false;
     uint8_t timerHigh = 0;
     uint8_t timerLow = 0;
     uint8_t outputPortRegister = 0;
@@ -130,6 +136,10 @@ public:
     bool SetVcc(float volts);
     void WriteSupplyDac(uint8_t channel, uint8_t code);
     void SupplyOutput(bool on);
+    // Keeps the outputs gated off while the supplies are loaded, until
+    // SupplyOutput(true): a family's power-up calls it right after LinkReset
+    // so that Vpp never reaches the socket before Vcc. Sends nothing.
+    void HoldSupplyOutputs() { supplyHeld = true; }
     void LinkReset();
 
     // --- detection ---
@@ -150,6 +160,7 @@ private:
     ZVDevice* currentFamily_ = nullptr;
     bool timeoutLogged_ = false;
     void ShiftSupplyBit(int bit);
+    void SendVoltageRegister();
 };
 
 // Performs one request and returns its result code (0 to 9).

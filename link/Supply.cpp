@@ -104,7 +104,7 @@ bool LinkContext::SetVpp(float volts) {
     if (krt1Revision == kDacRevision) {
         if (volts <= 8.0f) {
             voltageRegister &= static_cast<uint8_t>(~kVppEnable);
-            VOLTSET(voltageRegister);
+            SendVoltageRegister();
             return true;
         }
         const long double code = (static_cast<long double>(volts) - 6.2492L) * 19.37984496124031L;
@@ -152,31 +152,37 @@ bool LinkContext::SetVcc(float volts) {
     return true;
 }
 
+// The copy, with the output gate while the outputs are held off.
+void LinkContext::SendVoltageRegister() {
+    VOLTSET(supplyHeld ? static_cast<uint8_t>(voltageRegister | kOutputGate) : voltageRegister);
+}
+
 void LinkContext::ShiftSupplyBit(int bit) {
     voltageRegister |= kDacClock;
-    VOLTSET(voltageRegister);
+    SendVoltageRegister();
     voltageRegister = static_cast<uint8_t>(bit ? (voltageRegister | kDacData)
                                                : (voltageRegister & ~kDacData));
-    VOLTSET(voltageRegister);
+    SendVoltageRegister();
     voltageRegister &= static_cast<uint8_t>(~kDacClock);
-    VOLTSET(voltageRegister);
+    SendVoltageRegister();
 }
 
 void LinkContext::WriteSupplyDac(uint8_t channel, uint8_t code) {
     voltageRegister |= kDacLoad;
-    VOLTSET(voltageRegister);
+    SendVoltageRegister();
     ShiftSupplyBit((channel >> 1) & 1);
     ShiftSupplyBit(channel & 1);
     ShiftSupplyBit(1);
     for (int bit = 7; bit >= 0; --bit) ShiftSupplyBit((code >> bit) & 1);
     voltageRegister &= static_cast<uint8_t>(~kDacLoad);
-    VOLTSET(voltageRegister);
+    SendVoltageRegister();
     voltageRegister |= kDacLoad;
-    VOLTSET(voltageRegister);
+    SendVoltageRegister();
 }
 
 void LinkContext::SupplyOutput(bool on) {
-    VOLTSET(on ? voltageRegister : static_cast<uint8_t>(voltageRegister | kOutputGate));
+    supplyHeld = !on;
+    SendVoltageRegister();
 }
 
 void LinkContext::LinkReset() {
@@ -186,10 +192,16 @@ void LinkContext::LinkReset() {
         portBase = 0x378;
     }
     voltageRegister = 0;
+    // The clearing goes out with the outputs gated: on the DAC programmer the
+    // first VOLTSET takes Vcc and Vpp off the socket together, where loading
+    // Vcc 0 first would leave Vpp on an unpowered chip. The hold ends with
+    // the reset, so a supply set by hand afterwards reaches the socket.
+    supplyHeld = true;
     for (int i = 0; i < 4; ++i) {
         SetVcc(0.0f);
         SetVpp(0.0f);
     }
+    supplyHeld = false;
     SetTimer(0, 2);
     outputPortRegister = 0;
     SetResultIndicator(0);

@@ -26,8 +26,12 @@ struct SimBench {
     DeviceRecord record;
     std::vector<uint8_t> buffer;
 
-    explicit SimBench(DeviceRecord r, bool insertBlankChip = true) : record(std::move(r)) {
+    // krt1Revision 0x20 carries the supply DAC; 0x10 has fixed levels.
+    explicit SimBench(DeviceRecord r, bool insertBlankChip = true,
+                      uint8_t krt1Revision = VirtualKrt::kDefaultKrt1Revision)
+        : record(std::move(r)) {
         sim.SetStrict(true);
+        sim.SetRevisions(krt1Revision, VirtualKrt::kDefaultKrt2Revision);
         if (insertBlankChip) {
             std::string note;
             sim.InsertChip(MakeBlankChip(record, note));

@@ -172,6 +172,19 @@ TEST(ZVROMSequence, ReadOfTypeCodeThreeKeepsOutputsOffAndSwitchesAux) {
                       kResetFrames}));
 }
 
+TEST(ZVROMSequence, WriteOfTypeCodeThreeSwitchesOutputsOn) {
+    DeviceRecord r = ByteEprom(0x100);
+    r.typecode = 3;
+    r.retry = 1;
+    FamilyLink t(r);
+    ASSERT_EQ(t.Operation(5, 0, 1), 0);
+    // Write levels 12.75 / 6.25 V: copy 0x08; gated 0x0C, then on, then the auxiliary output.
+    const auto powerUp = Concat({kResetFrames, {0x13, 0x0C, 0x0F, 0x03, 0x13, 0x08, 0x12, 0x01}});
+    const auto frames = t.port.CommandFrames();
+    ASSERT_GE(frames.size(), powerUp.size());
+    EXPECT_TRUE(std::equal(powerUp.begin(), powerUp.end(), frames.begin()));
+}
+
 TEST(ZVROMSequence, WordWriteLatchesLowThenPulsesHigh) {
     DeviceRecord r = WordEprom(0x100);
     r.verify = 0;

@@ -251,6 +251,45 @@ TEST(LinkReset, DacProgrammerSwitchesBothSuppliesOffFourTimes) {
         EXPECT_EQ(w.code, 0);
     }
     EXPECT_EQ(t.link.voltageRegister, 0x20);
+    // All of it behind the output gate: Vcc and Vpp leave the socket together
+    // at the first VOLTSET; the gate is not kept for what follows.
+    for (uint8_t v : voltsets) EXPECT_EQ(v & 0x04, 0x04);
+    EXPECT_FALSE(t.link.supplyHeld);
+    t.port.Clear();
+    t.link.SetVcc(5.0f);
+    for (uint8_t v : Operands(t.port, 0x13)) EXPECT_EQ(v & 0x04, 0);
+}
+
+// A power-up's DAC loads go out gated until the outputs are switched on;
+// switching them off gates what follows again.
+TEST(DacSupply, HeldOutputsStayGatedUntilSwitchedOn) {
+    TestLink t;
+    t.link.krt1Revision = 0x20;
+    t.link.LinkReset();
+    t.link.HoldSupplyOutputs();
+    t.port.Clear();
+    t.link.SetVpp(12.75f);
+    t.link.SetVcc(6.25f);
+    t.link.SetVpp(5.0f);
+    t.link.SetVpp(12.75f);
+    Bytes loads = Operands(t.port, 0x13);
+    ASSERT_EQ(loads.size(), 3u * 36u + 1u);
+    for (uint8_t v : loads) EXPECT_EQ(v & 0x04, 0x04);
+    const auto words = DecodeDac(loads);
+    ASSERT_EQ(words.size(), 3u);
+    EXPECT_EQ(words[1].channel, 2);
+    EXPECT_EQ(words[1].code, 213);
+    EXPECT_EQ(t.link.voltageRegister & 0x04, 0) << "the gate is never stored";
+
+    t.port.Clear();
+    t.link.SupplyOutput(true);
+    t.link.SetVcc(5.0f);
+    t.link.SupplyOutput(false);
+    t.link.SetVcc(6.25f);
+    loads = Operands(t.port, 0x13);
+    ASSERT_EQ(loads.size(), 1u + 36u + 1u + 36u);
+    for (size_t i = 0; i <= 36; ++i) EXPECT_EQ(loads[i] & 0x04, 0) << i;
+    for (size_t i = 37; i < loads.size(); ++i) EXPECT_EQ(loads[i] & 0x04, 0x04) << i;
 }
 
 TEST(LinkReset, PortBaseFallback) {
