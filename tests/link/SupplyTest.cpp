@@ -270,26 +270,16 @@ TEST(DacSupply, HeldOutputsStayGatedUntilSwitchedOn) {
     t.port.Clear();
     t.link.SetVpp(12.75f);
     t.link.SetVcc(6.25f);
-    t.link.SetVpp(5.0f);
-    t.link.SetVpp(12.75f);
-    Bytes loads = Operands(t.port, 0x13);
-    ASSERT_EQ(loads.size(), 3u * 36u + 1u);
-    for (uint8_t v : loads) EXPECT_EQ(v & 0x04, 0x04);
-    const auto words = DecodeDac(loads);
-    ASSERT_EQ(words.size(), 3u);
-    EXPECT_EQ(words[1].channel, 2);
-    EXPECT_EQ(words[1].code, 213);
-    EXPECT_EQ(t.link.voltageRegister & 0x04, 0) << "the gate is never stored";
-
-    t.port.Clear();
-    t.link.SupplyOutput(true);
-    t.link.SetVcc(5.0f);
-    t.link.SupplyOutput(false);
+    t.link.SetVpp(5.0f);         // VOLTSETs 0 to 72: gated
+    t.link.SupplyOutput(true);   // 73
+    t.link.SetVcc(5.0f);         // 74 to 109
+    t.link.SupplyOutput(false);  // 110: gated from here on
     t.link.SetVcc(6.25f);
-    loads = Operands(t.port, 0x13);
-    ASSERT_EQ(loads.size(), 1u + 36u + 1u + 36u);
-    for (size_t i = 0; i <= 36; ++i) EXPECT_EQ(loads[i] & 0x04, 0) << i;
-    for (size_t i = 37; i < loads.size(); ++i) EXPECT_EQ(loads[i] & 0x04, 0x04) << i;
+    const Bytes loads = Operands(t.port, 0x13);
+    ASSERT_EQ(loads.size(), 36u + 36u + 1u + 1u + 36u + 1u + 36u);
+    for (size_t i = 0; i < loads.size(); ++i) EXPECT_EQ(loads[i] & 0x04, i < 73 || i >= 110 ? 0x04 : 0) << i;
+    EXPECT_EQ(DecodeDac(loads).size(), 4u);
+    EXPECT_EQ(t.link.voltageRegister & 0x04, 0) << "the gate is never stored";
 }
 
 TEST(LinkReset, PortBaseFallback) {
