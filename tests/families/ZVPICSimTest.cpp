@@ -136,17 +136,17 @@ private:
     LinkContext& link_;
 };
 
-TEST(ZVPICSim, RangeStartMovesOnlyTheProgressPosition) {
+TEST(ZVPICSim, RangeStartTakesTheChipWordsFromThere) {
     PicBench b;
-    for (uint32_t w = 0; w < 0x20; ++w) ChipOf(b).SetProgram(w, static_cast<uint16_t>(0x100 + w));
+    for (uint32_t w = 0; w < 0x400; ++w) ChipOf(b).SetProgram(w, static_cast<uint16_t>(0x1000 + w));
     ChipOf(b).SetConfig(0, 0x0007);
     ProgressPort port(b.sim, b.link);
     b.link.port = &port;
     b.buffer.assign(b.buffer.size(), 0xEE);
     ASSERT_EQ(b.Operation(4, 0x100, 0x10), 0);
-    for (uint32_t w = 0; w < 0x10; ++w) EXPECT_EQ(WordAt(b.buffer, w), 0x100 + w) << "chip word " << w;
-    EXPECT_EQ(b.buffer[0x20], 0xEE) << "chip word 16 is not read";
-    EXPECT_EQ(b.buffer[0x200], 0xEE) << "nothing lands at the start's own buffer bytes";
+    for (uint32_t w = 0x100; w < 0x110; ++w) EXPECT_EQ(WordAt(b.buffer, w), 0x1000 + w) << "chip word " << w;
+    EXPECT_EQ(WordAt(b.buffer, 0), 0xEEEE) << "the words before the start are not read";
+    EXPECT_EQ(WordAt(b.buffer, 0x110), 0xEEEE) << "nor those after the range";
     EXPECT_EQ(WordAt(b.buffer, 0x2000), 0x0007);
     // Progress 0 to 15 (current address 100h to 10Fh), then from 2000h - 100h.
     std::vector<int32_t> expected;
@@ -155,10 +155,13 @@ TEST(ZVPICSim, RangeStartMovesOnlyTheProgressPosition) {
     EXPECT_EQ(port.seen, expected);
 }
 
-TEST(ZVPICSim, BlankCheckCoversTheWholeChipAndNamesTheDeviceId) {
+TEST(ZVPICSim, BlankCheckCoversTheWholeChipButNotItsReadOnlyWords) {
     PicBench a("PIC16F84A");
+    EXPECT_EQ(a.Operation(9, 0x200, 1), 0) << "the device ID at 2006h is no part of a blank chip";
+    EXPECT_TRUE(a.log.lines().empty());
+    ChipOf(a).SetConfig(3, 0x0001);
     EXPECT_EQ(a.Operation(9, 0x200, 1), 3);
-    EXPECT_EQ(a.log.lines(), Lines{"Not Blank at 002006"});
+    EXPECT_EQ(a.log.lines(), Lines{"Not Blank at 002003"});
 
     PicBench b;
     EXPECT_EQ(b.Operation(9, 0x200, 1), 0);
@@ -246,6 +249,20 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     EXPECT_EQ(ChipOf(b).Program(0), 0x0111);
     EXPECT_EQ(b.log.lines().front(), "Range 000000+000800 reaches beyond the device end 000400: cut to 000400 addresses");
     EXPECT_EQ(b.Operation(4, 0, 0), 2);
+
+    // A range from near the end is cut there; one that starts at or beyond
+    // the end is refused before the programmer is touched.
+    b.log.clear();
+    SetWord(b.buffer, 0x3FF, 0x0333);
+    EXPECT_EQ(b.Operation(5, 0x3F0, 0x20), 0);
+    EXPECT_EQ(ChipOf(b).Program(0x3FF), 0x0333);
+    EXPECT_EQ(b.log.lines().front(), "Range 0003F0+000020 reaches beyond the device end 000400: cut to 000010 addresses");
+    const uint64_t frames = b.sim.Frames();
+    for (uint32_t start : {0x400u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(b.Operation(4, start, 0x400), 2);
+        EXPECT_EQ(b.Operation(6, start, 1), 2);
+    }
+    EXPECT_EQ(b.sim.Frames(), frames);
 }
 
 class StopsAnswering : public PortIo {
