@@ -72,10 +72,11 @@ inline constexpr const char* kPicCodeProtected[2] = {
     "チップはコードプロテクトされています：プログラムメモリは0000と読めます",
     "The chip is code protected: its program memory reads as 0000"};
 inline constexpr const char* kPicProtectedAsFileAsks[2] = {
-    "チップはファイルのとおりコードプロテクトされています：プログラムメモリは0000と読めるため、"
-    "コードはプロテクトがかかる前に書きこみでベリファイされています",
-    "The chip is code protected, as the file asks: its program memory reads as 0000, so the code was "
-    "verified by the write, before the protection took effect"};
+    "チップはファイルのとおりコードプロテクトされています：プログラムメモリは0000と読めるため、ファイルとは"
+    "比較していません（書きこみはプロテクトがかかる前に1ワードずつ比較します）。コンフィギュレーションワードは比較しました",
+    "The chip is code protected, as the file asks: its program memory reads as 0000 and was not compared with "
+    "the file (a write compares each word before the protection takes effect); the configuration words were "
+    "compared"};
 // GAL/PLD.
 inline constexpr char kGalWriteFailed[] = "うまく書きこみができませんでした";
 inline constexpr char kGalWriteSucceededAt[] = "%d回目の書きこみで成功しました";

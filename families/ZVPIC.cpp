@@ -265,10 +265,10 @@ uint8_t ZVPIC::Verify() {
     if (request->buffer == nullptr || record->bufsize < kConfigBufferByte + 2 * kConfigWords) return RESULT_FATAL;
     failed_ = false;
     // A file that turns code protection on makes the chip's program memory
-    // read 0000 once written; its code was verified word by word by the
-    // write, before the configuration word (programmed last) took effect.
-    // Such a word is taken as 0000 too; the configuration word is compared
-    // as it stands, so a chip left unprotected still fails there.
+    // read 0000 once written: the write compares each word before the
+    // configuration word (programmed last) takes effect, and a verify can
+    // only take such a word as 0000 too, and say so. The configuration
+    // word is compared as it stands, so a chip left unprotected fails there.
     const bool fileProtects = ProtectsCode(BufferConfigWord());
     uint16_t chipConfig = kBlankWord;
     if (!RunFrame(request->startAddress, length, ConfigWords::Writable, [&] {

@@ -242,8 +242,9 @@ TEST_F(GalPicCommands, AutoWritesAFileThatTurnsCodeProtectionOn) {
     const PicChip& chip = *dynamic_cast<PicChip*>(session->Simulator()->SocketChip());
     EXPECT_TRUE(chip.CodeProtected());
     EXPECT_EQ(chip.Program(0x155), 0x342A);
-    EXPECT_TRUE(Has("The chip is code protected, as the file asks: its program memory reads as 0000, so the "
-                    "code was verified by the write, before the protection took effect"));
+    EXPECT_TRUE(Has("The chip is code protected, as the file asks: its program memory reads as 0000 and was not "
+                    "compared with the file (a write compares each word before the protection takes effect); the "
+                    "configuration words were compared"));
 
     EXPECT_EQ(Run("read", With(kPic84, Path("back.hex"))), 0);
     EXPECT_TRUE(Has("The chip is code protected: its program memory reads as 0000"));

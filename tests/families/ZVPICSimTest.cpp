@@ -208,6 +208,7 @@ TEST(ZVPICSim, CodeProtectedChipReadsZeroUntilErased) {
     std::string error;
     ASSERT_TRUE(b.sim.ApplyFault("code-protected", error)) << error;
     ASSERT_EQ(b.Operation(4, 0, 0x400), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"The chip is code protected: its program memory reads as 0000"});
     EXPECT_EQ(WordAt(b.buffer, 0x10), 0x0000);
     EXPECT_EQ(WordAt(b.buffer, 0x11), 0x0000);
     EXPECT_EQ(WordAt(b.buffer, 0x2000), 0x0003) << "IDs stay readable";
@@ -221,6 +222,32 @@ TEST(ZVPICSim, CodeProtectedChipReadsZeroUntilErased) {
     EXPECT_EQ(ChipOf(b).Program(0x10), 0x3FFF);
     EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
     EXPECT_TRUE(b.log.lines().empty());
+}
+
+TEST(ZVPICSim, ProtectionFromTheFileComesLastAndAVerifySaysWhatItCouldNotCompare) {
+    for (const char* part : {"PIC16C84", "PIC16F84A"}) {
+        SCOPED_TRACE(part);
+        const uint16_t protect = std::string(part) == "PIC16C84" ? 0x3FEF : 0x000F;
+        PicBench b(part);
+        for (size_t w = 0; w < 8; ++w) SetWord(b.buffer, w, static_cast<uint16_t>(0x0A00 + w));
+        SetWord(b.buffer, 0x2007, protect);
+        const std::vector<uint8_t> file = b.buffer;
+        ASSERT_EQ(b.Operation(5, 0, 8), 0);
+        EXPECT_TRUE(ChipOf(b).CodeProtected());
+        EXPECT_EQ(ChipOf(b).Program(7), 0x0A07);
+        b.log.clear();
+        EXPECT_EQ(b.Operation(6, 0, 8), 0);
+        ASSERT_EQ(b.log.lines().size(), 1u);
+        EXPECT_EQ(b.log.lines()[0].rfind("The chip is code protected, as the file asks", 0), 0u);
+
+        // The same code on a chip that was left unprotected fails at its
+        // configuration word, and says nothing of protection.
+        PicBench plain(part);
+        for (size_t w = 0; w < 8; ++w) ChipOf(plain).SetProgram(w, static_cast<uint16_t>(0x0A00 + w));
+        plain.buffer = file;
+        EXPECT_EQ(plain.Operation(6, 0, 8), 3);
+        EXPECT_EQ(plain.log.lines(), Lines{"Verify error at 002007"});
+    }
 }
 
 TEST(ZVPICSim, ChipLeavesProgramModeAloneWhenMclrIsOutsideItsWindow) {
