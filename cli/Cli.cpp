@@ -156,8 +156,8 @@ const std::vector<OptionDef>& Options() {
              return {};
          }},
         {"--start", "HEX",
-         "device operations: first address (PIC: the chip is always taken from word 0 for --length words; "
-         "the start moves only the progress position)",
+         "device operations: first address (a GAL is read and written whole: its range only has to lie "
+         "in the device)",
          [](CliOptions& o, const std::string& v) -> std::string { return HexOption("--start", v, o.start); }},
         {"--length", "HEX", "device operations: number of addresses",
          [](CliOptions& o, const std::string& v) -> std::string { return HexOption("--length", v, o.length); }},

@@ -17,6 +17,19 @@ constexpr char kDataEepromNotLoadedEn[] =
     "by this device's operations.";
 constexpr char kDataEepromNotLoadedJa[] =
     "ファイルのデータEEPROM %uバイト(アドレス4200hから)は読みこまれませんでした。データEEPROMはこのデバイスの操作では書きこまれません。";
+// A JEDEC file's security field (G1): a write programs fuses only; the
+// security fuse is set by the Secure operation, which the 22V10 does not
+// have here. [0] Japanese, [1] English.
+constexpr const char* kFileAsksSecurity[2] = {
+    "ファイルはセキュリティーヒューズを求めています（G1）。書きこみではかかりません。書きこみとベリファイの後に"
+    "セキュリティー操作でかけてください（krt secure GAL %s %s）。",
+    "The file asks for the security fuse (G1); a write does not set it. Set it after writing and verifying "
+    "with the Secure operation (krt secure GAL %s %s)."};
+constexpr const char* kFileAsksSecurityNone[2] = {
+    "ファイルはセキュリティーヒューズを求めています（G1）が、%sのセキュリティーにはここでは対応していません："
+    "チップはセキュリティーなしで書かれます。",
+    "The file asks for the security fuse (G1), but the %s's security is not available here: the chip is "
+    "written without it."};
 
 void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t size, const OperationRange& range,
              LogSink* log) {
@@ -56,6 +69,13 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
     if (file.dataEepromBytes != 0)
         Log(log, language == 0 ? kDataEepromNotLoadedJa : kDataEepromNotLoadedEn,
             static_cast<unsigned>(file.dataEepromBytes));
+    if (file.format == FORMAT_JEDEC && file.securityFlag) {
+        const unsigned face = language == 0 ? 0 : 1;
+        if (record.typecode == 7)
+            Log(log, kFileAsksSecurityNone[face], record.name.c_str());
+        else
+            Log(log, kFileAsksSecurity[face], record.manufacture.c_str(), record.name.c_str());
+    }
     report.statusText = Format(MessageText(language, 9), name.c_str());
     return report;
 }

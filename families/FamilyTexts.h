@@ -66,6 +66,17 @@ inline constexpr const char* kProtectionRestoreFailed[2] = {
 // PIC microcontroller.
 inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
 inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";
+// Lines that explain what a code-protected chip shows, in both languages
+// (0 Japanese, 1 English), chosen by the link's language.
+inline constexpr const char* kPicCodeProtected[2] = {
+    "チップはコードプロテクトされています：プログラムメモリは0000と読めます",
+    "The chip is code protected: its program memory reads as 0000"};
+inline constexpr const char* kPicProtectedAsFileAsks[2] = {
+    "チップはファイルのとおりコードプロテクトされています：プログラムメモリは0000と読めるため、ファイルとは"
+    "比較していません（書きこみはプロテクトがかかる前に1ワードずつ比較します）。コンフィギュレーションワードは比較しました",
+    "The chip is code protected, as the file asks: its program memory reads as 0000 and was not compared with "
+    "the file (a write compares each word before the protection takes effect); the configuration words were "
+    "compared"};
 // GAL/PLD.
 inline constexpr char kGalWriteFailed[] = "うまく書きこみができませんでした";
 inline constexpr char kGalWriteSucceededAt[] = "%d回目の書きこみで成功しました";
@@ -88,5 +99,19 @@ inline constexpr char kGalPesLine[] = "LINE %d";
 // parameter edited by hand, a type code without a wiring) is refused before
 // the programmer is touched.
 inline constexpr char kGalBadLayout[] = "GAL: the device parameters cannot be used: %s";
+// What an erase or a secure found when it read the chip back, and what a
+// secured chip reads as. Both languages (0 Japanese, 1 English), chosen by
+// the link's language.
+inline constexpr const char* kGalEraseNotBlank[2] = {
+    "消去の後も%u個のヒューズが0のままです（最初はFUSE:%u）：消去されませんでした",
+    "After the erase %u fuses still read 0 (the first at FUSE:%u): the chip was not erased"};
+inline constexpr const char* kGalSecureNotSet[2] = {
+    "セキュリティーをかけた後もアレイが読み出せます（%u個のヒューズが1）：セキュリティーヒューズはかかりませんでした",
+    "After securing, the array still reads back (%u fuses read 1): the security fuse was not set"};
+inline constexpr const char* kGalReadsSecured[2] = {
+    "アレイとアーキテクチャのヒューズがすべて0と読めます。セキュリティーのかかったGALはこう読めます："
+    "その場合ヒューズは読み出せません",
+    "Every array and architecture fuse reads 0, as a secured GAL reads: if the chip is secured, its fuses "
+    "cannot be read back"};
 
 }  // namespace krt::texts

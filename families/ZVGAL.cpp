@@ -181,14 +181,78 @@ void ZVGAL::PutRowAddress(int at, int row) {
     for (int bit = 0; bit < kAddressBits; ++bit) shift[at + bit] = static_cast<uint8_t>((row >> bit) & 1);
 }
 
-bool ZVGAL::ReadFuseMap() {
+// A range that starts beyond the fuse map, or has no length, leaves nothing
+// to read or write: refused as the other families refuse it (result 2).
+// Otherwise the whole map is taken, whatever the range.
+bool ZVGAL::RangeRefused() {
+    const uint32_t start = request->startAddress;
+    const uint32_t length = request->length;
+    if (length != 0 && start < record->maxsize) return false;
+    if (length != 0)
+        Log(link_.log, texts::kRangeCut, static_cast<unsigned long>(start), static_cast<unsigned long>(length),
+            static_cast<unsigned long>(record->maxsize), 0ul);
+    return true;
+}
+
+// Counts the array and architecture fuses (what the security cell hides)
+// that hold `value`, at the indexes that ReadFuseMap fills.
+uint32_t ZVGAL::CountFunctional(uint8_t value) const {
+    const uint32_t L = lines_;
+    const uint32_t columns = Serial() ? columns_ : 64;
+    uint32_t n = 0;
+    for (uint32_t l = 0; l < L; ++l)
+        for (uint32_t c = 0; c < columns; ++c) n += fuses_[c * L + l] == value;
+    if (Serial()) {
+        for (int i = 0; i < kAsrBits; ++i) n += fuses_[record->ASRBase + i] == value;
+    } else {
+        for (int p = 0; p < kAcwBits; ++p) n += fuses_[record->ACWBase + AcwOffset(p)] == value;
+    }
+    return n;
+}
+
+// After an erase or a secure the chip is read back (silently, the buffer
+// kept as it was) to see that the operation took: an erased chip reads 1
+// in every fuse, a secured one 0 in every array and architecture fuse. A
+// chip that did not take the programming voltage ends the operation with 3.
+uint8_t ZVGAL::CheckReadBack(bool erased) {
+    const std::vector<uint8_t> kept(fuses_, fuses_ + record->maxsize);
+    std::fill(fuses_, fuses_ + record->maxsize, 1);
+    ReadFuseMap(true);
+    uint32_t wrong = 0, first = 0;
+    if (erased) {
+        for (uint32_t i = 0; i < record->maxsize; ++i) {
+            if (fuses_[i] != 0) continue;
+            if (wrong++ == 0) first = i;
+        }
+    } else {
+        wrong = CountFunctional(1);
+    }
+    std::copy(kept.begin(), kept.end(), fuses_);
+    if (Stalled()) return RESULT_FATAL;
+    if (wrong == 0) return RESULT_OK;
+    const unsigned language = link_.language == 0 ? 0 : 1;
+    if (erased)
+        Log(link_.log, texts::kGalEraseNotBlank[language], wrong, first);
+    else
+        Log(link_.log, texts::kGalSecureNotSet[language], wrong);
+    return RESULT_ERRORS;
+}
+
+// A secured chip reads 0 in every array and architecture fuse; so would
+// one programmed all 0, which the line allows for.
+void ZVGAL::SayIfReadsSecured() {
+    if (CountFunctional(1) != 0) return;
+    Log(link_.log, "%s", texts::kGalReadsSecured[link_.language == 0 ? 0 : 1]);
+}
+
+bool ZVGAL::ReadFuseMap(bool quiet) {
     PowerOn(false);
     const uint32_t L = lines_;
     uint8_t* const sig = fuses_ + record->SigBase;
     if (!Serial()) {
         for (uint32_t l = 0; l < L && !Stalled(); ++l) {
             SetRow(static_cast<int>(l));
-            Log(link_.log, texts::kGalReadingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            if (!quiet) Log(link_.log, texts::kGalReadingLine, static_cast<int>(l + 1), static_cast<int>(L));
             ShiftOut(64);
             for (uint32_t c = 0; c < 64; ++c) fuses_[c * L + l] = shift[c];
         }
@@ -204,7 +268,7 @@ bool ZVGAL::ReadFuseMap() {
         for (uint32_t l = 0; l < L && !Stalled(); ++l) {
             SetRow(0);
             link_.clock->sleepMs(kRowSettleMs);
-            Log(link_.log, texts::kGalReadingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            if (!quiet) Log(link_.log, texts::kGalReadingLine, static_cast<int>(l + 1), static_cast<int>(L));
             PutRowAddress(0, static_cast<int>(l));
             ShiftIn(kAddressBits, false);
             ShiftOut(static_cast<int>(A) + kAddressBits);
@@ -228,12 +292,15 @@ bool ZVGAL::ReadFuseMap() {
 
 uint8_t ZVGAL::Read() {
     if (!Usable()) return RESULT_FATAL;
+    if (RangeRefused()) return RESULT_ZERO_LENGTH;
     if (!ReadFuseMap()) return Stalled() ? RESULT_FATAL : RESULT_ERRORS;
+    SayIfReadsSecured();
     return RESULT_OK;
 }
 
 uint8_t ZVGAL::Write() {
     if (!Usable()) return RESULT_FATAL;
+    if (RangeRefused()) return RESULT_ZERO_LENGTH;
     if (!PowerOn(true)) return RESULT_ERRORS;
     const uint32_t size = record->maxsize;
     const uint32_t L = lines_, A = columns_;
@@ -353,18 +420,20 @@ void ZVGAL::Summary(uint32_t errors) { Log(link_.log, texts::kGalVerifyErrors, s
 
 uint8_t ZVGAL::Verify() {
     if (!Usable()) return RESULT_FATAL;
+    if (RangeRefused()) return RESULT_ZERO_LENGTH;
     const std::vector<uint8_t> file(fuses_, fuses_ + record->maxsize);
     ReadFuseMap();
     const uint32_t errors = Stalled() ? 0 : Compare(file, false);
+    if (errors != 0) Summary(errors);
+    if (errors != 0) SayIfReadsSecured();
     std::copy(file.begin(), file.end(), fuses_);
     if (Stalled()) return RESULT_FATAL;
-    if (errors == 0) return RESULT_OK;
-    Summary(errors);
-    return RESULT_ERRORS;
+    return errors == 0 ? RESULT_OK : RESULT_ERRORS;
 }
 
 uint8_t ZVGAL::BlankCheck() {
     if (!Usable()) return RESULT_FATAL;
+    if (RangeRefused()) return RESULT_ZERO_LENGTH;
     const std::vector<uint8_t> file(fuses_, fuses_ + record->maxsize);
     ReadFuseMap();
     const uint32_t errors = Stalled() ? 0 : BlankCount();
@@ -390,7 +459,8 @@ uint8_t ZVGAL::Erase() {
     SetRow(0);
     link_.clock->sleepMs(kPowerDownMs);
     PowerOff();
-    return Stalled() ? RESULT_FATAL : RESULT_OK;
+    if (Stalled()) return RESULT_FATAL;
+    return CheckReadBack(true);
 }
 
 uint8_t ZVGAL::Secure() {
@@ -405,7 +475,8 @@ uint8_t ZVGAL::Secure() {
     shift[0] = 1;
     ShiftIn(1, true);
     PowerOff();
-    return Stalled() ? RESULT_FATAL : RESULT_OK;
+    if (Stalled()) return RESULT_FATAL;
+    return CheckReadBack(false);
 }
 
 uint8_t ZVGAL::DeviceOption() {

@@ -69,7 +69,12 @@ private:
     bool ShiftIn(int count, bool program);
     bool ShiftOut(int count);
     int WriteRow(int row, int count);
-    bool ReadFuseMap();
+    // quiet: without the per-line log (the read-back checks).
+    bool ReadFuseMap(bool quiet = false);
+    bool RangeRefused();
+    uint32_t CountFunctional(uint8_t value) const;
+    uint8_t CheckReadBack(bool erased);
+    void SayIfReadsSecured();
     void PutRowAddress(int at, int row);
 
     // Compares the buffer with `other` over maxsize fuses (the signature

@@ -1,6 +1,8 @@
 #include "families/ZVPIC.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 
 #include "families/FamilyTexts.h"
 #include "link/Log.h"
@@ -22,14 +24,17 @@ constexpr unsigned kEraseSettleMs = 100;
 constexpr unsigned kDataBits = 14;
 
 // Chip addresses 2004h and 2005h are reserved and 2006h holds the maker's
-// device ID: none of them can be programmed, so Write and Verify leave them
-// alone (a 16F84A would otherwise fail every write at 002006, because a file
-// never carries its device ID). Read and BlankCheck still cover them.
+// device ID: none of them can be programmed, so Write, Verify and BlankCheck
+// leave them alone (a 16F84A's device ID never reads 3FFFh, and a file never
+// carries it). Read still covers them.
 bool ReadOnlyConfigWord(uint32_t address) { return address >= 0x2004 && address <= 0x2006; }
+
+constexpr uint32_t kConfigWordAddress = 0x2007;
+constexpr uint32_t kConfigWordByte = 0x400E;
 
 }  // namespace
 
-// The program memory is always walked from word 0.
+// Each operation sets the current address where its frame starts.
 ZVPIC::ZVPIC(LinkContext& link, const LinkRequest& request, DeviceRecord& record) : ZVDevice(link) {
     TakeRequest(request, record, 0);
 }
@@ -112,15 +117,33 @@ bool ZVPIC::PowerOn(bool programming) {
 void ZVPIC::PowerOff() { link_.LinkReset(); }
 
 uint32_t ZVPIC::OperationLength() {
+    const uint32_t start = request->startAddress;
     const uint32_t length = request->length;
     // Words beyond the chip's would wrap onto word 0 and overwrite it; the
-    // buffer holds the program words below its configuration bytes.
+    // buffer holds the program words below its configuration bytes. A start
+    // at or beyond the end leaves nothing to do: the operation is refused.
     const uint32_t limit = std::min<uint32_t>(record->maxsize ? record->maxsize : kProgramWords,
                                               kConfigBufferByte / 2);
-    if (length <= limit) return length;
-    Log(link_.log, texts::kRangeCut, static_cast<unsigned long>(request->startAddress),
-        static_cast<unsigned long>(length), static_cast<unsigned long>(limit), static_cast<unsigned long>(limit));
-    return limit;
+    if (static_cast<uint64_t>(start) + length <= limit) return length;
+    const uint32_t cut = start >= limit ? 0 : limit - start;
+    Log(link_.log, texts::kRangeCut, static_cast<unsigned long>(start), static_cast<unsigned long>(length),
+        static_cast<unsigned long>(limit), static_cast<unsigned long>(cut));
+    return cut;
+}
+
+// Code protection bits of the configuration word: bit 4 on the 16C84,
+// bits 13 to 4 on the 16F84 and 16F84A. Protection is on when any of them
+// is 0 (the chip reads its unused 16C84 bits as 1).
+bool ZVPIC::ProtectsCode(uint16_t configWord) const {
+    std::string name = record->name;
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const uint16_t mask = name.find("16C84") != std::string::npos ? 0x0010 : 0x3FF0;
+    return (configWord & mask) != mask;
+}
+
+uint16_t ZVPIC::BufferConfigWord() const {
+    const uint8_t* word = request->buffer + kConfigWordByte;
+    return static_cast<uint16_t>(word[0] << 8 | word[1]);
 }
 
 uint16_t ZVPIC::BufferWord() const { return static_cast<uint16_t>(cursor[0] << 8 | cursor[1]); }
@@ -143,7 +166,10 @@ bool ZVPIC::RunFrame(uint32_t start, uint32_t length, ConfigWords config, Work&&
     link_.SupplyOutput(true);
 
     uint8_t* const buffer = request->buffer;
-    size_t offset = 0;
+    // The chip's counter starts at word 0 in program mode: it is moved on
+    // to the start, and the buffer is taken from the start's own word.
+    for (uint32_t w = 0; w < start && !link_.readyTimedOut; ++w) PicCommand(PIC_INCREMENT);
+    size_t offset = 2 * static_cast<size_t>(start);
     auto aim = [&] { cursor = buffer ? buffer + offset : nullptr; };
     aim();
     for (uint32_t done = 0; done < length; ++done) {
@@ -201,7 +227,10 @@ uint8_t ZVPIC::Read() {
         return RESULT_FATAL;
     PowerOff();
     if (link_.readyTimedOut) return RESULT_FATAL;
-    return Cancelled() ? RESULT_CANCELED : RESULT_OK;
+    if (Cancelled()) return RESULT_CANCELED;
+    // The program words just read are zeros by the chip's design, not its code.
+    if (ProtectsCode(BufferConfigWord())) Log(link_.log, "%s", texts::kPicCodeProtected[Language()]);
+    return RESULT_OK;
 }
 
 uint8_t ZVPIC::Write() {
@@ -236,21 +265,36 @@ uint8_t ZVPIC::Verify() {
     if (length == 0) return RESULT_ZERO_LENGTH;
     if (request->buffer == nullptr || record->bufsize < kConfigBufferByte + 2 * kConfigWords) return RESULT_FATAL;
     failed_ = false;
-    if (!RunFrame(request->startAddress, length, ConfigWords::Writable, [this] {
+    // A file that turns code protection on makes the chip's program memory
+    // read 0000 once written: the write compares each word before the
+    // configuration word (programmed last) takes effect, and a verify can
+    // only take such a word as 0000 too, and say so. The configuration
+    // word is compared as it stands, so a chip left unprotected fails there.
+    const bool fileProtects = ProtectsCode(BufferConfigWord());
+    uint16_t chipConfig = kBlankWord;
+    if (!RunFrame(request->startAddress, length, ConfigWords::Writable, [&] {
             const uint16_t value = BufferWord();
             const uint16_t read = PicCommand(PIC_READ_PROGRAM);
-            if (read == value || link_.readyTimedOut) return Unit::Done;
+            const bool program = CurrentAddress() < kConfigAddress;
+            if (CurrentAddress() == kConfigWordAddress) chipConfig = read;
+            if (read == value || link_.readyTimedOut || (program && fileProtects && read == 0)) return Unit::Done;
             return CountError(texts::kPicVerifyError) ? Unit::Done : Unit::Failed;
         }))
         return RESULT_FATAL;
-    return Ending(failed_ || errorCount != 0);
+    const uint8_t result = Ending(failed_ || errorCount != 0);
+    if (result == RESULT_OK || result == RESULT_ERRORS) {
+        if (ProtectsCode(chipConfig))
+            Log(link_.log, "%s",
+                (fileProtects ? texts::kPicProtectedAsFileAsks : texts::kPicCodeProtected)[Language()]);
+    }
+    return result;
 }
 
-// Always the whole chip: 1024 words from 0 and the eight configuration
-// words, each against 3FFFh, whatever the range says.
+// Always the whole chip: 1024 words from 0 and the configuration words
+// that can be programmed, each against 3FFFh, whatever the range says.
 uint8_t ZVPIC::BlankCheck() {
     failed_ = false;
-    if (!RunFrame(0, kProgramWords, ConfigWords::All, [this] {
+    if (!RunFrame(0, kProgramWords, ConfigWords::Writable, [this] {
             const uint16_t read = PicCommand(PIC_READ_PROGRAM);
             if (read == kBlankWord || link_.readyTimedOut) return Unit::Done;
             return CountError(texts::kPicNotBlank) ? Unit::Done : Unit::Failed;

@@ -6,9 +6,9 @@
 // to 2007h, buffer bytes 4000h to 400Fh), and erases the chip with its
 // code-protection release sequence.
 //
-// The program memory is always walked from chip word 0 and buffer byte 0:
-// the range start only offsets the current address, which is the progress
-// position; the length is the number of words.
+// Read, Write and Verify take the program words of the range: from chip
+// word `start` (the chip's counter is moved on from 0) and the buffer bytes
+// of that word, for `length` words; the configuration words follow.
 #pragma once
 
 #include <cstdint>
@@ -63,10 +63,11 @@ private:
     void SendBit(bool one);
     void Clock();
     // Length of Read, Write and Verify: the request's, cut to the words the
-    // chip has and the buffer holds (logged once when cut).
+    // chip has and the buffer holds (logged once when cut); 0 when the
+    // start lies beyond them.
     uint32_t OperationLength();
-    // The shared frame: program words 0 to length - 1 (progress from start),
-    // then the configuration words. `work` does one word with the buffer
+    // The shared frame: program words start to start + length - 1, then the
+    // configuration words. `work` does one word with the buffer
     // cursor on it; the loop of a part ends at its first failure once the
     // permitted error count is reached, and both end when the programmer
     // stops answering. Returns false only when the power-up failed.
@@ -78,6 +79,11 @@ private:
     bool CountError(const char* format);
     uint8_t Ending(bool failed);
     bool Cancelled() const { return cancel.load(std::memory_order_relaxed) != 0; }
+    unsigned Language() const { return link_.language == 0 ? 0 : 1; }
+    // Whether a configuration word turns the part's code protection on.
+    bool ProtectsCode(uint16_t configWord) const;
+    // The configuration word (2007h) as the buffer holds it.
+    uint16_t BufferConfigWord() const;
 
     bool failed_ = false;
 };

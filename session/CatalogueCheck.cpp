@@ -28,9 +28,6 @@ constexpr double kProgrammerVppLimit = 19.4;
 // word itself at 400Eh.
 constexpr uint32_t kPicConfigByte = 0x4000;
 constexpr uint32_t kPicConfigWordByte = 0x400E;
-// A blank PIC16F84A still answers its device ID: the family's blank check
-// names that word and ends with result 3, which is what a blank chip gives.
-constexpr const char* kPicDeviceIdNotBlank = "Not Blank at 002006";
 
 // Differences a step may log before it stops; the check wants none, and
 // enough lines to say what went wrong.
@@ -54,14 +51,6 @@ public:
     bool Has(std::string_view text) const {
         std::lock_guard<std::mutex> lock(mutex_);
         return std::find(lines_.begin(), lines_.end(), text) != lines_.end();
-    }
-    size_t Count() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return lines_.size();
-    }
-    std::vector<std::string> Since(size_t mark) const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return {lines_.begin() + static_cast<std::ptrdiff_t>(std::min(mark, lines_.size())), lines_.end()};
     }
 
 private:
@@ -188,21 +177,12 @@ private:
 
     bool Step(uint8_t code, const char* name) {
         for (const Span& s : spans_) {
-            const size_t mark = log_.Count();
             const uint8_t result = Send(code, s);
-            if (result == RESULT_OK || (code == REQ_BLANK_CHECK && OnlyThePicDeviceId(result, mark))) continue;
+            if (result == RESULT_OK) continue;
             return Fail(name, Format("result %u: %s", result, log_.Last().c_str()));
         }
         Done("%s", name);
         return true;
-    }
-
-    bool OnlyThePicDeviceId(uint8_t result, size_t mark) const {
-        if (result != RESULT_ERRORS || !IsPicType(session_.record.typecode)) return false;
-        const std::vector<std::string> lines = log_.Since(mark);
-        return std::count(lines.begin(), lines.end(), kPicDeviceIdNotBlank) == 1 &&
-               std::none_of(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.rfind("Not Blank", 0) == 0 && l != kPicDeviceIdNotBlank; });
     }
 
     // The EPROM families cannot erase: a windowed EPROM is erased by UV

@@ -260,7 +260,7 @@ TEST(ZVGALSim, SecuredOnArrivalAnd22V10SecurityNotOffered) {
     }
 }
 
-TEST(ZVGALSim, WrongVppProgramsAndErasesNothing) {
+TEST(ZVGALSim, WrongVppProgramsAndErasesNothingAndEraseAndSecureSaySo) {
     SimBench b(ShippedGal("GAL16V8"));
     std::string error;
     ASSERT_TRUE(b.sim.ApplyFault("wrong-vpp", error)) << error;
@@ -269,6 +269,31 @@ TEST(ZVGALSim, WrongVppProgramsAndErasesNothing) {
     EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
     b.log.clear();
     EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
+
+    // Secure on the blank chip: the array still reads 1s. Erase on a chip
+    // with zeros: they stay. One line each; the buffer is left as it was.
+    const std::vector<uint8_t> kept = b.buffer;
+    b.log.clear();
+    EXPECT_EQ(b.Operation(8, 0, b.record.maxsize), 3);
+    EXPECT_EQ(b.log.lines(),
+              Lines{"After securing, the array still reads back (2130 fuses read 1): the security fuse was not set"});
+    EXPECT_FALSE(ChipOf(b).Secured());
+    ChipOf(b).SetArrayBit(2, 5, 0);
+    b.log.clear();
+    EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 3);
+    EXPECT_EQ(b.log.lines(), Lines{"After the erase 1 fuses still read 0 (the first at FUSE:162): the chip was not erased"});
+    EXPECT_EQ(b.buffer, kept);
+}
+
+TEST(ZVGALSim, RangeOutsideTheFuseMapIsRefusedBeforeThePort) {
+    SimBench b(ShippedGal("GAL16V8"));
+    const uint64_t frames = b.sim.Frames();
+    for (uint8_t code : {4, 5, 6, 9}) {
+        EXPECT_EQ(b.Operation(code, b.record.maxsize, 1), 2) << int(code);
+        EXPECT_EQ(b.Operation(code, 0xFFFFFFFF, b.record.maxsize), 2) << int(code);
+        EXPECT_EQ(b.Operation(code, 0, 0), 2) << int(code);
+    }
+    EXPECT_EQ(b.sim.Frames(), frames);
 }
 
 TEST(ZVGALSim, DeviceOptionLogsThe32RowsAndThePesNamesTheMaker) {

@@ -136,17 +136,17 @@ private:
     LinkContext& link_;
 };
 
-TEST(ZVPICSim, RangeStartMovesOnlyTheProgressPosition) {
+TEST(ZVPICSim, RangeStartTakesTheChipWordsFromThere) {
     PicBench b;
-    for (uint32_t w = 0; w < 0x20; ++w) ChipOf(b).SetProgram(w, static_cast<uint16_t>(0x100 + w));
+    for (uint32_t w = 0; w < 0x400; ++w) ChipOf(b).SetProgram(w, static_cast<uint16_t>(0x1000 + w));
     ChipOf(b).SetConfig(0, 0x0007);
     ProgressPort port(b.sim, b.link);
     b.link.port = &port;
     b.buffer.assign(b.buffer.size(), 0xEE);
     ASSERT_EQ(b.Operation(4, 0x100, 0x10), 0);
-    for (uint32_t w = 0; w < 0x10; ++w) EXPECT_EQ(WordAt(b.buffer, w), 0x100 + w) << "chip word " << w;
-    EXPECT_EQ(b.buffer[0x20], 0xEE) << "chip word 16 is not read";
-    EXPECT_EQ(b.buffer[0x200], 0xEE) << "nothing lands at the start's own buffer bytes";
+    for (uint32_t w = 0x100; w < 0x110; ++w) EXPECT_EQ(WordAt(b.buffer, w), 0x1000 + w) << "chip word " << w;
+    EXPECT_EQ(WordAt(b.buffer, 0), 0xEEEE) << "the words before the start are not read";
+    EXPECT_EQ(WordAt(b.buffer, 0x110), 0xEEEE) << "nor those after the range";
     EXPECT_EQ(WordAt(b.buffer, 0x2000), 0x0007);
     // Progress 0 to 15 (current address 100h to 10Fh), then from 2000h - 100h.
     std::vector<int32_t> expected;
@@ -155,10 +155,13 @@ TEST(ZVPICSim, RangeStartMovesOnlyTheProgressPosition) {
     EXPECT_EQ(port.seen, expected);
 }
 
-TEST(ZVPICSim, BlankCheckCoversTheWholeChipAndNamesTheDeviceId) {
+TEST(ZVPICSim, BlankCheckCoversTheWholeChipButNotItsReadOnlyWords) {
     PicBench a("PIC16F84A");
+    EXPECT_EQ(a.Operation(9, 0x200, 1), 0) << "the device ID at 2006h is no part of a blank chip";
+    EXPECT_TRUE(a.log.lines().empty());
+    ChipOf(a).SetConfig(3, 0x0001);
     EXPECT_EQ(a.Operation(9, 0x200, 1), 3);
-    EXPECT_EQ(a.log.lines(), Lines{"Not Blank at 002006"});
+    EXPECT_EQ(a.log.lines(), Lines{"Not Blank at 002003"});
 
     PicBench b;
     EXPECT_EQ(b.Operation(9, 0x200, 1), 0);
@@ -205,6 +208,7 @@ TEST(ZVPICSim, CodeProtectedChipReadsZeroUntilErased) {
     std::string error;
     ASSERT_TRUE(b.sim.ApplyFault("code-protected", error)) << error;
     ASSERT_EQ(b.Operation(4, 0, 0x400), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"The chip is code protected: its program memory reads as 0000"});
     EXPECT_EQ(WordAt(b.buffer, 0x10), 0x0000);
     EXPECT_EQ(WordAt(b.buffer, 0x11), 0x0000);
     EXPECT_EQ(WordAt(b.buffer, 0x2000), 0x0003) << "IDs stay readable";
@@ -218,6 +222,32 @@ TEST(ZVPICSim, CodeProtectedChipReadsZeroUntilErased) {
     EXPECT_EQ(ChipOf(b).Program(0x10), 0x3FFF);
     EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
     EXPECT_TRUE(b.log.lines().empty());
+}
+
+TEST(ZVPICSim, ProtectionFromTheFileComesLastAndAVerifySaysWhatItCouldNotCompare) {
+    for (const char* part : {"PIC16C84", "PIC16F84A"}) {
+        SCOPED_TRACE(part);
+        const uint16_t protect = std::string(part) == "PIC16C84" ? 0x3FEF : 0x000F;
+        PicBench b(part);
+        for (size_t w = 0; w < 8; ++w) SetWord(b.buffer, w, static_cast<uint16_t>(0x0A00 + w));
+        SetWord(b.buffer, 0x2007, protect);
+        const std::vector<uint8_t> file = b.buffer;
+        ASSERT_EQ(b.Operation(5, 0, 8), 0);
+        EXPECT_TRUE(ChipOf(b).CodeProtected());
+        EXPECT_EQ(ChipOf(b).Program(7), 0x0A07);
+        b.log.clear();
+        EXPECT_EQ(b.Operation(6, 0, 8), 0);
+        ASSERT_EQ(b.log.lines().size(), 1u);
+        EXPECT_EQ(b.log.lines()[0].rfind("The chip is code protected, as the file asks", 0), 0u);
+
+        // The same code on a chip that was left unprotected fails at its
+        // configuration word, and says nothing of protection.
+        PicBench plain(part);
+        for (size_t w = 0; w < 8; ++w) ChipOf(plain).SetProgram(w, static_cast<uint16_t>(0x0A00 + w));
+        plain.buffer = file;
+        EXPECT_EQ(plain.Operation(6, 0, 8), 3);
+        EXPECT_EQ(plain.log.lines(), Lines{"Verify error at 002007"});
+    }
 }
 
 TEST(ZVPICSim, ChipLeavesProgramModeAloneWhenMclrIsOutsideItsWindow) {
@@ -246,6 +276,20 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     EXPECT_EQ(ChipOf(b).Program(0), 0x0111);
     EXPECT_EQ(b.log.lines().front(), "Range 000000+000800 reaches beyond the device end 000400: cut to 000400 addresses");
     EXPECT_EQ(b.Operation(4, 0, 0), 2);
+
+    // A range from near the end is cut there; one that starts at or beyond
+    // the end is refused before the programmer is touched.
+    b.log.clear();
+    SetWord(b.buffer, 0x3FF, 0x0333);
+    EXPECT_EQ(b.Operation(5, 0x3F0, 0x20), 0);
+    EXPECT_EQ(ChipOf(b).Program(0x3FF), 0x0333);
+    EXPECT_EQ(b.log.lines().front(), "Range 0003F0+000020 reaches beyond the device end 000400: cut to 000010 addresses");
+    const uint64_t frames = b.sim.Frames();
+    for (uint32_t start : {0x400u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(b.Operation(4, start, 0x400), 2);
+        EXPECT_EQ(b.Operation(6, start, 1), 2);
+    }
+    EXPECT_EQ(b.sim.Frames(), frames);
 }
 
 class StopsAnswering : public PortIo {

@@ -1,0 +1,258 @@
+// krt on the GAL and PIC families as a user meets them: what erase, secure,
+// auto, verify and read report must be true of the chip in the socket, and
+// a read whose range lies outside the device leaves the old file alone.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/Cli.h"
+#include "cli/Session.h"
+#include "data/DataFile.h"
+#include "sim/VirtualKrt.h"
+#include "sim/chips/GalChip.h"
+#include "sim/chips/PicChip.h"
+#include "support/RecordingPort.h"
+
+namespace krt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::vector<std::string> kGal16 = {"GAL", "Lattice", "GAL16V8"};
+const std::vector<std::string> kGal22 = {"GAL", "Lattice", "GAL22V10"};
+const std::vector<std::string> kPic84 = {"PIC", "Microchip", "PIC16F84"};
+const std::vector<std::string> kPic84A = {"PIC", "Microchip", "PIC16F84A"};
+
+std::vector<std::string> With(std::vector<std::string> device, const std::string& file) {
+    device.push_back(file);
+    return device;
+}
+
+class GalPicCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterDeviceCommands(table);
+        dir = fs::temp_directory_path() / ("krt-galpic-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+    static std::string Text(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    // One run of krt on the simulator with the chip file c.chip (strict:
+    // a breach of the wire protocol fails the test).
+    int Run(const std::string& name, const std::vector<std::string>& args, std::vector<std::string> faults = {},
+            const std::string& start = "", const std::string& length = "") {
+        session = std::make_unique<CliSession>();
+        auto collecting = std::make_unique<test::CollectingLog>();
+        log = collecting.get();
+        session->log = std::move(collecting);
+        session->options.port = "sim";
+        session->options.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
+        session->options.simChip = Path("c.chip");
+        session->options.simFaults = std::move(faults);
+        session->options.simStrict = true;
+        session->options.start = start;
+        session->options.length = length;
+        auto it = std::find_if(table.begin(), table.end(), [&](const CliCommand& c) { return name == c.name; });
+        EXPECT_NE(it, table.end());
+        const int status = it->run(*session, args);
+        if (session->Simulator()) {
+            EXPECT_FALSE(session->Simulator()->HasBreaches()) << name;
+        }
+        return status;
+    }
+    bool Has(const std::string& line) const {
+        const test::Lines lines = log->lines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    size_t CountStarting(const std::string& prefix) const {
+        size_t n = 0;
+        for (const auto& l : log->lines()) n += l.rfind(prefix, 0) == 0;
+        return n;
+    }
+    // The lines the operation logged between its start line and its result line.
+    test::Lines Between(const std::string& first, const std::string& last) const {
+        const test::Lines lines = log->lines();
+        auto from = std::find(lines.begin(), lines.end(), first);
+        auto to = std::find(lines.begin(), lines.end(), last);
+        if (from == lines.end() || to == lines.end() || to < from) return {"(missing " + first + " or " + last + ")"};
+        return test::Lines(from + 1, to);
+    }
+
+    // An Intel HEX file of PIC words (word w at byte address 2w, low byte first).
+    void WritePicHex(const std::string& name, const std::vector<std::pair<uint32_t, uint16_t>>& words) {
+        std::ofstream out(Path(name), std::ios::binary);
+        for (const auto& [word, value] : words) {
+            const uint32_t a = 2 * word;
+            const uint8_t bytes[6] = {2, uint8_t(a >> 8), uint8_t(a), 0, uint8_t(value), uint8_t(value >> 8)};
+            unsigned sum = 0;
+            char line[32];
+            std::string text = ":";
+            for (uint8_t b : bytes) {
+                std::snprintf(line, sizeof line, "%02X", b);
+                text += line;
+                sum += b;
+            }
+            std::snprintf(line, sizeof line, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+            out << text << line;
+        }
+        out << ":00000001FF\n";
+    }
+
+    // The words of a PIC HEX file as the File menu loads them.
+    static std::vector<uint8_t> PicWords(const std::string& path) {
+        std::vector<uint8_t> buffer(0x4010, 0xEE);
+        DataFile f(path, FORMAT_INTEL_HEX);
+        f.buffer = buffer.data();
+        f.bufsize = static_cast<uint32_t>(buffer.size());
+        f.bytesPerWord = 2;
+        f.typecode = 4;
+        f.length = 0x400;
+        EXPECT_EQ(f.Read(), FILE_OK) << path;
+        return buffer;
+    }
+
+    std::vector<CliCommand> table;
+    std::unique_ptr<CliSession> session;
+    test::CollectingLog* log = nullptr;
+    fs::path dir;
+};
+
+std::string JedecFile(const std::string& name) { return std::string(KRT_SOURCE_DIR) + "/tests/data/jedec/" + name; }
+
+TEST_F(GalPicCommands, GalEraseAndSecureWithAVoltageTheChipDoesNotTakeEndWith3) {
+    ASSERT_EQ(Run("write", With(kGal16, JedecFile("GAL16V8_reg.jed"))), 0);
+    EXPECT_EQ(Run("erase", kGal16, {"wrong-vpp"}), 3);
+    EXPECT_EQ(Between("ERASE operation start", "ERASE operation is failed.").size(), 1u);
+    EXPECT_EQ(CountStarting("After the erase "), 1u);
+    EXPECT_EQ(Run("secure", kGal16, {"wrong-vpp"}), 3);
+    EXPECT_EQ(CountStarting("After securing, "), 1u);
+    EXPECT_FALSE(dynamic_cast<GalChip*>(session->Simulator()->SocketChip())->Secured());
+
+    // With the voltage it takes, both are done and say nothing more.
+    EXPECT_EQ(Run("secure", kGal16), 0);
+    EXPECT_TRUE(dynamic_cast<GalChip*>(session->Simulator()->SocketChip())->Secured());
+    EXPECT_EQ(CountStarting("After securing, "), 0u);
+    EXPECT_EQ(Run("erase", kGal16), 0);
+    EXPECT_EQ(CountStarting("After the erase "), 0u);
+    EXPECT_EQ(Run("blank", kGal16), 0);
+
+    // The 22V10's erase is checked the same way.
+    fs::remove(Path("c.chip"));
+    ASSERT_EQ(Run("write", With(kGal22, JedecFile("GAL22V10_reg.jed"))), 0);
+    EXPECT_EQ(Run("erase", kGal22, {"wrong-vpp"}), 3);
+    EXPECT_EQ(CountStarting("After the erase "), 1u);
+}
+
+TEST_F(GalPicCommands, ASecuredGalSaysSoWhenRead) {
+    ASSERT_EQ(Run("write", With(kGal16, JedecFile("GAL16V8_reg.jed"))), 0);
+    ASSERT_EQ(Run("secure", kGal16), 0);
+    EXPECT_EQ(Run("read", With(kGal16, Path("back.jed"))), 0);
+    EXPECT_EQ(CountStarting("Every array and architecture fuse reads 0"), 1u);
+    EXPECT_EQ(Run("verify", With(kGal16, JedecFile("GAL16V8_reg.jed"))), 3);
+    EXPECT_EQ(CountStarting("Every array and architecture fuse reads 0"), 1u);
+    ASSERT_EQ(Run("erase", kGal16), 0);
+    EXPECT_EQ(Run("read", With(kGal16, Path("back.jed"))), 0);
+    EXPECT_EQ(CountStarting("Every array and architecture fuse reads 0"), 0u);
+}
+
+TEST_F(GalPicCommands, JedecSecurityFieldIsNamedWithTheWayToSetIt) {
+    EXPECT_EQ(Run("write", With(kGal16, JedecFile("security_bit.jed"))), 0);
+    EXPECT_TRUE(Has("The file asks for the security fuse (G1); a write does not set it. Set it after writing and "
+                    "verifying with the Secure operation (krt secure GAL Lattice GAL16V8)."));
+    fs::remove(Path("c.chip"));
+    EXPECT_EQ(Run("write", With(kGal16, JedecFile("GAL16V8_reg.jed"))), 0);
+    EXPECT_EQ(CountStarting("The file asks for the security fuse"), 0u);
+
+    std::string g1 = Text(JedecFile("GAL22V10_reg.jed"));
+    const size_t at = g1.find("*G0");
+    ASSERT_NE(at, std::string::npos);
+    g1[at + 2] = '1';
+    std::ofstream(Path("g1.jed"), std::ios::binary) << g1;
+    fs::remove(Path("c.chip"));
+    EXPECT_EQ(Run("write", With(kGal22, Path("g1.jed"))), 0);
+    EXPECT_TRUE(Has("The file asks for the security fuse (G1), but the GAL22V10's security is not available "
+                    "here: the chip is written without it."));
+}
+
+TEST_F(GalPicCommands, ReadsWhoseStartLiesOutsideTheDeviceAreRefusedAndLeaveTheOldFile) {
+    struct Case {
+        std::vector<std::string> device;
+        const char* file;
+        const char* start;
+        const char* length;
+    };
+    const Case cases[] = {
+        {kGal16, "old.jed", "FFFFFFFF", ""}, {kGal16, "old.jed", "", "0"}, {kGal16, "old.jed", "892", ""},
+        {kPic84, "old.hex", "FFFFFFFF", ""}, {kPic84, "old.hex", "", "0"}, {kPic84, "old.hex", "400", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.device[2]) + " --start " + c.start + " --length " + c.length);
+        fs::remove(Path("c.chip"));
+        std::ofstream(Path(c.file)) << "old contents\n";
+        EXPECT_EQ(Run("read", With(c.device, Path(c.file)), {}, c.start, c.length), 2);
+        EXPECT_EQ(Text(Path(c.file)), "old contents\n");
+    }
+}
+
+TEST_F(GalPicCommands, PicReadWithAStartSavesTheChipsWordsThere) {
+    std::vector<std::pair<uint32_t, uint16_t>> words;
+    for (uint32_t w = 0; w < 0x400; ++w)
+        if (w < 0x40 || w >= 0x3F0) words.push_back({w, static_cast<uint16_t>(0x1000 + w)});
+    WritePicHex("prog.hex", words);
+    ASSERT_EQ(Run("write", With(kPic84, Path("prog.hex"))), 0);
+    ASSERT_EQ(Run("read", With(kPic84, Path("back.hex")), {}, "10"), 0);
+    const std::vector<uint8_t> back = PicWords(Path("back.hex"));
+    for (uint32_t w = 0x10; w < 0x400; ++w)
+        ASSERT_EQ(back[2 * w] << 8 | back[2 * w + 1], w < 0x40 || w >= 0x3F0 ? 0x1000 + w : 0x3FFF) << "word " << w;
+
+    // A write with a start programs the file's words from there, and only those.
+    WritePicHex("more.hex", {{0x08, 0x0111}, {0x20, 0x0222}});
+    ASSERT_EQ(Run("write", With(kPic84, Path("more.hex")), {}, "20", "1"), 0);
+    const PicChip& chip = *dynamic_cast<PicChip*>(session->Simulator()->SocketChip());
+    EXPECT_EQ(chip.Program(0x20), 0x0222);
+    EXPECT_EQ(chip.Program(0x08), 0x1008);
+    EXPECT_EQ(chip.Program(0x00), 0x1000);
+    EXPECT_EQ(Run("verify", With(kPic84, Path("more.hex")), {}, "20", "1"), 0);
+}
+
+TEST_F(GalPicCommands, AutoWritesABlank16F84A) {
+    WritePicHex("prog.hex", {{0, 0x2805}, {1, 0x0008}, {0x2007, 0x3FF1}});
+    EXPECT_EQ(Run("blank", kPic84A), 0);
+    EXPECT_EQ(CountStarting("Not Blank"), 0u);
+    EXPECT_EQ(Run("auto", With(kPic84A, Path("prog.hex"))), 0);
+    EXPECT_TRUE(Has("AUTO WRITE operation is successful"));
+}
+
+TEST_F(GalPicCommands, AutoWritesAFileThatTurnsCodeProtectionOn) {
+    WritePicHex("cp.hex", {{0, 0x2805}, {1, 0x0008}, {0x155, 0x342A}, {0x2000, 0x0001}, {0x2007, 0x000F}});
+    EXPECT_EQ(Run("auto", With(kPic84, Path("cp.hex"))), 0);
+    EXPECT_TRUE(Has("AUTO WRITE operation is successful"));
+    const PicChip& chip = *dynamic_cast<PicChip*>(session->Simulator()->SocketChip());
+    EXPECT_TRUE(chip.CodeProtected());
+    EXPECT_EQ(chip.Program(0x155), 0x342A);
+    EXPECT_TRUE(Has("The chip is code protected, as the file asks: its program memory reads as 0000 and was not "
+                    "compared with the file (a write compares each word before the protection takes effect); the "
+                    "configuration words were compared"));
+
+    EXPECT_EQ(Run("read", With(kPic84, Path("back.hex"))), 0);
+    EXPECT_TRUE(Has("The chip is code protected: its program memory reads as 0000"));
+    // A file without protection does not verify against the protected chip.
+    WritePicHex("plain.hex", {{0, 0x2805}, {1, 0x0008}, {0x155, 0x342A}, {0x2000, 0x0001}, {0x2007, 0x3FFF}});
+    EXPECT_EQ(Run("verify", With(kPic84, Path("plain.hex"))), 3);
+    EXPECT_TRUE(Has("The chip is code protected: its program memory reads as 0000"));
+}
+
+}  // namespace
+}  // namespace krt
