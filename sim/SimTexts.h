@@ -25,6 +25,7 @@ inline constexpr const char* kSimTextChipFileWrite = "cannot write chip file %s:
 inline constexpr const char* kSimTextChipFileNotChip = "%s is not a simulated chip file";
 inline constexpr const char* kSimTextChipFileVersion = "chip file %s has version %s; this program reads version %s";
 inline constexpr const char* kSimTextChipFileCorrupt = "chip file %s is damaged (%s)";
+inline constexpr const char* kSimTextBadConfig = "the socket configuration is not two hexadecimal digits:";
 inline constexpr const char* kSimTextChipFileBadContents = "the contents do not fit the chip";
 inline constexpr const char* kSimTextChipFileOtherDevice =
     "chip file %s holds the %s %s, not the selected %s %s; use another chip file";
