@@ -359,6 +359,9 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         return kExitNoInput;
     }
     if (session.options.pageWrite) session.record.pagewrite = 1;
+    // A chip fault the device's chip does not take is refused before the
+    // chip file is made or touched.
+    if (const int status = CheckSimFaults(session, session.record)) return status;
     // The data file is opened as the window's File Open does right after the
     // device was selected: over the whole device. The range options then
     // take the place of the user's edits of the range fields.

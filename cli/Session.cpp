@@ -135,10 +135,11 @@ bool CliSession::OpenPort(std::string& error) {
     }
     if (!core.OpenBackend(options.port, options.portBase, error)) return false;
     if (core.Simulated() && !SetUpSimulator(*this, error)) {
-        if (error.empty()) error = "the simulated programmer could not be set up";
-        // The option parser checked the faults and revisions: what is left
-        // is the chip file (another device's, not a chip file).
-        openFailure = kExitNoInput;
+        if (error.empty() && setUpFailure == kExitNoInput) error = "the simulated programmer could not be set up";
+        // The option parser checked the revisions and the faults' words:
+        // what is left is the chip file (another device's, not a chip file)
+        // and a fault that the chip does not take.
+        openFailure = setUpFailure;
         return false;
     }
     return true;

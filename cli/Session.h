@@ -15,6 +15,7 @@
 namespace krt {
 
 class VirtualKrt;
+class Chip;
 
 // The programmer session of this run and what krt adds around it.
 class CliSession {
@@ -42,6 +43,8 @@ public:
     // message in error and the exit status in openFailure.
     bool OpenPort(std::string& error);
     int openFailure = kExitUnavailable;
+    // The exit status when the simulator could not be set up.
+    int setUpFailure = kExitNoInput;
 
     // The start-up on the link: codes 39, 43, 37, 45, then 1 and 2.
     // Returns the result of the detection request.
@@ -87,6 +90,13 @@ bool SetUpSimulator(CliSession& session, std::string& error);
 // refused with a message), or a blank chip without --sim-chip. Keeps a chip
 // that is already the record's. Without the simulator it does nothing.
 bool PrepareSimSocket(CliSession& session, std::string& error);
+
+// With the simulator: 0 when every chip fault of --sim-fault fits the chip
+// of the device (a blank one is tried), or probe, a chip that the check
+// may change (null: the socket stays empty); else 64 with the fault and
+// why on stderr.
+int CheckSimFaults(CliSession& session, const DeviceRecord& record);
+int CheckSimFaults(CliSession& session, Chip* probe);
 
 // With the simulator: prints on stderr each kind of protocol breach that
 // was not printed yet.
