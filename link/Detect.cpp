@@ -22,7 +22,12 @@ void LinkContext::DetectProgrammer() {
     krt1Revision = ReadReply();
     DEVSET(0);
     DLREAD();
-    WaitReady();
+    if (!WaitReady()) {
+        // The fetch never finished: the reply slots hold nothing to read,
+        // and the detection ends here with no programmer found.
+        krt2Revision = 0;
+        return;
+    }
     krt2Revision = ReadReply();
 
     if (language != 0 && language != 1) return;
