@@ -315,6 +315,10 @@ int RunCli(const std::vector<std::string>& args) {
     }
     if (parsed.help) {
         PrintHelp(stdout, table);
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "krt: cannot write standard output: %s\n", std::strerror(errno ? errno : EIO));
+            return kExitCannotCreate;
+        }
         return 0;
     }
     if (parsed.words.empty()) {
@@ -360,7 +364,7 @@ int RunCli(const std::vector<std::string>& args) {
     std::fflush(stdout);
     PrintBreaches(session);
     if (session.options.simStrict && session.Simulator() && session.Simulator()->HasBreaches()) status = kExitProtocolBreach;
-    return status;
+    return FinishOutputs(session, status);
 }
 
 }  // namespace krt

@@ -1,5 +1,6 @@
 // The session's port backend, clock, trace and log, and the window's
 // start-up on the link.
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -15,14 +16,24 @@ namespace krt {
 
 namespace {
 
+// The first reason a write to stdout failed (0: none yet), kept because
+// the stream's error flag stays while errno moves on.
+std::atomic<int> gStdoutErrno{0};
+
+void NoteStdoutError(int e) {
+    int none = 0;
+    gStdoutErrno.compare_exchange_strong(none, e ? e : EIO);
+}
+
 // Prints each line to stdout, or to stderr once the data takes stdout.
 class StreamLog final : public LogSink {
 public:
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        std::fwrite(utf8.data(), 1, utf8.size(), stream_);
-        std::fputc('\n', stream_);
-        std::fflush(stream_);
+        errno = 0;
+        const bool written = std::fwrite(utf8.data(), 1, utf8.size(), stream_) == utf8.size() &&
+                             std::fputc('\n', stream_) != EOF && std::fflush(stream_) == 0;
+        if (!written && stream_ == stdout) NoteStdoutError(errno);
     }
     void ToStandardError() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -95,6 +106,34 @@ int LockSimChip(CliSession& session) {
     }
     std::fprintf(stderr, "krt: %s\n", error.c_str());
     return error.rfind("cannot create", 0) == 0 ? kExitCannotCreate : kExitNoInput;
+}
+
+int FinishOutputs(CliSession& session, int status) {
+    std::string problem;
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    if (!flushed) NoteStdoutError(errno);
+    if (!flushed || std::ferror(stdout)) {
+        // A failed write of the data on stdout was reported by its command,
+        // which then failed; without a reason of its own it is not repeated.
+        const int e = gStdoutErrno.load();
+        if (e != 0 || status == 0)
+            problem = Format("cannot write standard output: %s", std::strerror(e ? e : EIO));
+    }
+    if (std::FILE* trace = session.traceFile.get()) {
+        errno = 0;
+        if (std::fflush(trace) != 0 || std::ferror(trace)) {
+            const int e = errno ? errno : EIO;
+            std::fprintf(stderr, "krt: cannot write the trace file %s: %s\n", session.options.trace.c_str(),
+                         std::strerror(e));
+            if (status == 0) status = kExitCannotCreate;
+        }
+    }
+    if (!problem.empty()) {
+        std::fprintf(stderr, "krt: %s\n", problem.c_str());
+        if (status == 0) status = kExitCannotCreate;
+    }
+    return status;
 }
 
 LogSink* SessionLog(CliSession& session) {

@@ -77,6 +77,12 @@ public:
 };
 bool Interrupted();
 
+// At the end of a run: flushes standard output and the trace and checks
+// that every write to them went through. A failed one is named on stderr
+// with the system's reason; a run that had succeeded then ends with 73,
+// one that had failed keeps its own status.
+int FinishOutputs(CliSession& session, int status);
+
 // The session's log, made to print on stdout when it has none yet.
 LogSink* SessionLog(CliSession& session);
 
