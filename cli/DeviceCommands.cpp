@@ -423,7 +423,18 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     // device was selected: over the whole device. The range options then
     // take the place of the user's edits of the range fields.
     if (!setup.file.empty() && command != Command::Read) {
-        if (!ReadDataFileForOperation(session, workspace, setup.file, &console, error)) {
+        bool read = false;
+        {
+            // Standard input may wait for a writer for ever: a signal ends the wait.
+            InterruptibleWait wait;
+            read = ReadDataFileForOperation(session, workspace, setup.file, &console, error);
+        }
+        if (Interrupted()) {
+            std::fprintf(stderr, "krt: stopped by a signal while reading %s; the %s was not run\n",
+                         setup.file.c_str(), name);
+            return RESULT_CANCELED;
+        }
+        if (!read) {
             std::fprintf(stderr, "krt: %s\n", error.c_str());
             return kExitNoInput;
         }
@@ -528,7 +539,16 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
                              session.options.language)
                     .c_str());
         // A read that did not finish leaves the file as it was.
-        if (result == 0 && !WriteDataFileForOperation(session, workspace, setup.file, &console, error)) {
+        bool written = true;
+        if (result == 0) {
+            // The open of a FIFO waits for a reader: a signal ends the wait.
+            InterruptibleWait wait;
+            written = WriteDataFileForOperation(session, workspace, setup.file, &console, error);
+        }
+        if (!written && Interrupted()) {
+            std::fprintf(stderr, "krt: stopped by a signal while writing %s\n", setup.file.c_str());
+            status = RESULT_CANCELED;
+        } else if (!written) {
             std::fprintf(stderr, "krt: %s\n", error.c_str());
             status = kExitCannotCreate;
         }

@@ -80,6 +80,28 @@ SignalGuard::~SignalGuard() {
 
 bool Interrupted() { return gInterrupted != 0; }
 
+namespace {
+
+// Installs the handlers of the outermost guard, with or without restart.
+void InstallHandlers(bool restart) {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | (restart ? SA_RESTART : 0);
+    for (int signal : kSignals) sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+InterruptibleWait::InterruptibleWait() : active_(gGuards > 0 && !gInterrupted) {
+    if (active_) InstallHandlers(false);
+}
+
+InterruptibleWait::~InterruptibleWait() {
+    // After a signal the handler has reset itself: a second one ends krt.
+    if (active_ && !gInterrupted) InstallHandlers(true);
+}
+
 int LockSimChip(CliSession& session) {
     const std::string& path = session.options.simChip;
     if (path.empty() || session.chipLock.Held()) return 0;
@@ -163,7 +185,17 @@ bool CliSession::OpenPort(std::string& error) {
         }
     }
     if (!options.trace.empty() && !traceFile) {
-        std::FILE* file = std::fopen(options.trace.c_str(), "w");
+        std::FILE* file = nullptr;
+        {
+            // The open of a FIFO waits for a reader; a signal ends the wait.
+            InterruptibleWait wait;
+            file = std::fopen(options.trace.c_str(), "w");
+        }
+        if (!file && Interrupted()) {
+            error = Format("stopped by a signal while opening the trace file %s", options.trace.c_str());
+            openFailure = RESULT_CANCELED;
+            return false;
+        }
         if (!file) {
             error = Format("cannot write the trace file %s: %s", options.trace.c_str(), std::strerror(errno));
             openFailure = kExitCannotCreate;

@@ -77,6 +77,21 @@ public:
 };
 bool Interrupted();
 
+// While one lives (inside a guard), the first signal also ends a system call
+// that waits (a read of standard input, the open of a FIFO): it fails with
+// EINTR and the caller looks at Interrupted(). Outside, reads and writes are
+// restarted and the flag is looked at between them.
+class InterruptibleWait {
+public:
+    InterruptibleWait();
+    ~InterruptibleWait();
+    InterruptibleWait(const InterruptibleWait&) = delete;
+    InterruptibleWait& operator=(const InterruptibleWait&) = delete;
+
+private:
+    bool active_;
+};
+
 // At the end of a run: flushes standard output and the trace and checks
 // that every write to them went through. A failed one is named on stderr
 // with the system's reason; a run that had succeeded then ends with 73,
