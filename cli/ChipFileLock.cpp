@@ -5,11 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 #include "base/Log.h"
+#include "sim/ChipFile.h"
 
 namespace krt {
 
@@ -51,17 +54,38 @@ fs::path Resolved(const std::string& name) {
 
 }  // namespace
 
-ChipFileLock::Outcome ChipFileLock::Acquire(const std::string& path, const Maker& make, std::string& error) {
+namespace {
+
+// A new, empty file of a unique name beside path (exclusive: never a link
+// planted there). The descriptor, -1 with errno set.
+int CreateBeside(const std::string& path, std::string& made) {
+    std::random_device seed;
+    std::mt19937_64 random((static_cast<uint64_t>(seed()) << 32) ^ seed() ^ static_cast<uint64_t>(::getpid()));
+    const fs::path target(path);
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%012llx.new.tmp",
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        const std::string candidate = (target.parent_path() / ("." + target.filename().string() + suffix)).string();
+        const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0) {
+            made = candidate;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+}  // namespace
+
+ChipFileLock::Outcome ChipFileLock::Acquire(const std::string& named, const Maker& make, std::string& error) {
     Release();
     error.clear();
-    // The lock on an empty file while the chip that replaces it is made.
-    int hold = -1;
-    auto finish = [&hold](Outcome outcome) {
-        if (hold >= 0) ::close(hold);
-        return outcome;
-    };
+    // A link names its target: that is the file locked, made and saved.
+    const std::string path = ChipFileTarget(named);
     for (int attempt = 0; attempt < 8; ++attempt) {
-        bool created = false;
         short type = F_WRLCK;
         int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
@@ -71,65 +95,90 @@ ChipFileLock::Outcome ChipFileLock::Acquire(const std::string& path, const Maker
             type = F_RDLCK;
         }
         if (fd < 0 && errno == ENOENT) {
-            if (!make) return finish(Outcome::Locked);  // nothing there, nothing will be saved
-            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-            if (fd < 0 && errno == EEXIST) continue;  // another run made it first
-            if (fd < 0) {
-                error = Format("cannot create the chip file %s: %s", path.c_str(), std::strerror(errno));
-                return finish(Outcome::Failed);
+            if (!make) return Outcome::Locked;  // nothing there, nothing will be saved
+            // The chip is made complete under a name of its own, locked, and
+            // only then linked in under the chip file's name, which fails
+            // when another run made the file first. So the name never leads
+            // to an empty or half-made chip file.
+            std::string made;
+            const int scratch = CreateBeside(path, made);
+            if (scratch < 0) {
+                error = Format("cannot create the chip file %s: %s", named.c_str(), std::strerror(errno));
+                return Outcome::Failed;
             }
-            created = true;
+            ::close(scratch);
+            std::string why;
+            if (!make(made, why)) {
+                ::unlink(made.c_str());
+                if (why.empty()) return Outcome::Locked;  // no chip model: no file
+                error = why;
+                return Outcome::Failed;
+            }
+            const int madeFd = ::open(made.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+            if (madeFd < 0 || !LockWhole(madeFd, F_WRLCK)) {
+                const int e = errno;
+                if (madeFd >= 0) ::close(madeFd);
+                ::unlink(made.c_str());
+                error = Format("cannot create the chip file %s: %s", named.c_str(), std::strerror(e));
+                return Outcome::Failed;
+            }
+            // Renamed without replacing anything; a file system that cannot
+            // do that takes a hard link.
+            bool linked = ::renameat2(AT_FDCWD, made.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0;
+            int e = errno;
+            if (!linked && (e == EINVAL || e == ENOSYS || e == ENOTSUP)) {
+                linked = ::link(made.c_str(), path.c_str()) == 0;
+                e = errno;
+                ::unlink(made.c_str());
+            } else if (!linked) {
+                ::unlink(made.c_str());
+            }
+            if (linked) {
+                fd_ = madeFd;
+                return Outcome::Locked;
+            }
+            ::close(madeFd);
+            if (e == EEXIST) continue;  // another run made it first
+            error = Format("cannot create the chip file %s: %s", named.c_str(), std::strerror(e));
+            return Outcome::Failed;
         }
         if (fd < 0) {
             if (errno == EISDIR)
                 error = Format("the chip file %s is a directory; --sim-chip wants a chip file (created when missing)",
-                               path.c_str());
+                               named.c_str());
             else
-                error = Format("cannot open the chip file %s: %s", path.c_str(), std::strerror(errno));
-            return finish(Outcome::Failed);
+                error = Format("cannot open the chip file %s: %s", named.c_str(), std::strerror(errno));
+            return Outcome::Failed;
         }
         struct stat opened {};
         if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
             ::close(fd);
             error = S_ISDIR(opened.st_mode)
                         ? Format("the chip file %s is a directory; --sim-chip wants a chip file (created when missing)",
-                                 path.c_str())
-                        : Format("the chip file %s is not a regular file", path.c_str());
-            return finish(Outcome::Failed);
+                                 named.c_str())
+                        : Format("the chip file %s is not a regular file", named.c_str());
+            return Outcome::Failed;
         }
         if (!LockWhole(fd, type)) {
             const int e = errno;
             ::close(fd);
-            if (e == EAGAIN || e == EACCES) return finish(Outcome::InUse);
-            error = Format("cannot lock the chip file %s: %s", path.c_str(), std::strerror(e));
-            return finish(Outcome::Failed);
+            if (e == EAGAIN || e == EACCES) return Outcome::InUse;
+            error = Format("cannot lock the chip file %s: %s", named.c_str(), std::strerror(e));
+            return Outcome::Failed;
         }
         // Another run may have replaced the file between the open and the lock.
-        struct stat named {};
-        if (::stat(path.c_str(), &named) != 0 || !SameInode(named, opened)) {
+        struct stat now {};
+        if (::stat(path.c_str(), &now) != 0 || !SameInode(now, opened)) {
             ::close(fd);
             continue;
         }
-        if (opened.st_size == 0 && make) {
-            // Ours to fill: just created, or left empty by a run stopped while
-            // it made the file. The lock keeps others out while the chip is
-            // made and renamed over it; then the made file is locked.
-            if (hold >= 0) ::close(hold);
-            hold = fd;
-            std::string why;
-            if (!make(path, why)) {
-                if (created) ::unlink(path.c_str());
-                if (why.empty()) return finish(Outcome::Locked);  // no chip model: no file
-                error = why;
-                return finish(Outcome::Failed);
-            }
-            continue;
-        }
+        // An empty file is kept as it is: it is no chip file, and reading it
+        // says so (a file is never left empty by a run of krt).
         fd_ = fd;
-        return finish(Outcome::Locked);
+        return Outcome::Locked;
     }
-    error = Format("the chip file %s keeps being replaced by another program", path.c_str());
-    return finish(Outcome::Failed);
+    error = Format("the chip file %s keeps being replaced by another program", named.c_str());
+    return Outcome::Failed;
 }
 
 void ChipFileLock::Release() {
@@ -160,7 +209,12 @@ std::string InputFileProblem(const std::string& path) {
 }
 
 std::string ChipFileSaveProblem(const std::string& path) {
-    fs::path directory = fs::path(path).parent_path();
+    const std::string target = ChipFileTarget(path);
+    // A file this user may not write is not replaced by a save.
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && ::access(target.c_str(), W_OK) != 0)
+        return Format("the file may not be written: %s", std::strerror(errno));
+    fs::path directory = fs::path(target).parent_path();
     if (directory.empty()) directory = ".";
     // A chip file is saved by making a new file beside it and renaming it.
     if (::access(directory.c_str(), W_OK | X_OK) != 0)

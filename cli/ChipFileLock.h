@@ -7,7 +7,8 @@
 // F_SETLK where the system has no OFD locks). A chip file is saved by writing
 // a new file and renaming it over the old one, which leaves the lock on the
 // old file: so a lock counts only while the name still leads to the locked
-// file, and a chip file is created (missing, or found empty) under the lock.
+// file. A missing chip file is made whole under a name of its own, locked,
+// and then put in place without replacing anything.
 #pragma once
 
 #include <functional>
@@ -33,10 +34,12 @@ public:
     ChipFileLock(const ChipFileLock&) = delete;
     ChipFileLock& operator=(const ChipFileLock&) = delete;
 
-    // Locks the chip file at path. A missing file is created by make while
-    // locked (without make nothing is locked, as there is nothing to keep);
-    // so is an empty one, which is what a run that was stopped while
-    // creating it leaves. A directory or anything but a regular file fails.
+    // Locks the chip file at path (a symbolic link: its target). A missing
+    // file is made by make, given a private name, and locked before it takes
+    // the chip file's name (without make nothing is locked, as there is
+    // nothing to keep). An empty file is locked as it is: reading it then
+    // says it is no chip file. A directory or anything but a regular file
+    // fails.
     Outcome Acquire(const std::string& path, const Maker& make, std::string& error);
     void Release();
     bool Held() const { return fd_ >= 0; }
@@ -55,8 +58,8 @@ bool SameFile(const std::string& a, const std::string& b);
 // read it (a FIFO); empty when nothing is found wrong.
 std::string InputFileProblem(const std::string& path);
 
-// Empty when the chip file at path can be saved after it changed (its
-// directory lets a new file be made there); else why not.
+// Empty when the chip file at path can be saved after it changed (the user
+// may write it, and its directory lets a new file be made there); else why not.
 std::string ChipFileSaveProblem(const std::string& path);
 
 }  // namespace krt

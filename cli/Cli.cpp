@@ -237,12 +237,14 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
                  "at once.\n"
                  "\nExit status: the request's result code (0 success, 1 to 9 as the result\n"
                  "texts say; a device command whose start-up found no programmer stops with 7\n"
-                 "unless --force is given), 64 for a usage error (a bad option value, a read\n"
+                 "unless --force is given), 64 for a usage error (a bad option value, a device\n"
+                 "the catalogue does not list, a simulator fault the chip does not take, a read\n"
                  "into the chip file), 66 when an input file is missing, unreadable or not in\n"
                  "its format, 69 when the port cannot be opened, 70 with --sim-strict when the\n"
                  "simulated programmer saw a breach of the wire protocol (each kind is named\n"
-                 "on stderr), 73 when an output file (the data file of a read, the chip file)\n"
-                 "cannot be written, 75 when the chip file is in use by another run.\n",
+                 "on stderr), 73 when an output (the data file of a read, the chip file, the\n"
+                 "trace, standard output) cannot be written, 75 when the chip file is in use\n"
+                 "by another run.\n",
                  DefaultSettingsPath().empty() ? "~/.config/Kavimeru/KRTwin.conf"
                                                : DefaultSettingsPath().c_str());
 }
@@ -313,6 +315,10 @@ int RunCli(const std::vector<std::string>& args) {
     }
     if (parsed.help) {
         PrintHelp(stdout, table);
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "krt: cannot write standard output: %s\n", std::strerror(errno ? errno : EIO));
+            return kExitCannotCreate;
+        }
         return 0;
     }
     if (parsed.words.empty()) {
@@ -358,7 +364,7 @@ int RunCli(const std::vector<std::string>& args) {
     std::fflush(stdout);
     PrintBreaches(session);
     if (session.options.simStrict && session.Simulator() && session.Simulator()->HasBreaches()) status = kExitProtocolBreach;
-    return status;
+    return FinishOutputs(session, status);
 }
 
 }  // namespace krt

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -136,9 +137,59 @@ struct DeviceWorkspace {
     OperationRange range;
 };
 
+// Edit distance of two names, without regard to case.
+size_t NameDistance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const size_t above = row[j];
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// The catalogue's entries whose part numbers come closest to name (at most
+// three, those of the same type and maker first among equals), as
+// "TYPE MAKER NAME" joined by ", ".
+std::string ClosestDevices(const DeviceList& list, const std::string& type, const std::string& maker,
+                           const std::string& name) {
+    struct Candidate {
+        size_t score;
+        int32_t entry;
+    };
+    std::vector<Candidate> candidates;
+    for (int32_t i = 0; i < list.count; ++i) {
+        const size_t i0 = static_cast<size_t>(i);
+        size_t score = NameDistance(name, list.names[i0]) * 4;
+        if (strcasecmp(list.types[i0].c_str(), type.c_str()) != 0) score += 2;
+        if (strcasecmp(list.makers[i0].c_str(), maker.c_str()) != 0) score += 1;
+        candidates.push_back({score, i});
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.score < y.score; });
+    std::string out;
+    for (size_t k = 0; k < candidates.size() && k < 3; ++k) {
+        const size_t e = static_cast<size_t>(candidates[k].entry);
+        if (!out.empty()) out += ", ";
+        out += list.types[e] + " " + list.makers[e] + " " + list.names[e];
+    }
+    return out;
+}
+
 // LoadDevice: list, parameter file, FillDeviceRecord, new buffer, ClearBuffer.
+// A device the catalogue does not list is a usage error: unknownDevice is
+// then set.
 bool LoadDeviceForOperation(CliSession& session, const std::string& type, const std::string& maker,
-                            const std::string& name, DeviceWorkspace& ws, LogSink* log, std::string& error) {
+                            const std::string& name, DeviceWorkspace& ws, LogSink* log, std::string& error,
+                            bool& unknownDevice) {
+    unknownDevice = false;
     const uint32_t language = session.options.language;
     Catalogue catalogue;
     if (!OpenCatalogue(session.options.catalogue, log, catalogue)) {
@@ -148,8 +199,12 @@ bool LoadDeviceForOperation(CliSession& session, const std::string& type, const 
     DeviceLoadResult load = LoadDeviceRecord(catalogue.list, catalogue.directory, type, maker, name, language,
                                              log, session.record);
     if (!load.selected) {
-        if (load.entry >= catalogue.list.count)
+        if (load.entry >= catalogue.list.count) {
+            unknownDevice = true;
             error = "no device " + type + " " + maker + " " + name + " in the catalogue (see krt list)";
+            const std::string closest = ClosestDevices(catalogue.list, type, maker, name);
+            if (!closest.empty()) error += "; the closest part numbers: " + closest;
+        }
         return false;
     }
     if (!ws.buffer.Allocate(session.record.bufsize)) {
@@ -353,17 +408,33 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     // The device from the catalogue, a new buffer, ClearBuffer.
     DeviceWorkspace workspace;
     std::string error;
-    if (!LoadDeviceForOperation(session, setup.type, setup.maker, setup.name, workspace, &console, error)) {
+    bool unknownDevice = false;
+    if (!LoadDeviceForOperation(session, setup.type, setup.maker, setup.name, workspace, &console, error,
+                                unknownDevice)) {
         if (!error.empty()) std::fprintf(stderr, "krt: %s\n", error.c_str());
         Log(&console, "%s", MessageText(session.options.language, kMessageNotSelected));
-        return kExitNoInput;
+        return unknownDevice ? kExitUsage : kExitNoInput;
     }
     if (session.options.pageWrite) session.record.pagewrite = 1;
+    // A chip fault the device's chip does not take is refused before the
+    // chip file is made or touched.
+    if (const int status = CheckSimFaults(session, session.record)) return status;
     // The data file is opened as the window's File Open does right after the
     // device was selected: over the whole device. The range options then
     // take the place of the user's edits of the range fields.
     if (!setup.file.empty() && command != Command::Read) {
-        if (!ReadDataFileForOperation(session, workspace, setup.file, &console, error)) {
+        bool read = false;
+        {
+            // Standard input may wait for a writer for ever: a signal ends the wait.
+            InterruptibleWait wait;
+            read = ReadDataFileForOperation(session, workspace, setup.file, &console, error);
+        }
+        if (Interrupted()) {
+            std::fprintf(stderr, "krt: stopped by a signal while reading %s; the %s was not run\n",
+                         setup.file.c_str(), name);
+            return RESULT_CANCELED;
+        }
+        if (!read) {
             std::fprintf(stderr, "krt: %s\n", error.c_str());
             return kExitNoInput;
         }
@@ -468,7 +539,16 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
                              session.options.language)
                     .c_str());
         // A read that did not finish leaves the file as it was.
-        if (result == 0 && !WriteDataFileForOperation(session, workspace, setup.file, &console, error)) {
+        bool written = true;
+        if (result == 0) {
+            // The open of a FIFO waits for a reader: a signal ends the wait.
+            InterruptibleWait wait;
+            written = WriteDataFileForOperation(session, workspace, setup.file, &console, error);
+        }
+        if (!written && Interrupted()) {
+            std::fprintf(stderr, "krt: stopped by a signal while writing %s\n", setup.file.c_str());
+            status = RESULT_CANCELED;
+        } else if (!written) {
             std::fprintf(stderr, "krt: %s\n", error.c_str());
             status = kExitCannotCreate;
         }

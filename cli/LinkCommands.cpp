@@ -18,7 +18,7 @@ namespace {
 constexpr uint8_t kErrors = 3;
 
 // This file's own texts: [0] Japanese (the debug window's wording), [1] English.
-enum class Text { CommandWithOperand, Command, ByteIn, ByteOut, Pins, Levels, Supply };
+enum class Text { CommandWithOperand, Command, ByteIn, ByteOut, Pins, Levels, Supply, SupplyOff, Negative };
 const char* const kTexts[][2] = {
     {"コマンド%s(0x%02X),%02Xを送信しました。 結果は「%s」です。",
      "Command %s(0x%02X),%02X was sent. The result is \"%s\"."},
@@ -32,6 +32,10 @@ const char* const kTexts[][2] = {
     {"KRT1出力(ACK)=%d キー(BUSY)=%d キー(PE)=%d TDO(SLCT)=%d PWR(#ERROR)=%d",
      "KRT1 output (ACK)=%d key (BUSY)=%d key (PE)=%d TDO (SLCT)=%d PWR (#ERROR)=%d"},
     {"%sを%sVに設定しました。 結果は「%s」です。", "%s was set to %s V. The result is \"%s\"."},
+    {"Vppをオフにしました（%s Vはプログラム電圧の範囲より下です）。 結果は「%s」です。",
+     "Vpp was switched off (%s V is below the programming voltages). The result is \"%s\"."},
+    {"%sに負の電圧(%s V)は設定できません。0 V以上を指定してください（Vppは8 V以下でオフ）。",
+     "%s cannot be set to a negative voltage (%s V): give 0 V or more (Vpp at or below 8 V is off)."},
 };
 
 const char* TextOf(const CliSession& s, Text t) {
@@ -189,6 +193,12 @@ int Pins(CliSession& session, const std::vector<std::string>& args) {
 int Supply(CliSession& session, const std::vector<std::string>& args, bool vpp) {
     float volts = 0.0f;
     if (args.size() != 1 || !ParseVolts(args[0], volts)) return Usage(vpp ? "vpp VOLTS" : "vcc VOLTS");
+    // No supply of the programmer goes below 0 V.
+    if (volts < 0.0f) {
+        std::fprintf(stderr, "krt: %s\n",
+                     Format(TextOf(session, Text::Negative), vpp ? "Vpp" : "Vcc", args[0].c_str()).c_str());
+        return kExitUsage;
+    }
     if (!Begin(session)) return session.openFailure;
     LinkContext& link = session.link;
     const bool applied = vpp ? link.SetVpp(volts) : link.SetVcc(volts);
@@ -197,8 +207,15 @@ int Supply(CliSession& session, const std::vector<std::string>& args, bool vpp) 
         if (link.krt1Revision != 0x20) result = Send(session, 31, link.voltageRegister);
         else result = link.programmerFound ? 0 : 7;
     }
-    PrintLine(session, Format(TextOf(session, Text::Supply), vpp ? "Vpp" : "Vcc", args[0].c_str(),
-                              ResultOf(session, result).c_str()));
+    // A Vpp below the programming voltages switches it off: say so, as the
+    // register now holds it, rather than claim the voltage was set.
+    const bool vppOff = link.krt1Revision == 0x20 ? (link.voltageRegister & 0x08) == 0
+                                                  : (link.voltageRegister & 0x0F) == 0;
+    if (vpp && applied && vppOff)
+        PrintLine(session, Format(TextOf(session, Text::SupplyOff), args[0].c_str(), ResultOf(session, result).c_str()));
+    else
+        PrintLine(session, Format(TextOf(session, Text::Supply), vpp ? "Vpp" : "Vcc", args[0].c_str(),
+                                  ResultOf(session, result).c_str()));
     return result;
 }
 

@@ -1,5 +1,6 @@
 // The session's port backend, clock, trace and log, and the window's
 // start-up on the link.
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -15,14 +16,24 @@ namespace krt {
 
 namespace {
 
+// The first reason a write to stdout failed (0: none yet), kept because
+// the stream's error flag stays while errno moves on.
+std::atomic<int> gStdoutErrno{0};
+
+void NoteStdoutError(int e) {
+    int none = 0;
+    gStdoutErrno.compare_exchange_strong(none, e ? e : EIO);
+}
+
 // Prints each line to stdout, or to stderr once the data takes stdout.
 class StreamLog final : public LogSink {
 public:
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        std::fwrite(utf8.data(), 1, utf8.size(), stream_);
-        std::fputc('\n', stream_);
-        std::fflush(stream_);
+        errno = 0;
+        const bool written = std::fwrite(utf8.data(), 1, utf8.size(), stream_) == utf8.size() &&
+                             std::fputc('\n', stream_) != EOF && std::fflush(stream_) == 0;
+        if (!written && stream_ == stdout) NoteStdoutError(errno);
     }
     void ToStandardError() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -69,6 +80,28 @@ SignalGuard::~SignalGuard() {
 
 bool Interrupted() { return gInterrupted != 0; }
 
+namespace {
+
+// Installs the handlers of the outermost guard, with or without restart.
+void InstallHandlers(bool restart) {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | (restart ? SA_RESTART : 0);
+    for (int signal : kSignals) sigaction(signal, &action, nullptr);
+}
+
+}  // namespace
+
+InterruptibleWait::InterruptibleWait() : active_(gGuards > 0 && !gInterrupted) {
+    if (active_) InstallHandlers(false);
+}
+
+InterruptibleWait::~InterruptibleWait() {
+    // After a signal the handler has reset itself: a second one ends krt.
+    if (active_ && !gInterrupted) InstallHandlers(true);
+}
+
 int LockSimChip(CliSession& session) {
     const std::string& path = session.options.simChip;
     if (path.empty() || session.chipLock.Held()) return 0;
@@ -95,6 +128,34 @@ int LockSimChip(CliSession& session) {
     }
     std::fprintf(stderr, "krt: %s\n", error.c_str());
     return error.rfind("cannot create", 0) == 0 ? kExitCannotCreate : kExitNoInput;
+}
+
+int FinishOutputs(CliSession& session, int status) {
+    std::string problem;
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    if (!flushed) NoteStdoutError(errno);
+    if (!flushed || std::ferror(stdout)) {
+        // A failed write of the data on stdout was reported by its command,
+        // which then failed; without a reason of its own it is not repeated.
+        const int e = gStdoutErrno.load();
+        if (e != 0 || status == 0)
+            problem = Format("cannot write standard output: %s", std::strerror(e ? e : EIO));
+    }
+    if (std::FILE* trace = session.traceFile.get()) {
+        errno = 0;
+        if (std::fflush(trace) != 0 || std::ferror(trace)) {
+            const int e = errno ? errno : EIO;
+            std::fprintf(stderr, "krt: cannot write the trace file %s: %s\n", session.options.trace.c_str(),
+                         std::strerror(e));
+            if (status == 0) status = kExitCannotCreate;
+        }
+    }
+    if (!problem.empty()) {
+        std::fprintf(stderr, "krt: %s\n", problem.c_str());
+        if (status == 0) status = kExitCannotCreate;
+    }
+    return status;
 }
 
 LogSink* SessionLog(CliSession& session) {
@@ -124,7 +185,17 @@ bool CliSession::OpenPort(std::string& error) {
         }
     }
     if (!options.trace.empty() && !traceFile) {
-        std::FILE* file = std::fopen(options.trace.c_str(), "w");
+        std::FILE* file = nullptr;
+        {
+            // The open of a FIFO waits for a reader; a signal ends the wait.
+            InterruptibleWait wait;
+            file = std::fopen(options.trace.c_str(), "w");
+        }
+        if (!file && Interrupted()) {
+            error = Format("stopped by a signal while opening the trace file %s", options.trace.c_str());
+            openFailure = RESULT_CANCELED;
+            return false;
+        }
         if (!file) {
             error = Format("cannot write the trace file %s: %s", options.trace.c_str(), std::strerror(errno));
             openFailure = kExitCannotCreate;
@@ -135,10 +206,11 @@ bool CliSession::OpenPort(std::string& error) {
     }
     if (!core.OpenBackend(options.port, options.portBase, error)) return false;
     if (core.Simulated() && !SetUpSimulator(*this, error)) {
-        if (error.empty()) error = "the simulated programmer could not be set up";
-        // The option parser checked the faults and revisions: what is left
-        // is the chip file (another device's, not a chip file).
-        openFailure = kExitNoInput;
+        if (error.empty() && setUpFailure == kExitNoInput) error = "the simulated programmer could not be set up";
+        // The option parser checked the revisions and the faults' words:
+        // what is left is the chip file (another device's, not a chip file)
+        // and a fault that the chip does not take.
+        openFailure = setUpFailure;
         return false;
     }
     return true;

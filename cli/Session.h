@@ -15,6 +15,7 @@
 namespace krt {
 
 class VirtualKrt;
+class Chip;
 
 // The programmer session of this run and what krt adds around it.
 class CliSession {
@@ -42,6 +43,8 @@ public:
     // message in error and the exit status in openFailure.
     bool OpenPort(std::string& error);
     int openFailure = kExitUnavailable;
+    // The exit status when the simulator could not be set up.
+    int setUpFailure = kExitNoInput;
 
     // The start-up on the link: codes 39, 43, 37, 45, then 1 and 2.
     // Returns the result of the detection request.
@@ -74,6 +77,27 @@ public:
 };
 bool Interrupted();
 
+// While one lives (inside a guard), the first signal also ends a system call
+// that waits (a read of standard input, the open of a FIFO): it fails with
+// EINTR and the caller looks at Interrupted(). Outside, reads and writes are
+// restarted and the flag is looked at between them.
+class InterruptibleWait {
+public:
+    InterruptibleWait();
+    ~InterruptibleWait();
+    InterruptibleWait(const InterruptibleWait&) = delete;
+    InterruptibleWait& operator=(const InterruptibleWait&) = delete;
+
+private:
+    bool active_;
+};
+
+// At the end of a run: flushes standard output and the trace and checks
+// that every write to them went through. A failed one is named on stderr
+// with the system's reason; a run that had succeeded then ends with 73,
+// one that had failed keeps its own status.
+int FinishOutputs(CliSession& session, int status);
+
 // The session's log, made to print on stdout when it has none yet.
 LogSink* SessionLog(CliSession& session);
 
@@ -87,6 +111,13 @@ bool SetUpSimulator(CliSession& session, std::string& error);
 // refused with a message), or a blank chip without --sim-chip. Keeps a chip
 // that is already the record's. Without the simulator it does nothing.
 bool PrepareSimSocket(CliSession& session, std::string& error);
+
+// With the simulator: 0 when every chip fault of --sim-fault fits the chip
+// of the device (a blank one is tried), or probe, a chip that the check
+// may change (null: the socket stays empty); else 64 with the fault and
+// why on stderr.
+int CheckSimFaults(CliSession& session, const DeviceRecord& record);
+int CheckSimFaults(CliSession& session, Chip* probe);
 
 // With the simulator: prints on stderr each kind of protocol breach that
 // was not printed yet.

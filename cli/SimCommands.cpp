@@ -46,6 +46,20 @@ void PrintBreaches(CliSession& session) {
 
 bool SaveSimSocket(CliSession& session, std::string& error) { return session.core.SaveSocket(error); }
 
+int CheckSimFaults(CliSession& session, Chip* probe) {
+    std::string error;
+    if (session.options.port != "sim" || VirtualKrt::CheckChipFaults(session.options.simFaults, probe, error))
+        return 0;
+    std::fprintf(stderr, "krt: --sim-fault: %s\n", error.c_str());
+    return kExitUsage;
+}
+
+int CheckSimFaults(CliSession& session, const DeviceRecord& record) {
+    std::string note;
+    std::unique_ptr<Chip> probe = MakeBlankChip(record, note);
+    return CheckSimFaults(session, probe.get());
+}
+
 bool SetUpSimulator(CliSession& session, std::string& error) {
     const CliOptions& options = session.options;
     VirtualKrt* sim = session.Simulator();
@@ -56,11 +70,27 @@ bool SetUpSimulator(CliSession& session, std::string& error) {
         if (!sim->ApplyFault(fault, error)) return false;
 
     std::string socket;
+    if (session.record.name.empty() && (options.simChip.empty() || !ChipFileExists(options.simChip))) {
+        // No chip in the socket: a chip fault would do nothing.
+        if (const int status = CheckSimFaults(session, nullptr)) {
+            session.setUpFailure = status;
+            error.clear();
+            return false;
+        }
+    }
     if (!session.record.name.empty()) {
         if (!PrepareSimSocket(session, error)) return false;
     } else if (!options.simChip.empty() && ChipFileExists(options.simChip)) {
-        std::unique_ptr<Chip> chip;
+        std::unique_ptr<Chip> chip, probe;
         if (!LoadChipFile(options.simChip, chip, error)) return false;
+        // The faults are tried on a copy, so that a refused run leaves the chip as it was.
+        if (!options.simFaults.empty() && LoadChipFile(options.simChip, probe, error)) {
+            if (const int status = CheckSimFaults(session, probe.get())) {
+                session.setUpFailure = status;
+                error.clear();
+                return false;
+            }
+        }
         session.core.InsertSocketChip(std::move(chip), options.simChip);
     } else if (!options.simChip.empty()) {
         char text[600];

@@ -312,7 +312,14 @@ uint8_t ZVEEPROM::SetProtection(bool enable) {
     WaitWriteCycle();
 
     uint8_t old = 0, seen = 0;
-    if (!waitGaveUp_ && !Canceled() && !link_.readyTimedOut) {
+    // Without a programmer the test write reads back whatever the port
+    // floats to: no state was seen, and none is reported.
+    const bool observable = link_.programmerFound;
+    if (!observable && !waitGaveUp_ && !Canceled() && !link_.readyTimedOut) {
+        Log(link_.log, "%s", texts::kProtectionUnobserved[lang]);
+        result = RESULT_NOT_FOUND;
+    }
+    if (observable && !waitGaveUp_ && !Canceled() && !link_.readyTimedOut) {
         SetAddress(test);
         link_.SetTimer(0, 4);
         if (ReadByte(old) && WriteOneByte(test, static_cast<uint8_t>(~old))) {

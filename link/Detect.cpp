@@ -22,8 +22,9 @@ void LinkContext::DetectProgrammer() {
     krt1Revision = ReadReply();
     DEVSET(0);
     DLREAD();
-    WaitReady();
-    krt2Revision = ReadReply();
+    // A fetch that never finished leaves nothing in the reply slots: they
+    // are not read, and the unit counts as answering nothing (revision 0).
+    krt2Revision = WaitReady() ? ReadReply() : 0;
 
     if (language != 0 && language != 1) return;
     const bool krt1Listed = Report(*this, FindDetectionRow(KrtUnit::Krt1, krt1Revision));

@@ -1,5 +1,6 @@
 #include "sim/ChipFactory.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <strings.h>
@@ -35,8 +36,18 @@ std::unique_ptr<Chip> MakeChipFromImage(const ChipImage& image, std::string& err
         if (!chip) return nullptr;
         // Files written before the socket configuration was saved keep the
         // model's own default.
-        if (auto it = image.values.find("config"); it != image.values.end())
-            chip->SetSocketConfig(static_cast<uint8_t>(std::strtoul(it->second.c_str(), nullptr, 16)));
+        if (auto it = image.values.find("config"); it != image.values.end()) {
+            // One or two hexadecimal digits: anything else would put the
+            // chip in a socket wired for no device, where it reads as absent.
+            const std::string& text = it->second;
+            bool hex = !text.empty() && text.size() <= 2;
+            for (char c : text) hex = hex && std::isxdigit(static_cast<unsigned char>(c));
+            if (!hex) {
+                error = std::string(kSimTextBadConfig) + " \"" + text + "\"";
+                return nullptr;
+            }
+            chip->SetSocketConfig(static_cast<uint8_t>(std::strtoul(text.c_str(), nullptr, 16)));
+        }
         if (!chip->Load(image, error)) return nullptr;
         return chip;
     }

@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
 
 #include "catalogue/DeviceRecord.h"
 #include "sim/ChipFactory.h"
@@ -129,13 +133,87 @@ bool ReadChipImage(const std::string& path, ChipImage& image, std::string& error
     return true;
 }
 
+std::string ChipFileTarget(const std::string& path) {
+    // A link named as the chip file stands for its target: the target is
+    // what the save replaces, so that the link stays a link.
+    std::string target = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::string link(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(target.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<size_t>(n) >= link.size()) break;
+        link.resize(static_cast<size_t>(n));
+        if (link[0] == '/') {
+            target = link;
+        } else {
+            const size_t slash = target.rfind('/');
+            target = slash == std::string::npos ? link : target.substr(0, slash + 1) + link;
+        }
+    }
+    return target;
+}
+
+namespace {
+
+// Creates a new file beside target with a name no other writer uses; the
+// open is exclusive, so that it never follows a link planted there nor
+// shares a file with another save. The file descriptor, -1 with errno set.
+int CreateTemporaryBeside(const std::string& target, std::string& temporary) {
+    const size_t slash = target.rfind('/');
+    const std::string directory = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::random_device seed;
+    std::mt19937_64 random((static_cast<uint64_t>(seed()) << 32) ^ seed() ^ static_cast<uint64_t>(::getpid()));
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%012llx.tmp",
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        const std::string candidate = directory + "." + base + suffix;
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temporary = candidate;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+}  // namespace
+
 bool WriteChipImage(const std::string& path, const ChipImage& image, std::string& error) {
-    const std::string temporary = path + ".tmp";
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) {
+    const std::string target = ChipFileTarget(path);
+    struct stat old;
+    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    // A file the user may not write is not replaced, although the rename
+    // below could do it.
+    if (replacing && ::access(target.c_str(), W_OK) != 0) {
         error = Say(kSimTextChipFileWrite, path, std::strerror(errno));
         return false;
     }
+    std::string temporary;
+    const int fd = CreateTemporaryBeside(target, temporary);
+    if (fd < 0) {
+        error = Say(kSimTextChipFileWrite, path, std::strerror(errno));
+        return false;
+    }
+    if (replacing) {
+        // The new file keeps the mode, and where the system lets it the
+        // owner and group, of the one it replaces.
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)!::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        (void)!::fchmod(fd, old.st_mode & 07777);
+    }
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        const int e = errno;
+        ::close(fd);
+        ::unlink(temporary.c_str());
+        error = Say(kSimTextChipFileWrite, path, std::strerror(e));
+        return false;
+    }
+    errno = 0;
     bool ok = std::fprintf(f, "%s\nversion %d\nkind %s\ndevice %s\n", kChipFileMagic, kChipFileVersion,
                            image.kind.c_str(), image.device.c_str()) > 0;
     for (const auto& [key, value] : image.values)
@@ -146,11 +224,19 @@ bool WriteChipImage(const std::string& path, const ChipImage& image, std::string
         ok = ok && std::fputc('\n', f) != EOF;
     }
     ok = ok && std::fputs("end\n", f) != EOF;
-    const int savedErrno = errno;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = Say(kSimTextChipFileWrite, path, std::strerror(ok ? errno : (savedErrno ? savedErrno : EIO)));
-        std::remove(temporary.c_str());
+    ok = ok && std::fflush(f) == 0;
+    int savedErrno = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        savedErrno = errno;
+    }
+    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) {
+        ok = false;
+        savedErrno = errno;
+    }
+    if (!ok) {
+        error = Say(kSimTextChipFileWrite, path, std::strerror(savedErrno ? savedErrno : EIO));
+        ::unlink(temporary.c_str());
         return false;
     }
     return true;

@@ -11,8 +11,11 @@
 //   end\n
 // An EPROM/OTP stores words, width (8 or 16), damaged, its electrical facts
 // and the blob "cells": one byte per address, or two (high byte first) on a
-// 16-bit chip, as the host's buffer holds them. Files are written to a
-// temporary name and renamed, so a crash never leaves half a chip.
+// 16-bit chip, as the host's buffer holds them. Files are written to a new
+// file of a unique name beside the chip file and renamed over it, so a crash
+// never leaves half a chip; the new file keeps the old one's mode, a file
+// the user may not write is not replaced, and a chip file that is a
+// symbolic link is saved to the link's target.
 #pragma once
 
 #include <memory>
@@ -42,5 +45,9 @@ bool LoadOrCreateChipFile(const std::string& path, const DeviceRecord& record, s
                           std::string& error);
 
 bool ChipFileExists(const std::string& path);
+
+// The file a save of the chip file at path replaces: path itself, or where
+// the symbolic links it names lead (also when the last one leads nowhere yet).
+std::string ChipFileTarget(const std::string& path);
 
 }  // namespace krt

@@ -20,26 +20,27 @@ namespace {
 struct ChipFault {
     const char* name;
     const char* usage;  // as listed in the help
+    const char* chips;  // the chips that know it, for a refusal
 };
 const std::vector<ChipFault> kChipFaults = {
     // Parallel EEPROM.
-    {"sdp-locked", "sdp-locked"},
-    {"slow-write", "slow-write"},
+    {"sdp-locked", "sdp-locked", "parallel EEPROMs with software data protection"},
+    {"slow-write", "slow-write", "parallel EEPROMs"},
     // Parallel and serial EEPROM: the chip's own write cycle never ends.
-    {"never-ready", "never-ready"},
+    {"never-ready", "never-ready", "parallel and serial EEPROMs"},
     // 28F flash.
-    {"erase-pulses", "erase-pulses:N"},
-    {"never-erases", "never-erases"},
+    {"erase-pulses", "erase-pulses:N", "flash"},
+    {"never-erases", "never-erases", "flash"},
     // Serial EEPROM.
-    {"no-ack", "no-ack"},
-    {"write-protect", "write-protect"},
+    {"no-ack", "no-ack", "serial EEPROMs"},
+    {"write-protect", "write-protect", "two-wire serial EEPROMs"},
     // GAL.
-    {"weak-rows", "weak-rows:ROW[,ROW...][@N]"},
-    {"secured", "secured"},
-    {"wrong-vpp", "wrong-vpp"},
+    {"weak-rows", "weak-rows:ROW[,ROW...][@N]", "GALs"},
+    {"secured", "secured", "GALs"},
+    {"wrong-vpp", "wrong-vpp", "GALs"},
     // PIC.
-    {"code-protected", "code-protected"},
-    {"weak-words", "weak-words:ADDR[,ADDR...]"},
+    {"code-protected", "code-protected", "PICs"},
+    {"weak-words", "weak-words:ADDR[,ADDR...]", "PICs"},
 };
 
 bool ParseHexByte(std::string_view text, uint8_t& value) {
@@ -90,6 +91,41 @@ std::string Formatted(const char* format, std::string_view a, std::string_view b
     std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
     std::snprintf(out.data(), out.size() + 1, format, sa.c_str(), sb.c_str());
     return out;
+}
+
+// What is wrong with a chip fault's arguments, told without a chip (the
+// chip that takes the fault checks them again against itself); empty when
+// nothing is.
+std::string ChipFaultArgsProblem(std::string_view name, bool hasArgs, std::string_view args) {
+    uint64_t n = 0;
+    if (name == "erase-pulses") {
+        if (!ParseNumber(args, 10, 1000000, n) || n == 0)
+            return "needs the number of erase pulses each byte needs (1 to 1000000)";
+        return {};
+    }
+    if (name == "weak-rows") {
+        std::string_view list = args;
+        const size_t at = list.find('@');
+        if (at != std::string_view::npos) {
+            if (!ParseNumber(list.substr(at + 1), 10, 255, n) || n == 0)
+                return "needs decimal row numbers 0 to 63, optionally @PULSES (1 to 255)";
+            list = list.substr(0, at);
+        }
+        while (true) {
+            const size_t comma = list.find(',');
+            if (!ParseNumber(list.substr(0, comma), 10, 63, n))
+                return "needs decimal row numbers 0 to 63, optionally @PULSES (1 to 255)";
+            if (comma == std::string_view::npos) return {};
+            list.remove_prefix(comma + 1);
+        }
+    }
+    if (name == "weak-words") {
+        std::vector<uint32_t> addresses;
+        if (!ParseAddressList(args, addresses)) return kSimTextNeedsAddresses;
+        return {};
+    }
+    if (hasArgs) return kSimTextNoArgs;
+    return {};
 }
 
 }  // namespace
@@ -163,6 +199,10 @@ bool VirtualKrt::ApplyFault(std::string_view fault, std::string& error) {
     }
     for (const ChipFault& known : kChipFaults) {
         if (name != known.name) continue;
+        if (const std::string problem = ChipFaultArgsProblem(name, hasArgs, args); !problem.empty()) {
+            error = Formatted(kSimTextBadFaultArgs, fault, problem);
+            return false;
+        }
         chipFaults_.emplace_back(std::string(name), std::string(args));
         if (Chip* chip = chip_.get()) {
             if (!chip->ApplyFault(name, args, error) && !error.empty()) {
@@ -176,6 +216,33 @@ bool VirtualKrt::ApplyFault(std::string_view fault, std::string& error) {
     }
     error = Formatted(kSimTextUnknownFault, fault, FaultList());
     return false;
+}
+
+bool VirtualKrt::CheckChipFaults(const std::vector<std::string>& faults, Chip* probe, std::string& error) {
+    for (const std::string& fault : faults) {
+        const size_t colon = fault.find(':');
+        const std::string name = fault.substr(0, colon);
+        const std::string args = colon == std::string::npos ? std::string() : fault.substr(colon + 1);
+        const ChipFault* known = nullptr;
+        for (const ChipFault& f : kChipFaults)
+            if (name == f.name) known = &f;
+        if (!known) continue;  // a fault of the programmer
+        if (!probe) {
+            error = Formatted(kSimTextFaultNoChip, fault, known->chips);
+            return false;
+        }
+        std::string why;
+        if (probe->ApplyFault(name, args, why)) continue;
+        if (why.empty()) {
+            const std::string chip = std::string(probe->Kind()) + " " + probe->DeviceName();
+            error = Formatted(kSimTextFaultOtherChip, fault, chip);
+            error += Formatted(kSimTextFaultIsFor, known->chips);
+        } else {
+            error = Formatted(kSimTextBadFaultArgs, fault, why);
+        }
+        return false;
+    }
+    return true;
 }
 
 void VirtualKrt::ApplyChipFaults() {

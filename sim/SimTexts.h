@@ -25,6 +25,7 @@ inline constexpr const char* kSimTextChipFileWrite = "cannot write chip file %s:
 inline constexpr const char* kSimTextChipFileNotChip = "%s is not a simulated chip file";
 inline constexpr const char* kSimTextChipFileVersion = "chip file %s has version %s; this program reads version %s";
 inline constexpr const char* kSimTextChipFileCorrupt = "chip file %s is damaged (%s)";
+inline constexpr const char* kSimTextBadConfig = "the socket configuration is not two hexadecimal digits:";
 inline constexpr const char* kSimTextChipFileBadContents = "the contents do not fit the chip";
 inline constexpr const char* kSimTextChipFileOtherDevice =
     "chip file %s holds the %s %s, not the selected %s %s; use another chip file";
@@ -41,6 +42,10 @@ inline constexpr const char* kSimTextNeedsAddresses = "needs hexadecimal cell ad
 inline constexpr const char* kSimTextNeedsPulses = "the pulse count after @ must be 1 to 255";
 inline constexpr const char* kSimTextNeedsHz = "needs the crystal frequency in Hz (e.g. crystal:8000000)";
 inline constexpr const char* kSimTextNoArgs = "takes no arguments";
+inline constexpr const char* kSimTextFaultOtherChip = "simulator fault \"%s\": the chip in the socket (%s) does not know it";
+inline constexpr const char* kSimTextFaultIsFor = "; it is for %s";
+inline constexpr const char* kSimTextFaultNoChip =
+    "simulator fault \"%s\": the socket holds no chip to take it (it is for %s; name a device or a chip file)";
 inline constexpr const char* kSimTextChipFaultLater = "%s: applies to the chip when one of its kind is in the socket";
 
 // Breaches of the wire protocol, one line per kind.

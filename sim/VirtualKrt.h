@@ -81,6 +81,11 @@ public:
     // dead-cells:ADDR[,ADDR...], crystal:HZ, and the chip faults of
     // sim/Faults.cpp. False with a message on bad input.
     bool ApplyFault(std::string_view fault, std::string& error);
+    // Checks the chip faults among faults (each NAME[:ARGS]) against probe,
+    // a chip of the socket's kind that they may change (null: the socket
+    // holds none). False with a message naming the fault when the chip does
+    // not know one or its arguments do not fit the chip.
+    static bool CheckChipFaults(const std::vector<std::string>& faults, Chip* probe, std::string& error);
     // Every fault name with its arguments, for the help.
     static std::string FaultList();
     // "HEX,HEX": KRT1 and KRT2 revisions.

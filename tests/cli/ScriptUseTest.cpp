@@ -495,7 +495,7 @@ TEST_F(ScriptUse, AChipFileInAReadOnlyDirectoryIsRefusedBeforeProgramming) {
 
 // ---------------------------------------------------------------- the lock itself
 
-TEST_F(ScriptUse, ChipFileLockKeepsOneHolderAndMakesMissingOrEmptyFilesUnderIt) {
+TEST_F(ScriptUse, ChipFileLockKeepsOneHolderAndMakesMissingFilesUnderIt) {
     const std::string path = Path("l.chip");
     int made = 0;
     const ChipFileLock::Maker make = [&made](const std::string& file, std::string&) {
@@ -521,10 +521,11 @@ TEST_F(ScriptUse, ChipFileLockKeepsOneHolderAndMakesMissingOrEmptyFilesUnderIt) 
     EXPECT_EQ(second.Acquire(path, make, error), ChipFileLock::Outcome::Locked);
     EXPECT_EQ(made, 1);
     second.Release();
-    // An empty file (a run stopped while making it) is made again.
+    // An empty file is no chip file krt made: it is locked as it is, not replaced.
     Spit(path, "");
     EXPECT_EQ(first.Acquire(path, make, error), ChipFileLock::Outcome::Locked);
-    EXPECT_EQ(made, 2);
+    EXPECT_EQ(made, 1);
+    EXPECT_EQ(Slurp(path), "");
     // A maker without a chip model: no file is left.
     fs::remove(path);
     first.Release();
