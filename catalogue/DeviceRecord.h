@@ -38,6 +38,9 @@ struct DeviceRecord {
     // Ours: a two-wire serial EEPROM is written a page per write cycle
     // (key "pagewrite", 0 or 1; 0 writes a byte per cycle).
     uint8_t pagewrite = 0;
+
+    // Field by field, so that a new field takes part without a change here.
+    bool operator==(const DeviceRecord&) const = default;
 };
 
 }  // namespace krt

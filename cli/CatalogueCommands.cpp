@@ -10,6 +10,7 @@
 #include "catalogue/DeviceLoader.h"
 #include "catalogue/TextLines.h"
 #include "cli/Cli.h"
+#include "cli/PartNumbers.h"
 #include "cli/Session.h"
 #include "base/Log.h"
 
@@ -60,7 +61,39 @@ std::string JsonArray(const std::vector<std::string>& items) {
 // One JSON document on stdout, whatever the session's log does.
 void PrintJson(const std::string& document) { std::fprintf(stdout, "%s\n", document.c_str()); }
 
+// krt list --find TEXT: every entry whose part number contains TEXT, across
+// types and makers, in list order.
+int RunFind(CliSession& session, const std::vector<std::string>& args) {
+    if (!args.empty()) {
+        std::fprintf(stderr, "krt: usage: krt list --find TEXT (without TYPE or MAKER)\n");
+        return kExitUsage;
+    }
+    LogSink* log = SessionLog(session);
+    if (session.options.json) LogToStandardError(session);
+    Catalogue catalogue;
+    if (!OpenOrExplain(session, log, catalogue)) return 2;
+    const DeviceList& list = catalogue.list;
+    const std::vector<int32_t> entries = EntriesContaining(list, session.options.find);
+    if (entries.empty()) {
+        std::fprintf(stderr, "krt: no part number in the catalogue contains \"%s\"\n", session.options.find.c_str());
+        return 1;
+    }
+    if (!session.options.json) {
+        for (int32_t entry : entries) Log(log, "%s", EntryLine(list, entry).c_str());
+        return 0;
+    }
+    std::string devices;
+    for (int32_t entry : entries) {
+        const size_t i = static_cast<size_t>(entry);
+        devices += std::string(devices.empty() ? "" : ", ") + "{\"type\": " + JsonString(list.types[i]) +
+                   ", \"maker\": " + JsonString(list.makers[i]) + ", \"name\": " + JsonString(list.names[i]) + "}";
+    }
+    PrintJson("{\"find\": " + JsonString(session.options.find) + ", \"devices\": [" + devices + "]}");
+    return 0;
+}
+
 int RunList(CliSession& session, const std::vector<std::string>& args) {
+    if (session.options.findGiven) return RunFind(session, args);
     if (args.size() > 2) {
         std::fprintf(stderr, "krt: usage: krt list [TYPE [MAKER]]\n");
         return 2;
@@ -207,7 +240,7 @@ int RunInfo(CliSession& session, const std::vector<std::string>& args) {
 }  // namespace
 
 void RegisterCatalogueCommands(std::vector<CliCommand>& table) {
-    table.push_back({"list", "list [TYPE [MAKER]] [--json]",
+    table.push_back({"list", "list [TYPE [MAKER] | --find TEXT] [--json]",
                      "device types, the makers of a type, or the devices of a type and maker, "
                      "in catalogue order (TYPE in any case: EPROM, OTPROM, EEPROM, FLASH, SEEPROM, "
                      "GAL, PIC)",

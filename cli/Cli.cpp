@@ -15,6 +15,7 @@
 
 #include "base/Log.h"
 #include "cli/Cli.h"
+#include "cli/PartNumbers.h"
 #include "cli/Session.h"
 #include "cli/Settings.h"
 #include "sim/SimTexts.h"
@@ -111,6 +112,24 @@ const std::vector<OptionDef>& Options() {
              o.json = true;
              return {};
          }},
+        {"--find", "TEXT", "list: every device whose part number contains TEXT (any case), as TYPE MAKER NAME",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.find = v;
+             o.findGiven = true;
+             return {};
+         }},
+        {"--quiet", nullptr,
+         "device operations: print only the result line, and the operation's lines when it did not "
+         "succeed (no progress, no banner)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.quiet = true;
+             return {};
+         }},
+        {"--verbose", nullptr, "at the end, how often each programmer command was sent (on stderr)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.verbose = true;
+             return {};
+         }},
         {"--trace", "FILE", "write every port access to FILE, one line each (W 0378 0A, R 0379 40)",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.trace = v;
@@ -195,6 +214,7 @@ std::vector<CliCommand> CommandTable() {
     RegisterDataCommands(table);
     RegisterDeviceCommands(table);
     RegisterSelftestCommands(table);
+    RegisterCompletionCommands(table);
     return table;
 }
 
@@ -228,6 +248,9 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
                  "\nThe chip file of --sim-chip is locked for the run (a POSIX advisory lock):\n"
                  "a second krt on the same file stops at once with status 75. A read or a\n"
                  "--trace into the chip file itself (under any name) is refused.\n"
+                 "\nA device is named by TYPE MAKER NAME, or by its part number alone where\n"
+                 "the catalogue has it once, or several times with the same parameters\n"
+                 "(krt write 27C256 fw.hex); krt list --find TEXT finds part numbers.\n"
                  "\nDefaults come from the window's settings (%s)\n"
                  "where it holds them; options override them for one run and are never saved.\n"
                  "Without a printer port chosen in the window or with --port, krt uses the\n"
@@ -305,6 +328,18 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
 
 }  // namespace
 
+std::vector<std::string> OptionNames() {
+    std::vector<std::string> names;
+    for (const OptionDef& o : Options()) names.emplace_back(o.name);
+    return names;
+}
+
+std::vector<std::string> CommandNames() {
+    std::vector<std::string> names;
+    for (const CliCommand& c : CommandTable()) names.emplace_back(c.name);
+    return names;
+}
+
 int RunCli(const std::vector<std::string>& args) {
     const std::vector<CliCommand> table = CommandTable();
     ParsedLine parsed;
@@ -359,10 +394,14 @@ int RunCli(const std::vector<std::string>& args) {
     CliSession session;
     session.options = options;
     session.log = MakeStdoutLog();
-    const std::vector<std::string> commandArgs(parsed.words.begin() + 1, parsed.words.end());
+    std::vector<std::string> commandArgs(parsed.words.begin() + 1, parsed.words.end());
+    if (const int refused = ExpandPartNumber(session, name, commandArgs)) return refused;
+    if (options.quiet && IsDeviceOperation(name)) HoldLog(session);
     int status = command->run(session, commandArgs);
+    if (status != 0) ReleaseLog(session);
     std::fflush(stdout);
     PrintBreaches(session);
+    if (options.verbose) PrintCommandCounts(session);
     if (session.options.simStrict && session.Simulator() && session.Simulator()->HasBreaches()) status = kExitProtocolBreach;
     return FinishOutputs(session, status);
 }

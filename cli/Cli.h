@@ -54,6 +54,10 @@ struct CliOptions {
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
     bool force = false;             // --force: device operations without a programmer found
     bool json = false;              // --json: list and info print JSON on stdout
+    std::string find;               // --find TEXT: list the entries whose part number contains it
+    bool findGiven = false;         // --find was given (an empty TEXT lists every entry)
+    bool quiet = false;             // --quiet: device operations print only the result line and errors
+    bool verbose = false;           // --verbose: the count of each programmer command at the end
 };
 
 class CliSession;
@@ -74,6 +78,11 @@ void RegisterCatalogueCommands(std::vector<CliCommand>& table);
 void RegisterDataCommands(std::vector<CliCommand>& table);
 void RegisterDeviceCommands(std::vector<CliCommand>& table);
 void RegisterSelftestCommands(std::vector<CliCommand>& table);
+void RegisterCompletionCommands(std::vector<CliCommand>& table);
+
+// The option and command names, for the shell completion.
+std::vector<std::string> OptionNames();
+std::vector<std::string> CommandNames();
 
 // Runs krt with its arguments (without the program name); returns the exit status.
 int RunCli(const std::vector<std::string>& args);

@@ -55,7 +55,8 @@ enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto, Sd
 // middle of the bar and lines keep their order.
 class OperationConsole : public LogSink {
 public:
-    explicit OperationConsole(LogSink* out) : out_(out), terminal_(isatty(STDERR_FILENO) == 1) {}
+    OperationConsole(LogSink* out, bool quiet)
+        : out_(out), terminal_(isatty(STDERR_FILENO) == 1), quiet_(quiet) {}
 
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -72,11 +73,13 @@ public:
         return std::find(lines_.begin(), lines_.end(), text) != lines_.end();
     }
 
-    void Begin(const char* caption, uint32_t total) {
+    void Begin(const char* caption, uint32_t start, uint32_t total) {
         std::lock_guard<std::mutex> lock(mutex_);
         caption_ = caption;
+        start_ = start;
         total_ = total == 0 ? 1 : total;
         lastPercent_ = -1;
+        began_ = std::chrono::steady_clock::now();
     }
 
     void Progress(int32_t done) {
@@ -90,19 +93,40 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         if (completed) Draw(static_cast<int32_t>(total_));
         EraseBar();
+        // On a terminal the bar gives way to the time the operation took.
+        if (terminal_ && !quiet_ && !caption_.empty()) {
+            std::fprintf(stderr, "%s %s\n", completed ? "Time taken:" : "Stopped after",
+                         Duration(std::chrono::steady_clock::now() - began_).c_str());
+            std::fflush(stderr);
+        }
     }
 
 private:
+    // m:ss, or h:mm:ss from an hour on.
+    static std::string Duration(std::chrono::steady_clock::duration elapsed) {
+        const long long s = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
+        if (s >= 3600) return Format("%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
+        return Format("%lld:%02lld", s / 60, s % 60);
+    }
+
     void Draw(int32_t done) {
-        if (done < 0) return;
+        if (done < 0 || quiet_) return;
         const uint32_t d = static_cast<uint32_t>(done) > total_ ? total_ : static_cast<uint32_t>(done);
         const int percent = static_cast<int>(static_cast<uint64_t>(d) * 100 / total_);
         if (terminal_) {
-            constexpr int kWidth = 40;
+            constexpr int kWidth = 30;
             const int filled = percent * kWidth / 100;
             std::string bar(static_cast<size_t>(filled), '#');
             bar.append(static_cast<size_t>(kWidth - filled), '.');
-            std::fprintf(stderr, "\r%s [%s] %3d%% %u/%u", caption_.c_str(), bar.c_str(), percent, d, total_);
+            // The time left, from the pace so far, once there is a pace.
+            std::string left = "--:--";
+            const auto elapsed = std::chrono::steady_clock::now() - began_;
+            if (d > 0 && d < total_)
+                left = Duration(elapsed * (total_ - d) / d);
+            else if (d >= total_)
+                left = "0:00";
+            std::fprintf(stderr, "\r%s [%s] %3d%% %06X %u/%u left %s\033[K", caption_.c_str(), bar.c_str(), percent,
+                         start_ + d, d, total_, left.c_str());
             std::fflush(stderr);
             barShown_ = true;
         } else if (percent / 10 != lastPercent_ / 10 || lastPercent_ < 0) {
@@ -122,9 +146,12 @@ private:
 
     LogSink* out_;
     bool terminal_;
+    bool quiet_;
     std::mutex mutex_;
     std::string caption_;
+    uint32_t start_ = 0;
     uint32_t total_ = 1;
+    std::chrono::steady_clock::time_point began_;
     int lastPercent_ = -1;
     bool barShown_ = false;
     std::vector<std::string> lines_;
@@ -274,7 +301,14 @@ public:
 
     // Logs the result message of the operation table and sets the indicator.
     void Report(const OperationInfo& operation, uint8_t result) {
-        Log(&console_, "%s", ResultMessage(operation, result, session_.link.language).c_str());
+        const std::string line = ResultMessage(operation, result, session_.link.language);
+        if (session_.options.quiet) {
+            // What went wrong comes before the result line that sums it up.
+            if (result != RESULT_OK) ReleaseLog(session_);
+            LogResultLine(session_, line);
+        } else {
+            Log(&console_, "%s", line.c_str());
+        }
         session_.core.ShowResult(result);
     }
 
@@ -305,7 +339,7 @@ private:
     };
 
     uint8_t Drive(OperationWorker& work, Done& observer, const char* caption) {
-        console_.Begin(caption, setup_.length);
+        console_.Begin(caption, setup_.start, setup_.length);
         std::thread worker([&work] { work.Run(); });
         {
             std::unique_lock<std::mutex> lock(observer.mutex);
@@ -323,7 +357,7 @@ private:
         worker.join();
         console_.End(observer.result == RESULT_OK);
         PrintBreaches(session_);
-        if (!observer.timeLine.empty()) std::fprintf(stderr, "%s\n", observer.timeLine.c_str());
+        if (!observer.timeLine.empty() && !session_.options.quiet) std::fprintf(stderr, "%s\n", observer.timeLine.c_str());
         return observer.result;
     }
 
@@ -403,7 +437,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     SignalGuard signals;
     if (!session.log) session.log = MakeStdoutLog();
     LogSink* out = session.log.get();
-    OperationConsole console(out);
+    OperationConsole console(out, session.options.quiet);
 
     // The device from the catalogue, a new buffer, ClearBuffer.
     DeviceWorkspace workspace;

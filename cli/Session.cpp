@@ -6,9 +6,12 @@
 #include <cstring>
 #include <cstdio>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "cli/Session.h"
 #include "base/Log.h"
+#include "link/Protocol.h"
 #include "sim/ChipFactory.h"
 #include "sim/ChipFile.h"
 
@@ -26,14 +29,32 @@ void NoteStdoutError(int e) {
 }
 
 // Prints each line to stdout, or to stderr once the data takes stdout.
+// While held (--quiet), lines are kept instead, to be printed only when
+// the command fails.
 class StreamLog final : public LogSink {
 public:
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        errno = 0;
-        const bool written = std::fwrite(utf8.data(), 1, utf8.size(), stream_) == utf8.size() &&
-                             std::fputc('\n', stream_) != EOF && std::fflush(stream_) == 0;
-        if (!written && stream_ == stdout) NoteStdoutError(errno);
+        if (held_) {
+            kept_.emplace_back(utf8);
+            return;
+        }
+        Print(utf8);
+    }
+    void Hold() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        held_ = true;
+    }
+    // Prints the kept lines in order; the log stays held.
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& kept : kept_) Print(kept);
+        kept_.clear();
+    }
+    // Printed whether held or not.
+    void Always(std::string_view utf8) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Print(utf8);
     }
     void ToStandardError() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -42,8 +63,17 @@ public:
     }
 
 private:
+    void Print(std::string_view utf8) {
+        errno = 0;
+        const bool written = std::fwrite(utf8.data(), 1, utf8.size(), stream_) == utf8.size() &&
+                             std::fputc('\n', stream_) != EOF && std::fflush(stream_) == 0;
+        if (!written && stream_ == stdout) NoteStdoutError(errno);
+    }
+
     std::mutex mutex_;
     std::FILE* stream_ = stdout;
+    bool held_ = false;
+    std::vector<std::string> kept_;
 };
 
 volatile std::sig_atomic_t gInterrupted = 0;
@@ -59,6 +89,37 @@ std::unique_ptr<LogSink> MakeStdoutLog() { return std::make_unique<StreamLog>();
 
 void LogToStandardError(CliSession& session) {
     if (auto* log = dynamic_cast<StreamLog*>(session.log.get())) log->ToStandardError();
+}
+
+void HoldLog(CliSession& session) {
+    if (auto* log = dynamic_cast<StreamLog*>(session.log.get())) log->Hold();
+}
+
+void ReleaseLog(CliSession& session) {
+    if (auto* log = dynamic_cast<StreamLog*>(session.log.get())) log->Release();
+}
+
+void LogResultLine(CliSession& session, std::string_view line) {
+    if (auto* log = dynamic_cast<StreamLog*>(session.log.get())) log->Always(line);
+    else if (session.log) session.log->line(line);
+}
+
+bool IsDeviceOperation(const std::string& command) {
+    for (const char* name : {"read", "write", "verify", "blank", "erase", "secure", "option", "auto", "sdp"})
+        if (command == name) return true;
+    return false;
+}
+
+void PrintCommandCounts(CliSession& session) {
+    std::string counts;
+    uint64_t total = 0;
+    for (const CommandMnemonic& m : kCommandMnemonics) {
+        const uint64_t n = session.link.commandCounts[m.opcode];
+        if (n == 0) continue;
+        total += n;
+        counts += Format("  %-8s %llu\n", m.name, static_cast<unsigned long long>(n));
+    }
+    std::fprintf(stderr, "Programmer commands sent: %llu\n%s", static_cast<unsigned long long>(total), counts.c_str());
 }
 
 SignalGuard::SignalGuard() {

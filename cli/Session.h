@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/ChipFileLock.h"
@@ -57,6 +58,18 @@ std::unique_ptr<LogSink> MakeStdoutLog();
 // When the data of the command goes to standard output ("-"): the
 // session's lines go to stderr from now on, if they were going to stdout.
 void LogToStandardError(CliSession& session);
+
+// --quiet: from now on the session's log keeps its lines instead of printing
+// them; ReleaseLog prints what it kept (a command that failed shows why);
+// LogResultLine prints the operation's result line in any case.
+void HoldLog(CliSession& session);
+void ReleaseLog(CliSession& session);
+void LogResultLine(CliSession& session, std::string_view line);
+// The commands that run a device operation (the ones --quiet quiets).
+bool IsDeviceOperation(const std::string& command);
+
+// --verbose: how often each programmer command was sent in this run, on stderr.
+void PrintCommandCounts(CliSession& session);
 
 // With --sim-chip: locks the chip file for the run (see ChipFileLock). With
 // a device loaded in session.record, a missing chip file is made for it

@@ -104,7 +104,7 @@ bool SetUpSimulator(CliSession& session, std::string& error) {
         size_t at = banner.find("socket: " + empty);
         if (at != std::string::npos) banner.replace(at + 8, empty.size(), socket);
     }
-    std::fprintf(stderr, "%s\n", banner.c_str());
+    if (!session.options.quiet) std::fprintf(stderr, "%s\n", banner.c_str());
     return true;
 }
 

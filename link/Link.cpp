@@ -42,9 +42,13 @@ std::chrono::nanoseconds LinkContext::ReadyTimeout() const {
     return readyBound_;
 }
 
-void LinkContext::SendCommand(uint8_t opcode) { SendFrame(opcode); }
+void LinkContext::SendCommand(uint8_t opcode) {
+    ++commandCounts[opcode & 0x1F];
+    SendFrame(opcode);
+}
 
 void LinkContext::SendCommand(uint8_t opcode, uint8_t operand) {
+    ++commandCounts[opcode & 0x1F];
     SendFrame(opcode);
     SendFrame(operand);
 }

@@ -6,6 +6,7 @@
 // their own. The port, clock and log seams are set before the first request.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -88,6 +89,8 @@ public:
     // ReadyTimeout's last result and the clock it belongs to.
     mutable double readyBoundClock_ = -1.0;
     mutable std::chrono::nanoseconds readyBound_{0};
+    // How often each opcode was sent since the context was made (krt --verbose).
+    std::array<uint64_t, 32> commandCounts{};
 
     // --- Part of the link: wire primitives ---
     uint8_t PortRead(uint16_t address) { return port->read(address); }

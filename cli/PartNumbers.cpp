@@ -1,0 +1,146 @@
+// A device named by its part number alone: `krt write 27C256 fw.hex`
+// stands for `krt write EPROM Intel 27C256 fw.hex` when the catalogue leaves
+// no doubt which entry is meant.
+//
+// A word that is a type key of the catalogue starts the three-word form,
+// which is kept as it is. Any other word is looked up, without regard to
+// case, among the part numbers of every type and maker: one entry is used;
+// several entries are used only when they load the same programming record
+// (they then program the chip alike and the first is as good as any),
+// otherwise the run stops with a usage error that lists them.
+#include "cli/PartNumbers.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "catalogue/DeviceLoader.h"
+#include "cli/Session.h"
+
+namespace krt {
+
+namespace {
+
+// Where each command takes its device: the index of the TYPE word among its
+// arguments, and whether a single word there may be a part number.
+struct DeviceWords {
+    const char* command;
+    size_t index;
+};
+
+constexpr DeviceWords kDeviceWords[] = {
+    {"read", 0},   {"write", 0},  {"verify", 0}, {"blank", 0},   {"erase", 0}, {"secure", 0},
+    {"option", 0}, {"auto", 0},   {"sdp", 1},    {"convert", 0}, {"sum", 0},   {"info", 0},
+    {"selftest", 0},
+};
+
+bool SameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+// The record with the texts that name the entry taken out: what is left is
+// how the chip is programmed.
+DeviceRecord ProgrammingOf(DeviceRecord record) {
+    record.name.clear();
+    record.type.clear();
+    record.manufacture.clear();
+    record.note.clear();
+    record.algol.clear();
+    return record;
+}
+
+}  // namespace
+
+std::vector<int32_t> EntriesNamed(const DeviceList& list, const std::string& part) {
+    std::vector<int32_t> entries;
+    for (int32_t i = 0; i < list.count; ++i)
+        if (SameText(list.names[static_cast<size_t>(i)], part)) entries.push_back(i);
+    return entries;
+}
+
+std::vector<int32_t> EntriesContaining(const DeviceList& list, const std::string& text) {
+    const std::string wanted = Upper(text);
+    std::vector<int32_t> entries;
+    for (int32_t i = 0; i < list.count; ++i)
+        if (Upper(list.names[static_cast<size_t>(i)]).find(wanted) != std::string::npos) entries.push_back(i);
+    return entries;
+}
+
+std::string EntryLine(const DeviceList& list, int32_t entry) {
+    const size_t i = static_cast<size_t>(entry);
+    return list.types[i] + " " + list.makers[i] + " " + list.names[i];
+}
+
+int ExpandPartNumber(CliSession& session, const std::string& command, std::vector<std::string>& args) {
+    const DeviceWords* words = nullptr;
+    for (const DeviceWords& w : kDeviceWords)
+        if (command == w.command) words = &w;
+    if (!words || args.size() <= words->index) return 0;
+    // selftest takes a type, a type and maker, or all three: a part number
+    // alone is its only one-word form that is not a type.
+    if (command == "selftest" && args.size() != 1) return 0;
+
+    Catalogue catalogue;
+    // Without a catalogue the command itself says so.
+    if (!OpenCatalogue(session.options.catalogue, nullptr, catalogue)) return 0;
+    const DeviceList& list = catalogue.list;
+    const std::string& word = args[words->index];
+    for (const std::string& type : list.TypesOf())
+        if (SameText(type, word)) return 0;
+
+    const std::vector<int32_t> entries = EntriesNamed(list, word);
+    if (entries.empty()) {
+        std::string near;
+        for (int32_t entry : EntriesContaining(list, word)) {
+            if (near.size() > 200) {
+                near += ", ...";
+                break;
+            }
+            near += (near.empty() ? "" : ", ") + list.names[static_cast<size_t>(entry)];
+        }
+        std::fprintf(stderr, "krt: \"%s\" is neither a device type nor a part number of the catalogue%s%s%s\n",
+                     word.c_str(), near.empty() ? " (krt list shows the types" : " (part numbers that contain it: ",
+                     near.c_str(), near.empty() ? "; krt list --find TEXT finds parts)" : ")");
+        return kExitUsage;
+    }
+
+    if (entries.size() > 1) {
+        std::vector<DeviceRecord> records;
+        bool alike = true;
+        for (int32_t entry : entries) {
+            const size_t i = static_cast<size_t>(entry);
+            DeviceRecord record;
+            const DeviceLoadResult load = LoadDeviceRecord(list, catalogue.directory, list.types[i], list.makers[i],
+                                                           list.names[i], session.options.language, nullptr, record);
+            if (!load.selected) {
+                alike = false;
+                break;
+            }
+            records.push_back(ProgrammingOf(record));
+            if (!(records.back() == records.front())) {
+                alike = false;
+                break;
+            }
+        }
+        if (!alike) {
+            std::fprintf(stderr, "krt: part number %s is in the catalogue %zu times with different parameters; "
+                                 "name one of them in full:\n", word.c_str(), entries.size());
+            for (int32_t entry : entries) std::fprintf(stderr, "  %s\n", EntryLine(list, entry).c_str());
+            return kExitUsage;
+        }
+    }
+
+    const size_t first = static_cast<size_t>(entries.front());
+    const auto at = args.begin() + static_cast<std::ptrdiff_t>(words->index);
+    *at = list.names[first];
+    args.insert(at, {list.types[first], list.makers[first]});
+    return 0;
+}
+
+}  // namespace krt

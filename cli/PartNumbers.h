@@ -1,0 +1,28 @@
+// Devices named by their part number alone, and the catalogue searches of
+// krt list --find and the shell completion.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "catalogue/DeviceList.h"
+
+namespace krt {
+
+class CliSession;
+
+// The entries whose part number is `part`, without regard to case.
+std::vector<int32_t> EntriesNamed(const DeviceList& list, const std::string& part);
+// The entries whose part number contains `text`, without regard to case.
+std::vector<int32_t> EntriesContaining(const DeviceList& list, const std::string& text);
+// "TYPE MAKER NAME" of an entry.
+std::string EntryLine(const DeviceList& list, int32_t entry);
+
+// For a command that takes TYPE MAKER NAME: when its arguments give a part
+// number in place of the three words, replaces it with them. Returns 0, or
+// the exit status with the reason on stderr (an unknown word, a part number
+// whose entries are programmed differently).
+int ExpandPartNumber(CliSession& session, const std::string& command, std::vector<std::string>& args);
+
+}  // namespace krt
