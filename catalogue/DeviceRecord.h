@@ -38,6 +38,23 @@ struct DeviceRecord {
     // Ours: a two-wire serial EEPROM is written a page per write cycle
     // (key "pagewrite", 0 or 1; 0 writes a byte per cycle).
     uint8_t pagewrite = 0;
+    // Ours: datasheet waits, in seconds. A negative value means the key was
+    // absent: the family then waits its own fixed time, as it always has.
+    // PIC: the programming cycle after begin programming ("picprog") and
+    // the gap after each 6-bit command ("picgap").
+    double picprog = -1.0;
+    double picgap = -1.0;
+    // Three-wire serial EEPROM: the wait after a write or erase before DO is
+    // polled for ready ("readywait"), and erase-all: present, a whole-chip
+    // erase is one ERAL instruction followed by this wait ("eraltime").
+    double readywait = -1.0;
+    double eraltime = -1.0;
+    // GAL: the erase pulse ("erasepulse"; absent: tpw), the settle time
+    // after the supplies are switched ("galsettle") and the wait for the
+    // edit mode after the configuration is wired ("galentry").
+    double erasepulse = -1.0;
+    double galsettle = -1.0;
+    double galentry = -1.0;
 
     // Field by field, so that a new field takes part without a change here.
     bool operator==(const DeviceRecord&) const = default;

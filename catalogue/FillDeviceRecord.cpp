@@ -1,5 +1,9 @@
 #include "catalogue/FillDeviceRecord.h"
 
+#include <strings.h>
+
+#include <utility>
+
 #include "base/Log.h"
 
 namespace krt {
@@ -9,6 +13,17 @@ bool IsWordTypeCode(uint8_t code) {
 }
 
 bool IsPldTypeCode(uint8_t code) { return code >= 5 && code <= 7; }
+
+// "busyflag", "toggle" and "polling" name modes 1 to 3; a single digit 0
+// to 4 names its mode directly (ours); any other text is the timer, mode 0.
+uint8_t WaitModeFromText(const std::string& text) {
+    auto is = [&](const char* word) { return strcasecmp(text.c_str(), word) == 0; };
+    if (is("busyflag")) return 1;
+    if (is("toggle")) return 2;
+    if (is("polling")) return 3;
+    if (text.size() == 1 && text[0] >= '0' && text[0] <= '4') return static_cast<uint8_t>(text[0] - '0');
+    return 0;
+}
 
 void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
                       const std::string& typeKey, const std::string& maker,
@@ -61,14 +76,21 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
     file.ReadString(r.algol, "algol", "");
     file.ReadBool(r.bwalt, "bwalt", 0);
     r.pagewrite = file.ReadDecimal("pagewrite", 0) != 0;
-    // Read but not applied: every loaded device waits with the computer's
-    // own timer (mode 4) until the user chooses otherwise in the editor.
+    for (auto [field, key] : {std::pair{&r.picprog, "picprog"}, std::pair{&r.picgap, "picgap"},
+                              std::pair{&r.readywait, "readywait"}, std::pair{&r.eraltime, "eraltime"},
+                              std::pair{&r.erasepulse, "erasepulse"}, std::pair{&r.galsettle, "galsettle"},
+                              std::pair{&r.galentry, "galentry"}}) {
+        // A time that is no number or negative keeps the family's fixed wait.
+        if (!file.ReadTime(*field, key, -1.0) || !(*field >= 0.0)) *field = -1.0;
+    }
     std::string waitmode;
-    file.ReadString(waitmode, "waitmode", "");
+    const bool hasWaitMode = file.ReadString(waitmode, "waitmode", "");
 
     r.verify = 1;
     r.swap = 0;
-    r.waitmode = 4;
+    // The completion signal the datasheet names; a file without the key
+    // keeps the computer's own 20 ms timer (mode 4).
+    r.waitmode = hasWaitMode ? WaitModeFromText(waitmode) : 4;
     r.bytesPerWord = r.wordsize ? 2 : 1;
     if (typecode == 4) {
         r.bufsize = 0x4010;

@@ -22,6 +22,8 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
 bool IsWordTypeCode(uint8_t typecode);
 // True for the PLD type codes 5, 6 and 7.
 bool IsPldTypeCode(uint8_t typecode);
+// The wait mode a "waitmode" value names.
+uint8_t WaitModeFromText(const std::string& text);
 
 // The largest data buffer a device may ask for. A size beyond it is a typing
 // error in a parameter file, not a chip.

@@ -16,6 +16,15 @@ constexpr uint8_t kCmdProgramVerify = 0xC0;
 constexpr uint8_t kCmdErase = 0x20;
 constexpr uint8_t kCmdEraseVerify = 0xA0;
 
+// After program verify (C0h) and erase verify (A0h) the chip needs 6 us
+// before its margin read is valid, and a program pulse needs 10 us from the
+// data write to the verify command that ends it. The pulse timer holds 6 us
+// through the whole loop (no reload per byte): WAITTIM waits it out once
+// after a verify command and twice after the data write, and every command
+// write's strobe lasts it too (longer than the 3 counts before).
+constexpr double kVerifyWaitSeconds = 6e-6;
+constexpr int kProgramPulseWaits = 2;
+
 // A program pulse lasts at least 10 us; the PowerOff that would cut one short waits this long first.
 constexpr unsigned kPulseEndMs = 1;
 
@@ -33,23 +42,31 @@ bool ZVFLASH::KnownPart() const {
            (Same(maker, "intel") && (Same(name, "P28F010") || Same(name, "P28F020")));
 }
 
+bool ZVFLASH::VerifyWait() {
+    if (!link_.WaitReady()) return false;
+    link_.WAITTIM();
+    return link_.WaitReady();
+}
+
 bool ZVFLASH::ProgramWord(uint16_t value) {
-    link_.SetTimer(0, 3);
+    link_.KeepTimerSeconds(kVerifyWaitSeconds);
     if (!KnownPart()) return true;
     link_.DLSEND(kCmdProgramSetup);
     if (!link_.WaitReady()) return false;
     link_.DLSEND(static_cast<uint8_t>(value));
     pulsePending_ = true;
+    for (int i = 0; i < kProgramPulseWaits; ++i)
+        if (!VerifyWait()) return false;
     return link_.WaitReady();
 }
 
 bool ZVFLASH::ReadBack(uint16_t value, uint16_t& read) {
     (void)value;
     read = 0;
-    link_.SetTimer(0, 3);
+    link_.KeepTimerSeconds(kVerifyWaitSeconds);
     link_.DLSEND(kCmdProgramVerify);
     pulsePending_ = false;  // the verify command ended the pulse
-    if (!link_.WaitReady()) return false;
+    if (!VerifyWait()) return false;
     link_.DLREAD();
     if (!link_.WaitReady()) return false;
     read = link_.ReadReply();
@@ -141,12 +158,10 @@ uint8_t ZVFLASH::Erase() {
                 Stop();
                 break;
             }
-            link_.SetTimer(0, 3);
+            link_.KeepTimerSeconds(kVerifyWaitSeconds);
             link_.DLSEND(kCmdErase);
             pulsePending_ = false;  // a command write ends the last program pulse of the clearing
-            link_.SetTimerFromText("10us");
             if (!link_.WaitReady()) break;
-            link_.SetTimer(0, 3);
             link_.DLSEND(kCmdErase);
             link_.clock->sleepMs(kErasePulseMs);  // the erase pulse, ended by the erase-verify command
             // Erase verify from where the last scan stopped.
@@ -156,9 +171,9 @@ uint8_t ZVFLASH::Erase() {
                     stopped = true;
                     break;
                 }
-                link_.SetTimer(0, 3);
+                link_.KeepTimerSeconds(kVerifyWaitSeconds);
                 link_.DLSEND(kCmdEraseVerify);
-                if (!link_.WaitReady()) {
+                if (!VerifyWait()) {
                     stopped = true;
                     break;
                 }

@@ -35,6 +35,9 @@ public:
 
 private:
     bool KnownPart() const;
+    // After a verify command: its strobe, then the chip's 6 us verify time
+    // on the programmer's timer. False when the programmer stopped answering.
+    bool VerifyWait();
     // Set while a program pulse may still be running: the chip ends it at
     // the next command write, and only a pulse of its full length programs.
     bool pulsePending_ = false;

@@ -1,6 +1,7 @@
 #include "families/ZVGAL.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "catalogue/FillDeviceRecord.h"
@@ -11,6 +12,8 @@ namespace krt {
 
 namespace {
 
+// The timer's largest count (range 3: ten bits of 256 clocks).
+constexpr double kTimerReachCounts = 1023.0 * 256.0;
 constexpr unsigned kPowerUpMs = 1000;
 constexpr unsigned kSupplySettleMs = 100;
 constexpr unsigned kPowerDownMs = 500;
@@ -97,7 +100,12 @@ void ZVGAL::ApplyLines() {
     SendPortWord();
 }
 
-bool ZVGAL::ShiftIn(int count, bool program) {
+// The record's wait in whole milliseconds, rounded up; without one the fixed wait.
+unsigned ZVGAL::WaitMs(double seconds, unsigned fixedMs) {
+    return seconds >= 0.0 ? static_cast<unsigned>(std::ceil(seconds * 1000.0 - 1e-9)) : fixedMs;
+}
+
+bool ZVGAL::ShiftIn(int count, bool program, double pulseSeconds) {
     link_.CSET(0x00);
     programVerify = program ? 1 : 0;
     clockLine = 0;
@@ -115,9 +123,17 @@ bool ZVGAL::ShiftIn(int count, bool program) {
         ApplyLines();
     }
     if (!program) return true;
-    link_.SetTimerSeconds(record->tpw);
-    link_.DLSEND(static_cast<uint8_t>(portWord));
-    const bool ready = link_.WaitReady();
+    // A pulse longer than the timer reaches (about 65 ms at 4 MHz) is given
+    // as equal strobes back to back, together at least the pulse.
+    if (pulseSeconds < 0.0) pulseSeconds = record->tpw;
+    const double reach = link_.clockFrequency > 0.0 ? kTimerReachCounts / link_.clockFrequency : pulseSeconds;
+    const int strobes = pulseSeconds > reach ? static_cast<int>(std::ceil(pulseSeconds / reach)) : 1;
+    link_.SetTimerSeconds(pulseSeconds / strobes);
+    bool ready = true;
+    for (int i = 0; i < strobes && ready; ++i) {
+        link_.DLSEND(static_cast<uint8_t>(portWord));
+        ready = link_.WaitReady();
+    }
     programVerify = 0;
     ApplyLines();
     return ready;
@@ -454,8 +470,12 @@ uint8_t ZVGAL::Erase() {
         SetRow(kSerialEraseRow);
         link_.clock->sleepMs(kSerialEraseSettleMs);
     }
+    // The 16V8 and 20V8 take one 1 bit into SDIN before the erase strobe;
+    // the 22V10's erase row takes none. The erase pulse is the record's
+    // (the datasheet's erase time), without one the programming pulse.
+    const bool datasheetErase = record->erasepulse >= 0.0;
     shift[0] = 1;
-    ShiftIn(1, true);
+    ShiftIn(Serial() && datasheetErase ? 0 : 1, true, datasheetErase ? record->erasepulse : -1.0);
     SetRow(0);
     link_.clock->sleepMs(kPowerDownMs);
     PowerOff();
@@ -521,13 +541,13 @@ bool ZVGAL::PowerOn(bool programming) {
         link_.SetVcc(static_cast<float>(record->VccR));
     }
     link_.SupplyOutput(false);
-    link_.clock->sleepMs(kSupplySettleMs);
+    link_.clock->sleepMs(WaitMs(record->galsettle, kSupplySettleMs));
     link_.DEVSET(typeCode);
     link_.SupplyOutput(true);
     SetRow(0);
     programVerify = dataIn = clockLine = 0;
     ApplyLines();
-    link_.clock->sleepMs(kPowerUpMs);
+    link_.clock->sleepMs(WaitMs(record->galentry, kPowerUpMs));
     return true;
 }
 

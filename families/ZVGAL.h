@@ -66,7 +66,9 @@ private:
     void SendPortWord();
     void SetRow(int row);
     void ApplyLines();
-    bool ShiftIn(int count, bool program);
+    // pulseSeconds: the strobe's length when programming; negative: tpw.
+    bool ShiftIn(int count, bool program, double pulseSeconds = -1.0);
+    static unsigned WaitMs(double seconds, unsigned fixedMs);
     bool ShiftOut(int count);
     int WriteRow(int row, int count);
     // quiet: without the per-line log (the read-back checks).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <string>
 
 #include "families/FamilyTexts.h"
@@ -51,13 +52,30 @@ void ZVPIC::SendBit(bool one) {
     link_.DHSET(one ? kDataLine : 0x00);
 }
 
+// The record's datasheet wait; without one the fixed wait. Below a
+// millisecond the programmer's timer waits it (WAITTIM; the 1 us command
+// gap costs no reload, PicCommand has loaded 1 us already); longer waits
+// sleep whole milliseconds, rounded up.
+void ZVPIC::SleepFor(double seconds, unsigned fixedMs) {
+    if (seconds < 0.0) {
+        link_.clock->sleepMs(fixedMs);
+    } else if (seconds < 1e-3) {
+        if (seconds == 0.0) return;
+        link_.KeepTimerSeconds(seconds);
+        link_.WAITTIM();
+        link_.WaitReady();
+    } else {
+        link_.clock->sleepMs(static_cast<unsigned>(std::ceil(seconds * 1000.0 - 1e-9)));
+    }
+}
+
 uint16_t ZVPIC::PicCommand(uint8_t command, uint16_t data) {
     link_.SetTimerFromText("1us");
     link_.CSET(kDriveData);
     link_.DLSET(0x00);
     link_.DHSET(0x00);
     for (unsigned i = 0; i < 6; ++i) SendBit((command >> i) & 1);
-    link_.clock->sleepMs(kCommandToDataMs);
+    SleepFor(record->picgap, kCommandToDataMs);
     switch (command) {
     case PIC_LOAD_CONFIG:
     case PIC_LOAD_PROGRAM:
@@ -84,7 +102,7 @@ uint16_t ZVPIC::PicCommand(uint8_t command, uint16_t data) {
         return value;
     }
     case PIC_INCREMENT: return 0;
-    case PIC_BEGIN_PROGRAMMING: link_.clock->sleepMs(kProgrammingMs); return 0;
+    case PIC_BEGIN_PROGRAMMING: SleepFor(record->picprog, kProgrammingMs); return 0;
     default: return 1;
     }
 }

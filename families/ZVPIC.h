@@ -55,6 +55,7 @@ public:
     uint16_t PicCommand(uint8_t command, uint16_t data = 0);
 
 private:
+    void SleepFor(double seconds, unsigned fixedMs);
     // What one word of a loop came to.
     enum class Unit { Done, Failed };
     // Chooses which words of the configuration part a unit touches.

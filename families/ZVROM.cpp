@@ -48,8 +48,10 @@ bool ZVROM::ReadWord(uint16_t& value) {
     return true;
 }
 
+// The pulse timer is reloaded only when it does not hold tpw already: the
+// write loop loads it once, and every pulse keeps its full length.
 bool ZVROM::ProgramWord(uint16_t value) {
-    link_.SetTimerSeconds(record->tpw);
+    link_.KeepTimerSeconds(record->tpw);
     if (WordWide()) {
         link_.DLSET(Low(value));
         link_.DHSEND(High(value));

@@ -1,6 +1,7 @@
 #include "families/ZVSEEP.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "families/FamilyTexts.h"
 #include "link/Log.h"
@@ -167,6 +168,11 @@ uint8_t ZVSEEP::WritePages() {
         BusStop();
         currentAddress.store(a + n, std::memory_order_relaxed);
     }
+    // The last page's write cycle runs on after its STOP: power-down would
+    // cut it, so wait for the chip's acknowledge first.
+    if (!cancel.load(std::memory_order_relaxed) && !link_.readyTimedOut && CurrentAddress() > 0) {
+        if (AddressChip(CurrentAddress() - 1, true) == Addressed::Yes) BusStop();
+    }
     if (errorCount != 0)
         Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
     else if (!link_.readyTimedOut)
@@ -187,13 +193,33 @@ uint8_t ZVSEEP::Erase() {
     PowerOn(true);
     link_.SetTimerSeconds(record->tpw);
     currentAddress.store(0, std::memory_order_relaxed);
-    if (BusOf() == Bus::ThreeWire) {
+    if (BusOf() == Bus::ThreeWire && record->eraltime >= 0.0) {
+        // The record names the chip's erase-all time: one ERAL for the whole chip.
+        WriteEnable();
+        EraseAll();
+    } else if (BusOf() == Bus::ThreeWire) {
         WriteEnable();
         for (uint32_t w = 0; w < n; ++w) {
             if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) break;
             currentAddress.store(w, std::memory_order_relaxed);
             if (!EraseWordAt(w)) break;
         }
+    } else if (record->pagewrite) {
+        // FFh a page per write cycle, as the page write loads data.
+        lineImage = kWriteImage;
+        while (CurrentAddress() < n) {
+            if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) break;
+            const uint32_t a = CurrentAddress();
+            const uint32_t count = std::min(n, a - a % pageSize_ + pageSize_) - a;
+            if (AddressChip(a, true) != Addressed::Yes) break;
+            for (uint32_t i = 0; i < count; ++i) {
+                SendByte(0xFF);
+                GetAck();
+            }
+            BusStop();
+            currentAddress.store(a + count, std::memory_order_relaxed);
+        }
+        if (!link_.readyTimedOut) link_.clock->sleepMs(kEraseTailMs);
     } else {
         while (CurrentAddress() < n) {
             if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) break;
@@ -424,6 +450,15 @@ bool ZVSEEP::ReadWordAt(uint32_t a, uint16_t& value) {
     return !link_.readyTimedOut;
 }
 
+// ERAL: start bit, opcode 00, then 10 and the rest of the address bits.
+bool ZVSEEP::EraseAll() {
+    Select();
+    SendBits(0x12, 5);
+    SendBits(0, record->addrlen >= 2 ? record->addrlen - 2u : 0u);
+    Deselect();
+    return CompletionWait(record->eraltime);
+}
+
 void ZVSEEP::WriteEnable() {
     Select();
     SendBits(0x13, 5);  // start bit, opcode 00, then 11
@@ -437,7 +472,7 @@ bool ZVSEEP::WriteWordAt(uint32_t a, uint16_t v) {
     SendBits(a, record->addrlen);
     SendBits(v, 16);
     Deselect();
-    return CompletionWait();
+    return CompletionWait(record->readywait);
 }
 
 bool ZVSEEP::EraseWordAt(uint32_t a) {
@@ -445,12 +480,15 @@ bool ZVSEEP::EraseWordAt(uint32_t a) {
     SendBits(0x7, 3);  // start bit, opcode 11
     SendBits(a, record->addrlen);
     Deselect();
-    return CompletionWait();
+    return CompletionWait(record->readywait);
 }
 
-bool ZVSEEP::CompletionWait() {
+bool ZVSEEP::CompletionWait(double firstPollSeconds) {
     Select();
-    if (link_.clock) link_.clock->sleepMs(kFirstReadyPollMs);
+    // The record's ready wait (0: poll at once); without it the fixed 15 ms.
+    const unsigned ms = firstPollSeconds >= 0.0 ? static_cast<unsigned>(std::ceil(firstPollSeconds * 1000.0))
+                                                : kFirstReadyPollMs;
+    if (link_.clock && ms != 0) link_.clock->sleepMs(ms);
     ChipWait wait(link_.clock);
     bool ready = false;
     while (!cancel.load(std::memory_order_relaxed)) {

@@ -61,8 +61,11 @@ public:
     void WriteEnable();
     bool WriteWordAt(uint32_t a, uint16_t v);
     bool EraseWordAt(uint32_t a);
-    // Waits for DO to report ready; false on cancel or when it never did (logged).
-    bool CompletionWait();
+    // ERAL with its ready wait (the record's erase-all time).
+    bool EraseAll();
+    // Waits firstPollSeconds (negative: the fixed 15 ms), then for DO to
+    // report ready; false on cancel or when it never did (logged).
+    bool CompletionWait(double firstPollSeconds = -1.0);
 
     int32_t cachedPage = -1;
     std::unique_ptr<uint8_t[]> pageBuffer;

@@ -133,6 +133,10 @@ public:
     void SetTimer(uint8_t high, uint8_t low);
     void SetTimerSeconds(double seconds);
     void SetTimerFromText(const std::string& text);
+    // As SetTimer and SetTimerSeconds, but nothing is sent when the host
+    // copy of the timer already holds that value (the programmer keeps it).
+    void KeepTimer(uint8_t high, uint8_t low);
+    void KeepTimerSeconds(double seconds);
     // True when the supply was set; false when the voltage was refused
     // (the message has been logged and nothing changed).
     bool SetVpp(float volts);

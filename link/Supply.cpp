@@ -46,13 +46,16 @@ void LinkContext::SetTimer(uint8_t high, uint8_t low) {
     TIMHISET(high);
 }
 
-void LinkContext::SetTimerSeconds(double seconds) {
-    const long long n = ClockCount(seconds, clockFrequency);
-    if (n < 0 || n >= kTimerLimit) {
-        Log(log, "%s", kTimerOverflowLine);
-        return;
-    }
-    uint8_t high, low;
+void LinkContext::KeepTimer(uint8_t high, uint8_t low) {
+    if (high != timerHigh || low != timerLow) SetTimer(high, low);
+}
+
+namespace {
+
+// The timer bytes of a duration; false when it does not fit.
+bool TimerBytes(double seconds, double clockHz, uint8_t& high, uint8_t& low) {
+    const long long n = ClockCount(seconds, clockHz);
+    if (n < 0 || n >= kTimerLimit) return false;
     if (n < 1024) {
         high = static_cast<uint8_t>((n >> 8) & 3);
         low = static_cast<uint8_t>(n & 0xFF);
@@ -65,7 +68,27 @@ void LinkContext::SetTimerSeconds(double seconds) {
         high = static_cast<uint8_t>(((m >> 8) & 3) | 0x08);
         low = static_cast<uint8_t>(m & 0xFF);
     }
+    return true;
+}
+
+}  // namespace
+
+void LinkContext::SetTimerSeconds(double seconds) {
+    uint8_t high = 0, low = 0;
+    if (!TimerBytes(seconds, clockFrequency, high, low)) {
+        Log(log, "%s", kTimerOverflowLine);
+        return;
+    }
     SetTimer(high, low);
+}
+
+void LinkContext::KeepTimerSeconds(double seconds) {
+    uint8_t high = 0, low = 0;
+    if (!TimerBytes(seconds, clockFrequency, high, low)) {
+        Log(log, "%s", kTimerOverflowLine);
+        return;
+    }
+    KeepTimer(high, low);
 }
 
 // A decimal number and exactly one unit (ns, us, ms, s, any case); anything

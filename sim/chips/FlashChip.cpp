@@ -256,7 +256,12 @@ void FlashChip::WriteCycle(const SocketState& socket, DataLane lane, uint64_t st
             mode_ = Mode::Read;  // anything but the second 20 (FF included) aborts the erase
         }
         return;
-    default: Command(data, socket); return;
+    default:
+        // Program verify and erase verify apply their margin voltage from
+        // /WE's rise; the read is valid 6 us later.
+        verifyValidNs_ = rise + kVerifySettleNs;
+        Command(data, socket);
+        return;
     }
 }
 
@@ -271,11 +276,21 @@ uint16_t FlashChip::ReadCycle(const SocketState& socket, DataLane lane) {
     const uint32_t a = socket.address & wrapMask_;
     uint8_t out = 0xFF;
     switch (CommandsOn(socket) ? mode_ : Mode::Read) {
-    case Mode::Read:
-    case Mode::ProgramVerify: out = Cell(a); break;
+    case Mode::Read: out = Cell(a); break;
+    case Mode::ProgramVerify:
+        out = Cell(a);
+        if (socket.nowNs < verifyValidNs_) {
+            ++earlyVerifyReads_;
+            out = static_cast<uint8_t>(~out);  // the margin voltage has not settled: no valid data
+        }
+        break;
     case Mode::ReadId: out = (a & 1) ? device_ : maker_; break;
     case Mode::EraseVerify:
         out = Cell(verifyAddress_);
+        if (socket.nowNs < verifyValidNs_) {
+            ++earlyVerifyReads_;
+            out = static_cast<uint8_t>(~out);
+        }
         ++eraseVerifyReads_;
         if (out != 0xFF) ++eraseVerifyFailures_;
         break;

@@ -54,6 +54,7 @@ public:
     // Datasheet timings (ns) and supply windows (V).
     static constexpr uint64_t kProgramPulseNs = 10'000;      // shortest program pulse that counts
     static constexpr uint64_t kErasePulseNs = 9'500'000;     // one erase pulse; the stop timer ends it here
+    static constexpr uint64_t kVerifySettleNs = 6'000;       // program/erase verify: command to valid read
     static constexpr double kVppLowMax = 6.5, kVppHighMin = 11.4, kVppHighMax = 12.6;
     static constexpr double kVccMin = 4.5, kVccMax = 5.5;
     static constexpr double kAbsMaxVpp = 14.0, kAbsMaxVcc = 7.0;
@@ -98,6 +99,8 @@ public:
     uint32_t ErasePulses() const { return erasePulses_; }        // erase pulses begun and ended
     uint32_t EraseVerifyReads() const { return eraseVerifyReads_; }
     uint32_t EraseVerifyFailures() const { return eraseVerifyFailures_; }
+    // Verify reads sooner than kVerifySettleNs after their command (undefined data).
+    uint32_t EarlyVerifyReads() const { return earlyVerifyReads_; }
     uint8_t LastCommand() const { return lastCommand_; }
 
 private:
@@ -158,6 +161,8 @@ private:
     uint32_t erasePulses_ = 0;
     uint32_t eraseVerifyReads_ = 0;
     uint32_t eraseVerifyFailures_ = 0;
+    uint32_t earlyVerifyReads_ = 0;
+    uint64_t verifyValidNs_ = 0;
     uint8_t lastCommand_ = 0x00;
 };
 

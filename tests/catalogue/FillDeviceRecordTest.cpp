@@ -111,9 +111,35 @@ TEST(FillDeviceRecord, RulesOnRetryPagesizeWaitmodeAndBwalt) {
     EXPECT_EQ(Fill("retry\t25\n", 0).retry, 25);
     EXPECT_EQ(Fill("pagesize\t-5\n", 0).pagesize, 1u);
     EXPECT_EQ(Fill("pagesize\t64\n", 0).pagesize, 64u);
-    EXPECT_EQ(Fill("waitmode\tpolling\n", 0x12).waitmode, 4);
+    EXPECT_EQ(Fill("bwalt\tno\n", 0x12).waitmode, 4) << "no waitmode key: the computer's timer";
     EXPECT_EQ(Fill("bwalt\tno\n", 0).bwalt, 0);
     EXPECT_EQ(Fill("bwalt\tYES\n", 0).bwalt, 1);
+}
+
+TEST(FillDeviceRecord, WaitModeKeyIsHonoured) {
+    const std::pair<const char*, int> cases[] = {{"busyflag", 1}, {"TOGGLE", 2}, {"polling", 3},
+                                                 {"timer", 0},    {"3", 3},      {"4", 4}, {"9", 0}};
+    for (auto [text, mode] : cases)
+        EXPECT_EQ(Fill(std::string("waitmode\t") + text + "\n", 0x12).waitmode, mode) << text;
+}
+
+// The datasheet waits are ours: absent (or no valid time) they are negative,
+// and the families keep their fixed waits.
+TEST(FillDeviceRecord, DatasheetWaitKeys) {
+    DeviceRecord none = Fill("maxsize\t100\n", 4);
+    for (double v : {none.picprog, none.picgap, none.readywait, none.eraltime, none.erasepulse, none.galsettle,
+                     none.galentry})
+        EXPECT_LT(v, 0.0);
+    DeviceRecord r = Fill("picprog\t9ms\npicgap\t1us\nreadywait\t0\neraltime\t6ms\nerasepulse\t100ms\n"
+                          "galsettle\t-5ms\ngalentry\tx\n",
+                          4);
+    EXPECT_DOUBLE_EQ(r.picprog, 9e-3);
+    EXPECT_DOUBLE_EQ(r.picgap, 1e-6);
+    EXPECT_DOUBLE_EQ(r.readywait, 0.0);
+    EXPECT_DOUBLE_EQ(r.eraltime, 6e-3);
+    EXPECT_DOUBLE_EQ(r.erasepulse, 0.1);
+    EXPECT_LT(r.galsettle, 0.0);
+    EXPECT_DOUBLE_EQ(r.galentry, 0.0) << "text that is no number is 0 s, as every time key";
 }
 
 TEST(FillDeviceRecord, TimesMasksAndStrings) {

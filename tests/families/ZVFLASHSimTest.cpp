@@ -111,6 +111,18 @@ TEST(ZVFLASHSim, WriteWithoutReadBackProgramsEveryByteUpToTheLast) {
     for (uint32_t a = 0x100; a < 0x200; ++a) ASSERT_EQ(ChipOf(b).Cell(a), data[a]) << a;
 }
 
+// The chip's verify reads are valid 6 us after the verify command; an
+// earlier read sees no valid data and would fail program and erase verify.
+TEST(ZVFLASHSim, VerifyReadsWaitForTheMarginVoltage) {
+    SimBench b(Flash("Intel", "P28F010", 0x100));
+    b.buffer = RandomBytes(b.buffer.size(), 21);
+    ASSERT_EQ(b.Operation(5, 0, 0x100), 0);
+    EXPECT_EQ(b.Operation(7, 0, 0x100), 0);
+    EXPECT_EQ(ChipOf(b).EraseVerifyReads(), 0x100u);
+    EXPECT_EQ(ChipOf(b).EarlyVerifyReads(), 0u);
+    EXPECT_EQ(b.Operation(9, 0, 0x100), 0);
+}
+
 TEST(ZVFLASHSim, EraseVerifiedAfterTheFirstPulse) {
     SimBench b(Flash());
     b.buffer = RandomBytes(b.buffer.size(), 8);

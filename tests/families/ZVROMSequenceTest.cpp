@@ -185,6 +185,20 @@ TEST(ZVROMSequence, WriteOfTypeCodeThreeSwitchesOutputsOn) {
     EXPECT_TRUE(std::equal(powerUp.begin(), powerUp.end(), frames.begin()));
 }
 
+// The pulse timer is loaded once for the loop: every pulse keeps tpw, and
+// no pulse reloads the value the programmer holds already.
+TEST(ZVROMSequence, PulseTimerIsLoadedOncePerWrite) {
+    DeviceRecord r = ByteEprom(0x100);
+    r.verify = 0;
+    r.retry = 3;
+    FamilyLink t(r);
+    ASSERT_EQ(t.Operation(5, 0, 4), 0);
+    const auto frames = t.port.CommandFrames();
+    const auto loads = std::search(frames.begin(), frames.end(), kPulseTimer.begin(), kPulseTimer.end());
+    ASSERT_NE(loads, frames.end());
+    EXPECT_EQ(std::search(loads + 1, frames.end(), kPulseTimer.begin(), kPulseTimer.end()), frames.end());
+}
+
 TEST(ZVROMSequence, WordWriteLatchesLowThenPulsesHigh) {
     DeviceRecord r = WordEprom(0x100);
     r.verify = 0;
@@ -195,7 +209,6 @@ TEST(ZVROMSequence, WordWriteLatchesLowThenPulsesHigh) {
     ASSERT_EQ(t.Operation(5, 0x10, 1), 0);
     EXPECT_EQ(t.port.CommandFrames(),
               Concat({kResetFrames, {0x13, 0x0C, 0x0F, 0x18, 0x13, 0x08}, kLoopTimer, Address(0x10), kPulseTimer,
-                      kPulseTimer,
                       {0x0C, 0xCD, 0x09, 0xAB, 0x01}, kResetFrames}));
     EXPECT_EQ(t.log.lines(), Lines{"書きこみはエラーなく行われました。"});
 }

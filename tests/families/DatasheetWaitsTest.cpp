@@ -1,0 +1,137 @@
+// The datasheet waits of the catalogue: a record without our keys runs
+// exactly as before (same port accesses, same virtual time), the keys make
+// the operation shorter, and a wait shorter than the chip needs fails.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "PicTestSupport.h"
+#include "SimBench.h"
+#include "ZVSEEPTestSupport.h"
+#include "catalogue/DeviceLoader.h"
+#include "sim/chips/SerialEepromChips.h"
+
+namespace krt::test {
+namespace {
+
+// Forwards to the simulated programmer and folds every access into a hash.
+struct HashingPort : PortIo {
+    PortIo* inner = nullptr;
+    uint64_t hash = 14695981039346656037ull;
+    void Mix(uint64_t v) { hash = (hash ^ v) * 1099511628211ull; }
+    uint8_t read(uint16_t address) override {
+        const uint8_t v = inner->read(address);
+        Mix(0x10000u | address);
+        Mix(v);
+        return v;
+    }
+    void write(uint16_t address, uint8_t value) override {
+        Mix(0x20000u | address);
+        Mix(value);
+        inner->write(address, value);
+    }
+};
+
+struct Outcome {
+    uint64_t hash = 0;
+    uint64_t ns = 0;
+    uint8_t result = 0xFF;
+};
+
+Outcome RunOnce(const DeviceRecord& record, uint8_t code, uint32_t length) {
+    SimBench b(record);
+    b.buffer = RandomBytes(b.buffer.size(), 5);
+    for (size_t i = 0; i + 1 < b.buffer.size() && record.typecode == 4; i += 2) b.buffer[i] &= 0x3F;
+    HashingPort port;
+    port.inner = &b.sim;
+    b.link.port = &port;
+    const uint64_t start = b.sim.VirtualNs();
+    Outcome run;
+    run.result = b.Operation(code, 0, length);
+    run.ns = b.sim.VirtualNs() - start;
+    run.hash = port.hash;
+    return run;
+}
+
+DeviceRecord Shipped(const char* type, const char* maker, const char* name) {
+    Catalogue catalogue;
+    EXPECT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue));
+    DeviceRecord record;
+    EXPECT_TRUE(LoadDeviceRecord(catalogue.list, catalogue.directory, type, maker, name, 1, nullptr, record)
+                    .selected)
+        << name;
+    return record;
+}
+
+// Keys set to the fixed waits give the very run of a record without them.
+TEST(DatasheetWaits, WithoutTheKeysEveryFamilyRunsAsBefore) {
+    struct Case {
+        const char* what;
+        DeviceRecord plain;
+        std::function<void(DeviceRecord&)> oldValues;
+        uint8_t code;
+        uint32_t length;
+    };
+    DeviceRecord gal = Shipped("GAL", "Lattice", "GAL16V8");
+    gal.erasepulse = gal.galsettle = gal.galentry = -1.0;
+    const Case cases[] = {
+        {"PIC write", PicRecord("PIC16F84A"), [](DeviceRecord& r) { r.picprog = 0.05; r.picgap = 0.001; }, 5, 4},
+        {"three-wire write", ThreeWireEeprom("93C46", 64, 6), [](DeviceRecord& r) { r.readywait = 0.015; }, 5, 4},
+        {"GAL erase", gal, [](DeviceRecord& r) { r.galsettle = 0.1; r.galentry = 1.0; }, 7, 1},
+    };
+    for (const Case& c : cases) {
+        DeviceRecord keyed = c.plain;
+        c.oldValues(keyed);
+        const Outcome before = RunOnce(c.plain, c.code, c.length);
+        const Outcome after = RunOnce(keyed, c.code, c.length);
+        EXPECT_EQ(before.result, 0) << c.what;
+        EXPECT_EQ(after.result, 0) << c.what;
+        EXPECT_EQ(before.ns, after.ns) << c.what;
+        EXPECT_EQ(before.hash, after.hash) << c.what;
+    }
+}
+
+// The PIC16F84A programs a word in 8 ms: the shipped wait writes it, a wait
+// below that cuts every cycle short and the write fails.
+TEST(DatasheetWaits, PicProgrammingWaitAgainstTheChipsTime) {
+    DeviceRecord r = Shipped("PIC", "Microchip", "PIC16F84A");
+    ASSERT_GE(r.picprog, 0.008);
+    const Outcome shipped = RunOnce(r, 5, 8);
+    EXPECT_EQ(shipped.result, 0);
+    r.picprog = 0.007;
+    EXPECT_EQ(RunOnce(r, 5, 8).result, 3);
+    DeviceRecord plain = PicRecord("PIC16F84A");
+    EXPECT_LT(shipped.ns, RunOnce(plain, 5, 8).ns);
+}
+
+// Three-wire: the ready poll at once and ERAL for the whole chip.
+TEST(DatasheetWaits, ThreeWireEraseAllAndReadyAtOnce) {
+    DeviceRecord r = Shipped("SEEPROM", "Microchip", "93C46");
+    ASSERT_GE(r.eraltime, 0.0);
+    ASSERT_GE(r.readywait, 0.0);
+    SimBench b(r);
+    b.buffer = RandomBytes(b.buffer.size(), 9);
+    ASSERT_EQ(b.Operation(5, 0, 64), 0);
+    auto& chip = *dynamic_cast<ThreeWireEepromChip*>(b.sim.SocketChip());
+    const uint64_t cycles = chip.WriteCycles();
+    ASSERT_EQ(b.Operation(7, 0, 64), 0);
+    EXPECT_EQ(chip.WriteCycles() - cycles, 1u) << "one ERAL";
+    EXPECT_EQ(b.Operation(9, 0, 64), 0);
+}
+
+// Two-wire with page write: the erase writes FFh a page per write cycle.
+TEST(DatasheetWaits, TwoWirePageWiseErase) {
+    DeviceRecord r = TwoWireEeprom("24C02", 256, 8);
+    r.pagewrite = 1;
+    SimBench b(r);
+    b.buffer = RandomBytes(b.buffer.size(), 10);
+    ASSERT_EQ(b.Operation(5, 0, 256), 0);
+    auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
+    const uint64_t cycles = chip.WriteCycles();
+    ASSERT_EQ(b.Operation(7, 0, 256), 0);
+    EXPECT_EQ(chip.WriteCycles() - cycles, 32u);
+    EXPECT_EQ(b.Operation(9, 0, 256), 0);
+}
+
+}  // namespace
+}  // namespace krt::test
