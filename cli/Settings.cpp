@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/Platform.h"
+
 namespace krt {
 
 namespace {

@@ -21,6 +21,7 @@
 #ifdef __linux__
 #include <linux/parport.h>
 #include <linux/ppdev.h>
+#include <sys/ioctl.h>
 #endif
 
 namespace krt {
