@@ -78,10 +78,12 @@ const std::vector<OptionDef>& Options() {
              }
              return "--port wants sim, ppdev, ppdev:/dev/parportN or direct";
          }},
-        {"--port-base", "HEX", "printer-port base address (default 378)",
+        {"--port-base", "HEX", "printer-port base address (default 378; a PCI or PCIe card's, such as D010, "
+         "is in /proc/sys/dev/parport/parportN/base-addr, in decimal, or in lspci -v)",
          [](CliOptions& o, const std::string& v) -> std::string {
              uint64_t n = 0;
-             if (!ParseUnsigned(v, 16, 0xFFFF, n) || n == 0) return "--port-base wants a hexadecimal address from 1 to FFFF";
+             if (!ParseUnsigned(v, 16, 0xFFFF, n) || !PortBaseAccepted(static_cast<uint32_t>(n)))
+                 return "--port-base wants a hexadecimal address from 100 to FFF8, a multiple of 4 (378, 278, 3BC, D010...)";
              o.portBase = static_cast<uint16_t>(n);
              return {};
          }},

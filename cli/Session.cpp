@@ -265,7 +265,14 @@ bool CliSession::OpenPort(std::string& error) {
         traceFile = std::shared_ptr<std::FILE>(file, [](std::FILE* f) { std::fclose(f); });
         core.SetTrace(file);
     }
-    if (!core.OpenBackend(options.port, options.portBase, error)) return false;
+    if (!core.OpenBackend(options.port, options.portBase, error)) {
+        // The backends' messages serve the window too and name no option;
+        // krt says which of its options change the port.
+        if (!simulated)
+            error += "\n(krt: --port ppdev, --port ppdev:/dev/parportN or --port direct chooses the backend, "
+                     "--port-base HEX the address, --port sim the simulated programmer)";
+        return false;
+    }
     if (core.Simulated() && !SetUpSimulator(*this, error)) {
         if (error.empty() && setUpFailure == kExitNoInput) error = "the simulated programmer could not be set up";
         // The option parser checked the revisions and the faults' words:

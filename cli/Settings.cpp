@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/Platform.h"
+
 namespace krt {
 
 namespace {
@@ -73,7 +75,7 @@ void ApplySettings(const StoredSettings& s, CliOptions& options) {
         options.powerCircuit = static_cast<uint8_t>(*s.pwrCircuitVersion);
     if (s.lprPort) {
         const uint16_t base = static_cast<uint16_t>(*s.lprPort);
-        if (base == 0x378 || base == 0x278 || base == 0x3BC) options.portBase = base;
+        if (PortBaseAccepted(base)) options.portBase = base;
     }
     if (s.language && (*s.language == 0 || *s.language == 1))
         options.language = static_cast<uint32_t>(*s.language);

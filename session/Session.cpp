@@ -8,6 +8,7 @@
 #include "base/Log.h"
 #include "families/CreateFamily.h"
 #include "platform/Platform.h"
+#include "platform/SystemCalls.h"
 #include "session/SessionTexts.h"
 #include "sim/ChipFactory.h"
 #include "sim/ChipFile.h"
@@ -84,18 +85,22 @@ bool Session::OpenPort(uint16_t base, std::string& error) {
         io = std::make_unique<SimPort>(sim);
         name = "simulator";
     } else {
+        // A claimed port is let go before the new one is claimed: on the
+        // same device the new claim would wait for the old one for ever.
+        ReleasePort();
+        PortFaultHandler onFault = [this](const std::string& line) { PortFailed(line); };
         if (kind_ == "ppdev") {
             name = device_.empty() ? HexBase(base) : HexBase(base) + " (" + device_ + ")";
-            io = OpenPpdevPort(base, device_, error);
+            io = OpenPpdevPort(base, device_, error, std::move(onFault));
         } else {
             name = HexBase(base) + " (direct I/O)";
-            io = OpenDirectPort(base, error);
+            io = OpenDirectPort(base, error, std::move(onFault));
         }
         if (!io) {
             portName_ = name;
             return false;
         }
-        clock = MakeSystemClock();
+        clock = Kernel().MakeClock();
     }
     if (trace_) io = MakeTracingPort(std::move(io), trace_);
     link.port = nullptr;
@@ -128,12 +133,25 @@ void Session::Rebase() {
     }
     // The old base is no longer the user's choice: requests that need the
     // port now fail as without a programmer, until the base is changed again.
+    ReleasePort();
+    backendBase_ = base;
+    ::krt::Log(link.log, InLanguage(kRebaseFailedText, link.language), static_cast<unsigned>(base), error.c_str());
+}
+
+void Session::ReleasePort() {
     link.port = nullptr;
     link.clock = nullptr;
     port_.reset();
     clock_.reset();
-    backendBase_ = base;
-    ::krt::Log(link.log, InLanguage(kRebaseFailedText, link.language), static_cast<unsigned>(base), error.c_str());
+}
+
+// An access failed under the running request: it ends with result 4 (the
+// families stop as when the programmer stays busy), with one line.
+void Session::PortFailed(const std::string& line) {
+    link.readyTimedOut = true;
+    if (portFailed_) return;
+    portFailed_ = true;
+    ::krt::Log(link.log, "%s", line.c_str());
 }
 
 // ---------------------------------------------------------------- requests
@@ -149,7 +167,9 @@ uint8_t Session::Send(LinkRequest& request, DeviceRecord& device) {
         const auto hz = static_cast<uint32_t>(code == REQ_SET_CLOCK ? request.parameter : link.clockFrequency);
         if (hz != 0 && hz != sim_->CrystalHz()) sim_->SetCrystalHz(hz);
     }
-    const uint8_t result = Dispatch(link, request, device);
+    portFailed_ = false;
+    uint8_t result = Dispatch(link, request, device);
+    if (portFailed_ && result == RESULT_OK) result = RESULT_FATAL;
     if (code == REQ_SET_PORT_BASE && !kind_.empty() && EffectiveBase(link.portBase) != backendBase_)
         rebasePending_ = true;
     return result;

@@ -16,6 +16,7 @@
 #include "data/DataBuffer.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
+#include "platform/Platform.h"
 #include "sim/Chip.h"
 
 namespace krt {
@@ -130,12 +131,15 @@ public:
 private:
     bool OpenPort(uint16_t base, std::string& error);
     void Rebase();
+    void ReleasePort();
+    void PortFailed(const std::string& line);
 
     std::string kind_;    // "sim", "ppdev" or "direct"
     std::string device_;  // ppdev:DEVICE
     std::string portName_;
     uint16_t backendBase_ = 0;
     bool rebasePending_ = false;
+    bool portFailed_ = false;  // an access failed in the running request
     std::FILE* trace_ = nullptr;
     std::unique_ptr<PortIo> port_;
     std::unique_ptr<Clock> clock_;

@@ -49,6 +49,12 @@ constexpr Pair kTexts[] = {
     {DialogText::ClockRefused,
      "KRTのクロック周波数は%1～%2 MHzの範囲で入力してください。",
      "The KRT clock must be from %1 to %2 MHz."},
+    {DialogText::PortBaseHint,
+     "PCI・PCIeカードは /proc/sys/dev/parport/parport*/base-addr（10進）か lspci -v の値を16進で入力",
+     "A PCI or PCIe card's base: /proc/sys/dev/parport/parport*/base-addr (decimal) or lspci -v, typed in hex"},
+    {DialogText::PortBaseRefused,
+     "プリンタポートのアドレスは16進数で100～FFF8の4の倍数を入力してください（例: 378、278、3BC、D010）。",
+     "The printer-port address must be hexadecimal, from 100 to FFF8, a multiple of 4 (for example 378, 278, 3BC, D010)."},
 
     {DialogText::AboutCaption, "バージョン情報", "About"},
     {DialogText::ProductName, "QV17win", "QV17win"},

@@ -19,6 +19,9 @@ enum class DialogText {
     // The clocks that the start-up accepts (%1 and %2: lowest and highest, in
     // MHz), beside the clock field and in the message refusing another.
     ClockRange, ClockRefused,
+    // The port-base field below the three presets: its hint and the message
+    // refusing a base no printer port can have.
+    PortBaseHint, PortBaseRefused,
     // About box.
     AboutCaption, ProductName, VersionPrefix, AboutLine1, AboutLine2, AboutClose,
     // Welcome window.

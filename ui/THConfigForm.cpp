@@ -26,6 +26,7 @@
 #include "catalogue/DeviceRecord.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
+#include "platform/Platform.h"
 #include "session/Session.h"
 
 namespace krt {
@@ -56,6 +57,20 @@ int THConfigForm::PortItem(uint32_t base) {
 }
 
 uint32_t THConfigForm::PortOfItem(int item) { return item >= 0 && item < 3 ? kPortBases[item] : 0; }
+
+uint32_t THConfigForm::PortOfText(const QString& text) {
+    QString digits = text.trimmed();
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) digits = digits.mid(2);
+    else if (digits.endsWith(QLatin1Char('h'), Qt::CaseInsensitive)) digits.chop(1);
+    if (digits.isEmpty() || digits.size() > 4) return 0;
+    bool ok = false;
+    const uint32_t base = digits.toUInt(&ok, 16);
+    return ok && PortBaseAccepted(base) ? base : 0;
+}
+
+QString THConfigForm::TextOfPort(uint32_t base) {
+    return base ? QStringLiteral("0x") + QString::number(base, 16) : QString();
+}
 
 int THConfigForm::VersionItem(uint32_t version) { return version == 1 ? 0 : version == 2 ? 1 : -1; }
 
@@ -123,6 +138,17 @@ THConfigForm::THConfigForm(ShellServices& shell, QWidget* parent) : QDialog(pare
     RadioGroup2 = radioGroup("RadioGroup2", DialogText::RadioGroup2, {DialogText::Ver1, DialogText::Ver2},
                              RadioGroup2Items);
     RadioGroup1->setToolTip(QString::fromUtf8("KRTをつないだプリンタポートのベースアドレス"));
+    EditPortBase = new QLineEdit(RadioGroup1);
+    EditPortBase->setObjectName(QStringLiteral("EditPortBase"));
+    EditPortBase->setMaxLength(6);
+    EditPortBase->setFixedWidth(EditPortBase->fontMetrics().horizontalAdvance(QStringLiteral("0xFFF8")) + 16);
+    EditPortBase->installEventFilter(this);
+    LabelPortBase = new QLabel(RadioGroup1);
+    LabelPortBase->setObjectName(QStringLiteral("LabelPortBase"));
+    LabelPortBase->setEnabled(false);
+    LabelPortBase->setWordWrap(true);
+    RadioGroup1->layout()->addWidget(EditPortBase);
+    RadioGroup1->layout()->addWidget(LabelPortBase);
     RadioGroup2->setToolTip(QString::fromUtf8("組み立てたKRTの電源回路の版"));
     left->addStretch();
     connect(RadioGroup1Items, &QButtonGroup::idClicked, this, &THConfigForm::RadioGroup1Click);
@@ -221,7 +247,8 @@ THConfigForm::THConfigForm(ShellServices& shell, QWidget* parent) : QDialog(pare
     buttons->addWidget(Button1);
     top->addLayout(buttons);
 
-    setTabOrder(RadioGroup1Items->button(0), RadioGroup2Items->button(0));
+    setTabOrder(RadioGroup1Items->button(0), EditPortBase);
+    setTabOrder(EditPortBase, RadioGroup2Items->button(0));
     setTabOrder(RadioGroup2Items->button(0), Edit1);
     setTabOrder(Edit1, RadioSimulator);
     setTabOrder(RadioSimulator, ButtonBlankChip);
@@ -241,6 +268,8 @@ void THConfigForm::SetLanguage(uint32_t language) {
     ButtonBlankChip->setText(T(DialogText::ButtonBlankChip));
     ButtonBlankChip->setToolTip(T(DialogText::BlankChipHint));
     LabelClockRange->setText(ClockRangeText(DialogText::ClockRange));
+    LabelPortBase->setText(T(DialogText::PortBaseHint));
+    EditPortBase->setToolTip(T(DialogText::PortBaseHint));
     UpdateConnectionGroup();
 }
 
@@ -280,7 +309,10 @@ void THConfigForm::FormActivate() {
     // The limit is for typing; the shown value is never cut.
     Edit1->setMaxLength(std::max(6, static_cast<int>(clock.size())));
     Edit1->setText(clock);
-    SelectItem(RadioGroup1Items, PortItem(Request(REQ_GET_PORT_BASE)));
+    const uint32_t base = Request(REQ_GET_PORT_BASE);
+    SelectItem(RadioGroup1Items, PortItem(base));
+    EditPortBase->setText(TextOfPort(base));
+    EditPortBase->setModified(false);
     SelectItem(RadioGroup2Items, VersionItem(Request(REQ_GET_POWER_CIRCUIT)));
 
     SettingsStore store;
@@ -305,6 +337,28 @@ void THConfigForm::RadioGroup1Click() {
     const uint32_t base = PortOfItem(RadioGroup1Items->checkedId());
     WriteSetting(kLprPort, static_cast<int32_t>(base));
     Request(REQ_SET_PORT_BASE, base);
+    EditPortBase->setText(TextOfPort(base));
+    EditPortBase->setModified(false);
+}
+
+bool THConfigForm::EditPortBaseExit() {
+    if (refusing_) return false;
+    const uint32_t base = PortOfText(EditPortBase->text());
+    if (base == 0) {
+        refusing_ = true;
+        Prompter::Current().Box(this, DialogTextOf(language_, DialogText::PortBaseRefused),
+                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
+        refusing_ = false;
+        EditPortBase->setFocus();
+        EditPortBase->selectAll();
+        return false;
+    }
+    WriteSetting(kLprPort, static_cast<int32_t>(base));
+    Request(REQ_SET_PORT_BASE, base);
+    SelectItem(RadioGroup1Items, PortItem(base));
+    EditPortBase->setText(TextOfPort(base));
+    EditPortBase->setModified(false);
+    return true;
 }
 
 void THConfigForm::RadioGroup2Click() {
@@ -331,6 +385,7 @@ void THConfigForm::Button1Click() {
     // edit yet. The dialog stays open on a clock that the start-up would
     // refuse, the one it was opened with included.
     if ((Edit1->isModified() || ClockOfText(Edit1->text()) != Request(REQ_GET_CLOCK)) && !Edit1Exit()) return;
+    if (EditPortBase->isModified() && !EditPortBaseExit()) return;
     if (!ClockAccepted(Request(REQ_GET_CLOCK))) {
         RefuseClock();
         return;
@@ -384,6 +439,18 @@ void THConfigForm::changeEvent(QEvent* event) {
 }
 
 bool THConfigForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == EditPortBase && isVisible() && !closing_ && !refusing_) {
+        // As the clock: leaving the field sends an accepted base, OK refuses another.
+        if (event->type() == QEvent::FocusOut && EditPortBase->isModified() && PortOfText(EditPortBase->text()))
+            EditPortBaseExit();
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                Button1Click();
+                return true;
+            }
+        }
+    }
     if (watched == Edit1 && isVisible() && !closing_ && !refusing_) {
         // Leaving the field sends a clock the start-up accepts; another is
         // refused (with its message) by OK, not by a change of focus.

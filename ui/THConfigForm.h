@@ -48,6 +48,9 @@ public slots:
     // Sends the clock typed in Edit1; a clock that the start-up would not
     // accept is refused with a message that gives the range (false).
     bool Edit1Exit();
+    // Sends the base typed in EditPortBase (any printer-port base, a PCI
+    // card's included); another text is refused with a message (false).
+    bool EditPortBaseExit();
     void Button1Click();
     void RadioConnectionClick();
     void ButtonBlankChipClick();
@@ -77,6 +80,9 @@ public:
     // Controls, named as in the dialog's design.
     QGroupBox* RadioGroup1 = nullptr;
     QButtonGroup* RadioGroup1Items = nullptr;
+    // Below the presets: the base in hexadecimal, editable for any card.
+    QLineEdit* EditPortBase = nullptr;
+    QLabel* LabelPortBase = nullptr;
     QGroupBox* RadioGroup2 = nullptr;
     QButtonGroup* RadioGroup2Items = nullptr;
     QGroupBox* GroupBox1 = nullptr;
@@ -101,6 +107,10 @@ public:
     // RadioGroup1's item of a port base (-1 for none), and back.
     static int PortItem(uint32_t base);
     static uint32_t PortOfItem(int item);
+    // The base of a hexadecimal text ("d010", "0xD010", "378h"); 0 when it is
+    // no printer-port base.
+    static uint32_t PortOfText(const QString& text);
+    static QString TextOfPort(uint32_t base);
     static int VersionItem(uint32_t version);
     static uint32_t VersionOfItem(int item);
     // The clock in Hz of an MHz text: its leading number times one million,

@@ -433,7 +433,8 @@ void TQV17MainForm::FormCreate() {
     const uint16_t port =
         static_cast<uint16_t>(settings.ReadInt(QString::fromLatin1(kLprPort), 0) & 0xFFFF);
     link.portBase = port;
-    if (port != 0x378 && port != 0x278 && port != 0x3BC) settingsOk_ = false;
+    // Any printer-port base, a PCI card's (0xD010) as well as the presets.
+    if (!PortBaseAccepted(port)) settingsOk_ = false;
     language_ = static_cast<uint32_t>(settings.ReadInt(QString::fromLatin1(kLanguage), 1));
     link.language = language_;
     session_->Configure(link);

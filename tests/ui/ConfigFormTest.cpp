@@ -105,6 +105,36 @@ TEST_F(ConfigFormTest, OkStoresTheLinkValuesAndReopeningShowsSixDecimals) {
     EXPECT_EQ(form.Edit1->text(), "3.276799");
 }
 
+// Any card's base in the field beside the presets; a base no port can have
+// is refused with a message that names no option of the command line.
+TEST_F(ConfigFormTest, AnyPrinterPortBaseCanBeTypedBesideThePresets) {
+    form.show();
+    EXPECT_EQ(form.EditPortBase->text(), "0x278");
+    form.EditPortBase->clear();
+    QTest::keyClicks(form.EditPortBase, "d010");
+    form.Button1->click();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(shell.link.portBase, 0xD010);
+    EXPECT_EQ(StoredInt(kLprPort), 0xD010);
+    form.show();
+    EXPECT_EQ(form.RadioGroup1Items->checkedId(), -1);
+    EXPECT_EQ(form.EditPortBase->text(), "0xd010");
+    form.RadioGroup1Items->button(2)->click();
+    EXPECT_EQ(form.EditPortBase->text(), "0x3bc");
+    for (const char* wrong : {"3bd", "fffc", "zz", "ff"}) {
+        form.EditPortBase->clear();
+        QTest::keyClicks(form.EditPortBase, wrong);
+        form.Button1->click();
+        EXPECT_TRUE(form.isVisible()) << wrong;
+    }
+    ASSERT_EQ(prompter.asked.size(), 4u);
+    EXPECT_TRUE(prompter.asked[0].text.contains(QStringLiteral("FFF8")));
+    EXPECT_FALSE(prompter.asked[0].text.contains(QStringLiteral("--")));
+    EXPECT_EQ(shell.link.portBase, 0x3BC);
+    EXPECT_EQ(THConfigForm::PortOfText(QStringLiteral("0xD010")), 0xD010u);
+    EXPECT_EQ(THConfigForm::PortOfText(QStringLiteral("378h")), 0x378u);
+}
+
 TEST_F(ConfigFormTest, EscapeActsAsOk) {
     form.show();
     QTest::keyClick(&form, Qt::Key_Escape);

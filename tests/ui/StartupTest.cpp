@@ -61,11 +61,14 @@ TEST_F(StartupTest, OutOfRangeSettingsShowTheFirstRunWindows) {
         {3500000, 2, 0x278, true}, {2000000, 3, 0x378, false}, {2000000, 2, 0x3BD, false},
         // Only the low 16 bits of the port count.
         {2000000, 2, 0x10378, true},
+        // A PCI or PCIe card's base, written by hand; not one between ports.
+        {2000000, 2, 0xD010, true}, {2000000, 2, 0xD012, false}, {2000000, 2, 0xFC, false},
     };
     for (const auto& c : cases) {
         WriteSettings({{"ClockFreq", c.clock}, {"PwrCircuitVersion", c.power}, {"LprPort", c.port}});
         Start();
         EXPECT_EQ(form->SettingsOk(), c.ok) << c.clock << " " << c.power << " " << std::hex << c.port;
+        if (c.ok) EXPECT_EQ(form->Link().portBase, c.port & 0xFFFF) << std::hex << c.port;
         form.reset();
     }
 }
