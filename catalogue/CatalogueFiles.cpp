@@ -1,5 +1,6 @@
 #include "catalogue/CatalogueFiles.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -16,16 +17,25 @@ std::string ProgramDirectory() {
     return exe.parent_path().string();
 }
 
-std::vector<std::string> CatalogueDirectories(const std::string& overrideDir) {
-    if (!overrideDir.empty()) return {overrideDir};
+std::vector<std::string> DataDirectories() {
     std::vector<std::string> dirs;
-    std::string own = ProgramDirectory();
-    if (!own.empty()) dirs.push_back(own);
+    auto add = [&dirs](const std::string& dir) {
+        if (!dir.empty() && std::find(dirs.begin(), dirs.end(), dir) == dirs.end()) dirs.push_back(dir);
+    };
+    const std::string own = ProgramDirectory();
+    // Beside the program (the build tree), then the installed layout of any
+    // prefix (bin/ next to share/krtwin/), then the prefix it was built for.
+    add(own);
+    if (!own.empty()) add((fs::path(own).parent_path() / "share" / "krtwin").lexically_normal().string());
 #ifdef KRT_DATA_DIR
-    std::string data = KRT_DATA_DIR;
-    if (!data.empty() && data != own) dirs.push_back(data);
+    add(KRT_DATA_DIR);
 #endif
     return dirs;
+}
+
+std::vector<std::string> CatalogueDirectories(const std::string& overrideDir) {
+    if (!overrideDir.empty()) return {overrideDir};
+    return DataDirectories();
 }
 
 std::string ResolveCatalogueFile(const std::string& dir, const std::string& name) {

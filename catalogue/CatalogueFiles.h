@@ -10,9 +10,13 @@ namespace krt {
 // The directory of the running program; empty when it cannot be told.
 std::string ProgramDirectory();
 
+// Where the program's own data (the catalogue, the manual) may be, in order:
+// the program's directory, <program>/../share/krtwin (an installation under
+// any prefix), then the data directory of the prefix it was built for.
+std::vector<std::string> DataDirectories();
+
 // The directories searched for DEVICE.LST, in order: the override alone when
-// it is given; else the program's directory, then the installed data
-// directory.
+// it is given; else DataDirectories().
 std::vector<std::string> CatalogueDirectories(const std::string& overrideDir);
 
 // dir followed by name, each component of name matched without regard to

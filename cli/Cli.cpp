@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "base/Log.h"
+#include "base/Version.h"
+#include "data/DataFile.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
 #include "cli/Session.h"
@@ -132,6 +134,17 @@ const std::vector<OptionDef>& Options() {
              o.verbose = true;
              return {};
          }},
+        {"--format", "hex|srec|bin|jed",
+         "data files: the format, whatever the name (standard input is otherwise told by its first "
+         "bytes, standard output is binary)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             if (v == "hex") o.format = FORMAT_INTEL_HEX;
+             else if (v == "srec" || v == "mot") o.format = FORMAT_MOTOROLA;
+             else if (v == "bin") o.format = FORMAT_BINARY;
+             else if (v == "jed") o.format = FORMAT_JEDEC;
+             else return "--format wants hex, srec, bin or jed";
+             return {};
+         }},
         {"--trace", "FILE", "write every port access to FILE, one line each (W 0378 0A, R 0379 40)",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.trace = v;
@@ -204,6 +217,7 @@ const std::vector<OptionDef>& Options() {
              return {};
          }},
         {"--help", nullptr, "this text", nullptr},
+        {"--version", nullptr, "the program's version", nullptr},
     };
     return options;
 }
@@ -244,7 +258,9 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
     std::fprintf(out, "\nSimulator faults for --sim-fault:\n  %s\n", krt::VirtualKrt::FaultList().c_str());
     std::fprintf(out,
                  "\nData files: a FILE (IN, OUT) of - is standard input for the data a command\n"
-                 "reads and standard output for the data it writes, always in binary. When\n"
+                 "reads (its format told by its first bytes: Intel HEX, Motorola S, JEDEC, else\n"
+                 "binary) and standard output for the data it writes (binary); --format names\n"
+                 "the format of every data file of the command, whatever its name. When\n"
                  "the data goes to standard output (read ... -, convert ... -), krt's own lines\n"
                  "go to standard error, so that standard output holds the data alone.\n"
                  "\nThe chip file of --sim-chip is locked for the run (a POSIX advisory lock):\n"
@@ -278,6 +294,7 @@ struct ParsedLine {
     std::vector<std::pair<const OptionDef*, std::string>> options;
     std::vector<std::string> words;   // the command name and its arguments
     bool help = false;
+    bool version = false;
 };
 
 bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::string& error) {
@@ -311,6 +328,7 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
                 return false;
             }
             if (def->apply) parsed.options.emplace_back(def, std::string());
+            else if (name == "--version") parsed.version = true;
             else parsed.help = true;
             continue;
         }
@@ -357,6 +375,10 @@ int RunCli(const std::vector<std::string>& args) {
             return kExitCannotCreate;
         }
         return 0;
+    }
+    if (parsed.version) {
+        std::printf("krt %s\n", ProgramVersion());
+        return std::fflush(stdout) == 0 ? 0 : kExitCannotCreate;
     }
     if (parsed.words.empty()) {
         PrintHelp(stderr, table);

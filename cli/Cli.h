@@ -58,6 +58,7 @@ struct CliOptions {
     bool findGiven = false;         // --find was given (an empty TEXT lists every entry)
     bool quiet = false;             // --quiet: device operations print only the result line and errors
     bool verbose = false;           // --verbose: the count of each programmer command at the end
+    uint32_t format = 0xFFFFFFFFu;  // --format: a data format code; else by name (FORMAT_BY_NAME)
 };
 
 class CliSession;

@@ -78,7 +78,7 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
         range.CommitLength(record.maxsize);
     }
 
-    const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log);
+    const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log, session.options.format);
     if (!read.success) {
         ShowBox(read);
         // The window's box says only "File not found."; the system says why.
@@ -88,7 +88,7 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
         }
         return kFileExitBase + read.result;
     }
-    const TransferReport written = WriteDataFile(args[4], record, buffer, range, language, log);
+    const TransferReport written = WriteDataFile(args[4], record, buffer, range, language, log, session.options.format);
     if (!written.success) {
         ShowBox(written);
         return kFileExitBase + written.result;
@@ -127,7 +127,7 @@ int RunSum(CliSession& session, const std::vector<std::string>& args) {
     }
     OperationRange range;
     ClearBuffer(buffer, record, range);
-    const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log);
+    const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log, session.options.format);
     if (!read.success) {
         ShowBox(read);
         return kFileExitBase + read.result;

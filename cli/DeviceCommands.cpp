@@ -245,7 +245,8 @@ bool LoadDeviceForOperation(CliSession& session, const std::string& type, const 
 // The data file into the buffer over the range, as File Open does.
 bool ReadDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const std::string& path, LogSink* log,
                               std::string& error) {
-    TransferReport report = ReadDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log);
+    TransferReport report = ReadDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log,
+                                         session.options.format);
     if (report.success) return true;
     error = path + ": " + report.messageBox;
     // The window's box says only "File not found."; the system says why.
@@ -258,7 +259,8 @@ bool ReadDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const st
 
 bool WriteDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const std::string& path, LogSink* log,
                                std::string& error) {
-    TransferReport report = WriteDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log);
+    TransferReport report = WriteDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log,
+                                          session.options.format);
     if (report.success) return true;
     error = path + ": " + report.messageBox;
     return false;

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
+#include <sstream>
 #include <random>
 #include <system_error>
 #include <vector>
@@ -35,6 +37,36 @@ uint32_t FormatFromName(std::string_view fileName) {
     return FORMAT_BINARY;
 }
 
+uint32_t FormatFromContent(std::string_view head) {
+    size_t at = 0;
+    while (at < head.size() && (head[at] == ' ' || head[at] == '\t' || head[at] == '\r' || head[at] == '\n')) ++at;
+    const std::string_view text = head.substr(at);
+    auto hexDigits = [&text](size_t from, size_t count) {
+        if (text.size() < from + count) return false;
+        for (size_t i = from; i < from + count; ++i)
+            if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
+        return true;
+    };
+    // The shortest record of each format: ":00000001FF", "S9030000FC".
+    if (!text.empty() && text[0] == ':' && hexDigits(1, 10)) return FORMAT_INTEL_HEX;
+    if (text.size() > 1 && text[0] == 'S' && text[1] >= '0' && text[1] <= '9' && hexDigits(2, 8))
+        return FORMAT_MOTOROLA;
+    if (!text.empty() && text[0] == '\x02') return FORMAT_JEDEC;
+    const std::string_view sample = head.substr(0, 4096);
+    const bool printable = std::all_of(sample.begin(), sample.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 || c == '\r' || c == '\n' || c == '\t' || c == '\x02' || c == '\x03';
+    });
+    if (printable && sample.find('*') != std::string_view::npos && sample.find("QF") != std::string_view::npos)
+        return FORMAT_JEDEC;
+    return FORMAT_BINARY;
+}
+
+uint32_t ChooseFormat(std::string_view fileName, uint32_t requested) {
+    if (requested != FORMAT_BY_NAME) return requested;
+    return fileName == kStandardStream ? FORMAT_BY_CONTENT : FormatFromName(fileName);
+}
+
 int DataFile::Dispatch(bool reading) {
     switch (format) {
     case FORMAT_BINARY: return reading ? ReadBinary() : WriteBinary();
@@ -46,7 +78,7 @@ int DataFile::Dispatch(bool reading) {
 }
 
 int DataFile::Read() {
-    if (format > FORMAT_JEDEC) return FILE_FORMAT_ERROR;
+    if (format > FORMAT_JEDEC && format != FORMAT_BY_CONTENT) return FILE_FORMAT_ERROR;
     if (!input && fileName == kStandardStream) {
         input = std::make_unique<std::istream>(std::cin.rdbuf());
     } else if (!input) {
@@ -60,6 +92,13 @@ int DataFile::Read() {
         auto stream = std::make_unique<std::ifstream>(fileName, std::ios::in | std::ios::binary);
         if (!stream->is_open()) return FILE_OPEN_FAILED;
         input = std::move(stream);
+    }
+    if (format == FORMAT_BY_CONTENT) {
+        // Standard input cannot be read twice: it is taken whole, its
+        // first bytes tell the format, and the reader reads the copy.
+        std::string content{std::istreambuf_iterator<char>(*input), std::istreambuf_iterator<char>()};
+        format = FormatFromContent(content);
+        input = std::make_unique<std::istringstream>(std::move(content));
     }
     return Dispatch(true);
 }

@@ -43,6 +43,23 @@ inline constexpr const char* kStandardStream = "-";
 // Format code for a file name: the extension, turned to lower case.
 uint32_t FormatFromName(std::string_view fileName);
 
+// Not a file's format but how to find it: by the name's extension, and for
+// standard input by its first bytes (FormatFromContent).
+inline constexpr uint32_t FORMAT_BY_NAME = 0xFFFFFFFFu;
+// The format read from the data itself (DataFile::Read then decides).
+inline constexpr uint32_t FORMAT_BY_CONTENT = 0xFFFFFFFEu;
+
+// The format of data that begins with `head`, as a named file's is told by
+// its extension: a record mark (':' then hexadecimal digits) is Intel HEX,
+// 'S' with a record digit and hexadecimal digits is Motorola S, the
+// start-of-text character or a text with a fuse count (QF) ended by '*' is
+// JEDEC, anything else is binary.
+uint32_t FormatFromContent(std::string_view head);
+
+// The format for a transfer: `requested` when it names one, else by the name
+// (standard input: by its content).
+uint32_t ChooseFormat(std::string_view fileName, uint32_t requested);
+
 class DataFile {
 public:
     uint32_t count = 0;

@@ -46,9 +46,9 @@ void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t
 }  // namespace
 
 TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
-                            const OperationRange& range, uint32_t language, LogSink* log) {
+                            const OperationRange& range, uint32_t language, LogSink* log, uint32_t format) {
     TransferReport report;
-    DataFile file(name, FormatFromName(name));
+    DataFile file(name, ChooseFormat(name, format));
     Prepare(file, record, buffer.data(), buffer.Exists() ? buffer.size() : 0, range, log);
     report.result = buffer.Exists() ? file.Read() : FILE_INTERNAL_ERROR;
     report.count = file.count;
@@ -81,9 +81,10 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
 }
 
 TransferReport WriteDataFile(const std::string& name, const DeviceRecord& record, const DataBuffer& buffer,
-                             const OperationRange& range, uint32_t language, LogSink* log) {
+                             const OperationRange& range, uint32_t language, LogSink* log, uint32_t format) {
     TransferReport report;
-    DataFile file(name, FormatFromName(name));
+    // Standard output has no extension and nothing to read: binary unless asked.
+    DataFile file(name, format != FORMAT_BY_NAME ? format : FormatFromName(name));
     // Writers only read the buffer.
     Prepare(file, record, const_cast<uint8_t*>(buffer.data()), buffer.Exists() ? buffer.size() : 0, range, log);
     file.deviceName = record.name;

@@ -8,6 +8,7 @@
 
 #include "catalogue/DeviceRecord.h"
 #include "data/DataBuffer.h"
+#include "data/DataFile.h"
 #include "base/LogSink.h"
 
 namespace krt {
@@ -21,14 +22,18 @@ struct TransferReport {
     std::string statusText;  // the status line after success
 };
 
-// Reads `name` (format by extension) into the buffer over the range's start
-// and length. The buffer is not cleared first. Logs message 8 on success.
+// Reads `name` (format by extension, standard input by its first bytes,
+// unless `format` names one) into the buffer over the range's start and
+// length. The buffer is not cleared first. Logs message 8 on success.
 TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
-                            const OperationRange& range, uint32_t language, LogSink* log);
+                            const OperationRange& range, uint32_t language, LogSink* log,
+                            uint32_t format = FORMAT_BY_NAME);
 
-// Writes the buffer to `name` (format by extension); the file is replaced
-// only when it has been written completely.
+// Writes the buffer to `name` (format by extension, standard output binary,
+// unless `format` names one); the file is replaced only when it has been
+// written completely.
 TransferReport WriteDataFile(const std::string& name, const DeviceRecord& record, const DataBuffer& buffer,
-                             const OperationRange& range, uint32_t language, LogSink* log);
+                             const OperationRange& range, uint32_t language, LogSink* log,
+                             uint32_t format = FORMAT_BY_NAME);
 
 }  // namespace krt

@@ -176,4 +176,6 @@ QIcon CommandIcon(const char* name, QStyle* style) {
     return icon;
 }
 
+QIcon ProgramIcon() { return QIcon(QStringLiteral(":/krtwin.svg")); }
+
 }  // namespace krt

@@ -10,4 +10,7 @@ namespace krt {
 
 QIcon CommandIcon(const char* name, QStyle* style);
 
+// The program's own icon (the desktop entry's), for the windows and the About box.
+QIcon ProgramIcon();
+
 }  // namespace krt

@@ -9,6 +9,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "catalogue/CatalogueFiles.h"
+
 namespace krt {
 
 namespace {
@@ -20,10 +22,8 @@ constexpr const char* kContents = "index.html";
 }  // namespace
 
 QString TManualForm::ManualDirectory(uint32_t language) {
-    QStringList roots{QCoreApplication::applicationDirPath() + QStringLiteral("/manual")};
-#ifdef KRT_DATA_DIR
-    roots << QStringLiteral(KRT_DATA_DIR "/manual");
-#endif
+    QStringList roots;
+    for (const std::string& dir : DataDirectories()) roots << QString::fromStdString(dir) + QStringLiteral("/manual");
     for (const QString& root : roots) {
         const QString dir = root + QLatin1Char('/') + QString::fromLatin1(Folder(language));
         if (QFileInfo::exists(dir + QLatin1Char('/') + QString::fromLatin1(kContents))) return dir;

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QDialog>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -43,6 +45,20 @@
 #include "base/StatusMessages.h"
 
 namespace krt {
+
+// The simulated chips live beside the settings' name (Kavimeru/KRTwin), in
+// the user's data folder. Chips kept under the window's former program name
+// are moved there once, so that none is lost.
+static QString DefaultChipDirectory() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString chips = data + QStringLiteral("/Kavimeru/KRTwin/chips");
+    const QString former = data + QStringLiteral("/Kavimeru/QV17win/chips");
+    if (!QFileInfo::exists(chips) && QFileInfo(former).isDir()) {
+        QDir().mkpath(data + QStringLiteral("/Kavimeru/KRTwin"));
+        QDir().rename(former, chips);
+    }
+    return chips;
+}
 
 namespace {
 
@@ -83,9 +99,7 @@ TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
     pane_ = std::make_unique<LogPane>(Memo1, this);
     session_->SetLog(pane_.get());
     chipDir_ = options_.chipDir;
-    if (chipDir_.isEmpty())
-        chipDir_ = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-                   QStringLiteral("/chips");
+    if (chipDir_.isEmpty()) chipDir_ = DefaultChipDirectory();
 
     // The construction's own state: empty selection, the session's empty
     // record, no buffer.
@@ -417,6 +431,7 @@ void TQV17MainForm::BuildControls() {
 // ---------------------------------------------------------------- start-up
 
 void TQV17MainForm::FormCreate() {
+    if (QApplication::windowIcon().isNull()) QApplication::setWindowIcon(ProgramIcon());
     UpdateCaption();
     SettingsStore settings;
     DeviceRecord empty;

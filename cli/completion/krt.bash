@@ -28,7 +28,7 @@ _krt() {
         word=${COMP_WORDS[i]}
         case $word in
             --port|--port-base|--clock|--power-circuit|--lang|--trace|--settings|--sim-chip|\
-            --sim-revisions|--sim-fault|--start|--length|--errors|--find)
+            --sim-revisions|--sim-fault|--start|--length|--errors|--find|--format)
                 (( i++ )) ;;
             --catalogue)
                 (( i++ ))
@@ -43,6 +43,7 @@ _krt() {
         --port-base) COMPREPLY=($(compgen -W "378 278 3BC" -- "$cur")); return ;;
         --lang) COMPREPLY=($(compgen -W "ja en" -- "$cur")); return ;;
         --power-circuit) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
+        --format) COMPREPLY=($(compgen -W "hex srec bin jed" -- "$cur")); return ;;
         --sim-fault) COMPREPLY=($(compgen -W "$(_krt_words "$program" complete faults)" -- "$cur")); return ;;
         --catalogue) COMPREPLY=($(compgen -d -- "$cur")); return ;;
         --trace|--settings|--sim-chip) COMPREPLY=($(compgen -f -- "$cur")); return ;;

@@ -156,6 +156,39 @@ TEST(FormatChoice, ByExtension) {
     EXPECT_EQ(FormatFromName("x.hex.bak"), FORMAT_BINARY);
 }
 
+TEST(FormatChoice, ByContentForStandardInput) {
+    const struct {
+        std::string head;
+        uint32_t format;
+    } cases[] = {
+        {":10000000000102030405060708090A0B0C0D0E0F78\n", FORMAT_INTEL_HEX},
+        {"\r\n  :00000001FF\r\n", FORMAT_INTEL_HEX},
+        {"S00600004844521B\n", FORMAT_MOTOROLA},
+        {"S9030000FC", FORMAT_MOTOROLA},
+        {"\x02" "GAL16V8*\nQF2194*\n", FORMAT_JEDEC},
+        {"made by a tool\nQF5892* QP24* F0*\nL00000 0101*\n", FORMAT_JEDEC},
+        // Near misses are binary: a colon without a record, an S without digits, a star without a fuse count.
+        {":hello", FORMAT_BINARY},
+        {"Some text", FORMAT_BINARY},
+        {"text* only", FORMAT_BINARY},
+        {std::string("\x00\x01QF*\xFF", 6), FORMAT_BINARY},
+        {"", FORMAT_BINARY},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatFromContent(c.head), c.format) << c.head;
+    EXPECT_EQ(ChooseFormat("-", FORMAT_BY_NAME), FORMAT_BY_CONTENT);
+    EXPECT_EQ(ChooseFormat("-", FORMAT_MOTOROLA), FORMAT_MOTOROLA);
+    EXPECT_EQ(ChooseFormat("a.hex", FORMAT_BY_NAME), FORMAT_INTEL_HEX);
+    EXPECT_EQ(ChooseFormat("a.hex", FORMAT_BINARY), FORMAT_BINARY);
+
+    // Read from a stream with the format left to the content.
+    std::vector<uint8_t> bytes(16, 0xFF);
+    DataFile f = MemoryFile(bytes, FORMAT_BY_CONTENT);
+    EXPECT_EQ(ReadText(f, "S1060000AABBCCC8\nS9030000FC\n"), FILE_OK);
+    EXPECT_EQ(f.format, FORMAT_MOTOROLA);
+    EXPECT_EQ(bytes[0], 0xAA);
+    EXPECT_EQ(bytes[2], 0xCC);
+}
+
 TEST(FormatChoice, CodesOutsideTheTableAreRefused) {
     std::vector<uint8_t> bytes(16, 0);
     DataFile f = MemoryFile(bytes, 7);

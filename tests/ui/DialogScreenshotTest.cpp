@@ -1,5 +1,5 @@
-// Writes pictures of the dialogs into the build directory for a look by eye
-// (screenshots/*.png); checks only that each was written.
+// Writes pictures of the dialogs into the manual's pictures beside the
+// programs; checks only that each was written.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "DialogTestSupport.h"
+#include "UiTestSupport.h"
 #include "TAboutBox.h"
 #include "THConfigForm.h"
 #include "TWelcomeForm.h"
@@ -18,7 +19,7 @@ namespace {
 bool Shoot(QWidget& window, const char* name) {
     window.show();
     QApplication::processEvents();
-    const QString dir = QStringLiteral(KRT_BINARY_DIR "/screenshots");
+    const QString dir = test::PictureDirectory();
     QDir().mkpath(dir);
     const bool saved = window.grab().save(dir + u'/' + QString::fromLatin1(name) + QStringLiteral(".png"));
     window.hide();

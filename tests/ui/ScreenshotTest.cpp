@@ -1,5 +1,6 @@
-// Writes PNGs of the main window in both languages, the parameter editor
-// and the progress dialog into the build directory, for people to look at.
+// Writes PNGs of the main window in both languages, the parameter editor,
+// the progress dialog and the views into the manual's pictures beside the
+// programs: the manual shows what the current build shows.
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -25,8 +26,8 @@ namespace {
 class Screenshot : public WindowTest {
 protected:
     QString Out(const char* name) {
-        QDir().mkpath(QStringLiteral(KRT_BINARY_DIR "/screenshots"));
-        return QStringLiteral(KRT_BINARY_DIR "/screenshots/") + QString::fromLatin1(name);
+        QDir().mkpath(PictureDirectory());
+        return PictureDirectory() + QLatin1Char('/') + QString::fromLatin1(name);
     }
     void Grab(QWidget& w, const char* name) {
         Settle(50);

@@ -28,6 +28,11 @@
 
 namespace krt::test {
 
+// Where the screenshot tests put their pictures: the manual's images beside
+// the programs, so that the manual shows the windows of the current build
+// (the build runs those tests for it; installing copies the pictures).
+inline QString PictureDirectory() { return QStringLiteral(KRT_BINARY_DIR "/bin/manual/images"); }
+
 inline QApplication& App() {
     static int argc = 1;
     static char name[] = "tests_ui";

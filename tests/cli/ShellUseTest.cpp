@@ -161,5 +161,35 @@ TEST_F(ShellUse, ProgressOnATerminalShowsAddressTimeLeftAndElapsed) {
     EXPECT_EQ(plain.err.find("Time taken"), std::string::npos);
 }
 
+TEST_F(ShellUse, StandardInputAndOutputTakeTheirFormat) {
+    // A HEX and an S file made by krt itself from the binary.
+    ASSERT_EQ(Shell("eval $KRT convert AT28C16 data.bin fw.hex --length 100 && "
+                    "eval $KRT convert AT28C16 data.bin fw.mot --length 100").status, 0);
+    // Piped HEX and S text are told by their first bytes and programmed as the data they hold.
+    for (const char* file : {"fw.hex", "fw.mot"}) {
+        Ran piped = Shell(std::string("cat ") + file + " | eval $KRT --port sim --sim-chip " + file +
+                          ".chip write AT28C16 - --length 100 && eval $KRT --port sim --sim-chip " + file +
+                          ".chip read AT28C16 back.bin --length 100 && cmp data.bin back.bin");
+        EXPECT_EQ(piped.status, 0) << file << piped.out << piped.err;
+    }
+    // --format bin takes the text as it is.
+    Ran raw = Shell("cat fw.hex | eval $KRT --port sim --sim-chip raw.chip write AT28C16 - --format bin && "
+                    "eval $KRT --port sim --sim-chip raw.chip read AT28C16 - --length 1 | od -c");
+    EXPECT_EQ(raw.status, 0) << raw.err;
+    EXPECT_NE(raw.out.find(":"), std::string::npos) << raw.out;
+    // Standard output in the format asked for.
+    Ran out = Shell("eval $KRT --port sim --sim-chip fw.hex.chip read AT28C16 - --length 100 --format hex");
+    EXPECT_EQ(out.status, 0) << out.err;
+    EXPECT_EQ(out.out.rfind(":10000000", 0), 0u) << out.out.substr(0, 40);
+    EXPECT_NE(out.out.find(":00000001FF"), std::string::npos);
+    EXPECT_EQ(Shell("eval $KRT --format ihex list").status, 64);
+}
+
+TEST_F(ShellUse, VersionFromTheBuild) {
+    Ran ran = Shell("eval $KRT --version");
+    EXPECT_EQ(ran.status, 0);
+    EXPECT_EQ(ran.out.rfind("krt 0.", 0), 0u) << ran.out;
+}
+
 }  // namespace
 }  // namespace krt

@@ -1,0 +1,10 @@
+// The program's version as the build made it: the project's version, and
+// the git description of the source when it was built from a git checkout.
+#pragma once
+
+namespace krt {
+
+// For example "0.1.0" or "0.1.0 (v0.1.0-12-gabc1234)".
+const char* ProgramVersion();
+
+}  // namespace krt
