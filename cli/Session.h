@@ -43,6 +43,10 @@ public:
     bool OpenPort(std::string& error);
     int openFailure = kExitUnavailable;
 
+    // Empty when a port is chosen (--port or the settings); else the usage
+    // error that names the choices.
+    std::string NoPortProblem() const;
+
     // The start-up on the link: codes 39, 43, 37, 45, then 1 and 2.
     // Returns the result of the detection request.
     uint8_t StartUp();
