@@ -125,21 +125,10 @@ TEST_F(DeviceCommands, WriteReadVerifyRoundTripThroughTheChipFile) {
 // Files that do not fit the device stop the write before the port is
 // opened: exit 66, nothing programmed, the reason in the log.
 TEST_F(DeviceCommands, FilesThatDoNotFitAreNotProgrammed) {
-    std::string hex;
-    for (uint32_t a = 0; a < 0x400; a += 16) {
-        char line[64];
-        unsigned sum = 16 + (a >> 8) + (a & 0xFF);
-        std::snprintf(line, sizeof line, ":10%04X00", a);
-        hex += line;
-        for (int i = 0; i < 16; ++i) {
-            std::snprintf(line, sizeof line, "%02X", 0x5A);
-            hex += line;
-            sum += 0x5A;
-        }
-        std::snprintf(line, sizeof line, "%02X\n", (256 - (sum & 0xFF)) & 0xFF);
-        hex += line;
-    }
-    WriteFile(Path("cut.hex"), std::vector<uint8_t>(hex.begin(), hex.begin() + 1000));
+    // Two records of 16 bytes, cut inside the second.
+    const std::string hex = ":10000000000102030405060708090A0B0C0D0E0F78\n"
+                            ":10001000101112131415161718191A1B1C1D1E1F68\n";
+    WriteFile(Path("cut.hex"), std::vector<uint8_t>(hex.begin(), hex.begin() + 70));
     // A 2K-word PIC's image with code at 600h, for a 1K-word PIC16F84.
     const std::string pic = ":020000000428D2\n:020C0000FF30C3\n:00000001FF\n";
     WriteFile(Path("big.hex"), std::vector<uint8_t>(pic.begin(), pic.end()));
