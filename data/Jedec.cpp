@@ -100,7 +100,7 @@ int ReadJedec(DataFile& f) {
             break;
         case 'C': {
             // Four hexadecimal digits, at most, on the same line. A field with
-            // none (end of stream, or a line end right after "C") ends the read.
+            // none (end of stream, or a line end right after "C") is no map.
             size_t first = pos;
             while (pos < size && pos - first < 4 && !IsLineEnd(text[pos])) ++pos;
             if (pos == first) return FILE_FORMAT_ERROR;
