@@ -34,7 +34,9 @@ inline constexpr uint32_t kMaxClockHz = 3500000;
 
 // Global options after the settings store and the command line are merged.
 struct CliOptions {
-    std::string port = "sim";       // sim | ppdev[:/dev/parportN] | direct
+    // sim | ppdev[:/dev/parportN] | direct; empty until --port or the
+    // settings choose one: krt never falls back to the simulator unasked.
+    std::string port;
     uint16_t portBase = 0x378;
     uint32_t clock = kMaxClockHz;
     uint8_t powerCircuit = 2;

@@ -120,14 +120,16 @@ int RunSum(CliSession& session, const std::vector<std::string>& args) {
                          args[1].c_str(), args[2].c_str());
         return kExitDevice;
     }
-    DataBuffer buffer;
+    // The window's steps and its checksum rule, through the same session.
+    DataBuffer& buffer = session.core.buffer;
+    OperationRange& range = session.core.range;
     if (!buffer.Allocate(record.bufsize)) {
         std::fprintf(stderr, "krt: %s\n", MessageText(language, 19));
         return kFileExitBase + FILE_INTERNAL_ERROR;
     }
-    OperationRange range;
     ClearBuffer(buffer, record, range);
-    const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log, session.options.format);
+    session.core.SetLog(log);
+    const TransferReport read = session.core.ReadDataFile(args[3], language, session.options.format);
     if (!read.success) {
         ShowBox(read);
         return kFileExitBase + read.result;
@@ -138,7 +140,7 @@ int RunSum(CliSession& session, const std::vector<std::string>& args) {
         range.length = FormatHex6(start < record.maxsize ? record.maxsize - start : record.maxsize);
     }
     if (!session.options.length.empty()) range.length = FormatHex6(ParseHex(session.options.length));
-    Log(log, "%s", ChecksumLine(BufferChecksum(record, buffer, range), language).c_str());
+    Log(log, "%s", ChecksumLine(session.core.Checksum(), language).c_str());
     return 0;
 }
 

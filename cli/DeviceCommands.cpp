@@ -422,6 +422,11 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         std::fprintf(stderr, "krt: --errors wants a decimal count, not \"%s\"\n", session.options.errors.c_str());
         return kExitUsage;
     }
+    // Without a port chosen, nothing is loaded, read or run.
+    if (const std::string problem = session.NoPortProblem(); !problem.empty()) {
+        std::fprintf(stderr, "krt: %s\n", problem.c_str());
+        return kExitUsage;
+    }
     const bool simulated = session.options.port == "sim";
     // A read into the simulated chip's own file would replace the chip by its data.
     if (command == Command::Read && simulated && SameFile(setup.file, session.options.simChip)) {
@@ -458,6 +463,12 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     // The data file is opened as the window's File Open does right after the
     // device was selected: over the whole device. The range options then
     // take the place of the user's edits of the range fields.
+    // A binary file fills the words from 0 to the end of the range asked
+    // for: --length there asks for the cut of a file that is longer.
+    if (!session.options.length.empty() && FormatFromName(setup.file) == FORMAT_BINARY) {
+        const uint64_t end = uint64_t{ParseHex(session.options.start)} + ParseHex(session.options.length);
+        if (end < session.record.maxsize) workspace.range.length = FormatHex6(static_cast<uint32_t>(end));
+    }
     if (!setup.file.empty() && command != Command::Read) {
         bool read = false;
         {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/Session.h"
+#include "cli/Settings.h"
 #include "base/Log.h"
 #include "link/Protocol.h"
 #include "sim/ChipFactory.h"
@@ -224,9 +225,22 @@ LogSink* SessionLog(CliSession& session) {
     return session.log.get();
 }
 
+std::string CliSession::NoPortProblem() const {
+    if (!options.port.empty()) return {};
+    const std::string settings = options.settings.empty() ? DefaultSettingsPath() : options.settings;
+    return Format("no programmer port is chosen: give --port sim|ppdev|direct (sim is the simulated programmer), "
+                  "or choose the port in the window's hardware configuration, whose settings%s%s krt reads",
+                  settings.empty() ? "" : " in ", settings.c_str());
+}
+
 bool CliSession::OpenPort(std::string& error) {
     if (link.port) return true;  // already open
     openFailure = kExitUnavailable;
+    error = NoPortProblem();
+    if (!error.empty()) {
+        openFailure = kExitUsage;
+        return false;
+    }
     if (!log) log = MakeStdoutLog();
     link.log = log.get();
     link.language = options.language;

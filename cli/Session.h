@@ -47,6 +47,10 @@ public:
     // The exit status when the simulator could not be set up.
     int setUpFailure = kExitNoInput;
 
+    // Empty when a port is chosen (--port or the settings); else the usage
+    // error that names the choices.
+    std::string NoPortProblem() const;
+
     // The start-up on the link: codes 39, 43, 37, 45, then 1 and 2.
     // Returns the result of the detection request.
     uint8_t StartUp();

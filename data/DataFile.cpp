@@ -217,6 +217,32 @@ int DataFile::Write() {
 constexpr uint64_t kPicDataEepromStart = 0x4200;
 constexpr uint64_t kPicDataEepromEnd = 0x4280;
 
+namespace {
+
+// A data record of gpasm's INHX16: the byte count counts words, so the line
+// holds 4 digits per count and its checksum sums the words' bytes.
+bool IsWordRecord(std::string_view line, int n) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
+    if (n <= 0 || line.size() != 11 + 4 * static_cast<size_t>(n) || HexByte(line, 7) != 0) return false;
+    unsigned sum = 0;
+    for (size_t at = 1; at + 1 < line.size(); at += 2) {
+        const int b = HexByte(line, at);
+        if (b < 0) return false;
+        sum += static_cast<unsigned>(b);
+    }
+    return (sum & 0xFF) == 0;
+}
+
+// A microcontroller's program words end at maxsize; its buffer goes on to
+// the configuration words at 2000h (byte 4000h). Data in between has no
+// place on the chip.
+bool BeyondPicProgram(const DataFile& f, uint64_t target) {
+    return f.typecode == 4 && f.maxsize != 0 && target >= uint64_t{f.maxsize} * 2 && target < 0x4000;
+}
+
+}  // namespace
+
 int DataFile::ReadIntelHex() {
     LineReader lines(*input);
     std::string_view line;
@@ -234,7 +260,11 @@ int DataFile::ReadIntelHex() {
         int n = HexByte(line, 1), ah = HexByte(line, 3), al = HexByte(line, 5), type = HexByte(line, 7);
         if (n < 0 || ah < 0 || al < 0 || type < 0) { result = FILE_FORMAT_ERROR; break; }
         // The data and the checksum byte must lie inside the line.
-        if (11 + 2 * static_cast<size_t>(n) > line.size()) { result = FILE_FORMAT_ERROR; break; }
+        if (11 + 2 * static_cast<size_t>(n) > line.size()) {
+            wordAddressed = IsWordRecord(line, n);
+            result = FILE_FORMAT_ERROR;
+            break;
+        }
         unsigned sum = static_cast<unsigned>(n + ah + al + type);
         const uint32_t address = static_cast<uint32_t>(ah << 8 | al);
         if (typecode != 4 && address < lowest) lowest = address;
@@ -274,7 +304,7 @@ int DataFile::ReadIntelHex() {
                 if (target % 2 == 0) ++dataEepromBytes;
                 continue;
             }
-            if (target >= bufsize) { result = FILE_BEYOND_BUFFER; continue; }
+            if (target >= bufsize || BeyondPicProgram(*this, target)) { result = FILE_BEYOND_BUFFER; continue; }
             if (wordWide) {
                 // Low byte first in the file, high byte first in the buffer:
                 // the byte at an even address is a word's low byte, whatever
@@ -292,7 +322,16 @@ int DataFile::ReadIntelHex() {
         int check = HexByte(line, 9 + 2 * static_cast<size_t>(n));
         if (check < 0) { result = FILE_FORMAT_ERROR; break; }
         sum += static_cast<unsigned>(check);
-        if (sum & 0xFF) result = FILE_CHECKSUM_ERROR;
+        if (sum & 0xFF) {
+            // A record that only sums up as words is no broken record but a
+            // file in another format: say which, rather than "check sum".
+            if (IsWordRecord(line, n)) {
+                wordAddressed = true;
+                result = FILE_FORMAT_ERROR;
+                break;
+            }
+            result = FILE_CHECKSUM_ERROR;
+        }
     }
     const uint32_t perWord = bytesPerWord ? bytesPerWord : 1;
     count = (stored && highest >= lowest) ? static_cast<uint32_t>((highest - lowest + 1) / perWord) : 0;
@@ -418,7 +457,7 @@ int DataFile::ReadMotorola() {
             const uint8_t value = static_cast<uint8_t>(hi << 4 | lo);
             sum += value;
             uint64_t target = address + static_cast<uint64_t>(i);
-            if (target >= bufsize) { result = FILE_BEYOND_BUFFER; continue; }
+            if (target >= bufsize || BeyondPicProgram(*this, target)) { result = FILE_BEYOND_BUFFER; continue; }
             buffer[target] = value;
             if (!stored || target > highest) highest = target;
             stored = true;
@@ -513,7 +552,16 @@ int DataFile::ReadBinary() {
     }
     if (!fits) return FILE_BEYOND_BUFFER;
     if (got == 0) return FILE_FORMAT_ERROR;
-    return got == bytes ? FILE_OK : FILE_SHORT;
+    if (got < bytes) return FILE_SHORT;
+    // More in the file than the range took: a range that stops short of the
+    // device's end asked for the cut; one that runs to the end did not, and
+    // the rest of the file has no place on the device.
+    fileLonger = input->peek() != std::char_traits<char>::eof();
+    if (fileLonger) {
+        const uint64_t perDevice = maxsize ? std::min<uint64_t>(uint64_t{maxsize} * perWord, bufsize) : bufsize;
+        if (offset + bytes >= perDevice) return FILE_BEYOND_BUFFER;
+    }
+    return FILE_OK;
 }
 
 int DataFile::WriteBinary() {

@@ -88,6 +88,17 @@ public:
     // file (byte addresses 4200h-427Fh, one EEPROM byte in the low byte of
     // each word) that were left out, since the family does not program them.
     uint32_t dataEepromBytes = 0;
+    // Program words of a microcontroller (type code 4); 0: not known. Data
+    // for words from here up to the configuration words at 2000h lies beyond
+    // the chip, as data beyond the buffer does.
+    uint32_t maxsize = 0;
+    // Intel HEX: the file's records count words (gpasm's INHX16), not bytes.
+    bool wordAddressed = false;
+    // JEDEC: the fuse count of the file's QF field, when it has one.
+    bool fuseCountStated = false;
+    uint32_t statedFuses = 0;
+    // Binary: the file holds more bytes than the range took.
+    bool fileLonger = false;
 
     DataFile() = default;
     DataFile(std::string name, uint32_t formatCode) : format(formatCode), fileName(std::move(name)) {}

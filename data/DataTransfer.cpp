@@ -1,10 +1,12 @@
 #include "data/DataTransfer.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "data/DataFile.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
+#include "base/Texts.h"
 
 namespace krt {
 
@@ -31,6 +33,32 @@ constexpr const char* kFileAsksSecurityNone[2] = {
     "The file asks for the security fuse (G1), but the %s's security is not available here: the chip is "
     "written without it."};
 
+// Why a file was refused, or cut, beyond the message box's text.
+// %s: the file.
+constexpr TextPair kWordAddressedText{
+    "%sはワードアドレスのHEXファイル(INHX16、gpasm -a inhx16 の出力)です。アドレスとバイト数がワード単位なので読みこめません。"
+    "INHX8M形式(gpasmの標準の形式)で書き出したファイルを開いてください。",
+    "%s is a word-addressed HEX file (INHX16, as gpasm -a inhx16 writes it): its addresses and byte counts count "
+    "words, not bytes. Write it as INHX8M (gpasm's default format) and open that file."};
+// %s: the file; %u: the file's fuse count; %s: the device; %u: its fuse count.
+constexpr TextPair kFuseCountText{
+    "%sは%uヒューズのヒューズマップ(QF%u)ですが、%sのヒューズは%uです。このデバイス用のファイルを開いてください。",
+    "%s is a fuse map of %u fuses (QF%u), but the %s has %u fuses: open a file made for this device."};
+constexpr TextPair kJedecIncompleteText{
+    "%sは完全なJEDECファイルではありません。JEDECファイルには\"*\"で終わるフィールド、ヒューズ(LまたはF)、"
+    "最後のETX(テキスト終了文字)が必要です。",
+    "%s is not a complete JEDEC fuse map: a fuse map has fields that end in \"*\", its fuses (L or F fields) and "
+    "the end-of-text character (ETX) at its end."};
+// %s: the file; %u: the words read.
+constexpr TextPair kBinaryLargerText{
+    "%sはデバイスより大きいファイルです。開始アドレスからデバイスの終わりまでの%uワードを越える部分はデバイスに入りません。"
+    "一部だけを読みこむには長さを指定してください。",
+    "%s is larger than the device: it holds more than the %u words from the start to the end of the device, and the "
+    "rest has no place on it. To read a part of it, set the length."};
+constexpr TextPair kBinaryCutText{
+    "%sの先頭%uワード(範囲の長さ)だけを読みこみました。ファイルの残りは読みこんでいません。",
+    "Only the first %u words of %s were read (the range's length); the rest of the file was not read."};
+
 void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t size, const OperationRange& range,
              LogSink* log) {
     file.typecode = record.typecode;
@@ -40,6 +68,7 @@ void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t
     file.buffer = data;
     file.start = range.Start();
     file.length = range.Length();
+    file.maxsize = record.maxsize;
     file.log = log;
 }
 
@@ -50,8 +79,25 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
     TransferReport report;
     DataFile file(name, ChooseFormat(name, format));
     Prepare(file, record, buffer.data(), buffer.Exists() ? buffer.size() : 0, range, log);
+    // A refused file leaves the buffer as it was: what a reader stored before
+    // it met the fault is put back, so that no half-read file is programmed.
+    std::vector<uint8_t> before(buffer.data(), buffer.data() + file.bufsize);
     report.result = buffer.Exists() ? file.Read() : FILE_INTERNAL_ERROR;
     report.count = file.count;
+    const char* fileName = name.c_str();
+    if (file.wordAddressed) {
+        report.detail = Format(InLanguage(kWordAddressedText, language), fileName);
+    } else if (file.format == FORMAT_JEDEC && file.fuseCountStated && file.statedFuses != file.bufsize) {
+        report.detail = Format(InLanguage(kFuseCountText, language), fileName, static_cast<unsigned>(file.statedFuses),
+                               static_cast<unsigned>(file.statedFuses), record.name.c_str(),
+                               static_cast<unsigned>(file.bufsize));
+    } else if (file.format == FORMAT_JEDEC && report.result == FILE_FORMAT_ERROR) {
+        report.detail = Format(InLanguage(kJedecIncompleteText, language), fileName);
+    } else if (file.fileLonger && report.result == FILE_BEYOND_BUFFER) {
+        report.detail = Format(InLanguage(kBinaryLargerText, language), fileName, static_cast<unsigned>(file.count));
+    } else if (file.fileLonger) {
+        report.detail = Format(InLanguage(kBinaryCutText, language), static_cast<unsigned>(file.count), fileName);
+    }
     switch (report.result) {
     case FILE_OPEN_FAILED: report.messageCode = 0; break;
     case FILE_CHECKSUM_ERROR: report.messageCode = 1; break;
@@ -62,10 +108,13 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
     }
     if (report.messageCode >= 0) {
         report.messageBox = MessageText(language, report.messageCode);
+        if (!before.empty()) std::copy(before.begin(), before.end(), buffer.data());
+        if (!report.detail.empty()) Log(log, "%s", report.detail.c_str());
         return report;
     }
     report.success = true;
     Log(log, MessageText(language, 8), name.c_str(), static_cast<int>(file.count));
+    if (!report.detail.empty()) Log(log, "%s", report.detail.c_str());
     if (file.dataEepromBytes != 0)
         Log(log, language == 0 ? kDataEepromNotLoadedJa : kDataEepromNotLoadedEn,
             static_cast<unsigned>(file.dataEepromBytes));

@@ -20,11 +20,15 @@ struct TransferReport {
     int messageCode = -1;    // status message for a message box, or -1 for none
     std::string messageBox;  // its text in the chosen language
     std::string statusText;  // the status line after success
+    // Why the file was refused, or what of it was left out, when the box's
+    // text alone does not say (logged already; the window adds it to the box).
+    std::string detail;
 };
 
 // Reads `name` (format by extension, standard input by its first bytes,
 // unless `format` names one) into the buffer over the range's start and
 // length. The buffer is not cleared first. Logs message 8 on success.
+// A file that is refused leaves the buffer as it was.
 TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
                             const OperationRange& range, uint32_t language, LogSink* log,
                             uint32_t format = FORMAT_BY_NAME);

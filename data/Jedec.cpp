@@ -12,12 +12,19 @@
 
 namespace krt {
 
-uint16_t FuseChecksum(const DataFile& file) {
+namespace {
+
+// The fuse checksum of fuses [0, count); the rest of the map counts as 0.
+uint16_t FuseSum(const DataFile& file, uint32_t count) {
     if (file.typecode < 5 || file.typecode > 7 || file.buffer == nullptr) return 0;
     uint32_t sum = 0;
-    for (uint32_t i = 0; i < file.bufsize; ++i) sum += static_cast<uint32_t>(file.buffer[i]) << (i % 8);
+    for (uint32_t i = 0; i < count; ++i) sum += static_cast<uint32_t>(file.buffer[i]) << (i % 8);
     return static_cast<uint16_t>(sum);
 }
+
+}  // namespace
+
+uint16_t FuseChecksum(const DataFile& file) { return FuseSum(file, file.bufsize); }
 
 namespace {
 
@@ -33,13 +40,22 @@ int ReadJedec(DataFile& f) {
     size_t pos = 0;
     int result = FILE_OK;
 
-    // The design specification field, up to the first "*", says nothing we use.
-    while (pos < size && text[pos++] != '*') {}
+    // The design specification field, up to the first "*", says nothing we
+    // use. A file without one is no fuse map (an empty file, a text).
+    while (pos < size && text[pos] != '*') ++pos;
+    if (pos++ >= size) return FILE_FORMAT_ERROR;
 
+    // A fuse map ends with ETX: a file without it was cut short (a copy
+    // that did not finish), and its last fields cannot be trusted.
+    bool ended = false;
+    bool fusesGiven = false;  // an F or an L field: otherwise no fuse is defined
     bool fieldStart = true;
     while (result == FILE_OK && pos < size) {
         const char c = text[pos++];
-        if (c == 0x03) break;  // ETX: the transmission checksum is not read
+        if (c == 0x03) {  // ETX: the transmission checksum is not read
+            ended = true;
+            break;
+        }
         const unsigned char u = static_cast<unsigned char>(c);
         if (u < 0x20 || u > 0x7E) continue;
         if (c == '*') { fieldStart = true; continue; }
@@ -47,9 +63,25 @@ int ReadJedec(DataFile& f) {
         const bool atFieldStart = fieldStart;
         fieldStart = false;
         switch (c) {
-        case 'Q':
-            if (pos < size) ++pos;  // the sub-letter; the value is not used
+        case 'Q': {
+            // The sub-letter; of the values only the fuse count (QF) is used:
+            // a map for another device's fuse count is not this device's.
+            if (pos >= size) break;
+            if (text[pos++] != 'F') break;
+            while (pos < size && IsBlank(text[pos])) ++pos;
+            uint64_t n = 0;
+            size_t digits = 0;
+            while (pos < size && text[pos] >= '0' && text[pos] <= '9') {
+                n = std::min<uint64_t>(n * 10 + static_cast<uint64_t>(text[pos] - '0'), UINT32_MAX);
+                ++pos;
+                ++digits;
+            }
+            if (digits == 0) return FILE_FORMAT_ERROR;
+            f.fuseCountStated = true;
+            f.statedFuses = static_cast<uint32_t>(n);
+            if (n != f.bufsize) return n > f.bufsize ? FILE_BEYOND_BUFFER : FILE_FORMAT_ERROR;
             break;
+        }
         case 'F':
             if (pos < size) {
                 const char v = text[pos++];
@@ -57,6 +89,7 @@ int ReadJedec(DataFile& f) {
                 else if (v == '0') f.defaultFuseState = false;
             }
             if (f.buffer) std::fill(f.buffer, f.buffer + f.bufsize, static_cast<uint8_t>(f.defaultFuseState ? 1 : 0));
+            fusesGiven = true;
             break;
         case 'G':
             if (pos < size) {
@@ -67,10 +100,10 @@ int ReadJedec(DataFile& f) {
             break;
         case 'C': {
             // Four hexadecimal digits, at most, on the same line. A field with
-            // none (end of stream, or a line end right after "C") ends the read.
+            // none (end of stream, or a line end right after "C") is no map.
             size_t first = pos;
             while (pos < size && pos - first < 4 && !IsLineEnd(text[pos])) ++pos;
-            if (pos == first) return FILE_OK;
+            if (pos == first) return FILE_FORMAT_ERROR;
             const uint32_t stated = ParseHex(std::string_view(text).substr(first, pos - first));
             const uint16_t computed = FuseChecksum(f);
             if (stated != computed) {
@@ -82,7 +115,8 @@ int ReadJedec(DataFile& f) {
         case 'L': {
             // The fuse number is the whole decimal number that follows "L".
             while (pos < size && IsBlank(text[pos])) ++pos;
-            if (pos >= size) return FILE_OK;
+            if (pos >= size) return FILE_FORMAT_ERROR;
+            fusesGiven = true;
             uint64_t n = 0;
             while (pos < size && text[pos] >= '0' && text[pos] <= '9') {
                 n = std::min<uint64_t>(n * 10 + static_cast<uint64_t>(text[pos] - '0'), UINT64_C(1) << 40);
@@ -114,6 +148,7 @@ int ReadJedec(DataFile& f) {
             break;
         }
     }
+    if (result == FILE_OK && (!ended || !fusesGiven)) return FILE_FORMAT_ERROR;
     return result;
 }
 
@@ -129,7 +164,12 @@ int WriteJedec(DataFile& f) {
     const uint32_t fuses = f.buffer ? std::min(f.length, f.bufsize) : 0;
     std::snprintf(line, sizeof line, "QP%u*\n", static_cast<unsigned>(f.PinNumber));
     out.Text(line);
-    std::snprintf(line, sizeof line, "QF%u*\n", static_cast<unsigned>(fuses));
+    // QF is the device's fuse count, whatever the range: the fuses the range
+    // leaves out are those of the F field, and the checksum below is that of
+    // the map so described, so that the file reads back (here and in other
+    // JEDEC readers) as the map it describes.
+    const uint32_t total = f.buffer ? f.bufsize : 0;
+    std::snprintf(line, sizeof line, "QF%u*\n", static_cast<unsigned>(total));
     out.Text(line);
     out.Text(f.securityFlag ? "G1*\n" : "G0*\n");
     out.Text(f.defaultFuseState ? "F1*\n" : "F0*\n");
@@ -149,7 +189,8 @@ int WriteJedec(DataFile& f) {
     if (fuses % perLine != 0) out.Text("*\n");
     // The checksum field ends in "*" like every field: readers that follow
     // the standard (MAME's jedutil) refuse a file without it.
-    std::snprintf(line, sizeof line, "C%04X*\n", static_cast<unsigned>(FuseChecksum(f)));
+    // Only the fuses written count; the others are at the F value, 0.
+    std::snprintf(line, sizeof line, "C%04X*\n", static_cast<unsigned>(FuseSum(f, fuses)));
     out.Text(line);
     out.Char(0x03);
     out.Text("0000\n");

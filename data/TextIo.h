@@ -16,7 +16,8 @@ namespace krt {
 // Splits a stream into lines at LF, leaving a CR in the line. A line longer
 // than 254 characters is cut there and the rest of it, up to its LF, is
 // dropped: it never overruns and never turns into a line of its own. A last
-// line without LF is not delivered.
+// line without LF is delivered as it stands (the reader then finds a record
+// cut short by its own checks).
 class LineReader {
 public:
     static constexpr size_t kMaxLine = 254;
@@ -34,7 +35,13 @@ public:
                 pos_ += len + 1;
                 return true;
             }
-            if (eof_) return false;
+            if (eof_) {
+                if (pos_ == end_) return false;
+                const size_t len = end_ - pos_;
+                line = std::string_view(s, len < kMaxLine ? len : kMaxLine);
+                pos_ = end_;
+                return true;
+            }
             Compact();
             if (end_ == size_) return LongLine(line);
             Fill();
@@ -61,14 +68,21 @@ private:
         pos_ = end_ = 0;
         for (;;) {
             Fill();
-            if (end_ == 0 && eof_) return false;
+            if (end_ == 0 && eof_) {
+                line = held_;
+                return true;
+            }
             const void* nl = std::memchr(buf_.get(), '\n', end_);
             if (nl) {
                 pos_ = static_cast<size_t>(static_cast<const char*>(nl) - buf_.get()) + 1;
                 line = held_;
                 return true;
             }
-            if (eof_) return false;
+            if (eof_) {
+                pos_ = end_ = 0;
+                line = held_;
+                return true;
+            }
             pos_ = end_ = 0;
         }
     }

@@ -6,6 +6,7 @@
 #include <strings.h>
 
 #include "base/Log.h"
+#include "data/BufferChecksum.h"
 #include "families/CreateFamily.h"
 #include "platform/Platform.h"
 #include "platform/SystemCalls.h"
@@ -207,6 +208,28 @@ uint32_t Session::ShowResult(uint8_t result) {
     Request(REQ_RESULT_INDICATOR, state);
     return state;
 }
+
+// ---------------------------------------------------------------- workspace
+
+TransferReport Session::ReadDataFile(const std::string& name, uint32_t language, uint32_t format) {
+    return ::krt::ReadDataFile(name, record, buffer, range, language, link.log, format);
+}
+
+TransferReport Session::ReloadDataFile(const std::string& name, uint32_t language) {
+    TransferReport report = ReadDataFile(name, language);
+    if (!report.success)
+        ::krt::Log(link.log, InLanguage(kReloadFailedText, language), name.c_str(), record.name.c_str(),
+                   report.messageBox.c_str());
+    return report;
+}
+
+TransferReport Session::WriteDataFile(const std::string& name, uint32_t language, uint32_t format) {
+    return ::krt::WriteDataFile(name, record, buffer, range, language, link.log, format);
+}
+
+uint16_t Session::Checksum() const { return BufferChecksum(record, buffer, range); }
+
+std::string Session::ChecksumText() const { return ::krt::ChecksumText(record, buffer, range); }
 
 // ---------------------------------------------------------------- socket
 

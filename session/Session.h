@@ -14,6 +14,7 @@
 #include "catalogue/DeviceList.h"
 #include "catalogue/DeviceRecord.h"
 #include "data/DataBuffer.h"
+#include "data/DataTransfer.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
 #include "platform/Platform.h"
@@ -97,6 +98,22 @@ public:
     DeviceRecord record;
     DataBuffer buffer;
     OperationRange range;
+
+    // --- the workspace steps of both faces ---
+    // A data file into the buffer over the range, in the language given
+    // (format: by name, or a format code). A refused file leaves the buffer
+    // as it was.
+    TransferReport ReadDataFile(const std::string& name, uint32_t language, uint32_t format = FORMAT_BY_NAME);
+    // The last data file again after a device change, into the new device's
+    // blank buffer. When the file does not fit the new device the buffer
+    // stays blank, and the log says so.
+    TransferReport ReloadDataFile(const std::string& name, uint32_t language);
+    TransferReport WriteDataFile(const std::string& name, uint32_t language, uint32_t format = FORMAT_BY_NAME);
+    // The figure of the window's checksum box and of krt sum: the buffer's
+    // checksum over the range as it stands (for a PLD, its fuse checksum).
+    uint16_t Checksum() const;
+    // "%04X" of it; empty while there is no buffer (no device loaded).
+    std::string ChecksumText() const;
 
     // Called on the thread that changed the buffer (an operation's worker,
     // or the face after a file was read); the views over the buffer listen here.

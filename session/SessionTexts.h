@@ -26,6 +26,11 @@ inline constexpr TextPair kVirtualTimeText{
     "実機での所要時間（シミュレータの仮想時間）: %s秒",
     "Time on a real programmer (the simulator's virtual time): %s s"};
 
+// %s: the data file; %s: the device; %s: why it was refused.
+inline constexpr TextPair kReloadFailedText{
+    "前回のデータファイル%sは%sに読みこめませんでした（%s）。バッファは消去状態のままです。",
+    "The last data file %s was not read into the %s (%s): the buffer is blank."};
+
 inline constexpr TextPair kSocketEmptyText{"シミュレータのソケットは空です。",
                                            "The simulated socket is empty."};
 

@@ -121,8 +121,11 @@ void TQV17MainForm::LoadDevice() {
         if (!note.empty()) Log(QString::fromStdString(note));
         if (!error.empty()) Log(QString::fromStdString(error));
     }
+    // The new device starts blank; the last data file is read again only
+    // when it fits the new device (else the session says so, and the buffer
+    // stays blank).
     if (dataLoaded_)
-        ReadDataFile(lastDataFile_);
+        ReadDataFile(lastDataFile_, true);
     else
         SetStatus(MessageOf(29));
 }
@@ -268,25 +271,23 @@ void TQV17MainForm::FileSave1Execute() {
 
 void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
 
-void TQV17MainForm::ReadDataFile(const QString& name) {
+void TQV17MainForm::ReadDataFile(const QString& name, bool reload) {
     if (Inert() || !session_->buffer.Exists()) return;
     CommitTypedRange();
-    const TransferReport report = ::krt::ReadDataFile(name.toStdString(), session_->record, session_->buffer,
-                                                      session_->range, language_, Sink());
+    const TransferReport report = reload ? session_->ReloadDataFile(name.toStdString(), language_)
+                                         : session_->ReadDataFile(name.toStdString(), language_);
     dataLoaded_ = report.success;
-    // The words stored before a refusal stay in the buffer (the Part's
-    // rule): the log and the status line say so.
-    if (report.success || report.count > 0) session_->BufferChanged();
+    if (report.success) session_->BufferChanged();
     if (!report.success) {
+        // A refused file leaves the buffer as it was (a reload: blank, which
+        // the session has said).
         const QString reason = QString::fromStdString(report.messageBox);
-        if (report.count > 0) {
-            Log(PartlyReadLogText(language_, name, report.count, reason));
-            SetStatus(PartlyReadStatusText(language_, name));
-        } else {
-            Log(NotReadLogText(language_, name, reason));
-        }
-        Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
-                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
+        if (!reload) Log(NotReadLogText(language_, name, reason));
+        if (reload) SetStatus(MessageOf(29));
+        QString box = reason;
+        if (!report.detail.empty()) box += QStringLiteral("\n\n") + QString::fromStdString(report.detail);
+        Prompter::Current().Box(this, box, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
+                                QMessageBox::Warning);
         return;
     }
     SetStatus(QString::fromStdString(report.statusText));
@@ -297,8 +298,7 @@ void TQV17MainForm::WriteDataFile(const QString& name) {
     CommitTypedRange();
     // The data layer writes beside the target and renames only a complete
     // file, so a failed save leaves the previous file in place.
-    const TransferReport report = ::krt::WriteDataFile(name.toStdString(), session_->record, session_->buffer,
-                                                       session_->range, language_, Sink());
+    const TransferReport report = session_->WriteDataFile(name.toStdString(), language_);
     if (!report.success) {
         Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
                                 QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);

@@ -34,7 +34,7 @@ void TQV17MainForm::BufferViewsChanged() {
 }
 
 void TQV17MainForm::UpdateChecksum() {
-    if (StaticText1) StaticText1->setText(QString::fromStdString(ChecksumText(Record(), Buffer(), Range())));
+    if (StaticText1) StaticText1->setText(QString::fromStdString(session_->ChecksumText()));
 }
 
 void TQV17MainForm::BinDumpExecute() {

@@ -87,7 +87,8 @@ public:
     void LoadDevice();
 
     // Data files.
-    void ReadDataFile(const QString& name);
+    // reload: the last data file after a device change.
+    void ReadDataFile(const QString& name, bool reload = false);
     void WriteDataFile(const QString& name);
 
     // Range commits.

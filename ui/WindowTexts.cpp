@@ -133,21 +133,6 @@ QString PortFailedText(uint32_t language, const QString& port, const QString& re
         .arg(port, reason);
 }
 
-QString PartlyReadLogText(uint32_t language, const QString& file, uint32_t count, const QString& reason) {
-    if (language == 0)
-        return QStringLiteral("ファイル\"%1\"は読みこみを拒否されました（%2）。それまでに読みこんだ%3ワード長のデータはバッファに入っています。")
-            .arg(file, reason)
-            .arg(count);
-    return QStringLiteral("File \"%1\" was refused (%2); the %3 word length data read before that is in the buffer.")
-        .arg(file, reason)
-        .arg(count);
-}
-
-QString PartlyReadStatusText(uint32_t language, const QString& file) {
-    if (language == 0) return QStringLiteral("ファイル\"%1\"の一部だけを読みこみました").arg(file);
-    return QStringLiteral("File \"%1\" is read only partly").arg(file);
-}
-
 QString NotReadLogText(uint32_t language, const QString& file, const QString& reason) {
     if (language == 0)
         return QStringLiteral("ファイル\"%1\"は読みこまれませんでした（%2）。バッファは変わっていません。").arg(file, reason);

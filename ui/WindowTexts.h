@@ -53,12 +53,8 @@ QString DeviceListFailedText();
 QString SimulatorInUseText(uint32_t language);
 QString PortFailedText(uint32_t language, const QString& port, const QString& reason);
 
-// What the buffer holds after a data file was refused (reason: the message
-// box's text): the data read before the refusal (count: its word length,
-// more than 0) in the log and the status line, or, with none stored, a log
-// line that the buffer is as it was.
-QString PartlyReadLogText(uint32_t language, const QString& file, uint32_t count, const QString& reason);
-QString PartlyReadStatusText(uint32_t language, const QString& file);
+// The log line after a data file was refused (reason: the message box's
+// text): the buffer is as it was.
 QString NotReadLogText(uint32_t language, const QString& file, const QString& reason);
 
 }  // namespace krt

@@ -122,6 +122,48 @@ TEST_F(DeviceCommands, WriteReadVerifyRoundTripThroughTheChipFile) {
     EXPECT_TRUE(session->Simulator()->ResultFailIndicator());
 }
 
+// Files that do not fit the device stop the write before the port is
+// opened: exit 66, nothing programmed, the reason in the log.
+TEST_F(DeviceCommands, FilesThatDoNotFitAreNotProgrammed) {
+    // Two records of 16 bytes, cut inside the second.
+    const std::string hex = ":10000000000102030405060708090A0B0C0D0E0F78\n"
+                            ":10001000101112131415161718191A1B1C1D1E1F68\n";
+    WriteFile(Path("cut.hex"), std::vector<uint8_t>(hex.begin(), hex.begin() + 70));
+    // A 2K-word PIC's image with code at 600h, for a 1K-word PIC16F84.
+    const std::string pic = ":020000000428D2\n:020C0000FF30C3\n:00000001FF\n";
+    WriteFile(Path("big.hex"), std::vector<uint8_t>(pic.begin(), pic.end()));
+    std::string gal16 = "\x02*QF2194*F0*L0000 1111*C000F*\x03" "0000\n";
+    WriteFile(Path("g16.jed"), std::vector<uint8_t>(gal16.begin(), gal16.end()));
+    std::vector<uint8_t> big = data;
+    big.push_back(0x11);
+    WriteFile(Path("big.bin"), big);
+
+    struct Case {
+        std::vector<std::string> device;
+        const char* file;
+        const char* said;  // in the log, beside the box's text on stderr
+    } cases[] = {
+        {k27C256, "cut.hex", nullptr},
+        {{"PIC", "Microchip", "PIC16F84"}, "big.hex", nullptr},
+        {{"GAL", "Lattice", "GAL20V8"}, "g16.jed", "is a fuse map of 2194 fuses (QF2194), but the GAL20V8 has 2706 fuses"},
+        {k27C256, "big.bin", "is larger than the device"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run("write", With(c.device, Path(c.file)), ""), 66) << c.file;
+        EXPECT_TRUE(ResultLines().empty()) << c.file;
+        bool said = c.said == nullptr;
+        for (const auto& l : log->lines()) said = said || l.find(c.said) != std::string::npos;
+        EXPECT_TRUE(said) << c.file << ": " << c.said;
+    }
+    // --length asks for the cut of a longer binary file: it is written, and said.
+    EXPECT_EQ(Run("write", With(k27C256, Path("big.bin")), "",
+                  [](CliOptions& o) { o.length = "4000"; }),
+              0);
+    EXPECT_EQ(ResultLines(), (Lines{"WRITE operation start", "WRITE operation is successful"}));
+    EXPECT_TRUE(Has("Only the first 16384 words of " + Path("big.bin") +
+                    " were read (the range's length); the rest of the file was not read."));
+}
+
 TEST_F(DeviceCommands, WithoutAChipFileTheSocketHoldsABlankChipOfTheDevice) {
     EXPECT_EQ(Run("blank", k27C256, ""), 0);
     EXPECT_EQ(ResultLines(), (Lines{"BLANK check operation start", "This device is BLANK"}));

@@ -113,42 +113,43 @@ TEST_F(KrtBinary, UnknownMnemonicIsAnErrorNotAReset) {
 }
 
 TEST_F(KrtBinary, OperandRules) {
-    EXPECT_EQ(Krt({"cmd", "ALSET"}).status, 64);
-    EXPECT_EQ(Krt({"cmd", "ALSET", "100"}).status, 64);
-    EXPECT_EQ(Krt({"cmd", "ALSET", "G1"}).status, 64);
-    EXPECT_EQ(Krt({"cmd", "INC", "01"}).status, 64);
-    const KrtRun inc = Krt({"--trace", "t.txt", "cmd", "INC"});
+    EXPECT_EQ(Krt({"--port", "sim", "cmd", "ALSET"}).status, 64);
+    EXPECT_EQ(Krt({"--port", "sim", "cmd", "ALSET", "100"}).status, 64);
+    EXPECT_EQ(Krt({"--port", "sim", "cmd", "ALSET", "G1"}).status, 64);
+    EXPECT_EQ(Krt({"--port", "sim", "cmd", "INC", "01"}).status, 64);
+    const KrtRun inc = Krt({"--port", "sim", "--trace", "t.txt", "cmd", "INC"});
     EXPECT_EQ(inc.status, 0) << inc.err;
     const Lines trace = Trace();
+    ASSERT_GE(trace.size(), 3u);
     EXPECT_EQ(Lines(trace.end() - 3, trace.end()), (Lines{"W 0378 01", "W 037A 01", "W 037A 00"}));
 }
 
 TEST_F(KrtBinary, DetectInBothLanguages) {
-    KrtRun run = Krt({"detect"});
+    KrtRun run = Krt({"--port", "sim", "detect"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(SplitLines(run.out), (Lines{"KRT1 version is 2.0", "KRT2 version is 2.0", "Operation is successful"}));
     EXPECT_NE(run.err.find("simulated programmer"), std::string::npos);  // always named as such
-    run = Krt({"detect", "--lang", "ja"});
+    run = Krt({"--port", "sim", "detect", "--lang", "ja"});
     EXPECT_EQ(SplitLines(run.out), (Lines{"KRT1のバージョンは 2.0です。", "KRT2のバージョンは 1.0です。", "成功"}));
 }
 
 TEST_F(KrtBinary, DetectionFailureIsTheExitStatus) {
-    KrtRun run = Krt({"--sim-revisions", "10,00", "detect"});
+    KrtRun run = Krt({"--port", "sim", "--sim-revisions", "10,00", "detect"});
     EXPECT_EQ(run.status, 7) << run.err;
     EXPECT_EQ(SplitLines(run.out),
               (Lines{"KRT1 was found. KRT1 version is 1.0",
                      "KRT2 was not found. Please check power and cable connection.",
                      "-----KRT2 does not run.", "KRT not found"}));
-    run = Krt({"--sim-revisions", "10,00", "reset"});
+    run = Krt({"--port", "sim", "--sim-revisions", "10,00", "reset"});
     EXPECT_EQ(run.status, 7);
     EXPECT_EQ(SplitLines(run.out).back(), "KRT initialization is failed.");
-    run = Krt({"reset"});
+    run = Krt({"--port", "sim", "reset"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(SplitLines(run.out).back(), "KRT is initialized successfully.");
 }
 
 TEST_F(KrtBinary, ProgrammerThatNeverAnswersEndsInBoundedTime) {
-    const KrtRun run = Krt({"--sim-fault", "no-programmer-low", "detect"});
+    const KrtRun run = Krt({"--port", "sim", "--sim-fault", "no-programmer-low", "detect"});
     EXPECT_EQ(run.status, 7) << run.err;
     EXPECT_NE(run.out.find("KRT does not report ready"), std::string::npos) << run.out;
 }
@@ -173,7 +174,7 @@ TEST_F(KrtBinary, SettingsStoreGivesTheDefaultsAndIsNeverWritten) {
 
 TEST_F(KrtBinary, OutOfRangeSettingsKeepTheDefaults) {
     WriteSettings("[General]\nLanguage=7\nLprPort=957\nClockFreq=abc\n");
-    const KrtRun run = Krt({"--trace", "t.txt", "detect"});
+    const KrtRun run = Krt({"--port", "sim", "--trace", "t.txt", "detect"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(SplitLines(run.out).back(), "Operation is successful");
     EXPECT_EQ(Trace().front().substr(0, 6), "W 0378");
@@ -186,6 +187,25 @@ TEST_F(KrtBinary, PrinterPortChosenInTheWindowIsNeverReplacedBySimulator) {
     EXPECT_EQ(run.err.find("simulated programmer"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("3BC"), std::string::npos) << run.err;
     EXPECT_EQ(Krt({"--port", "sim", "detect"}).status, 0);
+}
+
+// A new account: no settings, no --port. Nothing runs, least of all on the
+// simulator in place of the real programmer.
+TEST_F(KrtBinary, WithoutAChosenPortNothingRuns) {
+    std::ofstream(dir / "fw.bin", std::ios::binary) << std::string(0x100, '\x5A');
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"detect"}, {"cmd", "INC"}, {"write", "EPROM", "Intel", "27C256", "fw.bin"}}) {
+        const KrtRun run = Krt(args);
+        EXPECT_EQ(run.status, 64) << args[0];
+        EXPECT_NE(run.err.find("--port sim|ppdev|direct"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(SettingsPath().string()), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("simulated programmer in use"), std::string::npos) << run.err;
+        EXPECT_EQ(run.out.find("successful"), std::string::npos) << run.out;
+    }
+    // The settings' choice of the simulator, or --port sim, is asking for it.
+    EXPECT_EQ(Krt({"--port", "sim", "detect"}).status, 0);
+    WriteSettings("[General]\nUseSimulator=1\n");
+    EXPECT_EQ(Krt({"detect"}).status, 0);
 }
 
 TEST_F(KrtBinary, PortErrorsNameThePortAndTheFix) {
@@ -225,12 +245,12 @@ TEST_F(KrtBinary, HelpListsEveryCommandAndOption) {
 }
 
 TEST_F(KrtBinary, RawPortAndPins) {
-    KrtRun run = Krt({"--trace", "t.txt", "out", "A5"});
+    KrtRun run = Krt({"--port", "sim", "--trace", "t.txt", "out", "A5"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Trace().back(), "W 0378 A5");  // no strobe after it
     EXPECT_NE(run.out.find("'A5' was sent to the parallel port (378)."), std::string::npos) << run.out;
 
-    run = Krt({"--trace", "t.txt", "pins", "00"});
+    run = Krt({"--port", "sim", "--trace", "t.txt", "pins", "00"});
     EXPECT_EQ(run.status, 0) << run.err;
     const Lines trace = Trace();
     EXPECT_EQ(trace[trace.size() - 2], "W 0378 00");
@@ -243,7 +263,7 @@ TEST_F(KrtBinary, RawPortAndPins) {
     EXPECT_EQ(out[out.size() - 2], expected);
     EXPECT_EQ(out.back().substr(0, 21), "KRT1 output (ACK)=" + std::to_string((status >> 6) & 1) + " k");
 
-    run = Krt({"--trace", "t.txt", "in"});
+    run = Krt({"--port", "sim", "--trace", "t.txt", "in"});
     EXPECT_EQ(run.status, 0) << run.err;
     const Lines inTrace = Trace();
     EXPECT_EQ(inTrace[inTrace.size() - 4], "W 0378 00");  // a read slot, no command before it
@@ -252,15 +272,15 @@ TEST_F(KrtBinary, RawPortAndPins) {
 
 TEST_F(KrtBinary, SuppliesOnBothSchemes) {
     // Revision 2.0: the supply DAC takes the value at once.
-    KrtRun run = Krt({"vpp", "12.5"});
+    KrtRun run = Krt({"--port", "sim", "vpp", "12.5"});
     EXPECT_EQ(run.status, 0) << run.err;
-    run = Krt({"vpp", "21"});
+    run = Krt({"--port", "sim", "vpp", "21"});
     EXPECT_EQ(run.status, 3);
     EXPECT_NE(run.out.find("その電圧には設定できません"), std::string::npos) << run.out;
-    EXPECT_EQ(Krt({"vcc", "five"}).status, 64);
+    EXPECT_EQ(Krt({"--port", "sim", "vcc", "five"}).status, 64);
 
     // Fixed levels: the copy is sent with a VOLTSET (5 V: bits 0x60, Vpp off).
-    run = Krt({"--sim-revisions", "10,10", "--trace", "t.txt", "vcc", "5"});
+    run = Krt({"--port", "sim", "--sim-revisions", "10,10", "--trace", "t.txt", "vcc", "5"});
     EXPECT_EQ(run.status, 0) << run.err;
     const Lines trace = Trace();
     EXPECT_EQ(Lines(trace.end() - 6, trace.end()),

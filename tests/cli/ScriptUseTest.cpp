@@ -67,7 +67,10 @@ protected:
               ("krt-script-use-" + std::to_string(getpid()) + "-" +
                testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
-        fs::create_directories(dir / "config");
+        fs::create_directories(dir / "config" / "Kavimeru");
+        // The settings as the window leaves them once the simulator is chosen:
+        // krt uses it only when told to.
+        std::ofstream(dir / "config" / "Kavimeru" / "KRTwin.conf") << "[General]\nUseSimulator=1\n";
         fs::permissions(dir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                  fs::perms::others_read | fs::perms::others_exec);
         std::mt19937 random(16);

@@ -57,12 +57,12 @@ TEST(IntelHexRead, StopsAtEndRecordAndIgnoresOtherLines) {
     EXPECT_EQ(bytes[1], 0xFF);
 }
 
-TEST(IntelHexRead, LastLineWithoutLineEndIsNotUsed) {
+TEST(IntelHexRead, LastLineWithoutLineEndIsRead) {
     std::vector<uint8_t> bytes(0x100, 0xFF);
     DataFile f = MemoryFile(bytes, FORMAT_INTEL_HEX);
     EXPECT_EQ(ReadText(f, ":0100000011EE\n:0100010022DC"), FILE_OK);
     EXPECT_EQ(bytes[0], 0x11);
-    EXPECT_EQ(bytes[1], 0xFF);
+    EXPECT_EQ(bytes[1], 0x22);
 }
 
 TEST(IntelHexRead, FormatErrors) {

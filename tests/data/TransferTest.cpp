@@ -79,8 +79,8 @@ TEST_F(Transfer, ReadFailuresGiveTheirBoxes) {
     EXPECT_EQ(r.result, FILE_OPEN_FAILED);
     EXPECT_EQ(r.messageBox, "ファイルが見つかりません");
     EXPECT_TRUE(log.lines.empty());
-    // The good bytes of a failed read stay.
-    EXPECT_EQ(buffer[0], 0x11);
+    // A refused file leaves the buffer as it was, its good bytes included.
+    EXPECT_EQ(buffer[0], 0xFF);
 }
 
 TEST_F(Transfer, ShortBinaryCountsAsRead) {

@@ -102,6 +102,44 @@ TEST_F(MainViews, ChecksumBoxFollowsTheDeviceTheFileAndTheRange) {
     EXPECT_EQ(Checksum(), QStringLiteral("8000"));
 }
 
+// A fuse map loaded for a GAL does not fit a PIC: after the device change
+// the buffer is blank and the log says why; a PIC file opened next gives the
+// figure krt sum gives for it, and only its own words.
+TEST_F(MainViews, DeviceChangeStartsBlankAndTheChecksumIsKrtSums) {
+    Select(QStringLiteral("PLD"), QStringLiteral("Lattice"), QStringLiteral("GAL22V10"));
+    prompter.fileNames.push_back(QStringLiteral(KRT_SOURCE_DIR "/tests/data/jedec/GAL22V10_reg.jed"));
+    form->FileOpen1Execute();
+    ASSERT_TRUE(form->DataLoaded());
+
+    prompter.asked.clear();
+    Select(QStringLiteral("MicroControler"), QStringLiteral("Microchip"), QStringLiteral("PIC16F84"));
+    ASSERT_TRUE(form->DeviceSelected());
+    EXPECT_FALSE(form->DataLoaded());
+    ASSERT_EQ(prompter.Count("box"), 1);
+    EXPECT_TRUE(prompter.asked.back().text.startsWith(QStringLiteral("File format is incorrect.")));
+    EXPECT_TRUE(prompter.asked.back().text.contains(QStringLiteral("QF5892"))) << prompter.asked.back().text.toStdString();
+    bool said = false;
+    for (const QString& line : LogLines())
+        said = said || (line.startsWith(QStringLiteral("The last data file")) && line.endsWith(QStringLiteral("the buffer is blank.")));
+    EXPECT_TRUE(said);
+    EXPECT_EQ(Checksum(), QStringLiteral("F800"));  // 400h words of 3FFF
+
+    // gpasm's INHX8M output for a few words and the configuration word.
+    std::ofstream(Path("pic.hex").toStdString(), std::ios::binary)
+        << ":020000000428D2\n:06000800123086000428FE\n:02400E00F13F80\n:00000001FF\n";
+    prompter.fileNames.push_back(Path("pic.hex"));
+    form->FileOpen1Execute();
+    ASSERT_TRUE(form->DataLoaded());
+    const std::string krt = Run("'" KRT_BINARY_DIR "/bin/krt' sum PIC Microchip PIC16F84 '" +
+                                Path("pic.hex").toStdString() + "'");
+    EXPECT_NE(krt.find("CheckSum: " + Checksum().toStdString()), std::string::npos) << krt << Checksum().toStdString();
+    const DataBuffer& buffer = form->Buffer();
+    EXPECT_EQ(buffer[0], 0x28);
+    EXPECT_EQ(buffer[1], 0x04);
+    EXPECT_EQ(buffer[0x20], 0x3F);  // word 10h: not in the file, blank
+    EXPECT_EQ(buffer[0x21], 0xFF);
+}
+
 TEST_F(MainViews, ChecksumBoxOfAGalIsItsJedecFuseChecksum) {
     Select(QStringLiteral("PLD"), QStringLiteral("Lattice"), QStringLiteral("GAL16V8"));
     ASSERT_TRUE(form->DeviceSelected());

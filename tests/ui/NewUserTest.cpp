@@ -153,7 +153,7 @@ TEST_F(NewUserTest, FileShortcutsWorkAfterTheFileMenuWasOpened) {
 
 // Item 2: a refused or partly read data file leaves the buffer with what
 // was stored; the status line and the log say which file, and that partly.
-TEST_F(NewUserTest, RefusedDataFilesAreReportedAsTheBufferHoldsThem) {
+TEST_F(NewUserTest, RefusedDataFilesLeaveTheBufferAsItWas) {
     SelectEprom();
     auto write = [this](const char* name, const char* text) {
         QFile f(Path(name));
@@ -166,8 +166,8 @@ TEST_F(NewUserTest, RefusedDataFilesAreReportedAsTheBufferHoldsThem) {
     form->FileOpen1Execute();
     EXPECT_EQ(form->StatusText(), QStringLiteral("File \"%1\" is read").arg(good));
 
-    // Two good records, then one with a wrong checksum: what was read up to
-    // it stays (0x34 words from the range start).
+    // Two good records, then one with a wrong checksum: the file is refused
+    // whole, and the buffer keeps what it held (no half-read file is programmed).
     const QString bad = write("bad.hex",
                               ":10001000000102030405060708090A0B0C0D0E0F68\n"
                               ":10002000101112131415161718191A1B1C1D1E1F58\n"
@@ -175,16 +175,15 @@ TEST_F(NewUserTest, RefusedDataFilesAreReportedAsTheBufferHoldsThem) {
     prompter.fileNames.push_back(bad);
     form->FileOpen1Execute();
     EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File's check sum is wrong."));
-    EXPECT_EQ(form->Buffer()[0x2F], 0x1F);
-    EXPECT_EQ(form->Buffer()[0x00], 0x01);  // the rest is as it was
+    EXPECT_EQ(form->Buffer()[0x2F], 0xFF);
+    EXPECT_EQ(form->Buffer()[0x00], 0x01);
     EXPECT_FALSE(form->DataLoaded());
-    EXPECT_EQ(form->StatusText(), QStringLiteral("File \"%1\" is read only partly").arg(bad));
-    EXPECT_TRUE(LogHas(QStringLiteral("File \"%1\" was refused (File's check sum is wrong.); the 52 word length "
-                                      "data read before that is in the buffer.")
+    EXPECT_EQ(form->StatusText(), QStringLiteral("File \"%1\" is read").arg(good));
+    EXPECT_TRUE(LogHas(QStringLiteral("File \"%1\" is not read (File's check sum is wrong.); the buffer is as it was.")
                            .arg(bad)))
         << LogLines().join('\n').toStdString();
 
-    // Too large for the device: what fits is stored.
+    // Too large for the device.
     const QString large = write("large.hex", ":02000004000AF0\n:02000000AA55FF\n:00000001FF\n");
     prompter.fileNames.push_back(large);
     form->FileOpen1Execute();

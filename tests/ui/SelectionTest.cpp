@@ -181,7 +181,7 @@ TEST_F(SelectionTest, FileCommandsNeedADeviceAndReportFailures) {
     prompter.fileNames.push_back(bad.fileName());
     form->FileOpen1Execute();
     EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File's check sum is wrong."));
-    EXPECT_EQ(form->Buffer()[0x10], 0x01);  // the good bytes are stored all the same
+    EXPECT_EQ(form->Buffer()[0x10], 0xFF);  // a refused file leaves the buffer as it was
 
     // A save that cannot create its file is reported; nothing is logged.
     prompter.fileNames.push_back(Path("no/such/dir/out.hex"));
