@@ -5,6 +5,8 @@
 // refused before the chip is touched. Each runs the built krt binary.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
@@ -74,6 +76,9 @@ protected:
         const std::string err = (dir / "err.txt").string();
         const std::string in = input[0] == '/' ? input : (dir / input).string();
         std::vector<std::string> argv = {KRT_CLI_PATH};
+        // The simulated programmer, unless the run names its own port.
+        if (std::none_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--port", 0) == 0; }))
+            argv.push_back("--port=sim");
         argv.insert(argv.end(), args.begin(), args.end());
         const std::string home = (dir / "config").string();
         // Emptied before the start, so that nothing of an earlier run is read.
