@@ -69,7 +69,7 @@ public:
     LogSink* log = nullptr;
     // Microcontroller (type code 4) Intel HEX reads: data-EEPROM bytes of the
     // file (byte addresses 4200h-427Fh, one EEPROM byte in the low byte of
-    // each word) that were left out, since the family does not program them.
+    // each word) that were left out because the buffer ends before them.
     uint32_t dataEepromBytes = 0;
 
     DataFile() = default;
