@@ -450,6 +450,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         return unknownDevice ? kExitUsage : kExitNoInput;
     }
     if (session.options.pageWrite) session.record.pagewrite = 1;
+    if (session.options.noIdCheck) session.record.idcheck = 0;
     // A chip fault the device's chip does not take is refused before the
     // chip file is made or touched.
     if (const int status = CheckSimFaults(session, session.record)) return status;

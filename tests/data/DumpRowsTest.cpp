@@ -79,7 +79,7 @@ TEST(BufferChecksum, PicSumTakesInTheConfigurationWordAndSaysSo) {
     EXPECT_EQ(static_cast<uint16_t>(open - protectedSum), 0xFF - 0x0F);
     EXPECT_EQ(protectedSum, static_cast<uint16_t>(0x400 * (0x3F + 0xFF) + 0x3F + 0x0F));
     EXPECT_EQ(ChecksumText(record, buffer, range), "F84E +CFG");
-    EXPECT_EQ(ChecksumLine(protectedSum, 1, SumHasConfigWord(record, buffer)), "CheckSum: 1B5E +CFG");
+    EXPECT_EQ(ChecksumLine(protectedSum, 1, SumHasConfigWord(record, buffer)), "CheckSum: F84E +CFG");
     // A buffer that ends before the configuration words has none to add.
     record.bufsize = 0x800;
     EXPECT_FALSE(SumHasConfigWord(record, buffer));
