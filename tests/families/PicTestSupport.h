@@ -4,6 +4,7 @@
 #include <string>
 
 #include "catalogue/DeviceRecord.h"
+#include "data/DataBuffer.h"
 
 namespace krt::test {
 
@@ -28,12 +29,9 @@ inline DeviceRecord PicRecord(const std::string& name = "PIC16F84") {
     return r;
 }
 
-// The cleared PIC buffer: every word 3FFFh.
+// The cleared PIC buffer: every word 3FFFh, data-EEPROM words 00FFh.
 inline void ClearPicBuffer(std::vector<uint8_t>& buffer) {
-    for (size_t i = 0; i + 1 < buffer.size(); i += 2) {
-        buffer[i] = 0x3F;
-        buffer[i + 1] = 0xFF;
-    }
+    FillBlank(buffer.data(), static_cast<uint32_t>(buffer.size()), 4);
 }
 
 inline uint16_t WordAt(const std::vector<uint8_t>& buffer, size_t word) {
