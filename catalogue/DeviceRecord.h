@@ -55,6 +55,10 @@ struct DeviceRecord {
     double erasepulse = -1.0;
     double galsettle = -1.0;
     double galentry = -1.0;
+    // Ours: a write or erase first reads what the chip says of itself (a
+    // PIC's device ID, a flash's identifier, a GAL's signature) and refuses
+    // another part; 0 skips that (krt --no-id-check, the editor's check box).
+    uint8_t idcheck = 1;
 
     // Field by field, so that a new field takes part without a change here.
     bool operator==(const DeviceRecord&) const = default;

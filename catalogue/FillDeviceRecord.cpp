@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/Log.h"
+#include "base/TypeCodes.h"
 
 namespace krt {
 
@@ -93,7 +94,7 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
     r.waitmode = hasWaitMode ? WaitModeFromText(waitmode) : 4;
     r.bytesPerWord = r.wordsize ? 2 : 1;
     if (typecode == 4) {
-        r.bufsize = 0x4010;
+        r.bufsize = kPicBufferBytes;
         r.maxsize = 0x400;
     } else {
         // Computed wide: a word device of 2^31 words or more would wrap to a
@@ -107,7 +108,9 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
 
 bool CheckDeviceRecord(const DeviceRecord& r, std::string& reason) {
     reason.clear();
-    const uint64_t bytes = r.typecode == 4 ? uint64_t{0x4010} : uint64_t{r.maxsize} * r.bytesPerWord;
+    // A PIC buffer that ends after the configuration words still works; its
+    // operations then leave the data EEPROM alone.
+    const uint64_t bytes = r.typecode == 4 ? uint64_t{kPicConfigEnd} : uint64_t{r.maxsize} * r.bytesPerWord;
     if (bytes > kMaxDeviceBufferBytes) {
         reason = Format("maxsize %X needs a buffer of %llu bytes, more than %llu", r.maxsize,
                         static_cast<unsigned long long>(bytes),

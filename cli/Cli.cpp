@@ -216,6 +216,12 @@ const std::vector<OptionDef>& Options() {
              o.pageWrite = true;
              return {};
          }},
+        {"--no-id-check", nullptr,
+         "device operations: write and erase without first reading the part's own identity (PIC device ID)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.noIdCheck = true;
+             return {};
+         }},
         {"--help", nullptr, "this text", nullptr},
         {"--version", nullptr, "the program's version", nullptr},
     };

@@ -53,6 +53,7 @@ struct CliOptions {
     std::string start;              // --start HEX
     std::string length;             // --length HEX
     std::string errors;             // --errors N
+    bool noIdCheck = false;         // --no-id-check: no identity read before a write or erase
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
     bool force = false;             // --force: device operations without a programmer found
     bool json = false;              // --json: list and info print JSON on stdout

@@ -457,6 +457,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         return unknownDevice ? kExitUsage : kExitNoInput;
     }
     if (session.options.pageWrite) session.record.pagewrite = 1;
+    if (session.options.noIdCheck) session.record.idcheck = 0;
     // A chip fault the device's chip does not take is refused before the
     // chip file is made or touched.
     if (const int status = CheckSimFaults(session, session.record)) return status;
@@ -503,7 +504,8 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     // The figure of the window's checksum box for the file as loaded.
     if (!setup.file.empty() && command != Command::Read)
         Log(&console, "%s",
-            ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range), session.options.language)
+            ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range), session.options.language,
+                         SumHasConfigWord(session.record, workspace.buffer))
                 .c_str());
 
     // The device option exists only for the PLDs with an ID row; the window
@@ -583,7 +585,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         if (result == 0)
             Log(&console, "%s",
                 ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range),
-                             session.options.language)
+                             session.options.language, SumHasConfigWord(session.record, workspace.buffer))
                     .c_str());
         // A read that did not finish leaves the file as it was.
         bool written = true;

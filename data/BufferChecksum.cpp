@@ -10,6 +10,13 @@
 
 namespace krt {
 
+namespace {
+
+// The configuration word (2007h) of a PIC buffer.
+constexpr uint32_t kPicConfigWordByte = kPicConfigByte + 14;
+
+}  // namespace
+
 uint16_t ByteSum(const uint8_t* data, uint64_t count) {
     // 32-bit partial sums cannot overflow within 2^24 bytes.
     uint32_t sum = 0;
@@ -36,22 +43,30 @@ uint16_t BufferChecksum(const DeviceRecord& record, const DataBuffer& buffer, co
     const uint64_t perWord = record.bytesPerWord ? record.bytesPerWord : 1;
     const uint64_t first = uint64_t{range.Start()} * perWord;
     const uint64_t end = std::min<uint64_t>(first + uint64_t{range.Length()} * perWord, size);
-    if (first >= end) return 0;
-    return ByteSum(buffer.data() + first, end - first);
+    uint16_t sum = first < end ? ByteSum(buffer.data() + first, end - first) : 0;
+    // A PIC's configuration word lies outside every range of program words;
+    // without it a code-protected image and an open one would sum alike.
+    if (SumHasConfigWord(record, buffer)) sum = static_cast<uint16_t>(sum + ByteSum(buffer.data() + kPicConfigWordByte, 2));
+    return sum;
+}
+
+bool SumHasConfigWord(const DeviceRecord& record, const DataBuffer& buffer) {
+    return IsPicType(record.typecode) && buffer.Exists() &&
+           std::min(buffer.size(), record.bufsize) >= kPicConfigWordByte + 2;
 }
 
 std::string ChecksumText(const DeviceRecord& record, const DataBuffer& buffer, const OperationRange& range) {
     if (!buffer.Exists()) return {};
     char text[8];
     std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(BufferChecksum(record, buffer, range)));
-    return text;
+    return SumHasConfigWord(record, buffer) ? std::string(text) + kWithConfigWord : std::string(text);
 }
 
-std::string ChecksumLine(uint16_t checksum, uint32_t language) {
+std::string ChecksumLine(uint16_t checksum, uint32_t language, bool withConfigWord) {
     char text[48];
     std::snprintf(text, sizeof text, language == 0 ? "チェックサム: %04X" : "CheckSum: %04X",
                   static_cast<unsigned>(checksum));
-    return text;
+    return withConfigWord ? std::string(text) + kWithConfigWord : std::string(text);
 }
 
 }  // namespace krt

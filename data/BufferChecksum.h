@@ -1,5 +1,5 @@
 // The figure of the checksum box and of krt's checksum lines: the 16-bit sum of the buffer's bytes over the
-// operation range, or, for the PLDs (type codes 5 to 7), the JEDEC fuse
+// operation range (for a PIC, with its configuration word), or, for the PLDs (type codes 5 to 7), the JEDEC fuse
 // checksum of the whole fuse map, so that a chip, a file and
 // another programmer's figure can be compared.
 #pragma once
@@ -20,10 +20,20 @@ uint16_t BufferChecksum(const DeviceRecord& record, const DataBuffer& buffer, co
 // The sum of bytes [first, first + count) of data, 16 bits wrapping.
 uint16_t ByteSum(const uint8_t* data, uint64_t count);
 
-// "%04X" of the checksum; empty when no buffer exists (no device loaded).
+// Whether the sum takes in a PIC's configuration word (2007h) besides the
+// range: it does whenever the buffer holds that word.
+bool SumHasConfigWord(const DeviceRecord& record, const DataBuffer& buffer);
+
+// What the checksum box and krt say after the figure when the
+// configuration word is in it.
+inline constexpr char kWithConfigWord[] = " +CFG";
+
+// "%04X" of the checksum, followed by kWithConfigWord when the
+// configuration word is in it; empty when no buffer exists (no device loaded).
 std::string ChecksumText(const DeviceRecord& record, const DataBuffer& buffer, const OperationRange& range);
 
 // The line that krt prints: "CheckSum: 1A2B" (Japanese "チェックサム: 1A2B").
-std::string ChecksumLine(uint16_t checksum, uint32_t language);
+// withConfigWord adds kWithConfigWord.
+std::string ChecksumLine(uint16_t checksum, uint32_t language, bool withConfigWord = false);
 
 }  // namespace krt

@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/TypeCodes.h"
 #include "catalogue/DeviceRecord.h"
 
 namespace krt {
@@ -19,6 +20,11 @@ void FillBlank(uint8_t* buffer, uint32_t bufsize, uint8_t typecode) {
             buffer[i + 1] = 0xFF;
         }
         if (bufsize % 2) buffer[bufsize - 1] = 0x3F;
+        // Data-EEPROM words hold one byte: blank is 00FFh.
+        for (uint32_t i = kPicDataEepromByte; i + 1 < bufsize && i < kPicBufferBytes; i += 2) {
+            buffer[i] = static_cast<uint8_t>(kPicBlankDataWord >> 8);
+            buffer[i + 1] = static_cast<uint8_t>(kPicBlankDataWord);
+        }
     } else {
         std::fill(buffer, buffer + bufsize, uint8_t{0xFF});
     }

@@ -1,5 +1,7 @@
 #include "data/DataFile.h"
 
+#include "base/TypeCodes.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -214,8 +216,8 @@ int DataFile::Write() {
 // --- Intel HEX ---
 
 // Where PIC tools put the data EEPROM in Intel HEX files (64 bytes as words).
-constexpr uint64_t kPicDataEepromStart = 0x4200;
-constexpr uint64_t kPicDataEepromEnd = 0x4280;
+constexpr uint64_t kPicDataEepromStart = kPicDataEepromByte;
+constexpr uint64_t kPicDataEepromEnd = kPicBufferBytes;
 
 namespace {
 
@@ -299,8 +301,9 @@ int DataFile::ReadIntelHex() {
             const uint8_t value = static_cast<uint8_t>(hi << 4 | lo);
             sum += value;
             uint64_t target = recordBase + static_cast<uint64_t>(i);
-            if (typecode == 4 && target >= kPicDataEepromStart && target < kPicDataEepromEnd) {
-                // Data EEPROM: not part of the buffer, and not an error.
+            if (typecode == 4 && target >= kPicDataEepromStart && target < kPicDataEepromEnd &&
+                bufsize < kPicDataEepromEnd) {
+                // Data EEPROM of a buffer too short to hold it: left out, and not an error.
                 if (target % 2 == 0) ++dataEepromBytes;
                 continue;
             }
@@ -346,6 +349,22 @@ namespace {
 // position 2000h after the main loop, but only for the bytes the loop did
 // not write already: a record that repeated them would make other tools
 // refuse the file (overlapping or redundant data).
+// The next byte of a microcontroller buffer that a writer saves from p on:
+// the bytes between the configuration words and the data EEPROM stand for
+// no memory of the chip, and other tools warn of records there.
+uint32_t SkipPicGap(const DataFile& f, uint32_t p) {
+    if (f.typecode != 4 || p < kPicConfigEnd || p >= kPicDataEepromByte) return p;
+    return std::min(f.bufsize, kPicDataEepromByte);
+}
+
+// How many bytes from p a writer's record takes: at most 16, and never across
+// the start of the gap.
+uint32_t RecordBytes(const DataFile& f, uint32_t p) {
+    uint32_t n = std::min<uint32_t>(16, f.bufsize - p);
+    if (f.typecode == 4 && p < kPicConfigEnd) n = std::min(n, kPicConfigEnd - p);
+    return n;
+}
+
 uint32_t PicExtraRecordBytes(const DataFile& f) {
     constexpr uint32_t kAt = 0x2000, kBytes = 8;
     if (f.typecode != 4 || f.bufsize < kAt + kBytes || f.start <= kAt) return 0;
@@ -405,9 +424,9 @@ int DataFile::WriteIntelHex() {
         }
         out.EndLine();
     };
-    for (uint32_t p = start; p < bufsize;) {
+    for (uint32_t p = SkipPicGap(*this, start); p < bufsize; p = SkipPicGap(*this, p)) {
         selectBase(p);
-        uint32_t n = std::min<uint32_t>(16, bufsize - p);
+        const uint32_t n = RecordBytes(*this, p);
         IntelDataRecord(*this, out, p, n);
         p += n;
     }
@@ -506,8 +525,8 @@ int DataFile::WriteMotorola() {
     out.EndLine();
     // S2 records carry 24-bit addresses; only a buffer beyond 16 MiB needs S3.
     const bool wide = bufsize > 0x1000000;
-    for (uint32_t p = start; p < bufsize;) {
-        uint32_t n = std::min<uint32_t>(16, bufsize - p);
+    for (uint32_t p = SkipPicGap(*this, start); p < bufsize; p = SkipPicGap(*this, p)) {
+        const uint32_t n = RecordBytes(*this, p);
         MotorolaRecord(*this, out, p, n, wide);
         p += n;
     }

@@ -86,7 +86,7 @@ public:
     LogSink* log = nullptr;
     // Microcontroller (type code 4) Intel HEX reads: data-EEPROM bytes of the
     // file (byte addresses 4200h-427Fh, one EEPROM byte in the low byte of
-    // each word) that were left out, since the family does not program them.
+    // each word) that were left out because the buffer ends before them.
     uint32_t dataEepromBytes = 0;
     // Program words of a microcontroller (type code 4); 0: not known. Data
     // for words from here up to the configuration words at 2000h lies beyond

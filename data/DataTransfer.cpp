@@ -12,13 +12,13 @@ namespace krt {
 
 namespace {
 
-// A PIC file's data-EEPROM records are left out of the buffer (the family
-// programs program memory and configuration only); the user is told so.
+// A PIC file's data-EEPROM records are left out of a buffer that ends
+// before them (a record sized by hand); the user is told so.
 constexpr char kDataEepromNotLoadedEn[] =
-    "The file's %u data-EEPROM bytes (from address 4200h) were not loaded: the data EEPROM is not programmed "
-    "by this device's operations.";
+    "The file's %u data-EEPROM bytes (from address 4200h) were not loaded: this device's buffer ends before "
+    "them, so its operations leave the data EEPROM alone.";
 constexpr char kDataEepromNotLoadedJa[] =
-    "ファイルのデータEEPROM %uバイト(アドレス4200hから)は読みこまれませんでした。データEEPROMはこのデバイスの操作では書きこまれません。";
+    "ファイルのデータEEPROM %uバイト(アドレス4200hから)は読みこまれませんでした。このデバイスのバッファーはその手前で終わるため、データEEPROMは操作されません。";
 // A JEDEC file's security field (G1): a write programs fuses only; the
 // security fuse is set by the Secure operation, which the 22V10 does not
 // have here. [0] Japanese, [1] English.

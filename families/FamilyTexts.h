@@ -80,6 +80,13 @@ inline constexpr const char* kPicProtectedAsFileAsks[2] = {
     "The chip is code protected, as the file asks: its program memory reads as 0000 and was not compared with "
     "the file (a write compares each word before the protection takes effect); the configuration words were "
     "compared"};
+// Identity of the part in the socket, read before a write or erase.
+inline constexpr const char* kWrongPart[2] = {
+    "ソケットのデバイスが違います：%sのはずが%sでした。書きこみも消去もしていません",
+    "Wrong device in the socket: expected %s, found %s; nothing was written or erased"};
+inline constexpr const char* kPicNoDeviceId[2] = {
+    "%sにはデバイスIDがないため、ソケットのデバイスは確かめていません",
+    "The %s has no device ID: the part in the socket was not checked"};
 // GAL/PLD.
 inline constexpr char kGalWriteFailed[] = "うまく書きこみができませんでした";
 inline constexpr char kGalWriteSucceededAt[] = "%d回目の書きこみで成功しました";

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
+#include "base/TypeCodes.h"
 #include "families/FamilyTexts.h"
 #include "link/Log.h"
 
@@ -222,6 +224,52 @@ bool ZVPIC::RunFrame(uint32_t start, uint32_t length, ConfigWords config, Work&&
     return true;
 }
 
+bool ZVPIC::HasDataEeprom() const { return request->buffer != nullptr && record->bufsize >= kPicBufferBytes; }
+
+template <class Work>
+bool ZVPIC::RunDataPass(Work&& work) {
+    if (!HasDataEeprom() || Cancelled() || link_.readyTimedOut) return true;
+    currentAddress.store(kDataAddress, std::memory_order_relaxed);
+    if (!PowerOn(true)) return false;
+    link_.SetTimer(0, 3);
+    link_.SupplyOutput(true);
+    for (uint32_t i = 0; i < kPicDataEepromBytes; ++i) {
+        if (Cancelled()) {
+            Stop();
+            break;
+        }
+        cursor = request->buffer + kPicDataEepromByte + 2 * i;
+        if (work() == Unit::Failed || link_.readyTimedOut) break;
+        PicCommand(PIC_INCREMENT);
+        currentAddress.store(CurrentAddress() + 1, std::memory_order_relaxed);
+    }
+    PowerOff();
+    return true;
+}
+
+bool ZVPIC::IdentityMatches() {
+    if (!record->idcheck) return true;
+    std::string name = record->name;
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (name.find("16F84A") == std::string::npos) {
+        Log(link_.log, texts::kPicNoDeviceId[Language()], record->name.c_str());
+        return true;
+    }
+    if (!PowerOn(true)) return false;
+    link_.SupplyOutput(true);
+    PicCommand(PIC_LOAD_CONFIG, kBlankWord);  // loads the latch only: nothing is programmed
+    for (int i = 0; i < 6; ++i) PicCommand(PIC_INCREMENT);  // to 2006h
+    const uint16_t id = PicCommand(PIC_READ_PROGRAM);
+    PowerOff();
+    if (link_.readyTimedOut) return false;
+    if ((id & kDeviceIdMask) == kDeviceId84A) return true;
+    char expected[64], found[64];
+    std::snprintf(expected, sizeof expected, "%s (%04Xh)", record->name.c_str(), kDeviceId84A);
+    std::snprintf(found, sizeof found, id == kBlankWord ? "no device ID (%04Xh)" : "device ID %04Xh", id);
+    Log(link_.log, texts::kWrongPart[Language()], expected, found);
+    return false;
+}
+
 // The too-many-errors line after power-down, and the result: a programmer
 // that stopped answering is fatal, a cancel wins over errors.
 uint8_t ZVPIC::Ending(bool failed) {
@@ -244,6 +292,13 @@ uint8_t ZVPIC::Read() {
         }))
         return RESULT_FATAL;
     PowerOff();
+    if (!RunDataPass([this] {
+            // Eight bits of data: what the chip puts out above them means nothing.
+            cursor[0] = 0;
+            cursor[1] = static_cast<uint8_t>(PicCommand(PIC_READ_DATA));
+            return Unit::Done;
+        }))
+        return RESULT_FATAL;
     if (link_.readyTimedOut) return RESULT_FATAL;
     if (Cancelled()) return RESULT_CANCELED;
     // The program words just read are zeros by the chip's design, not its code.
@@ -256,9 +311,23 @@ uint8_t ZVPIC::Write() {
     if (length == 0) return RESULT_ZERO_LENGTH;
     if (request->buffer == nullptr || record->bufsize < kConfigBufferByte + 2 * kConfigWords) return RESULT_FATAL;
     failed_ = false;
+    if (!IdentityMatches()) return RESULT_FATAL;
+    // A data byte that already holds its value is not programmed again: the
+    // cells last a limited number of cycles. A buffer word with bits above
+    // the byte never verifies.
+    if (!RunDataPass([this] {
+            const uint16_t value = BufferWord();
+            if ((PicCommand(PIC_READ_DATA) & 0xFF) == value || link_.readyTimedOut) return Unit::Done;
+            PicCommand(PIC_LOAD_DATA, value);
+            PicCommand(PIC_BEGIN_PROGRAMMING);
+            const uint16_t read = PicCommand(PIC_READ_DATA) & 0xFF;
+            if (read == value || link_.readyTimedOut) return Unit::Done;
+            return CountError(texts::kPicVerifyError) ? Unit::Done : Unit::Failed;
+        }))
+        return RESULT_FATAL;
     // Each word is programmed once and read back over all 16 bits, so a
     // buffer word with its top bits set never verifies.
-    if (!RunFrame(request->startAddress, length, ConfigWords::Writable, [this] {
+    if (!Cancelled() && !link_.readyTimedOut && !RunFrame(request->startAddress, length, ConfigWords::Writable, [this] {
             const uint16_t value = BufferWord();
             PicCommand(PIC_LOAD_PROGRAM, value);
             PicCommand(PIC_BEGIN_PROGRAMMING);
@@ -299,6 +368,15 @@ uint8_t ZVPIC::Verify() {
             return CountError(texts::kPicVerifyError) ? Unit::Done : Unit::Failed;
         }))
         return RESULT_FATAL;
+    PowerOff();
+    // Protection hides the data EEPROM as it hides program memory.
+    if (!RunDataPass([&] {
+            const uint16_t value = BufferWord();
+            const uint16_t read = PicCommand(PIC_READ_DATA) & 0xFF;
+            if (read == value || link_.readyTimedOut || (ProtectsCode(chipConfig) && read == 0)) return Unit::Done;
+            return CountError(texts::kPicVerifyError) ? Unit::Done : Unit::Failed;
+        }))
+        return RESULT_FATAL;
     const uint8_t result = Ending(failed_ || errorCount != 0);
     if (result == RESULT_OK || result == RESULT_ERRORS) {
         if (ProtectsCode(chipConfig))
@@ -309,12 +387,20 @@ uint8_t ZVPIC::Verify() {
 }
 
 // Always the whole chip: 1024 words from 0 and the configuration words
-// that can be programmed, each against 3FFFh, whatever the range says.
+// that can be programmed, each against 3FFFh, whatever the range says; then
+// the data EEPROM against FFh.
 uint8_t ZVPIC::BlankCheck() {
     failed_ = false;
     if (!RunFrame(0, kProgramWords, ConfigWords::Writable, [this] {
             const uint16_t read = PicCommand(PIC_READ_PROGRAM);
             if (read == kBlankWord || link_.readyTimedOut) return Unit::Done;
+            return CountError(texts::kPicNotBlank) ? Unit::Done : Unit::Failed;
+        }))
+        return RESULT_FATAL;
+    PowerOff();
+    if (!RunDataPass([this] {
+            const uint16_t read = PicCommand(PIC_READ_DATA) & 0xFF;
+            if (read == 0xFF || link_.readyTimedOut) return Unit::Done;
             return CountError(texts::kPicNotBlank) ? Unit::Done : Unit::Failed;
         }))
         return RESULT_FATAL;
@@ -324,6 +410,7 @@ uint8_t ZVPIC::BlankCheck() {
 // The code-protection release sequence: it clears program memory, data
 // memory and configuration. The cancel flag is not looked at on the way.
 uint8_t ZVPIC::Erase() {
+    if (!IdentityMatches()) return RESULT_FATAL;
     if (!PowerOn(true)) return RESULT_FATAL;
     link_.SupplyOutput(true);
     PicCommand(PIC_LOAD_CONFIG, kBlankWord);

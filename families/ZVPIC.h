@@ -6,6 +6,14 @@
 // to 2007h, buffer bytes 4000h to 400Fh), and erases the chip with its
 // code-protection release sequence.
 //
+// The 64 data-EEPROM bytes (chip addresses 2100h to 213Fh, buffer words
+// from byte 4200h, one byte in each word's low half) are read, written,
+// verified and blank-checked too when the buffer reaches them. They take
+// their own entry into program mode, where the address counter starts at 0:
+// a write does them first, so that the configuration word, which may turn
+// code protection on, is still the last word programmed; the other
+// operations do them last.
+//
 // Read, Write and Verify take the program words of the range: from chip
 // word `start` (the chip's counter is moved on from 0) and the buffer bytes
 // of that word, for `length` words; the configuration words follow.
@@ -36,6 +44,9 @@ public:
     static constexpr uint32_t kConfigBufferByte = 0x4000;
     static constexpr uint32_t kProgramWords = 1024;     // what BlankCheck always covers
     static constexpr uint16_t kBlankWord = 0x3FFF;
+    static constexpr uint16_t kDeviceId84A = 0x0560;  // 2006h of a PIC16F84A, revision bits 4-0 apart
+    static constexpr uint16_t kDeviceIdMask = 0x3FE0;
+    static constexpr uint32_t kDataAddress = 0x2100;    // what the progress position shows for data byte 0
 
     ZVPIC(LinkContext& link, const LinkRequest& request, DeviceRecord& record);
     bool PowerOn(bool programming) override;
@@ -74,6 +85,17 @@ private:
     // stops answering. Returns false only when the power-up failed.
     template <class Work>
     bool RunFrame(uint32_t start, uint32_t length, ConfigWords config, Work&& work);
+    // The data-EEPROM pass: one program-mode entry, `work` on each of the 64
+    // bytes with the cursor on its buffer word, left at its first failure
+    // once the permitted error count is reached. False when the power-up
+    // failed; true at once when the buffer does not reach the data EEPROM.
+    template <class Work>
+    bool RunDataPass(Work&& work);
+    bool HasDataEeprom() const;
+    // Before a write or erase: a part with a device ID (the 16F84A) must
+    // give its own; one without is said so and passed. False refuses the
+    // operation (the line is logged); the record's idcheck 0 skips it.
+    bool IdentityMatches();
     uint16_t BufferWord() const;
     bool ErrorLimitReached() const { return errorCount >= request->permittedErrorCount; }
     // Counts a failed word; true when the loop goes on (the line is logged).

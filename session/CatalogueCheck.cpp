@@ -24,9 +24,7 @@ namespace {
 // code). A part that needs more can only be read here.
 constexpr double kProgrammerVppLimit = 19.4;
 
-// PIC buffer: the configuration words from this byte, the configuration
-// word itself at 400Eh.
-constexpr uint32_t kPicConfigByte = 0x4000;
+// PIC buffer: the configuration word itself at 400Eh.
 constexpr uint32_t kPicConfigWordByte = 0x400E;
 
 // Differences a step may log before it stops; the check wants none, and
@@ -81,6 +79,11 @@ void FillImage(std::vector<uint8_t>& image, const DeviceRecord& record, uint32_t
         if (image.size() > kPicConfigWordByte + 1) {
             image[kPicConfigWordByte] = 0x3F;
             image[kPicConfigWordByte + 1] = static_cast<uint8_t>(0xF0 | (random() & 0x0F));
+        }
+        // Data-EEPROM words hold one byte each.
+        for (uint32_t i = kPicDataEepromByte; i + 1 < image.size() && i < kPicBufferBytes; i += 2) {
+            image[i] = 0;
+            image[i + 1] = static_cast<uint8_t>(random());
         }
         return;
     }

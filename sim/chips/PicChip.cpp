@@ -111,7 +111,7 @@ uint16_t PicChip::ReadWord(uint32_t address) const {
     if (address < kConfigBase) return CodeProtected() ? 0x0000 : program_[address % kProgramWords];
     const uint32_t k = address - kConfigBase;
     if (k >= 8 || k == 4 || k == 5) return kBlank;  // nothing there, reserved
-    if (k == 6) return part_ == Part::F84A ? config_[6] : kBlank;
+    if (k == 6) return otherPart_ ? kDeviceIdOtherPart : part_ == Part::F84A ? config_[6] : kBlank;
     if (k == 7) return ConfigWordRead();
     return config_[k];
 }
@@ -355,6 +355,14 @@ bool PicChip::ApplyFault(std::string_view name, std::string_view args, std::stri
         }
         config_[7] = static_cast<uint16_t>(config_[7] & ~CpMask());
         changed_ = true;
+        return true;
+    }
+    if (name == "wrong-part") {
+        if (!args.empty()) {
+            error = kSimTextNoArgs;
+            return false;
+        }
+        otherPart_ = true;
         return true;
     }
     if (name == "weak-words") {

@@ -44,6 +44,8 @@ public:
     static constexpr uint32_t kConfigBase = 0x2000;
     static constexpr uint16_t kBlank = 0x3FFF;
     static constexpr uint16_t kDeviceId84A = 0x0560;
+    // What the fault "wrong-part" puts at 2006h: a PIC16F628's device ID.
+    static constexpr uint16_t kDeviceIdOtherPart = 0x07C0;
     static constexpr uint8_t kSocketConfig = 0x04;
     // Program/verify mode windows and absolute maximum ratings (volts).
     static constexpr double kVppMin = 12.0, kVppMax = 14.0;
@@ -139,6 +141,7 @@ private:
     };
     std::vector<Weak> weak_;
     std::vector<uint32_t> dead_;
+    bool otherPart_ = false;  // the socket holds another part: its device ID at 2006h
 };
 
 }  // namespace krt

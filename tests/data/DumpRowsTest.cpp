@@ -62,6 +62,30 @@ TEST(BufferChecksum, SixteenBitRangeIsInWords) {
     EXPECT_EQ(ChecksumLine(0x1A2B, 0), "チェックサム: 1A2B");
 }
 
+TEST(BufferChecksum, PicSumTakesInTheConfigurationWordAndSaysSo) {
+    DeviceRecord record;
+    record.typecode = 4;
+    record.maxsize = 0x400;
+    record.bufsize = 0x4280;
+    record.bytesPerWord = 2;
+    DataBuffer buffer;
+    ASSERT_TRUE(buffer.Allocate(0x4280));
+    FillBlank(buffer.data(), 0x4280, 4);
+    OperationRange range;
+    range.Reset(0x400);
+    const uint16_t open = BufferChecksum(record, buffer, range);
+    buffer[0x400F] = 0x0F;  // 3F0Fh: code protection on
+    const uint16_t protectedSum = BufferChecksum(record, buffer, range);
+    EXPECT_EQ(static_cast<uint16_t>(open - protectedSum), 0xFF - 0x0F);
+    EXPECT_EQ(protectedSum, static_cast<uint16_t>(0x400 * (0x3F + 0xFF) + 0x3F + 0x0F));
+    EXPECT_EQ(ChecksumText(record, buffer, range), "F84E +CFG");
+    EXPECT_EQ(ChecksumLine(protectedSum, 1, SumHasConfigWord(record, buffer)), "CheckSum: F84E +CFG");
+    // A buffer that ends before the configuration words has none to add.
+    record.bufsize = 0x800;
+    EXPECT_FALSE(SumHasConfigWord(record, buffer));
+    EXPECT_EQ(ChecksumText(record, buffer, range), "F800");
+}
+
 TEST(BufferChecksum, GalIsTheFuseChecksumOfTheWholeMap) {
     DeviceRecord record;
     record.typecode = 5;

@@ -4,12 +4,15 @@
 // with a plain line instead of the "larger than the device" box.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <sys/wait.h>
 
 #include "DataTestSupport.h"
+#include "base/TypeCodes.h"
 #include "catalogue/DeviceRecord.h"
+#include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
 
 namespace krt {
@@ -175,6 +178,48 @@ TEST(PicFiles, OtherToolsReadOurPicFilesWithoutComplaint) {
             << said;
     }
     if (!ran) GTEST_SKIP() << "neither srec_cat (srecord) nor python3-intelhex is installed";
+}
+
+}  // namespace
+}  // namespace krt
+
+namespace krt {
+namespace {
+
+TEST(PicFiles, FullBufferHoldsTheDataEepromAndWritersSkipTheGapBeforeIt) {
+    std::vector<uint8_t> buffer(kPicBufferBytes, 0xEE);
+    DataFile f = test::MemoryFile(buffer, FORMAT_INTEL_HEX, 2, 4);
+    EXPECT_EQ(test::ReadText(f, kGpasmFile), FILE_OK);
+    EXPECT_EQ(f.dataEepromBytes, 0u);
+    // One byte per word, high byte first like every word of the buffer.
+    EXPECT_EQ(buffer[0x4200], 0x00);
+    EXPECT_EQ(buffer[0x4201], 0x01);
+    EXPECT_EQ(buffer[0x4205], 0x03);
+
+    for (uint32_t format : {FORMAT_INTEL_HEX, FORMAT_MOTOROLA}) {
+        DataFile out = test::MemoryFile(buffer, format, 2, 4);
+        const std::string text = test::WriteText(out);
+        const auto seen = format == FORMAT_INTEL_HEX ? IntelCoverage(text) : MotorolaCoverage(text);
+        for (uint32_t a = 0x4010; a < 0x4200; ++a) ASSERT_EQ(seen.count(a), 0u) << "format " << format << " gap byte " << a;
+        for (uint32_t a = 0x4000; a < 0x4010; ++a) EXPECT_EQ(seen.count(a), 1u) << "format " << format;
+        for (uint32_t a = 0x4200; a < 0x4280; ++a) EXPECT_EQ(seen.count(a), 1u) << "format " << format;
+        std::vector<uint8_t> back(kPicBufferBytes, 0xEE);
+        DataFile in = test::MemoryFile(back, format, 2, 4);
+        EXPECT_EQ(test::ReadText(in, text), FILE_OK);
+        EXPECT_TRUE(std::equal(back.begin() + 0x4200, back.end(), buffer.begin() + 0x4200)) << "format " << format;
+        EXPECT_TRUE(std::equal(back.begin(), back.begin() + 0x4010, buffer.begin())) << "format " << format;
+    }
+}
+
+TEST(PicFiles, ClearedBufferHasBlankDataEepromBytes) {
+    std::vector<uint8_t> buffer(kPicBufferBytes, 0xEE);
+    FillBlank(buffer.data(), kPicBufferBytes, 4);
+    EXPECT_EQ(buffer[0x400E], 0x3F);
+    EXPECT_EQ(buffer[0x400F], 0xFF);
+    for (uint32_t a = 0x4200; a < 0x4280; a += 2) {
+        ASSERT_EQ(buffer[a], 0x00) << a;
+        ASSERT_EQ(buffer[a + 1], 0xFF) << a;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "catalogue/DeviceRecord.h"
+#include "data/DataBuffer.h"
 
 namespace krt::test {
 
@@ -23,15 +24,14 @@ inline DeviceRecord PicRecord(const std::string& name = "PIC16F84") {
     r.ahand = r.amand = r.aland = r.dhand = r.dland = 0xFF;
     r.VppR = r.VppW = 13.0;
     r.VccR = r.VccW = 5.0;
+    // The identity check has its own tests; the others look at one operation's lines.
+    r.idcheck = 0;
     return r;
 }
 
-// The cleared PIC buffer: every word 3FFFh.
+// The cleared PIC buffer: every word 3FFFh, data-EEPROM words 00FFh.
 inline void ClearPicBuffer(std::vector<uint8_t>& buffer) {
-    for (size_t i = 0; i + 1 < buffer.size(); i += 2) {
-        buffer[i] = 0x3F;
-        buffer[i + 1] = 0xFF;
-    }
+    FillBlank(buffer.data(), static_cast<uint32_t>(buffer.size()), 4);
 }
 
 inline uint16_t WordAt(const std::vector<uint8_t>& buffer, size_t word) {

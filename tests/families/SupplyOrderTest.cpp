@@ -42,7 +42,9 @@ const Part kParts[] = {
     {"SEEPROM", "Atmel", "AT24C02", 0x40, "", ""},
     {"SEEPROM", "Microchip", "93C46", 0, "", ""},
     {"GAL", "Lattice", "GAL16V8", 0, "4.98/14.45 0.00/0.00", "0.00/0.00 5.00/14.90"},
-    {"PIC", "Microchip", "PIC16F84", 0x10, "4.98/12.96 0.00/0.00", "0.00/0.00 5.00/12.50"},
+    // The data EEPROM takes its own entry into program mode.
+    {"PIC", "Microchip", "PIC16F84", 0x10, "4.98/12.96 0.00/0.00 4.98/12.96 0.00/0.00",
+     "0.00/0.00 5.00/12.50 0.00/0.00 5.00/12.50"},
 };
 
 DeviceRecord Shipped(const Part& part) {

@@ -14,6 +14,8 @@
 #include "FamilyTestSupport.h"
 #include "PicTestSupport.h"
 #include "SimBench.h"
+#include "base/TypeCodes.h"
+#include "data/DataBuffer.h"
 #include "data/DataFile.h"
 #include "sim/chips/PicChip.h"
 
@@ -316,6 +318,169 @@ TEST(ZVPICSim, ProgrammerThatStopsAnsweringEndsTheOperation) {
     EXPECT_EQ(b.Operation(4, 0, 0x400), 4);
     EXPECT_EQ(b.log.lines(), Lines{"KRT does not report ready (no answer for 2 seconds)."});
     EXPECT_LT(b.sim.now() - before, std::chrono::seconds(4));
+}
+
+}  // namespace
+}  // namespace krt::test
+
+namespace krt::test {
+namespace {
+
+// A bench whose buffer reaches the data EEPROM, as the catalogue sizes it.
+struct PicDataBench : SimBench {
+    static DeviceRecord Record(const std::string& name) {
+        DeviceRecord r = PicRecord(name);
+        r.bufsize = kPicBufferBytes;
+        return r;
+    }
+    explicit PicDataBench(const std::string& name = "PIC16F84") : SimBench(Record(name)) {
+        std::vector<uint8_t> blank(kPicBufferBytes);
+        FillBlank(blank.data(), kPicBufferBytes, 4);
+        buffer = blank;
+    }
+    uint16_t DataWord(uint32_t i) const { return WordAt(buffer, kPicDataEepromByte / 2 + i); }
+};
+
+constexpr char kEepromSource[] = R"(        processor 16f84
+        include <p16f84.inc>
+        __config _XT_OSC & _WDT_OFF
+        org 0
+        goto 0
+        org 0x2100
+        de 0x12, 0x34, 0xAB, "Hi"
+        end
+)";
+
+// The EEPROM as gpsim loads it from a HEX file: 64 bytes, or none when
+// gpsim cannot load the file.
+std::vector<int> GpsimEeprom(const fs::path& dir, const std::string& file) {
+    std::ofstream(dir / "dump.stc") << "load " << file << "\ndump e\nquit\n";
+    const std::string command = "cd '" + dir.string() + "' && timeout 60 gpsim -i -p p16f84 -c dump.stc </dev/null >gpsim.out 2>&1";
+    std::vector<int> bytes;
+    if (std::system(command.c_str()) != 0) return bytes;
+    std::ifstream in(dir / "gpsim.out");
+    std::string line;
+    while (std::getline(in, line)) {
+        unsigned row = 0;
+        if (line.size() < 8 || line[4] != ':' || std::sscanf(line.c_str(), "%4x:", &row) != 1 || row != bytes.size()) continue;
+        std::istringstream fields(line.substr(5));
+        for (int i = 0; i < 16; ++i) {
+            unsigned b = 0;
+            fields >> std::hex >> b;
+            if (!fields) return {};
+            bytes.push_back(static_cast<int>(b));
+        }
+    }
+    return bytes;
+}
+
+TEST(ZVPICData, GpasmEepromDataWritesReadsBackSavesAndGpsimAgrees) {
+    if (Shell("command -v gpasm") != 0) GTEST_SKIP() << "gpasm is not installed (Debian: gputils)";
+    const fs::path dir = Scratch("pic-eeprom");
+    std::ofstream(dir / "eep.asm") << kEepromSource;
+    ASSERT_EQ(Shell("cd '" + dir.string() + "' && gpasm -o eep.hex eep.asm"), 0);
+
+    PicDataBench b;
+    ASSERT_EQ(ReadHexFile(dir / "eep.hex", b.buffer), FILE_OK);
+    EXPECT_EQ(b.DataWord(0), 0x0012);
+    EXPECT_EQ(b.DataWord(4), 0x0069);
+    EXPECT_EQ(b.DataWord(5), 0x00FF) << "a byte the file leaves out stays blank";
+    ASSERT_EQ(b.Operation(5, 0, 0x400), 0);
+    const uint8_t expected[] = {0x12, 0x34, 0xAB, 'H', 'i'};
+    for (uint32_t i = 0; i < 64; ++i)
+        ASSERT_EQ(ChipOf(b).DataByte(i), i < 5 ? expected[i] : 0xFF) << "EEPROM byte " << i;
+    EXPECT_EQ(b.Operation(6, 0, 0x400), 0);
+
+    const std::vector<uint8_t> image = b.buffer;
+    b.buffer.assign(b.buffer.size(), 0xEE);
+    ASSERT_EQ(b.Operation(4, 0, 0x400), 0);
+    for (uint32_t i = 0; i < 64; ++i) ASSERT_EQ(b.DataWord(i), WordAt(image, kPicDataEepromByte / 2 + i)) << i;
+    ASSERT_EQ(WriteHexFile(dir / "back.hex", b.buffer), FILE_OK);
+
+    if (Shell("command -v gpsim") != 0) GTEST_SKIP() << "gpsim is not installed";
+    std::vector<int> chip;
+    for (uint32_t i = 0; i < 64; ++i) chip.push_back(ChipOf(b).DataByte(i));
+    EXPECT_EQ(GpsimEeprom(dir, "back.hex"), chip);
+}
+
+TEST(ZVPICData, BlankCheckAndVerifyFindADataByteThatDiffers) {
+    PicDataBench b;
+    ChipOf(b).SetDataByte(7, 0x00);
+    EXPECT_EQ(b.Operation(9, 0, 0x400), 3);
+    EXPECT_EQ(b.log.lines(), Lines{"Not Blank at 002107"});
+    b.log.clear();
+    EXPECT_EQ(b.Operation(6, 0, 0x400), 3);
+    EXPECT_EQ(b.log.lines(), Lines{"Verify error at 002107"});
+}
+
+TEST(ZVPICData, WriteProgramsOnlyTheBytesThatDifferAndBeforeProtection) {
+    PicDataBench b;
+    for (uint32_t i = 0; i < 64; ++i) SetWord(b.buffer, kPicDataEepromByte / 2 + i, static_cast<uint16_t>(i * 3));
+    SetWord(b.buffer, 0x2007, 0x000F);  // code protection on
+    ASSERT_EQ(b.Operation(5, 0, 0x10), 0);
+    EXPECT_TRUE(ChipOf(b).CodeProtected());
+    for (uint32_t i = 0; i < 64; ++i) ASSERT_EQ(ChipOf(b).DataByte(i), i * 3) << "EEPROM byte " << i;
+
+    // A byte that already holds its value is left alone; one with bits
+    // above the byte can never be held.
+    PicDataBench c;
+    ChipOf(c).SetDataByte(1, 0x42);
+    SetWord(c.buffer, kPicDataEepromByte / 2 + 1, 0x0042);
+    SetWord(c.buffer, kPicDataEepromByte / 2 + 2, 0x0142);  // more than a byte: never verifies
+    EXPECT_EQ(c.Operation(5, 0, 0x10), 3);
+    EXPECT_EQ(c.log.lines(), (Lines{"Verify error at 002102", "書きこみの途中で1個のエラーが発生しました"}));
+}
+
+TEST(ZVPICData, EraseClearsTheDataEepromForTheBlankCheck) {
+    PicDataBench b;
+    for (uint32_t i = 0; i < 64; ++i) ChipOf(b).SetDataByte(i, static_cast<uint8_t>(i));
+    ASSERT_EQ(b.Operation(7, 0, 0x400), 0);
+    EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
+}
+
+}  // namespace
+}  // namespace krt::test
+
+namespace krt::test {
+namespace {
+
+struct PicIdBench : PicDataBench {
+    explicit PicIdBench(const std::string& name) : PicDataBench(name) { record.idcheck = 1; }
+};
+
+TEST(ZVPICIdentity, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
+    for (uint8_t code : {uint8_t{5}, uint8_t{7}}) {
+        PicIdBench b("PIC16F84A");
+        std::string error;
+        ASSERT_TRUE(ChipOf(b).ApplyFault("wrong-part", "", error)) << error;
+        ChipOf(b).SetProgram(0, 0x1234);
+        SetWord(b.buffer, 0, 0x0000);
+        EXPECT_EQ(b.Operation(code, 0, 0x400), 4) << "code " << int{code};
+        EXPECT_EQ(b.log.lines(), Lines{"Wrong device in the socket: expected PIC16F84A (0560h), found device ID "
+                                       "07C0h; nothing was written or erased"});
+        EXPECT_EQ(ChipOf(b).Program(0), 0x1234) << "code " << int{code};
+    }
+}
+
+TEST(ZVPICIdentity, RightPartPassesAndAPartWithoutAnIdIsSaidSo) {
+    PicIdBench a("PIC16F84A");
+    SetWord(a.buffer, 0, 0x0123);
+    EXPECT_EQ(a.Operation(5, 0, 1), 0);
+    EXPECT_EQ(a.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    EXPECT_EQ(ChipOf(a).Program(0), 0x0123);
+
+    PicIdBench b("PIC16F84");
+    EXPECT_EQ(b.Operation(7, 0, 0x400), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"The PIC16F84 has no device ID: the part in the socket was not checked"});
+
+    // Skipped on request: the write goes on whatever the part says.
+    PicIdBench c("PIC16F84A");
+    std::string error;
+    ASSERT_TRUE(ChipOf(c).ApplyFault("wrong-part", "", error));
+    c.record.idcheck = 0;
+    SetWord(c.buffer, 0, 0x0123);
+    EXPECT_EQ(c.Operation(5, 0, 1), 0);
+    EXPECT_EQ(ChipOf(c).Program(0), 0x0123);
 }
 
 }  // namespace
