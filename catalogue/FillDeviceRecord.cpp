@@ -61,6 +61,9 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
     file.ReadString(r.algol, "algol", "");
     file.ReadBool(r.bwalt, "bwalt", 0);
     r.pagewrite = file.ReadDecimal("pagewrite", 0) != 0;
+    // Parallel EEPROMs: a file without the key keeps the protection command
+    // and hint; the parts without protection say "sdp 0".
+    r.sdp = file.ReadDecimal("sdp", 1) != 0;
     // Read but not applied: every loaded device waits with the computer's
     // own timer (mode 4) until the user chooses otherwise in the editor.
     std::string waitmode;

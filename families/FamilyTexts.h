@@ -60,6 +60,9 @@ inline constexpr const char* kProtectionState[2][2] = {
      "ソフトウェアデータ保護がかかっています（%06lX への試し書きは無視されました）"},
     {"Software data protection is off (a test write at %06lX took effect; its old value was put back)",
      "Software data protection is on (a test write at %06lX was ignored)"}};
+inline constexpr const char* kNoProtection[2] = {
+    "このデバイスにはソフトウェアデータ保護がありません。解除も設定もできません",
+    "This part has no software data protection: there is nothing to turn on or off"};
 inline constexpr const char* kProtectionRestoreFailed[2] = {
     "%06lX の元の値 %02X を書き戻せませんでした（読み出し値 %02X）",
     "Could not put back the old value at %06lX: %02X wanted, %02X read"};
