@@ -9,6 +9,8 @@
 
 #include "FamilyTestSupport.h"
 #include "SimBench.h"
+#include "catalogue/DeviceLoader.h"
+#include "catalogue/TextLines.h"
 #include "families/ZVEEPROM.h"
 #include "sim/chips/EepromChip.h"
 
@@ -184,6 +186,28 @@ TEST(ZVEEPROMSim, PartWithoutProtectionRefusesTheCommandAndGivesNoHint) {
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x20), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000000 page", "書きこみの途中で1個のエラーが発生しました"}));
+}
+
+// The catalogue's protection key and the chip models, both from the
+// datasheets, agree for every shipped parallel EEPROM.
+TEST(ZVEEPROMSim, ShippedProtectionKeyMatchesTheDatasheetModels) {
+    CollectingLog log;
+    Catalogue catalogue;
+    ASSERT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", &log, catalogue));
+    const DeviceList& list = catalogue.list;
+    int seen = 0;
+    for (int32_t i = 0; i < list.count; ++i) {
+        if (!EqualsNoCase(list.types[i], "EEPROM")) continue;
+        DeviceRecord record;
+        ASSERT_TRUE(LoadDeviceRecord(list, catalogue.directory, list.types[i], list.makers[i], list.names[i], 1,
+                                     &log, record)
+                        .selected);
+        EepromFacts facts;
+        ASSERT_TRUE(LookUpEepromPart(record.name, facts)) << record.name;
+        EXPECT_EQ(record.sdp != 0, facts.protection) << record.name;
+        ++seen;
+    }
+    EXPECT_GE(seen, 8);
 }
 
 // Polling waits for the last byte of the page; a cell there that does not
