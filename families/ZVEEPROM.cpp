@@ -121,16 +121,21 @@ bool ZVEEPROM::WritePage(uint32_t count) {
             break;
         case 1: WaitBusyFlag(); break;
         case 2: WaitToggleBit(); break;
-        case 3:
+        case 3: {
             // A last byte that never reads back (a cell that does not take
-            // its value) would keep the polling going to its bound: then the
-            // toggle bit tells a chip that has finished, whose page is left
-            // to the verify, from one whose cycle never ends.
-            if (!WaitDataPolling(data[CurrentAddress()]) && waitGaveUp_) {
+            // its value) keeps the polling going to its bound. Then a chip
+            // still toggling, or one without a toggle bit that still shows
+            // DATA polling (bit 7 inverted, the rest as loaded), has not
+            // finished; any other has, and its page is left to the verify.
+            const uint8_t expected = data[CurrentAddress()];
+            if (!WaitDataPolling(expected) && waitGaveUp_) {
                 waitGaveUp_ = false;
-                WaitToggleBit();
+                uint8_t seen = 0;
+                if (WaitToggleBit() && ReadByte(seen) && seen == static_cast<uint8_t>(expected ^ 0x80))
+                    waitGaveUp_ = true;
             }
             break;
+        }
         case 4: link_.clock->sleepMs(kComputerTimerMs); break;
         default: break;
     }

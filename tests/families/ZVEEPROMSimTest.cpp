@@ -225,6 +225,15 @@ TEST(ZVEEPROMSim, PollingOnAStuckLastCellIsAVerifyErrorOfThatPage) {
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "書きこみの途中で1個のエラーが発生しました"}));
     EXPECT_EQ(ChipOf(b).Cell(0xFF), 0x00) << "the pages after it are written";
     EXPECT_EQ(ChipOf(b).Cell(0x7E), 0x00);
+
+    // A part without a toggle bit whose cycle never ends still shows DATA
+    // polling after the bound: that is no verify error but the time-out.
+    SimBench slow(Eeprom("AT28C16", 0x800, 1, 1e-3, 3));
+    std::string error;
+    ASSERT_TRUE(slow.sim.ApplyFault("never-ready", error)) << error;
+    slow.buffer.assign(slow.buffer.size(), 0x00);
+    EXPECT_EQ(slow.Operation(5, 0x10, 0x10), 4);
+    EXPECT_EQ(slow.log.lines(), Lines{"EEPROM write cycle did not end within 100 ms at 000010 (data polling)"});
 }
 
 // The write cycle starts when the byte-load window closes: the timer mode
