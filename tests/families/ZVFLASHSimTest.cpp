@@ -173,18 +173,6 @@ TEST(ZVFLASHSim, WeakCellsTakeSeveralPulses) {
     EXPECT_EQ(ChipOf(b).Cell(0x10), 0x5A);
 }
 
-// A programming supply the programmer cannot make: the erase ends with 4
-// before the chip is powered, as a write does, and never claims success.
-TEST(ZVFLASHSim, EraseWithAProgrammingSupplyOutOfReachIsFatal) {
-    DeviceRecord r = Flash();
-    r.VppW = 21.0;
-    SimBench b(r);
-    EXPECT_EQ(b.Operation(7, 0, k28F010), 4);
-    EXPECT_EQ(b.log.lines(), Lines{"その電圧には設定できません"});
-    EXPECT_EQ(ChipOf(b).ErasePulses(), 0u);
-    EXPECT_EQ(b.Operation(5, 0, 0x10), 4);
-}
-
 TEST(ZVFLASHSim, DeadCellStopsTheEraseBeforeAnyPulse) {
     DeviceRecord r = Flash();
     r.retry = 2;

@@ -215,19 +215,6 @@ TEST(ZVSEEPSim, TwoWireWriteAndEraseReadBackWhatTheyWrote) {
     }
 }
 
-// A word that stays programmed after its erase instruction fails the erase.
-TEST(ZVSEEPSim, ThreeWireEraseReadsBackEveryWord) {
-    SimBench b(ThreeWireEeprom("93C46", 0x40, 6));
-    ThreeWire(b).SetWord(3, 0x1234);
-    ThreeWire(b).SetWord(4, 0x5678);
-    std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("dead-cells:3", error)) << error;
-    EXPECT_EQ(b.Operation(7, 0, 0x40), 3);
-    EXPECT_EQ(b.CountLines("Verify error at 000003 Read:12-34 File:FF-FF"), 3u) << "each of the three tries";
-    EXPECT_EQ(b.CountLines("Verify error at "), 3u);
-    EXPECT_EQ(ThreeWire(b).Word(4), 0xFFFF);
-}
-
 TEST(ZVSEEPSim, DeadCellsFailTheThreeWireReadBack) {
     SimBench b(ThreeWireEeprom("93C46", 0x40, 6));
     std::string error;
