@@ -155,7 +155,7 @@ uint8_t ZVSEEP::WritePages() {
     const bool verifying = VerifyWhileWriting();
     const uint8_t* data = request->buffer;
     bool stopped = false;
-    while (CurrentAddress() < end && !stopped) {
+    while (CurrentAddress() < end) {
         if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) {
             Stop();
             break;
@@ -199,7 +199,6 @@ uint8_t ZVSEEP::WritePages() {
         }
         currentAddress.store(a + n, std::memory_order_relaxed);
     }
-    cursor = request->buffer + CurrentAddress();
     if (errorCount != 0)
         Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
     else if (!link_.readyTimedOut)
