@@ -38,6 +38,10 @@ struct DeviceRecord {
     // Ours: a two-wire serial EEPROM is written a page per write cycle
     // (key "pagewrite", 0 or 1; 0 writes a byte per cycle).
     uint8_t pagewrite = 0;
+    // Ours: a parallel EEPROM has software data protection (key "sdp", 0 or
+    // 1; 1 when the key is missing). Without it every write strobe starts a
+    // byte write, so the protection sequences would overwrite data.
+    uint8_t sdp = 1;
     // Ours: datasheet waits, in seconds. A negative value means the key was
     // absent: the family then waits its own fixed time, as it always has.
     // PIC: the programming cycle after begin programming ("picprog") and

@@ -84,6 +84,9 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
         // A time that is no number or negative keeps the family's fixed wait.
         if (!file.ReadTime(*field, key, -1.0) || !(*field >= 0.0)) *field = -1.0;
     }
+    // Parallel EEPROMs: a file without the key keeps the protection command
+    // and hint; the parts without protection say "sdp 0".
+    r.sdp = file.ReadDecimal("sdp", 1) != 0;
     std::string waitmode;
     const bool hasWaitMode = file.ReadString(waitmode, "waitmode", "");
 

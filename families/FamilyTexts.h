@@ -63,6 +63,9 @@ inline constexpr const char* kProtectionState[2][2] = {
 inline constexpr const char* kProtectionUnobserved[2] = {
     "プログラマが見つからないため、ソフトウェアデータ保護の状態は確かめられませんでした",
     "No programmer was found: the state of the software data protection was not observed"};
+inline constexpr const char* kNoProtection[2] = {
+    "このデバイスにはソフトウェアデータ保護がありません。解除も設定もできません",
+    "This part has no software data protection: there is nothing to turn on or off"};
 inline constexpr const char* kProtectionRestoreFailed[2] = {
     "%06lX の元の値 %02X を書き戻せませんでした（読み出し値 %02X）",
     "Could not put back the old value at %06lX: %02X wanted, %02X read"};

@@ -113,13 +113,29 @@ bool ZVEEPROM::WritePage(uint32_t count) {
     bool ok = true;
     switch (record->waitmode) {
         case 0:
-            link_.SetTimerSeconds(record->tpw);
+            // The write cycle starts only when the byte-load window closes
+            // after the last byte: tpw is counted from there.
+            link_.SetTimerSeconds(record->tpw + kByteLoadWindowS);
             link_.WAITTIM();
             ok = link_.WaitReady();
             break;
         case 1: WaitBusyFlag(); break;
         case 2: WaitToggleBit(); break;
-        case 3: WaitDataPolling(data[CurrentAddress()]); break;
+        case 3: {
+            // A last byte that never reads back (a cell that does not take
+            // its value) keeps the polling going to its bound. Then a chip
+            // still toggling, or one without a toggle bit that still shows
+            // DATA polling (bit 7 inverted, the rest as loaded), has not
+            // finished; any other has, and its page is left to the verify.
+            const uint8_t expected = data[CurrentAddress()];
+            if (!WaitDataPolling(expected) && waitGaveUp_) {
+                waitGaveUp_ = false;
+                uint8_t seen = 0;
+                if (WaitToggleBit() && ReadByte(seen) && seen == static_cast<uint8_t>(expected ^ 0x80))
+                    waitGaveUp_ = true;
+            }
+            break;
+        }
         case 4: link_.clock->sleepMs(kComputerTimerMs); break;
         default: break;
     }
@@ -221,7 +237,7 @@ uint8_t ZVEEPROM::WriteRange() {
             if (CycleStillRunning(pageStart, n)) continue;
             ++errorCount;
             Log(link_.log, texts::kPageVerifyError, static_cast<unsigned long>(pageStart));
-            if (watch && !protectionHinted_ && ReadPage(n, after) && after == before &&
+            if (watch && record->sdp && !protectionHinted_ && ReadPage(n, after) && after == before &&
                 std::memcmp(before.data(), data + pageStart, n) != 0) {
                 protectionHinted_ = true;
                 Log(link_.log, texts::kProtectionHint[Lang(link_.language)], static_cast<unsigned long>(pageStart),
@@ -290,6 +306,12 @@ bool ZVEEPROM::WriteOneByte(uint32_t address, uint8_t value) {
 
 uint8_t ZVEEPROM::SetProtection(bool enable) {
     currentAddress.store(StartAddress(), std::memory_order_relaxed);
+    // Without protection the sequences are plain byte writes (AA at 555h on
+    // a 2K part): refused before the chip is powered.
+    if (!record->sdp) {
+        Log(link_.log, "%s", texts::kNoProtection[Lang(link_.language)]);
+        return RESULT_UNSUPPORTED;
+    }
     if (record->maxsize == 0) return RESULT_ZERO_LENGTH;
     if (!PowerOn(true)) return RESULT_FATAL;
     const uint32_t mask = record->maxsize <= 0x2000 ? 0x1FFF : 0x7FFF;

@@ -21,6 +21,9 @@ public:
     static constexpr unsigned kCycleWaitLimitMs = 100;
     // Mode 4: the computer's own sleep after each page.
     static constexpr unsigned kComputerTimerMs = 20;
+    // The longest byte-load window (tBLC max) of the paged parts' datasheets:
+    // their write cycle starts this long after the last byte loaded.
+    static constexpr double kByteLoadWindowS = 150e-6;
 
     ZVEEPROM(LinkContext& link, const LinkRequest& request, DeviceRecord& record);
     uint8_t Write() override;
@@ -44,7 +47,8 @@ public:
     // observes the state with a test write at the chip's last address (whose
     // old value is put back). Result 0 when the observed state is the one
     // asked for, 3 when it is not, 1 when cancelled, 4 when the chip never
-    // finished a cycle or the programmer stopped answering.
+    // finished a cycle or the programmer stopped answering, 9 (the chip
+    // untouched) for a part whose record says it has no protection.
     uint8_t SetProtection(bool enable);
 
 private:

@@ -194,6 +194,9 @@ uint8_t ZVFLASH::Erase() {
         if (!erased) errorCount = 1;
     }
     PowerOff();
+    // A clearing that did not succeed gives its own result: a power-up that
+    // failed (a programming supply out of reach) is 4, never a success.
+    if (cleared != RESULT_OK) return cleared;
     return FrameResult();
 }
 

@@ -41,8 +41,8 @@ protected:
     unsigned BytesPerUnit() const { return WordWide() ? 2u : 1u; }
     // Verify while writing: only with the verify flag, and never for type
     // codes whose two low bits are set (those chips cannot be read back
-    // while programming).
-    bool VerifyWhileWriting() const { return (typeCode & 3) != 3 && verifyFlag == 1; }
+    // while programming). A family whose chips can be read back there says so.
+    virtual bool VerifyWhileWriting() const { return (typeCode & 3) != 3 && verifyFlag == 1; }
 
     // Length of the running operation, cut so that start + length stays
     // within maxsize (and within the buffer when the operation uses it);

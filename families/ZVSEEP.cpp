@@ -141,31 +141,64 @@ uint8_t ZVSEEP::Write() {
     return ZVROM::Write();
 }
 
-// The Part's byte write runs one write cycle per byte. A page write loads
-// the bytes of the range that fall in one page and lets one cycle write
-// them all; the range's first and last pages may be partial.
+bool ZVSEEP::VerifyWhileWriting() const {
+    return BusOf() == Bus::TwoWire ? verifyFlag == 1 : ZVROM::VerifyWhileWriting();
+}
+
+// One write cycle per byte is the byte write. A page write loads the bytes
+// of the range that fall in one page and lets one cycle write them all; the
+// range's first and last pages may be partial. With the verify flag each
+// page is read back (one sequential read) and written again up to retry
+// times; every byte that never took its value is an error of its own.
 uint8_t ZVSEEP::WritePages() {
     uint32_t end = 0;
     const uint8_t early = BeginOperation(true, true, end);
     if (early != kGoOn) return early;
-    lineImage = kWriteImage;
+    const bool verifying = VerifyWhileWriting();
+    const uint8_t* data = request->buffer;
+    bool stopped = false;
     while (CurrentAddress() < end) {
         if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) {
             Stop();
             break;
         }
         const uint32_t a = CurrentAddress();
-        const uint32_t pageEnd = a - a % pageSize_ + pageSize_;
-        const uint32_t n = std::min(end, pageEnd) - a;
-        if (AddressChip(a, true) != Addressed::Yes) {
+        const uint32_t page = a - a % pageSize_;
+        const uint32_t n = std::min(end, page + pageSize_) - a;
+        for (int32_t attempt = 0; attempt < retryCount && !stopped; ++attempt) {
+            lineImage = kWriteImage;
+            if (AddressChip(a, true) != Addressed::Yes) {
+                stopped = true;
+                break;
+            }
+            for (uint32_t i = 0; i < n; ++i) {
+                SendByte(data[a + i]);
+                GetAck();
+            }
+            BusStop();
+            if (!verifying) break;
+            if (!ReadPage(page)) {
+                stopped = true;
+                break;
+            }
+            cachedPage = -1;  // later pages are written after this read
+            bool all = true;
+            const bool last = attempt == retryCount - 1;
+            for (uint32_t i = 0; i < n && !stopped; ++i) {
+                const uint8_t read = pageBuffer[a - page + i];
+                if (read == data[a + i]) continue;
+                all = false;
+                if (last) ++errorCount;
+                Log(link_.log, texts::kWriteVerifyByte, static_cast<unsigned long>(a + i), read, data[a + i],
+                    static_cast<int>(attempt));
+                if (last && ErrorLimitReached()) stopped = true;
+            }
+            if (all) break;
+        }
+        if (stopped) {
             Stop();
             break;
         }
-        for (uint32_t i = 0; i < n; ++i) {
-            SendByte(static_cast<uint8_t>(TakeBufferValue()));
-            GetAck();
-        }
-        BusStop();
         currentAddress.store(a + n, std::memory_order_relaxed);
     }
     // The last page's write cycle runs on after its STOP: power-down would
@@ -182,8 +215,36 @@ uint8_t ZVSEEP::WritePages() {
     return FrameResult();
 }
 
+ZVSEEP::Unit ZVSEEP::EraseUnit(uint32_t a) {
+    const bool twoWire = BusOf() == Bus::TwoWire;
+    const bool verifying = verifyFlag == 1;
+    const int32_t attempts = verifying ? retryCount : 1;
+    for (int32_t attempt = 0; attempt < attempts; ++attempt) {
+        if (!(twoWire ? WriteByteAt(a, 0xFF) : EraseWordAt(a))) return Unit::Abort;
+        if (!verifying) return Unit::Done;
+        uint16_t read = 0;
+        if (twoWire) {
+            uint8_t byte = 0;
+            if (!ReadOneByte(a, byte)) return Unit::Abort;
+            read = byte;
+            if (read == 0xFF) return Unit::Done;
+            Log(link_.log, texts::kWriteVerifyByte, static_cast<unsigned long>(a), read, 0xFF,
+                static_cast<int>(attempt));
+        } else {
+            if (!ReadWordAt(a, read)) return Unit::Abort;
+            if (read == 0xFFFF) return Unit::Done;
+            Log(link_.log, texts::kWriteVerifyWord, static_cast<unsigned long>(a), read >> 8, read & 0xFF, 0xFF,
+                0xFF, static_cast<int>(attempt));
+        }
+    }
+    ++errorCount;
+    return Unit::Failed;
+}
+
 // The whole device from 0, whatever the range. A cancel ends it at the next
 // unit with result 1 on both buses (a cancelled erase is not a success).
+// With the verify flag every unit is read back: a cell that keeps its data
+// fails the erase (3) with its address, as a write does.
 uint8_t ZVSEEP::Erase() {
     const uint8_t refused = Refusal();
     if (refused != kGoOn) return refused;
@@ -193,42 +254,66 @@ uint8_t ZVSEEP::Erase() {
     PowerOn(true);
     link_.SetTimerSeconds(record->tpw);
     currentAddress.store(0, std::memory_order_relaxed);
-    if (BusOf() == Bus::ThreeWire && record->eraltime >= 0.0) {
-        // The record names the chip's erase-all time: one ERAL for the whole chip.
-        WriteEnable();
-        EraseAll();
-    } else if (BusOf() == Bus::ThreeWire) {
-        WriteEnable();
-        for (uint32_t w = 0; w < n; ++w) {
-            if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) break;
-            currentAddress.store(w, std::memory_order_relaxed);
-            if (!EraseWordAt(w)) break;
-        }
-    } else if (record->pagewrite) {
-        // FFh a page per write cycle, as the page write loads data.
-        lineImage = kWriteImage;
-        while (CurrentAddress() < n) {
-            if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) break;
-            const uint32_t a = CurrentAddress();
-            const uint32_t count = std::min(n, a - a % pageSize_ + pageSize_) - a;
-            if (AddressChip(a, true) != Addressed::Yes) break;
-            for (uint32_t i = 0; i < count; ++i) {
-                SendByte(0xFF);
-                GetAck();
+    const bool threeWire = BusOf() == Bus::ThreeWire;
+    if (threeWire) WriteEnable();
+    if ((threeWire && record->eraltime >= 0.0) || (!threeWire && record->pagewrite)) {
+        if (threeWire) {
+            // The record names the chip's erase-all time: one ERAL for the whole chip.
+            EraseAll();
+        } else {
+            // FFh a page per write cycle, as the page write loads data.
+            lineImage = kWriteImage;
+            while (CurrentAddress() < n) {
+                if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) break;
+                const uint32_t a = CurrentAddress();
+                const uint32_t count = std::min(n, a - a % pageSize_ + pageSize_) - a;
+                if (AddressChip(a, true) != Addressed::Yes) break;
+                for (uint32_t i = 0; i < count; ++i) {
+                    SendByte(0xFF);
+                    GetAck();
+                }
+                BusStop();
+                currentAddress.store(a + count, std::memory_order_relaxed);
             }
-            BusStop();
-            currentAddress.store(a + count, std::memory_order_relaxed);
         }
-        if (!link_.readyTimedOut) link_.clock->sleepMs(kEraseTailMs);
+        // With the verify flag the whole chip is read back; a unit that kept
+        // its data is erased again on its own, and fails as a write does.
+        if (verifyFlag == 1 && !cancel.load(std::memory_order_relaxed) && !link_.readyTimedOut) {
+            currentAddress.store(0, std::memory_order_relaxed);
+            cachedPage = -1;
+            while (CurrentAddress() < n) {
+                if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) break;
+                const uint32_t a = CurrentAddress();
+                bool erased = false;
+                if (threeWire) {
+                    uint16_t word = 0;
+                    if (!ReadWordAt(a, word)) break;
+                    erased = word == 0xFFFF;
+                } else {
+                    const uint32_t page = a - a % pageSize_;
+                    if (cachedPage != static_cast<int32_t>(page) && !ReadPage(page)) break;
+                    erased = pageBuffer[a - page] == 0xFF;
+                }
+                if (!erased) {
+                    cachedPage = -1;
+                    const Unit unit = EraseUnit(a);
+                    if (unit == Unit::Abort || (unit == Unit::Failed && ErrorLimitReached())) break;
+                }
+                NextAddress();
+            }
+            cachedPage = -1;
+        }
     } else {
         while (CurrentAddress() < n) {
             if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) break;
-            if (!WriteByteAt(CurrentAddress(), 0xFF)) break;
+            const Unit unit = EraseUnit(CurrentAddress());
+            if (unit == Unit::Abort || (unit == Unit::Failed && ErrorLimitReached())) break;
             NextAddress();
         }
-        if (!link_.readyTimedOut) link_.clock->sleepMs(kEraseTailMs);
     }
+    if (BusOf() == Bus::TwoWire && !link_.readyTimedOut) link_.clock->sleepMs(kEraseTailMs);
     PowerOff();
+    if (errorCount != 0) LogErrorLimit();
     return FrameResult();
 }
 
@@ -252,7 +337,13 @@ bool ZVSEEP::ProgramWord(uint16_t value) {
 
 bool ZVSEEP::ReadBack(uint16_t value, uint16_t& read) {
     (void)value;
-    return ReadWord(read);
+    if (BusOf() != Bus::TwoWire) return ReadWord(read);
+    // The chip, not the page buffer read before this byte was written.
+    uint8_t byte = 0;
+    read = 0;
+    if (!ReadOneByte(CurrentAddress(), byte)) return false;
+    read = byte;
+    return true;
 }
 
 // --- two-wire bus ---
@@ -396,6 +487,18 @@ bool ZVSEEP::ReadByteAt(uint32_t a, uint8_t& value) {
     if (static_cast<int32_t>(page) != cachedPage && !ReadPage(page)) return false;
     value = pageBuffer[a - page];
     return true;
+}
+
+bool ZVSEEP::ReadOneByte(uint32_t a, uint8_t& value) {
+    value = 0;
+    lineImage = kReadImage;
+    if (AddressChip(a, false) != Addressed::Yes) return false;
+    BusStart();
+    SendByte(static_cast<uint8_t>(DeviceSelect(a) | 1));
+    GetAck();
+    value = ReceiveByte(false);
+    BusStop();
+    return !link_.readyTimedOut;
 }
 
 bool ZVSEEP::WriteByteAt(uint32_t a, uint8_t v) {

@@ -47,6 +47,9 @@ public:
     // not answer its addressing within the limit (logged).
     bool ReadPage(uint32_t page);
     bool ReadByteAt(uint32_t a, uint8_t& value);
+    // One byte by a random read, past the page buffer: what the chip holds
+    // now. Its addressing waits out a write cycle. False as ReadPage.
+    bool ReadOneByte(uint32_t a, uint8_t& value);
     // False after a cancel (the byte is still clocked out) or when the
     // chip never acknowledged (logged).
     bool WriteByteAt(uint32_t a, uint8_t v);
@@ -70,6 +73,12 @@ public:
     int32_t cachedPage = -1;
     std::unique_ptr<uint8_t[]> pageBuffer;
     uint8_t lineImage = 0;
+
+protected:
+    // The two-wire chip acknowledges bytes it does not store (WP tied high,
+    // a worn cell): it is read back after writing too, when the verify flag
+    // is set.
+    bool VerifyWhileWriting() const override;
 
 private:
     enum class Bus { None, TwoWire, ThreeWire };
@@ -96,6 +105,9 @@ private:
     // Two-wire Write with the record's pagewrite: up to a page of bytes per
     // write cycle, one acknowledge polling per page.
     uint8_t WritePages();
+    // Erases the byte or word at a (up to retry times when verifying, each
+    // read back); a unit that stays unerased is counted and logged.
+    Unit EraseUnit(uint32_t a);
 
     uint32_t pageSize_ = 1;
 };

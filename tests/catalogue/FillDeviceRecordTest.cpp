@@ -142,6 +142,14 @@ TEST(FillDeviceRecord, DatasheetWaitKeys) {
     EXPECT_DOUBLE_EQ(r.galentry, 0.0) << "text that is no number is 0 s, as every time key";
 }
 
+// Software data protection: only "sdp 0" says a part has none; a file
+// without the key keeps the protection command for its parts.
+TEST(FillDeviceRecord, ProtectionKeyDefaultsToPresent) {
+    EXPECT_EQ(Fill("", 0x12).sdp, 1);
+    EXPECT_EQ(Fill("sdp\t0\n", 0x12).sdp, 0);
+    EXPECT_EQ(Fill("sdp\t1\n", 0x12).sdp, 1);
+}
+
 TEST(FillDeviceRecord, TimesMasksAndStrings) {
     DeviceRecord r = Fill(
         "tpw\t100us\ntpr\t100 us\nahand\t0x3f\ndlor\t80\naddrlen\t8\ncontrolcode\tA0\n"

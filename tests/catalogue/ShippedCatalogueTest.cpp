@@ -100,7 +100,7 @@ TEST_F(Shipped, EveryEntryLoadsWithNoEmptyField) {
         }
         if (code == 3) {
             EXPECT_EQ(record.controlcode, 0xA0);
-            EXPECT_EQ(record.retry, 1);  // two-wire writes are not read back: one write each
+            EXPECT_EQ(record.retry, 1);  // one write each; a byte that does not read back is an error at once
             EXPECT_EQ(record.maxsize % record.pagesize, 0u);
         }
         if (code == 0x12) {

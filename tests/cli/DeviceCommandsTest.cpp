@@ -12,6 +12,7 @@
 #include "cli/Cli.h"
 #include "cli/Session.h"
 #include "sim/VirtualKrt.h"
+#include "sim/chips/EepromChip.h"
 #include "support/RecordingPort.h"
 
 namespace krt {
@@ -254,6 +255,110 @@ TEST_F(DeviceCommands, InterruptCancelsTheRunningOperation) {
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(Has("WRITE operation is failed. Because \"Operation is canceled\""));
     EXPECT_TRUE(session->Simulator()->ResultFailIndicator());
+}
+
+// A success means the chip holds the file: runs as a user types them, on
+// chips that acknowledge or take writes without storing them.
+class ChipMustHoldTheData : public DeviceCommands {
+protected:
+    int RunWith(const std::string& command, const std::vector<std::string>& args, const std::string& chip,
+                const std::string& fault, bool pageWrite = false) {
+        NewSession(chip);
+        if (!fault.empty()) session->options.simFaults = {fault};
+        session->options.pageWrite = pageWrite;
+        return Execute(command, args);
+    }
+    bool HasLineWith(const std::string& part) const {
+        for (const auto& l : log->lines())
+            if (l.find(part) != std::string::npos) return true;
+        return false;
+    }
+    static std::string VerifyLine(const char* format, unsigned a, unsigned read, unsigned file) {
+        char text[96];
+        std::snprintf(text, sizeof text, format, a, read, file);
+        return text;
+    }
+};
+
+const std::vector<std::string> k24C02 = {"SEEPROM", "Atmel", "AT24C02"};
+
+TEST_F(ChipMustHoldTheData, TwoWireWriteAndEraseEndWithThreeAndTheAddress) {
+    WriteFile(Path("d.bin"), std::vector<uint8_t>(data.begin(), data.begin() + 0x100));
+    int n = 0;
+    for (bool pageWrite : {false, true}) {
+        for (const char* fault : {"write-protect", "dead-cells:A"}) {
+            const std::string label = std::string(fault) + (pageWrite ? " --page-write" : "");
+            const std::string chip = "w" + std::to_string(n++) + ".chip";
+            EXPECT_EQ(RunWith("write", With(k24C02, Path("d.bin")), chip, fault, pageWrite), 3) << label;
+            EXPECT_TRUE(Has("Errors were detected on WRITE operation")) << label;
+            EXPECT_TRUE(Has(VerifyLine("Verify error at %06X Read:%02X File:%02X 0回目", 0xA, 0xFF, data[0xA])))
+                << label;
+            EXPECT_FALSE(Has("書きこみはエラーなく行われました。")) << label;
+
+            // A chip holding the file: the erase cannot change what it cannot write.
+            const std::string full = "e" + std::to_string(n) + ".chip";
+            ASSERT_EQ(RunWith("write", With(k24C02, Path("d.bin")), full, "", pageWrite), 0) << label;
+            EXPECT_EQ(RunWith("erase", k24C02, full, fault, pageWrite), 3) << label;
+            EXPECT_TRUE(Has("ERASE operation is failed.")) << label;
+            EXPECT_TRUE(Has(VerifyLine("Verify error at %06X Read:%02X File:%02X 0回目", 0xA, data[0xA], 0xFF)))
+                << label;
+        }
+    }
+}
+
+TEST_F(ChipMustHoldTheData, ThreeWireEraseFailsOnAWordThatStaysProgrammed) {
+    const std::vector<std::string> k93C46 = {"SEEPROM", "Microchip", "93C46"};
+    WriteFile(Path("d.bin"), std::vector<uint8_t>(data.begin(), data.begin() + 0x80));
+    ASSERT_EQ(RunWith("write", With(k93C46, Path("d.bin")), "c.chip", ""), 0);
+    EXPECT_EQ(RunWith("erase", k93C46, "c.chip", "dead-cells:3"), 3);
+    char line[64];
+    std::snprintf(line, sizeof line, "Verify error at 000003 Read:%02X-%02X File:FF-FF", data[6], data[7]);
+    EXPECT_TRUE(HasLineWith(line)) << line;
+    EXPECT_TRUE(Has("ERASE operation is failed."));
+    EXPECT_EQ(RunWith("blank", k93C46, "c.chip", ""), 3);
+}
+
+TEST_F(ChipMustHoldTheData, FlashEraseWithAnUnreachableProgrammingSupplyIsFatal) {
+    // The shipped entry with a Vpp beyond the programmer's supply.
+    const fs::path catalogue = dir / "catalogue";
+    fs::create_directories(catalogue);
+    std::ofstream(catalogue / "DEVICE.LST") << "FLASH,Intel,P28F010,10,flash.prm\n";
+    std::ofstream(catalogue / "flash.prm") << "device\tP28F010\ntype\tFLASH\nmanufacture\tIntel\nname\tP28F010\n"
+                                               "maxsize\t20000\nVcc\t5.0\nVpp\t21.0\nVccp\t5.0\ntpw\t10us\n"
+                                               "retry\t25\n";
+    NewSession("");
+    session->options.catalogue = catalogue.string();
+    EXPECT_EQ(Execute("erase", {"FLASH", "Intel", "P28F010"}), 4);
+    EXPECT_TRUE(Has("その電圧には設定できません"));
+    EXPECT_FALSE(Has("ERASE operation is successful"));
+    EXPECT_TRUE(Has("ERASE operation is failed. Because \"Fatal error occured\"."));
+}
+
+TEST_F(ChipMustHoldTheData, ProtectionCommandAndHintOnlyForPartsThatHaveProtection) {
+    for (const char* name : {"AT28C16", "AT28C64"}) {
+        const std::vector<std::string> part = {"EEPROM", "Atmel", name};
+        WriteFile(Path("d.bin"), std::vector<uint8_t>(data.begin(), data.begin() + 0x800));
+        const std::string chip = std::string(name) + ".chip";
+        ASSERT_EQ(RunWith("write", With(part, Path("d.bin")), chip, ""), 0) << name;
+        for (const char* state : {"off", "on"}) {
+            EXPECT_EQ(RunWith("sdp", {state, "EEPROM", "Atmel", name}, chip, ""), 9) << name << " " << state;
+            EXPECT_TRUE(Has("This part has no software data protection: there is nothing to turn on or off"));
+            EXPECT_FALSE(HasLineWith("protection is off")) << name;
+            auto* eeprom = dynamic_cast<EepromChip*>(session->Simulator()->SocketChip());
+            ASSERT_NE(eeprom, nullptr);
+            EXPECT_EQ(eeprom->Cell(0x555), data[0x555]) << name;
+            EXPECT_EQ(eeprom->Cell(0x2AA), data[0x2AA]) << name;
+            EXPECT_EQ(eeprom->Cycles(), 0u) << name;
+        }
+        // A page that did not change is not blamed on protection here.
+        EXPECT_EQ(RunWith("write", With(part, Path("d.bin")), "dead.chip", "dead-cells:0"), 3) << name;
+        EXPECT_TRUE(HasLineWith("Verify error at 000000 page")) << name;
+        EXPECT_FALSE(HasLineWith("krt sdp")) << name;
+        fs::remove(Path("dead.chip"));
+    }
+    // A part with protection still has both.
+    EXPECT_EQ(RunWith("sdp", {"off", "EEPROM", "Atmel", "AT28C256"}, "p.chip", "sdp-locked"), 0);
+    EXPECT_TRUE(HasLineWith("Software data protection is off"));
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include "FamilyTestSupport.h"
 #include "SimBench.h"
+#include "catalogue/DeviceLoader.h"
+#include "catalogue/TextLines.h"
 #include "families/ZVEEPROM.h"
 #include "sim/chips/EepromChip.h"
 
@@ -158,10 +160,92 @@ TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
     EXPECT_TRUE(ChipOf(b).Protected());
     EXPECT_EQ(b.log.lines(), Lines{"Software data protection is on (a test write at 007FFF was ignored)"});
     EXPECT_EQ(b.Operation(6, 0, 0x100), 0);
-    // A part without protection cannot be turned on: result 3.
-    SimBench old(Eeprom("AT28C16", 0x800, 1, 1e-3, 3));
-    EXPECT_EQ(RunProtectionOperation(old.link, old.record, true), 3);
-    EXPECT_EQ(ChipOf(old).Cell(0x7FF), 0xFF);
+}
+
+// On a part without protection every strobe writes a byte: the protection
+// command is refused before the chip is powered, and a failed page does not
+// send the user to it.
+TEST(ZVEEPROMSim, PartWithoutProtectionRefusesTheCommandAndGivesNoHint) {
+    DeviceRecord r = Eeprom("AT28C16", 0x800, 1, 1e-3, 4);
+    r.sdp = 0;
+    SimBench b(r);
+    ChipOf(b).SetCell(0x555, 0x12);
+    const uint64_t frames = b.sim.Frames();
+    for (bool enable : {false, true}) {
+        EXPECT_EQ(RunProtectionOperation(b.link, b.record, enable), 9);
+        EXPECT_EQ(b.log.lines(), Lines{"This part has no software data protection: there is nothing to turn on or off"});
+        b.log.clear();
+    }
+    EXPECT_EQ(b.sim.Frames(), frames);
+    EXPECT_EQ(ChipOf(b).Cell(0x555), 0x12);
+    EXPECT_EQ(ChipOf(b).Cycles(), 0u);
+
+    CellFaults faults;
+    faults.dead = {0x00};  // the first page, which is watched for protection
+    b.sim.SetCellFaults(faults);
+    b.buffer.assign(b.buffer.size(), 0x00);
+    EXPECT_EQ(b.Operation(5, 0, 0x20), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000000 page", "書きこみの途中で1個のエラーが発生しました"}));
+}
+
+// The catalogue's protection key and the chip models, both from the
+// datasheets, agree for every shipped parallel EEPROM.
+TEST(ZVEEPROMSim, ShippedProtectionKeyMatchesTheDatasheetModels) {
+    CollectingLog log;
+    Catalogue catalogue;
+    ASSERT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", &log, catalogue));
+    const DeviceList& list = catalogue.list;
+    int seen = 0;
+    for (int32_t i = 0; i < list.count; ++i) {
+        if (!EqualsNoCase(list.types[i], "EEPROM")) continue;
+        DeviceRecord record;
+        ASSERT_TRUE(LoadDeviceRecord(list, catalogue.directory, list.types[i], list.makers[i], list.names[i], 1,
+                                     &log, record)
+                        .selected);
+        EepromFacts facts;
+        ASSERT_TRUE(LookUpEepromPart(record.name, facts)) << record.name;
+        EXPECT_EQ(record.sdp != 0, facts.protection) << record.name;
+        ++seen;
+    }
+    EXPECT_GE(seen, 8);
+}
+
+// Polling waits for the last byte of the page; a cell there that does not
+// take its value is a verify error of that page once the toggle bit shows
+// the chip has finished, and the write goes on.
+TEST(ZVEEPROMSim, PollingOnAStuckLastCellIsAVerifyErrorOfThatPage) {
+    DeviceRecord r = At28c256(3);
+    r.retry = 1;
+    SimBench b(r);
+    CellFaults faults;
+    faults.dead = {0x7F};
+    b.sim.SetCellFaults(faults);
+    b.buffer.assign(b.buffer.size(), 0x00);
+    EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "書きこみの途中で1個のエラーが発生しました"}));
+    EXPECT_EQ(ChipOf(b).Cell(0xFF), 0x00) << "the pages after it are written";
+    EXPECT_EQ(ChipOf(b).Cell(0x7E), 0x00);
+
+    // A part without a toggle bit whose cycle never ends still shows DATA
+    // polling after the bound: that is no verify error but the time-out.
+    SimBench slow(Eeprom("AT28C16", 0x800, 1, 1e-3, 3));
+    std::string error;
+    ASSERT_TRUE(slow.sim.ApplyFault("never-ready", error)) << error;
+    slow.buffer.assign(slow.buffer.size(), 0x00);
+    EXPECT_EQ(slow.Operation(5, 0x10, 0x10), 4);
+    EXPECT_EQ(slow.log.lines(), Lines{"EEPROM write cycle did not end within 100 ms at 000010 (data polling)"});
+}
+
+// The write cycle starts when the byte-load window closes: the timer mode
+// waits tpw after that, so a chip at its datasheet maximum passes.
+TEST(ZVEEPROMSim, TimerModeWaitsOutTheByteLoadWindowToo) {
+    SimBench b(At28c256(0));
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("slow-write", error)) << error;
+    b.buffer = RandomBytes(b.buffer.size(), 13);
+    EXPECT_EQ(b.Operation(5, 0, 0x100), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    EXPECT_EQ(ChipOf(b).Cycles(), 4u);
 }
 
 TEST(ZVEEPROMSim, ChipThatNeverFinishesEndsWithFourWithinTheBound) {

@@ -122,14 +122,27 @@ TEST(ZVSEEPSequence, SmallPartsTakeOneAddressByteAndTheBlockInTheDeviceSelect) {
     EXPECT_EQ(TwoWireBus(t.port.CommandFrames()), PageRead({"AA", "F0"}, 16));
 
     t.port.Clear();
+    t.record.verify = 0;
     t.buffer[0x7FF] = 0x3C;
     ASSERT_EQ(t.Operation(5, 0x7FF, 1), 0);
     EXPECT_EQ(TwoWireBus(t.port.CommandFrames()),
               (std::vector<std::string>{"S", "AE", "a", "FF", "a", "3C", "a", "P"}));
+
+    // With the verify flag the byte is read back by a random read (every
+    // sampled bit reads 0 here, so a 00 verifies).
+    t.port.Clear();
+    t.record.verify = 1;
+    t.buffer[0x7FF] = 0x00;
+    ASSERT_EQ(t.Operation(5, 0x7FF, 1), 0);
+    EXPECT_EQ(TwoWireBus(t.port.CommandFrames()),
+              (std::vector<std::string>{"S", "AE", "a", "FF", "a", "00", "a", "P", "S", "AE", "a", "FF", "a", "S",
+                                        "AF", "a", "rd", "N", "P"}));
 }
 
 TEST(ZVSEEPSequence, TwoWireEraseWritesFFToEveryByteInTurn) {
-    FamilyLink t(TwoWireEeprom("AT24C02", 0x100, 8));
+    DeviceRecord r = TwoWireEeprom("AT24C02", 0x100, 8);
+    r.verify = 0;  // the writes alone; the read-back is shown above
+    FamilyLink t(r);
     ASSERT_EQ(t.Operation(7, 0, 0), 0);
     const auto bus = TwoWireBus(t.port.CommandFrames());
     ASSERT_EQ(bus.size(), 256u * 8);

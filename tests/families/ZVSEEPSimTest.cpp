@@ -145,9 +145,9 @@ TEST(ZVSEEPSim, ChipThatNeverAnswersGivesFourWithinTheBound) {
          "no acknowledge from the serial EEPROM at 000000 (device select A0)"},
         {TwoWireEeprom("AT24C16", 0x800, 16), "no-ack", 4, 0x50F,
          "no acknowledge from the serial EEPROM at 000500 (device select AA)"},
-        // The first byte starts a write cycle that never ends.
+        // The first byte starts a write cycle that never ends; its read-back waits for it.
         {TwoWireEeprom("AT24C256", 0x8000, 64), "never-ready", 5, 0x500,
-         "no acknowledge from the serial EEPROM at 000501 (device select A0)"},
+         "no acknowledge from the serial EEPROM at 000500 (device select A0)"},
         {ThreeWireEeprom("93C46", 0x40, 6), "never-ready", 5, 5, "serial EEPROM still busy at 000005"},
         {ThreeWireEeprom("93C46", 0x40, 6), "never-ready", 7, 0, "serial EEPROM still busy at 000000"},
         {ThreeWireEeprom("93C66", 0x100, 8), "no-ack", 5, 0x80, "serial EEPROM still busy at 000080"},
@@ -173,15 +173,46 @@ TEST(ZVSEEPSim, GiveUpLineFollowsTheLanguage) {
     EXPECT_EQ(b.log.lines(), Lines{"シリアルEEPROMから応答がありません アドレス 000010 (デバイスセレクト A0)"});
 }
 
-TEST(ZVSEEPSim, WriteProtectedChipTakesNothingAndVerifyFindsIt) {
-    SimBench b(TwoWireEeprom("AT24C02", 0x100, 8));
-    std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("write-protect", error));
-    b.buffer.assign(b.buffer.size(), 0x00);
-    EXPECT_EQ(b.Operation(5, 0, 0x10), 0);  // acknowledged: the byte write cannot tell
-    EXPECT_EQ(TwoWire(b).Cell(0), 0xFF);
-    EXPECT_EQ(b.Operation(6, 0, 0x10, 100), 3);
-    EXPECT_EQ(b.CountLines("ベリファイエラー Addr: "), 16u);
+// A two-wire chip acknowledges a byte it does not store (WP tied high, a
+// dead cell): the write and the erase read back what they wrote, in byte
+// and page mode, and name each address that did not take its value.
+TEST(ZVSEEPSim, TwoWireWriteAndEraseReadBackWhatTheyWrote) {
+    struct Case {
+        bool pageWrite;
+        const char* fault;
+        uint32_t failing;  // addresses of the first 0x10 that fail
+    };
+    for (const Case& c : {Case{false, "write-protect", 0x10}, Case{true, "write-protect", 0x10},
+                          Case{false, "dead-cells:A", 1}, Case{true, "dead-cells:A", 1}}) {
+        DeviceRecord r = TwoWireEeprom("AT24C02", 0x100, 8);
+        r.pagewrite = c.pageWrite;
+        SimBench b(r);
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault(c.fault, error)) << error;
+        const std::string label = std::string(c.fault) + (c.pageWrite ? " page" : " byte");
+        b.buffer.assign(b.buffer.size(), 0x00);
+        EXPECT_EQ(b.Operation(5, 0, 0x10), 3) << label;
+        EXPECT_EQ(b.CountLines("Verify error at "), c.failing) << label;
+        EXPECT_EQ(b.CountLines("Verify error at 00000A Read:FF File:00 0回目"), 1u) << label;
+        EXPECT_EQ(b.CountLines("書きこみはエラーなく行われました。"), 0u) << label;
+
+        // Cells that hold data and cannot be changed fail the erase.
+        for (uint32_t a = 0; a < 0x10; ++a) TwoWire(b).SetCell(a, 0x00);
+        b.log.clear();
+        EXPECT_EQ(b.Operation(7, 0, 0x100), 3) << label;
+        EXPECT_EQ(b.CountLines("Verify error at 00000A Read:00 File:FF 0回目"), 1u) << label;
+        EXPECT_EQ(b.CountLines("Verify error at "), c.failing) << label;
+    }
+    // Without faults both modes pass and the erase leaves the chip blank.
+    for (bool pageWrite : {false, true}) {
+        DeviceRecord r = TwoWireEeprom("AT24C02", 0x100, 8);
+        r.pagewrite = pageWrite;
+        SimBench b(r);
+        b.buffer = RandomBytes(b.buffer.size(), 21);
+        EXPECT_EQ(b.Operation(5, 3, 0x20), 0);
+        EXPECT_EQ(b.Operation(7, 0, 0x100), 0);
+        EXPECT_EQ(Cells(b), std::vector<uint8_t>(0x100, 0xFF));
+    }
 }
 
 TEST(ZVSEEPSim, DeadCellsFailTheThreeWireReadBack) {
