@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <sstream>
@@ -470,6 +471,9 @@ bool SimChipSeries::Insert(Session& session, uint32_t index, std::string& error)
         return false;
     }
     std::string note;
+    // The folder is made on first use, as the window's chip folder is.
+    std::error_code ignored;
+    std::filesystem::create_directories(directory, ignored);
     const std::string path = directory + "/" + FileName(index);
     if (!session.LoadSocket(session.record, path, note, error)) return false;
     if (!note.empty()) {

@@ -67,7 +67,7 @@ TEST_F(BatchDialogTest, ThreeChipsWithSerialsAndARunningCount) {
         return int(QDialog::Accepted);
     };
     form->BatchClick();
-    EXPECT_EQ(prompter.Count(QStringLiteral("box")), 0) << "no refusal";
+    EXPECT_EQ(prompter.Count(QStringLiteral("box")), 0) << (prompter.asked.empty() ? std::string() : prompter.asked.back().text.toStdString());
     EXPECT_EQ(count, QStringLiteral("3 done, 0 failed"));
     EXPECT_EQ(serial, QStringLiteral("Last serial: 502"));
     EXPECT_TRUE(result.startsWith(QStringLiteral("Last result: "))) << result.toStdString();
