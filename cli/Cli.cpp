@@ -222,6 +222,52 @@ const std::vector<OptionDef>& Options() {
              o.noIdCheck = true;
              return {};
          }},
+        {"--count", "N", "batch: the number of chips (decimal)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             uint64_t n = 0;
+             if (!ParseUnsigned(v, 10, 0xFFFFFFFFu, n) || n == 0) return "--count wants a decimal number from 1";
+             o.batchCount = static_cast<uint32_t>(n);
+             return {};
+         }},
+        {"--serial", "ADDR:WIDTH:START[:STEP][:le|be|bcd|ascii]",
+         "batch: a serial number per chip, WIDTH bytes at the hexadecimal ADDR, from START by STEP; without "
+         "START the series of the log goes on",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.batchSerial = v;
+             return {};
+         }},
+        {"--log", "FILE", "batch: append one JSON line per chip to FILE",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.batchLog = v;
+             return {};
+         }},
+        {"--stop-on-failure", nullptr, "batch: end the batch at the first chip that fails",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.stopOnFailure = true;
+             return {};
+         }},
+        {"--sim-chip-dir", "DIR", "simulator, batch: each chip of the batch has its own chip file in DIR",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.simChipDir = v;
+             return {};
+         }},
+        {"--sim-bad-chip", "N[:FAULT]",
+         "simulator, batch: chip N of the batch has FAULT (a --sim-fault; default dead-cells:0)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             const size_t colon = v.find(':');
+             uint64_t n = 0;
+             if (!ParseUnsigned(v.substr(0, colon), 10, 0xFFFFFFFFu, n) || n == 0)
+                 return "--sim-bad-chip wants a chip number from 1, optionally :FAULT";
+             std::string fault = colon == std::string::npos ? std::string() : v.substr(colon + 1);
+             if (!fault.empty()) {
+                 std::string error;
+                 VirtualKrt scratch;
+                 if (!scratch.ApplyFault(fault, error)) return "--sim-bad-chip: " + error;
+             }
+             o.simBadChip = static_cast<uint32_t>(n);
+             o.simBadFault = fault;
+             return {};
+         }},
         {"--help", nullptr, "this text", nullptr},
         {"--version", nullptr, "the program's version", nullptr},
     };
@@ -237,6 +283,7 @@ std::vector<CliCommand> CommandTable() {
     RegisterDeviceCommands(table);
     RegisterSelftestCommands(table);
     RegisterCompletionCommands(table);
+    RegisterBatchCommands(table);
     return table;
 }
 

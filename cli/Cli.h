@@ -62,6 +62,14 @@ struct CliOptions {
     bool quiet = false;             // --quiet: device operations print only the result line and errors
     bool verbose = false;           // --verbose: the count of each programmer command at the end
     uint32_t format = 0xFFFFFFFFu;  // --format: a data format code; else by name (FORMAT_BY_NAME)
+    // krt batch.
+    uint32_t batchCount = 0;        // --count N (0: until ended)
+    std::string batchSerial;        // --serial ADDR:WIDTH[:START[:STEP]][:ENC]
+    std::string batchLog;           // --log FILE
+    bool stopOnFailure = false;     // --stop-on-failure
+    std::string simChipDir;         // --sim-chip-dir DIR: one chip file per chip of a batch
+    uint32_t simBadChip = 0;        // --sim-bad-chip N[:FAULT]: chip N of the batch is bad
+    std::string simBadFault;
 };
 
 class CliSession;
@@ -83,6 +91,7 @@ void RegisterDataCommands(std::vector<CliCommand>& table);
 void RegisterDeviceCommands(std::vector<CliCommand>& table);
 void RegisterSelftestCommands(std::vector<CliCommand>& table);
 void RegisterCompletionCommands(std::vector<CliCommand>& table);
+void RegisterBatchCommands(std::vector<CliCommand>& table);
 
 // The option and command names, for the shell completion.
 std::vector<std::string> OptionNames();

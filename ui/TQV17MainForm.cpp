@@ -1,6 +1,7 @@
 // Start-up, layout, languages, the log pane and the orderly end of the
 // main window.
 #include "TQV17MainForm.h"
+#include "TBatchForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -237,6 +238,8 @@ void TQV17MainForm::BuildMenus() {
     O1->addSeparator()->setObjectName(QStringLiteral("N9"));
     N16 = MenuItem(O1, "N16", nullptr);
     connect(N16, &QAction::triggered, this, &TQV17MainForm::N16Click);
+    Batch1 = MenuItem(O1, "Batch1", nullptr);
+    connect(Batch1, &QAction::triggered, this, &TQV17MainForm::BatchClick);
 
     B1 = bar->addMenu(QString());
     B1->setObjectName(QStringLiteral("B1"));
@@ -649,6 +652,7 @@ void TQV17MainForm::ApplyLanguage() {
     pu1->setTitle(t(WindowText::pu1));
     N2->setTitle(t(WindowText::N2));
     O1->setTitle(t(WindowText::O1));
+    Batch1->setText(BatchMenuText(l));
     B1->setTitle(t(WindowText::B1));
     N3->setTitle(t(WindowText::N3));
     Help1->setTitle(t(WindowText::Help1));

@@ -153,6 +153,8 @@ public slots:
     void OpBlankExecute();
     void OpAutoExecute();
     void N16Click();
+    // Operation, Batch: the production-run dialog.
+    void BatchClick();
     void HardResetExecute();
     void HardConfigExecute();
     void HelpAbout1Execute();
@@ -278,6 +280,7 @@ public:
     QAction* N8 = nullptr;
     QAction* N10 = nullptr;
     QAction* N16 = nullptr;
+    QAction* Batch1 = nullptr;
     QMenu* B1 = nullptr;
     QAction* D1 = nullptr;
     QMenu* N3 = nullptr;

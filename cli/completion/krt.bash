@@ -28,7 +28,8 @@ _krt() {
         word=${COMP_WORDS[i]}
         case $word in
             --port|--port-base|--clock|--power-circuit|--lang|--trace|--settings|--sim-chip|\
-            --sim-revisions|--sim-fault|--start|--length|--errors|--find|--format)
+            --sim-revisions|--sim-fault|--start|--length|--errors|--find|--format|--count|--serial|--log|\
+            --sim-chip-dir|--sim-bad-chip)
                 (( i++ )) ;;
             --catalogue)
                 (( i++ ))
@@ -45,9 +46,9 @@ _krt() {
         --power-circuit) COMPREPLY=($(compgen -W "1 2" -- "$cur")); return ;;
         --format) COMPREPLY=($(compgen -W "hex srec bin jed" -- "$cur")); return ;;
         --sim-fault) COMPREPLY=($(compgen -W "$(_krt_words "$program" complete faults)" -- "$cur")); return ;;
-        --catalogue) COMPREPLY=($(compgen -d -- "$cur")); return ;;
-        --trace|--settings|--sim-chip) COMPREPLY=($(compgen -f -- "$cur")); return ;;
-        --clock|--start|--length|--errors|--sim-revisions|--find) return ;;
+        --catalogue|--sim-chip-dir) COMPREPLY=($(compgen -d -- "$cur")); return ;;
+        --trace|--settings|--sim-chip|--log) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --clock|--start|--length|--errors|--sim-revisions|--find|--count|--serial|--sim-bad-chip) return ;;
     esac
 
     if [[ $cur == -* ]]; then
@@ -67,6 +68,12 @@ _krt() {
             first=2
             if (( ${#args[@]} == 1 )); then
                 COMPREPLY=($(compgen -W "on off" -- "$cur"))
+                return
+            fi ;;
+        batch)
+            first=2
+            if (( ${#args[@]} == 1 )); then
+                COMPREPLY=($(compgen -W "auto write" -- "$cur"))
                 return
             fi ;;
         list)

@@ -1,0 +1,194 @@
+// krt batch on the simulated programmer: a series of chips, each from its own
+// chip file, with a serial each, a log line each and the series resumed.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "base/Log.h"
+#include "cli/Cli.h"
+#include "cli/PartNumbers.h"
+#include "cli/Session.h"
+#include "data/BufferChecksum.h"
+#include "sim/ChipFile.h"
+#include "sim/VirtualKrt.h"
+#include "support/RecordingPort.h"
+
+namespace krt {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kSerialAt = 0x10;
+
+class BatchCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterBatchCommands(table);
+        dir = fs::temp_directory_path() / ("krt-batch-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir / "chips");
+        std::mt19937 random(5);
+        data.resize(0x2000);
+        for (auto& b : data) b = static_cast<uint8_t>(random() | 0x01);
+        // The serial's place is left blank in the file; the bad chip's dead
+        // cell at 0 must hold a 0 bit to show.
+        std::fill(data.begin() + kSerialAt, data.begin() + kSerialAt + 4, 0xFF);
+        data[0] = 0x00;
+        Write("fw.bin", data);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+    void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        std::ofstream(Path(name), std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    int Batch(uint32_t count, const std::string& serial, uint32_t bad = 0, bool force = false,
+              bool stopOnFailure = false, const std::string& mode = "auto") {
+        session = std::make_unique<CliSession>();
+        auto collecting = std::make_unique<test::CollectingLog>();
+        log = collecting.get();
+        session->log = std::move(collecting);
+        CliOptions& o = session->options;
+        o.port = "sim";
+        o.simStrict = true;
+        o.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
+        o.batchCount = count;
+        o.batchSerial = serial;
+        o.batchLog = Path("run.log");
+        o.simChipDir = Path("chips");
+        o.simBadChip = bad;
+        o.force = force;
+        o.stopOnFailure = stopOnFailure;
+        const int status = table.front().run(*session, {mode, "EPROM", "Intel", "27C64", Path("fw.bin")});
+        if (session->Simulator()) EXPECT_FALSE(session->Simulator()->HasBreaches());
+        return status;
+    }
+
+    std::vector<uint8_t> Cells(uint32_t index) const {
+        ChipImage image;
+        std::string error;
+        char name[32];
+        std::snprintf(name, sizeof name, "chip-%04u.chip", index);
+        EXPECT_TRUE(ReadChipImage((dir / "chips" / name).string(), image, error)) << error;
+        return image.blobs["cells"];
+    }
+    std::vector<uint8_t> Expected(uint32_t serial) const {
+        std::vector<uint8_t> image = data;
+        for (int i = 0; i < 4; ++i) image[kSerialAt + i] = static_cast<uint8_t>(serial >> (8 * i));
+        return image;
+    }
+    std::vector<std::string> LogLines() const {
+        std::ifstream in(Path("run.log"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    std::string State() const {
+        std::ifstream in(Path("run.log.state"));
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    std::vector<CliCommand> table;
+    std::unique_ptr<CliSession> session;
+    test::CollectingLog* log = nullptr;
+    fs::path dir;
+    std::vector<uint8_t> data;
+};
+
+TEST_F(BatchCommand, FiveChipsOneBadThenResumedAndRestarted) {
+    // Chip 3 is bad: the batch goes on and ends with that chip's status.
+    EXPECT_EQ(Batch(5, "10:4:1000", 3), 3);
+    for (uint32_t i = 1; i <= 5; ++i) {
+        if (i == 3) {
+            EXPECT_NE(Cells(i), Expected(1002)) << "the bad chip";
+            continue;
+        }
+        EXPECT_EQ(Cells(i), Expected(1000 + i - 1)) << "chip " << i;
+    }
+    std::vector<std::string> lines = LogLines();
+    ASSERT_EQ(lines.size(), 5u);
+    for (uint32_t i = 1; i <= 5; ++i) {
+        const std::string& line = lines[i - 1];
+        EXPECT_NE(line.find("\"index\":" + std::to_string(i) + ","), std::string::npos) << line;
+        EXPECT_NE(line.find("\"serial\":\"" + std::to_string(1000 + i - 1) + "\""), std::string::npos) << line;
+        EXPECT_NE(line.find("\"device\":\"EPROM Intel 27C64\""), std::string::npos) << line;
+        if (i == 3) {
+            EXPECT_NE(line.find("\"result\":3,"), std::string::npos) << line;
+            EXPECT_NE(line.find("\"chip_checksum\":null"), std::string::npos) << line;
+        } else {
+            EXPECT_NE(line.find("\"result\":0,"), std::string::npos) << line;
+            // The checksum read back is the image's with this chip's serial.
+            const std::vector<uint8_t> image = Expected(1000 + i - 1);
+            const std::string sum = Format("\"chip_checksum\":\"%04X\"", ByteSum(image.data(), image.size()));
+            EXPECT_NE(line.find(sum), std::string::npos) << line << " wants " << sum;
+        }
+        EXPECT_NE(line.find(Format("\"file_checksum\":\"%04X\"", ByteSum(data.data(), data.size()))),
+                  std::string::npos)
+            << line;
+    }
+    EXPECT_NE(State().find("next 1005\nindex 6\n"), std::string::npos) << State();
+
+    // Started again without START: the series goes on, nothing repeated or skipped.
+    EXPECT_EQ(Batch(2, "10:4"), 0);
+    EXPECT_EQ(Cells(6), Expected(1005));
+    EXPECT_EQ(Cells(7), Expected(1006));
+    lines = LogLines();
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_NE(lines[6].find("\"index\":7,\"device\""), std::string::npos) << lines[6];
+    EXPECT_NE(lines[6].find("\"serial\":\"1006\""), std::string::npos) << lines[6];
+
+    // A START restarts the numbers; the log's chips keep counting.
+    EXPECT_EQ(Batch(1, "10:4:1"), 0);
+    EXPECT_EQ(Cells(8), Expected(1));
+    EXPECT_NE(State().find("next 2\nindex 9\n"), std::string::npos) << State();
+}
+
+TEST_F(BatchCommand, StopOnFailureEndsAtTheBadChip) {
+    // Chip 2 is bad: chips 3 and 4 are never taken.
+    EXPECT_EQ(Batch(4, "10:4:7", 2, false, true, "write"), 3);
+    EXPECT_EQ(LogLines().size(), 2u);
+    EXPECT_FALSE(fs::exists(dir / "chips" / "chip-0003.chip"));
+    // The bad chip's serial is used up: the next chip gets the one after it.
+    EXPECT_NE(State().find("next 9\n"), std::string::npos) << State();
+}
+
+TEST_F(BatchCommand, SerialOverFileDataIsRefusedUnlessForced) {
+    // 0x20 holds the file's data.
+    EXPECT_EQ(Batch(1, "20:2:5"), kExitUsage);
+    EXPECT_FALSE(fs::exists(Path("run.log")));
+    EXPECT_FALSE(fs::exists(dir / "chips" / "chip-0001.chip"));
+    // Beyond the device: never written, so refused even with --force.
+    EXPECT_EQ(Batch(1, "1FFF:2:5", 0, true), kExitUsage);
+    EXPECT_EQ(Batch(1, "20:2:5", 0, true), 0);
+    std::vector<uint8_t> expected = data;
+    expected[0x20] = 5;
+    expected[0x21] = 0;
+    EXPECT_EQ(Cells(1), expected);
+}
+
+TEST_F(BatchCommand, FirstRunWithoutStartIsRefused) {
+    EXPECT_EQ(Batch(1, "10:4"), kExitUsage);
+    EXPECT_FALSE(fs::exists(Path("run.log.state")));
+}
+
+TEST_F(BatchCommand, PartNumberStandsForTheDevice) {
+    CliSession s;
+    s.options.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
+    std::vector<std::string> args = {"auto", "2764A", "fw.bin"};
+    ASSERT_EQ(ExpandPartNumber(s, "batch", args), 0);
+    ASSERT_EQ(args.size(), 5u);
+    EXPECT_EQ(args[0], "auto");
+    EXPECT_EQ(args[3], "2764A");
+    EXPECT_EQ(args[4], "fw.bin");
+}
+
+}  // namespace
+}  // namespace krt

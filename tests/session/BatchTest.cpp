@@ -1,0 +1,121 @@
+// The serial's encodings, its option text and the state file of a batch.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "session/Batch.h"
+
+namespace krt {
+namespace {
+
+namespace fs = std::filesystem;
+
+SerialFormat Place(SerialEncoding encoding, uint32_t width) {
+    SerialFormat f;
+    f.used = true;
+    f.width = width;
+    f.encoding = encoding;
+    return f;
+}
+
+TEST(BatchSerial, EncodingsPlaceTheBytesAndRefuseWhatDoesNotFit) {
+    struct Case {
+        SerialEncoding encoding;
+        uint32_t width;
+        uint64_t value;
+        bool fits;
+        std::vector<uint8_t> bytes;
+    };
+    const Case cases[] = {
+        {SerialEncoding::Le, 4, 0x01020304, true, {0x04, 0x03, 0x02, 0x01}},
+        {SerialEncoding::Be, 4, 0x01020304, true, {0x01, 0x02, 0x03, 0x04}},
+        {SerialEncoding::Le, 1, 255, true, {0xFF}},
+        {SerialEncoding::Le, 1, 256, false, {}},
+        {SerialEncoding::Be, 8, 0xFFFFFFFFFFFFFFFFull, true, std::vector<uint8_t>(8, 0xFF)},
+        {SerialEncoding::Bcd, 3, 123456, true, {0x12, 0x34, 0x56}},
+        {SerialEncoding::Bcd, 2, 7, true, {0x00, 0x07}},
+        {SerialEncoding::Bcd, 3, 1234567, false, {}},
+        {SerialEncoding::Ascii, 5, 42, true, {'0', '0', '0', '4', '2'}},
+        {SerialEncoding::Ascii, 2, 100, false, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes;
+        const bool fits = EncodeSerial(Place(c.encoding, c.width), c.value, bytes);
+        EXPECT_EQ(fits, c.fits) << c.value << " in " << c.width;
+        if (c.fits) EXPECT_EQ(bytes, c.bytes) << c.value;
+    }
+}
+
+TEST(BatchSerial, OptionTextIsParsedAndBadTextRefused) {
+    SerialFormat f;
+    std::string error;
+    ASSERT_TRUE(ParseSerialFormat("7FF0:4:1000:5:be", f, error)) << error;
+    EXPECT_EQ(f.address, 0x7FF0u);
+    EXPECT_EQ(f.width, 4u);
+    EXPECT_TRUE(f.startGiven);
+    EXPECT_EQ(f.start, 1000u);
+    EXPECT_EQ(f.step, 5u);
+    EXPECT_EQ(f.encoding, SerialEncoding::Be);
+    EXPECT_EQ(SerialFormatText(f), "7FF0:4:1000:5:be");
+
+    // Without START the series of the log goes on.
+    ASSERT_TRUE(ParseSerialFormat("10:6:ascii", f, error)) << error;
+    EXPECT_FALSE(f.startGiven);
+    EXPECT_EQ(f.encoding, SerialEncoding::Ascii);
+
+    for (const char* bad : {"10", "10:0:1", "10:9:1", "zz:4:1", "10:4:1:0", "10:2:70000", "10:4:x", "10:4:1:1:1",
+                            "10:11:1:bcd"}) {
+        error.clear();
+        EXPECT_FALSE(ParseSerialFormat(bad, f, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+}
+
+TEST(BatchState, RoundTripsAndRefusesAForeignFile) {
+    const fs::path dir = fs::temp_directory_path() / ("krt-batch-state-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "log.state").string();
+    BatchState state;
+    state.serial = "10:4:1000:1:le";
+    state.nextSerial = 1005;
+    state.nextIndex = 6;
+    std::string error;
+    ASSERT_TRUE(WriteBatchState(path, state, error)) << error;
+    BatchState back;
+    ASSERT_TRUE(ReadBatchState(path, back, error)) << error;
+    EXPECT_EQ(back.serial, state.serial);
+    EXPECT_EQ(back.nextSerial, 1005u);
+    EXPECT_EQ(back.nextIndex, 6u);
+    EXPECT_FALSE(fs::exists(path + ".tmp"));
+
+    // A missing file is no error; a file of something else is.
+    EXPECT_FALSE(ReadBatchState((dir / "none").string(), back, error));
+    EXPECT_TRUE(error.empty());
+    std::ofstream(path) << "hello\n";
+    EXPECT_FALSE(ReadBatchState(path, back, error));
+    EXPECT_FALSE(error.empty());
+    std::ofstream(path) << "serial 10:4:1:1:le\nindex 3\n";
+    EXPECT_FALSE(ReadBatchState(path, back, error)) << "no next serial";
+    fs::remove_all(dir);
+}
+
+TEST(BatchLog, LineIsOneJsonObjectWithEveryField) {
+    BatchChip chip;
+    chip.index = 3;
+    chip.time = "2024-01-02T03:04:05Z";
+    chip.serial = "1002";
+    chip.fileChecksum = 0x1A2B;
+    chip.chipChecksumRead = false;
+    chip.result = 3;
+    chip.seconds = 1.5;
+    EXPECT_EQ(BatchLogLine(chip, "EPROM \"X\" 27C64"),
+              "{\"time\":\"2024-01-02T03:04:05Z\",\"index\":3,\"device\":\"EPROM \\\"X\\\" 27C64\","
+              "\"file_checksum\":\"1A2B\",\"serial\":\"1002\",\"chip_checksum\":null,\"result\":3,"
+              "\"seconds\":1.500}");
+}
+
+}  // namespace
+}  // namespace krt

@@ -1,0 +1,302 @@
+#include "TBatchForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "Prompter.h"
+#include "base/StatusMessages.h"
+#include "base/Texts.h"
+#include "session/Batch.h"
+#include "session/Operations.h"
+#include "session/Session.h"
+
+namespace krt {
+
+namespace {
+
+// The dialog's texts.
+constexpr TextPair kMenu{"連続書き込み(&B)...", "&Batch..."};
+constexpr TextPair kTitle{"連続書き込み", "Batch"};
+constexpr TextPair kModeAuto{"自動書き込み（ブランクチェック・書き込み・ベリファイ）",
+                             "Automatic write (blank check, write, verify)"};
+constexpr TextPair kModeWrite{"書き込みとベリファイ", "Write and verify"};
+constexpr TextPair kMode{"操作", "Operation"};
+constexpr TextPair kCount{"個数（0: 停止まで）", "Chips (0: until stopped)"};
+constexpr TextPair kSerial{"シリアル番号を書き込む", "Write a serial number"};
+constexpr TextPair kAddress{"アドレス(16進)", "Address (hex)"};
+constexpr TextPair kWidth{"バイト数", "Width (bytes)"};
+constexpr TextPair kEncoding{"形式", "Encoding"};
+constexpr TextPair kStart{"開始番号（空欄: ログの続き）", "Start (empty: go on from the log)"};
+constexpr TextPair kStep{"増分", "Step"};
+constexpr TextPair kLog{"ログファイル", "Log file"};
+constexpr TextPair kStopOnFailure{"不良で停止", "Stop at the first failure"};
+constexpr TextPair kForce{"ファイルのデータに上書きを許す", "Let the serial overwrite file data"};
+constexpr TextPair kChipDir{"チップファイルのフォルダ（シミュレータ）", "Chip files (simulator)"};
+constexpr TextPair kStartButton{"開始", "Start"};
+constexpr TextPair kStopButton{"停止", "Stop"};
+constexpr TextPair kCloseButton{"閉じる", "Close"};
+// %1 chips done, %2 failed.
+constexpr TextPair kCountText{"%1個完了、不良%2個", "%1 done, %2 failed"};
+constexpr TextPair kSerialText{"最後のシリアル番号: %1", "Last serial: %1"};
+constexpr TextPair kResultText{"最後の結果: %1", "Last result: %1"};
+// %1 the chip's index.
+constexpr TextPair kNextChip{"%1個目のデバイスをソケットにセットしてください",
+                             "Set device %1 on the socket"};
+constexpr TextPair kSimNeedsCount{"シミュレータでは個数とチップファイルのフォルダが必要です",
+                                  "On the simulator the batch needs a count and the chip files' folder"};
+constexpr TextPair kSummary{"連続書き込み: %1個完了、不良%2個", "Batch: %1 chips done, %2 failed"};
+
+QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
+
+}  // namespace
+
+QString BatchMenuText(uint32_t language) { return T(kMenu, language); }
+
+// The window's face of a batch: the next chip is asked for with a box (on
+// the simulator the chip files stand in for the user), and each request
+// runs on a worker thread while the dialog keeps taking events, so that
+// Stop cancels the chip's running operation.
+class WindowBatchFace final : public BatchFace {
+public:
+    WindowBatchFace(TBatchForm& form, const SimChipSeries* series) : form_(form), series_(series) {}
+
+    bool NextChip(uint32_t index) override {
+        if (series_) {
+            std::string error;
+            if (series_->Insert(form_.session_, index, error)) return true;
+            Prompter::Current().Box(&form_, QString::fromStdString(error), QString::fromLatin1(kMessageCaption),
+                                    QMessageBox::Ok);
+            return false;
+        }
+        const auto answer = Prompter::Current().Box(&form_, T(kNextChip, form_.language_).arg(index),
+                                                    T(kTitle, form_.language_),
+                                                    QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question);
+        return answer == QMessageBox::Ok;
+    }
+
+    uint8_t RunRequest(LinkRequest& request) override {
+        Done observer;
+        OperationWorker work(form_.session_, request, form_.session_.record, observer);
+        std::thread worker([&work] { work.Run(); });
+        bool canceled = false;
+        while (!observer.IsDone()) {
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+            if (form_.stop_ && !canceled) {
+                form_.session_.link.CancelOperation();
+                canceled = true;
+            }
+            observer.Wait(std::chrono::milliseconds(5));
+        }
+        worker.join();
+        return observer.result;
+    }
+
+    bool StopRequested() override {
+        QApplication::processEvents();
+        return form_.stop_;
+    }
+
+    void ChipStarted(uint32_t index, const std::string& serial) override {
+        (void)index;
+        if (!serial.empty()) form_.SerialLabel->setText(T(kSerialText, form_.language_).arg(QString::fromStdString(serial)));
+    }
+
+    void ChipFinished(const BatchChip& chip) override { form_.ShowChip(chip); }
+
+private:
+    struct Done final : OperationObserver {
+        std::mutex mutex;
+        std::condition_variable signal;
+        bool done = false;
+        uint8_t result = 0;
+        void Finished(uint8_t r, const std::string&) override {
+            std::lock_guard<std::mutex> lock(mutex);
+            result = r;
+            done = true;
+            signal.notify_all();
+        }
+        bool IsDone() {
+            std::lock_guard<std::mutex> lock(mutex);
+            return done;
+        }
+        void Wait(std::chrono::milliseconds ms) {
+            std::unique_lock<std::mutex> lock(mutex);
+            signal.wait_for(lock, ms, [this] { return done; });
+        }
+    };
+
+    TBatchForm& form_;
+    const SimChipSeries* series_;
+};
+
+TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, const QString& simChipDir)
+    : QDialog(parent), session_(session), language_(language) {
+    setObjectName(QStringLiteral("TBatchForm"));
+    setWindowTitle(T(kTitle, language));
+    setModal(true);
+    auto* layout = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    layout->addLayout(form);
+
+    ModeBox = new QComboBox(this);
+    ModeBox->setObjectName(QStringLiteral("ModeBox"));
+    ModeBox->addItems({T(kModeAuto, language), T(kModeWrite, language)});
+    form->addRow(T(kMode, language), ModeBox);
+    CountSpin = new QSpinBox(this);
+    CountSpin->setObjectName(QStringLiteral("CountSpin"));
+    CountSpin->setRange(0, 999999);
+    form->addRow(T(kCount, language), CountSpin);
+    SerialCheck = new QCheckBox(T(kSerial, language), this);
+    SerialCheck->setObjectName(QStringLiteral("SerialCheck"));
+    form->addRow(SerialCheck);
+    AddressEdit = new QLineEdit(QStringLiteral("0"), this);
+    AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
+    form->addRow(T(kAddress, language), AddressEdit);
+    WidthSpin = new QSpinBox(this);
+    WidthSpin->setObjectName(QStringLiteral("WidthSpin"));
+    WidthSpin->setRange(1, 20);
+    WidthSpin->setValue(4);
+    form->addRow(T(kWidth, language), WidthSpin);
+    EncodingBox = new QComboBox(this);
+    EncodingBox->setObjectName(QStringLiteral("EncodingBox"));
+    EncodingBox->addItems({QStringLiteral("le"), QStringLiteral("be"), QStringLiteral("bcd"), QStringLiteral("ascii")});
+    form->addRow(T(kEncoding, language), EncodingBox);
+    StartEdit = new QLineEdit(this);
+    StartEdit->setObjectName(QStringLiteral("StartEdit"));
+    form->addRow(T(kStart, language), StartEdit);
+    StepEdit = new QLineEdit(QStringLiteral("1"), this);
+    StepEdit->setObjectName(QStringLiteral("StepEdit"));
+    form->addRow(T(kStep, language), StepEdit);
+    LogEdit = new QLineEdit(this);
+    LogEdit->setObjectName(QStringLiteral("LogEdit"));
+    form->addRow(T(kLog, language), LogEdit);
+    StopOnFailureCheck = new QCheckBox(T(kStopOnFailure, language), this);
+    StopOnFailureCheck->setObjectName(QStringLiteral("StopOnFailureCheck"));
+    form->addRow(StopOnFailureCheck);
+    ForceCheck = new QCheckBox(T(kForce, language), this);
+    ForceCheck->setObjectName(QStringLiteral("ForceCheck"));
+    form->addRow(ForceCheck);
+    ChipDirEdit = new QLineEdit(simChipDir, this);
+    ChipDirEdit->setObjectName(QStringLiteral("ChipDirEdit"));
+    form->addRow(T(kChipDir, language), ChipDirEdit);
+    ChipDirEdit->setVisible(session.Simulated());
+    if (!session.Simulated()) form->labelForField(ChipDirEdit)->setVisible(false);
+
+    CountLabel = new QLabel(T(kCountText, language).arg(0).arg(0), this);
+    CountLabel->setObjectName(QStringLiteral("CountLabel"));
+    SerialLabel = new QLabel(this);
+    SerialLabel->setObjectName(QStringLiteral("SerialLabel"));
+    ResultLabel = new QLabel(this);
+    ResultLabel->setObjectName(QStringLiteral("ResultLabel"));
+    layout->addWidget(CountLabel);
+    layout->addWidget(SerialLabel);
+    layout->addWidget(ResultLabel);
+
+    auto* buttons = new QHBoxLayout;
+    StartButton = new QPushButton(T(kStartButton, language), this);
+    StartButton->setObjectName(QStringLiteral("StartButton"));
+    StopButton = new QPushButton(T(kStopButton, language), this);
+    StopButton->setObjectName(QStringLiteral("StopButton"));
+    StopButton->setEnabled(false);
+    CloseButton = new QPushButton(T(kCloseButton, language), this);
+    CloseButton->setObjectName(QStringLiteral("CloseButton"));
+    buttons->addWidget(StartButton);
+    buttons->addWidget(StopButton);
+    buttons->addWidget(CloseButton);
+    layout->addLayout(buttons);
+    connect(StartButton, &QPushButton::clicked, this, &TBatchForm::StartClick);
+    connect(StopButton, &QPushButton::clicked, this, &TBatchForm::StopClick);
+    connect(CloseButton, &QPushButton::clicked, this, &TBatchForm::reject);
+}
+
+void TBatchForm::SetEditable(bool editable) {
+    for (QWidget* w : std::initializer_list<QWidget*>{ModeBox, CountSpin, SerialCheck, AddressEdit, WidthSpin,
+                                                      EncodingBox, StartEdit, StepEdit, LogEdit, StopOnFailureCheck,
+                                                      ForceCheck, ChipDirEdit, StartButton, CloseButton})
+        w->setEnabled(editable);
+    StopButton->setEnabled(!editable);
+}
+
+void TBatchForm::ShowChip(const BatchChip& chip) {
+    ++done_;
+    if (chip.result != RESULT_OK) ++failed_;
+    CountLabel->setText(T(kCountText, language_).arg(done_).arg(failed_));
+    if (!chip.serial.empty()) SerialLabel->setText(T(kSerialText, language_).arg(QString::fromStdString(chip.serial)));
+    ResultLabel->setText(
+        T(kResultText, language_).arg(QString::fromStdString(ResultText(language_, chip.result))));
+}
+
+void TBatchForm::StartClick() {
+    if (running_) return;
+    auto refuse = [this](const QString& text) {
+        Prompter::Current().Box(this, text, QString::fromLatin1(kMessageCaption), QMessageBox::Ok);
+    };
+    BatchSettings settings;
+    settings.automatic = ModeBox->currentIndex() == 0;
+    settings.count = static_cast<uint32_t>(CountSpin->value());
+    settings.logPath = LogEdit->text().trimmed().toStdString();
+    settings.stopOnFailure = StopOnFailureCheck->isChecked();
+    settings.force = ForceCheck->isChecked();
+    std::string error;
+    if (SerialCheck->isChecked()) {
+        // The same text as krt's --serial, so that both faces read it alike.
+        QString text = AddressEdit->text().trimmed() + QLatin1Char(':') + QString::number(WidthSpin->value());
+        if (!StartEdit->text().trimmed().isEmpty())
+            text += QLatin1Char(':') + StartEdit->text().trimmed() + QLatin1Char(':') + StepEdit->text().trimmed();
+        text += QLatin1Char(':') + EncodingBox->currentText();
+        if (!ParseSerialFormat(text.toStdString(), settings.serial, error)) {
+            refuse(QString::fromStdString(error));
+            return;
+        }
+    }
+    SimChipSeries series;
+    const bool simulated = session_.Simulated();
+    if (simulated) {
+        series.directory = ChipDirEdit->text().trimmed().toStdString();
+        if (series.directory.empty() || settings.count == 0) {
+            refuse(T(kSimNeedsCount, language_));
+            return;
+        }
+    }
+    Batch batch(session_, settings);
+    if (!batch.Prepare(error)) {
+        refuse(QString::fromStdString(error));
+        return;
+    }
+    running_ = true;
+    stop_ = false;
+    done_ = failed_ = 0;
+    SetEditable(false);
+    WindowBatchFace face(*this, simulated ? &series : nullptr);
+    const BatchSummary summary = batch.Run(face);
+    running_ = false;
+    SetEditable(true);
+    if (LogSink* log = session_.Log())
+        log->line(T(kSummary, language_).arg(summary.done).arg(summary.failed).toStdString());
+    if (!summary.problem.empty()) refuse(QString::fromStdString(summary.problem));
+}
+
+void TBatchForm::StopClick() { stop_ = true; }
+
+void TBatchForm::reject() {
+    // Closing while a batch runs stops it first; the dialog closes after.
+    if (running_) {
+        stop_ = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+}  // namespace krt
