@@ -9,6 +9,7 @@
 #include "SimBench.h"
 #include "ZVSEEPTestSupport.h"
 #include "catalogue/DeviceLoader.h"
+#include "sim/chips/EepromChip.h"
 #include "sim/chips/SerialEepromChips.h"
 
 namespace krt::test {
@@ -191,9 +192,12 @@ TEST(DatasheetWaits, ParallelEepromFixedSleepAgainstTheSlowestChip) {
     r.waitmode = 4;
     SimBench b(r);
     std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("slow-write", error)) << error;
+    auto* chip = dynamic_cast<EepromChip*>(b.sim.SocketChip());
+    ASSERT_NE(chip, nullptr);
+    ASSERT_TRUE(chip->ApplyFault("slow-write", "", error)) << error;
     b.buffer = RandomBytes(b.buffer.size(), 12);
     ASSERT_EQ(b.Operation(5, 0, 256), 0);
+    EXPECT_EQ(chip->Cycles(), 4u) << "one cycle per page, none again";
     EXPECT_EQ(b.Operation(6, 0, 256), 0);
 }
 
