@@ -122,6 +122,21 @@ const std::vector<OptionDef>& Options() {
              o.findGiven = true;
              return {};
          }},
+        {"--wait-mode", "N|timer|busyflag|toggle|polling|sleep",
+         "parallel EEPROM write: how to wait for each page this run (0 timer, 1 busyflag, 2 toggle, 3 polling, "
+         "4 sleep of the computer)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             static const char* const kNames[] = {"timer", "busyflag", "toggle", "polling", "sleep"};
+             for (int i = 0; i < 5; ++i)
+                 if (v == kNames[i] || (v.size() == 1 && v[0] == char('0' + i))) o.waitMode = i;
+             if (o.waitMode < 0) return "--wait-mode wants 0 to 4, timer, busyflag, toggle, polling or sleep";
+             return {};
+         }},
+        {"--byte-write", nullptr, "two-wire serial EEPROM: write and erase a byte per write cycle this run",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.byteWrite = true;
+             return {};
+         }},
         {"--quiet", nullptr,
          "device operations: print only the result line, and the operation's lines when it did not "
          "succeed (no progress, no banner)",

@@ -59,6 +59,8 @@ struct CliOptions {
     bool json = false;              // --json: list and info print JSON on stdout
     std::string find;               // --find TEXT: list the entries whose part number contains it
     bool findGiven = false;         // --find was given (an empty TEXT lists every entry)
+    int waitMode = -1;              // --wait-mode: the record's waitmode for this run (-1: the record's own)
+    bool byteWrite = false;         // --byte-write: two-wire serial EEPROMs write a byte per cycle
     bool quiet = false;             // --quiet: device operations print only the result line and errors
     bool verbose = false;           // --verbose: the count of each programmer command at the end
     uint32_t format = 0xFFFFFFFFu;  // --format: a data format code; else by name (FORMAT_BY_NAME)

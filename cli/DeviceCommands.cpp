@@ -234,6 +234,8 @@ bool LoadDeviceForOperation(CliSession& session, const std::string& type, const 
         }
         return false;
     }
+    // Per-run overrides of the record's datasheet settings.
+    if (session.options.waitMode >= 0) session.record.waitmode = session.options.waitMode;
     if (!ws.buffer.Allocate(session.record.bufsize)) {
         Log(log, "%s", MessageText(language, 19));
         return false;
@@ -458,6 +460,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     }
     if (session.options.pageWrite) session.record.pagewrite = 1;
     if (session.options.noIdCheck) session.record.idcheck = 0;
+    if (session.options.byteWrite) session.record.pagewrite = 0;
     // A chip fault the device's chip does not take is refused before the
     // chip file is made or touched.
     if (const int status = CheckSimFaults(session, session.record)) return status;

@@ -7,6 +7,8 @@
 
 namespace krt {
 
+using namespace std::chrono_literals;
+
 namespace {
 
 // Chip commands, written as data bytes (through the data-low masks).
@@ -16,14 +18,21 @@ constexpr uint8_t kCmdProgramVerify = 0xC0;
 constexpr uint8_t kCmdErase = 0x20;
 constexpr uint8_t kCmdEraseVerify = 0xA0;
 
-// After program verify (C0h) and erase verify (A0h) the chip needs 6 us
-// before its margin read is valid, and a program pulse needs 10 us from the
-// data write to the verify command that ends it. The pulse timer holds 6 us
-// through the whole loop (no reload per byte): WAITTIM waits it out once
-// after a verify command and twice after the data write, and every command
-// write's strobe lasts it too (longer than the 3 counts before).
-constexpr double kVerifyWaitSeconds = 6e-6;
-constexpr int kProgramPulseWaits = 2;
+// Every strobe of the loops is a command or data write, whose /WE needs
+// well under a microsecond: the timer holds 3 counts throughout (never
+// reloaded per byte). The chip's own times are kept on the clock, from the
+// moment a write strobe had begun plus the strobe's length (its /WE rise):
+// - a program pulse runs from the data write's rise to the next command
+//   write and programs only when it lasted 10 us (longer when the record's
+//   tpw says so): the next command's strobe waits for that;
+// - after program verify (C0h) and erase verify (A0h) the margin read is
+//   valid 6 us after the command's rise: the read's strobe waits for that.
+// The waits pass between a frame's byte and its strobe, so the frame's own
+// port accesses count towards them.
+constexpr uint8_t kStrobeTimerHigh = 0;
+constexpr uint8_t kStrobeTimerLow = 3;
+constexpr std::chrono::nanoseconds kProgramPulse = std::chrono::microseconds(10);
+constexpr std::chrono::nanoseconds kVerifyWait = std::chrono::microseconds(6);
 
 // A program pulse lasts at least 10 us; the PowerOff that would cut one short waits this long first.
 constexpr unsigned kPulseEndMs = 1;
@@ -42,35 +51,46 @@ bool ZVFLASH::KnownPart() const {
            (Same(maker, "intel") && (Same(name, "P28F010") || Same(name, "P28F020")));
 }
 
-bool ZVFLASH::VerifyWait() {
+std::chrono::nanoseconds ZVFLASH::ProgramPulse() const {
+    // The record's tpw when longer than the datasheet's minimum (at most a
+    // second: beyond that the value is no pulse width).
+    if (record->tpw > 10e-6 && record->tpw <= 1.0)
+        return std::chrono::nanoseconds(static_cast<int64_t>(record->tpw * 1e9 + 0.5));
+    return kProgramPulse;
+}
+
+std::chrono::nanoseconds ZVFLASH::ChipWrite(uint8_t value) {
+    const std::chrono::nanoseconds latched = link_.DLSENDAt(value, commandNotBefore_);
+    commandNotBefore_ = std::chrono::nanoseconds(0);
+    pulsePending_ = false;
+    return latched;
+}
+
+bool ZVFLASH::VerifyRead(std::chrono::nanoseconds commandLatched, uint16_t& read) {
     if (!link_.WaitReady()) return false;
-    link_.WAITTIM();
-    return link_.WaitReady();
+    link_.DLREADAt(commandLatched + link_.TimerPeriod() + kVerifyWait);
+    if (!link_.WaitReady()) return false;
+    read = link_.ReadReply();
+    return true;
 }
 
 bool ZVFLASH::ProgramWord(uint16_t value) {
-    link_.KeepTimerSeconds(kVerifyWaitSeconds);
+    link_.KeepTimer(kStrobeTimerHigh, kStrobeTimerLow);
     if (!KnownPart()) return true;
-    link_.DLSEND(kCmdProgramSetup);
+    ChipWrite(kCmdProgramSetup);
     if (!link_.WaitReady()) return false;
-    link_.DLSEND(static_cast<uint8_t>(value));
+    const std::chrono::nanoseconds latched = link_.DLSENDAt(static_cast<uint8_t>(value), 0ns);
     pulsePending_ = true;
-    for (int i = 0; i < kProgramPulseWaits; ++i)
-        if (!VerifyWait()) return false;
+    commandNotBefore_ = latched + link_.TimerPeriod() + ProgramPulse();
     return link_.WaitReady();
 }
 
 bool ZVFLASH::ReadBack(uint16_t value, uint16_t& read) {
     (void)value;
     read = 0;
-    link_.KeepTimerSeconds(kVerifyWaitSeconds);
-    link_.DLSEND(kCmdProgramVerify);
-    pulsePending_ = false;  // the verify command ended the pulse
-    if (!VerifyWait()) return false;
-    link_.DLREAD();
-    if (!link_.WaitReady()) return false;
-    read = link_.ReadReply();
-    return true;
+    link_.KeepTimer(kStrobeTimerHigh, kStrobeTimerLow);
+    const std::chrono::nanoseconds latched = ChipWrite(kCmdProgramVerify);  // ends the pulse
+    return VerifyRead(latched, read);
 }
 
 // The chip ends a program pulse at the next command write; without
@@ -92,7 +112,6 @@ uint8_t ZVFLASH::ClearToZero() {
     currentAddress.store(0, std::memory_order_relaxed);
     if (size == 0) return RESULT_ZERO_LENGTH;
     if (!PowerOn(true)) return RESULT_FATAL;
-    link_.SetTimerFromText("10us");
     SetAddress(0);
 
     const bool verifying = VerifyWhileWriting();
@@ -104,7 +123,7 @@ uint8_t ZVFLASH::ClearToZero() {
             break;
         }
         for (int32_t attempt = 0; attempt < retryCount; ++attempt) {
-            if (!ProgramWord(0) || !link_.WaitReady()) {
+            if (!ProgramWord(0)) {
                 stopped = true;
                 break;
             }
@@ -158,11 +177,10 @@ uint8_t ZVFLASH::Erase() {
                 Stop();
                 break;
             }
-            link_.KeepTimerSeconds(kVerifyWaitSeconds);
-            link_.DLSEND(kCmdErase);
-            pulsePending_ = false;  // a command write ends the last program pulse of the clearing
+            link_.KeepTimer(kStrobeTimerHigh, kStrobeTimerLow);
+            ChipWrite(kCmdErase);  // ends the last program pulse of the clearing
             if (!link_.WaitReady()) break;
-            link_.DLSEND(kCmdErase);
+            ChipWrite(kCmdErase);
             link_.clock->sleepMs(kErasePulseMs);  // the erase pulse, ended by the erase-verify command
             // Erase verify from where the last scan stopped.
             while (CurrentAddress() < size) {
@@ -171,22 +189,16 @@ uint8_t ZVFLASH::Erase() {
                     stopped = true;
                     break;
                 }
-                link_.KeepTimerSeconds(kVerifyWaitSeconds);
-                link_.DLSEND(kCmdEraseVerify);
-                if (!VerifyWait()) {
+                uint16_t read = 0;
+                if (!VerifyRead(ChipWrite(kCmdEraseVerify), read)) {
                     stopped = true;
                     break;
                 }
-                link_.DLREAD();
-                if (!link_.WaitReady()) {
-                    stopped = true;
-                    break;
-                }
-                if (link_.ReadReply() != 0xFF) break;
+                if (read != 0xFF) break;
                 NextAddress();
             }
             if (!stopped && CurrentAddress() >= size) {
-                link_.DLSEND(kCmdRead);
+                ChipWrite(kCmdRead);
                 // The read command's strobe ends before the supplies go off.
                 if (link_.WaitReady()) erased = true;
             }

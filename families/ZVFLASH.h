@@ -7,6 +7,8 @@
 // resumes where the last one failed, up to 1000 pulses.
 #pragma once
 
+#include <chrono>
+
 #include "families/ZVROM.h"
 
 namespace krt {
@@ -35,9 +37,18 @@ public:
 
 private:
     bool KnownPart() const;
-    // After a verify command: its strobe, then the chip's 6 us verify time
-    // on the programmer's timer. False when the programmer stopped answering.
-    bool VerifyWait();
+    // A command or data write to the chip; its strobe waits for a program
+    // pulse still running to reach its length. Returns the time by which
+    // the strobe had begun.
+    std::chrono::nanoseconds ChipWrite(uint8_t value);
+    // After a verify command that had begun by `commandLatched`: its strobe,
+    // the chip's 6 us, the read. False when the programmer stopped answering.
+    bool VerifyRead(std::chrono::nanoseconds commandLatched, uint16_t& read);
+    // How long a program pulse runs before the next command ends it.
+    std::chrono::nanoseconds ProgramPulse() const;
+    // The earliest time the next command write may begin (end of a program
+    // pulse); 0 when no pulse runs.
+    std::chrono::nanoseconds commandNotBefore_{0};
     // Set while a program pulse may still be running: the chip ends it at
     // the next command write, and only a pulse of its full length programs.
     bool pulsePending_ = false;

@@ -138,11 +138,25 @@ uint8_t ZVSEEP::Write() {
     if (refused != kGoOn) return refused;
     cachedPage = -1;
     if (BusOf() == Bus::TwoWire && record->pagewrite) return WritePages();
+    // The byte write reads nothing back on this bus: the cycle of its last
+    // byte runs on after the loop, and PowerOff waits for it.
+    finishCycleAtPowerOff_ = BusOf() == Bus::TwoWire;
     return ZVROM::Write();
 }
 
 bool ZVSEEP::VerifyWhileWriting() const {
     return BusOf() == Bus::TwoWire ? verifyFlag == 1 : ZVROM::VerifyWhileWriting();
+}
+
+// The chip acknowledges its address again once the cycle has ended.
+void ZVSEEP::PowerOff() {
+    const bool finish = finishCycleAtPowerOff_;
+    finishCycleAtPowerOff_ = false;
+    if (finish && !cancel.load(std::memory_order_relaxed) && !link_.readyTimedOut && CurrentAddress() > 0) {
+        lineImage = kWriteImage;
+        if (AddressChip(CurrentAddress() - 1, true) == Addressed::Yes) BusStop();
+    }
+    ZVROM::PowerOff();
 }
 
 // One write cycle per byte is the byte write. A page write loads the bytes

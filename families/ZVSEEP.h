@@ -29,6 +29,8 @@ public:
     bool ProgramWord(uint16_t value) override;
     bool ReadBack(uint16_t value, uint16_t& read) override;
     bool PowerOn(bool programming) override;
+    // Waits out the two-wire byte write's last cycle first (see Write).
+    void PowerOff() override;
     uint8_t Read() override;
     uint8_t Write() override;
     uint8_t Verify() override;
@@ -71,6 +73,9 @@ public:
     bool CompletionWait(double firstPollSeconds = -1.0);
 
     int32_t cachedPage = -1;
+    // Set by a two-wire byte write: its last write cycle still runs when the
+    // loop ends, and PowerOff must not cut it.
+    bool finishCycleAtPowerOff_ = false;
     std::unique_ptr<uint8_t[]> pageBuffer;
     uint8_t lineImage = 0;
 

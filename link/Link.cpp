@@ -3,6 +3,7 @@
 #include "link/Link.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "catalogue/DeviceRecord.h"
 #include "link/LinkTexts.h"
@@ -78,6 +79,52 @@ bool LinkContext::WaitReady() {
         Log(log, "%s", NotReadyLine(language));
     }
     return false;
+}
+
+void LinkContext::WaitUntil(std::chrono::nanoseconds deadline) {
+    if (!clock) return;
+    const uint16_t status = static_cast<uint16_t>(portBase + 1);
+    const std::chrono::nanoseconds start = clock->now();
+    if (start >= deadline) return;
+    // A status read takes about a microsecond on the ISA bus and never less
+    // than a nanosecond: the read count bounds the wait if the clock stands.
+    const int64_t reads = (deadline - start).count() + 1000;
+    for (int64_t i = 0; i < reads; ++i) {
+        PortRead(status);
+        if (clock->now() >= deadline) return;
+    }
+}
+
+std::chrono::nanoseconds LinkContext::SendFrameAt(uint8_t byte, std::chrono::nanoseconds notBefore) {
+    PortIo* const p = port;
+    const uint16_t control = static_cast<uint16_t>(portBase + 2);
+    const uint8_t asserted = static_cast<uint8_t>(controlShadow | 0x01);
+    const uint8_t released = static_cast<uint8_t>(asserted & ~0x01);
+    p->write(portBase, byte);
+    WaitUntil(notBefore);
+    p->write(control, asserted);
+    const std::chrono::nanoseconds latched = clock ? clock->now() : std::chrono::nanoseconds(0);
+    p->write(control, released);
+    controlShadow = released;
+    return latched;
+}
+
+std::chrono::nanoseconds LinkContext::DLSENDAt(uint8_t v, std::chrono::nanoseconds notBefore) {
+    ++commandCounts[OP_DLSEND & 0x1F];
+    SendFrame(OP_DLSEND);
+    return SendFrameAt(dataLow.apply(v), notBefore);
+}
+
+std::chrono::nanoseconds LinkContext::DLREADAt(std::chrono::nanoseconds notBefore) {
+    ++commandCounts[OP_DLREAD & 0x1F];
+    return SendFrameAt(OP_DLREAD, notBefore);
+}
+
+std::chrono::nanoseconds LinkContext::TimerPeriod() const {
+    const double count = double((timerHigh & 3) << 8 | timerLow);
+    const double unit = (timerHigh & 0x08) ? 256.0 : (timerHigh & 0x04) ? 16.0 : 1.0;
+    if (clockFrequency <= 0.0) return std::chrono::nanoseconds(0);
+    return std::chrono::nanoseconds(static_cast<int64_t>(std::ceil(count * unit * 1e9 / clockFrequency)));
 }
 
 void LinkContext::NOP() { SendCommand(OP_NOP); }

@@ -104,6 +104,22 @@ public:
     bool WaitReady();
     // How long WaitReady waits before it gives up.
     std::chrono::nanoseconds ReadyTimeout() const;
+    // Reads the status register until the clock reaches `deadline`: for chip
+    // waits of microseconds, below the clock's sleep step, without touching
+    // the programmer's timer. Bounded by a count of reads too, for a clock
+    // that does not advance; without a clock it returns at once.
+    void WaitUntil(std::chrono::nanoseconds deadline);
+    // One frame whose strobe asserts no sooner than `notBefore` on the clock
+    // (the time passes between the byte and its strobe); returns the clock's
+    // time just after the strobe asserted, by which the programmer has
+    // latched the byte.
+    std::chrono::nanoseconds SendFrameAt(uint8_t byte, std::chrono::nanoseconds notBefore);
+    // DLSEND and DLREAD whose latching strobe comes no sooner than
+    // `notBefore`; the result as SendFrameAt's.
+    std::chrono::nanoseconds DLSENDAt(uint8_t v, std::chrono::nanoseconds notBefore);
+    std::chrono::nanoseconds DLREADAt(std::chrono::nanoseconds notBefore);
+    // The strobe and WAITTIM length the timer holds now (host copy, at clockFrequency).
+    std::chrono::nanoseconds TimerPeriod() const;
 
     // --- the eighteen commands ---
     void NOP();

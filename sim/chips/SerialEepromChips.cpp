@@ -194,6 +194,17 @@ void SerialEepromChip::StartWriteCycle(uint64_t nowNs, uint64_t lengthNs) {
     busyUntil_ = nowNs + lengthNs;
 }
 
+void SerialEepromChip::LosePower(uint64_t nowNs, std::vector<uint8_t>& cells) {
+    if (Busy(nowNs)) {
+        for (auto it = cycleOld_.rbegin(); it != cycleOld_.rend(); ++it) cells[it->first] = it->second;
+        ++lostWrites_;
+        changed_ = true;
+    }
+    cycleOld_.clear();
+    busyStarted_ = false;
+    busyUntil_ = 0;
+}
+
 // --- two-wire ---
 
 TwoWireEepromChip::TwoWireEepromChip(std::string deviceName, const TwoWireFacts& facts)
@@ -230,8 +241,11 @@ bool TwoWireEepromChip::ApplyFault(std::string_view name, std::string_view args,
 }
 
 void TwoWireEepromChip::PinsChanged(const SocketState& socket, uint32_t changed) {
-    if (!socket.wiring) {
-        // Out of its configuration: the chip sees no bus and forgets a transfer.
+    if (!socket.wiring || !(socket.outputPort & 0x01)) {
+        // Out of its configuration or without the auxiliary supply: the chip
+        // is off, forgets a transfer and loses a write cycle still running.
+        if (powered_) LosePower(socket.nowNs, cells_);
+        powered_ = false;
         phase_ = Phase::Idle;
         drive_ = true;
         scl_ = false;
@@ -240,7 +254,8 @@ void TwoWireEepromChip::PinsChanged(const SocketState& socket, uint32_t changed)
     }
     const bool scl = socket.Level(Pin::SCL);
     const bool sda = socket.Level(Pin::SDA) && drive_;
-    if (changed & kPinConfig) {
+    if ((changed & kPinConfig) || !powered_) {
+        powered_ = true;
         // Just connected: the levels are where they are; no edge to decode.
         scl_ = scl;
         sda_ = sda;
@@ -283,8 +298,10 @@ void TwoWireEepromChip::Stop(uint64_t nowNs) {
     // data byte. With WP high the bytes were taken but nothing is written
     // and the chip is ready at once.
     if (mode_ == Mode::Write && dataBytes_ > 0 && !writeProtect_) {
+        cycleOld_.clear();
         for (uint32_t off = 0; off < facts_.page; ++off) {
             if (!pageLoaded_[off] || Dead(pageBase_ + off)) continue;
+            NoteOld(pageBase_ + off, cells_[pageBase_ + off]);
             cells_[pageBase_ + off] = pageLatch_[off];
         }
         changed_ = true;
@@ -446,6 +463,12 @@ bool ThreeWireEepromChip::ApplyFault(std::string_view name, std::string_view arg
 
 void ThreeWireEepromChip::PinsChanged(const SocketState& socket, uint32_t changed) {
     if (!socket.wiring) {
+        // Out of its configuration the part is off: a running cycle is lost
+        // and it powers up write-disabled.
+        if (powered_) LosePower(socket.nowNs, cells_);
+        powered_ = false;
+        writeEnabled_ = false;
+        statusArmed_ = false;
         cs_ = sk_ = false;
         state_ = State::WaitStart;
         pending_ = Pending::None;
@@ -454,7 +477,8 @@ void ThreeWireEepromChip::PinsChanged(const SocketState& socket, uint32_t change
     }
     const bool cs = socket.Level(Pin::CS);
     const bool sk = socket.Level(Pin::SK);
-    if (changed & kPinConfig) {
+    if ((changed & kPinConfig) || !powered_) {
+        powered_ = true;
         cs_ = cs;
         sk_ = sk;
         return;
@@ -567,6 +591,13 @@ void ThreeWireEepromChip::CsFall(uint64_t nowNs) {
     // Writes start when CS falls after the whole instruction, and only while enabled.
     if (pending == Pending::None || !writeEnabled_ || Busy(nowNs)) return;
     uint64_t length = facts_.writeNs;
+    cycleOld_.clear();
+    if (pending == Pending::Write || pending == Pending::Erase) {
+        NoteOld(2 * address_, cells_[2 * size_t(address_)]);
+        NoteOld(2 * address_ + 1, cells_[2 * size_t(address_) + 1]);
+    } else {
+        for (uint32_t i = 0; i < cells_.size(); ++i) NoteOld(i, cells_[i]);
+    }
     switch (pending) {
     case Pending::Write:
         if (!Dead(address_)) SetWord(address_, static_cast<uint16_t>(data_));

@@ -27,7 +27,14 @@
 // acknowledges every byte and writes nothing); dead cells never change.
 //
 // Both are fed from the socket's logic supply (the programmable supply stays
-// gated off for the serial sockets), so they do not depend on Vcc.
+// gated off for the serial sockets), so they do not depend on Vcc: the
+// two-wire socket's supply is the auxiliary output (the family switches it
+// on at power-up, LinkReset switches it off), the three-wire part is powered
+// while the programmer holds its configuration. Power lost before a write
+// cycle has ended loses that write (its cells keep what they held, the
+// datasheets promise nothing better) and the three-wire part comes back
+// write-disabled. Both models run every write cycle at the datasheet's
+// maximum (tWR, tEW, tEC): a host that waits less fails against them.
 #pragma once
 
 #include <cstdint>
@@ -77,14 +84,23 @@ public:
     void SetCellFaults(const CellFaults& faults) override;
     bool Busy(uint64_t nowNs) const { return neverReady_ ? busyStarted_ : nowNs < busyUntil_; }
 
+    // Write cycles cut short by a power-down.
+    uint64_t LostWrites() const { return lostWrites_; }
+
 protected:
     bool Dead(uint32_t cell) const;
     void StartWriteCycle(uint64_t nowNs, uint64_t lengthNs);
+    // Before a cycle changes a cell: what it held, for a power-down that cuts the cycle.
+    void NoteOld(uint32_t index, uint8_t old) { cycleOld_.emplace_back(index, old); }
+    // The supply went off: a cycle still running is lost and stops.
+    void LosePower(uint64_t nowNs, std::vector<uint8_t>& cells);
 
     std::vector<uint32_t> dead_;  // sorted cell addresses (bytes or words)
     bool neverReady_ = false;
     bool busyStarted_ = false;
     uint64_t busyUntil_ = 0;
+    std::vector<std::pair<uint32_t, uint8_t>> cycleOld_;  // cell byte index, old value
+    uint64_t lostWrites_ = 0;
 };
 
 class TwoWireEepromChip final : public SerialEepromChip {
@@ -124,6 +140,7 @@ private:
     bool writeProtect_ = false;
 
     // Bus state (volatile: lost with power, not saved).
+    bool powered_ = false;
     bool scl_ = false;
     bool sda_ = true;        // the line as both drivers make it
     bool drive_ = true;      // what the chip puts on SDA (false pulls it low)
@@ -171,6 +188,7 @@ private:
     ThreeWireFacts facts_;
     std::vector<uint8_t> cells_;  // high byte first, as the host's buffer
 
+    bool powered_ = false;
     bool cs_ = false;
     bool sk_ = false;
     State state_ = State::WaitStart;

@@ -9,6 +9,7 @@
 #include "SimBench.h"
 #include "ZVSEEPTestSupport.h"
 #include "catalogue/DeviceLoader.h"
+#include "sim/chips/EepromChip.h"
 #include "sim/chips/SerialEepromChips.h"
 
 namespace krt::test {
@@ -131,6 +132,73 @@ TEST(DatasheetWaits, TwoWirePageWiseErase) {
     ASSERT_EQ(b.Operation(7, 0, 256), 0);
     EXPECT_EQ(chip.WriteCycles() - cycles, 32u);
     EXPECT_EQ(b.Operation(9, 0, 256), 0);
+}
+
+}  // namespace
+}  // namespace krt::test
+
+namespace krt::test {
+namespace {
+
+// The two-wire byte write reads nothing back: the last byte's cycle must end
+// before the power-down, or the byte is lost.
+TEST(DatasheetWaits, TwoWireByteWriteKeepsItsLastCycle) {
+    SimBench b(TwoWireEeprom("24C02", 256, 8));
+    b.buffer = RandomBytes(b.buffer.size(), 11);
+    b.buffer[0x13] = 0x00;
+    ASSERT_EQ(b.Operation(5, 0x10, 4), 0);
+    auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
+    EXPECT_EQ(chip.LostWrites(), 0u);
+    EXPECT_EQ(chip.Cell(0x13), 0x00) << "the last byte written";
+    EXPECT_FALSE(b.sim.AuxOutput()) << "powered down after it";
+}
+
+// Erase by bytes and by pages: the last cycle ends before the power-down.
+TEST(DatasheetWaits, TwoWireEraseKeepsItsLastCycle) {
+    for (int pagewrite : {0, 1}) {
+        DeviceRecord r = TwoWireEeprom("24C01", 128, 8);
+        r.pagewrite = pagewrite;
+        SimBench b(r);
+        auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
+        for (uint32_t a = 0; a < 128; ++a) chip.SetCell(a, static_cast<uint8_t>(a));
+        ASSERT_EQ(b.Operation(7, 0, 128), 0) << pagewrite;
+        EXPECT_EQ(chip.LostWrites(), 0u) << pagewrite;
+        EXPECT_EQ(chip.Cell(127), 0xFF) << pagewrite;
+    }
+}
+
+// A three-wire chip that never ends its cycle: the erase gives up with 4 and
+// still powers the programmer down (LinkReset leaves the timer at 2 counts
+// and the supplies cleared), on both erase paths.
+TEST(DatasheetWaits, ThreeWireEraseThatGivesUpStillPowersDown) {
+    for (double eral : {-1.0, 0.006}) {
+        DeviceRecord r = ThreeWireEeprom("93C46", 64, 6);
+        r.eraltime = eral;
+        r.readywait = 0.0;
+        SimBench b(r);
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("never-ready", error)) << error;
+        EXPECT_EQ(b.Operation(7, 0, 64), 4) << eral;
+        EXPECT_EQ(b.sim.TimerHigh(), 0) << eral;
+        EXPECT_EQ(b.sim.TimerLow(), 2) << eral;
+        EXPECT_EQ(b.sim.Vcc(), 0.0) << eral;
+    }
+}
+
+// Wait mode 4 sleeps the computer's 20 ms: enough for a parallel EEPROM at
+// its datasheet maximum (slow-write), where a shorter sleep loses pages.
+TEST(DatasheetWaits, ParallelEepromFixedSleepAgainstTheSlowestChip) {
+    DeviceRecord r = Shipped("EEPROM", "Atmel", "AT28C256");
+    r.waitmode = 4;
+    SimBench b(r);
+    std::string error;
+    auto* chip = dynamic_cast<EepromChip*>(b.sim.SocketChip());
+    ASSERT_NE(chip, nullptr);
+    ASSERT_TRUE(chip->ApplyFault("slow-write", "", error)) << error;
+    b.buffer = RandomBytes(b.buffer.size(), 12);
+    ASSERT_EQ(b.Operation(5, 0, 256), 0);
+    EXPECT_EQ(chip->Cycles(), 4u) << "one cycle per page, none again";
+    EXPECT_EQ(b.Operation(6, 0, 256), 0);
 }
 
 }  // namespace

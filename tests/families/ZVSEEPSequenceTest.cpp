@@ -125,8 +125,10 @@ TEST(ZVSEEPSequence, SmallPartsTakeOneAddressByteAndTheBlockInTheDeviceSelect) {
     t.record.verify = 0;
     t.buffer[0x7FF] = 0x3C;
     ASSERT_EQ(t.Operation(5, 0x7FF, 1), 0);
+    // The write, then the address once more: acknowledged once the write
+    // cycle has ended, before the power-down.
     EXPECT_EQ(TwoWireBus(t.port.CommandFrames()),
-              (std::vector<std::string>{"S", "AE", "a", "FF", "a", "3C", "a", "P"}));
+              (std::vector<std::string>{"S", "AE", "a", "FF", "a", "3C", "a", "P", "S", "AE", "a", "FF", "a", "P"}));
 
     // With the verify flag the byte is read back by a random read (every
     // sampled bit reads 0 here, so a 00 verifies).

@@ -24,6 +24,7 @@ struct Pins {
         s.deviceConfig = c.SocketConfig();
         s.wiring = WiringFor(s.deviceConfig);
         s.address = 0x800000;  // C port bit 7: the programmer drives SDA
+        s.outputPort = 0x01;   // the auxiliary output: the two-wire socket's supply
         chip.PinsChanged(s, kPinAll);
     }
     void Set(uint8_t bit, bool on) {
@@ -196,6 +197,56 @@ TEST(SerialEepromChip, ThreeWireWritesOnlyWhenEnabledAndShowsReadyOnDo) {
     bus.Wait(f.eraseAllNs);
     bus.Instruction(0b100000000, 9);
     EXPECT_FALSE(chip.WriteEnabled());
+}
+
+// A power-down before the write cycle's end loses that write; after the
+// cycle the data stays. The two-wire part is fed by the auxiliary output and
+// answers nothing without it; the three-wire part comes back write-disabled.
+TEST(SerialEepromChip, PowerDownCutsTheWriteCycleAndWriteEnable) {
+    TwoWireEepromChip two("24C02", Facts24("24C02"));
+    I2c bus(two);
+    auto writeByte = [&](uint8_t a, uint8_t v) {
+        bus.Start();
+        ASSERT_TRUE(bus.Send(0xA0) && bus.Send(a) && bus.Send(v));
+        bus.Stop();
+    };
+    auto aux = [&](bool on) {
+        bus.s.outputPort = on ? 0x01 : 0x00;
+        two.PinsChanged(bus.s, kPinOutputPort);
+    };
+    writeByte(0x10, 0x5A);
+    bus.Wait(Facts24("24C02").writeNs - 1);
+    aux(false);
+    EXPECT_EQ(two.Cell(0x10), 0xFF) << "cut one nanosecond early";
+    EXPECT_EQ(two.LostWrites(), 1u);
+    bus.Start();
+    EXPECT_FALSE(bus.Send(0xA0)) << "no supply, no acknowledge";
+    bus.Stop();
+    aux(true);
+    writeByte(0x10, 0x5A);
+    bus.Wait(Facts24("24C02").writeNs);
+    aux(false);
+    EXPECT_EQ(two.Cell(0x10), 0x5A);
+    EXPECT_EQ(two.LostWrites(), 1u);
+
+    ThreeWireFacts f;
+    ASSERT_TRUE(LookUpThreeWirePart("93C46", f));
+    ThreeWireEepromChip three("93C46", f);
+    Microwire wire(three);
+    auto power = [&](bool on) {
+        wire.s.wiring = on ? WiringFor(three.SocketConfig()) : nullptr;
+        three.PinsChanged(wire.s, kPinConfig);
+    };
+    wire.Instruction(0b100110000, 9);  // EWEN
+    wire.Select(true), wire.Bits(0b101000011, 9), wire.Bits(0x1234, 16), wire.Select(false);
+    wire.Wait(f.writeNs / 2);
+    power(false);
+    power(true);
+    EXPECT_EQ(three.Word(3), 0xFFFF);
+    EXPECT_EQ(three.LostWrites(), 1u);
+    EXPECT_FALSE(three.WriteEnabled()) << "write enable does not survive a power cycle";
+    wire.Select(true), wire.Bits(0b101000011, 9), wire.Bits(0x1234, 16), wire.Select(false);
+    EXPECT_EQ(three.Word(3), 0xFFFF);
 }
 
 TEST(SerialEepromChip, PartFactsByNameAndTheChipFile) {
