@@ -718,6 +718,18 @@ bool TQV17MainForm::Inert() const { return worker_ != nullptr || closing_; }
 void TQV17MainForm::FileExit1Execute() { close(); }
 
 void TQV17MainForm::closeEvent(QCloseEvent* event) {
+    // A close in the middle of an operation could leave a one-time or UV
+    // part half programmed for good: only on the user's yes is it cancelled
+    // (FormClose waits for it, powers down and resets).
+    if (worker_ && !formClosed_) {
+        const auto answer = Prompter::Current().Box(this, QuitWhileRunningText(language_),
+                                                    QString::fromLatin1(kMessageCaption),
+                                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
     FormClose();
     event->accept();
 }

@@ -154,4 +154,12 @@ QString NotReadLogText(uint32_t language, const QString& file, const QString& re
     return QStringLiteral("File \"%1\" is not read (%2); the buffer is as it was.").arg(file, reason);
 }
 
+QString QuitWhileRunningText(uint32_t language) {
+    if (language == 0)
+        return QStringLiteral("操作の実行中です。操作を中止して終了しますか？\n"
+                              "中止すると、デバイスは途中まで書きこまれた状態で残ります。");
+    return QStringLiteral("An operation is running: cancel it and quit?\n"
+                          "A cancelled operation leaves the device as far as it got.");
+}
+
 }  // namespace krt

@@ -61,4 +61,7 @@ QString PartlyReadLogText(uint32_t language, const QString& file, uint32_t count
 QString PartlyReadStatusText(uint32_t language, const QString& file);
 QString NotReadLogText(uint32_t language, const QString& file, const QString& reason);
 
+// The question when the main window is closed while an operation runs.
+QString QuitWhileRunningText(uint32_t language);
+
 }  // namespace krt

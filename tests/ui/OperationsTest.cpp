@@ -397,11 +397,40 @@ TEST_F(OperationsTest, ClosingDuringAnOperationCancelsWaitsAndResets) {
     };
     form->OpAutoExecute();
     EXPECT_TRUE(closed);
+    // The user was asked first; the prompter's yes let the close go on.
+    ASSERT_GE(prompter.Count("box"), 2);
+    EXPECT_EQ(prompter.asked.back().text.section(QLatin1Char('\n'), 0, 0),
+              QStringLiteral("An operation is running: cancel it and quit?"));
     EXPECT_FALSE(form->OperationRunning());
     // Only the blank check ran: the sequence stopped at the close.
     EXPECT_EQ(form->WorkersStarted(), 1);
     EXPECT_DOUBLE_EQ(form->Simulator()->Vpp(), 0.0);
     EXPECT_FALSE(form->Simulator()->ResultOkIndicator());
+}
+
+TEST_F(OperationsTest, ClosingDuringAWriteAndAnsweringNoLetsItFinish) {
+    SelectEprom("27C256");
+    SetLength(0x200);
+    Pattern(0x200);
+    form->show();
+    form->Simulator()->SetPacedToRealTime(true);
+    bool asked = false;
+    prompter.fastProgress = false;
+    prompter.duringProgress = [&](TProgressForm&) {
+        if (asked || form->Link().OperationProgress() <= 0) return;
+        asked = true;
+        prompter.answers.push_back(QMessageBox::No);
+        EXPECT_FALSE(form->close());
+    };
+    form->OpWriteExecute();
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << LogLines().join('\n').toStdString();
+    EXPECT_EQ(form->LastIndicator(), 2u);
+    // With no operation running, a close asks nothing.
+    const int boxes = prompter.Count("box");
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(prompter.Count("box"), boxes);
 }
 
 }  // namespace
