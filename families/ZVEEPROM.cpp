@@ -226,6 +226,11 @@ uint8_t ZVEEPROM::WriteRange() {
                 protectionHinted_ = true;
                 Log(link_.log, texts::kProtectionHint[Lang(link_.language)], static_cast<unsigned long>(pageStart),
                     record->manufacture.c_str(), record->name.c_str());
+                // Every further page would fail the same way, each after
+                // its retries and a power cycle: stop here.
+                link_.protectionSuspected = true;
+                currentAddress.store(pageStart + n, std::memory_order_relaxed);
+                break;
             }
             link_.LinkReset();
             link_.clock->sleepMs(kRecoveryMs);

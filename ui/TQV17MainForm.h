@@ -153,6 +153,9 @@ public slots:
     void OpAutoExecute();
     void N16Click();
     void HardResetExecute();
+    // The parallel EEPROM's software data protection off / on.
+    void SdpOffExecute();
+    void SdpOnExecute();
     void HardConfigExecute();
     void HelpAbout1Execute();
     void BinDumpExecute();
@@ -208,6 +211,12 @@ private:
     // One operation of the table: run it, report its result, send the
     // indicator request, and only then let the worker go. Returns the result.
     uint8_t RunCommand(const OperationInfo& operation);
+    // The common core of RunOperation and the protection command: runs the
+    // worker with the progress dialog until it has finished.
+    uint8_t RunWorker(DevOpThread* worker, const QString& progressCaption);
+    // Loads the simulated chip again when its file changed on disk.
+    void ReloadChangedChip();
+    void RunProtection(bool enable);
     QString FileFilter() const;
     QString CatalogueDir() const;
     // The dump window, the debug window and the manual (MainViews.cpp).
@@ -268,6 +277,8 @@ public:
     QAction* V1 = nullptr;
     QAction* T2 = nullptr;
     QAction* N12 = nullptr;
+    QAction* SdpOff1 = nullptr;
+    QAction* SdpOn1 = nullptr;
     QMenu* O1 = nullptr;
     QAction* N4 = nullptr;
     QAction* K1 = nullptr;

@@ -76,6 +76,8 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"目次(&C)", "&Contents"},
     {"バージョン情報(&A)", "&About..."},
     {"ワンタイムPROM", "One Time PROM"},
+    {"データ保護の解除(&U)", "&Unprotect (data protection off)"},
+    {"データ保護をかける(&P)", "&Protect (data protection on)"},
 }};
 
 constexpr const char* kTypeItems[kDeviceTypeCount - 1] = {
@@ -152,6 +154,27 @@ QString NotReadLogText(uint32_t language, const QString& file, const QString& re
     if (language == 0)
         return QStringLiteral("ファイル\"%1\"は読みこまれませんでした（%2）。バッファは変わっていません。").arg(file, reason);
     return QStringLiteral("File \"%1\" is not read (%2); the buffer is as it was.").arg(file, reason);
+}
+
+QString ProtectionOnlyEepromText(uint32_t language) {
+    if (language == 0)
+        return QStringLiteral("ソフトウェアデータ保護はパラレルEEPROMだけの機能です。先にEEPROMを選択してください。");
+    return QStringLiteral("Software data protection is a feature of parallel EEPROMs only: select an EEPROM first.");
+}
+
+QString ProtectionSuspectedText(uint32_t language) {
+    if (language == 0)
+        return QStringLiteral("ページのデータが1バイトも変わらなかったので、書きこみを中止しました。"
+                              "チップにソフトウェアデータ保護がかかっている可能性があります。\n"
+                              "「デバイス」メニューの「データ保護の解除」で保護を解いてから、もう一度書きこんでください。");
+    return QStringLiteral("The write stopped: not one byte of a page changed, so the chip is probably "
+                          "software data protected.\n"
+                          "Turn the protection off with Device > Unprotect, then write again.");
+}
+
+QString ProtectionFailedText(uint32_t language, const QString& reason) {
+    if (language == 0) return QStringLiteral("データ保護の操作に失敗しました（%1）").arg(reason);
+    return QStringLiteral("The data protection command failed (%1)").arg(reason);
 }
 
 QString QuitWhileRunningText(uint32_t language) {

@@ -23,6 +23,7 @@ enum class WindowText {
     N3, N14, N13, S1,
     Help1, HelpContentsItem, HelpAboutItem,
     OneTimePromType,  // the last device-type item of ComboBox1
+    SdpOff, SdpOn,    // the Device menu's protection commands
     Count
 };
 
@@ -60,6 +61,14 @@ QString PortFailedText(uint32_t language, const QString& port, const QString& re
 QString PartlyReadLogText(uint32_t language, const QString& file, uint32_t count, const QString& reason);
 QString PartlyReadStatusText(uint32_t language, const QString& file);
 QString NotReadLogText(uint32_t language, const QString& file, const QString& reason);
+
+// The parallel EEPROM's software data protection from the Device menu:
+// refused for any other device; the box after a write that stopped at a
+// page that kept its old data; the log line of a command that failed
+// (reason: the result text).
+QString ProtectionOnlyEepromText(uint32_t language);
+QString ProtectionSuspectedText(uint32_t language);
+QString ProtectionFailedText(uint32_t language, const QString& reason);
 
 // The question when the main window is closed while an operation runs.
 QString QuitWhileRunningText(uint32_t language);
