@@ -248,10 +248,7 @@ uint8_t ZVEEPROM::WriteRange() {
     const bool brokenOff = waitGaveUp_ || link_.readyTimedOut;
     // A write ended by a wait that gave up did not finish: it never claims
     // "without errors"; the line before has said why.
-    if (errorCount != 0)
-        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
-    else if (!brokenOff)
-        Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    LogWriteEnd(brokenOff);
     PowerOff();
     LogErrorLimit();
     if (brokenOff) return RESULT_FATAL;

@@ -167,10 +167,7 @@ uint8_t ZVSEEP::WritePages() {
         BusStop();
         currentAddress.store(a + n, std::memory_order_relaxed);
     }
-    if (errorCount != 0)
-        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
-    else if (!link_.readyTimedOut)
-        Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    LogWriteEnd(link_.readyTimedOut);
     PowerOff();
     LogErrorLimit();
     return FrameResult();

@@ -136,11 +136,12 @@ QString PortFailedText(uint32_t language, const QString& port, const QString& re
 }
 
 QString PartlyReadLogText(uint32_t language, const QString& file, uint32_t count, const QString& reason) {
+    // The same words as the status line: the file is read only partly.
     if (language == 0)
-        return QStringLiteral("ファイル\"%1\"は読みこみを拒否されました（%2）。それまでに読みこんだ%3ワード長のデータはバッファに入っています。")
+        return QStringLiteral("ファイル\"%1\"の一部だけを読みこみました（%2）。それまでに読みこんだ%3ワード長のデータがバッファに入っています。")
             .arg(file, reason)
             .arg(count);
-    return QStringLiteral("File \"%1\" was refused (%2); the %3 word length data read before that is in the buffer.")
+    return QStringLiteral("File \"%1\" is read only partly (%2): the %3 word length data read before that is in the buffer.")
         .arg(file, reason)
         .arg(count);
 }

@@ -179,7 +179,7 @@ TEST_F(NewUserTest, RefusedDataFilesAreReportedAsTheBufferHoldsThem) {
     EXPECT_EQ(form->Buffer()[0x00], 0x01);  // the rest is as it was
     EXPECT_FALSE(form->DataLoaded());
     EXPECT_EQ(form->StatusText(), QStringLiteral("File \"%1\" is read only partly").arg(bad));
-    EXPECT_TRUE(LogHas(QStringLiteral("File \"%1\" was refused (File's check sum is wrong.); the 52 word length "
+    EXPECT_TRUE(LogHas(QStringLiteral("File \"%1\" is read only partly (File's check sum is wrong.): the 52 word length "
                                       "data read before that is in the buffer.")
                            .arg(bad)))
         << LogLines().join('\n').toStdString();

@@ -225,6 +225,31 @@ TEST_F(OperationsTest, CancelInTheMiddleOfARead) {
     EXPECT_FALSE(form->OperationRunning());
 }
 
+TEST_F(OperationsTest, CancelledWriteSaysHowFarItGot) {
+    SelectEprom("27C256");
+    SetLength(0x8000);
+    Pattern(0x8000);
+    form->Simulator()->SetPacedToRealTime(true);
+    bool cancelled = false;
+    prompter.duringProgress = [&](TProgressForm& p) {
+        if (!cancelled && form->Link().OperationProgress() > 0) {
+            cancelled = true;
+            p.Button1->click();
+        }
+    };
+    prompter.fastProgress = false;
+    form->OpWriteExecute();
+    ASSERT_TRUE(cancelled);
+    const QStringList lines = LogLines();
+    EXPECT_FALSE(lines.contains(QString::fromUtf8("書きこみはエラーなく行われました。"))) << lines.join('\n').toStdString();
+    int at = -1;
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i].startsWith(QStringLiteral("Write cancelled at "))) at = i;
+    ASSERT_GE(at, 0) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[at].endsWith(QStringLiteral(" words from 000000 were written"))) << lines[at].toStdString();
+    EXPECT_TRUE(LogHas(QStringLiteral("WRITE operation is failed. Because \"Operation is canceled\".")));
+}
+
 TEST_F(OperationsTest, UndefinedDeviceFailsAtTheFirstTick) {
     // A catalogue whose device names a type no family handles.
     QDir().mkpath(Path("cat"));
