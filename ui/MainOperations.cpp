@@ -64,6 +64,17 @@ bool TQV17MainForm::Confirm(int captionCode) {
     return false;
 }
 
+bool TQV17MainForm::RefusedBeforeAsking(uint8_t code) {
+    const uint8_t outcome = KnownOutcome(session_->record, code);
+    if (outcome == RESULT_OK) return false;
+    const QString text =
+        KnownOutcomeText(language_, code, outcome, QString::fromStdString(session_->record.name));
+    Log(text);
+    Prompter::Current().Box(this, text, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
+                            QMessageBox::Information);
+    return true;
+}
+
 bool TQV17MainForm::ReportResult(const OperationInfo& operation, uint8_t result) {
     Log(QString::fromStdString(ResultMessage(operation, result, language_)));
     // After a close the link has been reset; the indicator stays off.
@@ -211,13 +222,17 @@ void TQV17MainForm::OpVerifyExecute() {
 }
 
 void TQV17MainForm::OpEraseExecute() {
-    if (Inert() || !CheckSelected(true) || !Confirm(OperationOf(REQ_ERASE)->confirm)) return;
+    if (Inert() || !CheckSelected(true) || RefusedBeforeAsking(REQ_ERASE) ||
+        !Confirm(OperationOf(REQ_ERASE)->confirm))
+        return;
     ClearLog();
     RunCommand(*OperationOf(REQ_ERASE));
 }
 
 void TQV17MainForm::OpSecureExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_SECURE)->confirm)) return;
+    if (Inert() || !CheckSelected(false) || RefusedBeforeAsking(REQ_SECURE) ||
+        !Confirm(OperationOf(REQ_SECURE)->confirm))
+        return;
     ClearLog();
     RunCommand(*OperationOf(REQ_SECURE));
 }
@@ -230,7 +245,7 @@ void TQV17MainForm::OpBlankExecute() {
 
 void TQV17MainForm::N16Click() {
     if (Inert() || !CheckSelected(true)) return;
-    if (!HasDeviceOption(session_->record.typecode)) return;
+    if (RefusedBeforeAsking(REQ_DEVICE_OPTION)) return;
     ClearLog();
     RunCommand(*OperationOf(REQ_DEVICE_OPTION));
 }

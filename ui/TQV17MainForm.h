@@ -205,6 +205,9 @@ private:
     // The common command: selected check, confirmation, log clearing, run.
     bool CheckSelected(bool asBox);
     bool Confirm(int captionCode);
+    // True (after saying why, in the log and a box) when the operation is
+    // known not to run on the selected device.
+    bool RefusedBeforeAsking(uint8_t code);
     // Logs the result of an operation with the messages of its command and
     // sends the indicator request; true on success.
     bool ReportResult(const OperationInfo& operation, uint8_t result);

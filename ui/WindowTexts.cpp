@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "link/Protocol.h"
+
 namespace krt {
 
 namespace {
@@ -176,6 +178,26 @@ QString ProtectionSuspectedText(uint32_t language) {
 QString ProtectionFailedText(uint32_t language, const QString& reason) {
     if (language == 0) return QStringLiteral("データ保護の操作に失敗しました（%1）").arg(reason);
     return QStringLiteral("The data protection command failed (%1)").arg(reason);
+}
+
+QString KnownOutcomeText(uint32_t language, uint8_t code, uint8_t outcome, const QString& device) {
+    const bool ja = language == 0;
+    if (code == REQ_DEVICE_OPTION)
+        return (ja ? QStringLiteral("デバイスオプション（IDの読み出し）はGAL16V8とGAL20V8だけの機能です。%1にはありません。")
+                   : QStringLiteral("The device option (an ID read) exists only for GAL16V8 and GAL20V8: %1 has none."))
+            .arg(device);
+    if (code == REQ_ERASE)
+        return (ja ? QStringLiteral("%1はプログラマでは消去できません（EPROMは紫外線で消去します。ワンタイムPROMは消去できません）。")
+                   : QStringLiteral("%1 cannot be erased by the programmer: an EPROM is erased with ultraviolet light, "
+                                    "a one-time PROM not at all."))
+            .arg(device);
+    if (outcome == RESULT_INCOMPLETE)
+        return (ja ? QStringLiteral("%1のセキュリティーにはまだ対応していません。")
+                   : QStringLiteral("The security operation of %1 is not supported yet."))
+            .arg(device);
+    return (ja ? QStringLiteral("%1にはセキュリティーの操作がありません（GAL16V8とGAL20V8だけにあります）。")
+               : QStringLiteral("%1 has no security operation (only GAL16V8 and GAL20V8 have one)."))
+        .arg(device);
 }
 
 QString QuitWhileRunningText(uint32_t language) {

@@ -70,6 +70,11 @@ QString ProtectionOnlyEepromText(uint32_t language);
 QString ProtectionSuspectedText(uint32_t language);
 QString ProtectionFailedText(uint32_t language, const QString& reason);
 
+// Why an operation cannot run on the device (named by device), said
+// before the user is asked for the chip: code is the request code, outcome
+// the known result (unsupported, or not implemented yet).
+QString KnownOutcomeText(uint32_t language, uint8_t code, uint8_t outcome, const QString& device);
+
 // The question when the main window is closed while an operation runs.
 QString QuitWhileRunningText(uint32_t language);
 

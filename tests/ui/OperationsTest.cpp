@@ -279,15 +279,50 @@ TEST_F(OperationsTest, UndefinedDeviceFailsAtTheFirstTick) {
     EXPECT_EQ(form->ProgressForm()->Timer1->interval(), 1000);
 }
 
-TEST_F(OperationsTest, DeviceOptionOnlyForTypeCodes5And6) {
-    Select(QStringLiteral("Serial EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT24C02"));
-    ASSERT_TRUE(form->DeviceSelected());
+// Commands that cannot run on the device say why before asking for the
+// chip, and start nothing.
+TEST_F(OperationsTest, CommandsThatCannotRunSayWhyBeforeAskingForTheChip) {
+    struct Case {
+        const char* type;
+        const char* maker;
+        const char* name;
+        void (TQV17MainForm::*command)();
+        const char* text;
+    };
+    const Case cases[] = {
+        {"EPROM", "Intel", "27C256", &TQV17MainForm::OpEraseExecute,
+         "27C256 cannot be erased by the programmer: an EPROM is erased with ultraviolet light, a one-time PROM not at all."},
+        {"EPROM", "Intel", "27C256", &TQV17MainForm::OpSecureExecute,
+         "27C256 has no security operation (only GAL16V8 and GAL20V8 have one)."},
+        {"One Time PROM", "Atmel", "AT27C256R", &TQV17MainForm::OpEraseExecute,
+         "AT27C256R cannot be erased by the programmer: an EPROM is erased with ultraviolet light, a one-time PROM not at all."},
+        {"PLD", "Lattice", "GAL22V10", &TQV17MainForm::OpSecureExecute,
+         "The security operation of GAL22V10 is not supported yet."},
+        {"PLD", "Lattice", "GAL22V10", &TQV17MainForm::N16Click,
+         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: GAL22V10 has none."},
+        {"MicroControler", "Microchip", "PIC16F84", &TQV17MainForm::N16Click,
+         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: PIC16F84 has none."},
+        {"Serial EEPROM", "Atmel", "AT24C02", &TQV17MainForm::N16Click,
+         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: AT24C02 has none."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.text);
+        Select(QString::fromLatin1(c.type), QString::fromLatin1(c.maker), QString::fromLatin1(c.name));
+        ASSERT_TRUE(form->DeviceSelected());
+        prompter.asked.clear();
+        (form.get()->*c.command)();
+        ASSERT_EQ(prompter.asked.size(), 1u);  // the reason only: no confirmation
+        EXPECT_EQ(prompter.asked[0].text, QString::fromUtf8(c.text));
+        EXPECT_TRUE(LogHas(QString::fromUtf8(c.text)));
+        EXPECT_EQ(form->WorkersStarted(), 0);
+    }
+    // A GAL16V8 has a security operation: it is asked for.
+    Select(QStringLiteral("PLD"), QStringLiteral("Lattice"), QStringLiteral("GAL16V8"));
     prompter.asked.clear();
-    form->Log(QStringLiteral("kept"));
-    form->N16Click();
-    EXPECT_TRUE(prompter.asked.empty());
-    EXPECT_EQ(form->WorkersStarted(), 0);
-    EXPECT_TRUE(LogHas(QStringLiteral("kept")));
+    prompter.answers.push_back(QMessageBox::Cancel);
+    form->OpSecureExecute();
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_EQ(prompter.asked[0].text, QStringLiteral("Set device on the socket"));
 }
 
 TEST_F(OperationsTest, HardwareResetWithoutAProgrammer) {
