@@ -19,6 +19,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
@@ -102,9 +104,10 @@ TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
     welcomeForm_ = CreateWelcomeForm(this);
     hconfigForm_ = CreateHConfigForm(*this, this);
 
-    // The window is fixed in size: its client area below the menu bar.
-    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    // The design size is the smallest and the first size; the window grows
+    // and the log pane takes the room.
+    setMinimumSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    resize(minimumSize());
 }
 
 TQV17MainForm::~TQV17MainForm() {
@@ -389,8 +392,14 @@ void TQV17MainForm::BuildControls() {
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap, so that a message is read whole at any width.
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setUndoRedoEnabled(false);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(LogContextMenu());
+        menu->exec(Memo1->viewport()->mapToGlobal(at));
+    });
 
     auto* top = new QHBoxLayout;
     top->setSpacing(6);
@@ -413,7 +422,7 @@ void TQV17MainForm::BuildControls() {
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setSizeGripEnabled(true);
     StatusPanel = new QLabel(StatusBar1);
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(StatusPanel, 1);
@@ -446,6 +455,10 @@ void TQV17MainForm::FormCreate() {
 
     // Our own setting: the simulated programmer unless told otherwise.
     const int32_t useSimulator = settings.ReadInt(QString::fromLatin1(kUseSimulator), 1);
+    // The size the window had when it was closed last (never below the design size).
+    const int32_t width = settings.ReadInt(QString::fromLatin1(kWindowWidth), 0);
+    const int32_t height = settings.ReadInt(QString::fromLatin1(kWindowHeight), 0);
+    if (width > 0 && height > 0) resize(QSize(width, height).expandedTo(minimumSize()));
     settings.Close();
 
     ComboBox1->setCurrentIndex(0);
@@ -465,6 +478,7 @@ void TQV17MainForm::FormCreate() {
         SetStatus(MessageOf(14));
         const uint8_t found = session_->ResetAndDetect();
         LogMessage(found == 0 ? 5 : 6);
+        ChooseLastDevice();
     } else {
         Prompter::Current().Box(this, DeviceListFailedText(), QString::fromLatin1(kMessageCaption),
                                 QMessageBox::Ok, QMessageBox::Warning);
@@ -645,8 +659,10 @@ void TQV17MainForm::ApplyLanguage() {
     J1->setChecked(l == 0);
     E1->setChecked(l != 0);
     if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) SetHConfigLanguage(d, l);
-    // The menu bar's height follows the font; the client area stays fixed.
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    // The menu bar's height follows the font; the client area's design
+    // size stays the smallest.
+    setMinimumSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (width() < minimumWidth() || height() < minimumHeight()) resize(size().expandedTo(minimumSize()));
 }
 
 void TQV17MainForm::SetLanguage(uint32_t language) {
@@ -719,6 +735,67 @@ uint8_t TQV17MainForm::Send(LinkRequest& request) {
 
 bool TQV17MainForm::Inert() const { return worker_ != nullptr || closing_; }
 
+// ---------------------------------------------------------------- remembered state
+
+void TQV17MainForm::RememberWindow() {
+    SettingsStore settings;
+    if (settings.Open(QString::fromLatin1(kSettingsKey), true)) {
+        settings.WriteInt(QString::fromLatin1(kWindowWidth), width());
+        settings.WriteInt(QString::fromLatin1(kWindowHeight), height());
+    }
+    settings.Close();
+    if (!deviceSelected_) return;
+    QSettings names(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
+    names.setValue(QString::fromLatin1(kLastDevice),
+                   QStringList{QString::fromStdString(session_->record.type), maker_, deviceName_});
+}
+
+// The last device selected is chosen in the three boxes again; it is not
+// loaded (that shows the parameter editor): Select does that in one click.
+void TQV17MainForm::ChooseLastDevice() {
+    QSettings names(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
+    const QStringList last = names.value(QString::fromLatin1(kLastDevice)).toStringList();
+    if (last.size() != 3) return;
+    for (int i = 1; i < ComboBox1->count(); ++i) {
+        if (TypeKeyOf(ComboBox1->itemText(i)).compare(last[0], Qt::CaseInsensitive) != 0) continue;
+        ComboBox1->setCurrentIndex(i);
+        ComboBox1Change();
+        const int maker = ComboBox2->findText(last[1]);
+        if (maker < 0) return;
+        ComboBox2->setCurrentIndex(maker);
+        ComboBox2Change();
+        const int name = ComboBox3->findText(last[2]);
+        if (name >= 0) ComboBox3->setCurrentIndex(name);
+        return;
+    }
+}
+
+QMenu* TQV17MainForm::LogContextMenu() {
+    QMenu* menu = Memo1->createStandardContextMenu();
+    menu->addSeparator();
+    QAction* save = menu->addAction(SaveLogMenuText(language_));
+    save->setObjectName(QStringLiteral("SaveLog"));
+    connect(save, &QAction::triggered, this, [this] {
+        const QString name = Prompter::Current().SaveFileName(this, SaveLogMenuText(language_).remove(QLatin1Char('&')),
+                                                              QStringLiteral("log (*.log *.txt);;all files (*)"));
+        if (!name.isEmpty()) SaveLog(name);
+    });
+    return menu;
+}
+
+bool TQV17MainForm::SaveLog(const QString& path) {
+    FlushLog();
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(Memo1->toPlainText().toUtf8());
+        file.write("\n");
+        if (file.commit()) return true;
+    }
+    Prompter::Current().Box(this, SaveLogFailedText(language_, path, file.errorString()),
+                            QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
+    return false;
+}
+
 // ---------------------------------------------------------------- end
 
 void TQV17MainForm::FileExit1Execute() { close(); }
@@ -744,6 +821,7 @@ void TQV17MainForm::FormClose() {
     if (formClosed_) return;
     formClosed_ = true;
     closing_ = true;
+    RememberWindow();
     if (!DeviceListLoaded()) return;
     session_->link.CancelOperation();
     if (worker_) {

@@ -86,6 +86,12 @@ public:
     // Device selection.
     void LoadDevice();
 
+    // The log pane's context menu (the standard one and "Save log"); the
+    // caller owns it. SaveLog writes the log as shown to a UTF-8 file and
+    // says so in a box when it cannot.
+    QMenu* LogContextMenu();
+    bool SaveLog(const QString& path);
+
     // Data files.
     void ReadDataFile(const QString& name);
     void WriteDataFile(const QString& name);
@@ -182,6 +188,9 @@ private:
     void DisableForMissingList();
     void FormClose();
     void FormDestroy();
+    // The window's size and the device selected, kept for the next start.
+    void RememberWindow();
+    void ChooseLastDevice();
     void OpenPort(int32_t lprPort, int32_t useSimulator);
     void UpdateCaption();
     void WriteRangeFields();

@@ -200,6 +200,15 @@ QString KnownOutcomeText(uint32_t language, uint8_t code, uint8_t outcome, const
         .arg(device);
 }
 
+QString SaveLogMenuText(uint32_t language) {
+    return language == 0 ? QStringLiteral("ログを保存(&L)...") : QStringLiteral("Save &log...");
+}
+
+QString SaveLogFailedText(uint32_t language, const QString& path, const QString& reason) {
+    if (language == 0) return QStringLiteral("ログをファイル\"%1\"に保存できませんでした（%2）").arg(path, reason);
+    return QStringLiteral("The log could not be saved to \"%1\" (%2)").arg(path, reason);
+}
+
 QString QuitWhileRunningText(uint32_t language) {
     if (language == 0)
         return QStringLiteral("操作の実行中です。操作を中止して終了しますか？\n"

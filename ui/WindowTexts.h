@@ -75,6 +75,10 @@ QString ProtectionFailedText(uint32_t language, const QString& reason);
 // the known result (unsupported, or not implemented yet).
 QString KnownOutcomeText(uint32_t language, uint8_t code, uint8_t outcome, const QString& device);
 
+// The log pane's context menu item, and the box when the log cannot be saved.
+QString SaveLogMenuText(uint32_t language);
+QString SaveLogFailedText(uint32_t language, const QString& path, const QString& reason);
+
 // The question when the main window is closed while an operation runs.
 QString QuitWhileRunningText(uint32_t language);
 
