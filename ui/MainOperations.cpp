@@ -111,7 +111,11 @@ uint8_t TQV17MainForm::RunWorker(DevOpThread* worker, const QString& progressCap
     connect(worker, &DevOpThread::ProgressMoved, worker, [this](int position) { progress_->SetPosition(position); },
             Qt::QueuedConnection);
 
+    // The dialog closes as soon as the worker has finished, not at its next tick.
+    connect(worker, &DevOpThread::OperationFinished, worker, [this] { progress_->Timer1Timer(); },
+            Qt::QueuedConnection);
     progress_->SetWorkerDone([worker] { return worker->Terminated(); });
+    progress_->SetLanguage(language_);
     progress_->PrepareProgress(static_cast<int>(std::min<uint32_t>(length, INT32_MAX)),
                                progressCaption);
     worker->start(QThread::HighestPriority);

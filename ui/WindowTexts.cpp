@@ -209,6 +209,13 @@ QString SaveLogFailedText(uint32_t language, const QString& path, const QString&
     return QStringLiteral("The log could not be saved to \"%1\" (%2)").arg(path, reason);
 }
 
+QString TimeLeftText(uint32_t language, qint64 seconds) {
+    const QString time = seconds >= 60 ? QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                                       : QString::number(seconds);
+    if (language == 0) return seconds >= 60 ? QStringLiteral("残り約%1").arg(time) : QStringLiteral("残り約%1秒").arg(time);
+    return seconds >= 60 ? QStringLiteral("about %1 left").arg(time) : QStringLiteral("about %1 s left").arg(time);
+}
+
 QString QuitWhileRunningText(uint32_t language) {
     if (language == 0)
         return QStringLiteral("操作の実行中です。操作を中止して終了しますか？\n"

@@ -79,6 +79,9 @@ QString KnownOutcomeText(uint32_t language, uint8_t code, uint8_t outcome, const
 QString SaveLogMenuText(uint32_t language);
 QString SaveLogFailedText(uint32_t language, const QString& path, const QString& reason);
 
+// The progress dialog's estimate of the time left, in seconds.
+QString TimeLeftText(uint32_t language, qint64 seconds);
+
 // The question when the main window is closed while an operation runs.
 QString QuitWhileRunningText(uint32_t language);
 
