@@ -120,7 +120,7 @@ void TProgressForm::ShowTimeLeft(int position) {
     // estimate (the rate so far) means something.
     const qint64 ms = started_.isValid() ? started_.elapsed() : 0;
     const int maximum = ProgressBar1->maximum();
-    if (ms < kTimeLeftAfterMs || position <= 0 || position >= maximum) {
+    if (ms < timeLeftAfterMs_ || position <= 0 || position >= maximum) {
         TimeLeft->clear();
         return;
     }

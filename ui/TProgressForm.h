@@ -29,8 +29,8 @@ public:
     bool Closing() const { return closing_; }
     // The language of the time-left line (the count line is Japanese in both).
     void SetLanguage(uint32_t language) { language_ = language; }
-    // The time left is shown once an operation has run this long.
-    static constexpr qint64 kTimeLeftAfterMs = 3000;
+    // The time left is shown once an operation has run this long (3 s).
+    void SetTimeLeftAfter(qint64 ms) { timeLeftAfterMs_ = ms; }
 
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* StaticText1 = nullptr;
@@ -61,6 +61,7 @@ private:
     bool closing_ = true;
     uint32_t language_ = 1;
     QElapsedTimer started_;
+    qint64 timeLeftAfterMs_ = 3000;
 };
 
 }  // namespace krt

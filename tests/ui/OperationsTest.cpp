@@ -255,6 +255,7 @@ TEST_F(OperationsTest, LongOperationShowsTheTimeLeft) {
     form->Simulator()->SetPacedToRealTime(true);
     prompter.fastProgress = false;
     QString seen;
+    form->ProgressForm()->SetTimeLeftAfter(200);
     prompter.duringProgress = [&](TProgressForm& p) {
         if (!seen.isEmpty()) return;
         // The estimate comes after the first seconds; take it from the
