@@ -19,6 +19,8 @@ enum class DialogText {
     // The clocks that the start-up accepts (%1 and %2: lowest and highest, in
     // MHz), beside the clock field and in the message refusing another.
     ClockRange, ClockRefused,
+    // OK refused while no power-circuit version is chosen.
+    VersionRequired,
     // About box.
     AboutCaption, ProductName, VersionPrefix, AboutLine1, AboutLine2, AboutClose,
     // Welcome window.
