@@ -46,15 +46,15 @@ constexpr Pair kTexts[] = {
     {DialogText::SimulatorNotInUse, "シミュレータは使われていません。",
      "The simulated programmer is not in use."},
     {DialogText::ClockRange, "%1～%2 MHz", "%1 to %2 MHz"},
+    {DialogText::ClockRefused,
+     "KRTのクロック周波数は%1～%2 MHzの範囲で入力してください。",
+     "The KRT clock must be from %1 to %2 MHz."},
+
     {DialogText::VersionRequired,
      "電源回路のバージョン（Ver1仕様かVer2仕様）を選んでください。組み立てたKRTの版が分からないままでは、"
      "正しい電圧をかけられません。",
      "Choose the power-circuit version (Ver1 or Ver2) of the KRT you built: without it the programmer cannot "
      "apply the right voltages."},
-    {DialogText::ClockRefused,
-     "KRTのクロック周波数は%1～%2 MHzの範囲で入力してください。",
-     "The KRT clock must be from %1 to %2 MHz."},
-
     {DialogText::AboutCaption, "バージョン情報", "About"},
     {DialogText::ProductName, "QV17win", "QV17win"},
     {DialogText::VersionPrefix, "Version ", "Version "},

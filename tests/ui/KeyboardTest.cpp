@@ -1,4 +1,5 @@
 // The window from the keyboard: access keys and Enter in the Number box.
+#include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
