@@ -76,7 +76,7 @@ TEST_F(ConfigFormTest, OkIsRefusedUntilAPowerCircuitVersionIsChosen) {
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(prompter.asked.size(), 2u);
     // Chosen with the mouse, OK closes and stores it.
-    QTest::mouseClick(form.RadioGroup2Items->button(1), Qt::LeftButton);
+    form.RadioGroup2Items->button(1)->click();
     QTest::mouseClick(form.Button1, Qt::LeftButton);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
