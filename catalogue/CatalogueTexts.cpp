@@ -18,6 +18,8 @@ constexpr TextPair kTexts[] = {
      "ファイルDEVICE.LSTのオープンに失敗しました"},
     {CatalogueText::RecordRefused, "デバイス%sのパラメータは使用できません: %s",
      "Device %s's parameters cannot be used: %s"},
+    {CatalogueText::NotListed, "デバイス一覧に%s %s %sはありません。一覧から型番を選んでください。",
+     "Device %s %s %s is not in the device list: choose a number from the list."},
 };
 
 }  // namespace

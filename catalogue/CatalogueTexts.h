@@ -9,6 +9,7 @@ enum class CatalogueText {
     ListLineError,    // %d: line number of DEVICE.LST
     ListOpenFailed,   // the window's message-box text when DEVICE.LST does not open
     RecordRefused,    // %s device name, %s reason
+    NotListed,        // %s type, %s maker, %s device name
 };
 
 // language 0 Japanese, anything else English.

@@ -25,6 +25,12 @@ DeviceLoadResult LoadDeviceRecord(const DeviceList& list, const std::string& cat
     DeviceLoadResult result;
     record = DeviceRecord{};
     result.entry = list.Find(typeKey, maker, name);
+    // A name typed that the list does not hold has no parameter file to
+    // name: say which device was asked for.
+    if (result.entry >= list.count) {
+        Log(log, CatalogueTextOf(language, CatalogueText::NotListed), typeKey.c_str(), maker.c_str(), name.c_str());
+        return result;
+    }
     const std::string& fileName = list.files[result.entry];
     // The list's own spelling is what the selection boxes show.
     const bool listed = result.entry < list.count;

@@ -8,6 +8,11 @@ namespace krt::texts {
 inline constexpr char kTooManyErrors[] = "エラーが多すぎるので中止しました";
 inline constexpr char kWriteWithoutErrors[] = "書きこみはエラーなく行われました。";
 inline constexpr char kWriteErrorCount[] = "書きこみの途中で%ld個のエラーが発生しました";
+// A write cancelled before its end says how far it got (reached address,
+// words written, start address), in the link's language.
+inline constexpr const char* kWriteCanceledAt[2] = {
+    "書きこみは%06lXで中止されました（書きこみ済み%luワード、開始アドレス%06lX）",
+    "Write cancelled at %06lX: %lu words from %06lX were written"};
 // A range that reaches beyond the device is cut at its end rather than
 // refused, so that "the whole device from here" keeps working.
 inline constexpr char kRangeCut[] =

@@ -70,6 +70,12 @@ protected:
         currentAddress.store(start, std::memory_order_relaxed);
     }
 
+    // The line that ends a write: the error count when there were errors;
+    // for a write cancelled before its end, how far it got; otherwise
+    // "without errors", unless the write was broken off by the programmer
+    // or a wait (brokenOff: the line before has said why).
+    void LogWriteEnd(bool brokenOff) const;
+
     LinkContext& link_;
 };
 

@@ -242,6 +242,17 @@ uint8_t ZVEEPROM::WriteRange() {
                 protectionHinted_ = true;
                 Log(link_.log, texts::kProtectionHint[Lang(link_.language)], static_cast<unsigned long>(pageStart),
                     record->manufacture.c_str(), record->name.c_str());
+                // When most of the page was to change, every further page
+                // would fail the same way, each after its retries and a
+                // power cycle: stop here. A page with one dead cell among
+                // bytes that already held their data goes on.
+                uint32_t differing = 0;
+                for (uint32_t i = 0; i < n; ++i) differing += before[i] != data[pageStart + i];
+                if (differing * 2 >= n) {
+                    link_.protectionSuspected = true;
+                    currentAddress.store(pageStart + n, std::memory_order_relaxed);
+                    break;
+                }
             }
             link_.LinkReset();
             link_.clock->sleepMs(kRecoveryMs);
@@ -259,10 +270,7 @@ uint8_t ZVEEPROM::WriteRange() {
     const bool brokenOff = waitGaveUp_ || link_.readyTimedOut;
     // A write ended by a wait that gave up did not finish: it never claims
     // "without errors"; the line before has said why.
-    if (errorCount != 0)
-        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
-    else if (!brokenOff)
-        Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    LogWriteEnd(brokenOff);
     PowerOff();
     LogErrorLimit();
     if (brokenOff) return RESULT_FATAL;

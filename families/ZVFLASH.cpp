@@ -152,10 +152,7 @@ uint8_t ZVFLASH::ClearToZero() {
         }
         NextAddress();
     }
-    if (errorCount != 0)
-        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
-    else if (!link_.readyTimedOut)
-        Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    LogWriteEnd(link_.readyTimedOut);
     LogErrorLimit();
     return FrameResult();
 }

@@ -338,12 +338,8 @@ uint8_t ZVPIC::Write() {
         return RESULT_FATAL;
     // A write cut short by a programmer that stopped answering never claims
     // "without errors"; the link has said why.
-    if (errorCount != 0) {
-        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
-        failed_ = true;
-    } else if (!link_.readyTimedOut) {
-        Log(link_.log, "%s", texts::kWriteWithoutErrors);
-    }
+    if (errorCount != 0) failed_ = true;
+    LogWriteEnd(link_.readyTimedOut);
     return Ending(failed_);
 }
 

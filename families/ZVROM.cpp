@@ -240,10 +240,7 @@ uint8_t ZVROM::Write() {
     }
     // A write cut short by a programmer that stopped answering did not
     // finish: it never claims "without errors"; the link has said why.
-    if (errorCount != 0)
-        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
-    else if (!link_.readyTimedOut)
-        Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    LogWriteEnd(link_.readyTimedOut);
     PowerOff();
     LogErrorLimit();
     return FrameResult();

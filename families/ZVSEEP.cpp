@@ -220,10 +220,7 @@ uint8_t ZVSEEP::WritePages() {
     if (!cancel.load(std::memory_order_relaxed) && !link_.readyTimedOut && CurrentAddress() > 0) {
         if (AddressChip(CurrentAddress() - 1, true) == Addressed::Yes) BusStop();
     }
-    if (errorCount != 0)
-        Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
-    else if (!link_.readyTimedOut)
-        Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    LogWriteEnd(link_.readyTimedOut);
     PowerOff();
     LogErrorLimit();
     return FrameResult();

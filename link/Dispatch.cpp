@@ -94,6 +94,7 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) 
     }
 
     link.readyTimedOut = false;
+    link.protectionSuspected = false;
     link.timeoutLogged_ = false;
     if (!link.port && RequestNeedsPort(code)) return kFatal;
 

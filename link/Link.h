@@ -86,6 +86,11 @@ public:
     // families end their loop and return 4. Cleared by Dispatch at the start
     // of every request.
     bool readyTimedOut = false;
+    // Set when a parallel EEPROM write stopped at a page that kept its old
+    // data (software data protection is the likely cause), so that a face
+    // can tell the user how to turn it off. Cleared by Dispatch at the
+    // start of every request.
+    bool protectionSuspected = false;
     // ReadyTimeout's last result and the clock it belongs to.
     mutable double readyBoundClock_ = -1.0;
     mutable std::chrono::nanoseconds readyBound_{0};

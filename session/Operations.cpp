@@ -1,6 +1,7 @@
 #include "session/Operations.h"
 
 #include <algorithm>
+#include <cctype>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -8,6 +9,7 @@
 
 #include "base/Log.h"
 #include "base/StatusMessages.h"
+#include "base/TypeCodes.h"
 #include "catalogue/DeviceRecord.h"
 #include "data/DataBuffer.h"
 #include "session/Session.h"
@@ -33,6 +35,32 @@ const OperationInfo* OperationOf(uint8_t code) {
     for (const OperationInfo& o : kOperations)
         if (o.code == code) return &o;
     return nullptr;
+}
+
+namespace {
+
+bool IsType(const std::string& type, const char* key) {
+    const size_t n = std::strlen(key);
+    if (type.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::toupper(static_cast<unsigned char>(type[i])) != key[i]) return false;
+    return true;
+}
+
+}  // namespace
+
+uint8_t KnownOutcome(const DeviceRecord& record, uint8_t code) {
+    const bool rom = IsType(record.type, "EPROM") || IsType(record.type, "OTPROM");
+    const bool gal = IsType(record.type, "GAL");
+    switch (code) {
+    case REQ_ERASE: return rom ? RESULT_UNSUPPORTED : RESULT_OK;
+    case REQ_SECURE:
+        // Only the GALs have a security operation; the GAL22V10's is not done yet.
+        if (!gal) return RESULT_UNSUPPORTED;
+        return record.typecode == 7 ? RESULT_INCOMPLETE : RESULT_OK;
+    case REQ_DEVICE_OPTION: return HasDeviceOption(record.typecode) ? RESULT_OK : RESULT_UNSUPPORTED;
+    default: return RESULT_OK;
+    }
 }
 
 std::string ResultMessage(const OperationInfo& operation, uint8_t result, uint32_t language) {

@@ -45,6 +45,14 @@ inline constexpr int kMessageReadFinished = 28;
 inline constexpr int kMessageAutoConfirm = 47;
 inline constexpr int kMessageAutoDone = 48;
 
+// What an operation is known to end in for this device before it touches
+// the programmer: RESULT_UNSUPPORTED (an erase of a UV EPROM or a one-time
+// PROM, a security operation of a family without one, the device option of
+// a device without an ID row), RESULT_INCOMPLETE (the GAL22V10's security),
+// or RESULT_OK when only running it can tell. A face says so before it
+// asks for the chip.
+uint8_t KnownOutcome(const DeviceRecord& record, uint8_t code);
+
 // The log line of a result: the row's message for it, with the result text.
 std::string ResultMessage(const OperationInfo& operation, uint8_t result, uint32_t language);
 

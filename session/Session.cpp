@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <strings.h>
 
 #include "base/Log.h"
@@ -262,6 +263,41 @@ bool Session::LoadSocket(const DeviceRecord& device, const std::string& path, st
     sim_->InsertChip(std::move(chip));
     socketDevice_ = std::make_unique<DeviceRecord>(device);
     socketFile_ = path;
+    socketStamp_ = StampOf(path);
+    return true;
+}
+
+Session::FileStamp Session::StampOf(const std::string& path) {
+    FileStamp stamp;
+    if (path.empty()) return stamp;
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (ec) return stamp;
+    const auto time = std::filesystem::last_write_time(path, ec);
+    if (ec) return stamp;
+    stamp.exists = true;
+    stamp.size = size;
+    stamp.time = static_cast<int64_t>(time.time_since_epoch().count());
+    return stamp;
+}
+
+bool Session::ReloadSocketIfChanged(std::string& note, std::string& error) {
+    note.clear();
+    error.clear();
+    Chip* chip = sim_ ? sim_->SocketChip() : nullptr;
+    if (!chip || !socketDevice_ || socketFile_.empty() || chip->Changed()) return false;
+    const FileStamp now = StampOf(socketFile_);
+    // A file that went away is made again at the next save.
+    if (!now.exists || now == socketStamp_) return false;
+    // The file must still hold this device's chip; one that does not is
+    // refused with a message naming both.
+    std::unique_ptr<Chip> fresh;
+    if (!LoadOrCreateChipFile(socketFile_, *socketDevice_, fresh, error) || !fresh) return false;
+    fresh->ClearChanged();
+    sim_->RemoveChip();
+    sim_->InsertChip(std::move(fresh));
+    socketStamp_ = now;
+    note = Format(InLanguage(kSocketReloadedText, link.language), socketFile_.c_str());
     return true;
 }
 
@@ -278,6 +314,7 @@ bool Session::SaveSocket(std::string& error) {
     if (!chip || socketFile_.empty() || !chip->Changed()) return true;
     if (!SaveChipFile(socketFile_, *chip, error)) return false;
     chip->ClearChanged();
+    socketStamp_ = StampOf(socketFile_);
     return true;
 }
 
@@ -302,6 +339,7 @@ bool Session::BlankSocket(std::string& message) {
         chip = sim_->SocketChip();
     }
     if (!socketFile_.empty() && !SaveChipFile(socketFile_, *chip, message)) return false;
+    socketStamp_ = StampOf(socketFile_);
     chip->ClearChanged();
     message = Format(InLanguage(kSocketBlankText, link.language), chip->Describe().c_str());
     return true;

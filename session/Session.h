@@ -139,6 +139,12 @@ public:
     // short text for the user in message.
     bool BlankSocket(std::string& message);
     bool SocketHasChip() const;
+    // Before an operation: when the socket's chip file was changed on disk
+    // since it was loaded or saved here (another program, krt, worked on
+    // it), and the chip here has no unsaved change, loads the chip from it
+    // again. True with a line for the user in note when it did; false with
+    // error when the changed file cannot be used (the chip stays).
+    bool ReloadSocketIfChanged(std::string& note, std::string& error);
     // The chip file name of a device, for a directory that keeps one per device.
     static std::string ChipFileName(const DeviceRecord& device);
 
@@ -163,6 +169,15 @@ private:
     std::shared_ptr<VirtualKrt> sim_;
     std::unique_ptr<DeviceRecord> socketDevice_;
     std::string socketFile_;
+    // The chip file's size and modification time when last loaded or saved.
+    struct FileStamp {
+        bool exists = false;
+        uintmax_t size = 0;
+        int64_t time = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp StampOf(const std::string& path);
+    FileStamp socketStamp_;
     std::function<void()> bufferListener_;
 };
 

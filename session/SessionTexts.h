@@ -36,6 +36,8 @@ inline constexpr TextPair kSocketEmptyText{"シミュレータのソケットは
 
 // %s: the chip.
 inline constexpr TextPair kSocketBlankText{"%s: 消去しました", "%s: blank"};
+inline constexpr TextPair kSocketReloadedText{"チップファイル %s が外で変更されていたので、読みこみ直しました",
+                                              "The chip file %s changed on disk: the chip was loaded from it again"};
 
 // The catalogue check's outcome of one entry, before its steps.
 inline constexpr TextPair kProofReadWriteText{"書き込み・読み出しを確認", "read/write proven"};

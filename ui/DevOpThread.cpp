@@ -7,6 +7,9 @@ namespace krt {
 DevOpThread::DevOpThread(TQV17MainForm* form, uint8_t code)
     : work_(form->Programmer(), form->BuildRequest(code), form->Record(), *this) {}
 
+DevOpThread::DevOpThread(TQV17MainForm* form, OperationWorker::FamilyOperation operation)
+    : work_(form->Programmer(), std::move(operation), form->Record(), *this) {}
+
 DevOpThread::~DevOpThread() { wait(); }
 
 void DevOpThread::run() { work_.Run(); }

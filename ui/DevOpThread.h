@@ -30,6 +30,9 @@ public:
 
     // Created suspended: nothing runs until start().
     DevOpThread(TQV17MainForm* form, uint8_t code);
+    // A family's own operation without a request code (the parallel
+    // EEPROM's protection command).
+    DevOpThread(TQV17MainForm* form, OperationWorker::FamilyOperation operation);
     // Waits for the thread to end.
     ~DevOpThread() override;
 

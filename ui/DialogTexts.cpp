@@ -56,6 +56,11 @@ constexpr Pair kTexts[] = {
      "プリンタポートのアドレスは16進数で100～FFF8の4の倍数を入力してください（例: 378、278、3BC、D010）。",
      "The printer-port address must be hexadecimal, from 100 to FFF8, a multiple of 4 (for example 378, 278, 3BC, D010)."},
 
+    {DialogText::VersionRequired,
+     "電源回路のバージョン（Ver1仕様かVer2仕様）を選んでください。組み立てたKRTの版が分からないままでは、"
+     "正しい電圧をかけられません。",
+     "Choose the power-circuit version (Ver1 or Ver2) of the KRT you built: without it the programmer cannot "
+     "apply the right voltages."},
     {DialogText::AboutCaption, "バージョン情報", "About"},
     {DialogText::ProductName, "QV17win", "QV17win"},
     {DialogText::VersionPrefix, "Version ", "Version "},

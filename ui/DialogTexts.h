@@ -22,6 +22,8 @@ enum class DialogText {
     // The port-base field below the three presets: its hint and the message
     // refusing a base no printer port can have.
     PortBaseHint, PortBaseRefused,
+    // OK refused while no power-circuit version is chosen.
+    VersionRequired,
     // About box.
     AboutCaption, ProductName, VersionPrefix, AboutLine1, AboutLine2, AboutClose,
     // Welcome window.

@@ -17,6 +17,8 @@
 #include "base/Log.h"
 #include "base/StatusMessages.h"
 #include "base/TypeCodes.h"
+#include "WindowTexts.h"
+#include "families/ZVEEPROM.h"
 #include "session/Operations.h"
 #include "session/Session.h"
 
@@ -62,6 +64,17 @@ bool TQV17MainForm::Confirm(int captionCode) {
     return false;
 }
 
+bool TQV17MainForm::RefusedBeforeAsking(uint8_t code) {
+    const uint8_t outcome = KnownOutcome(session_->record, code);
+    if (outcome == RESULT_OK) return false;
+    const QString text =
+        KnownOutcomeText(language_, code, outcome, QString::fromStdString(session_->record.name));
+    Log(text);
+    Prompter::Current().Box(this, text, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
+                            QMessageBox::Information);
+    return true;
+}
+
 bool TQV17MainForm::ReportResult(const OperationInfo& operation, uint8_t result) {
     Log(QString::fromStdString(ResultMessage(operation, result, language_)));
     // After a close the link has been reset; the indicator stays off.
@@ -69,9 +82,21 @@ bool TQV17MainForm::ReportResult(const OperationInfo& operation, uint8_t result)
     return result == RESULT_OK;
 }
 
+void TQV17MainForm::ReloadChangedChip() {
+    std::string note, error;
+    if (session_->ReloadSocketIfChanged(note, error))
+        Log(QString::fromStdString(note));
+    else if (!error.empty())
+        Log(QString::fromStdString(error));
+}
+
 uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption) {
     // The caller reports; see RunCommand.
-    auto* worker = new DevOpThread(this, code);
+    ReloadChangedChip();
+    return RunWorker(new DevOpThread(this, code), progressCaption);
+}
+
+uint8_t TQV17MainForm::RunWorker(DevOpThread* worker, const QString& progressCaption) {
     worker_ = worker;
     ++workersStarted_;
     const uint32_t length = worker->Request().length;
@@ -86,7 +111,11 @@ uint8_t TQV17MainForm::RunOperation(uint8_t code, const QString& progressCaption
     connect(worker, &DevOpThread::ProgressMoved, worker, [this](int position) { progress_->SetPosition(position); },
             Qt::QueuedConnection);
 
+    // The dialog closes as soon as the worker has finished, not at its next tick.
+    connect(worker, &DevOpThread::OperationFinished, worker, [this] { progress_->Timer1Timer(); },
+            Qt::QueuedConnection);
     progress_->SetWorkerDone([worker] { return worker->Terminated(); });
+    progress_->SetLanguage(language_);
     progress_->PrepareProgress(static_cast<int>(std::min<uint32_t>(length, INT32_MAX)),
                                progressCaption);
     worker->start(QThread::HighestPriority);
@@ -134,8 +163,47 @@ struct WorkerReset {
 uint8_t TQV17MainForm::RunCommand(const OperationInfo& operation) {
     const uint8_t result = RunOperation(operation.code, MessageOf(operation.progress));
     WorkerReset reset{this, worker_};
+    // Read before the indicator request, which starts a new request.
+    const bool protectedChip = session_->link.protectionSuspected;
     ReportResult(operation, result);
+    if (protectedChip && !closing_) {
+        FlushLog();
+        Prompter::Current().Box(this, ProtectionSuspectedText(language_), QString::fromLatin1(kMessageCaption),
+                                QMessageBox::Ok, QMessageBox::Warning);
+    }
     return result;
+}
+
+void TQV17MainForm::SdpOffExecute() { RunProtection(false); }
+void TQV17MainForm::SdpOnExecute() { RunProtection(true); }
+
+void TQV17MainForm::RunProtection(bool enable) {
+    if (Inert() || !CheckSelected(true)) return;
+    // The selected device's record decides, not the Type box, which may
+    // have changed since Select.
+    if (QString::fromStdString(session_->record.type).compare(QStringLiteral("EEPROM"), Qt::CaseInsensitive) != 0) {
+        Prompter::Current().Box(this, ProtectionOnlyEepromText(language_), QString::fromLatin1(kMessageCaption),
+                                QMessageBox::Ok, QMessageBox::Information);
+        return;
+    }
+    const QString caption = (enable ? SdpOn1 : SdpOff1)->text().remove(QLatin1Char('&'));
+    const auto answer = Prompter::Current().Box(this, MessageOf(22), caption,
+                                                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question);
+    if (answer != QMessageBox::Ok) {
+        LogMessage(kMessageCanceled);
+        return;
+    }
+    ClearLog();
+    ReloadChangedChip();
+    // The family logs the state it observed; a failure says why here.
+    const uint8_t result = RunWorker(
+        new DevOpThread(this, [enable](LinkContext& link, DeviceRecord& record) {
+            return RunProtectionOperation(link, record, enable);
+        }),
+        caption);
+    WorkerReset reset{this, worker_};
+    if (result != RESULT_OK) Log(ProtectionFailedText(language_, QString::fromStdString(ResultText(language_, result))));
+    if (!closing_) lastIndicator_ = session_->ShowResult(result);
 }
 
 void TQV17MainForm::OpReadExecute() {
@@ -158,13 +226,17 @@ void TQV17MainForm::OpVerifyExecute() {
 }
 
 void TQV17MainForm::OpEraseExecute() {
-    if (Inert() || !CheckSelected(true) || !Confirm(OperationOf(REQ_ERASE)->confirm)) return;
+    if (Inert() || !CheckSelected(true) || RefusedBeforeAsking(REQ_ERASE) ||
+        !Confirm(OperationOf(REQ_ERASE)->confirm))
+        return;
     ClearLog();
     RunCommand(*OperationOf(REQ_ERASE));
 }
 
 void TQV17MainForm::OpSecureExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_SECURE)->confirm)) return;
+    if (Inert() || !CheckSelected(false) || RefusedBeforeAsking(REQ_SECURE) ||
+        !Confirm(OperationOf(REQ_SECURE)->confirm))
+        return;
     ClearLog();
     RunCommand(*OperationOf(REQ_SECURE));
 }
@@ -177,7 +249,7 @@ void TQV17MainForm::OpBlankExecute() {
 
 void TQV17MainForm::N16Click() {
     if (Inert() || !CheckSelected(true)) return;
-    if (!HasDeviceOption(session_->record.typecode)) return;
+    if (RefusedBeforeAsking(REQ_DEVICE_OPTION)) return;
     ClearLog();
     RunCommand(*OperationOf(REQ_DEVICE_OPTION));
 }

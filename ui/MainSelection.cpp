@@ -64,6 +64,9 @@ void TQV17MainForm::ComboBox2Change() {
     auto names = session_->devices.NamesOf(typeKey_.toStdString(), maker_.toStdString());
     SortNaturally(names);
     MakeNumberBoxSearchable(ComboBox3);
+    // Enter in the Number box presses Select.
+    connect(ComboBox3->lineEdit(), &QLineEdit::returnPressed, this, &TQV17MainForm::Button1Click,
+            Qt::UniqueConnection);
     ComboBox3->clear();
     for (const auto& n : names) ComboBox3->addItem(QString::fromStdString(n));
     ComboBox3->setCurrentIndex(0);

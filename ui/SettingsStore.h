@@ -23,6 +23,12 @@ inline constexpr const char* kLprPort = "LprPort";
 inline constexpr const char* kLanguage = "Language";
 // 1: the simulated programmer, 0: the printer port at LprPort.
 inline constexpr const char* kUseSimulator = "UseSimulator";
+// The main window's size when it was closed last.
+inline constexpr const char* kWindowWidth = "WindowWidth";
+inline constexpr const char* kWindowHeight = "WindowHeight";
+// The last device selected: a list of type key, maker and name (text, the
+// one value that is not an integer; krt does not read it).
+inline constexpr const char* kLastDevice = "LastDevice";
 
 class SettingsStore {
 public:

@@ -390,6 +390,17 @@ void THConfigForm::Button1Click() {
         RefuseClock();
         return;
     }
+    // A version left unchosen would be saved as 0, which the start-up
+    // refuses: the first-run windows would then return at every start.
+    const uint32_t version = Request(REQ_GET_POWER_CIRCUIT);
+    if (RadioGroup2Items->checkedId() < 0 || (version != 1 && version != 2)) {
+        refusing_ = true;
+        Prompter::Current().Box(this, DialogTextOf(language_, DialogText::VersionRequired),
+                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
+        refusing_ = false;
+        RadioGroup2->setFocus();
+        return;
+    }
     closing_ = true;
     SettingsStore store;
     if (store.Open(QString::fromLatin1(kSettingsKey), true)) {

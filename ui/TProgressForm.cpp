@@ -31,6 +31,9 @@ TProgressForm::TProgressForm(LinkContext& link, QWidget* parent)
     StaticText1 = new QLabel(this);
     StaticText1->setObjectName(QStringLiteral("StaticText1"));
     StaticText1->setAlignment(Qt::AlignCenter);
+    TimeLeft = new QLabel(this);
+    TimeLeft->setObjectName(QStringLiteral("TimeLeft"));
+    TimeLeft->setAlignment(Qt::AlignCenter);
     Button1 = new QPushButton(QString::fromUtf8(kProgressCancel), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setAutoDefault(false);
@@ -44,12 +47,13 @@ TProgressForm::TProgressForm(LinkContext& link, QWidget* parent)
     layout->setSpacing(8);
     layout->addWidget(ProgressBar1);
     layout->addWidget(StaticText1);
+    layout->addWidget(TimeLeft);
     auto* row = new QHBoxLayout;
     row->addStretch();
     row->addWidget(Button1);
     row->addStretch();
     layout->addLayout(row);
-    setFixedSize(320, 118);
+    setFixedSize(320, 136);
     FormCreate();
 }
 
@@ -64,8 +68,10 @@ void TProgressForm::PrepareProgress(int total, const QString& caption) {
     ProgressBar1->setMaximum(total > 0 ? total : 1);
     ProgressBar1->setValue(0);
     StaticText1->setText(QString::asprintf("0/%d (0%%)終了しました", ProgressBar1->maximum()));
+    TimeLeft->clear();
     position_ = 0;
     closing_ = false;
+    started_.start();
     Timer1->stop();
 }
 
@@ -84,21 +90,42 @@ void TProgressForm::ShowCount(int position) {
 }
 
 void TProgressForm::Timer1Timer() {
+    // A late call (the worker's end after a cancel closed the dialog) does nothing.
+    if (!isVisible()) return;
     if (closing_) {
         Timer1->stop();
-        accept();
+        if (isVisible()) accept();
         return;
     }
     int p = position_;
     // Only a worker that has finished means the end; until then the count
-    // is the last position reported (0 before the first).
+    // is the last position reported (0 before the first). The dialog closes
+    // at the end at once: a pause there would only lengthen every operation.
     if (!workerDone_ || workerDone_()) {
         p = ProgressBar1->maximum();
         Button1->setText(QString::fromUtf8(kProgressFinished));
-        Timer1->setInterval(1000);
         closing_ = true;
+        ShowCount(p);
+        TimeLeft->clear();
+        Timer1->stop();
+        accept();
+        return;
     }
     ShowCount(p);
+    ShowTimeLeft(p);
+}
+
+void TProgressForm::ShowTimeLeft(int position) {
+    // Said only once the operation has run a while and moved, so that the
+    // estimate (the rate so far) means something.
+    const qint64 ms = started_.isValid() ? started_.elapsed() : 0;
+    const int maximum = ProgressBar1->maximum();
+    if (ms < timeLeftAfterMs_ || position <= 0 || position >= maximum) {
+        TimeLeft->clear();
+        return;
+    }
+    const qint64 left = (ms * (maximum - position) / position + 999) / 1000;
+    TimeLeft->setText(TimeLeftText(language_, left));
 }
 
 void TProgressForm::Button1Click() {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <cstdint>
 #include <functional>
 
 class QLabel;
@@ -25,9 +27,14 @@ public:
     // Tells an operation that has not yet begun from one that has ended.
     void SetWorkerDone(std::function<bool()> done) { workerDone_ = std::move(done); }
     bool Closing() const { return closing_; }
+    // The language of the time-left line (the count line is Japanese in both).
+    void SetLanguage(uint32_t language) { language_ = language; }
+    // The time left is shown once an operation has run this long (3 s).
+    void SetTimeLeftAfter(qint64 ms) { timeLeftAfterMs_ = ms; }
 
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* StaticText1 = nullptr;
+    QLabel* TimeLeft = nullptr;
     QPushButton* Button1 = nullptr;
     QTimer* Timer1 = nullptr;
 
@@ -46,11 +53,15 @@ protected:
 private:
     void FormCreate();
     void ShowCount(int position);
+    void ShowTimeLeft(int position);
 
     LinkContext& link_;
     std::function<bool()> workerDone_;
     int position_ = 0;
     bool closing_ = true;
+    uint32_t language_ = 1;
+    QElapsedTimer started_;
+    qint64 timeLeftAfterMs_ = 3000;
 };
 
 }  // namespace krt

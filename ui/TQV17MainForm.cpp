@@ -22,6 +22,8 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
@@ -117,9 +119,10 @@ TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
     welcomeForm_ = CreateWelcomeForm(this);
     hconfigForm_ = CreateHConfigForm(*this, this);
 
-    // The window is fixed in size: its client area below the menu bar.
-    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    // The design size is the smallest and the first size; the window grows
+    // and the log pane takes the room.
+    setMinimumSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    resize(minimumSize());
 }
 
 TQV17MainForm::~TQV17MainForm() {
@@ -221,6 +224,11 @@ void TQV17MainForm::BuildMenus() {
     T2 = MenuItem(N2, "T2", nullptr);
     N2->addSeparator()->setObjectName(QStringLiteral("N11"));
     N12 = MenuItem(N2, "N12", nullptr);
+    N2->addSeparator();
+    SdpOff1 = MenuItem(N2, "SdpOff1", nullptr);
+    SdpOn1 = MenuItem(N2, "SdpOn1", nullptr);
+    connect(SdpOff1, &QAction::triggered, this, &TQV17MainForm::SdpOffExecute);
+    connect(SdpOn1, &QAction::triggered, this, &TQV17MainForm::SdpOnExecute);
     connect(T1, &QAction::triggered, this, &TQV17MainForm::T1Click);
     connect(V1, &QAction::triggered, this, &TQV17MainForm::V1Click);
     connect(T2, &QAction::triggered, this, &TQV17MainForm::T2Click);
@@ -401,8 +409,14 @@ void TQV17MainForm::BuildControls() {
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap, so that a message is read whole at any width.
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setUndoRedoEnabled(false);
+    Memo1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Memo1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        std::unique_ptr<QMenu> menu(LogContextMenu());
+        menu->exec(Memo1->viewport()->mapToGlobal(at));
+    });
 
     auto* top = new QHBoxLayout;
     top->setSpacing(6);
@@ -425,7 +439,7 @@ void TQV17MainForm::BuildControls() {
 
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
+    StatusBar1->setSizeGripEnabled(true);
     StatusPanel = new QLabel(StatusBar1);
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(StatusPanel, 1);
@@ -460,6 +474,10 @@ void TQV17MainForm::FormCreate() {
 
     // Our own setting: the simulated programmer unless told otherwise.
     const int32_t useSimulator = settings.ReadInt(QString::fromLatin1(kUseSimulator), 1);
+    // The size the window had when it was closed last (never below the design size).
+    const int32_t width = settings.ReadInt(QString::fromLatin1(kWindowWidth), 0);
+    const int32_t height = settings.ReadInt(QString::fromLatin1(kWindowHeight), 0);
+    if (width > 0 && height > 0) resize(QSize(width, height).expandedTo(minimumSize()));
     settings.Close();
 
     ComboBox1->setCurrentIndex(0);
@@ -479,6 +497,7 @@ void TQV17MainForm::FormCreate() {
         SetStatus(MessageOf(14));
         const uint8_t found = session_->ResetAndDetect();
         LogMessage(found == 0 ? 5 : 6);
+        ChooseLastDevice();
     } else {
         Prompter::Current().Box(this, DeviceListFailedText(), QString::fromLatin1(kMessageCaption),
                                 QMessageBox::Ok, QMessageBox::Warning);
@@ -619,6 +638,7 @@ void TQV17MainForm::ApplyLanguage() {
         {shinki1, WindowText::shinki1}, {Open1, WindowText::Open1}, {Save1, WindowText::Save1},
         {SaveAs1, WindowText::SaveAs1}, {N15, WindowText::N15},
         {T1, WindowText::T1}, {V1, WindowText::V1}, {T2, WindowText::T2}, {N12, WindowText::N12},
+        {SdpOff1, WindowText::SdpOff}, {SdpOn1, WindowText::SdpOn},
         {N4, WindowText::N4}, {K1, WindowText::K1}, {N5, WindowText::N5}, {N6, WindowText::N6},
         {N7, WindowText::N7}, {N8, WindowText::N8}, {N10, WindowText::N10}, {N16, WindowText::N16},
         {D1, WindowText::D1}, {N14, WindowText::N14}, {N13, WindowText::N13}, {S1, WindowText::S1},
@@ -659,8 +679,10 @@ void TQV17MainForm::ApplyLanguage() {
     J1->setChecked(l == 0);
     E1->setChecked(l != 0);
     if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) SetHConfigLanguage(d, l);
-    // The menu bar's height follows the font; the client area stays fixed.
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    // The menu bar's height follows the font; the client area's design
+    // size stays the smallest.
+    setMinimumSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    if (width() < minimumWidth() || height() < minimumHeight()) resize(size().expandedTo(minimumSize()));
 }
 
 void TQV17MainForm::SetLanguage(uint32_t language) {
@@ -733,11 +755,84 @@ uint8_t TQV17MainForm::Send(LinkRequest& request) {
 
 bool TQV17MainForm::Inert() const { return worker_ != nullptr || closing_; }
 
+// ---------------------------------------------------------------- remembered state
+
+void TQV17MainForm::RememberWindow() {
+    SettingsStore settings;
+    if (settings.Open(QString::fromLatin1(kSettingsKey), true)) {
+        settings.WriteInt(QString::fromLatin1(kWindowWidth), width());
+        settings.WriteInt(QString::fromLatin1(kWindowHeight), height());
+    }
+    settings.Close();
+    if (!deviceSelected_) return;
+    QSettings names(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
+    names.setValue(QString::fromLatin1(kLastDevice),
+                   QStringList{QString::fromStdString(session_->record.type), maker_, deviceName_});
+}
+
+// The last device selected is chosen in the three boxes again; it is not
+// loaded (that shows the parameter editor): Select does that in one click.
+void TQV17MainForm::ChooseLastDevice() {
+    QSettings names(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
+    const QStringList last = names.value(QString::fromLatin1(kLastDevice)).toStringList();
+    if (last.size() != 3) return;
+    for (int i = 1; i < ComboBox1->count(); ++i) {
+        if (TypeKeyOf(ComboBox1->itemText(i)).compare(last[0], Qt::CaseInsensitive) != 0) continue;
+        ComboBox1->setCurrentIndex(i);
+        ComboBox1Change();
+        const int maker = ComboBox2->findText(last[1]);
+        if (maker < 0) return;
+        ComboBox2->setCurrentIndex(maker);
+        ComboBox2Change();
+        const int name = ComboBox3->findText(last[2]);
+        if (name >= 0) ComboBox3->setCurrentIndex(name);
+        return;
+    }
+}
+
+QMenu* TQV17MainForm::LogContextMenu() {
+    QMenu* menu = Memo1->createStandardContextMenu();
+    menu->addSeparator();
+    QAction* save = menu->addAction(SaveLogMenuText(language_));
+    save->setObjectName(QStringLiteral("SaveLog"));
+    connect(save, &QAction::triggered, this, [this] {
+        const QString name = Prompter::Current().SaveFileName(this, SaveLogMenuText(language_).remove(QLatin1Char('&')),
+                                                              QStringLiteral("log (*.log *.txt);;all files (*)"));
+        if (!name.isEmpty()) SaveLog(name);
+    });
+    return menu;
+}
+
+bool TQV17MainForm::SaveLog(const QString& path) {
+    FlushLog();
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(Memo1->toPlainText().toUtf8());
+        file.write("\n");
+        if (file.commit()) return true;
+    }
+    Prompter::Current().Box(this, SaveLogFailedText(language_, path, file.errorString()),
+                            QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
+    return false;
+}
+
 // ---------------------------------------------------------------- end
 
 void TQV17MainForm::FileExit1Execute() { close(); }
 
 void TQV17MainForm::closeEvent(QCloseEvent* event) {
+    // A close in the middle of an operation could leave a one-time or UV
+    // part half programmed for good: only on the user's yes is it cancelled
+    // (FormClose waits for it, powers down and resets).
+    if (worker_ && !formClosed_) {
+        const auto answer = Prompter::Current().Box(this, QuitWhileRunningText(language_),
+                                                    QString::fromLatin1(kMessageCaption),
+                                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
     FormClose();
     event->accept();
 }
@@ -746,6 +841,7 @@ void TQV17MainForm::FormClose() {
     if (formClosed_) return;
     formClosed_ = true;
     closing_ = true;
+    RememberWindow();
     if (!DeviceListLoaded()) return;
     session_->link.CancelOperation();
     if (worker_) {

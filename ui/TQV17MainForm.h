@@ -86,6 +86,12 @@ public:
     // Device selection.
     void LoadDevice();
 
+    // The log pane's context menu (the standard one and "Save log"); the
+    // caller owns it. SaveLog writes the log as shown to a UTF-8 file and
+    // says so in a box when it cannot.
+    QMenu* LogContextMenu();
+    bool SaveLog(const QString& path);
+
     // Data files.
     // reload: the last data file after a device change.
     void ReadDataFile(const QString& name, bool reload = false);
@@ -156,6 +162,9 @@ public slots:
     // Operation, Batch: the production-run dialog.
     void BatchClick();
     void HardResetExecute();
+    // The parallel EEPROM's software data protection off / on.
+    void SdpOffExecute();
+    void SdpOnExecute();
     void HardConfigExecute();
     void HelpAbout1Execute();
     void BinDumpExecute();
@@ -182,6 +191,9 @@ private:
     void DisableForMissingList();
     void FormClose();
     void FormDestroy();
+    // The window's size and the device selected, kept for the next start.
+    void RememberWindow();
+    void ChooseLastDevice();
     void OpenPort(int32_t lprPort, int32_t useSimulator);
     void UpdateCaption();
     void WriteRangeFields();
@@ -205,12 +217,21 @@ private:
     // The common command: selected check, confirmation, log clearing, run.
     bool CheckSelected(bool asBox);
     bool Confirm(int captionCode);
+    // True (after saying why, in the log and a box) when the operation is
+    // known not to run on the selected device.
+    bool RefusedBeforeAsking(uint8_t code);
     // Logs the result of an operation with the messages of its command and
     // sends the indicator request; true on success.
     bool ReportResult(const OperationInfo& operation, uint8_t result);
     // One operation of the table: run it, report its result, send the
     // indicator request, and only then let the worker go. Returns the result.
     uint8_t RunCommand(const OperationInfo& operation);
+    // The common core of RunOperation and the protection command: runs the
+    // worker with the progress dialog until it has finished.
+    uint8_t RunWorker(DevOpThread* worker, const QString& progressCaption);
+    // Loads the simulated chip again when its file changed on disk.
+    void ReloadChangedChip();
+    void RunProtection(bool enable);
     QString FileFilter() const;
     QString CatalogueDir() const;
     // The dump window, the debug window and the manual (MainViews.cpp).
@@ -271,6 +292,8 @@ public:
     QAction* V1 = nullptr;
     QAction* T2 = nullptr;
     QAction* N12 = nullptr;
+    QAction* SdpOff1 = nullptr;
+    QAction* SdpOn1 = nullptr;
     QMenu* O1 = nullptr;
     QAction* N4 = nullptr;
     QAction* K1 = nullptr;

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "link/Protocol.h"
+
 namespace krt {
 
 namespace {
@@ -30,7 +32,7 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"(種類を選択してください)", "(Select device's TYPE)"},
     {"(メーカーを選択してください)", "(Select device's Manufacture)"},
     {"(型番を選択してください。)", "(Select device's number)"},
-    {"決定", "Select"},
+    {"決定(&S)", "&Select"},
     {"操作設定", "Operation config"},
     {"開始アドレス", "Start ADDR"},
     {"終了アドレス", "End ADDR"},
@@ -57,7 +59,7 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"メーカー(&M)", "&Manufacture"},
     {"型番(&N)", "&Number"},
     {"設定(&E)", "Configur&e"},
-    {"操作(&O)", "O&peation"},
+    {"操作(&O)", "&Opeation"},
     {"読みこみ(&R)", "&Read"},
     {"書きこみ(&W)", "&Write"},
     {"ベリファイ(&V)", "&Verify"},
@@ -68,7 +70,7 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"デバイスオプション(&O)", "Device &Option"},
     {"バイナリ(&B)", "&Binary"},
     {"ダンプ(&D)", "&Dump"},
-    {"ハードウェア(&H)", "&Hardware"},
+    {"ハードウェア(&W)", "Hard&ware"},
     {"リセット(&R)", "&Reset"},
     {"デバッグ(&D)", "&Debug"},
     {"設定(&C)", "&Configure"},
@@ -76,6 +78,8 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"目次(&C)", "&Contents"},
     {"バージョン情報(&A)", "&About..."},
     {"ワンタイムPROM", "One Time PROM"},
+    {"データ保護の解除(&U)", "&Unprotect (data protection off)"},
+    {"データ保護をかける(&P)", "&Protect (data protection on)"},
 }};
 
 constexpr const char* kTypeItems[kDeviceTypeCount - 1] = {
@@ -137,6 +141,71 @@ QString NotReadLogText(uint32_t language, const QString& file, const QString& re
     if (language == 0)
         return QStringLiteral("ファイル\"%1\"は読みこまれませんでした（%2）。バッファは変わっていません。").arg(file, reason);
     return QStringLiteral("File \"%1\" is not read (%2); the buffer is as it was.").arg(file, reason);
+}
+
+QString ProtectionOnlyEepromText(uint32_t language) {
+    if (language == 0)
+        return QStringLiteral("ソフトウェアデータ保護はパラレルEEPROMだけの機能です。先にEEPROMを選択してください。");
+    return QStringLiteral("Software data protection is a feature of parallel EEPROMs only: select an EEPROM first.");
+}
+
+QString ProtectionSuspectedText(uint32_t language) {
+    if (language == 0)
+        return QStringLiteral("ページのデータが1バイトも変わらなかったので、書きこみを中止しました。"
+                              "チップにソフトウェアデータ保護がかかっている可能性があります。\n"
+                              "「デバイス」メニューの「データ保護の解除」で保護を解いてから、もう一度書きこんでください。");
+    return QStringLiteral("The write stopped: not one byte of a page changed, so the chip is probably "
+                          "software data protected.\n"
+                          "Turn the protection off with Device > Unprotect, then write again.");
+}
+
+QString ProtectionFailedText(uint32_t language, const QString& reason) {
+    if (language == 0) return QStringLiteral("データ保護の操作に失敗しました（%1）").arg(reason);
+    return QStringLiteral("The data protection command failed (%1)").arg(reason);
+}
+
+QString KnownOutcomeText(uint32_t language, uint8_t code, uint8_t outcome, const QString& device) {
+    const bool ja = language == 0;
+    if (code == REQ_DEVICE_OPTION)
+        return (ja ? QStringLiteral("デバイスオプション（IDの読み出し）はGAL16V8とGAL20V8だけの機能です。%1にはありません。")
+                   : QStringLiteral("The device option (an ID read) exists only for GAL16V8 and GAL20V8: %1 has none."))
+            .arg(device);
+    if (code == REQ_ERASE)
+        return (ja ? QStringLiteral("%1はプログラマでは消去できません（EPROMは紫外線で消去します。ワンタイムPROMは消去できません）。")
+                   : QStringLiteral("%1 cannot be erased by the programmer: an EPROM is erased with ultraviolet light, "
+                                    "a one-time PROM not at all."))
+            .arg(device);
+    if (outcome == RESULT_INCOMPLETE)
+        return (ja ? QStringLiteral("%1のセキュリティーにはまだ対応していません。")
+                   : QStringLiteral("The security operation of %1 is not supported yet."))
+            .arg(device);
+    return (ja ? QStringLiteral("%1にはセキュリティーの操作がありません（GAL16V8とGAL20V8だけにあります）。")
+               : QStringLiteral("%1 has no security operation (only GAL16V8 and GAL20V8 have one)."))
+        .arg(device);
+}
+
+QString SaveLogMenuText(uint32_t language) {
+    return language == 0 ? QStringLiteral("ログを保存(&L)...") : QStringLiteral("Save &log...");
+}
+
+QString SaveLogFailedText(uint32_t language, const QString& path, const QString& reason) {
+    if (language == 0) return QStringLiteral("ログをファイル\"%1\"に保存できませんでした（%2）").arg(path, reason);
+    return QStringLiteral("The log could not be saved to \"%1\" (%2)").arg(path, reason);
+}
+
+QString TimeLeftText(uint32_t language, qint64 seconds) {
+    const QString time = seconds >= 60 ? QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'))
+                                       : QString::number(seconds);
+    if (language == 0) return seconds >= 60 ? QStringLiteral("残り約%1").arg(time) : QStringLiteral("残り約%1秒").arg(time);
+    return seconds >= 60 ? QStringLiteral("about %1 left").arg(time) : QStringLiteral("about %1 s left").arg(time);
+}
+
+QString QuitWhileRunningText(uint32_t language) {
+    if (language == 0)
+        return QStringLiteral("操作の実行中です。操作を中止して終了しますか？\n"
+                              "中止すると、デバイスは途中まで書きこまれた状態で残ります。");
+    return QStringLiteral("An operation is running: cancel it and quit?\n"
+                          "A cancelled operation leaves the device as far as it got.");
 }
 
 }  // namespace krt

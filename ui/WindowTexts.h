@@ -23,6 +23,7 @@ enum class WindowText {
     N3, N14, N13, S1,
     Help1, HelpContentsItem, HelpAboutItem,
     OneTimePromType,  // the last device-type item of ComboBox1
+    SdpOff, SdpOn,    // the Device menu's protection commands
     Count
 };
 
@@ -56,5 +57,28 @@ QString PortFailedText(uint32_t language, const QString& port, const QString& re
 // The log line after a data file was refused (reason: the message box's
 // text): the buffer is as it was.
 QString NotReadLogText(uint32_t language, const QString& file, const QString& reason);
+
+// The parallel EEPROM's software data protection from the Device menu:
+// refused for any other device; the box after a write that stopped at a
+// page that kept its old data; the log line of a command that failed
+// (reason: the result text).
+QString ProtectionOnlyEepromText(uint32_t language);
+QString ProtectionSuspectedText(uint32_t language);
+QString ProtectionFailedText(uint32_t language, const QString& reason);
+
+// Why an operation cannot run on the device (named by device), said
+// before the user is asked for the chip: code is the request code, outcome
+// the known result (unsupported, or not implemented yet).
+QString KnownOutcomeText(uint32_t language, uint8_t code, uint8_t outcome, const QString& device);
+
+// The log pane's context menu item, and the box when the log cannot be saved.
+QString SaveLogMenuText(uint32_t language);
+QString SaveLogFailedText(uint32_t language, const QString& path, const QString& reason);
+
+// The progress dialog's estimate of the time left, in seconds.
+QString TimeLeftText(uint32_t language, qint64 seconds);
+
+// The question when the main window is closed while an operation runs.
+QString QuitWhileRunningText(uint32_t language);
 
 }  // namespace krt

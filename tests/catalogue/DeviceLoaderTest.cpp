@@ -140,12 +140,12 @@ TEST_F(Loader, MissingSectionLogsEighteen) {
               (Lines{"In parameter file eprom.prm. No description was found about device NOSECTION."}));
 }
 
-TEST_F(Loader, UnlistedDeviceFailsToOpen) {
+TEST_F(Loader, UnlistedDeviceNamesItself) {
     DeviceLoadResult r = Load("EPROM", "Intel", "2716");
     EXPECT_FALSE(r.selected);
     EXPECT_EQ(r.entry, catalogue.list.count);
-    EXPECT_EQ(log.lines(), (Lines{"Parameter file  not found.",
-                                  "Reading parameter file \"\" is failed."}));
+    EXPECT_TRUE(record.name.empty());
+    EXPECT_EQ(log.lines(), (Lines{"Device EPROM Intel 2716 is not in the device list: choose a number from the list."}));
 }
 
 TEST_F(Loader, GalLayoutThatDoesNotFitIsRefused) {

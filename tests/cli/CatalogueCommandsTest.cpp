@@ -74,8 +74,8 @@ TEST_F(CatalogueCommands, InfoInJapaneseAndOnFailure) {
     log->clear();
     session.options.language = 1;
     EXPECT_EQ(Run("info", {"EPROM", "Intel", "99C999"}), 1);
-    EXPECT_EQ(log->lines(), (Lines{"Parameter file  not found.",
-                                   "Reading parameter file \"\" is failed."}));
+    EXPECT_EQ(log->lines(),
+              (Lines{"Device EPROM Intel 99C999 is not in the device list: choose a number from the list."}));
     EXPECT_EQ(Run("info", {"EPROM"}), 2);
 }
 

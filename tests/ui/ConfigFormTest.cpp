@@ -61,6 +61,28 @@ TEST_F(ConfigFormTest, AnUnknownPortOrVersionSelectsNoItem) {
     EXPECT_EQ(form.RadioGroup2Items->checkedId(), 0);
 }
 
+TEST_F(ConfigFormTest, OkIsRefusedUntilAPowerCircuitVersionIsChosen) {
+    shell.link.powerCircuitVersion = 0;  // a first run: no version yet
+    form.show();
+    ASSERT_EQ(form.RadioGroup2Items->checkedId(), -1);
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    EXPECT_TRUE(form.isVisible());
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_TRUE(prompter.asked[0].text.startsWith("Choose the power-circuit version (Ver1 or Ver2)"))
+        << prompter.asked[0].text.toStdString();
+    EXPECT_EQ(StoredInt(kPwrCircuitVersion), -1);
+    // Escape acts as OK and is refused the same way.
+    QTest::keyClick(&form, Qt::Key_Escape);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(prompter.asked.size(), 2u);
+    // Chosen with the mouse, OK closes and stores it.
+    form.RadioGroup2Items->button(1)->click();
+    QTest::mouseClick(form.Button1, Qt::LeftButton);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
+    EXPECT_EQ(prompter.asked.size(), 2u);
+}
+
 TEST_F(ConfigFormTest, PortAndVersionGoToLinkAndStoreAtOnce) {
     form.show();
     form.RadioGroup1Items->button(2)->click();

@@ -29,13 +29,13 @@ TEST_F(LanguageTest, EnglishTexts) {
     EXPECT_EQ(form->Label5->text(), QStringLiteral("&Type"));
     EXPECT_EQ(form->Label6->text(), QStringLiteral("&Manufacture"));
     EXPECT_EQ(form->Label7->text(), QStringLiteral("&Number"));
-    EXPECT_EQ(form->Button1->text(), QStringLiteral("Select"));
+    EXPECT_EQ(form->Button1->text(), QStringLiteral("&Select"));
     EXPECT_EQ(form->GroupBox2->title(), QStringLiteral("Operation config"));
     EXPECT_EQ(form->Label1->text(), QStringLiteral("Start ADDR"));
     EXPECT_EQ(form->Label4->text(), QStringLiteral("CheckSum"));
     EXPECT_EQ(form->File1->title(), QStringLiteral("&File"));
     EXPECT_EQ(form->File1->menuAction()->toolTip(), QStringLiteral("functions related to file"));
-    EXPECT_EQ(form->O1->title(), QStringLiteral("O&peation"));
+    EXPECT_EQ(form->O1->title(), QStringLiteral("&Opeation"));
     EXPECT_EQ(form->N8->text(), QStringLiteral("&Security option"));
     EXPECT_EQ(form->SaveAs1->text(), QStringLiteral("Save &as"));
     EXPECT_EQ(form->HelpAboutItem->text(), QStringLiteral("&About..."));
@@ -61,10 +61,10 @@ TEST_F(LanguageTest, JapaneseTexts) {
     EXPECT_EQ(form->Label8->text(), QStringLiteral("許容するエラーの数"));
     EXPECT_EQ(form->GroupBox1->title(), QStringLiteral("デバイス選択"));
     EXPECT_EQ(form->Label5->text(), QStringLiteral("種類(&T)"));
-    EXPECT_EQ(form->Button1->text(), QStringLiteral("決定"));
+    EXPECT_EQ(form->Button1->text(), QStringLiteral("決定(&S)"));
     EXPECT_EQ(form->GroupBox2->title(), QStringLiteral("操作設定"));
     EXPECT_EQ(form->Label3->text(), QStringLiteral("操作長"));
-    EXPECT_EQ(form->N3->title(), QStringLiteral("ハードウェア(&H)"));
+    EXPECT_EQ(form->N3->title(), QStringLiteral("ハードウェア(&W)"));
     EXPECT_EQ(form->N16->text(), QStringLiteral("デバイスオプション(&O)"));
     EXPECT_EQ(form->N15->text(), QStringLiteral("一時プロジェクト(&T)"));
     EXPECT_EQ(ToolHint(*form, 10), QStringLiteral("デバイス書きこみ"));

@@ -225,7 +225,52 @@ TEST_F(OperationsTest, CancelInTheMiddleOfARead) {
     EXPECT_FALSE(form->OperationRunning());
 }
 
-TEST_F(OperationsTest, UndefinedDeviceFailsAtTheFirstTick) {
+TEST_F(OperationsTest, CancelledWriteSaysHowFarItGot) {
+    SelectEprom("27C256");
+    SetLength(0x8000);
+    Pattern(0x8000);
+    form->Simulator()->SetPacedToRealTime(true);
+    bool cancelled = false;
+    prompter.duringProgress = [&](TProgressForm& p) {
+        if (!cancelled && form->Link().OperationProgress() > 0) {
+            cancelled = true;
+            p.Button1->click();
+        }
+    };
+    prompter.fastProgress = false;
+    form->OpWriteExecute();
+    ASSERT_TRUE(cancelled);
+    const QStringList lines = LogLines();
+    EXPECT_FALSE(lines.contains(QString::fromUtf8("書きこみはエラーなく行われました。"))) << lines.join('\n').toStdString();
+    int at = -1;
+    for (int i = 0; i < lines.size(); ++i)
+        if (lines[i].startsWith(QStringLiteral("Write cancelled at "))) at = i;
+    ASSERT_GE(at, 0) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[at].endsWith(QStringLiteral(" words from 000000 were written"))) << lines[at].toStdString();
+    EXPECT_FALSE(LogHas(QStringLiteral("WRITE operation is successful")));
+}
+
+TEST_F(OperationsTest, LongOperationShowsTheTimeLeft) {
+    SelectEprom("27C040");
+    form->Simulator()->SetPacedToRealTime(true);
+    prompter.fastProgress = false;
+    QString seen;
+    form->ProgressForm()->SetTimeLeftAfter(200);
+    prompter.duringProgress = [&](TProgressForm& p) {
+        if (!seen.isEmpty()) return;
+        // The estimate comes after the first seconds; take it from the
+        // dialog, then cancel.
+        if (!p.TimeLeft->text().isEmpty()) {
+            seen = p.TimeLeft->text();
+            p.Button1->click();
+        }
+    };
+    form->OpReadExecute();
+    EXPECT_TRUE(seen.startsWith(QStringLiteral("about "))) << seen.toStdString();
+    EXPECT_TRUE(seen.endsWith(QStringLiteral(" left"))) << seen.toStdString();
+}
+
+TEST_F(OperationsTest, UndefinedDeviceFailsAndTheDialogClosesAtOnce) {
     // A catalogue whose device names a type no family handles.
     QDir().mkpath(Path("cat"));
     QFile list(Path("cat/DEVICE.LST"));
@@ -249,20 +294,55 @@ TEST_F(OperationsTest, UndefinedDeviceFailsAtTheFirstTick) {
     EXPECT_TRUE(LogHas(QStringLiteral("READ operation is failed. Because \"Undefined device\".")));
     EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("終了"));
     EXPECT_EQ(form->ProgressForm()->ProgressBar1->value(), form->ProgressForm()->ProgressBar1->maximum());
-    // First tick after 500 ms ends it, the next one, 1000 ms later, closes.
-    EXPECT_GE(ms, 1400);
-    EXPECT_EQ(form->ProgressForm()->Timer1->interval(), 1000);
+    // The dialog closes when the operation ends, without a tick's pause.
+    EXPECT_LT(ms, 900);
+    EXPECT_FALSE(form->ProgressForm()->isVisible());
 }
 
-TEST_F(OperationsTest, DeviceOptionOnlyForTypeCodes5And6) {
-    Select(QStringLiteral("Serial EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT24C02"));
-    ASSERT_TRUE(form->DeviceSelected());
+// Commands that cannot run on the device say why before asking for the
+// chip, and start nothing.
+TEST_F(OperationsTest, CommandsThatCannotRunSayWhyBeforeAskingForTheChip) {
+    struct Case {
+        const char* type;
+        const char* maker;
+        const char* name;
+        void (TQV17MainForm::*command)();
+        const char* text;
+    };
+    const Case cases[] = {
+        {"EPROM", "Intel", "27C256", &TQV17MainForm::OpEraseExecute,
+         "27C256 cannot be erased by the programmer: an EPROM is erased with ultraviolet light, a one-time PROM not at all."},
+        {"EPROM", "Intel", "27C256", &TQV17MainForm::OpSecureExecute,
+         "27C256 has no security operation (only GAL16V8 and GAL20V8 have one)."},
+        {"One Time PROM", "Atmel", "AT27C256R", &TQV17MainForm::OpEraseExecute,
+         "AT27C256R cannot be erased by the programmer: an EPROM is erased with ultraviolet light, a one-time PROM not at all."},
+        {"PLD", "Lattice", "GAL22V10", &TQV17MainForm::OpSecureExecute,
+         "The security operation of GAL22V10 is not supported yet."},
+        {"PLD", "Lattice", "GAL22V10", &TQV17MainForm::N16Click,
+         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: GAL22V10 has none."},
+        {"MicroControler", "Microchip", "PIC16F84", &TQV17MainForm::N16Click,
+         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: PIC16F84 has none."},
+        {"Serial EEPROM", "Atmel", "AT24C02", &TQV17MainForm::N16Click,
+         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: AT24C02 has none."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " " + c.text);
+        Select(QString::fromLatin1(c.type), QString::fromLatin1(c.maker), QString::fromLatin1(c.name));
+        ASSERT_TRUE(form->DeviceSelected());
+        prompter.asked.clear();
+        (form.get()->*c.command)();
+        ASSERT_EQ(prompter.asked.size(), 1u);  // the reason only: no confirmation
+        EXPECT_EQ(prompter.asked[0].text, QString::fromUtf8(c.text));
+        EXPECT_TRUE(LogHas(QString::fromUtf8(c.text)));
+        EXPECT_EQ(form->WorkersStarted(), 0);
+    }
+    // A GAL16V8 has a security operation: it is asked for.
+    Select(QStringLiteral("PLD"), QStringLiteral("Lattice"), QStringLiteral("GAL16V8"));
     prompter.asked.clear();
-    form->Log(QStringLiteral("kept"));
-    form->N16Click();
-    EXPECT_TRUE(prompter.asked.empty());
-    EXPECT_EQ(form->WorkersStarted(), 0);
-    EXPECT_TRUE(LogHas(QStringLiteral("kept")));
+    prompter.answers.push_back(QMessageBox::Cancel);
+    form->OpSecureExecute();
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_EQ(prompter.asked[0].text, QStringLiteral("Set device on the socket"));
 }
 
 TEST_F(OperationsTest, HardwareResetWithoutAProgrammer) {
@@ -397,11 +477,40 @@ TEST_F(OperationsTest, ClosingDuringAnOperationCancelsWaitsAndResets) {
     };
     form->OpAutoExecute();
     EXPECT_TRUE(closed);
+    // The user was asked first; the prompter's yes let the close go on.
+    ASSERT_GE(prompter.Count("box"), 2);
+    EXPECT_EQ(prompter.asked.back().text.section(QLatin1Char('\n'), 0, 0),
+              QStringLiteral("An operation is running: cancel it and quit?"));
     EXPECT_FALSE(form->OperationRunning());
     // Only the blank check ran: the sequence stopped at the close.
     EXPECT_EQ(form->WorkersStarted(), 1);
     EXPECT_DOUBLE_EQ(form->Simulator()->Vpp(), 0.0);
     EXPECT_FALSE(form->Simulator()->ResultOkIndicator());
+}
+
+TEST_F(OperationsTest, ClosingDuringAWriteAndAnsweringNoLetsItFinish) {
+    SelectEprom("27C256");
+    SetLength(0x200);
+    Pattern(0x200);
+    form->show();
+    form->Simulator()->SetPacedToRealTime(true);
+    bool asked = false;
+    prompter.fastProgress = false;
+    prompter.duringProgress = [&](TProgressForm&) {
+        if (asked || form->Link().OperationProgress() <= 0) return;
+        asked = true;
+        prompter.answers.push_back(QMessageBox::No);
+        EXPECT_FALSE(form->close());
+    };
+    form->OpWriteExecute();
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << LogLines().join('\n').toStdString();
+    EXPECT_EQ(form->LastIndicator(), 2u);
+    // With no operation running, a close asks nothing.
+    const int boxes = prompter.Count("box");
+    EXPECT_TRUE(form->close());
+    EXPECT_EQ(prompter.Count("box"), boxes);
 }
 
 }  // namespace

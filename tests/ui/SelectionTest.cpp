@@ -130,8 +130,11 @@ TEST_F(SelectionTest, FailedLoadLeavesNoDeviceAndKeepsTheBuffer) {
     form->Button1Click();
     EXPECT_FALSE(form->DeviceSelected());
     const QStringList lines = LogLines();
-    EXPECT_TRUE(lines.contains(QStringLiteral("Reading parameter file \"\" is failed.")))
+    // The part typed names itself; no parameter file with an empty name.
+    EXPECT_TRUE(lines.contains(
+        QStringLiteral("Device EPROM Intel NO-SUCH-PART is not in the device list: choose a number from the list.")))
         << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.join('\n').contains(QStringLiteral("\"\"")));
     EXPECT_EQ(form->Record().maxsize, 0u);
     EXPECT_EQ(form->Buffer()[5], 0x12);
     EXPECT_EQ(form->ComboBox6->currentText(), QStringLiteral("008000"));
