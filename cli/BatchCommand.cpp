@@ -99,18 +99,7 @@ public:
     bool Failed() const { return failed_; }
 
 private:
-    struct Done final : OperationObserver {
-        std::mutex mutex;
-        std::condition_variable signal;
-        bool done = false;
-        uint8_t result = 0;
-        void Finished(uint8_t r, const std::string&) override {
-            std::lock_guard<std::mutex> lock(mutex);
-            result = r;
-            done = true;
-            signal.notify_one();
-        }
-    };
+    using Done = FinishSignal;
 
     CliSession& session_;
     LogSink* out_;

@@ -327,20 +327,7 @@ public:
     const char* Message(int number) const { return MessageText(session_.link.language, number); }
 
 private:
-    struct Done final : OperationObserver {
-        std::mutex mutex;
-        std::condition_variable signal;
-        bool done = false;
-        uint8_t result = 0;
-        std::string timeLine;
-        void Finished(uint8_t r, const std::string& line) override {
-            std::lock_guard<std::mutex> lock(mutex);
-            result = r;
-            timeLine = line;
-            done = true;
-            signal.notify_one();
-        }
-    };
+    using Done = FinishSignal;
 
     uint8_t Drive(OperationWorker& work, Done& observer, const char* caption) {
         console_.Begin(caption, setup_.start, setup_.length);

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -100,6 +102,32 @@ struct OperationObserver {
     // result: the result code; timeLine: the virtual-time line with the
     // simulator, else empty.
     virtual void Finished(uint8_t result, const std::string& timeLine) = 0;
+};
+
+// An observer that keeps the result and the time line and lets another
+// thread wait for the end (krt's commands, the batch dialog).
+struct FinishSignal : OperationObserver {
+    std::mutex mutex;
+    std::condition_variable signal;
+    bool done = false;
+    uint8_t result = 0;
+    std::string timeLine;
+    void Finished(uint8_t r, const std::string& line) override {
+        std::lock_guard<std::mutex> lock(mutex);
+        result = r;
+        timeLine = line;
+        done = true;
+        signal.notify_all();
+    }
+    bool IsDone() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return done;
+    }
+    // Waits at most `period` for the end.
+    void Wait(std::chrono::milliseconds period) {
+        std::unique_lock<std::mutex> lock(mutex);
+        signal.wait_for(lock, period, [this] { return done; });
+    }
 };
 
 // One device operation. The request is built on the face's thread before

@@ -116,26 +116,7 @@ public:
     void ChipFinished(const BatchChip& chip) override { form_.ShowChip(chip); }
 
 private:
-    struct Done final : OperationObserver {
-        std::mutex mutex;
-        std::condition_variable signal;
-        bool done = false;
-        uint8_t result = 0;
-        void Finished(uint8_t r, const std::string&) override {
-            std::lock_guard<std::mutex> lock(mutex);
-            result = r;
-            done = true;
-            signal.notify_all();
-        }
-        bool IsDone() {
-            std::lock_guard<std::mutex> lock(mutex);
-            return done;
-        }
-        void Wait(std::chrono::milliseconds ms) {
-            std::unique_lock<std::mutex> lock(mutex);
-            signal.wait_for(lock, ms, [this] { return done; });
-        }
-    };
+    using Done = FinishSignal;
 
     TBatchForm& form_;
     const SimChipSeries* series_;

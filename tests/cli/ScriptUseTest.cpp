@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "cli/ChipFileLock.h"
+#include "support/KrtProcess.h"
 
 namespace krt {
 namespace {
@@ -92,48 +93,15 @@ protected:
         const std::string in = start.input[0] == '/' ? start.input : (dir / start.input).string();
         std::vector<std::string> argv = {KRT_CLI_PATH};
         argv.insert(argv.end(), start.args.begin(), start.args.end());
-        const std::string home = (dir / "config").string();
         // Emptied before the start, so that nothing of an earlier run is read.
         std::ofstream(err, std::ios::trunc).close();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.c_str()) != 0) _exit(126);
-            const int i = open(in.c_str(), O_RDONLY);
-            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (i < 0 || o < 0 || e < 0) _exit(126);
-            dup2(i, 0);
-            dup2(o, 1);
-            dup2(e, 2);
-            setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-            if (start.otherUser) {
-                const gid_t none[1] = {65534};
-                if (setgroups(1, none) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
-            }
-            std::vector<char*> raw;
-            for (std::string& a : argv) raw.push_back(a.data());
-            raw.push_back(nullptr);
-            execv(raw[0], raw.data());
-            _exit(127);
-        }
-        return pid;
+        return test::LaunchKrt({dir.string(), argv, in, out, err, (dir / "config").string(), start.otherUser});
     }
 
     // Waits for the process (at most a minute) and collects what it printed.
     KrtRun Wait(pid_t pid, const Start& start, const std::string& tag = "") {
         KrtRun run;
-        int raw = 0;
-        const auto giveUp = std::chrono::steady_clock::now() + 60s;
-        while (waitpid(pid, &raw, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > giveUp) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &raw, 0);
-                ADD_FAILURE() << "krt did not end within a minute";
-                break;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.status = test::WaitForKrt(pid);
         if (start.output == "out.txt") run.out = Slurp(dir / "out.txt");
         run.err = Slurp(dir / ("err" + tag + ".txt"));
         return run;

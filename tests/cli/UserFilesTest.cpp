@@ -5,6 +5,8 @@
 // refused before the chip is touched. Each runs the built krt binary.
 #include <gtest/gtest.h>
 
+#include "support/KrtProcess.h"
+
 #include <algorithm>
 
 #include <fcntl.h>
@@ -80,47 +82,14 @@ protected:
         if (std::none_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--port", 0) == 0; }))
             argv.push_back("--port=sim");
         argv.insert(argv.end(), args.begin(), args.end());
-        const std::string home = (dir / "config").string();
         // Emptied before the start, so that nothing of an earlier run is read.
         std::ofstream(err, std::ios::trunc).close();
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(dir.c_str()) != 0) _exit(126);
-            const int i = open(in.c_str(), O_RDONLY);
-            const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-            const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-            if (i < 0 || o < 0 || e < 0) _exit(126);
-            dup2(i, 0);
-            dup2(o, 1);
-            dup2(e, 2);
-            setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-            if (asNobody) {
-                const gid_t none[1] = {65534};
-                if (setgroups(1, none) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
-            }
-            std::vector<char*> raw;
-            for (std::string& a : argv) raw.push_back(a.data());
-            raw.push_back(nullptr);
-            execv(raw[0], raw.data());
-            _exit(127);
-        }
-        return pid;
+        return test::LaunchKrt({dir.string(), argv, in, out, err, (dir / "config").string(), asNobody});
     }
 
     KrtResult Wait(pid_t pid, const std::string& output = "out.txt") {
         KrtResult run;
-        int raw = 0;
-        const auto giveUp = std::chrono::steady_clock::now() + 60s;
-        while (waitpid(pid, &raw, WNOHANG) == 0) {
-            if (std::chrono::steady_clock::now() > giveUp) {
-                kill(pid, SIGKILL);
-                waitpid(pid, &raw, 0);
-                ADD_FAILURE() << "krt did not end within a minute";
-                break;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.status = test::WaitForKrt(pid);
         if (output[0] != '/') run.out = Slurp(dir / output);
         run.err = Slurp(dir / "err.txt");
         return run;

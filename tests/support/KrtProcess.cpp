@@ -1,0 +1,56 @@
+#include "support/KrtProcess.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+namespace krt::test {
+
+pid_t LaunchKrt(const KrtStart& start) {
+    std::vector<std::string> argv = start.argv;
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    if (chdir(start.directory.c_str()) != 0) _exit(126);
+    const int i = open(start.input.c_str(), O_RDONLY);
+    const int o = open(start.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int e = open(start.error.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (i < 0 || o < 0 || e < 0) _exit(126);
+    dup2(i, 0);
+    dup2(o, 1);
+    dup2(e, 2);
+    setenv("XDG_CONFIG_HOME", start.configHome.c_str(), 1);
+    if (start.asNobody) {
+        const gid_t none[1] = {65534};
+        if (setgroups(1, none) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+    }
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+    execv(raw[0], raw.data());
+    _exit(127);
+}
+
+int WaitForKrt(pid_t pid) {
+    int raw = 0;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(pid, &raw, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > giveUp) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+            ADD_FAILURE() << "krt did not end within a minute";
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+}  // namespace krt::test

@@ -1,0 +1,28 @@
+// The built krt started as a shell starts it: in a directory of the test's,
+// with its standard streams on files, its own settings directory, and
+// optionally as the user nobody; and waited for with a bound.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace krt::test {
+
+struct KrtStart {
+    std::string directory;                 // the working directory
+    std::vector<std::string> argv;         // the program first
+    std::string input, output, error;      // absolute paths of the three streams
+    std::string configHome;                // XDG_CONFIG_HOME of the run
+    bool asNobody = false;                 // drop to the user nobody (the tests run as root)
+};
+
+// Forks and executes; the parent gets the process id.
+pid_t LaunchKrt(const KrtStart& start);
+
+// The exit status once the process has ended; -1 when a signal ended it.
+// A process still running after a minute is killed and the test fails.
+int WaitForKrt(pid_t pid);
+
+}  // namespace krt::test
