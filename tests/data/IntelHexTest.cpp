@@ -83,11 +83,16 @@ TEST(IntelHexRead, FormatErrors) {
 }
 
 TEST(IntelHexRead, BeyondBufferDropsOnlyThoseBytes) {
-    std::vector<uint8_t> bytes(0x10, 0xFF);
+    // One guard byte past the buffer the reader is given: a byte stored at
+    // bufsize shows in every build, not only under AddressSanitizer.
+    std::vector<uint8_t> bytes(0x11, 0xFF);
     DataFile f = MemoryFile(bytes, FORMAT_INTEL_HEX);
+    f.bufsize = 0x10;
     EXPECT_EQ(ReadText(f, ":04000E0001020304E4\n"), FILE_BEYOND_BUFFER);
     EXPECT_EQ(bytes[0x0E], 1);
     EXPECT_EQ(bytes[0x0F], 2);
+    EXPECT_EQ(bytes[0x10], 0xFF) << "stored beyond the buffer";
+    bytes.pop_back();
     // Far away through a linear base: no wrap into the buffer.
     std::fill(bytes.begin(), bytes.end(), 0xFF);
     f = MemoryFile(bytes, FORMAT_INTEL_HEX);
