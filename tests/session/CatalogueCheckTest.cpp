@@ -1,8 +1,8 @@
 // The catalogue check over every entry that ships, one test per entry (so
 // that they run side by side): adding an entry adds its proof. Each data
-// operation covers the sampled words (both ends and every address line);
-// one small part of each family is proven whole here, and krt selftest runs
-// every part whole.
+// operation covers the sampled words (both ends and every address line); the
+// family tests run whole chips of each family, and krt selftest (run by
+// tools/test in the optimised build) every part whole.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -70,27 +70,6 @@ std::string EntryName(const ::testing::TestParamInfo<int32_t>& info) {
 INSTANTIATE_TEST_SUITE_P(Shipped, CatalogueEntry, ::testing::ValuesIn(ShippedEntries()), EntryName);
 
 TEST(CatalogueCheck, TheListIsNotEmpty) { EXPECT_GT(Shipped().list.count, 100); }
-
-// One small part per family, every word: the sampled runs above skip the
-// middle of the chip (and the two-wire erase of larger parts).
-TEST(CatalogueCheck, OneSmallPartOfEachFamilyIsProvenWhole) {
-    struct Part {
-        const char *type, *maker, *name;
-    };
-    const Part parts[] = {
-        {"EPROM", "AMD", "27C64"},        {"OTPROM", "Microchip", "27C64"}, {"EEPROM", "Atmel", "AT28C16"},
-        {"FLASH", "Intel", "P28F010"},    {"SEEPROM", "Atmel", "AT24C16"},  {"SEEPROM", "Microchip", "93C46"},
-    };
-    for (const Part& part : parts) {
-        const std::vector<int32_t> found = SelectEntries(Shipped().list, part.type, part.maker, part.name);
-        ASSERT_EQ(found.size(), 1u) << part.name;
-        CatalogueCheckOptions options;
-        options.seed = 7;
-        const EntryProof p = ProveCatalogueEntry(Shipped(), found[0], options);
-        ExpectProven(p);
-        EXPECT_EQ(p.detail.find("not sampled"), std::string::npos) << p.detail;
-    }
-}
 
 // Two sampled words that differ in only one address line, for every line:
 // a host that loses that line writes both into one cell.
