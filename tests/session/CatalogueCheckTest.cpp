@@ -41,7 +41,9 @@ void ExpectProven(const EntryProof& p) {
     EXPECT_NE(p.outcome, ProofOutcome::Failed) << ProofLine(p, 1);
     // Only a part whose programming voltage the programmer cannot supply
     // may be proven read-only.
-    if (p.outcome == ProofOutcome::ReadOnly) EXPECT_NE(p.detail.find("write refused"), std::string::npos) << p.name;
+    if (p.outcome == ProofOutcome::ReadOnly) {
+        EXPECT_NE(p.detail.find("write refused"), std::string::npos) << p.name;
+    }
 }
 
 class CatalogueEntry : public ::testing::TestWithParam<int32_t> {};
@@ -79,7 +81,9 @@ TEST(SampledSpans, EveryAddressLineHasAPairOfWordsThatDifferOnlyInIt) {
         uint32_t total = 0;
         const std::vector<WordSpan> spans = SampledSpans(words, 64);
         for (size_t k = 0; k < spans.size(); ++k) {
-            if (k > 0) EXPECT_GT(spans[k].start, spans[k - 1].start + spans[k - 1].length) << "merged, in order";
+            if (k > 0) {
+                EXPECT_GT(spans[k].start, spans[k - 1].start + spans[k - 1].length) << "merged, in order";
+            }
             for (uint32_t w = spans[k].start; w < spans[k].start + spans[k].length; ++w) sampled.push_back(w);
             total += spans[k].length;
         }
