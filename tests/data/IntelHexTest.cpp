@@ -163,6 +163,13 @@ TEST(IntelHexWrite, WordWideLowByteFirst) {
     DataFile f = MemoryFile(words, FORMAT_INTEL_HEX, 2, 0x18);
     EXPECT_EQ(WriteText(f), ":040000003412FFFFB8\n:00000001FF\n");
     EXPECT_EQ(f.count, 2u);
+
+    // A buffer that ends inside a word: the missing byte is blank (FF),
+    // never the one past the buffer (00 here).
+    std::vector<uint8_t> cut = {0x12, 0x34, 0x56, 0x00};
+    f = MemoryFile(cut, FORMAT_INTEL_HEX, 2, 0x18);
+    f.bufsize = 3;
+    EXPECT_EQ(WriteText(f), ":030000003412FFB8\n:00000001FF\n");
 }
 
 TEST(IntelHexWrite, BeyondOneMebibyteUsesLinearRecords) {

@@ -115,8 +115,18 @@ TEST(BinaryRead, WordsAndRangeBeyondBuffer) {
     EXPECT_EQ(ReadText(f, "ABCDEFGH"), FILE_BEYOND_BUFFER);
     EXPECT_EQ(std::string(words.begin() + 6, words.begin() + 8), "AB");
     EXPECT_EQ(words[8] | words[9], 0) << "stored beyond the buffer";
-    words.resize(8);
     EXPECT_EQ(f.count, 1u);
+    words.resize(8);
+
+    // A byte-wide range one byte longer than the buffer.
+    std::vector<uint8_t> bytes(9, 0);
+    f = MemoryFile(bytes, FORMAT_BINARY);
+    f.bufsize = 8;
+    f.start = 4;
+    f.length = 5;
+    EXPECT_EQ(ReadText(f, "ABCDEFGH"), FILE_BEYOND_BUFFER);
+    EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 8), "ABCD");
+    EXPECT_EQ(bytes[8], 0) << "stored beyond the buffer";
 
     // Start far beyond the buffer: nothing touched, no wrap of start x 2.
     f = MemoryFile(words, FORMAT_BINARY, 2, 0x18);
