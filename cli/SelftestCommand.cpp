@@ -59,7 +59,8 @@ void RegisterSelftestCommands(std::vector<CliCommand>& table) {
     table.push_back({"selftest", "selftest [TYPE [MAKER [NAME]]] [--length HEX]",
                      "prove each catalogue entry on a simulated chip (strict): blank check, write a random "
                      "image, verify, read back, erase, blank check; read only where this programmer cannot "
-                     "program the part. --length: only the first and last HEX words. Exit 3 when one failed",
+                     "program the part. --length: only the first and last HEX words and a word on each address line. "
+                     "Exit 3 when one failed",
                      &RunSelftest});
 }
 

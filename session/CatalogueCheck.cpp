@@ -56,9 +56,7 @@ private:
     std::vector<std::string> lines_;
 };
 
-struct Span {
-    uint32_t start, length;
-};
+using Span = WordSpan;
 
 // The image the check writes: what the device can hold, at random. A GAL
 // fuse is 0 or 1; a PIC word has 14 bits and its configuration keeps code
@@ -162,15 +160,10 @@ public:
 private:
     void MakeSpans(const DeviceRecord& record) {
         const uint32_t n = record.maxsize;
-        const uint32_t sample = options_.sampleWords;
-        const bool whole = sample == 0 || IsGalType(record.typecode) || IsPicType(record.typecode) || n <= 2 * sample;
-        if (whole) {
-            spans_ = {{0, n}};
-            proof_.words = n;
-        } else {
-            spans_ = {{0, sample}, {n - sample, sample}};
-            proof_.words = 2 * sample;
-        }
+        const bool whole = IsGalType(record.typecode) || IsPicType(record.typecode);
+        spans_ = SampledSpans(n, whole ? 0 : options_.sampleWords);
+        proof_.words = 0;
+        for (const Span& s : spans_) proof_.words += s.length;
     }
 
     uint8_t Send(uint8_t code, const Span& s) {
@@ -285,6 +278,30 @@ private:
 };
 
 }  // namespace
+
+std::vector<WordSpan> SampledSpans(uint32_t words, uint32_t sampleWords) {
+    if (words == 0) return {};
+    if (sampleWords == 0 || words <= 2 * static_cast<uint64_t>(sampleWords)) return {{0, words}};
+    // Every address line the device has set.
+    uint32_t lines = words - 1;
+    for (uint32_t shift = 1; shift < 32; shift <<= 1) lines |= lines >> shift;
+    std::vector<WordSpan> spans = {{0, sampleWords}, {words - sampleWords, sampleWords}};
+    for (uint32_t bit = 1; bit != 0 && bit <= lines; bit <<= 1) {
+        for (uint32_t word : {bit, lines ^ bit})
+            if (word < words) spans.push_back({word, 1});
+    }
+    std::sort(spans.begin(), spans.end(), [](const WordSpan& a, const WordSpan& b) { return a.start < b.start; });
+    std::vector<WordSpan> merged;
+    for (const WordSpan& s : spans) {
+        if (!merged.empty() && s.start <= merged.back().start + merged.back().length) {
+            WordSpan& last = merged.back();
+            last.length = std::max(last.start + last.length, s.start + s.length) - last.start;
+        } else {
+            merged.push_back(s);
+        }
+    }
+    return merged;
+}
 
 EntryProof ProveCatalogueEntry(const Catalogue& catalogue, int32_t index, const CatalogueCheckOptions& options) {
     EntryProof proof;

@@ -31,12 +31,26 @@ struct EntryProof {
 
 struct CatalogueCheckOptions {
     // 0: every word of the device. Else each data operation covers the
-    // first and the last `sampleWords` words (the lowest and the highest
-    // address lines), which proves the same with a smaller image. GAL and
-    // PIC always take their whole (small) image.
+    // words of SampledSpans, which proves the same with a smaller image.
+    // GAL and PIC always take their whole (small) image.
     uint32_t sampleWords = 0;
     uint32_t seed = 1;
 };
+
+// Words [start, start + length) of a device.
+struct WordSpan {
+    uint32_t start = 0, length = 0;
+    bool operator==(const WordSpan&) const = default;
+};
+
+// The words a sampled run covers on a device of `words` words: the first and
+// the last `sampleWords`, and for every address line one word with that line
+// alone high (1 << b) and one with every line but it high. A line that the
+// host drops or holds, or a bank or block bit it loses, makes two of these
+// words one cell, and the one written first reads back wrong. In address
+// order; adjacent words are one span. Every word when the sample covers the
+// device anyway.
+std::vector<WordSpan> SampledSpans(uint32_t words, uint32_t sampleWords);
 
 // Proves entry `index` of the catalogue's list.
 EntryProof ProveCatalogueEntry(const Catalogue& catalogue, int32_t index, const CatalogueCheckOptions& options);

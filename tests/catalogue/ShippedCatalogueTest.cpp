@@ -77,7 +77,7 @@ TEST_F(Shipped, EveryEntryLoadsWithNoEmptyField) {
         DeviceRecord record;
         DeviceLoadResult r = LoadDeviceRecord(list, catalogue.directory, list.types[i],
                                               list.makers[i], list.names[i], 1, &log, record);
-        ASSERT_TRUE(r.selected) << log.lines().back();
+        ASSERT_TRUE(r.selected) << test::Last(log.lines());
         EXPECT_TRUE(EqualsNoCase(record.type, list.types[i]));
         EXPECT_EQ(record.name, list.names[i]);
         EXPECT_EQ(record.manufacture, list.makers[i]);

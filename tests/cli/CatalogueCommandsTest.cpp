@@ -95,7 +95,7 @@ TEST_F(CatalogueCommands, SelftestPrintsOneLinePerDeviceAndTheSummary) {
     log->clear();
     // The Intel 2716 needs 25 V: proven read-only, which is no failure.
     EXPECT_EQ(Run("selftest", {"EPROM", "Intel", "2716"}), 0);
-    EXPECT_EQ(log->lines().back(), "1 devices: 0 read/write, 1 read-only, 0 failed");
+    EXPECT_EQ(test::Last(log->lines()), "1 devices: 0 read/write, 1 read-only, 0 failed");
     EXPECT_EQ(Run("selftest", {"EPROM", "Nobody"}), 1);
 }
 

@@ -70,6 +70,9 @@ protected:
         NewSession(chip, configure);
         return Execute(name, args);
     }
+    // The last run's simulated programmer: a run that failed before the
+    // port opened has none, so check it before use.
+    VirtualKrt* Sim() const { return session ? session->Simulator() : nullptr; }
     bool Has(const std::string& line) const {
         Lines lines = log->lines();
         return std::find(lines.begin(), lines.end(), line) != lines.end();
@@ -106,8 +109,9 @@ TEST_F(DeviceCommands, WriteReadVerifyRoundTripThroughTheChipFile) {
     EXPECT_EQ(Run("write", With(k27C256, Path("some.bin"))), 0);
     EXPECT_EQ(ResultLines(), (Lines{"WRITE operation start", "WRITE operation is successful"}));
     EXPECT_TRUE(Has("書きこみはエラーなく行われました。"));
-    EXPECT_TRUE(session->Simulator()->ResultOkIndicator());
-    EXPECT_FALSE(session->Simulator()->ResultFailIndicator());
+    ASSERT_NE(Sim(), nullptr);
+    EXPECT_TRUE(Sim()->ResultOkIndicator());
+    EXPECT_FALSE(Sim()->ResultFailIndicator());
 
     EXPECT_EQ(Run("read", With(k27C256, Path("back.bin"))), 0);
     EXPECT_EQ(ResultLines(), (Lines{"READ operation start", "READ operation is successful"}));
@@ -120,7 +124,8 @@ TEST_F(DeviceCommands, WriteReadVerifyRoundTripThroughTheChipFile) {
     EXPECT_EQ(Run("blank", k27C256), 3);
     EXPECT_EQ(ResultLines(), (Lines{"BLANK check operation start", "This device is NOT BLANK"}));
     EXPECT_TRUE(Has("エラーが多すぎるので中止しました"));  // 100 errors permitted by default
-    EXPECT_TRUE(session->Simulator()->ResultFailIndicator());
+    ASSERT_NE(Sim(), nullptr);
+    EXPECT_TRUE(Sim()->ResultFailIndicator());
 }
 
 // Files that do not fit the device stop the write before the port is
@@ -254,7 +259,8 @@ TEST_F(DeviceCommands, InterruptCancelsTheRunningOperation) {
     interrupter.join();
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(Has("WRITE operation is failed. Because \"Operation is canceled\""));
-    EXPECT_TRUE(session->Simulator()->ResultFailIndicator());
+    ASSERT_NE(Sim(), nullptr);
+    EXPECT_TRUE(Sim()->ResultFailIndicator());
 }
 
 // A success means the chip holds the file: runs as a user types them, on

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "support/RecordingPort.h"
 
 namespace krt {
 namespace {
@@ -142,10 +143,10 @@ TEST_F(KrtBinary, DetectionFailureIsTheExitStatus) {
                      "-----KRT2 does not run.", "KRT not found"}));
     run = Krt({"--port", "sim", "--sim-revisions", "10,00", "reset"});
     EXPECT_EQ(run.status, 7);
-    EXPECT_EQ(SplitLines(run.out).back(), "KRT initialization is failed.");
+    EXPECT_EQ(test::Last(SplitLines(run.out)), "KRT initialization is failed.");
     run = Krt({"--port", "sim", "reset"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(SplitLines(run.out).back(), "KRT is initialized successfully.");
+    EXPECT_EQ(test::Last(SplitLines(run.out)), "KRT is initialized successfully.");
 }
 
 TEST_F(KrtBinary, ProgrammerThatNeverAnswersEndsInBoundedTime) {
@@ -160,14 +161,14 @@ TEST_F(KrtBinary, SettingsStoreGivesTheDefaultsAndIsNeverWritten) {
     const std::string content = Slurp(SettingsPath());
     KrtRun run = Krt({"--trace", "t.txt", "detect"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(SplitLines(run.out).back(), "成功");
+    EXPECT_EQ(test::Last(SplitLines(run.out)), "成功");
     // The port base 0x278 came from LprPort (632).
     const Lines trace = Trace();
     ASSERT_FALSE(trace.empty());
     EXPECT_EQ(trace.front().substr(0, 6), "W 0278");
     run = Krt({"--lang", "en", "--port-base", "378", "--trace", "t.txt", "detect"});
-    EXPECT_EQ(SplitLines(run.out).back(), "Operation is successful");
-    EXPECT_EQ(Trace().front().substr(0, 6), "W 0378");
+    EXPECT_EQ(test::Last(SplitLines(run.out)), "Operation is successful");
+    EXPECT_EQ(test::First(Trace()).substr(0, 6), "W 0378");
     EXPECT_EQ(Slurp(SettingsPath()), content);
     EXPECT_EQ(fs::last_write_time(SettingsPath()), before);
 }
@@ -176,8 +177,8 @@ TEST_F(KrtBinary, OutOfRangeSettingsKeepTheDefaults) {
     WriteSettings("[General]\nLanguage=7\nLprPort=957\nClockFreq=abc\n");
     const KrtRun run = Krt({"--port", "sim", "--trace", "t.txt", "detect"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(SplitLines(run.out).back(), "Operation is successful");
-    EXPECT_EQ(Trace().front().substr(0, 6), "W 0378");
+    EXPECT_EQ(test::Last(SplitLines(run.out)), "Operation is successful");
+    EXPECT_EQ(test::First(Trace()).substr(0, 6), "W 0378");
 }
 
 TEST_F(KrtBinary, PrinterPortChosenInTheWindowIsNeverReplacedBySimulator) {
@@ -247,12 +248,13 @@ TEST_F(KrtBinary, HelpListsEveryCommandAndOption) {
 TEST_F(KrtBinary, RawPortAndPins) {
     KrtRun run = Krt({"--port", "sim", "--trace", "t.txt", "out", "A5"});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(Trace().back(), "W 0378 A5");  // no strobe after it
+    EXPECT_EQ(test::Last(Trace()), "W 0378 A5");  // no strobe after it
     EXPECT_NE(run.out.find("'A5' was sent to the parallel port (378)."), std::string::npos) << run.out;
 
     run = Krt({"--port", "sim", "--trace", "t.txt", "pins", "00"});
     EXPECT_EQ(run.status, 0) << run.err;
     const Lines trace = Trace();
+    ASSERT_GE(trace.size(), 2u);
     EXPECT_EQ(trace[trace.size() - 2], "W 0378 00");
     ASSERT_EQ(trace.back().substr(0, 7), "R 0379 ");
     const unsigned status = std::stoul(trace.back().substr(7), nullptr, 16);
@@ -266,8 +268,11 @@ TEST_F(KrtBinary, RawPortAndPins) {
     run = Krt({"--port", "sim", "--trace", "t.txt", "in"});
     EXPECT_EQ(run.status, 0) << run.err;
     const Lines inTrace = Trace();
+    ASSERT_GE(inTrace.size(), 4u);
     EXPECT_EQ(inTrace[inTrace.size() - 4], "W 0378 00");  // a read slot, no command before it
-    EXPECT_EQ(SplitLines(run.out).rbegin()[1].size(), 2u);
+    const Lines inOut = SplitLines(run.out);
+    ASSERT_GE(inOut.size(), 2u);
+    EXPECT_EQ(inOut.rbegin()[1].size(), 2u);
 }
 
 TEST_F(KrtBinary, SuppliesOnBothSchemes) {

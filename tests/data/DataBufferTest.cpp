@@ -80,24 +80,26 @@ OperationRange Range(RangeCase c) {
 }
 
 TEST(OperationRange, CommitStartDerivesEndThenBounds) {
-    OperationRange r = Range({"9000", "7FFF", "8000"});
-    r.CommitStart(0x8000);
-    EXPECT_EQ(r.start, "007FFF");
-    EXPECT_EQ(r.end, "007FFF");
-    EXPECT_EQ(r.length, "000001");
-
-    r = Range({"100", "7FFF", "whatever"});
-    r.CommitStart(0x8000);
-    EXPECT_EQ(r.end, "007FFF");
-    EXPECT_EQ(r.length, "007F00");
-
-    // Start above the end with a length that derives an end below it: the
-    // length never wraps to billions of words.
-    r = Range({"200", "100", "0"});
-    r.CommitStart(0x8000);
-    EXPECT_EQ(r.start, "000200");
-    EXPECT_EQ(r.end, "000200");
-    EXPECT_EQ(r.length, "000001");
+    struct Case {
+        RangeCase typed, committed;
+    };
+    const Case cases[] = {
+        // A start beyond the device: the last word.
+        {{"9000", "7FFF", "8000"}, {"007FFF", "007FFF", "000001"}},
+        {{"100", "7FFF", "whatever"}, {"000100", "007FFF", "007F00"}},
+        // A start above the end: the end follows from the length, which stays.
+        {{"100", "50", "10"}, {"000100", "00010F", "000010"}},
+        // ... unless that end falls below the start: the length never wraps
+        // to billions of words.
+        {{"200", "100", "0"}, {"000200", "000200", "000001"}},
+    };
+    for (const Case& c : cases) {
+        OperationRange r = Range(c.typed);
+        r.CommitStart(0x8000);
+        EXPECT_EQ(r.start, c.committed.s) << c.typed.s << " " << c.typed.e << " " << c.typed.n;
+        EXPECT_EQ(r.end, c.committed.e) << c.typed.s << " " << c.typed.e << " " << c.typed.n;
+        EXPECT_EQ(r.length, c.committed.n) << c.typed.s << " " << c.typed.e << " " << c.typed.n;
+    }
 }
 
 TEST(OperationRange, CommitEnd) {

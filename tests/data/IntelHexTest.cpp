@@ -83,11 +83,16 @@ TEST(IntelHexRead, FormatErrors) {
 }
 
 TEST(IntelHexRead, BeyondBufferDropsOnlyThoseBytes) {
-    std::vector<uint8_t> bytes(0x10, 0xFF);
+    // One guard byte past the buffer the reader is given: a byte stored at
+    // bufsize shows in every build, not only under AddressSanitizer.
+    std::vector<uint8_t> bytes(0x11, 0xFF);
     DataFile f = MemoryFile(bytes, FORMAT_INTEL_HEX);
+    f.bufsize = 0x10;
     EXPECT_EQ(ReadText(f, ":04000E0001020304E4\n"), FILE_BEYOND_BUFFER);
     EXPECT_EQ(bytes[0x0E], 1);
     EXPECT_EQ(bytes[0x0F], 2);
+    EXPECT_EQ(bytes[0x10], 0xFF) << "stored beyond the buffer";
+    bytes.pop_back();
     // Far away through a linear base: no wrap into the buffer.
     std::fill(bytes.begin(), bytes.end(), 0xFF);
     f = MemoryFile(bytes, FORMAT_INTEL_HEX);
@@ -158,6 +163,13 @@ TEST(IntelHexWrite, WordWideLowByteFirst) {
     DataFile f = MemoryFile(words, FORMAT_INTEL_HEX, 2, 0x18);
     EXPECT_EQ(WriteText(f), ":040000003412FFFFB8\n:00000001FF\n");
     EXPECT_EQ(f.count, 2u);
+
+    // A buffer that ends inside a word: the missing byte is blank (FF),
+    // never the one past the buffer (00 here).
+    std::vector<uint8_t> cut = {0x12, 0x34, 0x56, 0x00};
+    f = MemoryFile(cut, FORMAT_INTEL_HEX, 2, 0x18);
+    f.bufsize = 3;
+    EXPECT_EQ(WriteText(f), ":030000003412FFB8\n:00000001FF\n");
 }
 
 TEST(IntelHexWrite, BeyondOneMebibyteUsesLinearRecords) {

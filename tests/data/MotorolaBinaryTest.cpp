@@ -34,10 +34,14 @@ TEST(MotorolaRead, ChecksumBeyondAndFormat) {
     EXPECT_EQ(bytes[0x10], 0x12);
     EXPECT_EQ(bytes[0x01], 0x55);  // reading went on
 
-    std::fill(bytes.begin(), bytes.end(), 0xFF);
-    f = MemoryFile(bytes, FORMAT_MOTOROLA);
+    // A guard byte past the buffer the reader is given: a byte stored at
+    // bufsize shows without AddressSanitizer.
+    std::vector<uint8_t> guarded(0x21, 0xFF);
+    f = MemoryFile(guarded, FORMAT_MOTOROLA);
+    f.bufsize = 0x20;
     EXPECT_EQ(ReadText(f, "S105001F123495\n"), FILE_BEYOND_BUFFER);
-    EXPECT_EQ(bytes[0x1F], 0x12);
+    EXPECT_EQ(guarded[0x1F], 0x12);
+    EXPECT_EQ(guarded[0x20], 0xFF) << "stored beyond the buffer";
 
     // Byte counts reaching past the line, or smaller than the address.
     f = MemoryFile(bytes, FORMAT_MOTOROLA);
@@ -101,14 +105,28 @@ TEST(BinaryRead, WordsAndRangeBeyondBuffer) {
     EXPECT_EQ(std::string(words.begin() + 2, words.begin() + 6), "ABCD");
     EXPECT_EQ(f.count, 2u);
 
-    // Range runs past the end: 6, and the part that fits is read.
-    std::fill(words.begin(), words.end(), 0);
+    // Range runs past the end: 6, and the part that fits is read (and
+    // nothing lands on the guard word past the buffer).
+    words.assign(10, 0);
     f = MemoryFile(words, FORMAT_BINARY, 2, 0x18);
+    f.bufsize = 8;
     f.start = 3;
     f.length = 2;
     EXPECT_EQ(ReadText(f, "ABCDEFGH"), FILE_BEYOND_BUFFER);
-    EXPECT_EQ(std::string(words.begin() + 6, words.end()), "AB");
+    EXPECT_EQ(std::string(words.begin() + 6, words.begin() + 8), "AB");
+    EXPECT_EQ(words[8] | words[9], 0) << "stored beyond the buffer";
     EXPECT_EQ(f.count, 1u);
+    words.resize(8);
+
+    // A byte-wide range one byte longer than the buffer.
+    std::vector<uint8_t> bytes(9, 0);
+    f = MemoryFile(bytes, FORMAT_BINARY);
+    f.bufsize = 8;
+    f.start = 4;
+    f.length = 5;
+    EXPECT_EQ(ReadText(f, "ABCDEFGH"), FILE_BEYOND_BUFFER);
+    EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 8), "ABCD");
+    EXPECT_EQ(bytes[8], 0) << "stored beyond the buffer";
 
     // Start far beyond the buffer: nothing touched, no wrap of start x 2.
     f = MemoryFile(words, FORMAT_BINARY, 2, 0x18);

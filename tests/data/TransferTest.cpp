@@ -195,5 +195,20 @@ TEST_F(Transfer, JedecUsesTheRecordLayout) {
     EXPECT_EQ(r.count, 2194u);
 }
 
+// The buffer that exists bounds a read, not the record: a buffer made for a
+// smaller device (the record changed, the buffer not yet) takes no byte
+// beyond its end.
+TEST_F(Transfer, ReadIsBoundedByTheBufferThatExists) {
+    DataBuffer small;
+    ASSERT_TRUE(small.Allocate(0x10));
+    std::fill(small.data(), small.data() + small.size(), uint8_t{0xFF});
+    const std::string name = (dir / "over.hex").string();
+    Spit(name, ":02000F00112CB2\n:00000001FF\n");
+    TransferReport r = ReadDataFile(name, record, small, range, 1, &log);
+    EXPECT_EQ(r.result, FILE_BEYOND_BUFFER);
+    EXPECT_EQ(r.messageBox, "File size is larger than the device size.");
+    EXPECT_EQ(small[0x0F], 0x11);
+}
+
 }  // namespace
 }  // namespace krt

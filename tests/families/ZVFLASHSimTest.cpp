@@ -298,7 +298,7 @@ TEST(ZVFLASHSim, ProgrammerThatStopsAnsweringMidEraseEndsItAtOnce) {
     b.link.port = &port;
     EXPECT_EQ(b.Operation(7, 0, k28F010), 4);
     EXPECT_EQ(ChipOf(b).ErasePulses(), 2u) << "no pass after the programmer fell silent";
-    EXPECT_EQ(b.log.lines().back(), "KRT does not report ready (no answer for 2 seconds).");
+    EXPECT_EQ(Last(b.log.lines()), "KRT does not report ready (no answer for 2 seconds).");
 }
 
 TEST(ZVFLASHSim, OperationsTheFamilyDoesNotHave) {

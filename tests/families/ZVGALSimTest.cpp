@@ -129,7 +129,7 @@ TEST(ZVGALSim, EraseThenBlankCheckAndTheBufferStaysAsItWas) {
         size_t zeros = 0;
         for (uint32_t i = 0; i < b.record.maxsize; ++i) zeros += fuses[i] == 0;
         EXPECT_EQ(b.CountLines("Not Blank at FUSE:"), zeros);
-        EXPECT_EQ(b.log.lines().back(), "ベリファイの結果、" + std::to_string(zeros) + "個所のエラーがありました。");
+        EXPECT_EQ(Last(b.log.lines()), "ベリファイの結果、" + std::to_string(zeros) + "個所のエラーがありました。");
 
         ASSERT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
         b.log.clear();
@@ -155,7 +155,7 @@ TEST(ZVGALSim, ProgrammingOnlyClearsCellsSoAnUnerasedChipKeepsItsZeros) {
     // comparison names the fuse once; permitted 0 stops after the first.
     EXPECT_EQ(b.CountLines("うまく書きこみができませんでした"), 1u);
     EXPECT_EQ(b.CountLines("Verify error at 5 Buffer:1 Written:0"), 1u);
-    EXPECT_EQ(b.log.lines().back(), "ベリファイの結果、1個所のエラーがありました。");
+    EXPECT_EQ(Last(b.log.lines()), "ベリファイの結果、1個所のエラーがありました。");
     EXPECT_EQ(b.CountLines("エラーが多いので表示を中止します"), 1u);
 }
 
@@ -338,7 +338,7 @@ TEST(ZVGALSim, CancelBetweenRowsLeavesTheChipPartlyProgrammed) {
     sink.when = "3/32行目を書き込み中";
     b.link.log = &sink;
     EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 1);
-    EXPECT_EQ(b.log.lines().back(), "3/32行目を書き込み中");
+    EXPECT_EQ(Last(b.log.lines()), "3/32行目を書き込み中");
     GalChip& chip = ChipOf(b);
     EXPECT_EQ(chip.ArrayBit(2, 0), 0);
     EXPECT_EQ(chip.ArrayBit(3, 0), 1);

@@ -103,8 +103,25 @@ TEST(WaitReady, IsBoundedByACountWithoutAClock) {
     t.port.record = false;
     EXPECT_FALSE(t.link.WaitReady());
     EXPECT_TRUE(t.link.readyTimedOut);
-    EXPECT_GT(t.port.reads, 1000u);
-    EXPECT_LT(t.port.reads, 10'000'000u);
+    // About two seconds of status reads at a microsecond each, as with a clock.
+    EXPECT_GE(t.port.reads, 1'500'000u);
+    EXPECT_LE(t.port.reads, 2'500'000u);
+}
+
+// The bound follows the clock: worked out again when the clock changes, in
+// either direction.
+TEST(WaitReady, BoundFollowsEachNewClock) {
+    TestLink t;
+    const auto at = [&t](double hz) {
+        t.link.clockFrequency = hz;
+        return t.link.ReadyTimeout();
+    };
+    EXPECT_EQ(at(4e6), std::chrono::seconds(2));
+    const auto slow = at(100000.0);  // 1.5 x 1023 x 256 clocks: 3.93 s
+    EXPECT_GE(slow, std::chrono::milliseconds(3928));
+    EXPECT_LT(slow, std::chrono::milliseconds(3930));
+    EXPECT_EQ(at(4e6), std::chrono::seconds(2));
+    EXPECT_GT(at(50000.0), slow);
 }
 
 TEST(WaitReady, IsBoundedWhenTheClockStandsStill) {

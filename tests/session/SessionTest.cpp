@@ -130,7 +130,7 @@ TEST(OperationWorker, ReportsLinesAndPositionBeforeTheBufferAndTheEnd) {
     worker.Run();
     ASSERT_GE(observer.calls.size(), 3u);
     EXPECT_EQ(observer.calls[observer.calls.size() - 2], "buffer");
-    EXPECT_EQ(observer.calls.back(), "finished 0");
+    EXPECT_EQ(test::Last(observer.calls), "finished 0");
     int lines = 0, positions = 0;
     for (size_t i = 0; i + 2 < observer.calls.size(); ++i) {
         lines += observer.calls[i].rfind("line ", 0) == 0;

@@ -26,6 +26,17 @@ namespace krt::test {
 
 using Lines = std::vector<std::string>;
 
+// The first or last element, or an empty one when there is none: a check of
+// "the last line" then fails instead of reading past the end of an empty log.
+template <class Container>
+typename Container::value_type First(const Container& c) {
+    return c.empty() ? typename Container::value_type{} : c.front();
+}
+template <class Container>
+typename Container::value_type Last(const Container& c) {
+    return c.empty() ? typename Container::value_type{} : c.back();
+}
+
 struct PortAccess {
     bool write;
     uint16_t address;

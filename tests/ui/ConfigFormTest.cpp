@@ -204,7 +204,7 @@ TEST_F(ConfigFormTest, AClockTheStartUpRefusesIsRefusedWithItsRange) {
     QTest::keyClick(form.Edit1, Qt::Key_Return);
     EXPECT_TRUE(form.isVisible());
     EXPECT_EQ(prompter.asked.size(), 2u);
-    EXPECT_EQ(prompter.asked.back().text, refused);
+    EXPECT_EQ(test::Last(prompter.asked).text, refused);
     EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 4000000u);
     EXPECT_EQ(StoredInt(kClockFreq), -1);
     // Within the range, and the dialog closes.

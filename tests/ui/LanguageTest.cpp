@@ -95,7 +95,7 @@ TEST_F(LanguageTest, SwitchStoresTheLanguageAndClearsTheSelection) {
     // An operation started next reports that no device is selected.
     form->OpReadExecute();
     ASSERT_EQ(prompter.Count("message"), 1);
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("デバイスが選択されていません"));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("デバイスが選択されていません"));
     form->E1Click();
     EXPECT_EQ(ReadSetting(QStringLiteral("Language")), 1);
     EXPECT_EQ(form->GroupBox2->title(), QStringLiteral("Operation config"));

@@ -54,15 +54,15 @@ TEST_F(MainViews, DumpWithoutADeviceShowsTheNotSelectedBoxAndNoWindow) {
     EXPECT_TRUE(form->D1->isEnabled());
     form->D1->trigger();
     ASSERT_EQ(prompter.Count("box"), 1);
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("Device is not selected."));
-    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("qv17win"));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("Device is not selected."));
+    EXPECT_EQ(test::Last(prompter.asked).caption, QStringLiteral("qv17win"));
     EXPECT_EQ(prompter.Count("exec"), 0);
 
     Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
     prompter.asked.clear();
     form->BinDump->trigger();
     EXPECT_EQ(prompter.Execs(), std::vector<QString>{QStringLiteral("krt::TForm3")});
-    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("バッファーのダンプ"));
+    EXPECT_EQ(test::Last(prompter.asked).caption, QStringLiteral("バッファーのダンプ"));
 }
 
 TEST_F(MainViews, DebugOpensFromTheHardwareMenu) {

@@ -174,7 +174,7 @@ TEST_F(NewUserTest, RefusedDataFilesLeaveTheBufferAsItWas) {
                               ":0400300001020304C3\n:00000001FF\n");
     prompter.fileNames.push_back(bad);
     form->FileOpen1Execute();
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File's check sum is wrong."));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("File's check sum is wrong."));
     EXPECT_EQ(form->Buffer()[0x2F], 0xFF);
     EXPECT_EQ(form->Buffer()[0x00], 0x01);
     EXPECT_FALSE(form->DataLoaded());
@@ -187,7 +187,7 @@ TEST_F(NewUserTest, RefusedDataFilesLeaveTheBufferAsItWas) {
     const QString large = write("large.hex", ":02000004000AF0\n:02000000AA55FF\n:00000001FF\n");
     prompter.fileNames.push_back(large);
     form->FileOpen1Execute();
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File size is larger than the device size."));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("File size is larger than the device size."));
 
     // Not there at all: the buffer and the status line stay as they were.
     const QString status = form->StatusText();
@@ -260,6 +260,7 @@ TEST_F(NewUserTest, ClosingTheWindowDuringAnOperationCancelsIt) {
     EXPECT_FALSE(form->OperationRunning());
     EXPECT_TRUE(LogHas(QStringLiteral("READ operation is failed. Because \"Operation is canceled\".")))
         << LogLines().join('\n').toStdString();
+    ASSERT_NE(form->Simulator(), nullptr);
     EXPECT_DOUBLE_EQ(form->Simulator()->Vpp(), 0.0);
     EXPECT_DOUBLE_EQ(form->Simulator()->Vcc(), 0.0);
     EXPECT_FALSE(form->Simulator()->ResultOkIndicator());

@@ -48,14 +48,14 @@ TEST_F(OperationsTest, WithoutADeviceNothingHappens) {
     form->Log(QStringLiteral("before"));
     form->OpReadExecute();
     ASSERT_EQ(prompter.Count("message"), 1);
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("Device is not selected."));
-    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("QV17win"));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("Device is not selected."));
+    EXPECT_EQ(test::Last(prompter.asked).caption, QStringLiteral("QV17win"));
     EXPECT_TRUE(LogHas(QStringLiteral("before")));  // the log is untouched
     form->OpEraseExecute();
-    EXPECT_EQ(prompter.asked.back().kind, QStringLiteral("box"));
-    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("qv17win"));
+    EXPECT_EQ(test::Last(prompter.asked).kind, QStringLiteral("box"));
+    EXPECT_EQ(test::Last(prompter.asked).caption, QStringLiteral("qv17win"));
     form->N16Click();
-    EXPECT_EQ(prompter.asked.back().kind, QStringLiteral("box"));
+    EXPECT_EQ(test::Last(prompter.asked).kind, QStringLiteral("box"));
     EXPECT_EQ(form->WorkersStarted(), 0);
 }
 
@@ -63,8 +63,8 @@ TEST_F(OperationsTest, CancelledConfirmationLogsAndStartsNothing) {
     SelectEprom();
     prompter.answers.push_back(QMessageBox::Cancel);
     form->OpWriteExecute();
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("Set device on the socket"));
-    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("WRITE operation start"));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("Set device on the socket"));
+    EXPECT_EQ(test::Last(prompter.asked).caption, QStringLiteral("WRITE operation start"));
     EXPECT_TRUE(LogHas(QStringLiteral("operation is canceled")));
     EXPECT_EQ(form->WorkersStarted(), 0);
 }
@@ -165,7 +165,7 @@ TEST_F(OperationsTest, AutomaticWriteRunsThreeSteps) {
     SetLength(0x100);
     Pattern(0x100);
     form->OpAutoExecute();
-    EXPECT_EQ(prompter.asked.back().kind, QStringLiteral("exec"));
+    EXPECT_EQ(test::Last(prompter.asked).kind, QStringLiteral("exec"));
     const QStringList lines = LogLines();
     EXPECT_TRUE(lines.contains(QStringLiteral("This device is BLANK")));
     EXPECT_TRUE(lines.contains(QStringLiteral("WRITE operation is successful")));
@@ -484,6 +484,7 @@ TEST_F(OperationsTest, ClosingDuringAnOperationCancelsWaitsAndResets) {
     EXPECT_FALSE(form->OperationRunning());
     // Only the blank check ran: the sequence stopped at the close.
     EXPECT_EQ(form->WorkersStarted(), 1);
+    ASSERT_NE(form->Simulator(), nullptr);
     EXPECT_DOUBLE_EQ(form->Simulator()->Vpp(), 0.0);
     EXPECT_FALSE(form->Simulator()->ResultOkIndicator());
 }

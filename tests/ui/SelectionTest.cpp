@@ -158,14 +158,14 @@ TEST_F(SelectionTest, ReconfirmingReloadsTheLastDataFile) {
 TEST_F(SelectionTest, FileCommandsNeedADeviceAndReportFailures) {
     form->FileOpen1Execute();
     ASSERT_EQ(prompter.Count("box"), 1);
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("Device is not selected."));
-    EXPECT_EQ(prompter.asked.back().caption, QStringLiteral("qv17win"));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("Device is not selected."));
+    EXPECT_EQ(test::Last(prompter.asked).caption, QStringLiteral("qv17win"));
     EXPECT_EQ(prompter.Count("open"), 0);
 
     Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
     prompter.fileNames.push_back(Path("missing.hex"));
     form->FileOpen1Execute();
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File not found."));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("File not found."));
     EXPECT_FALSE(form->DataLoaded());
     // The open dialog's title and filter.
     bool sawOpen = false;
@@ -183,13 +183,13 @@ TEST_F(SelectionTest, FileCommandsNeedADeviceAndReportFailures) {
     bad.close();
     prompter.fileNames.push_back(bad.fileName());
     form->FileOpen1Execute();
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File's check sum is wrong."));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("File's check sum is wrong."));
     EXPECT_EQ(form->Buffer()[0x10], 0xFF);  // a refused file leaves the buffer as it was
 
     // A save that cannot create its file is reported; nothing is logged.
     prompter.fileNames.push_back(Path("no/such/dir/out.hex"));
     form->FileSave1Execute();
-    EXPECT_EQ(prompter.asked.back().text, QStringLiteral("File create is failed."));
+    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("File create is failed."));
 }
 
 TEST_F(SelectionTest, SaveWritesTheRangeAndReports) {

@@ -25,6 +25,7 @@
 #include "Prompter.h"
 #include "TProgressForm.h"
 #include "TQV17MainForm.h"
+#include "support/RecordingPort.h"
 
 namespace krt::test {
 
