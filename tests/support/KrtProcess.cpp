@@ -1,4 +1,4 @@
-#include "support/KrtProcess.h"
+#include "KrtProcess.h"
 
 #include <fcntl.h>
 #include <grp.h>
