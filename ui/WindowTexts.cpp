@@ -1,5 +1,9 @@
 #include "WindowTexts.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <array>
 
 #include "link/Protocol.h"
@@ -206,6 +210,19 @@ QString QuitWhileRunningText(uint32_t language) {
                               "中止すると、デバイスは途中まで書きこまれた状態で残ります。");
     return QStringLiteral("An operation is running: cancel it and quit?\n"
                           "A cancelled operation leaves the device as far as it got.");
+}
+
+bool UseQtTranslations(uint32_t language) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return false;
+    // One translator for the program's life, installed while Japanese is chosen.
+    static QTranslator* translator = nullptr;
+    if (!translator) translator = new QTranslator(app);
+    QCoreApplication::removeTranslator(translator);
+    if (language != 0) return true;
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(translator);
 }
 
 }  // namespace krt

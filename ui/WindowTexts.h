@@ -81,4 +81,10 @@ QString TimeLeftText(uint32_t language, qint64 seconds);
 // The question when the main window is closed while an operation runs.
 QString QuitWhileRunningText(uint32_t language);
 
+// Qt's own texts (standard buttons, file dialogs) in the chosen language:
+// Japanese loads Qt's qtbase_ja translation from Qt's translations folder,
+// English removes it. False when the Japanese file is not there (Qt's
+// texts stay English then).
+bool UseQtTranslations(uint32_t language);
+
 }  // namespace krt

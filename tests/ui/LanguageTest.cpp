@@ -1,4 +1,8 @@
 // The texts of both languages and the language switch.
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -76,6 +80,23 @@ TEST_F(LanguageTest, JapaneseTexts) {
     EXPECT_EQ(form->ComboBox1->itemText(7), QStringLiteral("ワンタイムPROM"));
     EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("(型番を選択してください。)"));
     EXPECT_TRUE(LogHas(QString::asprintf("%d個のデバイスが登録されました。", form->Devices().count)));
+}
+
+TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFileInfo::exists(folder + QStringLiteral("/qtbase_ja.qm"))) GTEST_SKIP() << "no qtbase_ja";
+    auto cancel = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Cancel);
+        return box.button(QMessageBox::Cancel)->text();
+    };
+    WriteValidSettings(0);
+    Start();
+    EXPECT_EQ(cancel(), QStringLiteral("キャンセル"));
+    form->E1Click();
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+    form->J1Click();
+    EXPECT_EQ(cancel(), QStringLiteral("キャンセル"));
 }
 
 TEST_F(LanguageTest, SwitchStoresTheLanguageAndClearsTheSelection) {
