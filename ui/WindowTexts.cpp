@@ -212,6 +212,25 @@ QString QuitWhileRunningText(uint32_t language) {
                           "A cancelled operation leaves the device as far as it got.");
 }
 
+QString ProgressCancelText(uint32_t language) {
+    return language == 0 ? QString::fromUtf8(kProgressCancel) : QStringLiteral("Cancel");
+}
+
+QString ProgressFinishedText(uint32_t language) {
+    return language == 0 ? QString::fromUtf8(kProgressFinished) : QStringLiteral("Finished");
+}
+
+QString ProgressStartText(uint32_t language, int maximum) {
+    if (language == 0) return QString::asprintf("0/%d (0%%)終了しました", maximum);
+    return QString::asprintf("0/%d (0%%) done", maximum);
+}
+
+QString ProgressCountText(uint32_t language, int position, int maximum) {
+    const double percent = maximum > 0 ? position * 100.0 / maximum : 0.0;
+    if (language == 0) return QString::asprintf("%d/%d (%3.0f%%)終了しました", position, maximum, percent);
+    return QString::asprintf("%d/%d (%3.0f%%) done", position, maximum, percent);
+}
+
 bool UseQtTranslations(uint32_t language) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return false;

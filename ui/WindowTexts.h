@@ -43,9 +43,16 @@ inline constexpr const char* kProgramVersion = "0.8.7";
 inline constexpr const char* kCaptionPrefix = "KRTwin ver";
 inline constexpr const char* kSimulatorSuffix = " [simulator]";
 
-// The progress dialog's texts.
+// The progress dialog's texts: these Japanese ones in Japanese, English
+// ones of ours in English.
 inline constexpr const char* kProgressCancel = "キャンセル";
 inline constexpr const char* kProgressFinished = "終了";
+QString ProgressCancelText(uint32_t language);
+QString ProgressFinishedText(uint32_t language);
+// The count line: "position/maximum (percent%)" and "done"; the first one
+// shows a bare 0 %, the later ones the percent in three places.
+QString ProgressStartText(uint32_t language, int maximum);
+QString ProgressCountText(uint32_t language, int position, int maximum);
 
 // The message box when DEVICE.LST does not open (both languages).
 QString DeviceListFailedText();

@@ -14,6 +14,7 @@
 
 #include "UiTestSupport.h"
 #include "WindowTexts.h"
+#include "link/Link.h"
 
 namespace krt::test {
 namespace {
@@ -97,6 +98,26 @@ TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
     EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
     form->J1Click();
     EXPECT_EQ(cancel(), QStringLiteral("キャンセル"));
+}
+
+TEST_F(LanguageTest, ProgressDialogSpeaksTheLanguage) {
+    // Japanese keeps its own lines exactly; English has ours.
+    struct Case {
+        uint32_t language;
+        const char* start;
+        const char* cancel;
+    } cases[] = {{0, "0/256 (0%)終了しました", "キャンセル"}, {1, "0/256 (0%) done", "Cancel"}};
+    for (const Case& c : cases) {
+        LinkContext link;
+        link.language = c.language;
+        TProgressForm progress(link);
+        progress.PrepareProgress(256, QStringLiteral("x"));
+        EXPECT_EQ(progress.StaticText1->text(), QString::fromUtf8(c.start));
+        EXPECT_EQ(progress.Button1->text(), QString::fromUtf8(c.cancel));
+    }
+    EXPECT_EQ(ProgressCountText(0, 128, 256), QStringLiteral("128/256 ( 50%)終了しました"));
+    EXPECT_EQ(ProgressCountText(1, 128, 256), QStringLiteral("128/256 ( 50%) done"));
+    EXPECT_EQ(ProgressFinishedText(0), QStringLiteral("終了"));
 }
 
 TEST_F(LanguageTest, SwitchStoresTheLanguageAndClearsTheSelection) {

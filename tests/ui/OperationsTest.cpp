@@ -81,8 +81,8 @@ TEST_F(OperationsTest, WriteReadVerifyOnTheSimulatedChip) {
     EXPECT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << LogLines().join('\n').toStdString();
     EXPECT_EQ(form->ProgressForm()->windowTitle(), QStringLiteral("Now writing.."));
     EXPECT_EQ(form->ProgressForm()->ProgressBar1->maximum(), 0x200);
-    EXPECT_EQ(form->ProgressForm()->StaticText1->text(), QStringLiteral("512/512 (100%)終了しました"));
-    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("終了"));
+    EXPECT_EQ(form->ProgressForm()->StaticText1->text(), QStringLiteral("512/512 (100%) done"));
+    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("Finished"));
 
     form->FileNew1Execute();
     SetLength(0x200);
