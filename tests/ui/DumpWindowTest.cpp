@@ -2,6 +2,7 @@
 // clicks; what the grid shows is checked.
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -259,7 +260,9 @@ TEST_F(DumpWindow, FindsHexBytesAndTextNextAndPrevious) {
     EXPECT_EQ(At(1, 17).left(3), QStringLiteral("KRT"));
     find(QStringLiteral("\"DEAD\""));  // quoted: the characters, not the bytes
     EXPECT_EQ(dump->Label3->text(), QStringLiteral("Not found"));
-    find(QStringLiteral("ＫＲＴ"));  // full-width: no byte shows these
+    // Full-width letters (typed through an input method): no byte shows these.
+    dump->Edit2->setText(QStringLiteral("ＫＲＴ"));
+    QTest::keyClick(dump->Edit2, Qt::Key_Return);
     EXPECT_EQ(dump->Label3->text(), QStringLiteral("Type hex or text"));
 }
 
