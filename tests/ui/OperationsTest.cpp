@@ -292,7 +292,7 @@ TEST_F(OperationsTest, UndefinedDeviceFailsAndTheDialogClosesAtOnce) {
     form->OpReadExecute();
     const qint64 ms = t.elapsed();
     EXPECT_TRUE(LogHas(QStringLiteral("READ operation is failed. Because \"Undefined device\".")));
-    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("終了"));
+    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("Finished"));
     EXPECT_EQ(form->ProgressForm()->ProgressBar1->value(), form->ProgressForm()->ProgressBar1->maximum());
     // The dialog closes when the operation ends, without a tick's pause.
     EXPECT_LT(ms, 900);
