@@ -266,6 +266,21 @@ TEST_F(DumpWindow, FindsHexBytesAndTextNextAndPrevious) {
     EXPECT_EQ(dump->Label3->text(), QStringLiteral("Type hex or text"));
 }
 
+TEST_F(DumpWindow, EveryTextShowsWholeInBothLanguages) {
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
+    Open();
+    for (uint32_t language : {0u, 1u}) {
+        dump->SetLanguage(language);
+        for (QWidget* w : std::initializer_list<QWidget*>{dump->Label1, dump->Label2, dump->CheckBox1, dump->Button1,
+                                                          dump->Button2, dump->Button3, dump->Button4})
+            EXPECT_LE(w->sizeHint().width(), w->width()) << language << " " << w->objectName().toStdString();
+    }
+    // The longest status line.
+    dump->SetLanguage(0);
+    dump->Label3->setText(QStringLiteral("FFFFFF で一致（折り返し）"));
+    EXPECT_LE(dump->Label3->sizeHint().width(), dump->Label3->width());
+}
+
 TEST_F(DumpWindow, RefreshesWhenTheSessionSaysTheBufferChanged) {
     ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
     Open();
