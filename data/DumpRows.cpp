@@ -1,7 +1,10 @@
 #include "data/DumpRows.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+
+#include "base/Hex.h"
 
 #include "catalogue/DeviceRecord.h"
 #include "data/DataBuffer.h"
@@ -66,6 +69,20 @@ std::string TextColumn(const DumpSource& s, uint64_t first, uint64_t limit) {
     return out;
 }
 
+// Units that one scroll step moves by, and units that the 16 rows show.
+uint64_t UnitsPerStep(const DumpLayout& l, const DumpSource& s) {
+    return l.kind == DumpKind::Fuses ? std::max<uint32_t>(s.lineLength, 1) : 16;
+}
+
+uint64_t UnitsPerPage(const DumpLayout& l, const DumpSource& s) {
+    switch (l.kind) {
+    case DumpKind::Bytes: return uint64_t{16} * kDumpRows;
+    case DumpKind::Words: return uint64_t{8} * kDumpRows;
+    case DumpKind::Fuses: return uint64_t{std::max<uint32_t>(s.lineLength, 1)} * kDumpRows;
+    }
+    return 16;
+}
+
 }  // namespace
 
 DumpSource DumpSourceOf(const DeviceRecord& record, const DataBuffer& buffer) {
@@ -85,7 +102,6 @@ const char* DumpCharacter(uint8_t byte) { return Characters().text[byte].data();
 DumpLayout DumpSetup(const DumpSource& s, bool asWords) {
     DumpLayout l;
     l.units = (!asWords && s.wordsize) ? s.words * 2 : s.words;
-    l.scrollMaximum = l.units >> 4;
     l.widths.fill(0);
     for (auto& h : l.headers) h.clear();
     if (IsPld(s.typecode)) {
@@ -93,7 +109,6 @@ DumpLayout DumpSetup(const DumpSource& s, bool asWords) {
         l.columns = 2;
         l.widths[0] = 40;
         l.widths[1] = 500;
-        l.scrollMaximum = l.units / std::max<uint32_t>(s.lineLength, 1);
     } else if (!asWords) {
         l.kind = DumpKind::Bytes;
         l.columns = 18;
@@ -114,7 +129,115 @@ DumpLayout DumpSetup(const DumpSource& s, bool asWords) {
         l.widths[9] = 120;
     }
     l.headers[0] = "ADDR";
+    // The last position shows the last unit on the grid's last row, not a
+    // page of empty rows past it.
+    const uint64_t step = UnitsPerStep(l, s);
+    const uint64_t page = UnitsPerPage(l, s);
+    l.scrollMaximum = l.units > page ? static_cast<uint32_t>((l.units - page + step - 1) / step) : 0;
     return l;
+}
+
+uint32_t DumpPositionOf(const DumpLayout& l, const DumpSource& s, uint32_t unit) {
+    return std::min<uint32_t>(static_cast<uint32_t>(unit / UnitsPerStep(l, s)), l.scrollMaximum);
+}
+
+uint32_t DumpJumpPosition(const DumpLayout& l, const DumpSource& s, std::string_view text) {
+    if (l.kind != DumpKind::Fuses) return std::min<uint32_t>(ParseHex(text) >> 4, l.scrollMaximum);
+    // The leading decimal number; a text without one reads as fuse 0.
+    uint64_t fuse = 0;
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        fuse = std::min<uint64_t>(fuse * 10 + static_cast<uint64_t>(text[i] - '0'), UINT32_MAX);
+    return DumpPositionOf(l, s, static_cast<uint32_t>(fuse));
+}
+
+std::optional<std::vector<uint8_t>> DumpFindPattern(std::string_view text, DumpKind kind) {
+    auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
+    std::vector<uint8_t> bytes;
+    if (kind == DumpKind::Fuses) {
+        for (char c : text) {
+            if (c == '0' || c == '1') bytes.push_back(static_cast<uint8_t>(c - '0'));
+            else if (!isSpace(c)) return std::nullopt;
+        }
+        if (bytes.empty()) return std::nullopt;
+        return bytes;
+    }
+    const bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
+    if (!quoted) {
+        bool hex = !text.empty();
+        size_t group = 0;
+        for (size_t i = 0; i <= text.size() && hex; ++i) {
+            if (i == text.size() || isSpace(text[i])) {
+                hex = group % 2 == 0;
+                group = 0;
+            } else if (std::isxdigit(static_cast<unsigned char>(text[i]))) {
+                ++group;
+            } else {
+                hex = false;
+            }
+        }
+        if (hex) {
+            int high = -1;
+            for (char c : text) {
+                if (isSpace(c)) continue;
+                const int v = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : (std::toupper(c) - 'A' + 10);
+                if (high < 0) {
+                    high = v;
+                } else {
+                    bytes.push_back(static_cast<uint8_t>(high * 16 + v));
+                    high = -1;
+                }
+            }
+            return bytes;
+        }
+    } else {
+        text = text.substr(1, text.size() - 2);
+    }
+    // Characters: printable ASCII, and the half-width katakana U+FF61 to
+    // U+FF9F (three UTF-8 bytes) as the bytes 0xA1 to 0xDF.
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            bytes.push_back(c);
+            ++i;
+            continue;
+        }
+        if (c == 0xEF && i + 2 < text.size()) {
+            const unsigned cp = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+                                (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
+            if (cp >= 0xFF61 && cp <= 0xFF9F) {
+                bytes.push_back(static_cast<uint8_t>(0xA1 + (cp - 0xFF61)));
+                i += 3;
+                continue;
+            }
+        }
+        return std::nullopt;
+    }
+    if (bytes.empty()) return std::nullopt;
+    return bytes;
+}
+
+std::optional<uint32_t> DumpFind(const DumpSource& s, const std::vector<uint8_t>& pattern, uint32_t from,
+                                 bool forward) {
+    if (!s.buffer || pattern.empty() || pattern.size() > s.size) return std::nullopt;
+    const uint8_t* begin = s.buffer;
+    const uint8_t* end = s.buffer + s.size;
+    const uint8_t* start = begin + std::min(from, s.size);
+    const uint8_t* hit = end;
+    if (forward) {
+        hit = std::search(start, end, pattern.begin(), pattern.end());
+        if (hit == end) hit = std::search(begin, end, pattern.begin(), pattern.end());
+    } else {
+        // A match that starts at from or before it ends by from + its size.
+        const uint8_t* stop = begin + std::min<uint64_t>(uint64_t{from} + pattern.size(), s.size);
+        hit = std::find_end(begin, stop, pattern.begin(), pattern.end());
+        if (hit == stop) hit = std::find_end(begin, end, pattern.begin(), pattern.end());
+    }
+    if (hit == end) return std::nullopt;
+    return static_cast<uint32_t>(hit - begin);
 }
 
 uint32_t DumpFirstUnit(const DumpLayout& l, const DumpSource& s, uint32_t position) {

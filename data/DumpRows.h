@@ -6,7 +6,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace krt {
 
@@ -61,6 +64,29 @@ void DumpFill(const DumpSource& source, const DumpLayout& layout, uint32_t posit
 // "." for control characters (0x00 to 0x1F, 0x7F) and for every other byte,
 // which stands for no character on its own there.
 const char* DumpCharacter(uint8_t byte);
+
+// The scroll position that shows the rows of a unit: its own row first,
+// but never past the last position (the scroll bar's maximum).
+uint32_t DumpPositionOf(const DumpLayout& layout, const DumpSource& source, uint32_t unit);
+
+// The Jump field: a hexadecimal address in the byte and word views (its
+// row, as the row labels show it), the decimal fuse number in the PLD view
+// (whose row labels are decimal). Gives the scroll position.
+uint32_t DumpJumpPosition(const DumpLayout& layout, const DumpSource& source, std::string_view text);
+
+// Find's pattern as buffer bytes. In the PLD view: fuses as "0" and "1"
+// (spaces ignored). Elsewhere: hexadecimal bytes ("DE AD", "DEAD"), when
+// every space-separated group has an even number of hex digits; any other
+// text, and any text in double quotes, is searched as characters (ASCII and
+// the half-width katakana the text column shows). Nothing for an empty
+// text or a character that no byte shows.
+std::optional<std::vector<uint8_t>> DumpFindPattern(std::string_view text, DumpKind kind);
+
+// The first byte index of the pattern in the buffer, forward from byte
+// from (inclusive) or backward from it (a match starting at from or
+// before), wrapping round the buffer's end. Nothing when it does not occur.
+std::optional<uint32_t> DumpFind(const DumpSource& source, const std::vector<uint8_t>& pattern, uint32_t from,
+                                 bool forward);
 
 // H/L SWAP: exchanges bytes 2w and 2w + 1 for every w below units (only
 // the pairs that lie inside size bytes).

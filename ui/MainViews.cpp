@@ -39,6 +39,7 @@ void TQV17MainForm::UpdateChecksum() {
 
 void TQV17MainForm::BinDumpExecute() {
     if (Inert() || !CheckSelected(true)) return;
+    dumpForm_->SetLanguage(language_);
     dumpForm_->Prepare();
     Prompter::Current().Exec(*dumpForm_);
 }

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <optional>
 
 #include "data/DumpRows.h"
 
@@ -37,12 +38,19 @@ public:
 
     const DumpLayout& Layout() const { return layout_; }
 
+    // 0 Japanese, 1 English: the texts of the find row (the rest of the
+    // window is the same in both languages).
+    void SetLanguage(uint32_t language);
+
 public slots:
     void ScrollBar1Change();
     void Edit1Exit();
     void CheckBox1Click();
     void Button2Click();
     void Button1Click();
+    // Find: the next or the previous place of Edit2's bytes.
+    void FindNext();
+    void FindPrevious();
     // The session said the buffer changed (queued to this thread).
     void BufferChanged();
 
@@ -51,7 +59,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void Find(bool forward);
+    // Scrolls to the byte and makes its cell the current one.
+    void ShowByte(uint32_t byte);
+
     Session& session_;
+    uint32_t language_ = 1;
+    // The byte of the last match; the next search starts after it.
+    std::optional<uint32_t> found_;
     DumpSource source_;
     DumpLayout layout_;
     DumpPage page_;
@@ -65,6 +80,12 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     QPushButton* Button2 = nullptr;
     QPushButton* Button1 = nullptr;
+    // The find row under them.
+    QLabel* Label2 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QPushButton* Button3 = nullptr;  // next
+    QPushButton* Button4 = nullptr;  // previous
+    QLabel* Label3 = nullptr;        // what the last search found
 };
 
 }  // namespace krt

@@ -438,6 +438,10 @@ void THConfigForm::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         // The link carries the language the main window last chose.
         SetLanguage(shell_.Link().language);
+        // The blanking's message speaks of the chip as it was then: an
+        // operation since may have written it, so a new showing starts
+        // without it.
+        blankMessageShown_ = false;
         FormActivate();
         if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
     }

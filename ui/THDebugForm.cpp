@@ -1,5 +1,6 @@
 #include "THDebugForm.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -20,12 +21,53 @@
 #include <string>
 
 #include "base/Hex.h"
+#include "base/Texts.h"
 #include "catalogue/DeviceRecord.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
 #include "session/Session.h"
 
 namespace krt {
+
+namespace {
+
+// The window's texts: Japanese as designed, English ones of ours.
+constexpr TextPair kCaption{"ハードウェアデバッグ", "Hardware debug"};
+constexpr TextPair kVppGroup{"Vpp電圧の調整(&A)", "&Adjust Vpp"};
+constexpr TextPair kVccGroup{"Vcc電圧の調整(&B)", "Adjust Vcc (&B)"};
+constexpr TextPair kAnyVoltage{"任意電圧", "Any voltage"};
+constexpr TextPair kVppPins{"Vpp電圧ピン出力(&P)", "Vpp to &pins"};
+constexpr TextPair kVccPins{"Vcc電圧ピン出力(&C)", "Vcc to pins (&C)"};
+constexpr TextPair kSupplyOn{"電圧出力", "Supplies on"};
+constexpr TextPair kSupplyOff{"出力停止", "Supplies off"};
+constexpr TextPair kOutGroup{"KRTへ出力(&O)", "&Output to the KRT"};
+constexpr TextPair kOut{"出力", "Output"};
+constexpr TextPair kStrobeToo{"#STB信号も出す", "With #STB"};
+constexpr TextPair kInGroup{"KRTから入力(&I)", "&Input from the KRT"};
+constexpr TextPair kIn{"入力", "Input"};
+constexpr TextPair kSend{"送信", "Send"};
+constexpr TextPair kPinGroup{"プリンタポートとJTAGピンのチェック", "Printer port and JTAG pin check"};
+constexpr TextPair kTdoEnable{"TDO許可(bit4)", "TDO enable(bit4)"};
+constexpr TextPair kUnused5{"未使用(bit5)", "unused(bit5)"};
+constexpr TextPair kKey6{"キー(bit6)", "key(bit6)"};
+constexpr TextPair kUnused7{"未使用(bit7)", "unused(bit7)"};
+constexpr TextPair kKrt1Out{"KRT1出力(ACK)", "KRT1 out(ACK)"};
+constexpr TextPair kKeyBusy{"キー(BUSY)", "key(BUSY)"};
+constexpr TextPair kKeyPe{"キー(PE)", "key(PE)"};
+constexpr TextPair kReset{"リセット(&R)", "&Reset"};
+constexpr TextPair kClose{"閉じる(&X)", "Close (&X)"};
+constexpr TextPair kSentWithOperand{"コマンド%1(0x%2),%3を送信しました。 結果は「%4」です。",
+                                    "Sent command %1 (0x%2), %3. The result is \"%4\"."};
+constexpr TextPair kSent{"コマンド%1(0x%2)を送信しました。 結果は「%3」です。",
+                         "Sent command %1 (0x%2). The result is \"%3\"."};
+constexpr TextPair kPortSent{"パラレルポート(%1)に'%2'を送信しました。 結果は「%3」です。",
+                             "Sent '%2' to the parallel port (%1). The result is \"%3\"."};
+constexpr TextPair kByteRead{"KRTから1バイト読みました。 結果は「%1」です。",
+                             "Read one byte from the KRT. The result is \"%1\"."};
+constexpr TextPair kPinCheck{"データポートに%1を出力して、ステータス%2が返りました",
+                             "Wrote %1 to the data port; the status is %2"};
+
+}  // namespace
 
 namespace {
 
@@ -321,7 +363,32 @@ int THDebugForm::exec() {
 
 void THDebugForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) FormActivate();
+    if (!event->spontaneous()) {
+        ApplyLanguage();
+        FormActivate();
+    }
+}
+
+QString THDebugForm::Text(const TextPair& pair) const {
+    return QString::fromUtf8(InLanguage(pair, session_.link.language));
+}
+
+void THDebugForm::ApplyLanguage() {
+    setWindowTitle(Text(kCaption));
+    const std::pair<QWidget*, const TextPair*> texts[] = {
+        {GroupBox1, &kVppGroup},  {GroupBox2, &kVccGroup},  {Label1, &kAnyVoltage},    {Label3, &kAnyVoltage},
+        {RadioGroup1, &kVppPins}, {RadioGroup2, &kVccPins}, {Button1, &kSupplyOn},     {Button2, &kSupplyOff},
+        {GroupBox3, &kOutGroup},  {Button3, &kOut},         {CheckBox1, &kStrobeToo},  {GroupBox4, &kInGroup},
+        {Button4, &kIn},          {Button5, &kSend},        {GroupBox6, &kPinGroup},   {CheckBox6, &kTdoEnable},
+        {CheckBox7, &kUnused5},   {CheckBox8, &kKey6},      {CheckBox9, &kUnused7},    {Label9, &kKrt1Out},
+        {Label10, &kKeyBusy},     {Label11, &kKeyPe},       {Button6, &kReset},        {Button7, &kClose},
+    };
+    for (const auto& [widget, pair] : texts) {
+        const QString text = Text(*pair);
+        if (auto* box = qobject_cast<QGroupBox*>(widget)) box->setTitle(text);
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(text);
+        else if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
+    }
 }
 
 void THDebugForm::changeEvent(QEvent* event) {
@@ -371,11 +438,11 @@ void THDebugForm::Button5Click() {
     const unsigned opcode = c ? c->opcode : 0x00;
     const uint8_t result = Send(code, operand);
     if (Edit2->isEnabled())
-        SetStatus(QStringLiteral("コマンド%1(0x%2),%3を送信しました。 結果は「%4」です。")
+        SetStatus(Text(kSentWithOperand)
                       .arg(name, QString::asprintf("%02X", opcode), QString::asprintf("%02X", operand),
                            Result(result)));
     else
-        SetStatus(QStringLiteral("コマンド%1(0x%2)を送信しました。 結果は「%3」です。")
+        SetStatus(Text(kSent)
                       .arg(name, QString::asprintf("%02X", opcode), Result(result)));
 }
 
@@ -384,7 +451,7 @@ void THDebugForm::Button3Click() {
     Send(REQ_GET_PORT_BASE, 0, &base);
     const uint32_t byte = HexOf(Edit1);
     const uint8_t result = Send(REQ_PORT_WRITE_DATA, byte);
-    SetStatus(QStringLiteral("パラレルポート(%1)に'%2'を送信しました。 結果は「%3」です。")
+    SetStatus(Text(kPortSent)
                   .arg(QString::asprintf("%X", base), QString::asprintf("%02X", byte), Result(result)));
 }
 
@@ -392,7 +459,7 @@ void THDebugForm::Button4Click() {
     uint32_t value = 0;
     const uint8_t result = Send(REQ_READ_REPLY, 0, &value);
     StaticText1->setText(QString::asprintf("%02X", value));
-    SetStatus(QStringLiteral("KRTから1バイト読みました。 結果は「%1」です。").arg(Result(result)));
+    SetStatus(Text(kByteRead).arg(Result(result)));
 }
 
 void THDebugForm::PinCheckClick() {
@@ -404,7 +471,7 @@ void THDebugForm::PinCheckClick() {
     Send(REQ_PORT_WRITE_DATA, value);
     uint32_t status = 0;
     Send(REQ_PORT_READ_STATUS, 0, &status);
-    SetStatus(QString::asprintf("データポートに%02Xを出力して、ステータス%02Xが返りました", value, status));
+    SetStatus(Text(kPinCheck).arg(QString::asprintf("%02X", value), QString::asprintf("%02X", status)));
     auto bit = [status](int n) { return (status >> n) & 1u ? QStringLiteral("1") : QStringLiteral("0"); };
     StaticText2->setText(bit(6));
     StaticText3->setText((status >> 7) & 1u ? QStringLiteral("0") : QStringLiteral("1"));

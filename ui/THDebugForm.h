@@ -23,6 +23,8 @@ class QStatusBar;
 
 namespace krt {
 
+struct TextPair;
+
 class Session;
 struct CommandMnemonic;
 
@@ -67,6 +69,9 @@ private:
     uint8_t Send(uint8_t code, uint32_t parameter = 0, uint32_t* value = nullptr);
     QString Result(uint8_t result) const;
     void SetStatus(const QString& text);
+    // The captions in the link's language.
+    void ApplyLanguage();
+    QString Text(const TextPair& pair) const;
 
     Session& session_;
     std::function<bool()> busy_;

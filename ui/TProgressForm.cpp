@@ -34,7 +34,7 @@ TProgressForm::TProgressForm(LinkContext& link, QWidget* parent)
     TimeLeft = new QLabel(this);
     TimeLeft->setObjectName(QStringLiteral("TimeLeft"));
     TimeLeft->setAlignment(Qt::AlignCenter);
-    Button1 = new QPushButton(QString::fromUtf8(kProgressCancel), this);
+    Button1 = new QPushButton(ProgressCancelText(link_.language), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setAutoDefault(false);
     connect(Button1, &QPushButton::clicked, this, &TProgressForm::Button1Click);
@@ -64,10 +64,10 @@ void TProgressForm::FormCreate() {
 
 void TProgressForm::PrepareProgress(int total, const QString& caption) {
     setWindowTitle(caption);
-    Button1->setText(QString::fromUtf8(kProgressCancel));
+    Button1->setText(ProgressCancelText(link_.language));
     ProgressBar1->setMaximum(total > 0 ? total : 1);
     ProgressBar1->setValue(0);
-    StaticText1->setText(QString::asprintf("0/%d (0%%)終了しました", ProgressBar1->maximum()));
+    StaticText1->setText(ProgressStartText(link_.language, ProgressBar1->maximum()));
     TimeLeft->clear();
     position_ = 0;
     closing_ = false;
@@ -85,8 +85,7 @@ void TProgressForm::showEvent(QShowEvent* event) {
 void TProgressForm::ShowCount(int position) {
     const int maximum = ProgressBar1->maximum();
     ProgressBar1->setValue(std::min(position, maximum));
-    StaticText1->setText(QString::asprintf("%d/%d (%3.0f%%)終了しました", position, maximum,
-                                           position * 100.0 / maximum));
+    StaticText1->setText(ProgressCountText(link_.language, position, maximum));
 }
 
 void TProgressForm::Timer1Timer() {
@@ -103,7 +102,7 @@ void TProgressForm::Timer1Timer() {
     // at the end at once: a pause there would only lengthen every operation.
     if (!workerDone_ || workerDone_()) {
         p = ProgressBar1->maximum();
-        Button1->setText(QString::fromUtf8(kProgressFinished));
+        Button1->setText(ProgressFinishedText(link_.language));
         closing_ = true;
         ShowCount(p);
         TimeLeft->clear();

@@ -575,6 +575,7 @@ QString TQV17MainForm::CatalogueDir() const { return QString::fromStdString(sess
 void TQV17MainForm::ApplyLanguage() {
     const uint32_t l = language_;
     auto t = [l](WindowText w) { return WindowTextOf(l, w); };
+    UseQtTranslations(l);
 
     QFont f = font();
     f.setFamily(l == 0 ? QStringLiteral("ＭＳ ゴシック") : QStringLiteral("Arial"));

@@ -1,5 +1,9 @@
 #include "WindowTexts.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <array>
 
 #include "link/Protocol.h"
@@ -206,6 +210,38 @@ QString QuitWhileRunningText(uint32_t language) {
                               "中止すると、デバイスは途中まで書きこまれた状態で残ります。");
     return QStringLiteral("An operation is running: cancel it and quit?\n"
                           "A cancelled operation leaves the device as far as it got.");
+}
+
+QString ProgressCancelText(uint32_t language) {
+    return language == 0 ? QString::fromUtf8(kProgressCancel) : QStringLiteral("Cancel");
+}
+
+QString ProgressFinishedText(uint32_t language) {
+    return language == 0 ? QString::fromUtf8(kProgressFinished) : QStringLiteral("Finished");
+}
+
+QString ProgressStartText(uint32_t language, int maximum) {
+    if (language == 0) return QString::asprintf("0/%d (0%%)終了しました", maximum);
+    return QString::asprintf("0/%d (0%%) done", maximum);
+}
+
+QString ProgressCountText(uint32_t language, int position, int maximum) {
+    const double percent = maximum > 0 ? position * 100.0 / maximum : 0.0;
+    if (language == 0) return QString::asprintf("%d/%d (%3.0f%%)終了しました", position, maximum, percent);
+    return QString::asprintf("%d/%d (%3.0f%%) done", position, maximum, percent);
+}
+
+bool UseQtTranslations(uint32_t language) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return false;
+    // One translator for the program's life, installed while Japanese is chosen.
+    static QTranslator* translator = nullptr;
+    if (!translator) translator = new QTranslator(app);
+    QCoreApplication::removeTranslator(translator);
+    if (language != 0) return true;
+    if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    return QCoreApplication::installTranslator(translator);
 }
 
 }  // namespace krt

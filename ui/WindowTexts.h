@@ -43,9 +43,16 @@ inline constexpr const char* kProgramVersion = "0.8.7";
 inline constexpr const char* kCaptionPrefix = "KRTwin ver";
 inline constexpr const char* kSimulatorSuffix = " [simulator]";
 
-// The progress dialog's texts.
+// The progress dialog's texts: these Japanese ones in Japanese, English
+// ones of ours in English.
 inline constexpr const char* kProgressCancel = "キャンセル";
 inline constexpr const char* kProgressFinished = "終了";
+QString ProgressCancelText(uint32_t language);
+QString ProgressFinishedText(uint32_t language);
+// The count line: "position/maximum (percent%)" and "done"; the first one
+// shows a bare 0 %, the later ones the percent in three places.
+QString ProgressStartText(uint32_t language, int maximum);
+QString ProgressCountText(uint32_t language, int position, int maximum);
 
 // The message box when DEVICE.LST does not open (both languages).
 QString DeviceListFailedText();
@@ -80,5 +87,11 @@ QString TimeLeftText(uint32_t language, qint64 seconds);
 
 // The question when the main window is closed while an operation runs.
 QString QuitWhileRunningText(uint32_t language);
+
+// Qt's own texts (standard buttons, file dialogs) in the chosen language:
+// Japanese loads Qt's qtbase_ja translation from Qt's translations folder,
+// English removes it. False when the Japanese file is not there (Qt's
+// texts stay English then).
+bool UseQtTranslations(uint32_t language);
 
 }  // namespace krt

@@ -86,6 +86,93 @@ TEST(BufferChecksum, PicSumTakesInTheConfigurationWordAndSaysSo) {
     EXPECT_EQ(ChecksumText(record, buffer, range), "F800");
 }
 
+TEST(DumpRows, ScrollEndsWithTheLastUnitOnTheLastRow) {
+    struct Case {
+        uint32_t words;
+        bool wordsize, asWords;
+        uint8_t typecode;
+        uint16_t line;
+        uint32_t maximum;
+    } cases[] = {
+        {0x100, false, false, 0, 0, 0},            // one page: no scrolling
+        {0x10, false, false, 0, 0, 0},             // less than a page
+        {0x101, false, false, 0, 0, 1},            // one byte more: one step
+        {0x8000, false, false, 0, 0, 0x7F0},
+        {0x10000, true, true, 0, 0, 0xFF8},        // words, 8 a row, 16 a step
+        {0x10000, true, false, 0, 0, 0x1FF0},      // the same device's bytes
+        {2194, false, false, 6, 44, 34},           // fuses: ceil(2194 / 44) - 16 rows
+        {0, false, false, 6, 0, 0},                // no line length, no fuses
+    };
+    for (const Case& c : cases) {
+        DumpSource s;
+        s.words = c.words;
+        s.wordsize = c.wordsize;
+        s.typecode = c.typecode;
+        s.lineLength = c.line;
+        const DumpLayout l = DumpSetup(s, c.asWords);
+        EXPECT_EQ(l.scrollMaximum, c.maximum) << c.words << " " << c.asWords;
+        // The last unit lies on the last position's page.
+        if (c.words == 0) continue;
+        const uint32_t first = DumpFirstUnit(l, s, l.scrollMaximum);
+        const uint32_t perPage = c.typecode ? 16u * c.line : (c.asWords ? 128u : 256u);
+        EXPECT_LT(l.units - 1 - first, perPage) << c.words;
+        EXPECT_LE(first, l.units - 1) << c.words;
+    }
+}
+
+TEST(DumpRows, JumpReadsTheRowLabelsOfTheView) {
+    DumpSource s;
+    s.words = 2194;
+    s.typecode = 6;
+    s.lineLength = 44;
+    const DumpLayout fuses = DumpSetup(s, false);
+    EXPECT_EQ(DumpJumpPosition(fuses, s, "88"), 2u);    // decimal, as the labels
+    EXPECT_EQ(DumpJumpPosition(fuses, s, "131"), 2u);   // inside the row of 88
+    EXPECT_EQ(DumpJumpPosition(fuses, s, "99999"), fuses.scrollMaximum);
+    EXPECT_EQ(DumpJumpPosition(fuses, s, "x"), 0u);
+    s = DumpSource{};
+    s.words = 0x8000;
+    const DumpLayout bytes = DumpSetup(s, false);
+    EXPECT_EQ(DumpJumpPosition(bytes, s, "1234"), 0x123u);
+    EXPECT_EQ(DumpJumpPosition(bytes, s, "FFFFFF"), bytes.scrollMaximum);
+}
+
+TEST(DumpRows, FindPatterns) {
+    using Bytes = std::vector<uint8_t>;
+    EXPECT_EQ(DumpFindPattern("DE AD", DumpKind::Bytes), (Bytes{0xDE, 0xAD}));
+    EXPECT_EQ(DumpFindPattern(" dead ", DumpKind::Bytes), (Bytes{0xDE, 0xAD}));
+    EXPECT_EQ(DumpFindPattern("0A", DumpKind::Words), (Bytes{0x0A}));
+    EXPECT_EQ(DumpFindPattern("ADD", DumpKind::Bytes), (Bytes{'A', 'D', 'D'}));  // odd digits: text
+    EXPECT_EQ(DumpFindPattern("\"AB\"", DumpKind::Bytes), (Bytes{'A', 'B'}));
+    EXPECT_EQ(DumpFindPattern("ｱ1", DumpKind::Bytes), (Bytes{0xB1, '1'}));
+    EXPECT_EQ(DumpFindPattern("0110 1", DumpKind::Fuses), (Bytes{0, 1, 1, 0, 1}));
+    EXPECT_FALSE(DumpFindPattern("012", DumpKind::Fuses));
+    EXPECT_FALSE(DumpFindPattern("", DumpKind::Bytes));
+    EXPECT_FALSE(DumpFindPattern("\"\"", DumpKind::Bytes));
+    EXPECT_FALSE(DumpFindPattern("é", DumpKind::Bytes));
+}
+
+TEST(DumpRows, FindWrapsAndNeverReadsPastTheBuffer) {
+    uint8_t data[8] = {1, 2, 3, 1, 2, 9, 1, 2};
+    DumpSource s;
+    s.buffer = data;
+    s.size = 8;
+    const std::vector<uint8_t> p{1, 2};
+    EXPECT_EQ(DumpFind(s, p, 0, true), 0u);
+    EXPECT_EQ(DumpFind(s, p, 1, true), 3u);
+    EXPECT_EQ(DumpFind(s, p, 7, true), 0u);  // 7 alone is no match: round to 0
+    EXPECT_EQ(DumpFind(s, p, 6, true), 6u);  // the last two bytes
+    EXPECT_EQ(DumpFind(s, p, 5, false), 3u);
+    EXPECT_EQ(DumpFind(s, p, 3, false), 3u);
+    EXPECT_EQ(DumpFind(s, p, 99, false), 6u);
+    s.size = 7;  // the last byte is not there
+    EXPECT_EQ(DumpFind(s, p, 4, true), 0u);
+    EXPECT_FALSE(DumpFind(s, std::vector<uint8_t>(9, 1), 0, true));
+    EXPECT_FALSE(DumpFind(s, {9, 9}, 0, false));
+    s.buffer = nullptr;
+    EXPECT_FALSE(DumpFind(s, p, 0, true));
+}
+
 TEST(BufferChecksum, GalIsTheFuseChecksumOfTheWholeMap) {
     DeviceRecord record;
     record.typecode = 5;

@@ -323,6 +323,11 @@ TEST_F(ConfigFormTest, BlankButtonAsksThenBlanksTheSocket) {
     form.ButtonBlankChip->click();
     EXPECT_EQ(form.LabelBlankChip->text(), "empty socket");
     EXPECT_EQ(spy.count(), 1);
+    // Closed and opened again (the chip may have been written since): the
+    // old message is gone.
+    form.hide();
+    form.show();
+    EXPECT_EQ(form.LabelBlankChip->text(), QString());
 }
 
 TEST_F(ConfigFormTest, BlankButtonNeedsTheSimulator) {

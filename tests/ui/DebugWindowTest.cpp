@@ -85,6 +85,21 @@ TEST_F(DebugWindow, CommandListIsTheMnemonicTable) {
     EXPECT_FALSE(form->Edit2->isEnabled());
 }
 
+TEST_F(DebugWindow, EnglishModeHasEnglishCaptionsAndStatusLines) {
+    TracedSession traced(2, true, 1);
+    Open(traced);
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Hardware debug"));
+    EXPECT_EQ(form->Button5->text(), QStringLiteral("Send"));
+    EXPECT_EQ(form->GroupBox1->title(), QStringLiteral("&Adjust Vpp"));
+    EXPECT_EQ(form->Button6->text(), QStringLiteral("&Reset"));
+    TypeCommand("ALSET");
+    TypeInto(form->Edit2, "5A");
+    Click(form->Button5);
+    EXPECT_EQ(form->StatusText(), QStringLiteral("Sent command ALSET (0x0A), 5A. The result is \"Operation is successful\"."));
+    Click(form->Button4);
+    EXPECT_TRUE(form->StatusText().startsWith(QStringLiteral("Read one byte from the KRT."))) << form->StatusText().toStdString();
+}
+
 TEST_F(DebugWindow, AlsetWithOperandSendsRequest23AndSaysSo) {
     TracedSession traced, twin;
     Open(traced);

@@ -2,10 +2,13 @@
 // clicks; what the grid shows is checked.
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
+#include <QApplication>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -13,6 +16,7 @@
 
 #include "TForm3.h"
 #include "ViewTestSupport.h"
+#include "base/Hex.h"
 #include "data/DataTransfer.h"
 
 namespace krt::test {
@@ -48,11 +52,11 @@ TEST_F(DumpWindow, ByteDeviceScrollsToItsEndAndJumps) {
     ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
     Open();
     EXPECT_EQ(dump->windowTitle(), QStringLiteral("バッファーのダンプ"));
-    EXPECT_EQ(dump->size(), QSize(612, 359));
+    EXPECT_EQ(dump->size(), QSize(612, 359 + 32));  // and the find row
     EXPECT_FALSE(dump->CheckBox1->isChecked());
     EXPECT_FALSE(dump->CheckBox1->isEnabled());
     EXPECT_FALSE(dump->Button2->isEnabled());
-    EXPECT_EQ(dump->ScrollBar1->maximum(), 0x800);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), 0x7F0);  // the last page ends at the last byte
     EXPECT_EQ(dump->StringGrid1->columnCount(), 18);
     EXPECT_EQ(At(0, 0), QStringLiteral("ADDR"));
     EXPECT_EQ(At(0, 1), QStringLiteral("+0"));
@@ -70,18 +74,20 @@ TEST_F(DumpWindow, ByteDeviceScrollsToItsEndAndJumps) {
     EXPECT_EQ(At(2, 0), QStringLiteral("001240"));
     EXPECT_TRUE(dump->isVisible());  // Enter did not close the window
 
-    // Leaving the field jumps too; the last row of the device, then nothing.
+    // Leaving the field jumps too; the last row of the device is the
+    // grid's last: no page of rows past the buffer.
     dump->Edit1->setFocus();
     dump->Edit1->selectAll();
     QTest::keyClicks(dump->Edit1, QStringLiteral("7FF0"));
     QTest::keyClick(dump->Edit1, Qt::Key_Tab);
     Pump();
     EXPECT_FALSE(dump->Edit1->hasFocus());
-    EXPECT_EQ(At(1, 0), QStringLiteral("007FF0"));
-    EXPECT_EQ(At(1, 16), QStringLiteral("FF"));
-    EXPECT_EQ(At(2, 0), QStringLiteral("008000"));
-    EXPECT_EQ(At(2, 1), QString());
-    EXPECT_EQ(At(2, 17), QStringLiteral("........   ........"));
+    EXPECT_EQ(At(1, 0), QStringLiteral("007F00"));
+    EXPECT_EQ(At(16, 0), QStringLiteral("007FF0"));
+    EXPECT_EQ(At(16, 16), QStringLiteral("FF"));
+    dump->ScrollBar1->setFocus();
+    QTest::keyClick(dump->ScrollBar1, Qt::Key_End);
+    EXPECT_EQ(At(16, 0), QStringLiteral("007FF0"));
 
     QTest::mouseClick(dump->Button1, Qt::LeftButton);
     EXPECT_FALSE(dump->isVisible());
@@ -115,7 +121,7 @@ TEST_F(DumpWindow, WordDeviceOpensInTheWordViewAndSwapsTheLiveBuffer) {
     EXPECT_EQ(At(0, 8), QStringLiteral("+7"));
     EXPECT_EQ(dump->StringGrid1->columnWidth(1), 36);
     const int words = static_cast<int>(session.record.bufsize / 2);
-    EXPECT_EQ(dump->ScrollBar1->maximum(), words >> 4);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), (words - 128) / 16);
     EXPECT_EQ(At(1, 1), QStringLiteral("12-34"));
     EXPECT_EQ(At(1, 2), QStringLiteral("AB-CD"));
     EXPECT_EQ(At(2, 0), QStringLiteral("000008"));
@@ -147,7 +153,7 @@ TEST_F(DumpWindow, WordDeviceOpensInTheWordViewAndSwapsTheLiveBuffer) {
     EXPECT_FALSE(dump->CheckBox1->isChecked());
     EXPECT_FALSE(dump->Button2->isEnabled());
     EXPECT_EQ(dump->StringGrid1->columnCount(), 18);
-    EXPECT_EQ(dump->ScrollBar1->maximum(), (words * 2) >> 4);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), (words * 2 - 256) / 16);
     EXPECT_EQ(At(1, 1), QStringLiteral("12"));
     EXPECT_EQ(At(1, 4), QStringLiteral("CD"));
     QTest::mouseClick(dump->Button2, Qt::LeftButton);  // disabled: nothing
@@ -164,18 +170,115 @@ TEST_F(DumpWindow, PldRowsShowTheirFusesInGroupsOfEight) {
     EXPECT_EQ(dump->StringGrid1->columnCount(), 2);
     EXPECT_EQ(dump->StringGrid1->columnWidth(0), 40);
     EXPECT_EQ(dump->StringGrid1->columnWidth(1), 500);
-    EXPECT_EQ(dump->ScrollBar1->maximum(), static_cast<int>(session.record.bufsize / 32));
+    const int fuses = static_cast<int>(session.record.bufsize);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), (fuses - 16 * 32 + 31) / 32);
     EXPECT_EQ(At(1, 0), QStringLiteral("0"));
     EXPECT_EQ(At(2, 0), QStringLiteral("32"));
     EXPECT_EQ(At(3, 0), QStringLiteral("64"));
     EXPECT_EQ(At(1, 1), QStringLiteral("01000000 00000000 00000000 00000000 "));
     // Fuse 33 holds 7: neither 0 nor 1 shows nothing.
     EXPECT_EQ(At(2, 1), QStringLiteral("1000000 00000000 00000000 00000000 "));
-    // Rows that start beyond the fuses are blank.
+    // At the end the last fuse's row is the grid's last: no blank rows.
     dump->ScrollBar1->setValue(dump->ScrollBar1->maximum());
-    int blank = 0;
-    for (int r = 1; r <= 16; ++r) blank += At(r, 0).isEmpty() && At(r, 1).isEmpty();
-    EXPECT_GT(blank, 0);
+    for (int r = 1; r <= 16; ++r) EXPECT_FALSE(At(r, 0).isEmpty()) << r;
+    EXPECT_EQ(At(16, 0).toInt(), (fuses - 1) / 32 * 32);
+}
+
+TEST_F(DumpWindow, TheWheelOverTheGridScrolls) {
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
+    Open();
+    QWidget* grid = dump->StringGrid1->viewport();
+    auto wheel = [grid](int delta) {
+        const QPointF at(grid->width() / 2.0, grid->height() / 2.0);
+        QWheelEvent event(at, grid->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(grid, &event);
+        Pump();
+    };
+    wheel(-120);  // one notch down
+    const int lines = QApplication::wheelScrollLines();
+    EXPECT_EQ(dump->ScrollBar1->value(), lines);
+    EXPECT_EQ(At(1, 0), QString::fromStdString(FormatHex6(static_cast<uint32_t>(16 * lines))));
+    wheel(120);
+    EXPECT_EQ(At(1, 0), QStringLiteral("000000"));
+}
+
+TEST_F(DumpWindow, PldJumpTakesTheRowLabelAsShown) {
+    ASSERT_TRUE(LoadIntoSession(session, "GAL", "Lattice", "GAL16V8"));
+    Open();
+    dump->ScrollBar1->setValue(24);
+    const QString label = At(1, 0);
+    EXPECT_EQ(label, QStringLiteral("768"));
+    dump->ScrollBar1->setValue(0);
+    Jump("768");
+    EXPECT_EQ(At(1, 0), QStringLiteral("768"));
+    Jump("800");  // inside the row of 800: that row first
+    EXPECT_EQ(At(1, 0), QStringLiteral("800"));
+    Jump("801");
+    EXPECT_EQ(At(1, 0), QStringLiteral("800"));
+}
+
+TEST_F(DumpWindow, FindsHexBytesAndTextNextAndPrevious) {
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
+    const uint8_t marks[] = {0xDE, 0xAD};
+    for (uint32_t at : {0x0123u, 0x4560u, 0x7FFEu})
+        for (uint32_t i = 0; i < 2; ++i) session.buffer[at + i] = marks[i];
+    const char word[] = "KRT";
+    for (uint32_t i = 0; i < 3; ++i) session.buffer[0x2000 + i] = static_cast<uint8_t>(word[i]);
+    Open();
+    auto find = [this](const QString& text) {
+        dump->Edit2->setFocus();
+        dump->Edit2->selectAll();
+        QTest::keyClicks(dump->Edit2, text);
+        QTest::keyClick(dump->Edit2, Qt::Key_Return);  // Enter finds the next
+    };
+    find(QStringLiteral("DE AD"));
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("At 000123"));
+    EXPECT_EQ(At(1, 0), QStringLiteral("000120"));
+    EXPECT_EQ(dump->StringGrid1->currentRow(), 1);
+    EXPECT_EQ(dump->StringGrid1->currentColumn(), 4);
+    EXPECT_TRUE(dump->isVisible());  // Enter did not close the window
+    QTest::mouseClick(dump->Button3, Qt::LeftButton);
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("At 004560"));
+    EXPECT_EQ(At(1, 0), QStringLiteral("004560"));
+    QTest::mouseClick(dump->Button3, Qt::LeftButton);
+    // The last bytes of the buffer: shown on the last page's last row.
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("At 007FFE"));
+    EXPECT_EQ(At(16, 0), QStringLiteral("007FF0"));
+    EXPECT_EQ(dump->StringGrid1->currentRow(), 16);
+    EXPECT_EQ(dump->StringGrid1->currentColumn(), 15);
+    QTest::mouseClick(dump->Button3, Qt::LeftButton);
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("At 000123 (wrapped)"));
+    QTest::mouseClick(dump->Button4, Qt::LeftButton);  // previous, round the start
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("At 007FFE (wrapped)"));
+    QTest::mouseClick(dump->Button4, Qt::LeftButton);
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("At 004560"));
+
+    find(QStringLiteral("KRT"));
+    // A new text is searched from the top row shown (004560), round the end.
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("At 002000 (wrapped)"));
+    EXPECT_EQ(At(1, 17).left(3), QStringLiteral("KRT"));
+    find(QStringLiteral("\"DEAD\""));  // quoted: the characters, not the bytes
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("Not found"));
+    // Full-width letters (typed through an input method): no byte shows these.
+    dump->Edit2->setText(QStringLiteral("ＫＲＴ"));
+    QTest::keyClick(dump->Edit2, Qt::Key_Return);
+    EXPECT_EQ(dump->Label3->text(), QStringLiteral("Type hex or text"));
+}
+
+TEST_F(DumpWindow, EveryTextShowsWholeInBothLanguages) {
+    ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
+    Open();
+    for (uint32_t language : {0u, 1u}) {
+        dump->SetLanguage(language);
+        for (QWidget* w : std::initializer_list<QWidget*>{dump->Label1, dump->Label2, dump->CheckBox1, dump->Button1,
+                                                          dump->Button2, dump->Button3, dump->Button4})
+            EXPECT_LE(w->sizeHint().width(), w->width()) << language << " " << w->objectName().toStdString();
+    }
+    // The longest status line.
+    dump->SetLanguage(0);
+    dump->Label3->setText(QStringLiteral("FFFFFF で一致（折り返し）"));
+    EXPECT_LE(dump->Label3->sizeHint().width(), dump->Label3->width());
 }
 
 TEST_F(DumpWindow, RefreshesWhenTheSessionSaysTheBufferChanged) {
@@ -205,7 +308,7 @@ TEST_F(DumpWindow, FillAtTheEndOfASixteenMegabyteBuffer) {
     ASSERT_TRUE(session.buffer.Allocate(session.record.bufsize));
     ClearBuffer(session.buffer, session.record, session.range);
     Open();
-    EXPECT_EQ(dump->ScrollBar1->maximum(), 0x100000);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), 0xFFFF0);
     Jump("FFFF00");
     EXPECT_EQ(At(1, 0), QStringLiteral("FFFF00"));
     EXPECT_EQ(At(16, 0), QStringLiteral("FFFFF0"));

@@ -1,4 +1,8 @@
 // The texts of both languages and the language switch.
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QMessageBox>
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +14,7 @@
 
 #include "UiTestSupport.h"
 #include "WindowTexts.h"
+#include "link/Link.h"
 
 namespace krt::test {
 namespace {
@@ -76,6 +81,43 @@ TEST_F(LanguageTest, JapaneseTexts) {
     EXPECT_EQ(form->ComboBox1->itemText(7), QStringLiteral("ワンタイムPROM"));
     EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("(型番を選択してください。)"));
     EXPECT_TRUE(LogHas(QString::asprintf("%d個のデバイスが登録されました。", form->Devices().count)));
+}
+
+TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFileInfo::exists(folder + QStringLiteral("/qtbase_ja.qm"))) GTEST_SKIP() << "no qtbase_ja";
+    auto cancel = [] {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::Cancel);
+        return box.button(QMessageBox::Cancel)->text();
+    };
+    WriteValidSettings(0);
+    Start();
+    EXPECT_EQ(cancel(), QStringLiteral("キャンセル"));
+    form->E1Click();
+    EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+    form->J1Click();
+    EXPECT_EQ(cancel(), QStringLiteral("キャンセル"));
+}
+
+TEST_F(LanguageTest, ProgressDialogSpeaksTheLanguage) {
+    // Japanese keeps its own lines exactly; English has ours.
+    struct Case {
+        uint32_t language;
+        const char* start;
+        const char* cancel;
+    } cases[] = {{0, "0/256 (0%)終了しました", "キャンセル"}, {1, "0/256 (0%) done", "Cancel"}};
+    for (const Case& c : cases) {
+        LinkContext link;
+        link.language = c.language;
+        TProgressForm progress(link);
+        progress.PrepareProgress(256, QStringLiteral("x"));
+        EXPECT_EQ(progress.StaticText1->text(), QString::fromUtf8(c.start));
+        EXPECT_EQ(progress.Button1->text(), QString::fromUtf8(c.cancel));
+    }
+    EXPECT_EQ(ProgressCountText(0, 128, 256), QStringLiteral("128/256 ( 50%)終了しました"));
+    EXPECT_EQ(ProgressCountText(1, 128, 256), QStringLiteral("128/256 ( 50%) done"));
+    EXPECT_EQ(ProgressFinishedText(0), QStringLiteral("終了"));
 }
 
 TEST_F(LanguageTest, SwitchStoresTheLanguageAndClearsTheSelection) {

@@ -81,8 +81,8 @@ TEST_F(OperationsTest, WriteReadVerifyOnTheSimulatedChip) {
     EXPECT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << LogLines().join('\n').toStdString();
     EXPECT_EQ(form->ProgressForm()->windowTitle(), QStringLiteral("Now writing.."));
     EXPECT_EQ(form->ProgressForm()->ProgressBar1->maximum(), 0x200);
-    EXPECT_EQ(form->ProgressForm()->StaticText1->text(), QStringLiteral("512/512 (100%)終了しました"));
-    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("終了"));
+    EXPECT_EQ(form->ProgressForm()->StaticText1->text(), QStringLiteral("512/512 (100%) done"));
+    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("Finished"));
 
     form->FileNew1Execute();
     SetLength(0x200);
@@ -292,7 +292,7 @@ TEST_F(OperationsTest, UndefinedDeviceFailsAndTheDialogClosesAtOnce) {
     form->OpReadExecute();
     const qint64 ms = t.elapsed();
     EXPECT_TRUE(LogHas(QStringLiteral("READ operation is failed. Because \"Undefined device\".")));
-    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("終了"));
+    EXPECT_EQ(form->ProgressForm()->Button1->text(), QStringLiteral("Finished"));
     EXPECT_EQ(form->ProgressForm()->ProgressBar1->value(), form->ProgressForm()->ProgressBar1->maximum());
     // The dialog closes when the operation ends, without a tick's pause.
     EXPECT_LT(ms, 900);

@@ -56,8 +56,7 @@ TEST_F(Screenshot, Windows) {
             TProgressForm& p = *form->ProgressForm();
             p.PrepareProgress(0x8000, QStringLiteral("Now writing.."));
             p.ProgressBar1->setValue(0x3000);
-            p.StaticText1->setText(QString::asprintf("%d/%d (%3.0f%%)終了しました", 0x3000, 0x8000,
-                                                     0x3000 * 100.0 / 0x8000));
+            p.StaticText1->setText(ProgressCountText(1, 0x3000, 0x8000));
             p.show();
             p.Timer1->stop();
             Grab(p, "progress.png");
@@ -65,6 +64,24 @@ TEST_F(Screenshot, Windows) {
         }
         form.reset();
     }
+}
+
+// The main window at a larger size after the Device menu turned a parallel
+// EEPROM's data protection off, and that menu.
+TEST_F(Screenshot, LargerWindowAndProtection) {
+    WriteValidSettings(1);
+    Start();
+    form->show();
+    Settle();
+    Select(QStringLiteral("EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT28C256"));
+    ASSERT_TRUE(form->DeviceSelected());
+    form->SdpOff1->trigger();
+    form->resize(900, 600);
+    Grab(*form, "main-large.png");
+    form->N2->popup(form->mapToGlobal(QPoint(60, 0)));
+    Grab(*form->N2, "device-menu-protection.png");
+    form->N2->hide();
+    form.reset();
 }
 
 // The dump window over a 27C256 image with text in it, in the word view of a
@@ -79,6 +96,12 @@ TEST_F(Screenshot, DumpAndDebugWindows) {
     dump.Prepare();
     dump.show();
     Grab(dump, "dump-bytes.png");
+    // Find as the user types it: the text, then Enter.
+    dump.Edit2->setFocus();
+    QTest::keyClicks(dump.Edit2, QStringLiteral("dump"));
+    QTest::keyClick(dump.Edit2, Qt::Key_Return);
+    EXPECT_EQ(dump.Label3->text(), QStringLiteral("At 000047"));
+    Grab(dump, "dump-find.png");
     dump.hide();
 
     Session words;

@@ -25,6 +25,7 @@
 #include "Prompter.h"
 #include "TProgressForm.h"
 #include "TQV17MainForm.h"
+#include "WindowTexts.h"
 #include "support/RecordingPort.h"
 
 namespace krt::test {
@@ -144,6 +145,7 @@ protected:
     void TearDown() override {
         form.reset();
         Prompter::Install(nullptr);
+        UseQtTranslations(1);  // the next test starts with Qt's English texts
     }
 
     void WriteSettings(const std::map<QString, int>& values) {

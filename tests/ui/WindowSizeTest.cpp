@@ -1,5 +1,8 @@
 // The main window's size, its log pane and what it remembers between runs.
+#include <QAbstractButton>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -36,6 +39,48 @@ TEST_F(WindowSizeTest, DesignSizeIsTheSmallestAndFirstAndTheLogTakesTheRoom) {
     Settle();
     EXPECT_EQ(form->size(), least);
     EXPECT_EQ(form->Memo1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+}
+
+// Every label and button of the main window shows its whole text at the
+// smallest size, in both languages, with a device selected.
+class WindowTextsFit : public WindowTest {
+protected:
+    void Check(int language) {
+        SCOPED_TRACE(language);
+        WriteValidSettings(language);
+        Start();
+        Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C512"));
+        ASSERT_TRUE(form->DeviceSelected());
+        ShowAndSettle();
+        ASSERT_EQ(form->size(), form->minimumSize());
+        int checked = 0;
+        for (QLabel* label : form->findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(form.get()) || label->text().isEmpty() || label->wordWrap()) continue;
+            const QSize need = label->sizeHint();
+            EXPECT_LE(need.width(), label->width()) << label->objectName().toStdString() << " "
+                                                    << label->text().toStdString();
+            EXPECT_LE(need.height(), label->height()) << label->objectName().toStdString();
+            ++checked;
+        }
+        for (QAbstractButton* button : form->findChildren<QAbstractButton*>()) {
+            if (!button->isVisibleTo(form.get()) || button->text().isEmpty()) continue;
+            EXPECT_LE(button->sizeHint().width(), button->width())
+                << button->objectName().toStdString() << " " << button->text().toStdString();
+            ++checked;
+        }
+        for (QGroupBox* group : form->findChildren<QGroupBox*>()) {
+            if (!group->isVisibleTo(form.get())) continue;
+            EXPECT_LE(group->fontMetrics().horizontalAdvance(group->title()), group->width())
+                << group->objectName().toStdString();
+        }
+        EXPECT_GT(checked, 5);
+        form.reset();
+    }
+};
+
+TEST_F(WindowTextsFit, AtTheSmallestSizeInBothLanguages) {
+    Check(0);
+    Check(1);
 }
 
 TEST_F(WindowSizeTest, LogIsSavedFromItsContextMenu) {
