@@ -20,6 +20,9 @@ public:
     bool ProgramWord(uint16_t value) override;
     // Program verify C0h and a read.
     bool ReadBack(uint16_t value, uint16_t& read) override;
+    // Powering up to program also reads the chip's identifier and refuses a
+    // part other than the record's (the supplies go off again).
+    bool PowerOn(bool programming) override;
     void PowerOff() override;
     uint8_t Write() override;
     // Covers the whole device, whatever range the request gives.
@@ -35,6 +38,11 @@ public:
 
 private:
     bool KnownPart() const;
+    // Read-ID command 90h, maker code at address 0 and device code at 1,
+    // compared with the datasheet's; then the read command. False (and the
+    // line logged) for another part; true when idcheck is 0 or the part has
+    // no identifier on record.
+    bool IdentityMatches();
     // After a verify command: its strobe, then the chip's 6 us verify time
     // on the programmer's timer. False when the programmer stopped answering.
     bool VerifyWait();
