@@ -23,6 +23,10 @@ struct DumpSource {
     bool wordsize = false;            // a 16-bit device
     uint8_t typecode = 0;
     uint16_t lineLength = 0;          // fuses per row of a PLD (LineNumber)
+    // Bytes that stand for no memory of the chip and get no rows: a PIC's
+    // between its configuration words and its data EEPROM. Empty when equal.
+    uint32_t gapFirst = 0;
+    uint32_t gapEnd = 0;
 };
 
 // The state of one device's buffer as BinDump passes it.
@@ -45,8 +49,13 @@ struct DumpLayout {
 // Setup: asWords is CheckBox1 ("16bitとして扱う").
 DumpLayout DumpSetup(const DumpSource& source, bool asWords);
 
-// The unit that the first shown row starts at for a scroll position.
+// The unit that the first shown row starts at for a scroll position (the
+// rows of a gap skipped).
 uint32_t DumpFirstUnit(const DumpLayout& layout, const DumpSource& source, uint32_t position);
+
+// The scroll position whose first row shows `unit` (an address typed by
+// the user); a unit in the gap goes to the row after it.
+uint32_t DumpPositionOf(const DumpLayout& layout, const DumpSource& source, uint32_t unit);
 
 // Rows 1 to 16 of the grid, as UTF-8 texts: cells[row][column].
 struct DumpPage {

@@ -156,7 +156,8 @@ void TForm3::Fill() {
 void TForm3::ScrollBar1Change() { Fill(); }
 
 void TForm3::Edit1Exit() {
-    const uint32_t position = ParseHex(Edit1->text().toStdString()) >> 4;
+    const uint32_t position =
+        DumpPositionOf(layout_, source_, static_cast<uint32_t>(ParseHex(Edit1->text().toStdString())));
     ScrollBar1->setValue(static_cast<int>(std::min<uint32_t>(position, INT32_MAX)));
     Fill();
 }
