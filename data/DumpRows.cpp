@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "base/Hex.h"
+#include "base/TypeCodes.h"
 
 #include "catalogue/DeviceRecord.h"
 #include "data/DataBuffer.h"
@@ -83,6 +84,20 @@ uint64_t UnitsPerPage(const DumpLayout& l, const DumpSource& s) {
     return 16;
 }
 
+// The gap in the layout's units: bytes, or words in the 16-bit view.
+void GapUnits(const DumpSource& s, const DumpLayout& l, uint64_t& first, uint64_t& length) {
+    const uint32_t perUnit = l.kind == DumpKind::Words ? 2 : 1;
+    first = s.gapFirst / perUnit;
+    length = s.gapEnd > s.gapFirst && l.kind != DumpKind::Fuses ? (s.gapEnd - s.gapFirst) / perUnit : 0;
+}
+
+// A row's first unit counted without the gap, moved past it.
+uint64_t PastGap(const DumpSource& s, const DumpLayout& l, uint64_t unit) {
+    uint64_t first, length;
+    GapUnits(s, l, first, length);
+    return length != 0 && unit >= first ? unit + length : unit;
+}
+
 }  // namespace
 
 DumpSource DumpSourceOf(const DeviceRecord& record, const DataBuffer& buffer) {
@@ -94,6 +109,10 @@ DumpSource DumpSourceOf(const DeviceRecord& record, const DataBuffer& buffer) {
     s.wordsize = record.wordsize != 0;
     s.typecode = record.typecode;
     s.lineLength = static_cast<uint16_t>(std::clamp<int32_t>(record.LineNumber, 0, 0xFFFF));
+    if (IsPicType(record.typecode) && record.bufsize >= kPicBufferBytes) {
+        s.gapFirst = kPicConfigEnd;
+        s.gapEnd = kPicDataEepromByte;
+    }
     return s;
 }
 
@@ -134,15 +153,18 @@ DumpLayout DumpSetup(const DumpSource& s, bool asWords) {
     const uint64_t step = UnitsPerStep(l, s);
     const uint64_t page = UnitsPerPage(l, s);
     l.scrollMaximum = l.units > page ? static_cast<uint32_t>((l.units - page + step - 1) / step) : 0;
+}
+
+    uint64_t gapFirst, gapLength;
+    GapUnits(s, l, gapFirst, gapLength);
+    if (gapLength != 0 && l.units >= gapFirst + gapLength)
+        l.scrollMaximum = static_cast<uint32_t>((l.units - gapLength) >> 4);
     return l;
 }
 
-uint32_t DumpPositionOf(const DumpLayout& l, const DumpSource& s, uint32_t unit) {
-    return std::min<uint32_t>(static_cast<uint32_t>(unit / UnitsPerStep(l, s)), l.scrollMaximum);
-}
 
 uint32_t DumpJumpPosition(const DumpLayout& l, const DumpSource& s, std::string_view text) {
-    if (l.kind != DumpKind::Fuses) return std::min<uint32_t>(ParseHex(text) >> 4, l.scrollMaximum);
+    if (l.kind != DumpKind::Fuses) return DumpPositionOf(l, s, ParseHex(text));
     // The leading decimal number; a text without one reads as fuse 0.
     uint64_t fuse = 0;
     size_t i = 0;
@@ -242,20 +264,30 @@ std::optional<uint32_t> DumpFind(const DumpSource& s, const std::vector<uint8_t>
 
 uint32_t DumpFirstUnit(const DumpLayout& l, const DumpSource& s, uint32_t position) {
     const uint64_t step = l.kind == DumpKind::Fuses ? std::max<uint32_t>(s.lineLength, 1) : 16;
-    return static_cast<uint32_t>(std::min<uint64_t>(uint64_t{position} * step, UINT32_MAX));
+    return static_cast<uint32_t>(std::min<uint64_t>(PastGap(s, l, uint64_t{position} * step), UINT32_MAX));
+}
+
+uint32_t DumpPositionOf(const DumpLayout& l, const DumpSource& s, uint32_t unit) {
+    uint64_t gapFirst, gapLength;
+    GapUnits(s, l, gapFirst, gapLength);
+    uint64_t u = unit;
+    if (gapLength != 0 && u >= gapFirst) u = u >= gapFirst + gapLength ? u - gapLength : gapFirst;
+    return static_cast<uint32_t>(std::min<uint64_t>(u / UnitsPerStep(l, s), l.scrollMaximum));
 }
 
 void DumpFill(const DumpSource& s, const DumpLayout& l, uint32_t position, DumpPage& page) {
     for (auto& row : page.cells)
         for (auto& cell : row) cell.clear();
     const uint64_t first = DumpFirstUnit(l, s, position);
+    // Rows counted from the scroll position, the gap's rows skipped.
+    const uint64_t unmapped = l.kind == DumpKind::Fuses ? first : uint64_t{position} * 16;
     switch (l.kind) {
     case DumpKind::Bytes: {
         // Units past the buffer are shown as past the end, whatever the record says.
         const uint64_t limit = std::min<uint64_t>(l.units, s.buffer ? s.size : 0);
         for (int r = 0; r < kDumpRows; ++r) {
             auto& row = page.cells[static_cast<size_t>(r)];
-            const uint64_t u = first + uint64_t{16} * static_cast<uint64_t>(r);
+            const uint64_t u = PastGap(s, l, unmapped + uint64_t{16} * static_cast<uint64_t>(r));
             row[0] = Hex6(static_cast<uint32_t>(u));
             for (uint64_t i = 0; i < 16; ++i)
                 if (u + i < limit) AppendHex2(row[1 + i], s.buffer[u + i]);
@@ -267,7 +299,7 @@ void DumpFill(const DumpSource& s, const DumpLayout& l, uint32_t position, DumpP
         const uint64_t limit = std::min<uint64_t>(l.units, s.buffer ? s.size / 2 : 0);
         for (int r = 0; r < kDumpRows; ++r) {
             auto& row = page.cells[static_cast<size_t>(r)];
-            const uint64_t u = first + uint64_t{8} * static_cast<uint64_t>(r);
+            const uint64_t u = PastGap(s, l, unmapped + uint64_t{8} * static_cast<uint64_t>(r));
             row[0] = Hex6(static_cast<uint32_t>(u));
             for (uint64_t i = 0; i < 8; ++i) {
                 const uint64_t w = u + i;

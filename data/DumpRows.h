@@ -26,6 +26,10 @@ struct DumpSource {
     bool wordsize = false;            // a 16-bit device
     uint8_t typecode = 0;
     uint16_t lineLength = 0;          // fuses per row of a PLD (LineNumber)
+    // Bytes that stand for no memory of the chip and get no rows: a PIC's
+    // between its configuration words and its data EEPROM. Empty when equal.
+    uint32_t gapFirst = 0;
+    uint32_t gapEnd = 0;
 };
 
 // The state of one device's buffer as BinDump passes it.
@@ -48,7 +52,8 @@ struct DumpLayout {
 // Setup: asWords is CheckBox1 ("16bitとして扱う").
 DumpLayout DumpSetup(const DumpSource& source, bool asWords);
 
-// The unit that the first shown row starts at for a scroll position.
+// The unit that the first shown row starts at for a scroll position (the
+// rows of a gap skipped).
 uint32_t DumpFirstUnit(const DumpLayout& layout, const DumpSource& source, uint32_t position);
 
 // Rows 1 to 16 of the grid, as UTF-8 texts: cells[row][column].
@@ -66,7 +71,8 @@ void DumpFill(const DumpSource& source, const DumpLayout& layout, uint32_t posit
 const char* DumpCharacter(uint8_t byte);
 
 // The scroll position that shows the rows of a unit: its own row first,
-// but never past the last position (the scroll bar's maximum).
+// but never past the last position (the scroll bar's maximum); a unit in
+// the gap goes to the row after it.
 uint32_t DumpPositionOf(const DumpLayout& layout, const DumpSource& source, uint32_t unit);
 
 // The Jump field: a hexadecimal address in the byte and word views (its

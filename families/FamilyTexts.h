@@ -92,6 +92,9 @@ inline constexpr const char* kPicProtectedAsFileAsks[2] = {
 inline constexpr const char* kWrongPart[2] = {
     "ソケットのデバイスが違います：%sのはずが%sでした。書きこみも消去もしていません",
     "Wrong device in the socket: expected %s, found %s; nothing was written or erased"};
+inline constexpr const char* kFlashIdUnconfirmed[2] = {
+    "%sのはずが%sでした（このデバイスの識別コードは確かめられていないため、続けます）",
+    "Expected %s, found %s (this part's identifier is not confirmed: going on)"};
 inline constexpr const char* kPicNoDeviceId[2] = {
     "%sにはデバイスIDがないため、ソケットのデバイスは確かめていません",
     "The %s has no device ID: the part in the socket was not checked"};
@@ -112,7 +115,18 @@ inline constexpr char kGalVerifyOk[] = "ベリファイは成功しました";
 inline constexpr char kGalVerifyErrors[] = "ベリファイの結果、%d個所のエラーがありました。";
 inline constexpr char kGalSecureUnsupported[] = "GAL22のセキュリティーにはまだ対応していません";
 inline constexpr char kGalPesStart[] = "PESの内容を読みます";
-inline constexpr char kGalPesLine[] = "LINE %d";
+// The chip's electronic signature, and which programming values a write
+// or erase uses. Both languages (0 Japanese, 1 English).
+inline constexpr const char* kGalSignatureUsed[2] = {"電子署名 %s：この電圧とパルス幅で書きこみます",
+                                                      "Signature %s: programming with its voltage and pulse"};
+// Unknown maker, part or algorithm, or (identity check off) another part.
+inline constexpr const char* kGalSignatureUnknown[2] = {
+    "電子署名は使いません（%s）：デバイスパラメータの%.2f V、%g msで書きこみます",
+    "Signature not used (%s): programming with the device parameters' %.2f V and %g ms"};
+inline constexpr const char* kGalSignatureShown[2] = {"電子署名: %s", "Signature: %s"};
+inline constexpr const char* kGalSignatureInvalid[2] = {
+    "この電子署名は知られたメーカー・デバイス・アルゴリズムを示していません",
+    "This signature names no known maker, part and algorithm"};
 // A record whose layout would lead the rows outside the fuse image (a
 // parameter edited by hand, a type code without a wiring) is refused before
 // the programmer is touched.

@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cstdio>
+
 #include "families/FamilyTexts.h"
 #include "link/Log.h"
 
@@ -17,6 +19,23 @@ constexpr uint8_t kCmdProgramSetup = 0x40;
 constexpr uint8_t kCmdProgramVerify = 0xC0;
 constexpr uint8_t kCmdErase = 0x20;
 constexpr uint8_t kCmdEraseVerify = 0xA0;
+constexpr uint8_t kCmdReadId = 0x90;
+
+// The identifier codes the makers' datasheets give. The ST code comes from
+// a single source only: a difference there is reported and the operation
+// goes on.
+struct Identity {
+    const char* maker;
+    const char* name;
+    uint8_t makerCode;
+    uint8_t deviceCode;
+    bool confirmed;
+};
+constexpr Identity kIdentities[] = {
+    {"intel", "P28F010", 0x89, 0xB4, true},
+    {"intel", "P28F020", 0x89, 0xBD, true},
+    {"st", "M28F101", 0x20, 0x07, false},
+};
 
 // Every strobe of the loops is a command or data write, whose /WE needs
 // well under a microsecond: the timer holds 3 counts throughout (never
@@ -38,6 +57,12 @@ constexpr std::chrono::nanoseconds kVerifyWait = std::chrono::microseconds(6);
 constexpr unsigned kPulseEndMs = 1;
 
 bool Same(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+
+const Identity* IdentityOf(const DeviceRecord& record) {
+    for (const Identity& id : kIdentities)
+        if (Same(record.manufacture, id.maker) && Same(record.name, id.name)) return &id;
+    return nullptr;
+}
 
 }  // namespace
 
@@ -91,6 +116,41 @@ bool ZVFLASH::ReadBack(uint16_t value, uint16_t& read) {
     link_.KeepTimer(kStrobeTimerHigh, kStrobeTimerLow);
     const std::chrono::nanoseconds latched = ChipWrite(kCmdProgramVerify);  // ends the pulse
     return VerifyRead(latched, read);
+}
+
+bool ZVFLASH::PowerOn(bool programming) {
+    if (!ZVROM::PowerOn(programming)) return false;
+    if (!programming || IdentityMatches()) return true;
+    PowerOff();
+    return false;
+}
+
+bool ZVFLASH::IdentityMatches() {
+    const Identity* id = IdentityOf(*record);
+    if (!record->idcheck || id == nullptr) return true;
+    link_.KeepTimerSeconds(kVerifyWaitSeconds);
+    link_.DLSEND(kCmdReadId);
+    if (!link_.WaitReady()) return false;
+    uint16_t codes[2] = {0, 0};
+    for (uint32_t address = 0; address < 2; ++address) {
+        SetAddress(address);
+        if (!ReadWord(codes[address])) return false;
+    }
+    link_.DLSEND(kCmdRead);
+    if (!link_.WaitReady()) return false;
+    const uint8_t maker = static_cast<uint8_t>(codes[0]), device = static_cast<uint8_t>(codes[1]);
+    if (maker == id->makerCode && device == id->deviceCode) return true;
+    char expected[64], found[64];
+    std::snprintf(expected, sizeof expected, "%s (%02Xh/%02Xh)", record->name.c_str(), id->makerCode,
+                  id->deviceCode);
+    std::snprintf(found, sizeof found, "identifier %02Xh/%02Xh", maker, device);
+    const unsigned language = link_.language == 0 ? 0 : 1;
+    if (!id->confirmed) {
+        Log(link_.log, texts::kFlashIdUnconfirmed[language], expected, found);
+        return true;
+    }
+    Log(link_.log, texts::kWrongPart[language], expected, found);
+    return false;
 }
 
 // The chip ends a program pulse at the next command write; without
@@ -160,8 +220,10 @@ uint8_t ZVFLASH::ClearToZero() {
 uint8_t ZVFLASH::Erase() {
     errorCount = 0;
     const uint8_t cleared = ClearToZero();
-    // A device of no size: nothing was sent, nothing to power down.
+    // A device of no size: nothing was sent, nothing to power down. A
+    // refused power-up (a supply, another part) erased nothing.
     if (cleared == RESULT_ZERO_LENGTH) return cleared;
+    if (cleared == RESULT_FATAL && !link_.readyTimedOut) return cleared;
 
     const uint32_t size = record->maxsize;
     if (cleared == RESULT_OK) {

@@ -22,6 +22,9 @@ public:
     bool ProgramWord(uint16_t value) override;
     // Program verify C0h and a read.
     bool ReadBack(uint16_t value, uint16_t& read) override;
+    // Powering up to program also reads the chip's identifier and refuses a
+    // part other than the record's (the supplies go off again).
+    bool PowerOn(bool programming) override;
     void PowerOff() override;
     uint8_t Write() override;
     // Covers the whole device, whatever range the request gives.
@@ -49,6 +52,11 @@ private:
     // The earliest time the next command write may begin (end of a program
     // pulse); 0 when no pulse runs.
     std::chrono::nanoseconds commandNotBefore_{0};
+    // Read-ID command 90h, maker code at address 0 and device code at 1,
+    // compared with the datasheet's; then the read command. False (and the
+    // line logged) for another part; true when idcheck is 0 or the part has
+    // no identifier on record.
+    bool IdentityMatches();
     // Set while a program pulse may still be running: the chip ends it at
     // the next command write, and only a pulse of its full length programs.
     bool pulsePending_ = false;

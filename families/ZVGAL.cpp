@@ -37,14 +37,132 @@ constexpr int kAsrBits = 20;
 constexpr int kAddressBits = 6;
 constexpr int kSerialSignatureRowBits = 138;  // 64 signature, 68 filler, 6 address
 constexpr int kPesBits = 96;
+constexpr int kPesRow = 58;
+
+struct Maker {
+    uint8_t code;
+    const char* name;
+};
+constexpr Maker kMakers[] = {{0xA1, "Lattice"}, {0x8F, "National"}, {0x20, "ST"}};
+
+struct Part {
+    uint8_t code;
+    const char* name;
+    uint8_t typeCode;
+};
+constexpr Part kParts[] = {{0x00, "GAL16V8", 5}, {0x1A, "GAL16V8", 5}, {0x20, "GAL20V8", 6},
+                           {0x3A, "GAL20V8", 6}, {0x48, "GAL22V10", 7}, {0x49, "GAL22V10", 7}};
+
+// Programming voltage and pulse by algorithm code; National's parts take
+// 15.0 V where the others take 14.5 V. Algorithm 5 carries its own values.
+struct Algorithm {
+    double vpp;
+    unsigned pulseMs;
+};
+constexpr Algorithm kAlgorithmsV8[] = {{15.75, 100}, {15.75, 80}, {16.5, 10}, {14.5, 40}, {14.0, 100}};
+constexpr Algorithm kAlgorithms22V10[] = {{16.5, 10}, {15.75, 100}, {14.5, 40}, {14.0, 100}};
+constexpr unsigned kAlgorithm5PulseMs[] = {1, 2, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 200};
 
 }  // namespace
+
+bool GalSignature::FitsTypeCode(uint8_t typeCode) const {
+    for (const Part& p : kParts)
+        if (part != nullptr && p.code == bytes[2] && p.typeCode == typeCode) return true;
+    return false;
+}
+
+GalSignature ZVGAL::DecodeSignature(const uint8_t* bits) {
+    GalSignature s;
+    for (int b = 0; b < 8; ++b)
+        for (int i = 0; i < 8; ++i) s.bytes[b] = static_cast<uint8_t>(s.bytes[b] | (bits[8 * b + i] ? 1 << i : 0));
+    for (const Maker& m : kMakers)
+        if (m.code == s.bytes[3]) s.maker = m.name;
+    s.algorithm = s.bytes[1] & 0x0F;
+    s.lowVoltage = (s.bytes[1] & 0x10) != 0;
+    // Without a known maker the other bytes mean nothing (an erased-all
+    // signature reads 0 throughout).
+    if (s.maker == nullptr) return s;
+    uint8_t typeCode = 0;
+    for (const Part& p : kParts)
+        if (p.code == s.bytes[2]) {
+            s.part = p.name;
+            typeCode = p.typeCode;
+        }
+    if (s.part == nullptr) return s;
+    const bool national = s.bytes[3] == 0x8F;
+    if (s.algorithm == 5) {
+        const unsigned index = ((s.bytes[5] << 8 | s.bytes[4]) >> 5) & 15;
+        if (index < std::size(kAlgorithm5PulseMs)) {
+            s.vpp = 5.0 + 0.5 * ((s.bytes[5] >> 1) & 31);
+            s.pulseSeconds = kAlgorithm5PulseMs[index] / 1000.0;
+        }
+        return s;
+    }
+    const Algorithm* table = typeCode == 7 ? kAlgorithms22V10 : kAlgorithmsV8;
+    const size_t count = typeCode == 7 ? std::size(kAlgorithms22V10) : std::size(kAlgorithmsV8);
+    if (static_cast<size_t>(s.algorithm) >= count) return s;
+    s.vpp = table[s.algorithm].vpp;
+    if (national && s.vpp == 14.5) s.vpp = 15.0;
+    s.pulseSeconds = table[s.algorithm].pulseMs / 1000.0;
+    return s;
+}
+
+GalSignature ZVGAL::ReadSignature() {
+    SetRow(kPesRow);
+    if (!ShiftOut(kSignatureBits)) return GalSignature{};
+    return DecodeSignature(shift);
+}
+
+std::string ZVGAL::DescribeSignature(const GalSignature& s) const {
+    std::string text = Format("%s %s, algorithm %d", s.maker ? s.maker : "unknown maker",
+                              s.part ? s.part : "unknown part", s.algorithm);
+    if (s.lowVoltage) text += " (3.3 V)";
+    if (s.vpp > 0.0) text += Format(": %.2f V, %g ms", s.vpp, s.pulseSeconds * 1000.0);
+    text += " (PES";
+    for (uint8_t b : s.bytes) text += Format(" %02X", b);
+    return text + ")";
+}
+
+bool ZVGAL::TakeSignature(uint8_t& result) {
+    const unsigned language = link_.language == 0 ? 0 : 1;
+    const GalSignature s = ReadSignature();
+    if (Stalled()) {
+        PowerOff();
+        result = RESULT_FATAL;
+        return false;
+    }
+    const std::string described = DescribeSignature(s);
+    if (record->idcheck && s.Valid() && !s.FitsTypeCode(typeCode)) {
+        PowerOff();
+        const std::string found = "signature " + described;
+        Log(link_.log, texts::kWrongPart[language], record->name.c_str(), found.c_str());
+        result = RESULT_FATAL;
+        return false;
+    }
+    if (!s.Valid() || !s.FitsTypeCode(typeCode)) {
+        Log(link_.log, texts::kGalSignatureUnknown[language], described.c_str(), record->VppW, record->tpw * 1000.0);
+        return true;
+    }
+    Log(link_.log, texts::kGalSignatureUsed[language], described.c_str());
+    pulse_ = s.pulseSeconds;
+    if (s.vpp != vppW_) {
+        PowerOff();
+        vppW_ = s.vpp;
+        if (!PowerOn(true)) {
+            result = RESULT_ERRORS;
+            return false;
+        }
+    }
+    return true;
+}
 
 ZVGAL::ZVGAL(LinkContext& link, const LinkRequest& request, DeviceRecord& record) : ZVDevice(link) {
     TakeRequest(request, record, request.startAddress);
     fuses_ = request.buffer;
     lines_ = record.LineNumber > 0 ? static_cast<uint32_t>(record.LineNumber) : 0;
     columns_ = record.ArrayLen > 0 ? static_cast<uint32_t>(record.ArrayLen) : 0;
+    vppW_ = record.VppW;
+    pulse_ = record.tpw;
 }
 
 const ZVGAL::Lines& ZVGAL::LinesOf() const {
@@ -125,7 +243,7 @@ bool ZVGAL::ShiftIn(int count, bool program, double pulseSeconds) {
     if (!program) return true;
     // A pulse longer than the timer reaches (about 65 ms at 4 MHz) is given
     // as equal strobes back to back, together at least the pulse.
-    if (pulseSeconds < 0.0) pulseSeconds = record->tpw;
+    if (pulseSeconds < 0.0) pulseSeconds = pulse_;
     const double reach = link_.clockFrequency > 0.0 ? kTimerReachCounts / link_.clockFrequency : pulseSeconds;
     const int strobes = pulseSeconds > reach ? static_cast<int>(std::ceil(pulseSeconds / reach)) : 1;
     link_.SetTimerSeconds(pulseSeconds / strobes);
@@ -318,6 +436,7 @@ uint8_t ZVGAL::Write() {
     if (!Usable()) return RESULT_FATAL;
     if (RangeRefused()) return RESULT_ZERO_LENGTH;
     if (!PowerOn(true)) return RESULT_ERRORS;
+    if (uint8_t refused; !TakeSignature(refused)) return refused;
     const uint32_t size = record->maxsize;
     const uint32_t L = lines_, A = columns_;
     std::vector<uint8_t> written(size, 0xFF);
@@ -463,6 +582,7 @@ uint8_t ZVGAL::BlankCheck() {
 uint8_t ZVGAL::Erase() {
     if (!Usable()) return RESULT_FATAL;
     if (!PowerOn(true)) return RESULT_ERRORS;
+    if (uint8_t refused; !TakeSignature(refused)) return refused;
     if (!Serial()) {
         SetRow(kEraseRow);
         link_.clock->sleepMs(kRowSettleMs);
@@ -499,25 +619,19 @@ uint8_t ZVGAL::Secure() {
     return CheckReadBack(false);
 }
 
+// The signature decoded: maker, part, algorithm, and the voltage and pulse
+// width it asks for.
 uint8_t ZVGAL::DeviceOption() {
     if (!Usable()) return RESULT_FATAL;
     Log(link_.log, "%s", texts::kGalPesStart);
     PowerOn(false);
-    for (int r = kPesFirstRow; r <= kPesLastRow && !Stalled(); ++r) {
-        Log(link_.log, texts::kGalPesLine, r);
-        SetRow(r);
-        if (!ShiftOut(kPesBits)) break;
-        for (int line = 0; line < 3; ++line) {
-            std::string text;
-            for (int i = 0; i < 32; ++i) {
-                text += shift[line * 32 + i] ? '1' : '0';
-                if (i % 8 == 7) text += ' ';
-            }
-            Log(link_.log, "%s", text.c_str());
-        }
-    }
+    const GalSignature s = ReadSignature();
     PowerOff();
-    return Stalled() ? RESULT_FATAL : RESULT_OK;
+    if (Stalled()) return RESULT_FATAL;
+    const unsigned language = link_.language == 0 ? 0 : 1;
+    Log(link_.log, texts::kGalSignatureShown[language], DescribeSignature(s).c_str());
+    if (!s.Valid()) Log(link_.log, "%s", texts::kGalSignatureInvalid[language]);
+    return RESULT_OK;
 }
 
 uint8_t ZVGAL::Stop() {
@@ -532,7 +646,7 @@ bool ZVGAL::PowerOn(bool programming) {
     if (programming) {
         // A programming supply the programmer cannot make would leave Vpp
         // where the reset put it and program nothing: end before powering.
-        if (!link_.SetVpp(static_cast<float>(record->VppW)) || !link_.SetVcc(static_cast<float>(record->VccW))) {
+        if (!link_.SetVpp(static_cast<float>(vppW_)) || !link_.SetVcc(static_cast<float>(record->VccW))) {
             link_.LinkReset();
             return false;
         }

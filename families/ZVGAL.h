@@ -15,11 +15,29 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "families/ZVDevice.h"
 
 namespace krt {
+
+// What the chip's electronic signature (the PES row, 8 bytes, each least
+// significant bit first) says of it: maker, part and programming algorithm,
+// and the voltage and pulse width the algorithm asks for.
+struct GalSignature {
+    uint8_t bytes[8] = {};
+    const char* maker = nullptr;  // null: no maker this family knows
+    const char* part = nullptr;   // null: a device code this family does not know
+    int algorithm = -1;
+    bool lowVoltage = false;      // a 3.3 V part
+    double vpp = 0.0;             // volts; 0 when the algorithm is unknown
+    double pulseSeconds = 0.0;
+    // Maker, part and algorithm all known: the values can be used.
+    bool Valid() const { return maker != nullptr && part != nullptr && vpp > 0.0; }
+    // The part names the wiring of `typeCode` (5 16V8, 6 20V8, 7 22V10).
+    bool FitsTypeCode(uint8_t typeCode) const;
+};
 
 class ZVGAL : public ZVDevice {
 public:
@@ -36,6 +54,10 @@ public:
     uint8_t BlankCheck() override;
     uint8_t DeviceOption() override;
     uint8_t Stop() override;
+
+    // Decodes 64 PES bits (shift order) by the algorithm table the GAL
+    // programmers share.
+    static GalSignature DecodeSignature(const uint8_t* bits);
 
     // Shift position -> offset from ACWBase of the 82 ACW bits (codes 5, 6).
     static int AcwOffset(int position);
@@ -78,6 +100,14 @@ private:
     uint8_t CheckReadBack(bool erased);
     void SayIfReadsSecured();
     void PutRowAddress(int at, int row);
+    // Powered for programming: reads the signature, refuses another part
+    // (unless idcheck is 0) and takes the voltage and pulse width of its
+    // algorithm when it is valid, powering up again when the voltage
+    // differs; logs which values are used. False: the supplies are off and
+    // the operation ends with the result in `result`.
+    bool TakeSignature(uint8_t& result);
+    GalSignature ReadSignature();
+    std::string DescribeSignature(const GalSignature& s) const;
 
     // Compares the buffer with `other` over maxsize fuses (the signature
     // skipped unless `blank`), with the family's lines and its error limit.
@@ -88,6 +118,8 @@ private:
     uint8_t* fuses_ = nullptr;
     uint32_t lines_ = 0;    // LineNumber
     uint32_t columns_ = 0;  // ArrayLen
+    double vppW_ = 0.0;     // programming voltage and pulse: the record's, or the signature's
+    double pulse_ = 0.0;
 };
 
 }  // namespace krt

@@ -41,7 +41,7 @@ const std::vector<ChipFault> kChipFaults = {
     // PIC.
     {"code-protected", "code-protected", "PICs"},
     {"weak-words", "weak-words:ADDR[,ADDR...]", "PICs"},
-    {"wrong-part", "wrong-part", "PICs (another part's device ID)"},
+    {"wrong-part", "wrong-part", "PICs, flash and GALs (another part's identity)"},
 };
 
 bool ParseHexByte(std::string_view text, uint8_t& value) {

@@ -299,6 +299,9 @@ void TWConfigForm::BuildControls() {
     supplyRow(2, Texts::kWrite, EditVccW, EditVppW);
     supply->setColumnStretch(5, 1);
     left->addWidget(supplyGroup);
+    CheckIdCheck = new QCheckBox(U(Texts::kIdCheck), this);
+    CheckIdCheck->setObjectName(QStringLiteral("CheckIdCheck"));
+    CheckIdCheck->setToolTip(U(Texts::kIdCheckTip));
     left->addStretch();
 
     auto* right = new QVBoxLayout;
@@ -333,7 +336,7 @@ void TWConfigForm::BuildControls() {
     CheckWordSize->setObjectName(QStringLiteral("CheckWordSize"));
     CheckSwap = new QCheckBox(U(Texts::kSwap), this);
     CheckSwap->setObjectName(QStringLiteral("CheckSwap"));
-    for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap}) {
+    for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap, CheckIdCheck}) {
         connect(box, &QCheckBox::toggled, this, &TWConfigForm::EditChange);
     }
     connect(CheckWordSize, &QCheckBox::toggled, this, &TWConfigForm::CheckWordSizeClick);
@@ -368,6 +371,7 @@ void TWConfigForm::BuildControls() {
     connect(Button2, &QPushButton::clicked, this, &TWConfigForm::Button2Click);
     connect(Button1, &QPushButton::clicked, this, &TWConfigForm::Button1Click);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(CheckIdCheck);  // in the buttons' row: the window's height is fixed
     buttons->addStretch();
     buttons->addWidget(Button2);
     buttons->addWidget(Button1);
@@ -377,11 +381,16 @@ void TWConfigForm::BuildControls() {
     QWidget* order[] = {EditTpw,   EditTpr,   EditRetry, EditVccR,    EditVppR,      EditVccW,
                         EditVppW,  EditAHAND, EditAMAND, EditALAND,   EditDHAND,     EditDLAND,
                         EditAHOR,  EditAMOR,  EditALOR,  EditDHOR,    EditDLOR,      CheckVerify,
-                        CheckWordSize, CheckSwap, ComboWaitmode, Button2, Button1};
+                        CheckWordSize, CheckSwap, ComboWaitmode, CheckIdCheck, Button2, Button1};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TWConfigForm::SetRecord(DeviceRecord* record) { record_ = record; }
+
+bool TWConfigForm::HasIdentity(const std::string& type) {
+    const QString t = QString::fromStdString(type).toUpper();
+    return t == QLatin1String("PIC") || t == QLatin1String("FLASH") || t == QLatin1String("GAL");
+}
 
 void TWConfigForm::SetEdit(QLineEdit* edit, int length, const QString& text) {
     // The limit is for typing and admits every value within the field's
@@ -443,6 +452,11 @@ void TWConfigForm::Fill() {
 
     CheckVerify->setChecked(r.verify != 0);
 
+    // Only the PIC, the 28F flash and the GAL can say what they are; for the
+    // others the box keeps the record's value, disabled.
+    CheckIdCheck->setChecked(r.idcheck != 0);
+    CheckIdCheck->setEnabled(HasIdentity(r.type));
+
     // The swap box keeps the record's value while disabled, so that applying
     // cannot carry another device's choice over.
     CheckSwap->setChecked(r.swap != 0);
@@ -489,6 +503,7 @@ void TWConfigForm::Apply() {
     r.waitmode = static_cast<uint8_t>(mode >= 1 && mode <= 4 ? mode : 0);
     r.verify = CheckVerify->isChecked() ? 1 : 0;
     r.swap = CheckSwap->isChecked() ? 1 : 0;
+    r.idcheck = CheckIdCheck->isChecked() ? 1 : 0;
     Fill();
     modified_ = false;
 }

@@ -31,6 +31,8 @@ public:
 
     // Points the editor at the record it edits (the main window's; may be null).
     void SetRecord(DeviceRecord* record);
+    // The device type's parts can tell what they are (the identity check box applies).
+    static bool HasIdentity(const std::string& type);
     DeviceRecord* Record() const { return record_; }
 
     // Copies the record into the controls.
@@ -58,6 +60,10 @@ public:
         static constexpr const char* kVerify = "書き込み時ベリファイ";
         static constexpr const char* kWordSize = "16bitサイズでアクセス";
         static constexpr const char* kSwap = "上下バイトのスワップ";
+        static constexpr const char* kIdCheck = "書きこみ前にデバイスを確認";
+        static constexpr const char* kIdCheckTip =
+            "ソケットのデバイスが自分の識別情報（PICのデバイスID、フラッシュの識別コード、GALの電子署名）を"
+            "返すものか確かめ、違えば書きこみも消去もしません";
         static constexpr const char* kWaitModes[5] = {"タイマー", "ビジーフラグ", "トグルビット",
                                                       "ポーリング", "Windowsタイマー"};
         static constexpr const char* kApply = "適用(&A)";
@@ -139,6 +145,7 @@ public:
     QCheckBox* CheckVerify = nullptr;
     QCheckBox* CheckWordSize = nullptr;
     QCheckBox* CheckSwap = nullptr;
+    QCheckBox* CheckIdCheck = nullptr;
     QComboBox* ComboWaitmode = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* Button2 = nullptr;

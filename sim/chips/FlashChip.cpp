@@ -284,7 +284,15 @@ uint16_t FlashChip::ReadCycle(const SocketState& socket, DataLane lane) {
             out = static_cast<uint8_t>(~out);  // the margin voltage has not settled: no valid data
         }
         break;
-    case Mode::ReadId: out = (a & 1) ? device_ : maker_; break;
+    case Mode::ReadId: {
+        // Another part in the socket: an Am28F010's codes, or a 28F010's
+        // when the chip already is one of those.
+        const bool amd = maker_ == 0x01 && device_ == 0xA7;
+        const uint8_t maker = !otherPart_ ? maker_ : amd ? 0x89 : 0x01;
+        const uint8_t device = !otherPart_ ? device_ : amd ? 0xB4 : 0xA7;
+        out = (a & 1) ? device : maker;
+        break;
+    }
     case Mode::EraseVerify:
         out = Cell(verifyAddress_);
         if (socket.nowNs < verifyValidNs_) {
@@ -311,6 +319,14 @@ bool FlashChip::ApplyFault(std::string_view name, std::string_view args, std::st
             return false;
         }
         SetErasePulsesNeeded(static_cast<uint32_t>(n));
+        return true;
+    }
+    if (name == "wrong-part") {
+        if (!args.empty()) {
+            error = kSimTextNoArgs;
+            return false;
+        }
+        otherPart_ = true;
         return true;
     }
     if (name == "never-erases") {

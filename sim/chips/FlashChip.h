@@ -128,6 +128,7 @@ private:
     uint32_t wrapMask_;
     uint32_t columns_;
     uint8_t maker_, device_;
+    bool otherPart_ = false;  // the wrong-part fault: the identifier of another part
     bool damaged_ = false;
     uint32_t garbageSeed_ = 0x2545F491u;
 

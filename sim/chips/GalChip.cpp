@@ -258,6 +258,17 @@ void GalChip::Erase(bool all) {
     changed_ = true;
 }
 
+void GalChip::SetPesByte(int index, uint8_t value) {
+    for (int i = 0; i < 8; ++i) pes_[static_cast<size_t>(8 * index + i)] = static_cast<uint8_t>((value >> i) & 1);
+    changed_ = true;
+}
+
+void GalChip::SetAlgorithm(uint8_t algorithm, double vpp, uint64_t pulseNs) {
+    SetPesByte(1, algorithm);
+    part_.progVpp = vpp;
+    part_.progPulseNs = pulseNs;
+}
+
 bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
     error.clear();
     if (name == "secured" || name == "wrong-vpp") {
@@ -271,6 +282,16 @@ bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::stri
         } else {
             wrongVpp_ = true;
         }
+        return true;
+    }
+    if (name == "wrong-part") {
+        if (!args.empty()) {
+            error = kSimTextNoArgs;
+            return false;
+        }
+        // Another part's device code in the signature: a 20V8's on a 16V8
+        // or a 22V10, a 16V8's on a 20V8.
+        SetPesByte(2, part_.config == 6 ? 0x00 : 0x3A);
         return true;
     }
     if (name != "weak-rows") return false;

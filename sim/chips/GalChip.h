@@ -98,6 +98,11 @@ public:
     const std::vector<uint8_t>& Ues() const { return ues_; }
     const std::vector<uint8_t>& ConfigBits() const { return config_; }
     const std::vector<uint8_t>& Pes() const { return pes_; }
+    // One PES byte (0 first), as the maker wrote it.
+    void SetPesByte(int index, uint8_t value);
+    // A part of another programming algorithm: its code in the PES and the
+    // voltage and pulse width it then needs.
+    void SetAlgorithm(uint8_t algorithm, double vpp, uint64_t pulseNs);
     // Program strobes that reached the chip and programmed a row.
     uint32_t ProgramStrobes() const { return programStrobes_; }
 

@@ -62,6 +62,7 @@ protected:
         session->options.simChip = Path("c.chip");
         session->options.simFaults = std::move(faults);
         session->options.simStrict = true;
+        session->options.noIdCheck = noIdCheck;
         session->options.start = start;
         session->options.length = length;
         auto it = std::find_if(table.begin(), table.end(), [&](const CliCommand& c) { return name == c.name; });
@@ -123,6 +124,7 @@ protected:
         return buffer;
     }
 
+    bool noIdCheck = false;  // --no-id-check
     std::vector<CliCommand> table;
     std::unique_ptr<CliSession> session;
     test::CollectingLog* log = nullptr;
@@ -134,7 +136,8 @@ std::string JedecFile(const std::string& name) { return std::string(KRT_SOURCE_D
 TEST_F(GalPicCommands, GalEraseAndSecureWithAVoltageTheChipDoesNotTakeEndWith3) {
     ASSERT_EQ(Run("write", With(kGal16, JedecFile("GAL16V8_reg.jed"))), 0);
     EXPECT_EQ(Run("erase", kGal16, {"wrong-vpp"}), 3);
-    EXPECT_EQ(Between("ERASE operation start", "ERASE operation is failed.").size(), 1u);
+    // The signature and the values taken from it, then the read-back's finding.
+    EXPECT_EQ(Between("ERASE operation start", "ERASE operation is failed.").size(), 2u);
     EXPECT_EQ(CountStarting("After the erase "), 1u);
     EXPECT_EQ(Run("secure", kGal16, {"wrong-vpp"}), 3);
     EXPECT_EQ(CountStarting("After securing, "), 1u);
@@ -252,6 +255,45 @@ TEST_F(GalPicCommands, AutoWritesAFileThatTurnsCodeProtectionOn) {
     WritePicHex("plain.hex", {{0, 0x2805}, {1, 0x0008}, {0x155, 0x342A}, {0x2000, 0x0001}, {0x2007, 0x3FFF}});
     EXPECT_EQ(Run("verify", With(kPic84, Path("plain.hex"))), 3);
     EXPECT_TRUE(Has("The chip is code protected: its program memory reads as 0000"));
+}
+
+// Each family that can say what it is refuses another simulated part on
+// write and erase with one line; --no-id-check goes on regardless.
+TEST_F(GalPicCommands, AnotherPartIsRefusedUnlessTheCheckIsSkipped) {
+    WritePicHex("prog.hex", {{0, 0x2805}, {0x2007, 0x3FF1}});
+    {
+        std::ofstream out(Path("flash.bin"), std::ios::binary);
+        out << std::string(16, '\x42');
+    }
+    const std::vector<std::string> kFlash = {"FLASH", "Intel", "P28F010"};
+    struct Case {
+        std::vector<std::string> device;
+        std::string file;
+        std::string found;  // what the refusal says it found
+    };
+    const Case cases[] = {
+        {kPic84A, Path("prog.hex"), "found device ID 07C0h"},
+        {kFlash, Path("flash.bin"), "found identifier 01h/A7h"},
+        {kGal16, JedecFile("GAL16V8_reg.jed"), "found signature Lattice GAL20V8"},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.device[2];
+        for (const char* command : {"write", "erase"}) {
+            noIdCheck = false;
+            fs::remove(Path("c.chip"));
+            const auto args = std::string(command) == "write" ? With(c.device, c.file) : c.device;
+            EXPECT_EQ(Run(command, args, {"wrong-part"}, "0", "10"), 4) << name << " " << command;
+            EXPECT_EQ(CountStarting("Wrong device in the socket: expected " + name), 1u) << name << " " << command;
+            bool named = false;
+            for (const auto& l : log->lines()) named = named || l.find(c.found) != std::string::npos;
+            EXPECT_TRUE(named) << name << " " << command;
+
+            noIdCheck = true;
+            fs::remove(Path("c.chip"));
+            EXPECT_EQ(Run(command, args, {"wrong-part"}, "0", "10"), 0) << name << " " << command;
+            EXPECT_EQ(CountStarting("Wrong device in the socket"), 0u) << name << " " << command;
+        }
+    }
 }
 
 }  // namespace

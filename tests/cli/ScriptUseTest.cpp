@@ -347,6 +347,21 @@ TEST_F(ScriptUse, ASecondRunOnTheSameChipFileIsTurnedAway) {
     EXPECT_NE(help.out.find("75 when the chip file is in use"), std::string::npos);
 }
 
+// ---------------------------------------------------------------- identity check
+
+TEST_F(ScriptUse, AnotherPartIsRefusedUnlessNoIdCheckIsGiven) {
+    const std::vector<std::string> gal = {"GAL", "Lattice", "GAL16V8"};
+    const KrtRun refused = Krt(Args({{"--sim-chip", "g.chip", "--sim-fault", "wrong-part", "erase"}, gal}));
+    EXPECT_EQ(refused.status, 4) << refused.err;
+    EXPECT_NE((refused.out + refused.err).find("Wrong device in the socket: expected GAL16V8"), std::string::npos)
+        << refused.out;
+    const KrtRun skipped =
+        Krt(Args({{"--sim-chip", "g.chip", "--sim-fault", "wrong-part", "--no-id-check", "erase"}, gal}));
+    EXPECT_EQ(skipped.status, 0) << skipped.err;
+    EXPECT_EQ((skipped.out + skipped.err).find("Wrong device"), std::string::npos);
+    EXPECT_NE(Krt({"--help"}).out.find("--no-id-check"), std::string::npos);
+}
+
 // ---------------------------------------------------------------- no programmer
 
 TEST_F(ScriptUse, WithoutAProgrammerDeviceOperationsStopWithSevenUnlessForced) {

@@ -30,6 +30,50 @@ TEST(DumpRows, NothingBeyondTheBufferIsRead) {
     EXPECT_EQ(buffer[0x16], 0x16);
 }
 
+// A PIC's data-EEPROM rows follow its configuration words: the bytes
+// between them stand for nothing and get no rows, in either view.
+TEST(DumpRows, PicEepromRowsFollowTheConfigurationWords) {
+    DeviceRecord record;
+    record.typecode = 4;
+    record.maxsize = 0x400;
+    record.bufsize = 0x4280;
+    record.bytesPerWord = 2;
+    record.wordsize = 1;
+    DataBuffer buffer;
+    ASSERT_TRUE(buffer.Allocate(0x4280));
+    buffer[0x4200] = 0x5A;
+    buffer[0x4201] = 0xA5;
+    const DumpSource source = DumpSourceOf(record, buffer);
+    DumpPage page;
+
+    const DumpLayout bytes = DumpSetup(source, false);
+    EXPECT_EQ(bytes.scrollMaximum, (0x4280u - 0x1F0u) >> 4);
+    const uint32_t at = DumpPositionOf(bytes, source, 0x4000);
+    EXPECT_EQ(DumpFirstUnit(bytes, source, at), 0x4000u);
+    DumpFill(source, bytes, at, page);
+    EXPECT_EQ(page.cells[0][0], "004000");
+    EXPECT_EQ(page.cells[1][0], "004200");
+    EXPECT_EQ(page.cells[1][1], "5A");
+    EXPECT_EQ(page.cells[8][0], "004270");
+    // An address typed in the gap shows the EEPROM first.
+    EXPECT_EQ(DumpFirstUnit(bytes, source, DumpPositionOf(bytes, source, 0x4100)), 0x4200u);
+    // Below the gap nothing moves.
+    EXPECT_EQ(DumpFirstUnit(bytes, source, DumpPositionOf(bytes, source, 0x3FF0)), 0x3FF0u);
+
+    const DumpLayout words = DumpSetup(source, true);
+    EXPECT_EQ(words.scrollMaximum, (0x2140u - 0xF8u) >> 4);
+    DumpFill(source, words, DumpPositionOf(words, source, 0x2000), page);
+    EXPECT_EQ(page.cells[0][0], "002000");
+    EXPECT_EQ(page.cells[1][0], "002100");
+    EXPECT_EQ(page.cells[1][1], "5A-A5");
+
+    // Any other device keeps every row.
+    record.typecode = 0;
+    const DumpSource plain = DumpSourceOf(record, buffer);
+    DumpFill(plain, DumpSetup(plain, false), 0x401, page);
+    EXPECT_EQ(page.cells[0][0], "004010");
+}
+
 TEST(DumpRows, CharactersOfTheTextColumn) {
     EXPECT_STREQ(DumpCharacter('A'), "A");
     EXPECT_STREQ(DumpCharacter(0x0A), ".");

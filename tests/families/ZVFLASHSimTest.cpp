@@ -100,6 +100,50 @@ TEST(ZVFLASHSim, AnyOtherFlashIsNeverProgrammed) {
     }
 }
 
+// Before a write or an erase the chip's identifier is read; another part
+// in the socket is refused with nothing programmed or erased.
+TEST(ZVFLASHSim, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
+    for (uint8_t code : {uint8_t{5}, uint8_t{7}}) {
+        SimBench b(Flash());
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("wrong-part", error)) << error;
+        ChipOf(b).SetCell(0x10, 0x5A);
+        b.buffer.assign(b.buffer.size(), 0x00);
+        EXPECT_EQ(b.Operation(code, 0, 0x20), 4) << "code " << int{code};
+        EXPECT_EQ(b.log.lines(), Lines{"Wrong device in the socket: expected P28F010 (89h/B4h), found identifier "
+                                       "01h/A7h; nothing was written or erased"});
+        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0u);
+        EXPECT_EQ(ChipOf(b).ErasePulses(), 0u);
+        EXPECT_EQ(ChipOf(b).Cell(0x10), 0x5A);
+        EXPECT_EQ(b.sim.Vpp(), 0.0);
+
+        // Skipped on request: the operation goes on.
+        b.record.idcheck = 0;
+        b.log.clear();
+        EXPECT_EQ(b.Operation(code, 0, 0x20), 0) << "code " << int{code};
+        EXPECT_EQ(ChipOf(b).Cell(0x10), code == 5 ? 0x00 : 0xFF);
+    }
+}
+
+TEST(ZVFLASHSim, RightPartPassesAndTheUnconfirmedIdentifierOnlyWarns) {
+    SimBench a(Flash("Intel", "P28F020", 0x40000));
+    a.buffer[0] = 0x42;
+    EXPECT_EQ(a.Operation(5, 0, 1), 0);
+    EXPECT_EQ(a.log.lines(), Lines{kNoErrors});
+    EXPECT_EQ(ChipOf(a).Cell(0), 0x42);
+    EXPECT_EQ(ChipOf(a).LastCommand(), 0xC0) << "back in read mode after the identifier";
+
+    SimBench b(Flash("ST", "M28F101"));
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("wrong-part", error)) << error;
+    b.buffer[0] = 0x42;
+    EXPECT_EQ(b.Operation(5, 0, 1), 0);
+    EXPECT_EQ(b.log.lines(), (Lines{"Expected M28F101 (20h/07h), found identifier 01h/A7h (this "
+                                    "part's identifier is not confirmed: going on)",
+                                    kNoErrors}));
+    EXPECT_EQ(ChipOf(b).Cell(0), 0x42);
+}
+
 TEST(ZVFLASHSim, WriteWithoutReadBackProgramsEveryByteUpToTheLast) {
     DeviceRecord r = Flash();
     r.verify = 0;

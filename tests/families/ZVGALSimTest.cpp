@@ -12,6 +12,7 @@
 #include "SimBench.h"
 #include "catalogue/DeviceLoader.h"
 #include "data/DataFile.h"
+#include "families/ZVGAL.h"
 #include "sim/chips/GalChip.h"
 
 namespace krt::test {
@@ -99,10 +100,13 @@ TEST(ZVGALSim, EveryGaletteFileWritesVerifiesAndReadsBack) {
             b.buffer = fuses;
             ASSERT_EQ(b.Operation(5, 0, record.maxsize), 0);
             const Lines lines = b.log.lines();
-            ASSERT_EQ(lines.size(), size_t(record.LineNumber) + 4);  // rows, signature, ACW/ASR, end, verified
-            EXPECT_EQ(lines.front(), "1/" + std::to_string(record.LineNumber) + "行目を書き込み中");
-            EXPECT_EQ(lines[size_t(record.LineNumber)], "Signatureを書き込み中");
-            EXPECT_EQ(lines[size_t(record.LineNumber) + 1], record.typecode == 7 ? "ASRを書き込み中" : "ACWを書き込み中");
+            // The chip's signature and the values it gives, the rows, the
+            // signature row, ACW/ASR, end, verified.
+            ASSERT_EQ(lines.size(), size_t(record.LineNumber) + 5);
+            EXPECT_EQ(lines.front().rfind("Signature Lattice " + std::string(part), 0), 0u) << lines.front();
+            EXPECT_EQ(lines[1], "1/" + std::to_string(record.LineNumber) + "行目を書き込み中");
+            EXPECT_EQ(lines[size_t(record.LineNumber) + 1], "Signatureを書き込み中");
+            EXPECT_EQ(lines[size_t(record.LineNumber) + 2], record.typecode == 7 ? "ASRを書き込み中" : "ACWを書き込み中");
             EXPECT_EQ(lines.back(), "ベリファイは成功しました");
             ExpectChipHolds(b, fuses);
 
@@ -281,7 +285,9 @@ TEST(ZVGALSim, WrongVppProgramsAndErasesNothingAndEraseAndSecureSaySo) {
     ChipOf(b).SetArrayBit(2, 5, 0);
     b.log.clear();
     EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 3);
-    EXPECT_EQ(b.log.lines(), Lines{"After the erase 1 fuses still read 0 (the first at FUSE:162): the chip was not erased"});
+    EXPECT_EQ(b.log.lines(), (Lines{"Signature Lattice GAL16V8, algorithm 3: 14.50 V, 40 ms (PES 00 03 00 A1 00 00 00 "
+                                    "90): programming with its voltage and pulse",
+                                    "After the erase 1 fuses still read 0 (the first at FUSE:162): the chip was not erased"}));
     EXPECT_EQ(b.buffer, kept);
 }
 
@@ -296,26 +302,107 @@ TEST(ZVGALSim, RangeOutsideTheFuseMapIsRefusedBeforeThePort) {
     EXPECT_EQ(b.sim.Frames(), frames);
 }
 
-TEST(ZVGALSim, DeviceOptionLogsThe32RowsAndThePesNamesTheMaker) {
+TEST(ZVGALSim, DeviceOptionShowsTheDecodedSignature) {
     SimBench b(ShippedGal("GAL16V8"));
     ASSERT_EQ(b.Operation(10, 0, b.record.maxsize), 0);
-    const Lines lines = b.log.lines();
-    ASSERT_EQ(lines.size(), 1u + 32u * 4u);
-    EXPECT_EQ(lines[0], "PESの内容を読みます");
-    for (int r = 0; r < 32; ++r) {
-        EXPECT_EQ(lines[size_t(1 + 4 * r)], "LINE " + std::to_string(32 + r));
-        for (int k = 1; k <= 3; ++k) {
-            const std::string& bits = lines[size_t(1 + 4 * r + k)];
-            ASSERT_EQ(bits.size(), 36u);
-            EXPECT_EQ(bits.back(), ' ');
-        }
+    EXPECT_EQ(b.log.lines(), (Lines{"PESの内容を読みます", "Signature: Lattice GAL16V8, algorithm 3: 14.50 V, 40 ms "
+                                                          "(PES 00 03 00 A1 00 00 00 90)"}));
+    // An erase-all clears the signature: nothing is known of the part.
+    SimBench c(ShippedGal("GAL22V10"));
+    for (int i = 0; i < 8; ++i) ChipOf(c).SetPesByte(i, 0);
+    ASSERT_EQ(c.Operation(10, 0, c.record.maxsize), 0);
+    EXPECT_EQ(c.log.lines(), (Lines{"PESの内容を読みます",
+                                    "Signature: unknown maker unknown part, algorithm 0 (PES 00 00 00 00 00 00 00 00)",
+                                    "This signature names no known maker, part and algorithm"}));
+}
+
+TEST(ZVGALSim, SignatureTableByAlgorithmMakerAndPart) {
+    struct Case {
+        std::vector<uint8_t> pes;
+        const char* maker;
+        const char* part;
+        double vpp;
+        double pulseMs;
+    };
+    const Case cases[] = {
+        {{0, 0x00, 0x00, 0xA1}, "Lattice", "GAL16V8", 15.75, 100},
+        {{0, 0x02, 0x3A, 0xA1}, "Lattice", "GAL20V8", 16.5, 10},
+        {{0, 0x03, 0x1A, 0x8F}, "National", "GAL16V8", 15.0, 40},  // National's algorithm 3 is 15 V
+        {{0, 0x04, 0x20, 0x20}, "ST", "GAL20V8", 14.0, 100},
+        {{0, 0x00, 0x48, 0xA1}, "Lattice", "GAL22V10", 16.5, 10},  // the 22V10 has its own table
+        {{0, 0x02, 0x49, 0x8F}, "National", "GAL22V10", 15.0, 40},
+        {{0, 0x05, 0x00, 0xA1, 0xC0, 0x14}, "Lattice", "GAL16V8", 10.0, 40},  // algorithm 5: its own values
+        {{0, 0x06, 0x00, 0xA1}, "Lattice", "GAL16V8", 0, 0},                  // no such algorithm
+        {{0x31, 0x42, 0x38, 0x56}, nullptr, nullptr, 0, 0},                  // an ATF16V8B's ASCII
+    };
+    for (const Case& c : cases) {
+        uint8_t bits[64] = {};
+        for (size_t b = 0; b < c.pes.size(); ++b)
+            for (int i = 0; i < 8; ++i) bits[8 * b + size_t(i)] = (c.pes[b] >> i) & 1;
+        const GalSignature s = ZVGAL::DecodeSignature(bits);
+        const std::string what = std::string(c.part ? c.part : "-") + " " + std::to_string(c.pes[1]);
+        EXPECT_STREQ(s.maker, c.maker) << what;
+        EXPECT_STREQ(s.part, c.part) << what;
+        EXPECT_DOUBLE_EQ(s.vpp, c.vpp) << what;
+        EXPECT_DOUBLE_EQ(s.pulseSeconds * 1000.0, c.pulseMs) << what;
+        EXPECT_EQ(s.Valid(), c.vpp > 0) << what;
     }
-    // Row 58, PES bytes least significant bit first: maker A1 (Lattice) in
-    // byte 3, algorithm 3 in byte 1.
-    const std::string& pes = lines[size_t(1 + 4 * (58 - 32) + 1)];
-    EXPECT_EQ(pes, "00000000 11000000 00000000 10000101 ");
-    // Row 32, the erased signature.
-    EXPECT_EQ(lines[size_t(1 + 1)], "11111111 11111111 11111111 11111111 ");
+}
+
+// Before a write or an erase the signature is read: another part is
+// refused with the supplies off and nothing programmed.
+TEST(ZVGALSim, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
+    for (uint8_t code : {uint8_t{5}, uint8_t{7}}) {
+        SimBench b(ShippedGal("GAL16V8"));
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("wrong-part", error)) << error;
+        ChipOf(b).SetArrayBit(2, 5, 0);
+        b.buffer.assign(b.buffer.size(), 0);
+        EXPECT_EQ(b.Operation(code, 0, b.record.maxsize), 4) << int{code};
+        EXPECT_EQ(b.log.lines(), Lines{"Wrong device in the socket: expected GAL16V8, found signature Lattice "
+                                       "GAL20V8, algorithm 3: 14.50 V, 40 ms (PES 00 03 3A A1 00 00 00 90); "
+                                       "nothing was written or erased"});
+        EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
+        EXPECT_EQ(ChipOf(b).ArrayBit(2, 5), 0);
+        EXPECT_EQ(b.sim.Vpp(), 0.0);
+
+        b.record.idcheck = 0;
+        b.log.clear();
+        EXPECT_NE(b.Operation(code, 0, b.record.maxsize), 4) << int{code};
+        if (code == 5)
+            EXPECT_GT(ChipOf(b).ProgramStrobes(), 0u);
+        else
+            EXPECT_EQ(ChipOf(b).ArrayBit(2, 5), 1);
+    }
+}
+
+// A part of another algorithm programs only at its own voltage and pulse:
+// the signature's values are taken over the catalogue's 14.5 V and 40 ms.
+TEST(ZVGALSim, WriteAndEraseUseTheSignaturesVoltageAndPulse) {
+    SimBench b(ShippedGal("GAL16V8"));
+    ChipOf(b).SetAlgorithm(2, 16.5, 10'000'000);
+    b.buffer = RandomFuses(b.buffer.size(), 11);
+    ASSERT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
+    ASSERT_FALSE(b.log.lines().empty());
+    EXPECT_EQ(b.log.lines().front(), "Signature Lattice GAL16V8, algorithm 2: 16.50 V, 10 ms (PES 00 02 00 A1 00 00 "
+                                     "00 90): programming with its voltage and pulse");
+    EXPECT_EQ(b.log.lines().back(), "ベリファイは成功しました");
+    b.log.clear();
+    EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
+    EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
+
+    // Unreadable signature: the catalogue's values, said so; this part
+    // then takes nothing.
+    SimBench c(ShippedGal("GAL16V8"));
+    ChipOf(c).SetAlgorithm(2, 16.5, 10'000'000);
+    ChipOf(c).SetPesByte(3, 0x00);
+    c.buffer = RandomFuses(c.buffer.size(), 11);
+    EXPECT_EQ(c.Operation(5, 0, c.record.maxsize), 3);
+    ASSERT_FALSE(c.log.lines().empty());
+    EXPECT_EQ(c.log.lines().front(), "Signature not used (unknown maker unknown part, algorithm 2 "
+                                     "(PES 00 02 00 00 00 00 00 90)): programming with the device parameters' "
+                                     "14.50 V and 40 ms");
+    EXPECT_EQ(ChipOf(c).ProgramStrobes(), 0u);
 }
 
 // Forwards the log and cancels the running operation once a line appears.

@@ -122,9 +122,10 @@ TEST_F(OperationsTest, EveryFamilyWritesAndVerifiesOnItsSimulatedChip) {
         if (std::string(part.type) == "PLD") {
             for (uint32_t i = 0; i < record.bufsize; ++i) buffer[i] = (i % 3) == 0;
         } else if (std::string(part.type) == "MicroControler") {
-            // 14-bit words, high byte first; the configuration words blank.
+            // 14-bit words, high byte first; the configuration words blank;
+            // a data-EEPROM word (from byte 4200h) holds one byte.
             for (uint32_t i = 0; i + 1 < record.bufsize; i += 2) {
-                buffer[i] = i < 0x4000 ? static_cast<uint8_t>((i / 2) & 0x3F) : 0x3F;
+                buffer[i] = i < 0x4000 ? static_cast<uint8_t>((i / 2) & 0x3F) : i >= 0x4200 ? 0x00 : 0x3F;
                 buffer[i + 1] = i < 0x4000 ? static_cast<uint8_t>(i * 7) : 0xFF;
             }
             SetLength(0x20);

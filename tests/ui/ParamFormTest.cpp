@@ -306,6 +306,29 @@ TEST_F(ParamFormTest, WordAccessFollowsBwalt) {
     EXPECT_EQ(record.verify, 0);
 }
 
+TEST_F(ParamFormTest, IdentityCheckBoxIsBoundToTheRecord) {
+    // An EPROM cannot say what it is: the box shows the value, disabled, and applying keeps it.
+    EXPECT_FALSE(form.CheckIdCheck->isEnabled());
+    EXPECT_TRUE(form.CheckIdCheck->isChecked());
+    form.Apply();
+    EXPECT_EQ(record.idcheck, 1);
+
+    for (const char* type : {"PIC", "FLASH", "GAL"}) {
+        DeviceRecord part = Eprom();
+        part.type = type;
+        form.SetRecord(&part);
+        form.Fill();
+        EXPECT_TRUE(form.CheckIdCheck->isEnabled()) << type;
+        form.CheckIdCheck->setChecked(false);
+        EXPECT_TRUE(form.Modified()) << type;
+        form.Apply();
+        EXPECT_EQ(part.idcheck, 0) << type;
+        form.Fill();
+        EXPECT_FALSE(form.CheckIdCheck->isChecked()) << type;
+    }
+    form.SetRecord(&record);
+}
+
 TEST_F(ParamFormTest, SwapOfAByteDeviceIsNotTakenFromTheBox) {
     record.wordaccess = 1;
     record.bwalt = 1;
@@ -408,7 +431,7 @@ TEST(ParamFormEmpty, ControlsCarryTheirNames) {
                              "LabelBW1", "LabelBW2", "EditTpw", "EditTpr", "EditRetry", "EditVccR", "EditVccW",
                              "EditVppR", "EditVppW", "EditAHAND", "EditAMAND", "EditALAND", "EditDHAND",
                              "EditDLAND", "EditAHOR", "EditAMOR", "EditALOR", "EditDHOR", "EditDLOR",
-                             "CheckVerify", "CheckWordSize", "CheckSwap", "ComboWaitmode", "Memo1", "Button2",
+                             "CheckVerify", "CheckWordSize", "CheckSwap", "CheckIdCheck", "ComboWaitmode", "Memo1", "Button2",
                              "Button1"}) {
         EXPECT_NE(form.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     }
