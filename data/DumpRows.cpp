@@ -149,16 +149,13 @@ DumpLayout DumpSetup(const DumpSource& s, bool asWords) {
     }
     l.headers[0] = "ADDR";
     // The last position shows the last unit on the grid's last row, not a
-    // page of empty rows past it.
+    // page of empty rows past it; the gap's rows are not shown.
     const uint64_t step = UnitsPerStep(l, s);
     const uint64_t page = UnitsPerPage(l, s);
-    l.scrollMaximum = l.units > page ? static_cast<uint32_t>((l.units - page + step - 1) / step) : 0;
-}
-
     uint64_t gapFirst, gapLength;
     GapUnits(s, l, gapFirst, gapLength);
-    if (gapLength != 0 && l.units >= gapFirst + gapLength)
-        l.scrollMaximum = static_cast<uint32_t>((l.units - gapLength) >> 4);
+    const uint64_t shown = gapLength != 0 && l.units >= gapFirst + gapLength ? l.units - gapLength : l.units;
+    l.scrollMaximum = shown > page ? static_cast<uint32_t>((shown - page + step - 1) / step) : 0;
     return l;
 }
 
