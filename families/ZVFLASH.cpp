@@ -128,7 +128,8 @@ bool ZVFLASH::PowerOn(bool programming) {
 bool ZVFLASH::IdentityMatches() {
     const Identity* id = IdentityOf(*record);
     if (!record->idcheck || id == nullptr) return true;
-    link_.KeepTimerSeconds(kVerifyWaitSeconds);
+    // Command strobes as short as the write loop's.
+    link_.KeepTimer(kStrobeTimerHigh, kStrobeTimerLow);
     link_.DLSEND(kCmdReadId);
     if (!link_.WaitReady()) return false;
     uint16_t codes[2] = {0, 0};
