@@ -333,13 +333,17 @@ void TWConfigForm::BuildControls() {
     CheckWordSize->setObjectName(QStringLiteral("CheckWordSize"));
     CheckSwap = new QCheckBox(U(Texts::kSwap), this);
     CheckSwap->setObjectName(QStringLiteral("CheckSwap"));
-    for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap}) {
+    CheckPageWrite = new QCheckBox(U(Texts::kPageWrite), this);
+    CheckPageWrite->setObjectName(QStringLiteral("CheckPageWrite"));
+    CheckPageWrite->setToolTip(U("書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)"));
+    for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap, CheckPageWrite}) {
         connect(box, &QCheckBox::toggled, this, &TWConfigForm::EditChange);
     }
     connect(CheckWordSize, &QCheckBox::toggled, this, &TWConfigForm::CheckWordSizeClick);
     right->addWidget(CheckVerify);
     right->addWidget(CheckWordSize);
     right->addWidget(CheckSwap);
+    right->addWidget(CheckPageWrite);
 
     ComboWaitmode = new QComboBox(this);
     ComboWaitmode->setObjectName(QStringLiteral("ComboWaitmode"));
@@ -377,7 +381,7 @@ void TWConfigForm::BuildControls() {
     QWidget* order[] = {EditTpw,   EditTpr,   EditRetry, EditVccR,    EditVppR,      EditVccW,
                         EditVppW,  EditAHAND, EditAMAND, EditALAND,   EditDHAND,     EditDLAND,
                         EditAHOR,  EditAMOR,  EditALOR,  EditDHOR,    EditDLOR,      CheckVerify,
-                        CheckWordSize, CheckSwap, ComboWaitmode, Button2, Button1};
+                        CheckWordSize, CheckSwap, CheckPageWrite, ComboWaitmode, Button2, Button1};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -443,6 +447,11 @@ void TWConfigForm::Fill() {
 
     CheckVerify->setChecked(r.verify != 0);
 
+    // Page write is a choice of two-wire serial EEPROMs only; other devices
+    // show their record's value, disabled, and applying keeps it.
+    CheckPageWrite->setChecked(r.pagewrite != 0);
+    CheckPageWrite->setEnabled(IsTwoWireType(r.typecode));
+
     // The swap box keeps the record's value while disabled, so that applying
     // cannot carry another device's choice over.
     CheckSwap->setChecked(r.swap != 0);
@@ -489,6 +498,7 @@ void TWConfigForm::Apply() {
     r.waitmode = static_cast<uint8_t>(mode >= 1 && mode <= 4 ? mode : 0);
     r.verify = CheckVerify->isChecked() ? 1 : 0;
     r.swap = CheckSwap->isChecked() ? 1 : 0;
+    r.pagewrite = CheckPageWrite->isChecked() ? 1 : 0;
     Fill();
     modified_ = false;
 }

@@ -58,6 +58,7 @@ public:
         static constexpr const char* kVerify = "書き込み時ベリファイ";
         static constexpr const char* kWordSize = "16bitサイズでアクセス";
         static constexpr const char* kSwap = "上下バイトのスワップ";
+        static constexpr const char* kPageWrite = "ページ単位で書きこむ";
         static constexpr const char* kWaitModes[5] = {"タイマー", "ビジーフラグ", "トグルビット",
                                                       "ポーリング", "Windowsタイマー"};
         static constexpr const char* kApply = "適用(&A)";
@@ -139,6 +140,7 @@ public:
     QCheckBox* CheckVerify = nullptr;
     QCheckBox* CheckWordSize = nullptr;
     QCheckBox* CheckSwap = nullptr;
+    QCheckBox* CheckPageWrite = nullptr;
     QComboBox* ComboWaitmode = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* Button2 = nullptr;
