@@ -161,7 +161,16 @@ void GalChip::Strobe(const SocketState& socket, uint64_t pulseNs) {
         return;
     }
     if (socket.vpp < ProgVppMin() || socket.vpp > ProgVppMax() || pulseNs < MinPulseNs()) return;
-    Program(ra, pulseNs);
+    uint64_t eraseNs = pulseNs;
+    const bool eraseRow = Serial() ? ra == kSerialEraseRow || ra == kSerialEraseAllRow
+                                   : ra == kEraseRow || ra == kEraseAllRow;
+    if (eraseRow) {
+        eraseRunNs_ = ra == eraseRow_ && socket.nowNs <= eraseEndNs_ + kEraseGapNs ? eraseRunNs_ + pulseNs : pulseNs;
+        eraseRow_ = ra;
+        eraseEndNs_ = socket.nowNs + pulseNs;
+        eraseNs = eraseRunNs_;
+    }
+    Program(ra, eraseNs);
 }
 
 void GalChip::Load(int ra) {

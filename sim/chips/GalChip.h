@@ -129,6 +129,12 @@ private:
     bool lastClock_ = false;
     bool wrongVpp_ = false;
     bool slowErase_ = false;
+    // Erase strobes on one erase row back to back (the programmer's timer
+    // does not reach the whole erase time) count as one pulse.
+    static constexpr uint64_t kEraseGapNs = 1000000;
+    int eraseRow_ = -1;
+    uint64_t eraseEndNs_ = 0;
+    uint64_t eraseRunNs_ = 0;
     std::map<int, uint32_t> weakNeeds_;  // row -> pulses it needs
     std::map<int, uint32_t> weakSeen_;
     uint32_t programStrobes_ = 0;
