@@ -233,6 +233,10 @@ void TWConfigForm::BuildControls() {
     pageRow->addWidget(TextPagesize);
     pageRow->addWidget(LabelBW2);
     pageRow->addStretch();
+    CheckPageWrite = new QCheckBox(U(Texts::kPageWrite), deviceGroup);
+    CheckPageWrite->setObjectName(QStringLiteral("CheckPageWrite"));
+    CheckPageWrite->setToolTip(U("書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)"));
+    pageRow->addWidget(CheckPageWrite);
 
     deviceGrid->addWidget(label(Texts::kType), 0, 0);
     deviceGrid->addWidget(TextType, 0, 1);
@@ -333,9 +337,6 @@ void TWConfigForm::BuildControls() {
     CheckWordSize->setObjectName(QStringLiteral("CheckWordSize"));
     CheckSwap = new QCheckBox(U(Texts::kSwap), this);
     CheckSwap->setObjectName(QStringLiteral("CheckSwap"));
-    CheckPageWrite = new QCheckBox(U(Texts::kPageWrite), this);
-    CheckPageWrite->setObjectName(QStringLiteral("CheckPageWrite"));
-    CheckPageWrite->setToolTip(U("書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)"));
     for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap, CheckPageWrite}) {
         connect(box, &QCheckBox::toggled, this, &TWConfigForm::EditChange);
     }
@@ -343,7 +344,6 @@ void TWConfigForm::BuildControls() {
     right->addWidget(CheckVerify);
     right->addWidget(CheckWordSize);
     right->addWidget(CheckSwap);
-    right->addWidget(CheckPageWrite);
 
     ComboWaitmode = new QComboBox(this);
     ComboWaitmode->setObjectName(QStringLiteral("ComboWaitmode"));

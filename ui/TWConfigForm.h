@@ -58,7 +58,7 @@ public:
         static constexpr const char* kVerify = "書き込み時ベリファイ";
         static constexpr const char* kWordSize = "16bitサイズでアクセス";
         static constexpr const char* kSwap = "上下バイトのスワップ";
-        static constexpr const char* kPageWrite = "ページ単位で書きこむ";
+        static constexpr const char* kPageWrite = "ページ書込";
         static constexpr const char* kWaitModes[5] = {"タイマー", "ビジーフラグ", "トグルビット",
                                                       "ポーリング", "Windowsタイマー"};
         static constexpr const char* kApply = "適用(&A)";

@@ -49,9 +49,10 @@ protected:
     }
     // Seconds on the time line the simulated run ends with; -1 without one.
     double Seconds() const {
-        const size_t at = err.rfind("Time taken:");
+        static const std::string kTime = "(the simulator's virtual time): ";
+        const size_t at = err.rfind(kTime);
         if (at == std::string::npos) return -1;
-        return std::strtod(err.c_str() + at + 11, nullptr);
+        return std::strtod(err.c_str() + at + kTime.size(), nullptr);
     }
     std::vector<std::string> Write(const char* type, const char* maker, const char* name) const {
         return {"write", type, maker, name, (dir / "d.bin").string()};
