@@ -162,7 +162,10 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
                      args[2].c_str(), args[3].c_str());
         return load.entry >= catalogue.list.count ? kExitUsage : kExitNoInput;
     }
+    // The per-run overrides hold for every chip of the batch, as for one run.
     if (o.pageWrite) session.record.pagewrite = 1;
+    if (o.byteWrite) session.record.pagewrite = 0;
+    if (o.waitMode >= 0) session.record.waitmode = static_cast<uint8_t>(o.waitMode);
     Session& core = session.core;
     if (!core.buffer.Allocate(session.record.bufsize)) {
         Log(out, "%s", MessageText(language, 19));

@@ -127,9 +127,12 @@ const std::vector<OptionDef>& Options() {
          "4 sleep of the computer)",
          [](CliOptions& o, const std::string& v) -> std::string {
              static const char* const kNames[] = {"timer", "busyflag", "toggle", "polling", "sleep"};
+             // Each value is judged on its own: a bad one after a good one is refused too.
+             int mode = -1;
              for (int i = 0; i < 5; ++i)
-                 if (v == kNames[i] || (v.size() == 1 && v[0] == char('0' + i))) o.waitMode = i;
-             if (o.waitMode < 0) return "--wait-mode wants 0 to 4, timer, busyflag, toggle, polling or sleep";
+                 if (v == kNames[i] || (v.size() == 1 && v[0] == char('0' + i))) mode = i;
+             if (mode < 0) return "--wait-mode wants 0 to 4, timer, busyflag, toggle, polling or sleep";
+             o.waitMode = mode;
              return {};
          }},
         {"--byte-write", nullptr, "two-wire serial EEPROM: write and erase a byte per write cycle this run",

@@ -125,14 +125,22 @@ bool ZVEEPROM::WritePage(uint32_t count) {
             // A last byte that never reads back (a cell that does not take
             // its value) keeps the polling going to its bound. Then a chip
             // still toggling, or one without a toggle bit that still shows
-            // DATA polling (bit 7 inverted, the rest as loaded), has not
-            // finished; any other has, and its page is left to the verify.
-            const uint8_t expected = data[CurrentAddress()];
+            // DATA polling, has not finished; any other has, and its page
+            // is left to the verify. DATA polling defines bit 7 only, and
+            // during the cycle every address reads the same: bit 7 inverted
+            // at the last byte and the same byte at its neighbour is a
+            // cycle still running.
+            const uint32_t last = CurrentAddress();
+            const uint8_t expected = data[last];
             if (!WaitDataPolling(expected) && waitGaveUp_) {
                 waitGaveUp_ = false;
-                uint8_t seen = 0;
-                if (WaitToggleBit() && ReadByte(seen) && seen == static_cast<uint8_t>(expected ^ 0x80))
-                    waitGaveUp_ = true;
+                uint8_t seen = 0, neighbour = 0;
+                if (WaitToggleBit() && ReadByte(seen) && ((seen ^ expected) & 0x80) != 0) {
+                    SetAddress(last ^ 1);
+                    const bool read = ReadByte(neighbour);
+                    SetAddress(last);
+                    if (read && neighbour == seen) waitGaveUp_ = true;
+                }
             }
             break;
         }

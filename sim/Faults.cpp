@@ -38,6 +38,7 @@ const std::vector<ChipFault> kChipFaults = {
     {"weak-rows", "weak-rows:ROW[,ROW...][@N]", "GALs"},
     {"secured", "secured", "GALs"},
     {"wrong-vpp", "wrong-vpp", "GALs"},
+    {"slow-erase", "slow-erase", "GALs"},
     // PIC.
     {"code-protected", "code-protected", "PICs"},
     {"weak-words", "weak-words:ADDR[,ADDR...]", "PICs"},

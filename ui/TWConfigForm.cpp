@@ -233,6 +233,10 @@ void TWConfigForm::BuildControls() {
     pageRow->addWidget(TextPagesize);
     pageRow->addWidget(LabelBW2);
     pageRow->addStretch();
+    CheckPageWrite = new QCheckBox(U(Texts::kPageWrite), deviceGroup);
+    CheckPageWrite->setObjectName(QStringLiteral("CheckPageWrite"));
+    CheckPageWrite->setToolTip(U("書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)"));
+    pageRow->addWidget(CheckPageWrite);
 
     deviceGrid->addWidget(label(Texts::kType), 0, 0);
     deviceGrid->addWidget(TextType, 0, 1);
@@ -336,7 +340,7 @@ void TWConfigForm::BuildControls() {
     CheckWordSize->setObjectName(QStringLiteral("CheckWordSize"));
     CheckSwap = new QCheckBox(U(Texts::kSwap), this);
     CheckSwap->setObjectName(QStringLiteral("CheckSwap"));
-    for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap, CheckIdCheck}) {
+    for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap, CheckIdCheck, CheckPageWrite}) {
         connect(box, &QCheckBox::toggled, this, &TWConfigForm::EditChange);
     }
     connect(CheckWordSize, &QCheckBox::toggled, this, &TWConfigForm::CheckWordSizeClick);
@@ -381,7 +385,7 @@ void TWConfigForm::BuildControls() {
     QWidget* order[] = {EditTpw,   EditTpr,   EditRetry, EditVccR,    EditVppR,      EditVccW,
                         EditVppW,  EditAHAND, EditAMAND, EditALAND,   EditDHAND,     EditDLAND,
                         EditAHOR,  EditAMOR,  EditALOR,  EditDHOR,    EditDLOR,      CheckVerify,
-                        CheckWordSize, CheckSwap, ComboWaitmode, CheckIdCheck, Button2, Button1};
+                        CheckWordSize, CheckSwap, CheckPageWrite, ComboWaitmode, CheckIdCheck, Button2, Button1};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -456,6 +460,10 @@ void TWConfigForm::Fill() {
     // others the box keeps the record's value, disabled.
     CheckIdCheck->setChecked(r.idcheck != 0);
     CheckIdCheck->setEnabled(HasIdentity(r.type));
+    // Page write is a choice of two-wire serial EEPROMs only; other devices
+    // show their record's value, disabled, and applying keeps it.
+    CheckPageWrite->setChecked(r.pagewrite != 0);
+    CheckPageWrite->setEnabled(IsTwoWireType(r.typecode));
 
     // The swap box keeps the record's value while disabled, so that applying
     // cannot carry another device's choice over.
@@ -504,6 +512,7 @@ void TWConfigForm::Apply() {
     r.verify = CheckVerify->isChecked() ? 1 : 0;
     r.swap = CheckSwap->isChecked() ? 1 : 0;
     r.idcheck = CheckIdCheck->isChecked() ? 1 : 0;
+    r.pagewrite = CheckPageWrite->isChecked() ? 1 : 0;
     Fill();
     modified_ = false;
 }

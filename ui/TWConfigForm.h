@@ -64,6 +64,7 @@ public:
         static constexpr const char* kIdCheckTip =
             "ソケットのデバイスが自分の識別情報（PICのデバイスID、フラッシュの識別コード、GALの電子署名）を"
             "返すものか確かめ、違えば書きこみも消去もしません";
+        static constexpr const char* kPageWrite = "ページ書込";
         static constexpr const char* kWaitModes[5] = {"タイマー", "ビジーフラグ", "トグルビット",
                                                       "ポーリング", "Windowsタイマー"};
         static constexpr const char* kApply = "適用(&A)";
@@ -146,6 +147,7 @@ public:
     QCheckBox* CheckWordSize = nullptr;
     QCheckBox* CheckSwap = nullptr;
     QCheckBox* CheckIdCheck = nullptr;
+    QCheckBox* CheckPageWrite = nullptr;
     QComboBox* ComboWaitmode = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* Button2 = nullptr;

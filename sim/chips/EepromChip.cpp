@@ -279,7 +279,10 @@ uint16_t EepromChip::ReadCycle(const SocketState& socket, DataLane lane) {
     // Output enable ends the byte-load window: the write cycle starts now.
     if (loading_) StartCycle(socket.nowNs);
     if (busy_) {
-        uint8_t v = static_cast<uint8_t>((lastByte_ & 0x7F) | (~lastByte_ & 0x80));
+        // I/O7 is the complement of the last byte's bit 7; the datasheets
+        // leave the other outputs undefined: the model shows them
+        // complemented too, so that no read during the cycle passes for data.
+        uint8_t v = static_cast<uint8_t>(~lastByte_);
         if (facts_.toggleBit) {
             v = static_cast<uint8_t>((v & ~0x40) | (toggle_ ? 0x40 : 0));
             toggle_ = !toggle_;

@@ -7,7 +7,8 @@
 //   without pages start their cycle at the strobe;
 // - during the write cycle reads give DATA polling (I/O7 the complement of
 //   bit 7 of the last byte loaded), a toggling I/O6 on parts with the
-//   toggle bit, RDY/BUSY low on parts with that pin; writes are ignored;
+//   toggle bit, RDY/BUSY low on parts with that pin; the other outputs are
+//   undefined (the model gives them complemented); writes are ignored;
 //   afterwards reads give the data;
 // - software data protection (parts that have it): the enable sequence
 //   AA/5555, 55/2AAA, A0/5555 and the disable sequence AA, 55, 80, AA, 55,

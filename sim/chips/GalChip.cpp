@@ -161,7 +161,16 @@ void GalChip::Strobe(const SocketState& socket, uint64_t pulseNs) {
         return;
     }
     if (socket.vpp < ProgVppMin() || socket.vpp > ProgVppMax() || pulseNs < MinPulseNs()) return;
-    Program(ra);
+    uint64_t eraseNs = pulseNs;
+    const bool eraseRow = Serial() ? ra == kSerialEraseRow || ra == kSerialEraseAllRow
+                                   : ra == kEraseRow || ra == kEraseAllRow;
+    if (eraseRow) {
+        eraseRunNs_ = ra == eraseRow_ && socket.nowNs <= eraseEndNs_ + kEraseGapNs ? eraseRunNs_ + pulseNs : pulseNs;
+        eraseRow_ = ra;
+        eraseEndNs_ = socket.nowNs + pulseNs;
+        eraseNs = eraseRunNs_;
+    }
+    Program(ra, eraseNs);
 }
 
 void GalChip::Load(int ra) {
@@ -211,7 +220,9 @@ void GalChip::AndInto(std::vector<uint8_t>& cells, size_t first, int n) {
     ++programStrobes_;
 }
 
-void GalChip::Program(int ra) {
+void GalChip::Program(int ra, uint64_t pulseNs) {
+    // An erase strobe shorter than the chip's erase time leaves it as it was.
+    const bool erases = pulseNs >= MinErasePulseNs();
     if (Serial()) {
         if (ra == 0) {
             const int a = SerialAddress();
@@ -223,9 +234,9 @@ void GalChip::Program(int ra) {
         } else if (ra == kAsrRow) {
             AndInto(config_, 0, part_.configBits);
         } else if (ra == kSerialEraseRow) {
-            Erase(false);
+            if (erases) Erase(false);
         } else if (ra == kSerialEraseAllRow) {
-            Erase(true);
+            if (erases) Erase(true);
         }
         return;
     }
@@ -242,9 +253,9 @@ void GalChip::Program(int ra) {
             changed_ = true;
         }
     } else if (ra == kEraseRow) {
-        Erase(false);
+        if (erases) Erase(false);
     } else if (ra == kEraseAllRow) {
-        Erase(true);
+        if (erases) Erase(true);
     }
 }
 
@@ -271,7 +282,7 @@ void GalChip::SetAlgorithm(uint8_t algorithm, double vpp, uint64_t pulseNs) {
 
 bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
     error.clear();
-    if (name == "secured" || name == "wrong-vpp") {
+    if (name == "secured" || name == "wrong-vpp" || name == "slow-erase") {
         if (!args.empty()) {
             error = kSimTextNoArgs;
             return false;
@@ -279,8 +290,10 @@ bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::stri
         if (name == "secured") {
             secured_ = true;
             changed_ = true;
-        } else {
+        } else if (name == "wrong-vpp") {
             wrongVpp_ = true;
+        } else {
+            slowErase_ = true;
         }
         return true;
     }

@@ -87,6 +87,11 @@ public:
     double ProgVppMin() const { return part_.progVpp - kWindowBelow + (wrongVpp_ ? kWrongVppShift : 0.0); }
     double ProgVppMax() const { return part_.progVpp + kWindowAbove + (wrongVpp_ ? kWrongVppShift : 0.0); }
     uint64_t MinPulseNs() const { return part_.progPulseNs * 95 / 100; }
+    // The erase time of the PES's algorithm (100 ms on every modelled part).
+    // A chip at its datasheet maximum (slow-erase) erases only with a
+    // pulse of at least 95 % of it; otherwise the programming time does.
+    static constexpr uint64_t kEraseNs = 100000000;
+    uint64_t MinErasePulseNs() const { return slowErase_ ? kEraseNs * 95 / 100 : MinPulseNs(); }
 
     // Direct cell access for tests and tools (no electrical rules).
     // The JEDEC fuse number of array bit c in row r is c x rows + r.
@@ -112,7 +117,7 @@ private:
     int RegisterLength(int ra) const;
     int SerialAddress() const;
     void Load(int ra);
-    void Program(int ra);
+    void Program(int ra, uint64_t pulseNs);
     void Erase(bool all);
     // AND the register's first n bits into cells; counts weak-row pulses.
     bool TakesData(int row);
@@ -128,6 +133,13 @@ private:
     uint8_t sr_[138] = {};
     bool lastClock_ = false;
     bool wrongVpp_ = false;
+    bool slowErase_ = false;
+    // Erase strobes on one erase row back to back (the programmer's timer
+    // does not reach the whole erase time) count as one pulse.
+    static constexpr uint64_t kEraseGapNs = 1000000;
+    int eraseRow_ = -1;
+    uint64_t eraseEndNs_ = 0;
+    uint64_t eraseRunNs_ = 0;
     std::map<int, uint32_t> weakNeeds_;  // row -> pulses it needs
     std::map<int, uint32_t> weakSeen_;
     uint32_t programStrobes_ = 0;

@@ -11,6 +11,7 @@
 #include "ZVSEEPTestSupport.h"
 #include "catalogue/DeviceLoader.h"
 #include "sim/chips/EepromChip.h"
+#include "sim/chips/GalChip.h"
 #include "sim/chips/SerialEepromChips.h"
 
 namespace krt::test {
@@ -190,19 +191,66 @@ TEST(DatasheetWaits, ThreeWireEraseThatGivesUpStillPowersDown) {
 }
 
 // Wait mode 4 sleeps the computer's 20 ms: enough for a parallel EEPROM at
-// its datasheet maximum (slow-write), where a shorter sleep loses pages.
+// its datasheet maximum (slow-write, given to the programmer with the chip
+// already in the socket). The cycle starts when the byte-load window closes
+// after the last byte, so the page's loading time counts for nothing. One
+// attempt per page: a retry would hide a sleep that is too short, as the
+// second load falls into the still running cycle and is ignored.
 TEST(DatasheetWaits, ParallelEepromFixedSleepAgainstTheSlowestChip) {
     DeviceRecord r = Shipped("EEPROM", "Atmel", "AT28C256");
     r.waitmode = 4;
+    r.retry = 1;
     SimBench b(r);
     std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("slow-write", error)) << error;
     auto* chip = dynamic_cast<EepromChip*>(b.sim.SocketChip());
     ASSERT_NE(chip, nullptr);
-    ASSERT_TRUE(chip->ApplyFault("slow-write", "", error)) << error;
+    EXPECT_EQ(chip->CycleNs(), chip->Facts().cycleMaxNs) << "the fault reached the chip in the socket";
     b.buffer = RandomBytes(b.buffer.size(), 12);
     ASSERT_EQ(b.Operation(5, 0, 256), 0);
     EXPECT_EQ(chip->Cycles(), 4u) << "one cycle per page, none again";
+    EXPECT_EQ(b.CountLines("Verify error"), 0u);
+    for (uint32_t a = 0; a < 256; ++a) ASSERT_EQ(chip->Cell(a), b.buffer[a]) << a;
     EXPECT_EQ(b.Operation(6, 0, 256), 0);
+}
+
+// During the write cycle only I/O7 (and the toggle bit) mean something: a
+// timer shorter than the slowest chip's cycle reads the page too early, and
+// the other bits, undefined, make that verify fail on every page.
+TEST(DatasheetWaits, ParallelEepromReadDuringTheCycleFailsTheVerify) {
+    DeviceRecord r = Shipped("EEPROM", "Atmel", "AT28C256");
+    r.waitmode = 0;
+    r.tpw = 0.004;
+    r.retry = 1;
+    SimBench b(r);
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("slow-write", error)) << error;
+    b.buffer = RandomBytes(b.buffer.size(), 3);
+    EXPECT_NE(b.Operation(5, 0, 128), 0);
+    EXPECT_EQ(b.CountLines("Verify error"), 2u);
+}
+
+// An erase pulse shorter than the GAL's erase time leaves a chip at its
+// datasheet maximum as it was; the shipped 100 ms erases it.
+TEST(DatasheetWaits, GalEraseShorterThanTheEraseTimeIsRefused) {
+    for (double pulse : {0.1, 0.05, -1.0}) {
+        DeviceRecord r = Shipped("GAL", "Lattice", "GAL16V8");
+        r.erasepulse = pulse;
+        SimBench b(r);
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("slow-erase", error)) << error;
+        auto* chip = dynamic_cast<GalChip*>(b.sim.SocketChip());
+        ASSERT_NE(chip, nullptr);
+        chip->SetArrayBit(3, 5, 0);
+        const uint8_t result = b.Operation(7, 0, 1);
+        if (pulse == 0.1) {
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(chip->ArrayBit(3, 5), 1);
+        } else {
+            EXPECT_NE(result, 0) << pulse;
+            EXPECT_EQ(chip->ArrayBit(3, 5), 0) << pulse;
+        }
+    }
 }
 
 }  // namespace

@@ -281,6 +281,28 @@ TEST_F(ParamFormTest, WaitModeOnlyForParallelEeprom) {
     EXPECT_EQ(record.waitmode, 2);
 }
 
+TEST_F(ParamFormTest, PageWriteShownAndChosenForTwoWireParts) {
+    record.pagewrite = 1;
+    form.Fill();
+    EXPECT_TRUE(form.CheckPageWrite->isChecked());
+    EXPECT_FALSE(form.CheckPageWrite->isEnabled());
+    form.Apply();
+    EXPECT_EQ(record.pagewrite, 1) << "another device keeps its value";
+
+    record.typecode = 3;
+    record.pagewrite = 0;
+    form.Fill();
+    EXPECT_TRUE(form.CheckPageWrite->isEnabled());
+    EXPECT_FALSE(form.CheckPageWrite->isChecked());
+    form.CheckPageWrite->setChecked(true);
+    EXPECT_TRUE(form.Modified());
+    form.Apply();
+    EXPECT_EQ(record.pagewrite, 1);
+    form.CheckPageWrite->setChecked(false);
+    form.Apply();
+    EXPECT_EQ(record.pagewrite, 0);
+}
+
 TEST_F(ParamFormTest, WordAccessFollowsBwalt) {
     EXPECT_FALSE(form.CheckWordSize->isEnabled());
     form.CheckWordSize->setChecked(true);  // cannot change without bwalt
@@ -431,7 +453,7 @@ TEST(ParamFormEmpty, ControlsCarryTheirNames) {
                              "LabelBW1", "LabelBW2", "EditTpw", "EditTpr", "EditRetry", "EditVccR", "EditVccW",
                              "EditVppR", "EditVppW", "EditAHAND", "EditAMAND", "EditALAND", "EditDHAND",
                              "EditDLAND", "EditAHOR", "EditAMOR", "EditALOR", "EditDHOR", "EditDLOR",
-                             "CheckVerify", "CheckWordSize", "CheckSwap", "CheckIdCheck", "ComboWaitmode", "Memo1", "Button2",
+                             "CheckVerify", "CheckWordSize", "CheckSwap", "CheckPageWrite", "CheckIdCheck", "ComboWaitmode", "Memo1", "Button2",
                              "Button1"}) {
         EXPECT_NE(form.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
     }

@@ -1,0 +1,106 @@
+// krt --wait-mode and --byte-write: they change what the run does (the
+// simulated programmer's time), and a value krt does not know is refused.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+
+namespace krt {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RunOverrides : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("krt-overrides-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        std::ofstream(dir / "settings.conf") << "[General]\n";
+        std::mt19937 random(7);
+        std::ofstream data(dir / "d.bin", std::ios::binary);
+        for (int i = 0; i < 0x100; ++i) data.put(static_cast<char>(random()));
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // krt on the simulated programmer, strict, with a fresh chip each run.
+    int Krt(const std::vector<std::string>& options, const std::vector<std::string>& command) {
+        std::vector<std::string> line = {"--settings", (dir / "settings.conf").string(), "--catalogue",
+                                         std::string(KRT_SOURCE_DIR) + "/devices", "--port", "sim", "--sim-strict",
+                                         "--sim-chip", (dir / ("c" + std::to_string(runs++) + ".chip")).string(),
+                                         "--length", "100"};
+        line.insert(line.end(), options.begin(), options.end());
+        line.insert(line.end(), command.begin(), command.end());
+        testing::internal::CaptureStderr();
+        testing::internal::CaptureStdout();
+        const int status = RunCli(line);
+        out = testing::internal::GetCapturedStdout();
+        err = testing::internal::GetCapturedStderr();
+        return status;
+    }
+    // Seconds on the time line the simulated run ends with; -1 without one.
+    double Seconds() const {
+        static const std::string kTime = "(the simulator's virtual time): ";
+        const size_t at = err.rfind(kTime);
+        if (at == std::string::npos) return -1;
+        return std::strtod(err.c_str() + at + kTime.size(), nullptr);
+    }
+    std::vector<std::string> Write(const char* type, const char* maker, const char* name) const {
+        return {"write", type, maker, name, (dir / "d.bin").string()};
+    }
+
+    fs::path dir;
+    int runs = 0;
+    std::string out, err;
+};
+
+TEST_F(RunOverrides, WaitModeChangesHowAParallelEepromIsWaitedFor) {
+    const auto write = Write("EEPROM", "Atmel", "AT28C256");
+    ASSERT_EQ(Krt({}, write), 0) << err;
+    const double polled = Seconds();
+    ASSERT_EQ(Krt({"--wait-mode", "sleep"}, write), 0) << err;
+    const double slept = Seconds();
+    ASSERT_EQ(Krt({"--wait-mode", "4"}, write), 0) << err;
+    EXPECT_EQ(Seconds(), slept) << "the number names the same mode";
+    ASSERT_GT(polled, 0) << err;
+    // Four pages: each sleeps 20 ms, where polling ends with the chip's cycle.
+    EXPECT_GE(slept, 0.08);
+    EXPECT_LT(polled, slept);
+}
+
+TEST_F(RunOverrides, ByteWriteWritesATwoWirePartAByteACycle) {
+    const auto write = Write("SEEPROM", "Atmel", "AT24C02");
+    ASSERT_EQ(Krt({}, write), 0) << err;
+    const double paged = Seconds();
+    ASSERT_EQ(Krt({"--byte-write"}, write), 0) << err;
+    const double bytewise = Seconds();
+    ASSERT_GT(paged, 0) << err;
+    // 256 write cycles of the chip against 32 pages.
+    EXPECT_GT(bytewise, 4 * paged);
+}
+
+TEST_F(RunOverrides, ABadWaitModeIsRefused) {
+    const auto write = Write("EEPROM", "Atmel", "AT28C256");
+    for (const std::vector<std::string>& options :
+         std::vector<std::vector<std::string>>{{"--wait-mode", "5"},
+                                               {"--wait-mode", "fast"},
+                                               {"--wait-mode", ""},
+                                               {"--wait-mode", "03"},
+                                               {"--wait-mode", "2", "--wait-mode", "9"}}) {
+        EXPECT_EQ(Krt(options, write), kExitUsage) << options.back();
+        EXPECT_NE(err.find("--wait-mode wants"), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists(dir / ("c" + std::to_string(runs - 1) + ".chip"))) << "nothing was run";
+    }
+}
+
+}  // namespace
+}  // namespace krt
