@@ -102,7 +102,8 @@ TEST(FillDeviceRecord, WordDevicesAndTheirBuffers) {
 TEST(FillDeviceRecord, PicSizeIsFixed) {
     DeviceRecord r = Fill("maxsize\t8000\n", 4);
     EXPECT_EQ(r.maxsize, 0x400u);
-    EXPECT_EQ(r.bufsize, 0x4010u);
+    // Program words, the configuration words at 4000h, the data EEPROM at 4200h.
+    EXPECT_EQ(r.bufsize, 0x4280u);
     EXPECT_EQ(r.wordsize, 1);
 }
 

@@ -82,7 +82,7 @@ TEST_F(Shipped, EveryEntryLoadsWithNoEmptyField) {
         EXPECT_EQ(record.name, list.names[i]);
         EXPECT_EQ(record.manufacture, list.makers[i]);
         EXPECT_GT(record.maxsize, 0u);
-        EXPECT_EQ(record.bufsize, record.typecode == 4 ? 0x4010u : record.maxsize * record.bytesPerWord);
+        EXPECT_EQ(record.bufsize, record.typecode == 4 ? 0x4280u : record.maxsize * record.bytesPerWord);
         EXPECT_GT(record.VccR, 0.0);
         EXPECT_GE(record.VppW, record.VccR);
         EXPECT_GT(record.tpw, 0.0);

@@ -70,7 +70,7 @@ TEST_F(CatalogueCommands, InfoInJapaneseAndOnFailure) {
     session.options.language = 0;
     EXPECT_EQ(Run("info", {"PIC", "Microchip", "PIC16F84A"}), 0);
     EXPECT_TRUE(Has("デバイスPIC16F84Aのパラメータがロードされました。"));
-    EXPECT_TRUE(Has("bufsize: 0x004010 (16400)"));
+    EXPECT_TRUE(Has("bufsize: 0x004280 (17024)"));
     log->clear();
     session.options.language = 1;
     EXPECT_EQ(Run("info", {"EPROM", "Intel", "99C999"}), 1);

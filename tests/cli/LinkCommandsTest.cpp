@@ -185,7 +185,7 @@ TEST_F(KrtBinary, PrinterPortChosenInTheWindowIsNeverReplacedBySimulator) {
     WriteSettings("[General]\nUseSimulator=0\nLprPort=956\n");  // 0x3BC
     const KrtRun run = Krt({"detect"});
     EXPECT_EQ(run.status, 69);
-    EXPECT_EQ(run.err.find("simulated programmer"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("simulated programmer in use"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("3BC"), std::string::npos) << run.err;
     EXPECT_EQ(Krt({"--port", "sim", "detect"}).status, 0);
 }

@@ -173,7 +173,7 @@ TEST_F(ShellUse, StandardInputAndOutputTakeTheirFormat) {
         EXPECT_EQ(piped.status, 0) << file << piped.out << piped.err;
     }
     // --format bin takes the text as it is.
-    Ran raw = Shell("cat fw.hex | eval $KRT --port sim --sim-chip raw.chip write AT28C16 - --format bin && "
+    Ran raw = Shell("cat fw.hex | eval $KRT --port sim --sim-chip raw.chip write AT28C16 - --format bin --length 100 && "
                     "eval $KRT --port sim --sim-chip raw.chip read AT28C16 - --length 1 | od -c");
     EXPECT_EQ(raw.status, 0) << raw.err;
     EXPECT_NE(raw.out.find(":"), std::string::npos) << raw.out;

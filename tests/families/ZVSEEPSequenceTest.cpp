@@ -138,7 +138,7 @@ TEST(ZVSEEPSequence, SmallPartsTakeOneAddressByteAndTheBlockInTheDeviceSelect) {
     ASSERT_EQ(t.Operation(5, 0x7FF, 1), 0);
     EXPECT_EQ(TwoWireBus(t.port.CommandFrames()),
               (std::vector<std::string>{"S", "AE", "a", "FF", "a", "00", "a", "P", "S", "AE", "a", "FF", "a", "S",
-                                        "AF", "a", "rd", "N", "P"}));
+                                        "AF", "a", "rd", "N", "P", "S", "AE", "a", "FF", "a", "P"}));
 }
 
 TEST(ZVSEEPSequence, TwoWireEraseWritesFFToEveryByteInTurn) {

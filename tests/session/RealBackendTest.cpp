@@ -52,13 +52,15 @@ DeviceRecord LoadPart(const Part& part) {
 }
 
 // A pattern each family can take: fuses for a GAL, 14-bit words (blank
-// configuration) for a PIC, bytes for the others.
+// configuration, data-EEPROM bytes) for a PIC, bytes for the others.
 void Fill(DataBuffer& buffer, const Part& part) {
     uint8_t* data = buffer.data();
     for (uint32_t i = 0; i < buffer.size(); ++i) {
         if (std::string(part.type) == "GAL") data[i] = (i % 3) == 0;
         else if (std::string(part.type) == "PIC")
-            data[i] = i < 0x4000 ? static_cast<uint8_t>(i % 2 ? i * 7 : (i / 2) & 0x3F) : (i % 2 ? 0xFF : 0x3F);
+            data[i] = i < 0x4000   ? static_cast<uint8_t>(i % 2 ? i * 7 : (i / 2) & 0x3F)
+                      : i < 0x4200 ? (i % 2 ? 0xFF : 0x3F)
+                                   : static_cast<uint8_t>(i % 2 ? i * 5 : 0);  // data EEPROM: a byte a word
         else data[i] = static_cast<uint8_t>(i * 37 + 5);
     }
 }

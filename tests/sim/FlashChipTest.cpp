@@ -45,6 +45,7 @@ protected:
         Write(v);
         k.sleepMs(waitMs);
         Write(0xC0);
+        k.sleepMs(1);  // the verify margin voltage settles (6 us)
         return w.Fetch(DLREAD);
     }
     void ErasePulse(unsigned ms = 10) {
@@ -55,6 +56,7 @@ protected:
     uint8_t EraseVerify(uint32_t a) {
         w.Address(a);
         Write(0xA0);
+        k.sleepMs(1);  // the verify margin voltage settles (6 us)
         return w.Fetch(DLREAD);
     }
     uint8_t ReadAt(uint32_t a) {
@@ -102,6 +104,7 @@ TEST_F(SimFlashTest, ProgramPulseClearsBitsOnlyAndMustLastItsMinimum) {
     Write(0x40);
     Write(0x00);
     Write(0xC0);
+    k.sleepMs(1);
     EXPECT_EQ(w.Fetch(DLREAD), 0xFF);
     // Program set-up, then FF FF: a reset that leaves the memory alone.
     w.Address(0x1234);
