@@ -7,7 +7,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/krtwin.svg
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/io.github.krtwin.KRTwin.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/docs/krtwin.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/krtwin)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME krtwin)

@@ -131,7 +131,7 @@ TEST_F(ShellUse, QuietPrintsTheResultLineAndOnFailureWhy) {
     EXPECT_EQ(ok.err, "");
 
     Ran failed = Shell("eval $KRT --port sim --quiet --sim-fault dead-cells:10 --sim-chip blank.chip "
-                       "write AT28C16 data.bin --length 100");
+                       "write EPROM AMD 27C64 data.bin --length 100");
     EXPECT_EQ(failed.status, 3);
     const size_t why = failed.out.find("Verify error at 000010");
     const size_t result = failed.out.find("Errors were detected on WRITE operation\n");

@@ -16,7 +16,9 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Any prefix: cmake --install into an empty folder, then krt from there.
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
-"$scratch/prefix/bin/krt" list | grep -qx EPROM || fail "installed krt list does not list EPROM"
+# (Output taken whole first: grep -q ending early would break the pipe under pipefail.)
+types=$("$scratch/prefix/bin/krt" list)
+grep -qx EPROM <<<"$types" || fail "installed krt list does not list EPROM"
 
 # The package.
 (cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -B "$scratch/pkg" >/dev/null)
@@ -43,10 +45,14 @@ if command -v appstreamcli >/dev/null; then
 fi
 
 krt=$root/usr/bin/krt
-"$krt" list EEPROM Atmel | grep -qx AT28C256 || fail "packaged krt does not find its catalogue"
-"$krt" --version | grep -q '^krt [0-9]' || fail "krt --version"
-"$root/usr/bin/krtwin" --version | grep -q '^krtwin [0-9]' || fail "krtwin --version without a display"
-"$root/usr/bin/krtwin" --help | grep -q -- '--port' || fail "krtwin --help without a display"
+parts=$("$krt" list EEPROM Atmel)
+grep -qx AT28C256 <<<"$parts" || fail "packaged krt does not find its catalogue"
+version=$("$krt" --version)
+grep -q '^krt [0-9]' <<<"$version" || fail "krt --version"
+version=$("$root/usr/bin/krtwin" --version)
+grep -q '^krtwin [0-9]' <<<"$version" || fail "krtwin --version without a display"
+help=$("$root/usr/bin/krtwin" --help)
+grep -q -- '--port' <<<"$help" || fail "krtwin --help without a display"
 head -c 2048 /dev/urandom > "$scratch/data.bin"
 "$krt" --settings /dev/null --port sim --sim-chip "$scratch/c.chip" write EEPROM Atmel AT28C16 "$scratch/data.bin" \
   >/dev/null 2>&1 || fail "packaged krt write on the simulator"
