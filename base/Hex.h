@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hexadecimal texts that the range fields, the parameter editor and the
 // command line read and write.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the lines meant for the user go. Every layer logs through this seam;
 // the window hands lines to its own thread, the command line prints them,
 // tests collect them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numbered status messages of the shell and the catalogue, in Japanese
 // and English. Texts with %s and %d are formatted by the caller.
 #pragma once

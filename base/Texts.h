@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts by language. Every subsystem keeps its user-facing texts in one
 // table of pairs and looks them up with the language of the link context:
 // 0 Japanese, 1 English.

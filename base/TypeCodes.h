@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a device's type code (the record's typecode, also the DEVSET value of
 // its socket configuration) says about the device, named once.
 #pragma once

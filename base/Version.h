@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's version as the build made it: the project's version, and
 // the git description of the source when it was built from a git checkout.
 #pragma once

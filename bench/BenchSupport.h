@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the link benchmarks share: a port that counts the link's register
 // accesses on the simulated programmer, and the set-up of a link to it
 // (catalogue record, start-up requests, chip insertion, running one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a device from the shipped catalogue: open the parameter file, find
 // the section, then 28 lookups (35 on a GAL), each rescanning the file.
 // Goal: a load takes well under a millisecond.

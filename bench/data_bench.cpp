@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 16 MiB through DataFile against srec_cat doing the same work, side by side:
 // reading, writing and converting Intel HEX and Motorola S files. The
 // conversion benchmarks time both in the same iteration and report

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dump window's rows at the end of a 16 MiB buffer: what one scroll step
 // or jump costs before the grid is painted (goal: under 5 ms), and the
 // checksum box's sum over the whole buffer.

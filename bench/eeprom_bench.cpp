@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A full AT28C256 write with verify on the simulated programmer, in each
 // wait mode, through Dispatch as the window runs it.
 //

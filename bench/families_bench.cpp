@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full 27C256 read and write on the simulated programmer, through Dispatch
 // as the window runs them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full 28F010 write and erase on the simulated programmer, through Dispatch
 // as the window runs them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GAL16V8 and GAL22V10 write (every row read back) and verify on the
 // simulated programmer, through Dispatch as the window runs them, and the
 // erase plus write of a GAL22V10 in simulated real-hardware time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link's cost over a port that does nothing: one frame and one
 // ReadReply through LinkContext, against the same register accesses made
 // directly on the port. The link's overhead should stay under 10%.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full PIC16F84 write and read on the simulated programmer, through Dispatch
 // as the window runs them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Full 24C256 and 93C66 reads and writes on the simulated programmer,
 // through Dispatch as the window runs them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the simulated programmer: register accesses per second through
 // the PortIo interface (goal: at least 20 million), and a whole 27C256 read
 // through the link's primitives, as the EPROM family does it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the catalogue lives and how its files are found on a case-sensitive
 // file system.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every text of the device catalogue for the user, in both languages.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device list DEVICE.LST: one line per device with its type key, maker,
 // part number, type code and parameter file.
 #pragma once

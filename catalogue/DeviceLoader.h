@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Selecting a device: the list entry, its parameter file and a fresh device
 // record, with the status messages the main window logs. Used by the window
 // and by krt alike. Sizing and clearing the data buffer is the caller's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameters of the chosen device, filled from its parameter file.
 #pragma once
 

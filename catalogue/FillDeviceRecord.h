@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filling a device record from its parameter file, and the checks that a
 // record must pass before a device is selected.
 #pragma once

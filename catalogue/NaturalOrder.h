@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The order in which the selection boxes list makers and part numbers: runs
 // of digits compare by their value and everything else without regard to
 // case, so that 27C64 comes before 27C128 and AMD before Atmel.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device parameter file: "device" sections of TAB-separated key and value
 // lines, read by typed lookups.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line splitting shared by the device list and the parameter files.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt batch: a production run of the same image into a series of chips, a
 // serial number each (see session/Batch.h). krt waits for each chip: the
 // programmer's pin check reads only the printer port's status lines (KRT1's

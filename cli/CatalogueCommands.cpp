@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt list and krt info: the catalogue without the programmer. Neither
 // command opens a port or starts the link.
 #include <cstdio>

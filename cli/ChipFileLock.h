@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock that keeps one simulated chip file to one run of krt at a time,
 // and the checks of the paths around it.
 //

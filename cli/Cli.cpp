@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one option parser of krt and the command table.
 //
 // Options may stand before or after the command; the words after the command

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The krt command line: one parser for the global options, one table of
 // commands. Each subsystem contributes its commands through a Register*
 // function in its own source file.

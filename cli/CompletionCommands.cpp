@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt complete: the words the bash completion offers, one per line, taken
 // from krt itself and the catalogue it would use, so that the completion
 // never knows less than the program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt convert: a data file through the device's buffer into another file,
 // with the messages of the window's File commands. Needs no programmer: no
 // port is opened and the link is not started.

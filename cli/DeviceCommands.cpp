@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device operations of krt: read, write, verify, blank, erase, secure,
 // option and auto, each doing what the window's Operation command does.
 //

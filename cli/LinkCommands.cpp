@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link's commands of krt: detect, reset, cmd, in, out, pins, vpp, vcc.
 // Each goes through Dispatch as the debug window would send it, after the
 // window's start-up; the exit status is the request's result code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device named by its part number alone: `krt write 27C256 fw.hex`
 // stands for `krt write EPROM Intel 27C256 fw.hex` when the catalogue leaves
 // no doubt which entry is meant.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Devices named by their part number alone, and the catalogue searches of
 // krt list --find and the shell completion.
 #pragma once

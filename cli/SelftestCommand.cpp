@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt selftest: the catalogue check for a user. Every selected entry of the
 // device list is proven on a simulated chip of its own (whatever --port
 // says), one line per device, then the summary.

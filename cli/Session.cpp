@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's port backend, clock, trace and log, and the window's
 // start-up on the link.
 #include <atomic>

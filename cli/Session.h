@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What one run of krt holds: the merged options, the programmer session
 // (link, backend, simulated socket, device), the log on stdout and the trace.
 #pragma once

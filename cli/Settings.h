@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's settings store, read without Qt. On Linux QSettings keeps it
 // as the INI file $XDG_CONFIG_HOME/Kavimeru/KRTwin.conf (by default
 // ~/.config/Kavimeru/KRTwin.conf), keys in the [General] section. krt only

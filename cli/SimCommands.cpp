@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated programmer on the command line: --port sim builds a
 // VirtualKrt from the --sim-* options, installs it as the session's port and
 // clock and names it on stderr; the device commands put their chip in its

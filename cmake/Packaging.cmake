@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What an installation holds beside the programs and the catalogue, and the
 # Debian package made from it (cmake --build build --target package).
 

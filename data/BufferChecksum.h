@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The figure of the checksum box and of krt's checksum lines: the 16-bit sum of the buffer's bytes over the
 // operation range (for a PIC, with its configuration word), or, for the PLDs (type codes 5 to 7), the JEDEC fuse
 // checksum of the whole fuse map, so that a chip, a file and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data buffer (the one image of the device's contents) and the operation
 // range (start, end and length in device words, kept as the hexadecimal texts
 // that the window shows and that operations and file transfers parse).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One transfer between the data buffer and a data file: Intel HEX (also under
 // the split-file names .hxl and .hxh), Motorola S, JEDEC fuse maps and raw
 // binary. The file name's extension picks the format.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a data file into the buffer and writing the buffer to one, with the
 // log lines, message-box texts and status-line texts of the File commands.
 // The window shows the box and the status text; krt prints them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of the buffer dump window without the window: the
 // view's columns and scroll range (Setup), the sixteen rows shown from a
 // scroll position (Fill) and the byte exchange of every word (H/L SWAP).

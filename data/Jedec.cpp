@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JEDEC fuse-map files (JESD3): the fuse image is one byte (0 or 1) per fuse,
 // the buffer index being the fuse number.
 #include <algorithm>

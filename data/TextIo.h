@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line input and buffered text output shared by the text-format readers and
 // writers. Internal to data/.
 #pragma once

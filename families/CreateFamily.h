@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The family factory: the record's type string chooses the class.
 #pragma once
 

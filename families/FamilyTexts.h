@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every log line of the device families. These texts are fixed: they do not
 // follow the language setting.
 #pragma once

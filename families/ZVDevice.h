@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device family object: one lives for exactly one device operation.
 //
 // The dispatcher creates it with CreateFamily, publishes it as the current

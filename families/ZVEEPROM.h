@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parallel EEPROM family (28Cxx): reading, verifying and blank checking are
 // the EPROM family's; writing loads whole pages (never across a page
 // boundary) and waits for the chip's internal write cycle in the way the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "families/ZVFLASH.h"
 
 #include <strings.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parallel 28F flash family (type "FLASH"): chips that take commands written
 // to them as data. Reading, verifying and blank checking are the EPROM
 // family's plain read cycles; writing is the EPROM family's write loop with

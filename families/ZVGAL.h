@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GAL/PLD family: the chip's edit mode driven through the programmer's data
 // lines. Six row-address lines, serial data in, a shift clock and the
 // program/verify line sit in a 16-bit port word (DLSET low byte, DHSET high

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PIC microcontroller family: PIC16x84 parts with 14-bit program words,
 // programmed serially on two lines of the data-high latch (RB6 clock on bit
 // 5, RB7 data on bit 4, RB7 read back on bit 6 of the DLREAD reply; MCLR is

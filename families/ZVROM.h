@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parallel EPROM and one-time PROM family, 8 or 16 bits wide, and the base of
 // the parallel EEPROM, flash and serial EEPROM families: address handling,
 // power-up, the read cycle and the address-by-address frame live here.

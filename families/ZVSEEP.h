@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial EEPROM family: two-wire 24Cxx (type code 3, bytes) and three-wire
 // 93Cx6 in 16-bit organisation (type code 2, words). It keeps the EPROM
 // family's loops and replaces the unit primitives: every bus bit is a DLSET

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the data-file fuzz targets: runs a reader over bytes, and checks
 // that what the writer makes of the buffer reads back into the same buffer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DEVICE.LST parsing: any text must parse, every query must stay inside the
 // arrays, and the failed-lookup entry must stay empty.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Intel HEX reader: byte-wide, word-wide and microcontroller layouts over
 // small buffers (odd and even sizes), then a write/read round trip.
 #include "FuzzSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // JEDEC reader at the three GAL sizes, then a write/read round trip of the
 // fuse image with the checksum verified.
 #include "FuzzSupport.h"

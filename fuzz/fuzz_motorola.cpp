@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Motorola S reader over a small buffer, then a write/read round trip.
 #include "FuzzSupport.h"
 

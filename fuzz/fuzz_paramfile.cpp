@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameter-file parsing and FillDeviceRecord: the first byte is the type
 // code, the text up to the first LF is the device name, the rest is the file.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Programmer detection: both revision bytes, their lines, the found flag.
 #include "link/DetectionTexts.h"
 #include "link/Link.h"

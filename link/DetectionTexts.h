@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The detection lines: for each unit, the revision rows in the order in
 // which they are matched (the first match wins), each with its log lines in
 // both languages and whether the revision counts as a working unit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The request dispatcher and the running operation shared with the
 // user-interface thread.
 #include "families/ZVDevice.h"

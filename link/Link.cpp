@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames, read slots, the ready handshake, the eighteen commands and the
 // output port register.
 #include "link/Link.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programmer link: the one link context of the process, the frame and
 // read-slot primitives, the eighteen programmer commands, timer and supplies,
 // detection, and the request dispatcher.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link's own lines for the log and the result-code texts.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two seams below the link: register access and time (the third, the
 // log sink, is in base/ because every layer uses it).
 // Only platform/ and sim/ implement PortIo; every wait goes through Clock;

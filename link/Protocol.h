@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names of the protocol between the program and its link: request codes,
 // result codes, which requests need the port, and the mnemonics of the
 // eighteen programmer commands. Each is defined here and nowhere else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pulse timer, supply voltages and LinkReset.
 #include <charconv>
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Direct I/O on x86: the process asks the kernel for the three printer-port
 // addresses with ioperm and then reads and writes them with inb/outb.
 #include <atomic>

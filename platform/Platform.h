@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real machine behind the link's seams: printer-port backends and the
 // system clock. Opening a backend never falls back to another one; a failure
 // is a message that names the port and what to do about it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Linux ppdev: the parport driver owns the hardware; we claim the port and
 // move the three registers through its ioctls. No root needed, only access
 // to /dev/parportN (the lp group).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The calls through which the real backends reach the kernel: ppdev's open,
 // ioctl and close, port I/O's ioperm, inb and outb, the clock, and where the
 // kernel shows the ports (/proc, /sys, /dev). The base class is the real

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Production runs: the same image programmed into a series of chips, each
 // with its own serial number patched into the image, one log line per chip
 // and the next serial kept beside the log, so that a batch that was stopped

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue check: every entry of the device list proven on its
 // simulated chip. For one entry it loads the device, puts a blank chip of it
 // in a strict simulated programmer's socket and runs what the device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device operations as both faces offer them: one table (request code,
 // captions, result messages, what each needs and changes), the automatic
 // write, the range cut, and the worker that runs one operation and reports

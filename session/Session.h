@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One programmer session: what both faces (the window and krt) hold. It owns
 // the link context and the port backend (opened by name), runs the start-up
 // requests, holds the simulated socket, the device list, the device record,

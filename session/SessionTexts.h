@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The session's own lines for the user, Japanese and English.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket of the simulated programmer and the chip models that sit in it.
 //
 // A chip sees only its pins: parallel chips the address counter, the data

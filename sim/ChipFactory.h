@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes chips: a blank one for a device of the catalogue, or the one a chip
 // file describes. Every chip kind is one row of the registry
 // (sim/ChipRegistry.cpp) and one model under sim/chips/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chip files: a virtual chip's kind, part name and contents, so that
 // separate runs can write and then read the same chip.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers in a ChipImage's values, as the chip models save and load them.
 #pragma once
 

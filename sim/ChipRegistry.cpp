@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The chip kinds of the simulated programmer's socket: one row each.
 #include "sim/ChipFactory.h"
 #include "sim/chips/EepromChip.h"

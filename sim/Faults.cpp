@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The faults that the simulated programmer can be given by name: the
 // programmer's own (no programmer, stays busy, empty socket, weak and dead
 // cells, crystal) and the chip faults of the table below, which the chip

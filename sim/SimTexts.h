@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every text the simulated programmer shows to people, in one table.
 #pragma once
 

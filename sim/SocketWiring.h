@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the programmer's socket is wired for each device configuration (the
 // value sent with DEVSET): which latch bit drives which chip pin, and which
 // bit of a read reply carries which chip output. Chip models see the named

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated KRT programmer: the three printer-port registers at its port
 // base, as the programmer answers them, and the time source of the link.
 //

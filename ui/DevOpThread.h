@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker thread of one device operation. The request is built on the
 // window thread before the worker starts (the operation fields are widgets,
 // which only the window thread may read); the worker runs it through the

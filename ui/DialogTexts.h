@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of the hardware configuration dialog, the about box and the
 // welcome window. The configuration dialog's own controls speak Japanese in
 // both languages; its programmer-connection group, the about box and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolbar's and menus' icons: the platform style's where it has a
 // fitting one, small drawn ones for the device operations.
 #pragma once

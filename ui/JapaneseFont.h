@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window font for Japanese, "ＭＳ ゴシック", is a Windows font; it is
 // mapped to an installed Japanese font, so that no text shows as boxes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log pane's sink. Any thread may log; the lines reach Memo1 on the
 // window thread in the order logged. A flood of lines is moved in batches
 // bounded in time, so the window keeps handling its events meanwhile.

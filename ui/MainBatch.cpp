@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operation, Batch: the production-run dialog over the loaded device and image.
 #include <QDir>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operation commands: checks, confirmation, the worker with its
 // progress dialog, the result messages and the indicator request.
 #include <QApplication>

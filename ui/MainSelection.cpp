@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device selection, the parameter editor, the range fields and the File
 // menu's data-file commands.
 #include <QComboBox>

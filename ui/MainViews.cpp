@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's part of the views over the session: the dump window,
 // the debug window, the manual, and the checksum box.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one seam through which the window program asks the user something:
 // message boxes, modal dialogs and the file dialogs. Production shows real
 // QMessageBoxes with the caption "qv17win"; tests install their own Prompter

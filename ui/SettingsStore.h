@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user settings store: QSettings of organisation "Kavimeru",
 // application "KRTwin" (the registry key SOFTWARE\Kavimeru\KRTwin of the
 // current user on Windows, the user's configuration file elsewhere). All

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the main window offers the windows it opens (the configuration
 // dialog, the debug window): the session's link, its requests and the
 // simulated socket.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small windows the main window opens: the about box, the welcome
 // window and the hardware configuration dialog.
 #pragma once

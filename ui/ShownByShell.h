@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the about box and the welcome window do when the main window opens
 // them: speak the language it last chose and stand in the middle of the
 // screen.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Batch dialog (Operation menu): a production run of the loaded image
 // into a series of chips, with the settings of krt batch, a running count,
 // the last serial and the last result. It drives the session's Batch.

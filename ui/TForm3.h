@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer dump window: the session's data buffer as bytes, as
 // 16-bit words or as PLD fuse rows, with a jump field and the H/L SWAP that
 // exchanges the bytes of every word in the live buffer. The rows come from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hardware configuration dialog: printer-port base, power-circuit
 // version and crystal clock of the programmer, with the revisions detection
 // read from its two units. Every change goes at once to the link context and

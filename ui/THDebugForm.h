@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hardware debug window: single programmer commands from the
 // one mnemonic table of link/Protocol.h, a raw byte to the printer port, one
 // byte from the programmer, the supply voltages, the pin check of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user manual behind Help: the HTML pages installed with the program
 // (manual/en and manual/ja beside the programs in the build, the data
 // directory once installed), shown in a QTextBrowser in the program's language.

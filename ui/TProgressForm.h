@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The progress dialog of a device operation: shows the count line of the
 // position the worker reports (SetPosition) at every tick, and cancels the
 // operation on request.

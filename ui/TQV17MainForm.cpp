@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up, layout, languages, the log pane and the orderly end of the
 // main window.
 #include "TQV17MainForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: device selection, operation range, operation commands,
 // File menu, language switch, log pane and status line.
 #pragma once

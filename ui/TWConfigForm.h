@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device parameter editor: shows the chosen device's record and lets the
 // user adjust pulse widths, retry count, supplies, bus masks, wait mode and
 // flags before programming. Changes are made in the record in place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The welcome window of the first run, shown before the hardware
 // configuration dialog.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every text of the main window's controls in both languages, and the
 // progress dialog's own texts (Japanese in both languages).
 #pragma once

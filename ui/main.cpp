@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krtwin: the window program.
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parallel EEPROM 28Cxx, from the makers' datasheets:
 // - a write (a /WE strobe) loads a byte into the page buffer; each further
 //   byte must follow within the byte-load window (tBLC), else the internal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parallel UV EPROM and OTP PROM, 8 or 16 bits wide, from the datasheets:
 // erased cells read 1; a programming pulse clears bits (1 to 0) only with Vpp
 // inside the programming window, Vcc at the programming level and a pulse of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 28F flash (Intel 28F010 and 28F020, ST M28F101, and their kin), from the
 // datasheets:
 // - with Vpp at or below 6.5 V the command register is off and the chip

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GAL16V8, GAL20V8 and GAL22V10 in edit mode, from the public descriptions
 // of GAL programming (Lattice data sheets; the afterburner programmer's notes):
 //

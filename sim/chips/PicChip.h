@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PIC16C84, PIC16F84 and PIC16F84A in serial program/verify mode, from
 // Microchip's programming specifications (DS30189, DS30262) and data sheets:
 // - program mode is entered when MCLR (the socket's Vpp) comes into its

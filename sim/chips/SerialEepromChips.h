@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serial EEPROMs as bus slaves, decoded from the edges of their named pins.
 //
 // TwoWireEepromChip, the 24C01 to 24C512 (socket configuration 03): START

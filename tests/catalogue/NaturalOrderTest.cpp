@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The selection boxes' order of makers and part numbers.
 #include <gtest/gtest.h>
 

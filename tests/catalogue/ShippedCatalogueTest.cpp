@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads every entry of the catalogue that ships beside the program.
 #include <gtest/gtest.h>
 

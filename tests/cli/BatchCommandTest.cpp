@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt batch on the simulated programmer: a series of chips, each from its own
 // chip file, with a serial each, a log line each and the series resumed.
 #include <gtest/gtest.h>

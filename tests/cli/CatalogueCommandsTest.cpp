@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt list and krt info on the shipped catalogue, through the command table.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt's checksum figure (krt sum, and the lines after read and after a file
 // is loaded for write or verify) against the same sum computed outside the
 // program, and the man page against krt --help.

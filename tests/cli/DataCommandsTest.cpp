@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt convert on the shipped catalogue, through the command table.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt read/write/verify/blank/erase/option/auto on the simulated programmer,
 // through the command table, one session per run as separate krt runs are.
 #include <gtest/gtest.h>

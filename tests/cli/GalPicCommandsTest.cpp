@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt on the GAL and PIC families as a user meets them: what erase, secure,
 // auto, verify and read report must be true of the chip in the socket, and
 // a read whose range lies outside the device leaves the old file alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt list --json and krt info --json, read back by a JSON parser (python3's),
 // as a script would.
 #include <gtest/gtest.h>

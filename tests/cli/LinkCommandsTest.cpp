@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built krt binary: the link commands, the option parser, the settings
 // store and the port trace, each run as a user would run it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt on the real port backends (on a stand-in kernel): any printer-port
 // base from the option or the window's settings, and a port held by
 // another program ending the run with 69 and the holder's name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt --wait-mode and --byte-write: they change what the run does (the
 // simulated programmer's time), and a value krt does not know is refused.
 #include <gtest/gtest.h>

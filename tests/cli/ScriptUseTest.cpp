@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built krt binary as scripts and shells use it: standard streams,
 // checked option values, the chip file guarded (locked, never overwritten by
 // a read), signals, a missing programmer, the exit statuses and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // krt as a shell user drives it: a part number alone for the device, list
 // --find, the bash completion, the progress on a terminal, --quiet and
 // --verbose. Each runs the built krt (and bash, and script for a terminal)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a user owns stays theirs: the chip file is saved without following a
 // planted link, through the user's own link, keeping its mode, never over a
 // file the user may not write; outputs that fail say so; a signal ends a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers for the data-file tests: in-memory transfers and a log collector.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dump rows and the checksum figure where the window cannot reach:
 // records that promise more than the buffer holds, odd sizes, 16-bit ranges.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files that are not plain data files: no records at all, odd record
 // addresses on 16-bit devices, device nodes, FIFOs and standard streams.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files we write must read the same in srec_cat, objcopy, python3-intelhex and
 // MAME's jedutil, and files they write must read the same here.
 #include <gtest/gtest.h>

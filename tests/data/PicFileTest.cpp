@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Microcontroller (type code 4) buffers in Intel HEX and Motorola S files:
 // no byte written twice (other tools refuse overlapping records), the
 // configuration words at 4000h, and data-EEPROM records that are left out

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files that do not hold what the device needs are refused whole, with a
 // reason the user can act on, and leave the buffer as it was.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The datasheet waits of the catalogue: a record without our keys runs
 // exactly as before (same port accesses, same virtual time), the keys make
 // the operation shorter, and a wait shorter than the chip needs fails.

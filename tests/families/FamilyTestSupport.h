@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared set-up of the family tests: device records and a link on the
 // recording port with the family factory installed.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device records of the PIC16x84 parts, as the catalogue loads them.
 #pragma once
 

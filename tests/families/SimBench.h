@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A link on the simulated programmer, started up as the window does, with a
 // blank chip of the record in the socket. Strict: a test fails when the
 // host breaches the wire protocol (unless the test expects it and says so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The socket's supplies in a safe order: every family's operations, on the
 // programmer with the supply DAC and on one with fixed levels, never put Vpp
 // on a chip whose Vcc is below its operating level (the simulator notes that

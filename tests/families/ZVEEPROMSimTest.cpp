@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parallel EEPROM family end to end through Dispatch on the simulated
 // programmer with 28C chip models: each wait mode against a chip that has
 // its signal, page chunks, retries and the recovery power cycle, erase,

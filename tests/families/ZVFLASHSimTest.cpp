@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 28F flash family end to end through Dispatch on the simulated
 // programmer with 28F chips in the socket: round trips, the three parts and
 // nothing else, erase with pre-programming and resumed erase verify, the

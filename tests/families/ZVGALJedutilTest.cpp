@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every galette fuse map goes into the simulated GAL and comes back out as a
 // .jed file whose fuses MAME's jedutil finds equal to the original's,
 // compared fuse by fuse through jedutil's binary form.

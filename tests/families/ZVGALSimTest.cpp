@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GAL family end to end through Dispatch on the simulated programmer,
 // with the shipped catalogue's records and galette's fuse maps: round trips,
 // erase, secure, the device option, the write retries and their lines, the

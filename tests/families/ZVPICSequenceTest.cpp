@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PIC family on the recording port, where the exact sequence is the
 // point: the line encoding of a command and its data phase, the order of the
 // code-protect erase, and a cancel in program memory.

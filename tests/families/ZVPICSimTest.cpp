@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PIC family end to end through Dispatch on the simulated programmer with
 // a PIC16x84 in the socket: gpasm images written, verified and read back on
 // each part, the range start, blank checks, the error limit, code protection

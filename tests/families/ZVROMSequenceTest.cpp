@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The EPROM family on the recording port: the exact command sequences, the
 // frame's edge cases and the log lines.
 #include <gtest/gtest.h>

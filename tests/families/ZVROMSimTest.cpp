@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The EPROM and OTP family end to end through Dispatch on the simulated
 // programmer: round trips, weak and dead cells, cancel, a programmer that
 // stops answering, blank checks and the word layout.

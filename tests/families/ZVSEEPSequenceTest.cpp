@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial EEPROM family's exact bus sequences, decoded from the frames
 // on the recording port (every sampled bit reads 0 there: each byte is
 // acknowledged, every data bit is 0).

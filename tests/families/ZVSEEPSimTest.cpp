@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial EEPROM family end to end on the simulated programmer, with
 // two-wire and three-wire bus slaves in the socket: round trips (the word
 // address of the small 24Cxx, the word layout of the 93Cx6), erase, the

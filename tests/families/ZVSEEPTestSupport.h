@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device records of the serial EEPROM tests, as the shipped catalogue and
 // the loader make them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command set: opcodes, operands, bus masks and the output port register.
 #include <gtest/gtest.h>
 

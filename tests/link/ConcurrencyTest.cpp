@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CancelOperation and OperationProgress from a second thread while family
 // objects are published, run and withdrawn. Run this under ThreadSanitizer too.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Detection: every revision class in both languages, and the found flag.
 #include <gtest/gtest.h>
 

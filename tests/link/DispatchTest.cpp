@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dispatcher: request codes, the found-flag rule, results and their texts,
 // and device operations through the family factory.
 #include <functional>

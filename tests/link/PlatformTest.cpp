@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port backends: finding the parport by base address, error messages, the
 // tracer's line format and the system clock.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pulse timer, both supply schemes and LinkReset.
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The status-message table and the Log/Format helpers.
 #include <gtest/gtest.h>
 

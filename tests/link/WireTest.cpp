@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frames, read slots and the bounded ready wait, compared register by register.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every source file of the tree carries the project's licence in its first
 # comment (an SPDX line within its first lines), and the licence text is there.
 # Usage: license-test.sh SOURCE_DIR

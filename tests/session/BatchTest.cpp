@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial's encodings, its option text and the state file of a batch.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue check over every entry that ships, one test per entry (so
 // that they run side by side): adding an entry adds its proof. Each data
 // operation covers the sampled words (both ends and every address line); the

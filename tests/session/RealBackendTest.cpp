@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real port backends' own code on a stand-in kernel with the simulated
 // programmer behind the port: every family writes and verifies through
 // ppdev and through direct I/O with the same register trace as on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programmer session: start-up, backend errors, a port base changed
 // after start-up, and the order in which a worker reports.
 #include <gtest/gtest.h>

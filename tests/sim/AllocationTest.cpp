@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ten million frames through the simulated programmer, with a chip in the
 // socket, reads, pulses and supply changes, must not allocate: the register
 // path is the hot path of every operation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chip files and the chip factory: round trips, refusal of another device,
 // creation when missing, damaged and foreign files.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 28C EEPROM model on its pins, against the datasheets: page loads and
 // the byte-load window, the signals of the write cycle, software data
 // protection, write inhibit, faults and the chip file.

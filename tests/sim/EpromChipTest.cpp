@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // EPROM and OTP PROM in the socket, driven from the wire: programming only
 // under Vpp and programming Vcc, only 1 to 0, pulse widths and pulse counts,
 // weak and dead cells, over-voltage, reads that need Vcc, UV erase.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 28F flash in the socket, driven from the wire: the command register only
 // under programming Vpp, read ID, program pulses that must last their
 // minimum and only clear bits, FF FF reset, erase time that adds up,

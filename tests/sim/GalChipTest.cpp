@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GAL edit-mode model at its pins: the register between SDIN and
 // SDOUT, what a program strobe needs (edit mode, the Vpp window, the pulse
 // time), the erase rows, the faults by name and the chip file.

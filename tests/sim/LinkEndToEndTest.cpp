@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A few checks with the link's own host code on top of the simulator:
 // detection answers and an EPROM programmed and read back through the link
 // primitives. The wire-side tests stand without these.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PIC16x84 in the socket, driven bit by bit from the wire as the programming
 // specification describes it: program mode entry, commands and data frames,
 // the read's output timing, programming time, wrap and configuration space,

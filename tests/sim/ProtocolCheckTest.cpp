@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated programmer's protocol check and socket wiring, driven from
 // the wire side with deliberately wrong host sequences.
 #include <gtest/gtest.h>

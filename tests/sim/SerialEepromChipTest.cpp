@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial EEPROM bus slaves, driven pin by pin as their datasheets draw
 // the waveforms: what the family's own sequences never show (page wrap,
 // the dummy write, a write left without STOP, sequential reads, EWDS, ERAL

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drives the simulated programmer from the wire side, the way the protocol
 // describes it: strobed frames, read slots, ready polling, and the voltage
 // register's DAC bit sequence. Independent of the link's host code.

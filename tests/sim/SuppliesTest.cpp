@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The voltage register in both supply schemes, decoded to volts at the socket.
 #include <gtest/gtest.h>
 

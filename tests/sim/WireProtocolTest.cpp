@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The programmer as the wire sees it: frames, operand pairing, replies,
 // busy periods, detection answers and the faults that change them.
 #include <gtest/gtest.h>

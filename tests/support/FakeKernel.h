@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for the Linux kernel under the real port backends: ppdev's
 // open/ioctl/close and port I/O's ioperm/inb/outb, with a simulated
 // programmer behind each printer port, and the files the kernel shows

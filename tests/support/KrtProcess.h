@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built krt started as a shell starts it: in a directory of the test's,
 // with its standard streams on files, its own settings directory, and
 // optionally as the user nobody; and waited for with a bound.

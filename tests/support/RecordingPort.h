@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test doubles for the link's three seams.
 //
 //   RecordingPort  records every register access in order and answers reads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A link context wired to the test doubles of RecordingPort.h.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box and the welcome window in both languages.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Batch dialog as the user drives it, on the simulated programmer.
 #include <QCheckBox>
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hardware configuration dialog: link values shown on activation, every
 // change sent to the link and the settings store, OK and Escape storing the
 // link's values, and the programmer-connection group.

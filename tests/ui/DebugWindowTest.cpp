@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hardware debug window against the simulated programmer,
 // driven with keys and clicks. Where the wire matters, the accesses of the
 // window's action are compared with those of the same request sent

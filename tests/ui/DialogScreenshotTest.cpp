@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes pictures of the dialogs into the manual's pictures beside the
 // programs; checks only that each was written.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the dialog tests: a prompter that answers from a script and
 // records the buttons offered, a settings store in a scratch directory, and a
 // shell with its own link context.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The buffer dump window over a session, driven with keys and
 // clicks; what the grid shows is checked.
 #include <QCheckBox>

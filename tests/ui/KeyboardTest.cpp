@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window from the keyboard: access keys and Enter in the Number box.
 #include <QLabel>
 #include <QMenuBar>

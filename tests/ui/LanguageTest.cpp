@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of both languages and the language switch.
 #include <QAbstractButton>
 #include <QFileInfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log pane: order across threads, batching, clearing; and the measured
 // cost of a flood of worker lines (printed, not asserted).
 #include <QElapsedTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The views as the main window opens them: the dump and debug windows from
 // their menu items, the checksum box, and the manual in both languages.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a new user met in the window (issue 16, items 1 to 8), tested the way
 // the user met it: click into a field, type, press a key, and read what the
 // window shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operation commands on the simulated programmer.
 #include <QDir>
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The device parameter editor: bounds of Apply, the time texts, what Fill
 // shows, and the close question.
 #include <gtest/gtest.h>

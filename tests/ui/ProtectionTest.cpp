@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parallel EEPROM's software data protection from the window, and a
 // simulated chip file changed by another program between two operations.
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes PNGs of the main window in both languages, the parameter editor,
 // the progress dialog and the views into the manual's pictures beside the
 // programs: the manual shows what the current build shows.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device selection, the parameter editor, range commits and data files.
 #include <QApplication>
 #include <QCompleter>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: settings, first-run windows, the device list, the port choice.
 #include <QAction>
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measurement: construction, start-up and the first showing of the main
 // window (printed, not asserted). The program itself prints the same with
 // krtwin --startup-time.

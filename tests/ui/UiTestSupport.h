@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared pieces of the window tests: the application object, a prompter
 // that answers instead of the user, and a fixture with its own settings
 // store, chip directory and catalogue.

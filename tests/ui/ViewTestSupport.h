@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The views' tests stand on a session of their own: a device loaded from
 // the shipped catalogue into the session's record, buffer and range, and
 // (for the debug window) the simulated programmer, traced.

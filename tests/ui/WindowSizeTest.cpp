@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's size, its log pane and what it remembers between runs.
 #include <QAbstractButton>
 #include <QFile>
