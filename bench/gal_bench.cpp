@@ -8,10 +8,10 @@
 //                        (busy polls of WaitReady not counted: they are the
 //                        pulse's time), measured as the difference between a
 //                        run over the device's rows and one over a single row;
-//   write_min, read_min  the minimum for the Part's loops, one frame being 3
+//   write_min, read_min  the minimum for the family's loops, one frame being 3
 //                        accesses, a command with operand 6, a reply 32, a
 //                        ready read 1 (see RowMinimum);
-//   write_ratio, read_ratio  measured / minimum (1.00: nothing beyond the Part);
+//   write_ratio, read_ratio  measured / minimum (1.00: nothing beyond the protocol);
 //   hw_write_s, hw_verify_s  the simulated real-hardware time of the operation
 //                        (1 us per access, every sleep and pulse);
 //   hw_erase_write_s     erase plus write, beside a popular USB programmer's

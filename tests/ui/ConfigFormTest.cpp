@@ -185,7 +185,7 @@ TEST_F(ConfigFormTest, ReturnInTheFrequencySendsItAndActsAsOk) {
     EXPECT_FALSE(form.isVisible());
 }
 
-// Issue 16, item 3: the clock the start-up would refuse is refused here,
+// The clock the start-up would refuse is refused here,
 // typed by the user or kept from the start, with the range in the message;
 // the range stands beside the field.
 TEST_F(ConfigFormTest, AClockTheStartUpRefusesIsRefusedWithItsRange) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What a new user met in the window (issue 16, items 1 to 8), tested the way
+// What a new user met in the window, tested the way
 // the user met it: click into a field, type, press a key, and read what the
 // window shows.
 #include <QAction>

@@ -422,7 +422,7 @@ TEST_F(OperationsTest, APortBaseChosenInTheDialogReachesTheProgrammer) {
 
 TEST_F(OperationsTest, RangeBeyondTheDeviceIsCut) {
     SelectEprom();
-    // Operations take the committed range (issue 16, item 1): a start typed
+    // Operations take the committed range: a start typed
     // with a length beyond the device is cut at the device end.
     form->ComboBox4->setEditText(QStringLiteral("7F00"));
     form->ComboBox6->setEditText(QStringLiteral("FFFF"));

@@ -121,7 +121,7 @@ TEST_F(ParamFormTest, SuppliesAreShownInTheirForms) {
     EXPECT_DOUBLE_EQ(record.VppW, 12.75);
 }
 
-// Issue 16, item 5: after Apply has bounded a field, a value typed within
+// After Apply has bounded a field, a value typed within
 // its bounds is taken whole (12.75 V was cut to 12.7 V).
 TEST_F(ParamFormTest, AValueTypedWithinItsBoundsIsNeverCut) {
     ApplyWith(form.EditVppW, "25");
