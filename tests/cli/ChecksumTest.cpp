@@ -14,17 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "support/KrtProcess.h"
+
 namespace krt {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::Slurp;
 
 std::string Quote(const std::string& s) {
     std::string q = "'";

@@ -11,18 +11,15 @@
 #include "cli/Session.h"
 #include "support/RecordingPort.h"
 
+#include "support/KrtProcess.h"
+
 namespace krt {
 namespace {
 
 namespace fs = std::filesystem;
 using test::Lines;
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::Slurp;
 
 class Convert : public ::testing::Test {
 protected:

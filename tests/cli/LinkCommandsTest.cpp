@@ -14,6 +14,8 @@
 #include "cli/Cli.h"
 #include "support/RecordingPort.h"
 
+#include "support/KrtProcess.h"
+
 namespace krt {
 namespace {
 
@@ -32,12 +34,7 @@ Lines SplitLines(const std::string& text) {
     return lines;
 }
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::Slurp;
 
 class KrtBinary : public testing::Test {
 protected:

@@ -14,6 +14,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/KrtProcess.h"
+
 namespace krt {
 namespace {
 
@@ -24,12 +26,7 @@ struct Ran {
     std::string out, err;
 };
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::Slurp;
 
 class ShellUse : public ::testing::Test {
 protected:

@@ -31,17 +31,23 @@ TEST(DumpRows, NothingBeyondTheBufferIsRead) {
     EXPECT_EQ(buffer[0x16], 0x16);
 }
 
-// A PIC's data-EEPROM rows follow its configuration words: the bytes
-// between them stand for nothing and get no rows, in either view.
-TEST(DumpRows, PicEepromRowsFollowTheConfigurationWords) {
+// A PIC16F84's record (1K words, configuration and data EEPROM) and its buffer.
+DeviceRecord Pic16F84(DataBuffer& buffer) {
     DeviceRecord record;
     record.typecode = 4;
     record.maxsize = 0x400;
     record.bufsize = 0x4280;
     record.bytesPerWord = 2;
     record.wordsize = 1;
+    EXPECT_TRUE(buffer.Allocate(0x4280));
+    return record;
+}
+
+// A PIC's data-EEPROM rows follow its configuration words: the bytes
+// between them stand for nothing and get no rows, in either view.
+TEST(DumpRows, PicEepromRowsFollowTheConfigurationWords) {
     DataBuffer buffer;
-    ASSERT_TRUE(buffer.Allocate(0x4280));
+    DeviceRecord record = Pic16F84(buffer);
     buffer[0x4200] = 0x5A;
     buffer[0x4201] = 0xA5;
     const DumpSource source = DumpSourceOf(record, buffer);
@@ -115,13 +121,8 @@ TEST(BufferChecksum, SixteenBitRangeIsInWords) {
 }
 
 TEST(BufferChecksum, PicSumTakesInTheConfigurationWordAndSaysSo) {
-    DeviceRecord record;
-    record.typecode = 4;
-    record.maxsize = 0x400;
-    record.bufsize = 0x4280;
-    record.bytesPerWord = 2;
     DataBuffer buffer;
-    ASSERT_TRUE(buffer.Allocate(0x4280));
+    DeviceRecord record = Pic16F84(buffer);
     FillBlank(buffer.data(), 0x4280, 4);
     OperationRange range;
     range.Reset(0x400);

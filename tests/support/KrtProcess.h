@@ -6,10 +6,24 @@
 
 #include <sys/types.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace krt::test {
+
+// A whole file as bytes (empty when it cannot be read), and a file made of bytes.
+inline std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+inline void Spit(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
 
 struct KrtStart {
     std::string directory;                 // the working directory

@@ -32,6 +32,17 @@ protected:
         WriteValidSettings();
         Start();
     }
+    // At real-time pace, the user presses Cancel once the operation has moved.
+    void CancelAtFirstProgress(bool& cancelled) {
+        form->Simulator()->SetPacedToRealTime(true);
+        prompter.duringProgress = [this, &cancelled](TProgressForm& p) {
+            if (!cancelled && form->Link().OperationProgress() > 0) {
+                cancelled = true;
+                p.Button1->click();
+            }
+        };
+        prompter.fastProgress = false;
+    }
     void SelectEprom(const char* name = "27C256") {
         Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QString::fromLatin1(name));
         ASSERT_TRUE(form->DeviceSelected());
@@ -209,15 +220,8 @@ TEST_F(OperationsTest, AutomaticWriteStopsAtAVerifyError) {
 
 TEST_F(OperationsTest, CancelInTheMiddleOfARead) {
     SelectEprom("27C040");
-    form->Simulator()->SetPacedToRealTime(true);
     bool cancelled = false;
-    prompter.duringProgress = [&](TProgressForm& p) {
-        if (!cancelled && form->Link().OperationProgress() > 0) {
-            cancelled = true;
-            p.Button1->click();
-        }
-    };
-    prompter.fastProgress = false;
+    CancelAtFirstProgress(cancelled);
     form->OpReadExecute();
     EXPECT_TRUE(cancelled);
     EXPECT_TRUE(LogHas(QStringLiteral("READ operation is failed. Because \"Operation is canceled\".")))
@@ -231,15 +235,8 @@ TEST_F(OperationsTest, CancelledWriteSaysHowFarItGot) {
     SelectEprom("27C256");
     SetLength(0x8000);
     Pattern(0x8000);
-    form->Simulator()->SetPacedToRealTime(true);
     bool cancelled = false;
-    prompter.duringProgress = [&](TProgressForm& p) {
-        if (!cancelled && form->Link().OperationProgress() > 0) {
-            cancelled = true;
-            p.Button1->click();
-        }
-    };
-    prompter.fastProgress = false;
+    CancelAtFirstProgress(cancelled);
     form->OpWriteExecute();
     ASSERT_TRUE(cancelled);
     const QStringList lines = LogLines();
