@@ -149,15 +149,39 @@ TEST(ZVROMSim, DeadCellsStopTheWriteAtThePermittedCount) {
     EXPECT_EQ(CellOf(b, 0x41), 0xFF);  // nothing after the stop
 }
 
+// Forwards to the simulator; once the operation has passed `holdAt`
+// addresses it holds the worker (at most a few seconds) until the other
+// thread has cancelled, so that a fast build cannot finish first.
+class HoldingPort : public PortIo {
+public:
+    HoldingPort(VirtualKrt& sim, LinkContext& link, int32_t holdAt) : sim_(sim), link_(link), holdAt_(holdAt) {}
+    uint8_t read(uint16_t a) override { return sim_.read(a); }
+    void write(uint16_t a, uint8_t v) override {
+        sim_.write(a, v);
+        if (link_.OperationProgress() < holdAt_) return;
+        reached = true;
+        for (int i = 0; i < 5000 && !cancelled; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<bool> reached{false};
+    std::atomic<bool> cancelled{false};
+
+private:
+    VirtualKrt& sim_;
+    LinkContext& link_;
+    int32_t holdAt_;
+};
+
 TEST(ZVROMSim, CancelFromAnotherThreadEndsWithOne) {
     for (uint8_t code : {4, 5}) {
         SimBench b(ByteEprom(0x8000));
+        HoldingPort port(b.sim, b.link, 16);
+        b.link.port = &port;
         b.buffer.assign(b.buffer.size(), 0x00);
         std::atomic<uint8_t> result{0xFF};
         std::thread worker([&] { result = b.Operation(code, 0, 0x8000); });
-        // Cancel as soon as the operation has made progress.
-        while (result == 0xFF && b.link.OperationProgress() < 16) std::this_thread::yield();
+        while (!port.reached && result == 0xFF) std::this_thread::yield();
         b.link.CancelOperation();
+        port.cancelled = true;
         worker.join();
         EXPECT_EQ(result, 1) << int(code);
         EXPECT_EQ(b.link.OperationProgress(), -1);
