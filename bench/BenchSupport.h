@@ -94,7 +94,8 @@ struct SimLink {
         link.port = &counting;
         link.clock = clock;
         link.createFamily = &CreateFamily;
-        for (auto [code, p] : {std::pair{39, 4000000}, {43, 2}, {37, 0x378}, {45, 1}, {1, 0}, {2, 0}}) {
+        sim.SetCrystalHz(clockHz);
+        for (auto [code, p] : {std::pair{39, int(clockHz)}, {43, 2}, {37, 0x378}, {45, 1}, {1, 0}, {2, 0}}) {
             LinkRequest r;
             r.code = static_cast<uint8_t>(code);
             r.parameter = static_cast<uint32_t>(p);
@@ -131,6 +132,8 @@ struct SimLink {
     }
     Measured Measure(uint8_t code, uint32_t length) { return Measure(code, length, record); }
 
+    // The programmer's crystal, told to the link as the window's setting.
+    uint32_t clockHz = VirtualKrt::kDefaultCrystalHz;
     VirtualKrt sim;
     Port counting;
     LinkContext link;

@@ -25,7 +25,12 @@
 //                 samples 780, deselect 6 = 924;
 //                 93C66 write: write enable 144, write 336, the ready poll 48,
 //                 the read-back 924 = 1452;
-//   ratio         per_unit / minimum (1.00: nothing wasted);
+//   ratio         per_unit / minimum (1.00: nothing wasted). The minima
+//                 count a DLSET or CSET for every line step of the
+//                 sequence; the family leaves out those that would load the
+//                 value the register holds already (a data bit equal to the
+//                 one before, the clock already low before a stop), so the
+//                 two-wire ratios come out below 1;
 //   write_cycles  the chip's write cycles in the full run (the chip's own
 //                 limit: 32768 byte writes or 512 page writes);
 //   chip_limit_s  those cycles at the datasheet's write time;

@@ -99,6 +99,7 @@ uint8_t ZVSEEP::Refusal() {
 void ZVSEEP::GiveUp() { link_.readyTimedOut = true; }
 
 bool ZVSEEP::PowerOn(bool programming) {
+    ForgetRegisters();
     link_.LinkReset();
     link_.HoldSupplyOutputs();  // the supplies reach the socket together, when switched on
     link_.LoadBusMasks(*record);
@@ -158,6 +159,7 @@ void ZVSEEP::PowerOff() {
         if (AddressChip(CurrentAddress() - 1, true) == Addressed::Yes) BusStop();
     }
     ZVROM::PowerOff();
+    ForgetRegisters();
 }
 
 // One write cycle per byte is the byte write. A page write loads the bytes
@@ -362,8 +364,34 @@ bool ZVSEEP::ReadBack(uint16_t value, uint16_t& read) {
 
 void ZVSEEP::Line(uint8_t bit, bool on) {
     lineImage = on ? static_cast<uint8_t>(lineImage | bit) : static_cast<uint8_t>(lineImage & ~bit);
-    link_.DLSET(lineImage);
+    SetLatch(lineImage);
 }
+
+// DLSET and DLSEND write the data-low latch, DEVSET rewires the socket
+// behind it; CSET writes the C port.
+uint64_t ZVSEEP::LatchStamp() const {
+    return link_.commandCounts[OP_DLSET] + link_.commandCounts[OP_DLSEND] + link_.commandCounts[OP_DEVSET];
+}
+
+uint64_t ZVSEEP::DriveStamp() const { return link_.commandCounts[OP_CSET] + link_.commandCounts[OP_DEVSET]; }
+
+// A skipped write is one the pins would not have seen. Once the programmer
+// has stopped answering a frame may have been lost: every value is sent.
+void ZVSEEP::SetLatch(uint8_t value) {
+    const uint8_t operand = link_.dataLow.apply(value);
+    if (latch_.known && latch_.operand == operand && latch_.stamp == LatchStamp() && !link_.readyTimedOut) return;
+    link_.DLSET(value);
+    latch_ = {true, operand, LatchStamp()};
+}
+
+void ZVSEEP::SetDrive(uint8_t value) {
+    const uint8_t operand = link_.addressHigh.apply(value);
+    if (drive_.known && drive_.operand == operand && drive_.stamp == DriveStamp() && !link_.readyTimedOut) return;
+    link_.CSET(value);
+    drive_ = {true, operand, DriveStamp()};
+}
+
+void ZVSEEP::ForgetRegisters() { latch_ = drive_ = KnownRegister{}; }
 
 bool ZVSEEP::Sample(uint8_t& reply) {
     link_.DLREAD();
@@ -376,7 +404,7 @@ bool ZVSEEP::Sample(uint8_t& reply) {
 }
 
 void ZVSEEP::BusStart() {
-    link_.CSET(kDriveSda);
+    SetDrive(kDriveSda);
     Line(kSda, true);
     Line(kScl, true);
     Line(kSda, false);
@@ -385,7 +413,7 @@ void ZVSEEP::BusStart() {
 
 void ZVSEEP::BusStop() {
     Line(kScl, false);
-    link_.CSET(kDriveSda);
+    SetDrive(kDriveSda);
     Line(kSda, false);
     Line(kScl, true);
     Line(kSda, true);
@@ -401,18 +429,18 @@ void ZVSEEP::SendByte(uint8_t b) {
 }
 
 bool ZVSEEP::GetAck() {
-    link_.CSET(0x00);
+    SetDrive(0x00);
     Line(kScl, true);
     uint8_t reply = 0xFF;
     const bool sampled = Sample(reply);
     Line(kScl, false);
-    link_.CSET(kDriveSda);
+    SetDrive(kDriveSda);
     return sampled && !(reply & kSda);
 }
 
 uint8_t ZVSEEP::ReceiveByte(bool ack) {
     if (typeCode != 3) return 0;
-    link_.CSET(0x00);
+    SetDrive(0x00);
     unsigned value = 0;
     for (int i = 0; i < 8; ++i) {
         Line(kScl, true);
@@ -422,7 +450,7 @@ uint8_t ZVSEEP::ReceiveByte(bool ack) {
         value |= (reply >> 3) & 1;
         Line(kScl, false);
     }
-    link_.CSET(kDriveSda);
+    SetDrive(kDriveSda);
     Line(kSda, !ack);
     Line(kScl, true);
     Line(kScl, false);
@@ -526,13 +554,13 @@ bool ZVSEEP::WriteByteAt(uint32_t a, uint8_t v) {
 
 // --- three-wire bus ---
 
-void ZVSEEP::Select() { link_.DLSET(kSelect); }
-void ZVSEEP::Deselect() { link_.DLSET(kDeselect); }
+void ZVSEEP::Select() { SetLatch(kSelect); }
+void ZVSEEP::Deselect() { SetLatch(kDeselect); }
 
 void ZVSEEP::ClockBit(bool one) {
     const uint8_t low = one ? static_cast<uint8_t>(kSelect | kDi) : kSelect;
-    link_.DLSET(low);
-    link_.DLSET(static_cast<uint8_t>(low | kSk));
+    SetLatch(low);
+    SetLatch(static_cast<uint8_t>(low | kSk));
 }
 
 void ZVSEEP::SendBits(uint32_t v, unsigned n) {

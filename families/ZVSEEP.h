@@ -92,8 +92,28 @@ private:
     // Refuses what this family does not drive: 8 (with a log line for an
     // access width the bus does not have), or 0xFF to go on.
     uint8_t Refusal();
-    // The image with one bit changed, sent with DLSET.
+    // The image with one bit changed, sent with DLSET (see SetLatch).
     void Line(uint8_t bit, bool on);
+    // DLSET and CSET of this family. A value the programmer's register is
+    // known to hold already is not sent again: its pins keep their level.
+    void SetLatch(uint8_t value);
+    void SetDrive(uint8_t value);
+    // Power-up and power-down: what the registers hold is no longer known.
+    void ForgetRegisters();
+
+    // One programmer register as this object last wrote it: the operand
+    // sent (masks applied) and a stamp of the link's counts of every
+    // command that writes or reconfigures it. A stamp that moved means that
+    // someone else wrote it since.
+    struct KnownRegister {
+        bool known = false;
+        uint8_t operand = 0;
+        uint64_t stamp = 0;
+    };
+    uint64_t LatchStamp() const;
+    uint64_t DriveStamp() const;
+    KnownRegister latch_;
+    KnownRegister drive_;
     // DLREAD, wait, reply; false (nothing read) when the programmer stayed busy.
     bool Sample(uint8_t& reply);
     // The device-select byte for address a (the small parts take address

@@ -95,7 +95,9 @@ public:
     // ReadyTimeout's last result and the clock it belongs to.
     mutable double readyBoundClock_ = -1.0;
     mutable std::chrono::nanoseconds readyBound_{0};
-    // How often each opcode was sent since the context was made (krt --verbose).
+    // How often each opcode was sent since the context was made (krt --verbose;
+    // a family that skips rewriting a register it holds a copy of also tells
+    // by it whether anyone else wrote the register since).
     std::array<uint64_t, 32> commandCounts{};
 
     // --- Part of the link: wire primitives ---

@@ -9,6 +9,7 @@
 
 #include "FamilyTestSupport.h"
 #include "ZVSEEPTestSupport.h"
+#include "families/ZVSEEP.h"
 
 namespace krt::test {
 namespace {
@@ -178,6 +179,70 @@ TEST(ZVSEEPSequence, ThreeWireInstructionsWithSixAddressBits) {
     t.log.clear();
     EXPECT_EQ(t.Operation(7, 0, 0), 4);
     EXPECT_EQ(ThreeWireInstructions(t.port.CommandFrames()), (std::vector<std::string>{"100110000", "111000000", ""}));
+}
+
+// A DLSET or CSET that would load the value its register holds already is
+// not sent: over a read, a verified page write and an erase, every one
+// changes its register (DEVSET starts each power-up afresh).
+TEST(ZVSEEPSequence, NoDlsetOrCsetRepeatsWhatItsRegisterHolds) {
+    DeviceRecord r = TwoWireEeprom("AT24C02", 0x100, 8);
+    r.pagewrite = 1;
+    FamilyLink t(r);
+    t.buffer.assign(t.buffer.size(), 0x00);  // every sampled bit reads 0: the write verifies
+    ASSERT_EQ(t.Operation(4, 0, 64), 0);
+    ASSERT_EQ(t.Operation(5, 0x10, 0x30), 0);
+    ASSERT_EQ(t.Operation(7, 0, 0, 2), 3);  // the erase reads back zeros
+    const std::vector<uint8_t> frames = t.port.CommandFrames();
+    int dl = -1, c = -1;
+    size_t dlsets = 0;
+    for (size_t i = 0; i + 1 < frames.size(); ++i) {
+        const uint8_t op = frames[i];
+        if (op <= 0x01 || (op >= 0x04 && op <= 0x06) || op == 0x14) continue;
+        const uint8_t v = frames[++i];
+        if (op == 0x0F) dl = c = -1;
+        if (op == kDlset) {
+            ++dlsets;
+            ASSERT_NE(v, dl) << "DLSET " << dlsets;
+            dl = v;
+        }
+        if (op == kCset) {
+            ASSERT_NE(v, c) << "CSET at frame " << i;
+            c = v;
+        }
+    }
+    EXPECT_GT(dlsets, 1000u);
+}
+
+// The family keeps no copy of a register that something else wrote, that
+// the masks send differently, or that a power cycle has passed over: the
+// next primitive writes it again, though the image is the same.
+TEST(ZVSEEPSequence, RegistersWrittenElsewhereAreWrittenAgain) {
+    FamilyLink t(TwoWireEeprom("AT24C02", 0x100, 8));
+    LinkRequest request;
+    ZVSEEP family(t.link, request, t.record);
+    family.PowerOn(true);
+    family.lineImage = 0x40;
+    family.BusStart();
+    t.port.Clear();
+    t.link.DLSET(0x58);  // as the debug window's raw command
+    t.link.CSET(0x00);
+    t.port.Clear();
+    family.BusStop();
+    EXPECT_EQ(t.port.CommandFrames(), (std::vector<uint8_t>{kDlset, 0x40, kCset, 0x80, kDlset, 0x50, kDlset, 0x58}));
+
+    t.port.Clear();
+    t.link.dataLow = MaskPair{0xFF, 0x01};
+    family.BusStart();
+    EXPECT_EQ(t.port.CommandFrames(), (std::vector<uint8_t>{kDlset, 0x59, kDlset, 0x51, kDlset, 0x41}));
+
+    family.BusStop();
+    family.PowerOff();
+    family.PowerOn(true);
+    t.port.Clear();
+    family.BusStart();
+    EXPECT_EQ(t.port.CommandFrames(),
+              (std::vector<uint8_t>{kCset, 0x80, kDlset, 0x58, kDlset, 0x50, kDlset, 0x40}));
+    family.PowerOff();
 }
 
 TEST(ZVSEEPSequence, TypeCodeOneWritesNothing) {
