@@ -32,9 +32,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+using test::Args;
+using test::KrtRun;
 using test::Slurp;
-
 using test::Spit;
+using test::Start;
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t n = 0;
@@ -42,26 +44,11 @@ size_t Count(const std::string& text, const std::string& part) {
     return n;
 }
 
-struct KrtRun {
-    int status = -1;  // the exit status; -1 when ended by a signal or never ended
-    std::string out, err;
-};
-
-// How one run of krt is started.
-struct Start {
-    std::vector<std::string> args;
-    std::string input = "/dev/null";  // its standard input
-    std::string output = "out.txt";   // its standard output, in the test's directory unless absolute
-    bool otherUser = false;           // run as the user nobody (only when the tests run as root)
-};
-
-class ScriptUse : public testing::Test {
+class ScriptUse : public test::KrtDirTest {
 protected:
+    ScriptUse() : KrtDirTest("krt-script-use", KRT_CLI_PATH) {}
     void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("krt-script-use-" + std::to_string(getpid()) + "-" +
-               testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
+        KrtDirTest::SetUp();
         fs::create_directories(dir / "config" / "Kavimeru");
         // The settings as the window leaves them once the simulator is chosen:
         // krt uses it only when told to.
@@ -76,33 +63,8 @@ protected:
     void TearDown() override {
         std::error_code ec;
         fs::permissions(dir / "ro", fs::perms::owner_all, ec);
-        fs::remove_all(dir, ec);
+        KrtDirTest::TearDown();
     }
-
-    // Starts krt in the test's directory with its own (empty) settings
-    // directory; stdout and stderr go to files. Returns the process id.
-    pid_t Launch(const Start& start, const std::string& tag = "") {
-        const std::string err = (dir / ("err" + tag + ".txt")).string();
-        const std::string out = start.output[0] == '/' ? start.output : (dir / start.output).string();
-        const std::string in = start.input[0] == '/' ? start.input : (dir / start.input).string();
-        std::vector<std::string> argv = {KRT_CLI_PATH};
-        argv.insert(argv.end(), start.args.begin(), start.args.end());
-        // Emptied before the start, so that nothing of an earlier run is read.
-        std::ofstream(err, std::ios::trunc).close();
-        return test::LaunchKrt({dir.string(), argv, in, out, err, (dir / "config").string(), start.otherUser});
-    }
-
-    // Waits for the process (at most a minute) and collects what it printed.
-    KrtRun Wait(pid_t pid, const Start& start, const std::string& tag = "") {
-        KrtRun run;
-        run.status = test::WaitForKrt(pid);
-        if (start.output == "out.txt") run.out = Slurp(dir / "out.txt");
-        run.err = Slurp(dir / ("err" + tag + ".txt"));
-        return run;
-    }
-
-    KrtRun Krt(const Start& start) { return Wait(Launch(start), start); }
-    KrtRun Krt(const std::vector<std::string>& args) { return Krt(Start{args}); }
 
     // Waits until the background run's stderr shows its operation at least
     // 5 percent and at most 50 percent done (without a terminal krt prints
@@ -122,19 +84,10 @@ protected:
         return false;
     }
 
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
-
-    fs::path dir;
     std::string data;
 };
 
 const std::vector<std::string> k27C256 = {"EPROM", "AMD", "27C256"};
-
-std::vector<std::string> Args(std::initializer_list<std::vector<std::string>> parts) {
-    std::vector<std::string> all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 // ---------------------------------------------------------------- standard streams
 

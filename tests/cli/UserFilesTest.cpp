@@ -8,18 +8,13 @@
 
 #include "support/KrtProcess.h"
 
-#include <algorithm>
-
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -30,68 +25,26 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+using test::Args;
+using test::KrtRun;
 using test::Slurp;
-
 using test::Spit;
-
-struct KrtResult {
-    int status = -1;  // -1: ended by a signal
-    std::string out, err;
-};
+using test::Start;
 
 // A small part keeps each run short.
 const std::vector<std::string> k27C64 = {"EPROM", "AMD", "27C64"};
 
-std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
-    std::vector<std::string> all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-class UserFiles : public testing::Test {
+class UserFiles : public test::KrtDirTest {
 protected:
+    UserFiles() : KrtDirTest("krt-user-files", KRT_CLI_PATH) { simulatorUnlessNamed = true; }
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("krt-user-files-" + std::to_string(getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "config");
+        KrtDirTest::SetUp();
         fs::permissions(dir, fs::perms::all);  // the user nobody works here too
         std::mt19937 random(21);
         data.resize(0x2000);
         for (char& b : data) b = static_cast<char>(random());
         Spit(dir / "d.bin", data);
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir, ec);
-    }
-
-    // Starts krt in the test's directory; stdin from input (a path, or a
-    // descriptor already open when inputFd >= 0), stdout to output.
-    pid_t Launch(const std::vector<std::string>& args, const std::string& input = "/dev/null",
-                 const std::string& output = "out.txt", bool asNobody = false) {
-        const std::string out = output[0] == '/' ? output : (dir / output).string();
-        const std::string err = (dir / "err.txt").string();
-        const std::string in = input[0] == '/' ? input : (dir / input).string();
-        std::vector<std::string> argv = {KRT_CLI_PATH};
-        // The simulated programmer, unless the run names its own port.
-        if (std::none_of(args.begin(), args.end(), [](const std::string& a) { return a.rfind("--port", 0) == 0; }))
-            argv.push_back("--port=sim");
-        argv.insert(argv.end(), args.begin(), args.end());
-        // Emptied before the start, so that nothing of an earlier run is read.
-        std::ofstream(err, std::ios::trunc).close();
-        return test::LaunchKrt({dir.string(), argv, in, out, err, (dir / "config").string(), asNobody});
-    }
-
-    KrtResult Wait(pid_t pid, const std::string& output = "out.txt") {
-        KrtResult run;
-        run.status = test::WaitForKrt(pid);
-        if (output[0] != '/') run.out = Slurp(dir / output);
-        run.err = Slurp(dir / "err.txt");
-        return run;
-    }
-
-    KrtResult Krt(const std::vector<std::string>& args) { return Wait(Launch(args)); }
 
     // Waits until the process sleeps in the kernel (blocked in a read or an open).
     static bool Blocked(pid_t pid) {
@@ -109,10 +62,8 @@ protected:
         return false;
     }
 
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
     fs::perms Mode(const std::string& name) const { return fs::status(dir / name).permissions(); }
 
-    fs::path dir;
     std::string data;
 };
 
@@ -121,49 +72,49 @@ protected:
 TEST_F(UserFiles, ASaveNeverFollowsAPlantedLinkAndKeepsTheUsersLinkAndMode) {
     Spit(dir / "victim.txt", "mine");
     fs::create_symlink("victim.txt", dir / "c.chip.tmp");
-    ASSERT_EQ(Krt(Join({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
     EXPECT_EQ(Slurp(dir / "victim.txt"), "mine");
     EXPECT_TRUE(fs::is_symlink(dir / "c.chip.tmp"));
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "c.chip")));
 
     // The mode of the file it replaces.
     fs::permissions(dir / "c.chip", fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_EQ(Krt(Join({{"--sim-chip", "c.chip", "sim-erase"}})).status, 0);
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "sim-erase"}})).status, 0);
     EXPECT_EQ(Mode("c.chip"), fs::perms::owner_read | fs::perms::owner_write);
 
     // A chip file named through a link: the target is saved, the link stays.
     fs::create_directories(dir / "keep");
     fs::rename(dir / "c.chip", dir / "keep" / "real.chip");
     fs::create_symlink("keep/real.chip", dir / "l.chip");
-    ASSERT_EQ(Krt(Join({{"--sim-chip", "l.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "l.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
     EXPECT_TRUE(fs::is_symlink(dir / "l.chip"));
     EXPECT_EQ(Mode("keep/real.chip"), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(Krt(Join({{"--sim-chip", "keep/real.chip", "verify"}, k27C64, {"d.bin"}})).status, 0);
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "keep/real.chip", "verify"}, k27C64, {"d.bin"}})).status, 0);
     // A link that leads nowhere yet: the chip file is made where it leads.
     fs::create_symlink("keep/later.chip", dir / "later.chip");
-    EXPECT_EQ(Krt(Join({{"--sim-chip", "later.chip", "blank"}, k27C64})).status, 0);
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "later.chip", "blank"}, k27C64})).status, 0);
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / "keep" / "later.chip")));
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {
-        if (entry.path().filename() != "c.chip.tmp")
-            EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+        if (entry.path().filename() == "c.chip.tmp") continue;
+        EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
     }
 
     // A data file written beside and renamed keeps its mode too.
     Spit(dir / "r.bin", "old");
     fs::permissions(dir / "r.bin", fs::perms::owner_read | fs::perms::owner_write);
-    ASSERT_EQ(Krt(Join({{"--sim-chip", "l.chip", "read"}, k27C64, {"r.bin"}})).status, 0);
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "l.chip", "read"}, k27C64, {"r.bin"}})).status, 0);
     EXPECT_TRUE(Slurp(dir / "r.bin") == data);
     EXPECT_EQ(Mode("r.bin"), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(UserFiles, AChipFileTheUserMayNotWriteIsRefusedBeforeTheChipIsTouched) {
-    ASSERT_EQ(Krt(Join({{"--sim-chip", "c.chip", "blank"}, k27C64})).status, 0);
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "blank"}, k27C64})).status, 0);
     const std::string chip = Slurp(dir / "c.chip");
     fs::permissions(dir / "c.chip", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     // Root may write any file: the refusal is seen as the user nobody.
     const bool asNobody = geteuid() == 0;
-    const KrtResult run = Wait(Launch(Join({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}}), "/dev/null",
-                                "out.txt", asNobody));
+    const KrtRun run = Krt(Start{Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}}), "/dev/null",
+                                "out.txt", asNobody});
     if (run.status == 126 || run.status == 127) GTEST_SKIP() << "cannot run krt as another user here";
     EXPECT_EQ(run.status, 73) << run.err;
     EXPECT_NE(run.err.find("could not be saved after the write: the file may not be written: Permission denied"),
@@ -171,24 +122,22 @@ TEST_F(UserFiles, AChipFileTheUserMayNotWriteIsRefusedBeforeTheChipIsTouched) {
         << run.err;
     EXPECT_EQ(run.out.find("WRITE operation"), std::string::npos) << run.out;
     EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
-    const KrtResult erase = Wait(Launch({"--sim-chip", "c.chip", "sim-erase"}, "/dev/null", "out.txt", asNobody));
+    const KrtRun erase = Krt(Start{{"--sim-chip", "c.chip", "sim-erase"}, "/dev/null", "out.txt", asNobody});
     EXPECT_EQ(erase.status, 73) << erase.err;
     EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
     // Reading it is still fine.
-    EXPECT_EQ(Wait(Launch(Join({{"--sim-chip", "c.chip", "blank"}, k27C64}), "/dev/null", "out.txt", asNobody))
-                  .status,
-              0);
+    EXPECT_EQ(Krt(Start{Args({{"--sim-chip", "c.chip", "blank"}, k27C64}), "/dev/null", "out.txt", asNobody}).status, 0);
 }
 
 TEST_F(UserFiles, AnEmptyChipFileOrABadSocketConfigurationIsNotAChipFile) {
     Spit(dir / "e.chip", "");
-    const KrtResult empty = Krt(Join({{"--sim-chip", "e.chip", "read"}, k27C64, {"o.bin"}}));
+    const KrtRun empty = Krt(Args({{"--sim-chip", "e.chip", "read"}, k27C64, {"o.bin"}}));
     EXPECT_EQ(empty.status, 66);
     EXPECT_NE(empty.err.find("e.chip is not a simulated chip file"), std::string::npos) << empty.err;
     EXPECT_EQ(Slurp(dir / "e.chip"), "");
     EXPECT_FALSE(fs::exists(dir / "o.bin"));
 
-    ASSERT_EQ(Krt(Join({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
     std::string chip = Slurp(dir / "c.chip");
     const size_t at = chip.find("value config ");
     ASSERT_NE(at, std::string::npos);
@@ -196,7 +145,7 @@ TEST_F(UserFiles, AnEmptyChipFileOrABadSocketConfigurationIsNotAChipFile) {
         std::string damaged = chip;
         damaged.replace(at, chip.find('\n', at) - at, std::string("value config ") + bad);
         Spit(dir / "z.chip", damaged);
-        const KrtResult run = Krt(Join({{"--sim-chip", "z.chip", "read"}, k27C64, {"o.bin"}}));
+        const KrtRun run = Krt(Args({{"--sim-chip", "z.chip", "read"}, k27C64, {"o.bin"}}));
         EXPECT_EQ(run.status, 66) << bad;
         EXPECT_NE(run.err.find("socket configuration"), std::string::npos) << run.err;
         EXPECT_TRUE(Slurp(dir / "z.chip") == damaged) << bad;
@@ -209,12 +158,12 @@ TEST_F(UserFiles, AnOutputThatCannotBeWrittenIsSeventyThreeWithTheReason) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"list"}, std::vector<std::string>{"--help"}, std::vector<std::string>{"detect"}}) {
-        const KrtResult run = Wait(Launch(args, "/dev/null", "/dev/full"), "/dev/full");
+        const KrtRun run = Krt(Start{args, "/dev/null", "/dev/full"});
         EXPECT_EQ(run.status, 73) << args[0];
         EXPECT_NE(run.err.find("cannot write standard output: No space left on device"), std::string::npos)
             << run.err;
     }
-    const KrtResult trace = Krt({"--trace", "/dev/full", "detect"});
+    const KrtRun trace = Krt({"--trace", "/dev/full", "detect"});
     EXPECT_EQ(trace.status, 73);
     EXPECT_NE(trace.err.find("cannot write the trace file /dev/full: No space left on device"), std::string::npos)
         << trace.err;
@@ -227,11 +176,12 @@ TEST_F(UserFiles, TheFirstSignalEndsAWaitForInputOrForAFifosReader) {
     // Held open for writing here, so that krt's read waits for data.
     const int writer = open((dir / "in.fifo").c_str(), O_RDWR);
     ASSERT_GE(writer, 0);
-    const pid_t write = Launch(Join({{"--sim-chip", "c.chip", "write"}, k27C64, {"-"}}), "in.fifo");
+    const Start fromFifo{Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"-"}}), "in.fifo"};
+    const pid_t write = Launch(fromFifo);
     ASSERT_TRUE(Blocked(write));
     const auto sent = std::chrono::steady_clock::now();
     kill(write, SIGTERM);
-    const KrtResult stopped = Wait(write);
+    const KrtRun stopped = Wait(write, fromFifo);
     close(writer);
     EXPECT_LT(std::chrono::steady_clock::now() - sent, 10s);
     EXPECT_EQ(stopped.status, 1) << stopped.err;
@@ -239,21 +189,21 @@ TEST_F(UserFiles, TheFirstSignalEndsAWaitForInputOrForAFifosReader) {
     EXPECT_FALSE(fs::exists(dir / "c.chip"));
 
     // A read into a FIFO nobody reads, and a trace into one.
-    ASSERT_EQ(Krt(Join({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
     const std::string chip = Slurp(dir / "c.chip");
     ASSERT_EQ(mkfifo((dir / "out.fifo").c_str(), 0600), 0);
     // The read is done (its time line is out) before the output is opened;
     // the trace is opened before the simulator's banner.
     const std::vector<std::pair<std::vector<std::string>, std::string>> waits = {
-        {Join({{"--sim-chip", "c.chip", "read"}, k27C64, {"out.fifo"}}), "Time on a real programmer"},
-        {Join({{"--sim-chip", "c.chip", "--trace", "out.fifo", "write"}, k27C64, {"d.bin"}}), ""}};
+        {Args({{"--sim-chip", "c.chip", "read"}, k27C64, {"out.fifo"}}), "Time on a real programmer"},
+        {Args({{"--sim-chip", "c.chip", "--trace", "out.fifo", "write"}, k27C64, {"d.bin"}}), ""}};
     for (const auto& [args, marker] : waits) {
-        const pid_t pid = Launch(args);
+        const pid_t pid = Launch(Start{args});
         for (int i = 0; i < 2000 && !marker.empty() && Slurp(dir / "err.txt").find(marker) == std::string::npos; ++i)
             std::this_thread::sleep_for(5ms);
         ASSERT_TRUE(Blocked(pid));
         kill(pid, SIGINT);
-        const KrtResult run = Wait(pid);
+        const KrtRun run = Wait(pid, Start{args});
         EXPECT_EQ(run.status, 1) << args[4] << run.err;
         EXPECT_NE(run.err.find("stopped by a signal"), std::string::npos) << run.err;
         EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
@@ -280,7 +230,7 @@ TEST_F(UserFiles, FaultsThatWouldDoNothingAreRefusedNamingTheirRange) {
         {"secured", k27C64, "it is for GALs"},
     };
     for (const Case& c : cases) {
-        const KrtResult run = Krt(Join({{"--sim-chip", "c.chip", "--sim-fault", c.fault, "blank"}, c.device}));
+        const KrtRun run = Krt(Args({{"--sim-chip", "c.chip", "--sim-fault", c.fault, "blank"}, c.device}));
         EXPECT_EQ(run.status, 64) << c.fault;
         EXPECT_NE(run.err.find("\"" + c.fault + "\""), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
@@ -288,41 +238,41 @@ TEST_F(UserFiles, FaultsThatWouldDoNothingAreRefusedNamingTheirRange) {
         EXPECT_FALSE(fs::exists(dir / "c.chip")) << c.fault;
     }
     // A chip file in the socket of a command without a device, and no chip at all.
-    ASSERT_EQ(Krt(Join({{"--sim-chip", "c.chip", "blank"}, k27C64})).status, 0);
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "blank"}, k27C64})).status, 0);
     const std::string chip = Slurp(dir / "c.chip");
     EXPECT_EQ(Krt({"--sim-chip", "c.chip", "--sim-fault", "weak-words:10", "detect"}).status, 64);
     EXPECT_EQ(Krt({"--sim-fault", "no-ack", "detect"}).status, 64);
     EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
     // What fits is taken.
-    EXPECT_EQ(Krt(Join({{"--sim-fault", "weak-rows:31@3", "blank"}, gal})).status, 0);
+    EXPECT_EQ(Krt(Args({{"--sim-fault", "weak-rows:31@3", "blank"}, gal})).status, 0);
 }
 
 TEST_F(UserFiles, NothingReportsAStateItDidNotObserve) {
-    const KrtResult sdp = Krt({"--sim-fault", "no-programmer-high", "--force", "sdp", "on", "EEPROM", "Atmel", "AT28C256"});
+    const KrtRun sdp = Krt({"--sim-fault", "no-programmer-high", "--force", "sdp", "on", "EEPROM", "Atmel", "AT28C256"});
     EXPECT_EQ(sdp.status, 7) << sdp.err;
     EXPECT_EQ(sdp.out.find("protection is on"), std::string::npos) << sdp.out;
     EXPECT_NE(sdp.out.find("was not observed"), std::string::npos) << sdp.out;
 
     // A ready wait that gave up ends the detection: no reply is read after it.
-    const KrtResult busy = Krt({"--sim-strict", "--sim-fault", "stays-busy", "detect"});
+    const KrtRun busy = Krt({"--sim-strict", "--sim-fault", "stays-busy", "detect"});
     EXPECT_EQ(busy.status, 7) << busy.err;
     EXPECT_EQ(busy.err.find("protocol breach"), std::string::npos) << busy.err;
 
-    const KrtResult negative = Krt({"vpp", "-5"});
+    const KrtRun negative = Krt({"vpp", "-5"});
     EXPECT_EQ(negative.status, 64);
     EXPECT_NE(negative.err.find("negative voltage (-5 V)"), std::string::npos) << negative.err;
     EXPECT_EQ(Krt({"vcc", "-0.5"}).status, 64);
     for (const char* revisions : {"20,10", "10,10"}) {
-        const KrtResult off = Krt({"--sim-revisions", revisions, "vpp", "5"});
+        const KrtRun off = Krt({"--sim-revisions", revisions, "vpp", "5"});
         EXPECT_EQ(off.status, 0) << revisions;
         EXPECT_NE(off.out.find("Vpp was switched off (5 V"), std::string::npos) << off.out;
-        const KrtResult on = Krt({"--sim-revisions", revisions, "vpp", "12.5"});
+        const KrtRun on = Krt({"--sim-revisions", revisions, "vpp", "12.5"});
         EXPECT_NE(on.out.find("Vpp was set to 12.5 V"), std::string::npos) << on.out;
     }
 }
 
 TEST_F(UserFiles, AnUnknownDeviceIsAUsageErrorNamingTheClosestPartNumbers) {
-    const KrtResult run = Krt(Join({{"--sim-chip", "c.chip", "write"}, {"EPROM", "AMD", "27C265"}, {"d.bin"}}));
+    const KrtRun run = Krt(Args({{"--sim-chip", "c.chip", "write"}, {"EPROM", "AMD", "27C265"}, {"d.bin"}}));
     EXPECT_EQ(run.status, 64);
     EXPECT_NE(run.err.find("the closest part numbers: EPROM AMD 27C256"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(dir / "c.chip"));

@@ -10,10 +10,10 @@
 #include "SimBench.h"
 #include "base/TypeCodes.h"
 #include "ZVSEEPTestSupport.h"
-#include "catalogue/DeviceLoader.h"
 #include "sim/chips/EepromChip.h"
 #include "sim/chips/GalChip.h"
 #include "sim/chips/SerialEepromChips.h"
+#include "support/ShippedRecord.h"
 
 namespace krt::test {
 namespace {
@@ -58,16 +58,6 @@ Outcome RunOnce(const DeviceRecord& record, uint8_t code, uint32_t length) {
     return run;
 }
 
-DeviceRecord Shipped(const char* type, const char* maker, const char* name) {
-    Catalogue catalogue;
-    EXPECT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue));
-    DeviceRecord record;
-    EXPECT_TRUE(LoadDeviceRecord(catalogue.list, catalogue.directory, type, maker, name, 1, nullptr, record)
-                    .selected)
-        << name;
-    return record;
-}
-
 // Keys set to the fixed waits give the very run of a record without them.
 TEST(DatasheetWaits, WithoutTheKeysEveryFamilyRunsAsBefore) {
     struct Case {
@@ -77,7 +67,7 @@ TEST(DatasheetWaits, WithoutTheKeysEveryFamilyRunsAsBefore) {
         uint8_t code;
         uint32_t length;
     };
-    DeviceRecord gal = Shipped("GAL", "Lattice", "GAL16V8");
+    DeviceRecord gal = ShippedRecord("GAL", "Lattice", "GAL16V8");
     gal.erasepulse = gal.galsettle = gal.galentry = -1.0;
     const Case cases[] = {
         {"PIC write", PicRecord("PIC16F84A"), [](DeviceRecord& r) { r.picprog = 0.05; r.picgap = 0.001; }, 5, 4},
@@ -99,7 +89,7 @@ TEST(DatasheetWaits, WithoutTheKeysEveryFamilyRunsAsBefore) {
 // The PIC16F84A programs a word in 8 ms: the shipped wait writes it, a wait
 // below that cuts every cycle short and the write fails.
 TEST(DatasheetWaits, PicProgrammingWaitAgainstTheChipsTime) {
-    DeviceRecord r = Shipped("PIC", "Microchip", "PIC16F84A");
+    DeviceRecord r = ShippedRecord("PIC", "Microchip", "PIC16F84A");
     ASSERT_GE(r.picprog, 0.008);
     const Outcome shipped = RunOnce(r, 5, 8);
     EXPECT_EQ(shipped.result, 0);
@@ -113,7 +103,7 @@ TEST(DatasheetWaits, PicProgrammingWaitAgainstTheChipsTime) {
 
 // Three-wire: the ready poll at once and ERAL for the whole chip.
 TEST(DatasheetWaits, ThreeWireEraseAllAndReadyAtOnce) {
-    DeviceRecord r = Shipped("SEEPROM", "Microchip", "93C46");
+    DeviceRecord r = ShippedRecord("SEEPROM", "Microchip", "93C46");
     ASSERT_GE(r.eraltime, 0.0);
     ASSERT_GE(r.readywait, 0.0);
     SimBench b(r);
@@ -125,26 +115,6 @@ TEST(DatasheetWaits, ThreeWireEraseAllAndReadyAtOnce) {
     EXPECT_EQ(chip.WriteCycles() - cycles, 1u) << "one ERAL";
     EXPECT_EQ(b.Operation(9, 0, 64), 0);
 }
-
-// Two-wire with page write: the erase writes FFh a page per write cycle.
-TEST(DatasheetWaits, TwoWirePageWiseErase) {
-    DeviceRecord r = TwoWireEeprom("24C02", 256, 8);
-    r.pagewrite = 1;
-    SimBench b(r);
-    b.buffer = RandomBytes(b.buffer.size(), 10);
-    ASSERT_EQ(b.Operation(5, 0, 256), 0);
-    auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
-    const uint64_t cycles = chip.WriteCycles();
-    ASSERT_EQ(b.Operation(7, 0, 256), 0);
-    EXPECT_EQ(chip.WriteCycles() - cycles, 32u);
-    EXPECT_EQ(b.Operation(9, 0, 256), 0);
-}
-
-}  // namespace
-}  // namespace krt::test
-
-namespace krt::test {
-namespace {
 
 // The two-wire byte write reads nothing back: the last byte's cycle must end
 // before the power-down, or the byte is lost.
@@ -159,17 +129,20 @@ TEST(DatasheetWaits, TwoWireByteWriteKeepsItsLastCycle) {
     EXPECT_FALSE(b.sim.AuxOutput()) << "powered down after it";
 }
 
-// Erase by bytes and by pages: the last cycle ends before the power-down.
-TEST(DatasheetWaits, TwoWireEraseKeepsItsLastCycle) {
-    for (int pagewrite : {0, 1}) {
+// Erase by bytes, and with page write a page per write cycle; either way the
+// last cycle ends before the power-down.
+TEST(DatasheetWaits, TwoWireEraseByBytesOrPagesKeepsItsLastCycle) {
+    for (const auto& [pagewrite, cycles] : {std::pair{0, 128u}, std::pair{1, 16u}}) {
         DeviceRecord r = TwoWireEeprom("24C01", 128, 8);
         r.pagewrite = pagewrite;
         SimBench b(r);
         auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
         for (uint32_t a = 0; a < 128; ++a) chip.SetCell(a, static_cast<uint8_t>(a));
         ASSERT_EQ(b.Operation(7, 0, 128), 0) << pagewrite;
+        EXPECT_EQ(chip.WriteCycles(), cycles) << pagewrite;
         EXPECT_EQ(chip.LostWrites(), 0u) << pagewrite;
         EXPECT_EQ(chip.Cell(127), 0xFF) << pagewrite;
+        EXPECT_EQ(b.Operation(9, 0, 128), 0) << pagewrite;
     }
 }
 
@@ -198,7 +171,7 @@ TEST(DatasheetWaits, ThreeWireEraseThatGivesUpStillPowersDown) {
 // attempt per page: a retry would hide a sleep that is too short, as the
 // second load falls into the still running cycle and is ignored.
 TEST(DatasheetWaits, ParallelEepromFixedSleepAgainstTheSlowestChip) {
-    DeviceRecord r = Shipped("EEPROM", "Atmel", "AT28C256");
+    DeviceRecord r = ShippedRecord("EEPROM", "Atmel", "AT28C256");
     r.waitmode = 4;
     r.retry = 1;
     SimBench b(r);
@@ -219,7 +192,7 @@ TEST(DatasheetWaits, ParallelEepromFixedSleepAgainstTheSlowestChip) {
 // timer shorter than the slowest chip's cycle reads the page too early, and
 // the other bits, undefined, make that verify fail on every page.
 TEST(DatasheetWaits, ParallelEepromReadDuringTheCycleFailsTheVerify) {
-    DeviceRecord r = Shipped("EEPROM", "Atmel", "AT28C256");
+    DeviceRecord r = ShippedRecord("EEPROM", "Atmel", "AT28C256");
     r.waitmode = 0;
     r.tpw = 0.004;
     r.retry = 1;
@@ -235,7 +208,7 @@ TEST(DatasheetWaits, ParallelEepromReadDuringTheCycleFailsTheVerify) {
 // datasheet maximum as it was; the shipped 100 ms erases it.
 TEST(DatasheetWaits, GalEraseShorterThanTheEraseTimeIsRefused) {
     for (double pulse : {0.1, 0.05, -1.0}) {
-        DeviceRecord r = Shipped("GAL", "Lattice", "GAL16V8");
+        DeviceRecord r = ShippedRecord("GAL", "Lattice", "GAL16V8");
         r.erasepulse = pulse;
         SimBench b(r);
         std::string error;

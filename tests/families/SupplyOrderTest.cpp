@@ -13,7 +13,7 @@
 #include "FamilyTestSupport.h"
 #include "PicTestSupport.h"
 #include "SimBench.h"
-#include "catalogue/DeviceLoader.h"
+#include "support/ShippedRecord.h"
 
 namespace krt::test {
 namespace {
@@ -49,14 +49,7 @@ const Part kParts[] = {
 };
 
 DeviceRecord Shipped(const Part& part) {
-    static Catalogue catalogue;
-    if (!catalogue.list.loaded) {
-        EXPECT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue));
-    }
-    DeviceRecord r;
-    EXPECT_TRUE(LoadDeviceRecord(catalogue.list, catalogue.directory, part.type, part.maker, part.name, 1, nullptr, r)
-                    .selected)
-        << part.name;
+    DeviceRecord r = ShippedRecord(part.type, part.maker, part.name);
     if (part.cut && r.maxsize > part.cut) r.maxsize = part.cut;
     return r;
 }

@@ -11,25 +11,17 @@
 #include <sstream>
 
 #include "SimBench.h"
-#include "catalogue/DeviceLoader.h"
 #include "data/DataFile.h"
 #include "families/ZVGAL.h"
 #include "sim/chips/GalChip.h"
+#include "support/ShippedRecord.h"
 
 namespace krt::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-DeviceRecord ShippedGal(const std::string& name) {
-    Catalogue catalogue;
-    EXPECT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue));
-    DeviceRecord record;
-    EXPECT_TRUE(LoadDeviceRecord(catalogue.list, catalogue.directory, "GAL", "Lattice", name, 1, nullptr, record)
-                    .selected)
-        << name;
-    return record;
-}
+DeviceRecord ShippedGal(const std::string& name) { return ShippedRecord("GAL", "Lattice", name); }
 
 fs::path JedecDir() { return fs::path(KRT_SOURCE_DIR) / "tests/data/jedec"; }
 

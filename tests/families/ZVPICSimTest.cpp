@@ -43,22 +43,14 @@ fs::path Scratch(const std::string& name) {
     return dir;
 }
 
-int ReadHexFile(const fs::path& path, std::vector<uint8_t>& buffer) {
+// The PIC buffer as the File menu reads (or saves) it from (to) a HEX file.
+DataFile HexFile(const fs::path& path, std::vector<uint8_t>& buffer) {
     DataFile f(path.string(), FORMAT_INTEL_HEX);
     f.buffer = buffer.data();
     f.bufsize = static_cast<uint32_t>(buffer.size());
     f.bytesPerWord = 2;
     f.typecode = 4;
-    return f.Read();
-}
-
-int WriteHexFile(const fs::path& path, std::vector<uint8_t>& buffer) {
-    DataFile f(path.string(), FORMAT_INTEL_HEX);
-    f.buffer = buffer.data();
-    f.bufsize = static_cast<uint32_t>(buffer.size());
-    f.bytesPerWord = 2;
-    f.typecode = 4;
-    return f.Write();
+    return f;
 }
 
 // A program with IDs and a configuration word, assembled by gpasm for the part.
@@ -96,7 +88,7 @@ TEST_P(PicGpasm, ImageWritesVerifiesAndReadsBackAsGpasmWroteIt) {
     ASSERT_EQ(Shell("cd '" + dir.string() + "' && gpasm -o prog.hex prog.asm"), 0);
 
     PicBench b(name);
-    ASSERT_EQ(ReadHexFile(dir / "prog.hex", b.buffer), FILE_OK);
+    ASSERT_EQ(HexFile(dir / "prog.hex", b.buffer).Read(), FILE_OK);
     const std::vector<uint8_t> image = b.buffer;
     ASSERT_EQ(WordAt(image, 0x2007), part == "16c84" ? 0x3FF9 : 0x3FF1) << "gpasm's configuration word";
     EXPECT_EQ(b.Operation(5, 0, 0x400), 0);
@@ -110,7 +102,7 @@ TEST_P(PicGpasm, ImageWritesVerifiesAndReadsBackAsGpasmWroteIt) {
         const uint16_t expected = k == 6 && part == "16f84a" ? 0x0560 : WordAt(image, 0x2000 + k);
         EXPECT_EQ(WordAt(b.buffer, 0x2000 + k), expected) << "configuration word " << k;
     }
-    ASSERT_EQ(WriteHexFile(dir / "back.hex", b.buffer), FILE_OK);
+    ASSERT_EQ(HexFile(dir / "back.hex", b.buffer).Write(), FILE_OK);
 
     if (Shell("/usr/bin/python3 -c 'import intelhex'") != 0) GTEST_SKIP() << "python3-intelhex is not installed";
     EXPECT_EQ(Shell("cd '" + dir.string() +
@@ -277,7 +269,8 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     SetWord(b.buffer, 0x400, 0x0222);  // would land on word 0 after the wrap
     EXPECT_EQ(b.Operation(5, 0, 0x800), 0);
     EXPECT_EQ(ChipOf(b).Program(0), 0x0111);
-    EXPECT_EQ(b.log.lines().front(), "Range 000000+000800 reaches beyond the device end 000400: cut to 000400 addresses");
+    EXPECT_EQ(b.log.lines(), (Lines{"Range 000000+000800 reaches beyond the device end 000400: cut to 000400 addresses",
+                                    "書きこみはエラーなく行われました。"}));
     EXPECT_EQ(b.Operation(4, 0, 0), 2);
 
     // A range from near the end is cut there; one that starts at or beyond
@@ -286,7 +279,8 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     SetWord(b.buffer, 0x3FF, 0x0333);
     EXPECT_EQ(b.Operation(5, 0x3F0, 0x20), 0);
     EXPECT_EQ(ChipOf(b).Program(0x3FF), 0x0333);
-    EXPECT_EQ(b.log.lines().front(), "Range 0003F0+000020 reaches beyond the device end 000400: cut to 000010 addresses");
+    EXPECT_EQ(b.log.lines(), (Lines{"Range 0003F0+000020 reaches beyond the device end 000400: cut to 000010 addresses",
+                                    "書きこみはエラーなく行われました。"}));
     const uint64_t frames = b.sim.Frames();
     for (uint32_t start : {0x400u, 0xFFFFFFFFu}) {
         EXPECT_EQ(b.Operation(4, start, 0x400), 2);
@@ -320,12 +314,6 @@ TEST(ZVPICSim, ProgrammerThatStopsAnsweringEndsTheOperation) {
     EXPECT_EQ(b.log.lines(), Lines{"KRT does not report ready (no answer for 2 seconds)."});
     EXPECT_LT(b.sim.now() - before, std::chrono::seconds(4));
 }
-
-}  // namespace
-}  // namespace krt::test
-
-namespace krt::test {
-namespace {
 
 // A bench whose buffer reaches the data EEPROM, as the catalogue sizes it.
 struct PicDataBench : SimBench {
@@ -382,7 +370,7 @@ TEST(ZVPICData, GpasmEepromDataWritesReadsBackSavesAndGpsimAgrees) {
     ASSERT_EQ(Shell("cd '" + dir.string() + "' && gpasm -o eep.hex eep.asm"), 0);
 
     PicDataBench b;
-    ASSERT_EQ(ReadHexFile(dir / "eep.hex", b.buffer), FILE_OK);
+    ASSERT_EQ(HexFile(dir / "eep.hex", b.buffer).Read(), FILE_OK);
     EXPECT_EQ(b.DataWord(0), 0x0012);
     EXPECT_EQ(b.DataWord(4), 0x0069);
     EXPECT_EQ(b.DataWord(5), 0x00FF) << "a byte the file leaves out stays blank";
@@ -396,7 +384,7 @@ TEST(ZVPICData, GpasmEepromDataWritesReadsBackSavesAndGpsimAgrees) {
     b.buffer.assign(b.buffer.size(), 0xEE);
     ASSERT_EQ(b.Operation(4, 0, 0x400), 0);
     for (uint32_t i = 0; i < 64; ++i) ASSERT_EQ(b.DataWord(i), WordAt(image, kPicDataEepromByte / 2 + i)) << i;
-    ASSERT_EQ(WriteHexFile(dir / "back.hex", b.buffer), FILE_OK);
+    ASSERT_EQ(HexFile(dir / "back.hex", b.buffer).Write(), FILE_OK);
 
     if (Shell("command -v gpsim") != 0) GTEST_SKIP() << "gpsim is not installed";
     std::vector<int> chip;
@@ -438,12 +426,6 @@ TEST(ZVPICData, EraseClearsTheDataEepromForTheBlankCheck) {
     ASSERT_EQ(b.Operation(7, 0, 0x400), 0);
     EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
 }
-
-}  // namespace
-}  // namespace krt::test
-
-namespace krt::test {
-namespace {
 
 struct PicIdBench : PicDataBench {
     explicit PicIdBench(const std::string& name) : PicDataBench(name) { record.idcheck = 1; }

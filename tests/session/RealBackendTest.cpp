@@ -14,13 +14,13 @@
 #include <thread>
 #include <vector>
 
-#include "catalogue/DeviceLoader.h"
 #include "session/Operations.h"
 #include "session/Session.h"
 #include "sim/ChipFactory.h"
 #include "sim/VirtualKrt.h"
 #include "support/FakeKernel.h"
 #include "support/RecordingPort.h"
+#include "support/ShippedRecord.h"
 
 namespace krt {
 namespace {
@@ -41,16 +41,7 @@ const Part kParts[] = {
     {"PIC", "Microchip", "PIC16F84", 0x20},    {"GAL", "Lattice", "GAL16V8", 0},
 };
 
-DeviceRecord LoadPart(const Part& part) {
-    Catalogue catalogue;
-    DeviceRecord record;
-    EXPECT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue));
-    EXPECT_TRUE(LoadDeviceRecord(catalogue.list, catalogue.directory, part.type, part.maker, part.name, 1, nullptr,
-                                 record)
-                    .selected)
-        << part.name;
-    return record;
-}
+DeviceRecord LoadPart(const Part& part) { return test::ShippedRecord(part.type, part.maker, part.name); }
 
 // A pattern each family can take: fuses for a GAL, 14-bit words (blank
 // configuration, data-EEPROM bytes) for a PIC, bytes for the others.

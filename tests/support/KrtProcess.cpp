@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -52,6 +53,40 @@ int WaitForKrt(pid_t pid) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+void KrtDirTest::SetUp() {
+    dir = std::filesystem::temp_directory_path() /
+          (prefix_ + "-" + std::to_string(getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "config");
+}
+
+void KrtDirTest::TearDown() {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+}
+
+pid_t KrtDirTest::Launch(const Start& start, const std::string& tag) {
+    const auto inDir = [this](const std::string& name) { return name[0] == '/' ? name : Path(name); };
+    const std::string err = Path("err" + tag + ".txt");
+    std::vector<std::string> argv = {program_};
+    const auto namesPort = [](const std::string& a) { return a.rfind("--port", 0) == 0; };
+    if (simulatorUnlessNamed && std::none_of(start.args.begin(), start.args.end(), namesPort))
+        argv.push_back("--port=sim");
+    argv.insert(argv.end(), start.args.begin(), start.args.end());
+    // Emptied before the start, so that nothing of an earlier run is read.
+    std::ofstream(err, std::ios::trunc).close();
+    return LaunchKrt({dir.string(), argv, inDir(start.input), inDir(start.output), err, Path("config"),
+                      start.otherUser});
+}
+
+KrtRun KrtDirTest::Wait(pid_t pid, const Start& start, const std::string& tag) {
+    KrtRun run;
+    run.status = WaitForKrt(pid);
+    if (start.output[0] != '/') run.out = Slurp(dir / start.output);
+    run.err = Slurp(dir / ("err" + tag + ".txt"));
+    return run;
 }
 
 }  // namespace krt::test

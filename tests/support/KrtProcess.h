@@ -4,6 +4,7 @@
 // optionally as the user nobody; and waited for with a bound.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <filesystem>
@@ -39,5 +40,50 @@ pid_t LaunchKrt(const KrtStart& start);
 // The exit status once the process has ended; -1 when a signal ended it.
 // A process still running after a minute is killed and the test fails.
 int WaitForKrt(pid_t pid);
+
+// What one run left: its exit status (-1 when a signal ended it) and what it printed.
+struct KrtRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// How one run is started.
+struct Start {
+    std::vector<std::string> args;
+    std::string input = "/dev/null";  // standard input, in the test's directory unless absolute
+    std::string output = "out.txt";   // standard output, likewise
+    bool otherUser = false;           // as the user nobody (only when the tests run as root)
+};
+
+// The parts of a command line, joined.
+inline std::vector<std::string> Args(std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// A test whose runs of the program (krt) happen in a directory of its own,
+// named after the test, with an empty settings directory (dir/config).
+class KrtDirTest : public testing::Test {
+protected:
+    KrtDirTest(std::string prefix, std::string program) : prefix_(std::move(prefix)), program_(std::move(program)) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts krt; its standard error goes to err<tag>.txt, emptied first.
+    pid_t Launch(const Start& start, const std::string& tag = "");
+    // Waits for the process and collects what it printed.
+    KrtRun Wait(pid_t pid, const Start& start, const std::string& tag = "");
+    KrtRun Krt(const Start& start) { return Wait(Launch(start), start); }
+    KrtRun Krt(const std::vector<std::string>& args) { return Krt(Start{args}); }
+    std::string Path(const std::string& name) const { return (dir / name).string(); }
+
+    std::filesystem::path dir;
+    // Runs that name no port get --port=sim.
+    bool simulatorUnlessNamed = false;
+
+private:
+    std::string prefix_, program_;
+};
 
 }  // namespace krt::test
