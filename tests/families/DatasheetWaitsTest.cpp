@@ -130,19 +130,24 @@ TEST(DatasheetWaits, TwoWireByteWriteKeepsItsLastCycle) {
 }
 
 // Erase by bytes, and with page write a page per write cycle; either way the
-// last cycle ends before the power-down.
+// last cycle ends before the power-down, also without the verify flag, when
+// no read-back follows the last write.
 TEST(DatasheetWaits, TwoWireEraseByBytesOrPagesKeepsItsLastCycle) {
-    for (const auto& [pagewrite, cycles] : {std::pair{0, 128u}, std::pair{1, 16u}}) {
-        DeviceRecord r = TwoWireEeprom("24C01", 128, 8);
-        r.pagewrite = pagewrite;
-        SimBench b(r);
-        auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
-        for (uint32_t a = 0; a < 128; ++a) chip.SetCell(a, static_cast<uint8_t>(a));
-        ASSERT_EQ(b.Operation(7, 0, 128), 0) << pagewrite;
-        EXPECT_EQ(chip.WriteCycles(), cycles) << pagewrite;
-        EXPECT_EQ(chip.LostWrites(), 0u) << pagewrite;
-        EXPECT_EQ(chip.Cell(127), 0xFF) << pagewrite;
-        EXPECT_EQ(b.Operation(9, 0, 128), 0) << pagewrite;
+    for (int verify : {1, 0}) {
+        for (const auto& [pagewrite, cycles] : {std::pair{0, 128u}, std::pair{1, 16u}}) {
+            DeviceRecord r = TwoWireEeprom("24C01", 128, 8);
+            r.pagewrite = pagewrite;
+            r.verify = verify;
+            SimBench b(r);
+            auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
+            for (uint32_t a = 0; a < 128; ++a) chip.SetCell(a, static_cast<uint8_t>(a));
+            const std::string which = "pagewrite " + std::to_string(pagewrite) + " verify " + std::to_string(verify);
+            ASSERT_EQ(b.Operation(7, 0, 128), 0) << which;
+            EXPECT_EQ(chip.WriteCycles(), cycles) << which;
+            EXPECT_EQ(chip.LostWrites(), 0u) << which;
+            EXPECT_EQ(chip.Cell(127), 0xFF) << which;
+            EXPECT_EQ(b.Operation(9, 0, 128), 0) << which;
+        }
     }
 }
 

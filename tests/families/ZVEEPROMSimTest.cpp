@@ -185,6 +185,37 @@ TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
     EXPECT_EQ(b.Operation(6, 0, 0x100), 0);
 }
 
+// A first page that already held the file's data proves nothing about
+// protection: the pages after it are still watched and get the hint.
+TEST(ZVEEPROMSim, HintComesAfterAFirstPageThatAlreadyHeldItsData) {
+    SimBench b(At28c256(4));
+    std::string error;
+    ASSERT_TRUE(b.sim.ApplyFault("sdp-locked", error)) << error;
+    b.buffer = RandomBytes(b.buffer.size(), 14);
+    std::fill(b.buffer.begin(), b.buffer.begin() + 64, 0xFF);  // what the blank chip holds
+    EXPECT_EQ(b.Operation(5, 0, 0x100, 100), 3);
+    EXPECT_EQ(b.CountLines("Not one byte of the page at 000040 changed"), 1u);
+    EXPECT_TRUE(b.link.protectionSuspected);
+}
+
+// The protection sequences reach an 8K part at its own 1555h and 0AAAh,
+// and the state is judged after the chip has ended its cycle, even when the
+// record's write time is shorter than the chip's (here at its maximum).
+TEST(ZVEEPROMSim, ProtectionCommandWaitsForTheChipOnEveryPartSize) {
+    for (const auto& [name, bytes] : {std::pair{"AT28C64B", 0x2000u}, std::pair{"AT28C256", 0x8000u}}) {
+        DeviceRecord r = Eeprom(name, bytes, 64, 1e-3, 4);
+        r.sdp = 1;
+        SimBench b(r);
+        std::string error;
+        ASSERT_TRUE(b.sim.ApplyFault("slow-write", error)) << error;
+        EXPECT_EQ(RunProtectionOperation(b.link, b.record, true), 0) << name;
+        EXPECT_TRUE(ChipOf(b).Protected()) << name;
+        EXPECT_EQ(RunProtectionOperation(b.link, b.record, false), 0) << name;
+        EXPECT_FALSE(ChipOf(b).Protected()) << name;
+        EXPECT_EQ(ChipOf(b).Cell(bytes - 1), 0xFF) << name << ": the test byte put back";
+    }
+}
+
 // On a part without protection every strobe writes a byte: the protection
 // command is refused before the chip is powered, and a failed page does not
 // send the user to it.
