@@ -336,7 +336,7 @@ TEST_F(ChipMustHoldTheData, FlashEraseWithAnUnreachableProgrammingSupplyIsFatal)
     NewSession("");
     session->options.catalogue = catalogue.string();
     EXPECT_EQ(Execute("erase", {"FLASH", "Intel", "P28F010"}), 4);
-    EXPECT_TRUE(Has("その電圧には設定できません"));
+    EXPECT_TRUE(Has("The supply cannot be set to that voltage"));
     EXPECT_FALSE(Has("ERASE operation is successful"));
     EXPECT_TRUE(Has("ERASE operation is failed. Because \"Fatal error occured\"."));
 }
