@@ -13,7 +13,7 @@ inline constexpr const char* kTooManyErrors[2] = {"エラーが多すぎるの�
 inline constexpr const char* kWriteWithoutErrors[2] = {"書きこみはエラーなく行われました。",
     "Written without errors."};
 inline constexpr const char* kWriteErrorCount[2] = {"書きこみの途中で%ld個のエラーが発生しました",
-    "%ld errors occurred during the write"};
+    "Errors during the write: %ld"};
 // A write cancelled before its end says how far it got (reached address,
 // words written, start address), in the link's language.
 inline constexpr const char* kWriteCanceledAt[2] = {
@@ -129,7 +129,7 @@ inline constexpr const char* kGalTooManyErrors[2] = {"エラーが多いので�
 inline constexpr const char* kGalVerifyOk[2] = {"ベリファイは成功しました",
     "Verify succeeded"};
 inline constexpr const char* kGalVerifyErrors[2] = {"ベリファイの結果、%d個所のエラーがありました。",
-    "Verify found %d errors."};
+    "Errors found by the verify: %d"};
 inline constexpr const char* kGalSecureUnsupported[2] = {"GAL22のセキュリティーにはまだ対応していません",
     "Security of the GAL22 is not supported yet"};
 inline constexpr const char* kGalPesStart[2] = {"PESの内容を読みます",
