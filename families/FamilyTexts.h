@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Every log line of the device families. These texts are fixed: they do not
-// follow the language setting.
+// Every log line of the device families. A line that a user reads comes in
+// both languages, [0] Japanese and [1] English, picked by the link's
+// language (ZVDevice::Text); the Japanese texts are the ones users and scripts
+// know and stay as they are. Lines of a single text are plain English.
 #pragma once
 
 namespace krt::texts {
 
 // The shared frame.
-inline constexpr char kTooManyErrors[] = "エラーが多すぎるので中止しました";
-inline constexpr char kWriteWithoutErrors[] = "書きこみはエラーなく行われました。";
-inline constexpr char kWriteErrorCount[] = "書きこみの途中で%ld個のエラーが発生しました";
+inline constexpr const char* kTooManyErrors[2] = {"エラーが多すぎるので中止しました",
+    "Too many errors: stopped"};
+inline constexpr const char* kWriteWithoutErrors[2] = {"書きこみはエラーなく行われました。",
+    "Written without errors."};
+inline constexpr const char* kWriteErrorCount[2] = {"書きこみの途中で%ld個のエラーが発生しました",
+    "Errors during the write: %ld"};
 // A write cancelled before its end says how far it got (reached address,
 // words written, start address), in the link's language.
 inline constexpr const char* kWriteCanceledAt[2] = {
@@ -20,19 +25,22 @@ inline constexpr char kRangeCut[] =
     "Range %06lX+%06lX reaches beyond the device end %06lX: cut to %06lX addresses";
 
 // Parallel EPROM and OTP.
-inline constexpr char kVerifyErrorWord[] =
-    "ベリファイエラー Addr: %06lX ROM-Data:%02X-%02X FileData:%02X-%02X";
-inline constexpr char kVerifyErrorByte[] = "ベリファイエラー Addr: %06lX ROM-Data:%02X FileData:%02X";
-inline constexpr char kBlankErrorWord[] = "ブランクチェックエラー Addr: %06lX Data:%02X-%02X ";
-inline constexpr char kBlankErrorByte[] = "ブランクチェックエラー Addr: %06lX Data:%02X ";
-inline constexpr char kWriteVerifyWord[] = "Verify error at %06lX Read:%02X-%02X File:%02X-%02X %d回目";
-inline constexpr char kWriteVerifyByte[] = "Verify error at %06lX Read:%02X File:%02X %d回目";
+inline constexpr const char* kVerifyErrorWord[2] = {"ベリファイエラー Addr: %06lX ROM-Data:%02X-%02X FileData:%02X-%02X",
+    "Verify error Addr: %06lX ROM-Data:%02X-%02X FileData:%02X-%02X"};
+inline constexpr const char* kVerifyErrorByte[2] = {"ベリファイエラー Addr: %06lX ROM-Data:%02X FileData:%02X",
+    "Verify error Addr: %06lX ROM-Data:%02X FileData:%02X"};
+inline constexpr const char* kBlankErrorWord[2] = {"ブランクチェックエラー Addr: %06lX Data:%02X-%02X ",
+    "Blank check error Addr: %06lX Data:%02X-%02X"};
+inline constexpr const char* kBlankErrorByte[2] = {"ブランクチェックエラー Addr: %06lX Data:%02X ",
+    "Blank check error Addr: %06lX Data:%02X"};
+inline constexpr const char* kWriteVerifyWord[2] = {"Verify error at %06lX Read:%02X-%02X File:%02X-%02X %d回目",
+    "Verify error at %06lX Read:%02X-%02X File:%02X-%02X retry %d"};
+inline constexpr const char* kWriteVerifyByte[2] = {"Verify error at %06lX Read:%02X File:%02X %d回目",
+    "Verify error at %06lX Read:%02X File:%02X retry %d"};
 
 // 28F flash: the last failed attempt of the clearing before an erase.
 inline constexpr char kFlashClearVerifyError[] = "Verify error at %06lX";
-// Serial EEPROM (two-wire 24Cxx, three-wire 93Cx6). Unlike the lines above,
-// these come in both languages: [0] Japanese, [1] English, picked by the
-// link's language.
+// Serial EEPROM (two-wire 24Cxx, three-wire 93Cx6).
 inline constexpr const char* kSeepNoAck[2] = {
     "シリアルEEPROMから応答がありません アドレス %06lX (デバイスセレクト %02X)",
     "no acknowledge from the serial EEPROM at %06lX (device select %02X)"};
@@ -44,10 +52,7 @@ inline constexpr const char* kSeepNoByteAccess[2] = {
 inline constexpr const char* kSeepNoWordAccess[2] = {
     "2線式バスのワードアクセスには対応していません: このデバイスは8ビットで使います",
     "word access on the two-wire bus is not supported: the device is used 8 bits wide"};
-// Parallel EEPROM. The family's own lines of the write and erase follow
-// the frame's rule (fixed texts); the lines that explain a stopped write or
-// the protection command to the user come in both languages (0 Japanese,
-// 1 English), chosen by the link's language.
+// Parallel EEPROM.
 inline constexpr char kPageVerifyError[] = "Verify error at %06lX page";
 inline constexpr const char* kCycleTimeout[2] = {
     "%06lX のEEPROM書きこみサイクルが100 ms以内に終わりませんでした（%s）",
@@ -78,8 +83,7 @@ inline constexpr const char* kProtectionRestoreFailed[2] = {
 // PIC microcontroller.
 inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
 inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";
-// Lines that explain what a code-protected chip shows, in both languages
-// (0 Japanese, 1 English), chosen by the link's language.
+// Lines that explain what a code-protected chip shows.
 inline constexpr const char* kPicCodeProtected[2] = {
     "チップはコードプロテクトされています：プログラムメモリは0000と読めます",
     "The chip is code protected: its program memory reads as 0000"};
@@ -100,24 +104,38 @@ inline constexpr const char* kPicNoDeviceId[2] = {
     "%sにはデバイスIDがないため、ソケットのデバイスは確かめていません",
     "The %s has no device ID: the part in the socket was not checked"};
 // GAL/PLD.
-inline constexpr char kGalWriteFailed[] = "うまく書きこみができませんでした";
-inline constexpr char kGalWriteSucceededAt[] = "%d回目の書きこみで成功しました";
-inline constexpr char kGalReadingLine[] = "%d/%d行目を読み込み中";
-inline constexpr char kGalWritingLine[] = "%d/%d行目を書き込み中";
-inline constexpr char kGalWritingSignature[] = "Signatureを書き込み中";
-inline constexpr char kGalWritingAcw[] = "ACWを書き込み中";
-inline constexpr char kGalWritingAsr[] = "ASRを書き込み中";
-inline constexpr char kGalWriteEnd[] = "書き込み終了";
+inline constexpr const char* kGalWriteFailed[2] = {"うまく書きこみができませんでした",
+    "The write did not succeed"};
+inline constexpr const char* kGalWriteSucceededAt[2] = {"%d回目の書きこみで成功しました",
+    "Written successfully at attempt %d"};
+inline constexpr const char* kGalReadingLine[2] = {"%d/%d行目を読み込み中",
+    "Reading row %d/%d"};
+inline constexpr const char* kGalWritingLine[2] = {"%d/%d行目を書き込み中",
+    "Writing row %d/%d"};
+inline constexpr const char* kGalWritingSignature[2] = {"Signatureを書き込み中",
+    "Writing the signature"};
+inline constexpr const char* kGalWritingAcw[2] = {"ACWを書き込み中",
+    "Writing the ACW"};
+inline constexpr const char* kGalWritingAsr[2] = {"ASRを書き込み中",
+    "Writing the ASR"};
+inline constexpr const char* kGalWriteEnd[2] = {"書き込み終了",
+    "Write finished"};
 inline constexpr char kGalWriteDifference[] = "Verify error at %d Buffer:%d Written:%d";
-inline constexpr char kGalVerifyDifference[] = "Verify error at %d デバイス:%d バッファ:%d";
+inline constexpr const char* kGalVerifyDifference[2] = {"Verify error at %d デバイス:%d バッファ:%d",
+    "Verify error at %d Device:%d Buffer:%d"};
 inline constexpr char kGalNotBlank[] = "Not Blank at FUSE:%d";
-inline constexpr char kGalTooManyErrors[] = "エラーが多いので表示を中止します";
-inline constexpr char kGalVerifyOk[] = "ベリファイは成功しました";
-inline constexpr char kGalVerifyErrors[] = "ベリファイの結果、%d個所のエラーがありました。";
-inline constexpr char kGalSecureUnsupported[] = "GAL22のセキュリティーにはまだ対応していません";
-inline constexpr char kGalPesStart[] = "PESの内容を読みます";
+inline constexpr const char* kGalTooManyErrors[2] = {"エラーが多いので表示を中止します",
+    "Too many errors: no more are shown"};
+inline constexpr const char* kGalVerifyOk[2] = {"ベリファイは成功しました",
+    "Verify succeeded"};
+inline constexpr const char* kGalVerifyErrors[2] = {"ベリファイの結果、%d個所のエラーがありました。",
+    "Errors found by the verify: %d"};
+inline constexpr const char* kGalSecureUnsupported[2] = {"GAL22のセキュリティーにはまだ対応していません",
+    "Security of the GAL22 is not supported yet"};
+inline constexpr const char* kGalPesStart[2] = {"PESの内容を読みます",
+    "Reading the PES"};
 // The chip's electronic signature, and which programming values a write
-// or erase uses. Both languages (0 Japanese, 1 English).
+// or erase uses.
 inline constexpr const char* kGalSignatureUsed[2] = {"電子署名 %s：この電圧とパルス幅で書きこみます",
                                                       "Signature %s: programming with its voltage and pulse"};
 // Unknown maker, part or algorithm, or (identity check off) another part.
@@ -133,8 +151,7 @@ inline constexpr const char* kGalSignatureInvalid[2] = {
 // the programmer is touched.
 inline constexpr char kGalBadLayout[] = "GAL: the device parameters cannot be used: %s";
 // What an erase or a secure found when it read the chip back, and what a
-// secured chip reads as. Both languages (0 Japanese, 1 English), chosen by
-// the link's language.
+// secured chip reads as.
 inline constexpr const char* kGalEraseNotBlank[2] = {
     "消去の後も%u個のヒューズが0のままです（最初はFUSE:%u）：消去されませんでした",
     "After the erase %u fuses still read 0 (the first at FUSE:%u): the chip was not erased"};

@@ -7,7 +7,7 @@
 namespace krt {
 
 void ZVDevice::LogWriteEnd(bool brokenOff) const {
-    if (errorCount != 0) Log(link_.log, texts::kWriteErrorCount, static_cast<long>(errorCount));
+    if (errorCount != 0) Log(link_.log, Text(texts::kWriteErrorCount), static_cast<long>(errorCount));
     if (cancel.load(std::memory_order_relaxed) != 0) {
         const uint32_t start = StartAddress();
         const uint32_t reached = CurrentAddress();
@@ -15,7 +15,7 @@ void ZVDevice::LogWriteEnd(bool brokenOff) const {
             static_cast<unsigned long>(reached >= start ? reached - start : 0), static_cast<unsigned long>(start));
         return;
     }
-    if (errorCount == 0 && !brokenOff) Log(link_.log, "%s", texts::kWriteWithoutErrors);
+    if (errorCount == 0 && !brokenOff) Log(link_.log, "%s", Text(texts::kWriteWithoutErrors));
 }
 
 }  // namespace krt

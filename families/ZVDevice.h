@@ -77,6 +77,10 @@ protected:
     // or a wait (brokenOff: the line before has said why).
     void LogWriteEnd(bool brokenOff) const;
 
+    // One of a pair of texts, [0] Japanese and [1] English, in the link's
+    // language (any language but 0 reads English).
+    const char* Text(const char* const (&pair)[2]) const { return pair[link_.language == 0 ? 0 : 1]; }
+
     LinkContext& link_;
 };
 

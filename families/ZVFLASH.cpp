@@ -198,10 +198,10 @@ uint8_t ZVFLASH::ClearToZero() {
             if (read == 0) break;
             const auto address = static_cast<unsigned long>(CurrentAddress());
             if (WordWide())
-                Log(link_.log, texts::kWriteVerifyWord, address, read >> 8, read & 0xFF, 0, 0,
+                Log(link_.log, Text(texts::kWriteVerifyWord), address, read >> 8, read & 0xFF, 0, 0,
                     static_cast<int>(attempt));
             else
-                Log(link_.log, texts::kWriteVerifyByte, address, read & 0xFF, 0, static_cast<int>(attempt));
+                Log(link_.log, Text(texts::kWriteVerifyByte), address, read & 0xFF, 0, static_cast<int>(attempt));
             if (attempt == retryCount - 1) {
                 ++errorCount;
                 if (ErrorLimitReached()) {

@@ -304,9 +304,9 @@ int ZVGAL::WriteRow(int row, int count) {
         }
         Log(link_.log, "%s", w.c_str());
         Log(link_.log, "%s", r.c_str());
-        Log(link_.log, "%s", texts::kGalWriteFailed);
+        Log(link_.log, "%s", Text(texts::kGalWriteFailed));
     } else if (attempt > 0) {
-        Log(link_.log, texts::kGalWriteSucceededAt, attempt + 1);
+        Log(link_.log, Text(texts::kGalWriteSucceededAt), attempt + 1);
     }
     return attempt;
 }
@@ -387,7 +387,7 @@ bool ZVGAL::ReadFuseMap(bool quiet) {
     if (!Serial()) {
         for (uint32_t l = 0; l < L && !Stalled(); ++l) {
             SetRow(static_cast<int>(l));
-            if (!quiet) Log(link_.log, texts::kGalReadingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            if (!quiet) Log(link_.log, Text(texts::kGalReadingLine), static_cast<int>(l + 1), static_cast<int>(L));
             ShiftOut(64);
             for (uint32_t c = 0; c < 64; ++c) fuses_[c * L + l] = shift[c];
         }
@@ -403,7 +403,7 @@ bool ZVGAL::ReadFuseMap(bool quiet) {
         for (uint32_t l = 0; l < L && !Stalled(); ++l) {
             SetRow(0);
             link_.clock->sleepMs(kRowSettleMs);
-            if (!quiet) Log(link_.log, texts::kGalReadingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            if (!quiet) Log(link_.log, Text(texts::kGalReadingLine), static_cast<int>(l + 1), static_cast<int>(L));
             PutRowAddress(0, static_cast<int>(l));
             ShiftIn(kAddressBits, false);
             ShiftOut(static_cast<int>(A) + kAddressBits);
@@ -457,39 +457,39 @@ uint8_t ZVGAL::Write() {
     if (!Serial()) {
         for (uint32_t l = 0; l < L; ++l) {
             if (stopHere()) return abandon();
-            Log(link_.log, texts::kGalWritingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            Log(link_.log, Text(texts::kGalWritingLine), static_cast<int>(l + 1), static_cast<int>(L));
             for (uint32_t c = 0; c < A; ++c) shift[c] = fuses_[c * L + l] ? 1 : 0;
             WriteRow(static_cast<int>(l), static_cast<int>(A));
             for (uint32_t c = 0; c < A; ++c) written[c * L + l] = shift[c];
         }
         if (stopHere()) return abandon();
-        Log(link_.log, "%s", texts::kGalWritingSignature);
+        Log(link_.log, "%s", Text(texts::kGalWritingSignature));
         for (int i = 0; i < kSignatureBits; ++i) shift[i] = fuses_[record->SigBase + i] ? 1 : 0;
         WriteRow(static_cast<int>(L), kSignatureBits);
         std::copy(shift, shift + kSignatureBits, written.begin() + record->SigBase);
         if (stopHere()) return abandon();
-        Log(link_.log, "%s", texts::kGalWritingAcw);
+        Log(link_.log, "%s", Text(texts::kGalWritingAcw));
         for (int p = 0; p < kAcwBits; ++p) shift[p] = fuses_[record->ACWBase + AcwOffset(p)] ? 1 : 0;
         WriteRow(kAcwRow, kAcwBits);
         for (int p = 0; p < kAcwBits; ++p) written[static_cast<size_t>(record->ACWBase + AcwOffset(p))] = shift[p];
     } else {
         for (uint32_t l = 0; l < L; ++l) {
             if (stopHere()) return abandon();
-            Log(link_.log, texts::kGalWritingLine, static_cast<int>(l + 1), static_cast<int>(L));
+            Log(link_.log, Text(texts::kGalWritingLine), static_cast<int>(l + 1), static_cast<int>(L));
             for (uint32_t c = 0; c < A; ++c) shift[c] = fuses_[c * L + l] ? 1 : 0;
             PutRowAddress(static_cast<int>(A), static_cast<int>(l));
             WriteRow(0, static_cast<int>(A) + kAddressBits);
             for (uint32_t c = 0; c < A; ++c) written[c * L + l] = shift[c];
         }
         if (stopHere()) return abandon();
-        Log(link_.log, "%s", texts::kGalWritingSignature);
+        Log(link_.log, "%s", Text(texts::kGalWritingSignature));
         for (int i = 0; i < kSignatureBits; ++i) shift[i] = fuses_[record->SigBase + i] ? 1 : 0;
         std::fill(shift + kSignatureBits, shift + kSerialSignatureRowBits - kAddressBits, 0);
         PutRowAddress(kSerialSignatureRowBits - kAddressBits, kSerialSignatureRow);
         WriteRow(0, kSerialSignatureRowBits);
         std::copy(shift, shift + kSignatureBits, written.begin() + record->SigBase);
         if (stopHere()) return abandon();
-        Log(link_.log, "%s", texts::kGalWritingAsr);
+        Log(link_.log, "%s", Text(texts::kGalWritingAsr));
         const uint8_t* asr = fuses_ + record->ASRBase;
         for (int j = 0; j < kAsrBits / 2; ++j) {
             shift[2 * j] = asr[2 * j + 1] ? 1 : 0;
@@ -503,13 +503,13 @@ uint8_t ZVGAL::Write() {
         }
     }
     if (Stalled()) return abandon();
-    Log(link_.log, "%s", texts::kGalWriteEnd);
+    Log(link_.log, "%s", Text(texts::kGalWriteEnd));
     link_.clock->sleepMs(kPowerDownMs);
     PowerOff();
 
     const uint32_t errors = Compare(written, true);
     if (errors == 0) {
-        Log(link_.log, "%s", texts::kGalVerifyOk);
+        Log(link_.log, "%s", Text(texts::kGalVerifyOk));
         return RESULT_OK;
     }
     Summary(errors);
@@ -527,10 +527,10 @@ uint32_t ZVGAL::Compare(const std::vector<uint8_t>& other, bool writeLines) {
     for (uint32_t i = 0; i < size; ++i) {
         if (i >= sigFirst && i < sigEnd) continue;
         if (fuses_[i] == other[i]) continue;
-        Log(link_.log, writeLines ? texts::kGalWriteDifference : texts::kGalVerifyDifference, static_cast<int>(i),
+        Log(link_.log, writeLines ? texts::kGalWriteDifference : Text(texts::kGalVerifyDifference), static_cast<int>(i),
             fuses_[i], other[i]);
         if (++errors > permitted) {
-            Log(link_.log, "%s", texts::kGalTooManyErrors);
+            Log(link_.log, "%s", Text(texts::kGalTooManyErrors));
             break;
         }
     }
@@ -545,14 +545,14 @@ uint32_t ZVGAL::BlankCount() {
         if (fuses_[i] != 0) continue;
         Log(link_.log, texts::kGalNotBlank, static_cast<int>(i));
         if (++errors > permitted) {
-            Log(link_.log, "%s", texts::kGalTooManyErrors);
+            Log(link_.log, "%s", Text(texts::kGalTooManyErrors));
             break;
         }
     }
     return errors;
 }
 
-void ZVGAL::Summary(uint32_t errors) { Log(link_.log, texts::kGalVerifyErrors, static_cast<int>(errors)); }
+void ZVGAL::Summary(uint32_t errors) { Log(link_.log, Text(texts::kGalVerifyErrors), static_cast<int>(errors)); }
 
 uint8_t ZVGAL::Verify() {
     if (!Usable()) return RESULT_FATAL;
@@ -609,7 +609,7 @@ uint8_t ZVGAL::Secure() {
     if (!PowerOn(true)) return RESULT_ERRORS;
     if (Serial()) {
         PowerOff();
-        Log(link_.log, "%s", texts::kGalSecureUnsupported);
+        Log(link_.log, "%s", Text(texts::kGalSecureUnsupported));
         return RESULT_INCOMPLETE;
     }
     SetRow(kSecurityRow);
@@ -624,7 +624,7 @@ uint8_t ZVGAL::Secure() {
 // width it asks for.
 uint8_t ZVGAL::DeviceOption() {
     if (!Usable()) return RESULT_FATAL;
-    Log(link_.log, "%s", texts::kGalPesStart);
+    Log(link_.log, "%s", Text(texts::kGalPesStart));
     PowerOn(false);
     const GalSignature s = ReadSignature();
     PowerOff();

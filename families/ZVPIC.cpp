@@ -275,7 +275,7 @@ bool ZVPIC::IdentityMatches() {
 // that stopped answering is fatal, a cancel wins over errors.
 uint8_t ZVPIC::Ending(bool failed) {
     PowerOff();
-    if (ErrorLimitReached()) Log(link_.log, "%s", texts::kTooManyErrors);
+    if (ErrorLimitReached()) Log(link_.log, "%s", Text(texts::kTooManyErrors));
     if (link_.readyTimedOut) return RESULT_FATAL;
     if (Cancelled()) return RESULT_CANCELED;
     return failed ? RESULT_ERRORS : RESULT_OK;

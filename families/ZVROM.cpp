@@ -128,7 +128,7 @@ uint8_t ZVROM::FrameResult() const {
 }
 
 void ZVROM::LogErrorLimit() {
-    if (ErrorLimitReached()) Log(link_.log, "%s", texts::kTooManyErrors);
+    if (ErrorLimitReached()) Log(link_.log, "%s", Text(texts::kTooManyErrors));
 }
 
 uint16_t ZVROM::TakeBufferValue() {
@@ -171,9 +171,9 @@ uint8_t ZVROM::Verify() {
         if (value == file) return Unit::Done;
         const auto address = static_cast<unsigned long>(CurrentAddress());
         if (WordWide())
-            Log(link_.log, texts::kVerifyErrorWord, address, High(value), Low(value), High(file), Low(file));
+            Log(link_.log, Text(texts::kVerifyErrorWord), address, High(value), Low(value), High(file), Low(file));
         else
-            Log(link_.log, texts::kVerifyErrorByte, address, Low(value), Low(file));
+            Log(link_.log, Text(texts::kVerifyErrorByte), address, Low(value), Low(file));
         return Unit::Failed;
     });
 }
@@ -186,9 +186,9 @@ uint8_t ZVROM::BlankCheck() {
         if (value == blank) return Unit::Done;
         const auto address = static_cast<unsigned long>(CurrentAddress());
         if (WordWide())
-            Log(link_.log, texts::kBlankErrorWord, address, High(value), Low(value));
+            Log(link_.log, Text(texts::kBlankErrorWord), address, High(value), Low(value));
         else
-            Log(link_.log, texts::kBlankErrorByte, address, Low(value));
+            Log(link_.log, Text(texts::kBlankErrorByte), address, Low(value));
         return Unit::Failed;
     });
 }
@@ -232,10 +232,10 @@ uint8_t ZVROM::Write() {
             }
             const auto address = static_cast<unsigned long>(CurrentAddress());
             if (WordWide())
-                Log(link_.log, texts::kWriteVerifyWord, address, High(read), Low(read), High(value), Low(value),
+                Log(link_.log, Text(texts::kWriteVerifyWord), address, High(read), Low(read), High(value), Low(value),
                     static_cast<int>(attempt));
             else
-                Log(link_.log, texts::kWriteVerifyByte, address, Low(read), Low(value), static_cast<int>(attempt));
+                Log(link_.log, Text(texts::kWriteVerifyByte), address, Low(read), Low(value), static_cast<int>(attempt));
         }
         NextAddress();
     }

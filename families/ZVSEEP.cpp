@@ -206,7 +206,7 @@ uint8_t ZVSEEP::WritePages() {
                 if (read == data[a + i]) continue;
                 all = false;
                 if (last) ++errorCount;
-                Log(link_.log, texts::kWriteVerifyByte, static_cast<unsigned long>(a + i), read, data[a + i],
+                Log(link_.log, Text(texts::kWriteVerifyByte), static_cast<unsigned long>(a + i), read, data[a + i],
                     static_cast<int>(attempt));
                 if (last && ErrorLimitReached()) stopped = true;
             }
@@ -242,12 +242,12 @@ ZVSEEP::Unit ZVSEEP::EraseUnit(uint32_t a) {
             if (!ReadOneByte(a, byte)) return Unit::Abort;
             read = byte;
             if (read == 0xFF) return Unit::Done;
-            Log(link_.log, texts::kWriteVerifyByte, static_cast<unsigned long>(a), read, 0xFF,
+            Log(link_.log, Text(texts::kWriteVerifyByte), static_cast<unsigned long>(a), read, 0xFF,
                 static_cast<int>(attempt));
         } else {
             if (!ReadWordAt(a, read)) return Unit::Abort;
             if (read == 0xFFFF) return Unit::Done;
-            Log(link_.log, texts::kWriteVerifyWord, static_cast<unsigned long>(a), read >> 8, read & 0xFF, 0xFF,
+            Log(link_.log, Text(texts::kWriteVerifyWord), static_cast<unsigned long>(a), read >> 8, read & 0xFF, 0xFF,
                 0xFF, static_cast<int>(attempt));
         }
     }

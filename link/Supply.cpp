@@ -77,7 +77,7 @@ bool TimerBytes(double seconds, double clockHz, uint8_t& high, uint8_t& low) {
 void LinkContext::SetTimerSeconds(double seconds) {
     uint8_t high = 0, low = 0;
     if (!TimerBytes(seconds, clockFrequency, high, low)) {
-        Log(log, "%s", kTimerOverflowLine);
+        Log(log, "%s", LinkLine(kTimerOverflowLine, language));
         return;
     }
     SetTimer(high, low);
@@ -86,7 +86,7 @@ void LinkContext::SetTimerSeconds(double seconds) {
 void LinkContext::KeepTimerSeconds(double seconds) {
     uint8_t high = 0, low = 0;
     if (!TimerBytes(seconds, clockFrequency, high, low)) {
-        Log(log, "%s", kTimerOverflowLine);
+        Log(log, "%s", LinkLine(kTimerOverflowLine, language));
         return;
     }
     KeepTimer(high, low);
@@ -111,7 +111,7 @@ void LinkContext::SetTimerFromText(const std::string& text) {
     }
     const long long n = ClockCount(seconds, clockFrequency);
     if (n < 0 || n >= kTimerLimit) {
-        Log(log, "%s", kTimerTextOverflowLine);
+        Log(log, "%s", LinkLine(kTimerTextOverflowLine, language));
         return;
     }
     SetTimerSeconds(seconds);
@@ -122,7 +122,7 @@ void LinkContext::SetTimerFromText(const std::string& text) {
 // out-of-range voltage. NaN is refused on both supply schemes.
 bool LinkContext::SetVpp(float volts) {
     if (std::isnan(volts)) {
-        Log(log, "%s", kVoltageRefusedLine);
+        Log(log, "%s", LinkLine(kVoltageRefusedLine, language));
         return false;
     }
     if (krt1Revision == kDacRevision) {
@@ -133,7 +133,7 @@ bool LinkContext::SetVpp(float volts) {
         }
         const long double code = (static_cast<long double>(volts) - 6.2492L) * 19.37984496124031L;
         if (volts >= 20.0f || code >= 256.0L) {
-            Log(log, "%s", kVoltageRefusedLine);
+            Log(log, "%s", LinkLine(kVoltageRefusedLine, language));
             return false;
         }
         voltageRegister |= kVppEnable;
@@ -154,12 +154,12 @@ bool LinkContext::SetVpp(float volts) {
 
 bool LinkContext::SetVcc(float volts) {
     if (std::isnan(volts)) {
-        Log(log, "%s", kVoltageRefusedLine);
+        Log(log, "%s", LinkLine(kVoltageRefusedLine, language));
         return false;
     }
     if (krt1Revision == kDacRevision) {
         if (!(volts >= 0.0f && volts < 7.5f)) {
-            Log(log, "%s", kVoltageRefusedLine);
+            Log(log, "%s", LinkLine(kVoltageRefusedLine, language));
             return false;
         }
         const long double code = static_cast<long double>(volts) * 256.0L / 7.5L;
@@ -212,7 +212,7 @@ void LinkContext::SupplyOutput(bool on) {
 void LinkContext::LinkReset() {
     controlShadow = 0;
     if (portBase == 0) {
-        Log(log, "%s", kPortFallbackLine);
+        Log(log, "%s", LinkLine(kPortFallbackLine, language));
         portBase = 0x378;
     }
     voltageRegister = 0;

@@ -125,7 +125,8 @@ public:
             if (result == RESULT_OK) continue;
             // A part beyond the programmer's supply: its write is refused
             // before the chip is powered for programming.
-            if (result == RESULT_FATAL && record.VppW > kProgrammerVppLimit && log_.Has(kVoltageRefusedLine)) {
+            if (result == RESULT_FATAL && record.VppW > kProgrammerVppLimit &&
+                log_.Has(LinkLine(kVoltageRefusedLine, settings.language))) {
                 readOnly = true;
                 break;
             }

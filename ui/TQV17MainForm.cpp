@@ -588,6 +588,7 @@ void TQV17MainForm::ApplyLanguage() {
     for (QMenu* m : menuBar()->findChildren<QMenu*>()) m->setFont(f);
 
     Label8->setText(t(WindowText::Label8));
+    if (paramEditor_) paramEditor_->SetLanguage(l);
     struct Hint {
         QAction* action;
         WindowText text;

@@ -168,10 +168,30 @@ double ParseTimeText(const std::string& text) {
 
 TWConfigForm::TWConfigForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("WConfigForm"));
-    setWindowTitle(U(Texts::kCaption));
     BuildControls();
+    SetLanguage(language_);
     setFixedSize(476, 423);
     Fill();
+}
+
+QString TWConfigForm::Text(const TextPair& pair) const { return U(InLanguage(pair, language_)); }
+
+void TWConfigForm::SetLanguage(uint32_t language) {
+    language_ = language;
+    setWindowTitle(Text(Texts::kCaption));
+    for (const auto& [widget, pair] : captions_) {
+        const QString text = Text(*pair);
+        if (auto* box = qobject_cast<QGroupBox*>(widget)) box->setTitle(text);
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget)) button->setText(text);
+        else if (auto* label = qobject_cast<QLabel*>(widget)) label->setText(text);
+    }
+    for (const auto& [widget, pair] : tips_) {
+        widget->setToolTip(Text(*pair));
+        widget->setStatusTip(Text(*pair));
+    }
+    for (int i = 0; i < ComboWaitmode->count() && i < static_cast<int>(std::size(Texts::kWaitModes)); ++i)
+        ComboWaitmode->setItemText(i, Text(Texts::kWaitModes[i]));
+    FillNotes();
 }
 
 void TWConfigForm::BuildControls() {
@@ -180,31 +200,35 @@ void TWConfigForm::BuildControls() {
     auto fieldWidth = [&](int characters) {
         return metrics.horizontalAdvance(QString(characters, u'0')) + (characters > 4 ? 18 : 12);
     };
-    auto edit = [&](const char* name, int characters, const char* hint) {
+    // Captions and tips are set by SetLanguage.
+    auto caption = [&](auto* widget, const TextPair& text) {
+        captions_.emplace_back(widget, &text);
+        return widget;
+    };
+    auto edit = [&](const char* name, int characters, const TextPair& hint) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QString::fromLatin1(name));
         e->setMaxLength(characters);
         e->setFixedWidth(fieldWidth(characters));
         e->setProperty("krtLength", characters);
-        if (hint) {
-            e->setToolTip(U(hint));
-            e->setStatusTip(U(hint));
-        }
+        tips_.emplace_back(e, &hint);
         connect(e, &QLineEdit::textChanged, this, &TWConfigForm::EditChange);
         return e;
     };
-    auto label = [&](const char* text, QWidget* buddy = nullptr) {
-        auto* l = new QLabel(U(text), this);
+    // A caption in the window's language, or a text that is the same in both.
+    auto label = [&](const TextPair& text, QWidget* buddy = nullptr) {
+        auto* l = caption(new QLabel(this), text);
         if (buddy) l->setBuddy(buddy);
         return l;
     };
+    auto fixedLabel = [&](const char* text) { return new QLabel(U(text), this); };
 
     auto* top = new QVBoxLayout(this);
     top->setContentsMargins(10, 8, 10, 8);
     top->setSpacing(6);
 
     // The device as the catalogue names it.
-    auto* deviceGroup = new QGroupBox(U(Texts::kDeviceGroup), this);
+    auto* deviceGroup = caption(new QGroupBox(this), Texts::kDeviceGroup);
     auto* deviceGrid = new QGridLayout(deviceGroup);
     deviceGrid->setContentsMargins(8, 4, 8, 6);
     deviceGrid->setVerticalSpacing(3);
@@ -223,7 +247,7 @@ void TWConfigForm::BuildControls() {
     LabelBW2->setObjectName(QStringLiteral("LabelBW2"));
 
     auto* codeRow = new QHBoxLayout;
-    codeRow->addWidget(new QLabel(U(Texts::kCodePrefix), deviceGroup));
+    codeRow->addWidget(fixedLabel(Texts::kCodePrefix));
     codeRow->addWidget(TextCode);
     codeRow->addStretch();
     auto* sizeRow = new QHBoxLayout;
@@ -234,9 +258,9 @@ void TWConfigForm::BuildControls() {
     pageRow->addWidget(TextPagesize);
     pageRow->addWidget(LabelBW2);
     pageRow->addStretch();
-    CheckPageWrite = new QCheckBox(U(Texts::kPageWrite), deviceGroup);
+    CheckPageWrite = caption(new QCheckBox(deviceGroup), Texts::kPageWrite);
     CheckPageWrite->setObjectName(QStringLiteral("CheckPageWrite"));
-    CheckPageWrite->setToolTip(U("書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)"));
+    tips_.emplace_back(CheckPageWrite, &Texts::kPageWriteTip);
     pageRow->addWidget(CheckPageWrite);
 
     deviceGrid->addWidget(label(Texts::kType), 0, 0);
@@ -263,13 +287,13 @@ void TWConfigForm::BuildControls() {
     left->setSpacing(4);
     middle->addLayout(left);
 
-    auto* timingGroup = new QGroupBox(U(Texts::kTimingGroup), this);
+    auto* timingGroup = caption(new QGroupBox(this), Texts::kTimingGroup);
     auto* timing = new QGridLayout(timingGroup);
     timing->setContentsMargins(8, 4, 8, 6);
     timing->setVerticalSpacing(3);
-    EditTpw = edit("EditTpw", 6, "書きこみパルス幅 (1.0us～50.0ms、単位 ns/us/ms)");
-    EditTpr = edit("EditTpr", 6, "読み出しパルス幅 (1.0us～50.0ms、単位 ns/us/ms)");
-    EditRetry = edit("EditRetry", 2, "書きこみのリトライ回数 (0～100)");
+    EditTpw = edit("EditTpw", 6, Texts::kTpwTip);
+    EditTpr = edit("EditTpr", 6, Texts::kTprTip);
+    EditRetry = edit("EditRetry", 2, Texts::kRetryTip);
     timing->addWidget(label(Texts::kTpw, EditTpw), 0, 0);
     timing->addWidget(EditTpw, 0, 1);
     timing->addWidget(label(Texts::kTpr, EditTpr), 1, 0);
@@ -283,36 +307,36 @@ void TWConfigForm::BuildControls() {
     timing->setColumnStretch(2, 1);
     left->addWidget(timingGroup);
 
-    auto* supplyGroup = new QGroupBox(U(Texts::kSupplyGroup), this);
+    auto* supplyGroup = caption(new QGroupBox(this), Texts::kSupplyGroup);
     auto* supply = new QGridLayout(supplyGroup);
     supply->setContentsMargins(8, 4, 8, 6);
     supply->setVerticalSpacing(3);
-    EditVccR = edit("EditVccR", 4, "読み出し時のVcc (0～7.5V)");
-    EditVppR = edit("EditVppR", 4, "読み出し時のVpp (0～21V)");
-    EditVccW = edit("EditVccW", 4, "書きこみ時のVcc (0～7.5V)");
-    EditVppW = edit("EditVppW", 4, "書きこみ時のVpp (0～21V)");
-    supply->addWidget(label(Texts::kVcc), 0, 1, 1, 2, Qt::AlignHCenter);
-    supply->addWidget(label(Texts::kVpp), 0, 3, 1, 2, Qt::AlignHCenter);
-    auto supplyRow = [&](int row, const char* caption, QLineEdit* vcc, QLineEdit* vpp) {
-        supply->addWidget(label(caption, vcc), row, 0);
+    EditVccR = edit("EditVccR", 4, Texts::kVccReadTip);
+    EditVppR = edit("EditVppR", 4, Texts::kVppReadTip);
+    EditVccW = edit("EditVccW", 4, Texts::kVccWriteTip);
+    EditVppW = edit("EditVppW", 4, Texts::kVppWriteTip);
+    supply->addWidget(fixedLabel(Texts::kVcc), 0, 1, 1, 2, Qt::AlignHCenter);
+    supply->addWidget(fixedLabel(Texts::kVpp), 0, 3, 1, 2, Qt::AlignHCenter);
+    auto supplyRow = [&](int row, const TextPair& rowCaption, QLineEdit* vcc, QLineEdit* vpp) {
+        supply->addWidget(label(rowCaption, vcc), row, 0);
         supply->addWidget(vcc, row, 1);
-        supply->addWidget(label(Texts::kVolt), row, 2);
+        supply->addWidget(fixedLabel(Texts::kVolt), row, 2);
         supply->addWidget(vpp, row, 3);
-        supply->addWidget(label(Texts::kVolt), row, 4);
+        supply->addWidget(fixedLabel(Texts::kVolt), row, 4);
     };
     supplyRow(1, Texts::kRead, EditVccR, EditVppR);
     supplyRow(2, Texts::kWrite, EditVccW, EditVppW);
     supply->setColumnStretch(5, 1);
     left->addWidget(supplyGroup);
-    CheckIdCheck = new QCheckBox(U(Texts::kIdCheck), this);
+    CheckIdCheck = caption(new QCheckBox(this), Texts::kIdCheck);
     CheckIdCheck->setObjectName(QStringLiteral("CheckIdCheck"));
-    CheckIdCheck->setToolTip(U(Texts::kIdCheckTip));
+    tips_.emplace_back(CheckIdCheck, &Texts::kIdCheckTip);
     left->addStretch();
 
     auto* right = new QVBoxLayout;
     right->setSpacing(3);
     middle->addLayout(right);
-    auto* flagsGroup = new QGroupBox(U(Texts::kFlagsGroup), this);
+    auto* flagsGroup = caption(new QGroupBox(this), Texts::kFlagsGroup);
     flagsGroup->setObjectName(QStringLiteral("GroupBox1"));
     auto* flags = new QGridLayout(flagsGroup);
     flags->setContentsMargins(8, 4, 8, 6);
@@ -322,12 +346,12 @@ void TWConfigForm::BuildControls() {
     const char* orNames[5] = {"EditAHOR", "EditAMOR", "EditALOR", "EditDHOR", "EditDLOR"};
     QLineEdit* ands[5];
     QLineEdit* ors[5];
-    for (int i = 0; i < 5; ++i) ands[i] = edit(andNames[i], 2, "ANDマスク (16進数)");
-    for (int i = 0; i < 5; ++i) ors[i] = edit(orNames[i], 2, "ORマスク (16進数)");
-    flags->addWidget(label(Texts::kAnd), 1, 0);
-    flags->addWidget(label(Texts::kOr), 2, 0);
+    for (int i = 0; i < 5; ++i) ands[i] = edit(andNames[i], 2, Texts::kAndTip);
+    for (int i = 0; i < 5; ++i) ors[i] = edit(orNames[i], 2, Texts::kOrTip);
+    flags->addWidget(fixedLabel(Texts::kAnd), 1, 0);
+    flags->addWidget(fixedLabel(Texts::kOr), 2, 0);
     for (int i = 0; i < 5; ++i) {
-        flags->addWidget(label(Texts::kMaskColumns[i]), 0, i + 1, Qt::AlignHCenter);
+        flags->addWidget(fixedLabel(Texts::kMaskColumns[i]), 0, i + 1, Qt::AlignHCenter);
         flags->addWidget(ands[i], 1, i + 1);
         flags->addWidget(ors[i], 2, i + 1);
     }
@@ -335,11 +359,11 @@ void TWConfigForm::BuildControls() {
     EditAHOR = ors[0], EditAMOR = ors[1], EditALOR = ors[2], EditDHOR = ors[3], EditDLOR = ors[4];
     right->addWidget(flagsGroup);
 
-    CheckVerify = new QCheckBox(U(Texts::kVerify), this);
+    CheckVerify = caption(new QCheckBox(this), Texts::kVerify);
     CheckVerify->setObjectName(QStringLiteral("CheckVerify"));
-    CheckWordSize = new QCheckBox(U(Texts::kWordSize), this);
+    CheckWordSize = caption(new QCheckBox(this), Texts::kWordSize);
     CheckWordSize->setObjectName(QStringLiteral("CheckWordSize"));
-    CheckSwap = new QCheckBox(U(Texts::kSwap), this);
+    CheckSwap = caption(new QCheckBox(this), Texts::kSwap);
     CheckSwap->setObjectName(QStringLiteral("CheckSwap"));
     for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap, CheckIdCheck, CheckPageWrite}) {
         connect(box, &QCheckBox::toggled, this, &TWConfigForm::EditChange);
@@ -351,8 +375,8 @@ void TWConfigForm::BuildControls() {
 
     ComboWaitmode = new QComboBox(this);
     ComboWaitmode->setObjectName(QStringLiteral("ComboWaitmode"));
-    for (const char* mode : Texts::kWaitModes) ComboWaitmode->addItem(U(mode));
-    ComboWaitmode->setToolTip(U("書きこみ完了の待ち方 (EEPROMのみ)"));
+    for (size_t i = 0; i < std::size(Texts::kWaitModes); ++i) ComboWaitmode->addItem(QString());
+    tips_.emplace_back(ComboWaitmode, &Texts::kWaitModeTip);
     connect(ComboWaitmode, &QComboBox::currentIndexChanged, this, &TWConfigForm::EditChange);
     auto* waitRow = new QHBoxLayout;
     waitRow->addWidget(label(Texts::kWaitMode, ComboWaitmode));
@@ -364,13 +388,13 @@ void TWConfigForm::BuildControls() {
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
     Memo1->setFocusPolicy(Qt::ClickFocus);
-    Memo1->setToolTip(U(Texts::kNotes));
+    tips_.emplace_back(Memo1, &Texts::kNotes);
     Memo1->setMinimumHeight(metrics.lineSpacing() * 3 + 10);
     top->addWidget(Memo1, 1);
 
-    Button2 = new QPushButton(U(Texts::kApply), this);
+    Button2 = caption(new QPushButton(this), Texts::kApply);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button1 = new QPushButton(U(Texts::kClose), this);
+    Button1 = caption(new QPushButton(this), Texts::kClose);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button2->setDefault(true);
     connect(Button2, &QPushButton::clicked, this, &TWConfigForm::Button2Click);
@@ -441,11 +465,7 @@ void TWConfigForm::Fill() {
     SetEdit(EditDHOR, 2, Hex(r.dhor, 2));
     SetEdit(EditDLOR, 2, Hex(r.dlor, 2));
 
-    Memo1->clear();
-    if (IsTwoWireType(r.typecode)) Memo1->appendPlainText(QString::asprintf(Texts::kControlCode, r.controlcode));
-    if (IsThreeWireType(r.typecode)) Memo1->appendPlainText(QString::asprintf(Texts::kAddressLength, r.addrlen));
-    if (!r.note.empty()) Memo1->appendPlainText(U(Texts::kNote) + QString::fromStdString(r.note));
-    if (!r.algol.empty()) Memo1->appendPlainText(U(Texts::kAlgorithm) + QString::fromStdString(r.algol));
+    FillNotes();
 
     CheckWordSize->setChecked(r.wordaccess != 0);
     CheckWordSize->setEnabled(r.bwalt != 0);
@@ -479,6 +499,19 @@ void TWConfigForm::Fill() {
         LabelBW2->setText(U(Texts::kUnitByte));
     }
     filling_ = false;
+}
+
+void TWConfigForm::FillNotes() {
+    static const DeviceRecord kEmpty;
+    const DeviceRecord& r = record_ ? *record_ : kEmpty;
+    auto format = [this](const TextPair& pair, unsigned value) {
+        return QString::asprintf(InLanguage(pair, language_), value);
+    };
+    Memo1->clear();
+    if (IsTwoWireType(r.typecode)) Memo1->appendPlainText(format(Texts::kControlCode, r.controlcode));
+    if (IsThreeWireType(r.typecode)) Memo1->appendPlainText(format(Texts::kAddressLength, r.addrlen));
+    if (!r.note.empty()) Memo1->appendPlainText(Text(Texts::kNote) + QString::fromStdString(r.note));
+    if (!r.algol.empty()) Memo1->appendPlainText(Text(Texts::kAlgorithm) + QString::fromStdString(r.algol));
 }
 
 void TWConfigForm::Apply() {
@@ -520,7 +553,7 @@ void TWConfigForm::Apply() {
 
 bool TWConfigForm::FormCloseQuery() {
     if (!modified_) return true;
-    auto answer = Prompter::Current().Box(this, U(Texts::kCloseQuestion), U(Texts::kCloseCaption),
+    auto answer = Prompter::Current().Box(this, Text(Texts::kCloseQuestion), Text(Texts::kCloseCaption),
                                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                           QMessageBox::Question);
     if (answer == QMessageBox::Yes) {

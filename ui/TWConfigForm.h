@@ -6,7 +6,10 @@
 
 #include <QDialog>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "base/Texts.h"
 #include "catalogue/DeviceRecord.h"
 
 class QCheckBox;
@@ -45,56 +48,84 @@ public:
 
     bool Modified() const { return modified_; }
 
-    // The window's text table (it speaks Japanese only).
+    // The window's language (0 Japanese, 1 English): sets every text it
+    // shows. The main window passes its own on each switch; the editor is
+    // modal, so the language cannot change while it is open.
+    void SetLanguage(uint32_t language);
+    uint32_t Language() const { return language_; }
+
+    // The window's text table: [Japanese, English].
     struct Texts {
-        static constexpr const char* kCaption = "書きこみ方法の確認";
-        static constexpr const char* kCloseQuestion = "パラメータが変更されています。反映させますか？";
-        static constexpr const char* kCloseCaption = "確認";
-        static constexpr const char* kControlCode = "コントロールコードは%02Xです。";
-        static constexpr const char* kAddressLength = "アドレス長は%02Xビットです。";
-        static constexpr const char* kNote = "注意：";
-        static constexpr const char* kAlgorithm = "書きこみアルゴリズム：";
+        static constexpr TextPair kCaption = {"書きこみ方法の確認", "Programming method"};
+        static constexpr TextPair kCloseQuestion = {"パラメータが変更されています。反映させますか？",
+                                                    "The parameters were changed. Apply them?"};
+        static constexpr TextPair kCloseCaption = {"確認", "Confirm"};
+        static constexpr TextPair kControlCode = {"コントロールコードは%02Xです。", "The control code is %02X."};
+        static constexpr TextPair kAddressLength = {"アドレス長は%02Xビットです。",
+                                                    "The address length is %02X bits."};
+        static constexpr TextPair kNote = {"注意：", "Note: "};
+        static constexpr TextPair kAlgorithm = {"書きこみアルゴリズム：", "Programming algorithm: "};
         static constexpr const char* kNotApplicable = "N/A";
         static constexpr const char* kUnitWord = "(Word)";
         static constexpr const char* kUnitByte = "(Byte)";
-        static constexpr const char* kFlagsGroup = "特殊フラグ";
-        static constexpr const char* kVerify = "書き込み時ベリファイ";
-        static constexpr const char* kWordSize = "16bitサイズでアクセス";
-        static constexpr const char* kSwap = "上下バイトのスワップ";
-        static constexpr const char* kIdCheck = "書きこみ前にデバイスを確認";
-        static constexpr const char* kIdCheckTip =
+        static constexpr TextPair kFlagsGroup = {"特殊フラグ", "Special flags"};
+        static constexpr TextPair kVerify = {"書き込み時ベリファイ", "Verify while writing"};
+        static constexpr TextPair kWordSize = {"16bitサイズでアクセス", "16-bit access"};
+        static constexpr TextPair kSwap = {"上下バイトのスワップ", "Swap high and low bytes"};
+        static constexpr TextPair kIdCheck = {"書きこみ前にデバイスを確認", "Check the device before writing"};
+        static constexpr TextPair kIdCheckTip = {
             "ソケットのデバイスが自分の識別情報（PICのデバイスID、フラッシュの識別コード、GALの電子署名）を"
-            "返すものか確かめ、違えば書きこみも消去もしません";
-        static constexpr const char* kPageWrite = "ページ書込";
-        static constexpr const char* kWaitModes[5] = {"タイマー", "ビジーフラグ", "トグルビット",
-                                                      "ポーリング", "Windowsタイマー"};
-        static constexpr const char* kApply = "適用(&A)";
-        static constexpr const char* kClose = "閉じる(&C)";
+            "返すものか確かめ、違えば書きこみも消去もしません",
+            "Checks that the device in the socket gives its own identity (a PIC's device ID, a flash's "
+            "identifier code, a GAL's electronic signature); if it does not, nothing is written or erased"};
+        static constexpr TextPair kPageWrite = {"ページ書込", "Page write"};
+        static constexpr TextPair kPageWriteTip = {"書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)",
+                                                   "One page per write cycle (two-wire serial EEPROMs only)"};
+        static constexpr TextPair kWaitModes[5] = {{"タイマー", "Timer"},
+                                                   {"ビジーフラグ", "Busy flag"},
+                                                   {"トグルビット", "Toggle bit"},
+                                                   {"ポーリング", "Data polling"},
+                                                   {"Windowsタイマー", "Windows timer"}};
+        static constexpr TextPair kWaitModeTip = {"書きこみ完了の待ち方 (EEPROMのみ)",
+                                                  "How to wait for the end of a write (EEPROMs only)"};
+        static constexpr TextPair kApply = {"適用(&A)", "&Apply"};
+        static constexpr TextPair kClose = {"閉じる(&C)", "&Close"};
         // Captions of the fields, chosen for this window.
-        static constexpr const char* kDeviceGroup = "デバイス";
-        static constexpr const char* kType = "種類";
-        static constexpr const char* kVendor = "製造元";
-        static constexpr const char* kName = "型番";
-        static constexpr const char* kCode = "タイプコード";
+        static constexpr TextPair kDeviceGroup = {"デバイス", "Device"};
+        static constexpr TextPair kType = {"種類", "Type"};
+        static constexpr TextPair kVendor = {"製造元", "Maker"};
+        static constexpr TextPair kName = {"型番", "Part"};
+        static constexpr TextPair kCode = {"タイプコード", "Type code"};
         static constexpr const char* kCodePrefix = "0x";
-        static constexpr const char* kMaxsize = "容量";
-        static constexpr const char* kPagesize = "ページサイズ";
-        static constexpr const char* kTimingGroup = "書きこみ条件";
-        static constexpr const char* kTpw = "書きこみパルス幅";
-        static constexpr const char* kTpr = "読み出しパルス幅";
-        static constexpr const char* kRetry = "リトライ回数";
-        static constexpr const char* kRetryUnit = "回";
-        static constexpr const char* kSupplyGroup = "電源電圧";
-        static constexpr const char* kRead = "読み出し時";
-        static constexpr const char* kWrite = "書きこみ時";
+        static constexpr TextPair kMaxsize = {"容量", "Size"};
+        static constexpr TextPair kPagesize = {"ページサイズ", "Page size"};
+        static constexpr TextPair kTimingGroup = {"書きこみ条件", "Programming"};
+        static constexpr TextPair kTpw = {"書きこみパルス幅", "Write pulse"};
+        static constexpr TextPair kTpr = {"読み出しパルス幅", "Read pulse"};
+        static constexpr TextPair kRetry = {"リトライ回数", "Retries"};
+        static constexpr TextPair kRetryUnit = {"回", "times"};
+        static constexpr TextPair kTpwTip = {"書きこみパルス幅 (1.0us～50.0ms、単位 ns/us/ms)",
+                                             "Write pulse width (1.0us to 50.0ms; units ns, us, ms)"};
+        static constexpr TextPair kTprTip = {"読み出しパルス幅 (1.0us～50.0ms、単位 ns/us/ms)",
+                                             "Read pulse width (1.0us to 50.0ms; units ns, us, ms)"};
+        static constexpr TextPair kRetryTip = {"書きこみのリトライ回数 (0～100)", "Write retries (0 to 100)"};
+        static constexpr TextPair kSupplyGroup = {"電源電圧", "Supplies"};
+        static constexpr TextPair kRead = {"読み出し時", "Reading"};
+        static constexpr TextPair kWrite = {"書きこみ時", "Writing"};
+        static constexpr TextPair kVccReadTip = {"読み出し時のVcc (0～7.5V)", "Vcc when reading (0 to 7.5 V)"};
+        static constexpr TextPair kVppReadTip = {"読み出し時のVpp (0～21V)", "Vpp when reading (0 to 21 V)"};
+        static constexpr TextPair kVccWriteTip = {"書きこみ時のVcc (0～7.5V)", "Vcc when writing (0 to 7.5 V)"};
+        static constexpr TextPair kVppWriteTip = {"書きこみ時のVpp (0～21V)", "Vpp when writing (0 to 21 V)"};
         static constexpr const char* kVcc = "Vcc";
         static constexpr const char* kVpp = "Vpp";
         static constexpr const char* kVolt = "V";
         static constexpr const char* kAnd = "AND";
         static constexpr const char* kOr = "OR";
+        static constexpr TextPair kAndTip = {"ANDマスク (16進数)", "AND mask (hexadecimal)"};
+        static constexpr TextPair kOrTip = {"ORマスク (16進数)", "OR mask (hexadecimal)"};
         static constexpr const char* kMaskColumns[5] = {"AH", "AM", "AL", "DH", "DL"};
-        static constexpr const char* kWaitMode = "完了の待ち方";
-        static constexpr const char* kNotes = "備考";
+        static constexpr TextPair kWaitMode = {"完了の待ち方", "Wait by"};
+        static constexpr TextPair kNotes = {"備考", "Notes"};
     };
 
 protected:
@@ -112,8 +143,16 @@ private slots:
 private:
     void BuildControls();
     void SetEdit(QLineEdit* edit, int length, const QString& text);
+    // The record's lines in the notes, in the window's language.
+    void FillNotes();
+    QString Text(const TextPair& pair) const;
 
     DeviceRecord* record_ = nullptr;
+    uint32_t language_ = 0;
+    // Every caption and tip of the window with its pair of texts, set again
+    // by SetLanguage.
+    std::vector<std::pair<QWidget*, const TextPair*>> captions_;
+    std::vector<std::pair<QWidget*, const TextPair*>> tips_;
     bool modified_ = false;
     bool filling_ = false;
 

@@ -279,7 +279,7 @@ TEST_F(KrtBinary, SuppliesOnBothSchemes) {
     EXPECT_EQ(run.status, 0) << run.err;
     run = Krt({"--port", "sim", "vpp", "21"});
     EXPECT_EQ(run.status, 3);
-    EXPECT_NE(run.out.find("その電圧には設定できません"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("The supply cannot be set to that voltage"), std::string::npos) << run.out;
     EXPECT_EQ(Krt({"--port", "sim", "vcc", "five"}).status, 64);
 
     // Fixed levels: the copy is sent with a VOLTSET (5 V: bits 0x60, Vpp off).

@@ -325,7 +325,7 @@ TEST_F(ScriptUse, WithoutAProgrammerDeviceOperationsStopWithSevenUnlessForced) {
             EXPECT_NE(run.err.find("cable"), std::string::npos);
             EXPECT_NE(run.err.find("--force"), std::string::npos);
             EXPECT_EQ(run.out.find("operation start"), std::string::npos) << run.out;
-            EXPECT_EQ(run.out.find("ベリファイエラー"), std::string::npos);
+            EXPECT_EQ(run.out.find("Verify error"), std::string::npos);
             EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
             EXPECT_FALSE(fs::exists(dir / "r.bin"));
         }

@@ -47,7 +47,7 @@ void RoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint
     const auto data = RandomBytes(b.buffer.size(), seed);
     b.buffer = data;
     ASSERT_EQ(b.Operation(5, start, length), 0) << "mode " << int(record.waitmode);
-    EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    EXPECT_EQ(b.log.lines(), Lines{"Written without errors."});
     for (uint32_t a = 0; a < record.maxsize; ++a)
         ASSERT_EQ(ChipOf(b).Cell(a), a >= start && a < start + length ? data[a] : 0xFF) << "address " << a;
     b.buffer.assign(b.buffer.size(), 0xEE);
@@ -103,8 +103,8 @@ TEST(ZVEEPROMSim, APageThatNeverVerifiesCostsRetryWritesOneLineAndAPowerCycle) {
     b.sim.SetCellFaults(faults);
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x100, 1), 3);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "書きこみの途中で1個のエラーが発生しました",
-                                    "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "Errors during the write: 1",
+                                    "Too many errors: stopped"}));
     EXPECT_EQ(ChipOf(b).Cycles(), 1u + 3u);    // page 0, then three attempts at page 0x40
     EXPECT_EQ(ChipOf(b).Cell(0x80), 0xFF);     // the write ended there
     EXPECT_EQ(ChipOf(b).Cell(0x44), 0x00);
@@ -152,7 +152,7 @@ TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
               (Lines{"Verify error at 000000 page",
                      "Not one byte of the page at 000000 changed: the chip is probably software data protected. "
                      "To turn the protection off: krt sdp off EEPROM Atmel AT28C256",
-                     "書きこみの途中で1個のエラーが発生しました", "エラーが多すぎるので中止しました"}));
+                     "Errors during the write: 1", "Too many errors: stopped"}));
     EXPECT_EQ(ChipOf(b).Cell(0), 0xFF);
 
     EXPECT_TRUE(b.link.protectionSuspected);
@@ -165,7 +165,7 @@ TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
               (Lines{"Verify error at 000000 page",
                      "Not one byte of the page at 000000 changed: the chip is probably software data protected. "
                      "To turn the protection off: krt sdp off EEPROM Atmel AT28C256",
-                     "書きこみの途中で1個のエラーが発生しました"}));
+                     "Errors during the write: 1"}));
     EXPECT_TRUE(b.link.protectionSuspected);
 
     b.log.clear();
@@ -239,7 +239,7 @@ TEST(ZVEEPROMSim, PartWithoutProtectionRefusesTheCommandAndGivesNoHint) {
     b.sim.SetCellFaults(faults);
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x20), 3);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000000 page", "書きこみの途中で1個のエラーが発生しました"}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000000 page", "Errors during the write: 1"}));
 }
 
 // The catalogue's protection key and the chip models, both from the
@@ -276,7 +276,7 @@ TEST(ZVEEPROMSim, PollingOnAStuckLastCellIsAVerifyErrorOfThatPage) {
     b.sim.SetCellFaults(faults);
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "書きこみの途中で1個のエラーが発生しました"}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "Errors during the write: 1"}));
     EXPECT_EQ(ChipOf(b).Cell(0xFF), 0x00) << "the pages after it are written";
     EXPECT_EQ(ChipOf(b).Cell(0x7E), 0x00);
 
@@ -298,7 +298,7 @@ TEST(ZVEEPROMSim, TimerModeWaitsOutTheByteLoadWindowToo) {
     ASSERT_TRUE(b.sim.ApplyFault("slow-write", error)) << error;
     b.buffer = RandomBytes(b.buffer.size(), 13);
     EXPECT_EQ(b.Operation(5, 0, 0x100), 0);
-    EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    EXPECT_EQ(b.log.lines(), Lines{"Written without errors."});
     EXPECT_EQ(ChipOf(b).Cycles(), 4u);
 }
 

@@ -39,7 +39,7 @@ DeviceRecord Flash(const char* maker = "Intel", const char* name = "P28F010", ui
 
 FlashChip& ChipOf(SimBench& b) { return *dynamic_cast<FlashChip*>(b.sim.SocketChip()); }
 
-constexpr const char* kNoErrors = "書きこみはエラーなく行われました。";
+constexpr const char* kNoErrors = "Written without errors.";
 
 void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t seed) {
     SimBench b(record);
@@ -62,7 +62,7 @@ void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t se
     EXPECT_TRUE(b.log.lines().empty());
     b.buffer[start] ^= 0x80;
     EXPECT_EQ(b.Operation(6, start, length), 3);
-    EXPECT_EQ(b.CountLines("ベリファイエラー Addr: "), 1u);
+    EXPECT_EQ(b.CountLines("Verify error Addr: "), 1u);
 }
 
 TEST(ZVFLASHSim, RoundTripWholeAndSubRange) {
@@ -248,8 +248,8 @@ TEST(ZVFLASHSim, WeakCellsTakeSeveralPulses) {
     b.sim.SetCellFaults(faults);
     b.buffer.assign(b.buffer.size(), 0x5A);
     ASSERT_EQ(b.Operation(5, 0, 0x20), 0);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000010 Read:FF File:5A 0回目",
-                                    "Verify error at 000010 Read:FF File:5A 1回目", kNoErrors}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000010 Read:FF File:5A retry 0",
+                                    "Verify error at 000010 Read:FF File:5A retry 1", kNoErrors}));
     EXPECT_EQ(ChipOf(b).Cell(0x10), 0x5A);
 }
 
@@ -261,12 +261,12 @@ TEST(ZVFLASHSim, DeadCellStopsTheEraseBeforeAnyPulse) {
     faults.dead = {0x20, 0x30};
     b.sim.SetCellFaults(faults);
     EXPECT_EQ(b.Operation(7, 0, k28F010, 2), 3);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000020 Read:FF File:00 0回目",
-                                    "Verify error at 000020 Read:FF File:00 1回目", "Verify error at 000020",
-                                    "Verify error at 000030 Read:FF File:00 0回目",
-                                    "Verify error at 000030 Read:FF File:00 1回目",
-                                    "書きこみの途中で2個のエラーが発生しました",
-                                    "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000020 Read:FF File:00 retry 0",
+                                    "Verify error at 000020 Read:FF File:00 retry 1", "Verify error at 000020",
+                                    "Verify error at 000030 Read:FF File:00 retry 0",
+                                    "Verify error at 000030 Read:FF File:00 retry 1",
+                                    "Errors during the write: 2",
+                                    "Too many errors: stopped"}));
     EXPECT_EQ(ChipOf(b).ErasePulses(), 0u);
     EXPECT_EQ(ChipOf(b).Cell(0x31), 0xFF) << "the clearing stopped at the limit";
     EXPECT_FALSE(ChipOf(b).OverErased());

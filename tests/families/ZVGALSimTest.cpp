@@ -97,10 +97,10 @@ TEST(ZVGALSim, EveryGaletteFileWritesVerifiesAndReadsBack) {
             // signature row, ACW/ASR, end, verified.
             ASSERT_EQ(lines.size(), size_t(record.LineNumber) + 5);
             EXPECT_EQ(lines.front().rfind("Signature Lattice " + std::string(part), 0), 0u) << lines.front();
-            EXPECT_EQ(lines[1], "1/" + std::to_string(record.LineNumber) + "行目を書き込み中");
-            EXPECT_EQ(lines[size_t(record.LineNumber) + 1], "Signatureを書き込み中");
-            EXPECT_EQ(lines[size_t(record.LineNumber) + 2], record.typecode == 7 ? "ASRを書き込み中" : "ACWを書き込み中");
-            EXPECT_EQ(lines.back(), "ベリファイは成功しました");
+            EXPECT_EQ(lines[1], "Writing row 1/" + std::to_string(record.LineNumber));
+            EXPECT_EQ(lines[size_t(record.LineNumber) + 1], "Writing the signature");
+            EXPECT_EQ(lines[size_t(record.LineNumber) + 2], record.typecode == 7 ? "Writing the ASR" : "Writing the ACW");
+            EXPECT_EQ(lines.back(), "Verify succeeded");
             ExpectChipHolds(b, fuses);
 
             EXPECT_EQ(b.Operation(6, 0, record.maxsize), 0);
@@ -126,7 +126,7 @@ TEST(ZVGALSim, EraseThenBlankCheckAndTheBufferStaysAsItWas) {
         size_t zeros = 0;
         for (uint32_t i = 0; i < b.record.maxsize; ++i) zeros += fuses[i] == 0;
         EXPECT_EQ(b.CountLines("Not Blank at FUSE:"), zeros);
-        EXPECT_EQ(Last(b.log.lines()), "ベリファイの結果、" + std::to_string(zeros) + "個所のエラーがありました。");
+        EXPECT_EQ(Last(b.log.lines()), "Errors found by the verify: " + std::to_string(zeros));
 
         ASSERT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
         b.log.clear();
@@ -150,10 +150,10 @@ TEST(ZVGALSim, ProgrammingOnlyClearsCellsSoAnUnerasedChipKeepsItsZeros) {
     EXPECT_EQ(b.Operation(5, 0, b.record.maxsize, 0), 3);
     // Row 5 fails every attempt (its cell 0 cannot return to 1) and the
     // comparison names the fuse once; permitted 0 stops after the first.
-    EXPECT_EQ(b.CountLines("うまく書きこみができませんでした"), 1u);
+    EXPECT_EQ(b.CountLines("The write did not succeed"), 1u);
     EXPECT_EQ(b.CountLines("Verify error at 5 Buffer:1 Written:0"), 1u);
-    EXPECT_EQ(Last(b.log.lines()), "ベリファイの結果、1個所のエラーがありました。");
-    EXPECT_EQ(b.CountLines("エラーが多いので表示を中止します"), 1u);
+    EXPECT_EQ(Last(b.log.lines()), "Errors found by the verify: 1");
+    EXPECT_EQ(b.CountLines("Too many errors: no more are shown"), 1u);
 }
 
 TEST(ZVGALSim, SignatureIsNoDifferenceForVerifyButCountsInBlankCheck) {
@@ -170,7 +170,7 @@ TEST(ZVGALSim, SignatureIsNoDifferenceForVerifyButCountsInBlankCheck) {
     EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 3);
     const Lines lines = b.log.lines();
     EXPECT_EQ(Lines(lines.end() - 2, lines.end()), (Lines{"Not Blank at FUSE:" + std::to_string(sig + 3),
-                                                          "ベリファイの結果、1個所のエラーがありました。"}));
+                                                          "Errors found by the verify: 1"}));
     EXPECT_EQ(b.CountLines("Not Blank"), 1u);
 }
 
@@ -184,8 +184,8 @@ TEST(ZVGALSim, VerifyWithNoPermittedErrorsNamesTheFirstAndStops) {
     EXPECT_EQ(b.CountLines("Verify error at"), 1u);
     const Lines lines = b.log.lines();
     EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
-              (Lines{"Verify error at 10 デバイス:1 バッファ:0", "エラーが多いので表示を中止します",
-                     "ベリファイの結果、1個所のエラーがありました。"}));
+              (Lines{"Verify error at 10 Device:1 Buffer:0", "Too many errors: no more are shown",
+                     "Errors found by the verify: 1"}));
     EXPECT_EQ(b.buffer[10], 0);
     EXPECT_EQ(b.buffer[11], 1);
 }
@@ -197,7 +197,7 @@ TEST(ZVGALSim, WeakRowsRetryAndReportTheirAttempt) {
         ASSERT_TRUE(b.sim.ApplyFault("weak-rows:5,60@2", error)) << error;
         b.buffer = RandomFuses(b.buffer.size(), 3);
         EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
-        EXPECT_EQ(b.CountLines("2回目の書きこみで成功しました"), 2u);
+        EXPECT_EQ(b.CountLines("Written successfully at attempt 2"), 2u);
         EXPECT_EQ(b.CountLines("w"), 0u);
     }
     {
@@ -216,7 +216,7 @@ TEST(ZVGALSim, WeakRowsRetryAndReportTheirAttempt) {
         ASSERT_NE(at, lines.end());
         ASSERT_LT(at + 2, lines.end());
         EXPECT_EQ(at[1], r);
-        EXPECT_EQ(at[2], "うまく書きこみができませんでした");
+        EXPECT_EQ(at[2], "The write did not succeed");
         EXPECT_EQ(b.CountLines("Verify error at 311 Buffer:0 Written:1"), 1u);
     }
 }
@@ -252,7 +252,7 @@ TEST(ZVGALSim, SecuredOnArrivalAnd22V10SecurityNotOffered) {
     {
         SimBench b(ShippedGal("GAL22V10"));
         EXPECT_EQ(b.Operation(8, 0, b.record.maxsize), 8);
-        EXPECT_EQ(b.log.lines(), Lines{"GAL22のセキュリティーにはまだ対応していません"});
+        EXPECT_EQ(b.log.lines(), Lines{"Security of the GAL22 is not supported yet"});
         EXPECT_FALSE(ChipOf(b).Secured());
     }
 }
@@ -298,13 +298,13 @@ TEST(ZVGALSim, RangeOutsideTheFuseMapIsRefusedBeforeThePort) {
 TEST(ZVGALSim, DeviceOptionShowsTheDecodedSignature) {
     SimBench b(ShippedGal("GAL16V8"));
     ASSERT_EQ(b.Operation(10, 0, b.record.maxsize), 0);
-    EXPECT_EQ(b.log.lines(), (Lines{"PESの内容を読みます", "Signature: Lattice GAL16V8, algorithm 3: 14.50 V, 40 ms "
+    EXPECT_EQ(b.log.lines(), (Lines{"Reading the PES", "Signature: Lattice GAL16V8, algorithm 3: 14.50 V, 40 ms "
                                                           "(PES 00 03 00 A1 00 00 00 90)"}));
     // An erase-all clears the signature: nothing is known of the part.
     SimBench c(ShippedGal("GAL22V10"));
     for (int i = 0; i < 8; ++i) ChipOf(c).SetPesByte(i, 0);
     ASSERT_EQ(c.Operation(10, 0, c.record.maxsize), 0);
-    EXPECT_EQ(c.log.lines(), (Lines{"PESの内容を読みます",
+    EXPECT_EQ(c.log.lines(), (Lines{"Reading the PES",
                                     "Signature: unknown maker unknown part, algorithm 0 (PES 00 00 00 00 00 00 00 00)",
                                     "This signature names no known maker, part and algorithm"}));
 }
@@ -379,7 +379,7 @@ TEST(ZVGALSim, WriteAndEraseUseTheSignaturesVoltageAndPulse) {
     ASSERT_FALSE(b.log.lines().empty());
     EXPECT_EQ(b.log.lines().front(), "Signature Lattice GAL16V8, algorithm 2: 16.50 V, 10 ms (PES 00 02 00 A1 00 00 "
                                      "00 90): programming with its voltage and pulse");
-    EXPECT_EQ(b.log.lines().back(), "ベリファイは成功しました");
+    EXPECT_EQ(b.log.lines().back(), "Verify succeeded");
     b.log.clear();
     EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
     EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
@@ -415,10 +415,10 @@ TEST(ZVGALSim, CancelBetweenRowsLeavesTheChipPartlyProgrammed) {
     CancelAt sink;
     sink.link = &b.link;
     sink.next = &b.log;
-    sink.when = "3/32行目を書き込み中";
+    sink.when = "Writing row 3/32";
     b.link.log = &sink;
     EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 1);
-    EXPECT_EQ(Last(b.log.lines()), "3/32行目を書き込み中");
+    EXPECT_EQ(Last(b.log.lines()), "Writing row 3/32");
     GalChip& chip = ChipOf(b);
     EXPECT_EQ(chip.ArrayBit(2, 0), 0);
     EXPECT_EQ(chip.ArrayBit(3, 0), 1);

@@ -92,7 +92,7 @@ TEST_P(PicGpasm, ImageWritesVerifiesAndReadsBackAsGpasmWroteIt) {
     const std::vector<uint8_t> image = b.buffer;
     ASSERT_EQ(WordAt(image, 0x2007), part == "16c84" ? 0x3FF9 : 0x3FF1) << "gpasm's configuration word";
     EXPECT_EQ(b.Operation(5, 0, 0x400), 0);
-    EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    EXPECT_EQ(b.log.lines(), Lines{"Written without errors."});
     EXPECT_EQ(b.Operation(6, 0, 0x400), 0);
 
     b.buffer.assign(b.buffer.size(), 0xEE);
@@ -172,7 +172,7 @@ TEST(ZVPICSim, WriteComparesAllSixteenBitsAndProgramsEachWordOnce) {
     SetWord(b.buffer, 5, 0xFFFF);  // top bits set: the chip holds 14
     SetWord(b.buffer, 6, 0x2ABC);
     EXPECT_EQ(b.Operation(5, 0, 0x10), 3);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000005", "書きこみの途中で1個のエラーが発生しました"}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000005", "Errors during the write: 1"}));
     EXPECT_EQ(ChipOf(b).Program(0), 0x1234);
     EXPECT_EQ(ChipOf(b).Program(5), 0x3FFF);
     EXPECT_EQ(ChipOf(b).Program(6), 0x2ABC);
@@ -189,8 +189,8 @@ TEST(ZVPICSim, PermittedErrorCountTwoEndsEachLoopAtItsFirstFailureThere) {
     SetWord(b.buffer, 0x2000, 0xFFFF);  // never verifies
     SetWord(b.buffer, 0x2001, 0x0005);
     EXPECT_EQ(b.Operation(5, 0, 0x10, 2), 3);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000003", "書きこみの途中で3個のエラーが発生しました",
-                                    "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000003", "Errors during the write: 3",
+                                    "Too many errors: stopped"}));
     EXPECT_EQ(ChipOf(b).Program(6), 0x0106);
     EXPECT_EQ(ChipOf(b).Program(8), 0x3FFF) << "the program loop ended at word 7";
     EXPECT_EQ(ChipOf(b).Config(1), 0x3FFF) << "the configuration loop ended at its first word";
@@ -417,7 +417,7 @@ TEST(ZVPICData, WriteProgramsOnlyTheBytesThatDifferAndBeforeProtection) {
     SetWord(c.buffer, kPicDataEepromByte / 2 + 1, 0x0042);
     SetWord(c.buffer, kPicDataEepromByte / 2 + 2, 0x0142);  // more than a byte: never verifies
     EXPECT_EQ(c.Operation(5, 0, 0x10), 3);
-    EXPECT_EQ(c.log.lines(), (Lines{"Verify error at 002102", "書きこみの途中で1個のエラーが発生しました"}));
+    EXPECT_EQ(c.log.lines(), (Lines{"Verify error at 002102", "Errors during the write: 1"}));
 }
 
 TEST(ZVPICData, EraseClearsTheDataEepromForTheBlankCheck) {
@@ -449,7 +449,7 @@ TEST(ZVPICIdentity, RightPartPassesAndAPartWithoutAnIdIsSaidSo) {
     PicIdBench a("PIC16F84A");
     SetWord(a.buffer, 0, 0x0123);
     EXPECT_EQ(a.Operation(5, 0, 1), 0);
-    EXPECT_EQ(a.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    EXPECT_EQ(a.log.lines(), Lines{"Written without errors."});
     EXPECT_EQ(ChipOf(a).Program(0), 0x0123);
 
     PicIdBench b("PIC16F84");

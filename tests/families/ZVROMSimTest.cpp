@@ -38,7 +38,7 @@ void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t se
     const auto data = RandomBytes(b.buffer.size(), seed);
     b.buffer = data;
     ASSERT_EQ(b.Operation(5, start, length), 0);
-    EXPECT_EQ(b.log.lines(), Lines{"書きこみはエラーなく行われました。"});
+    EXPECT_EQ(b.log.lines(), Lines{"Written without errors."});
 
     b.buffer.assign(b.buffer.size(), 0xEE);
     ASSERT_EQ(b.Operation(4, start, length), 0);
@@ -57,7 +57,7 @@ void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t se
     EXPECT_TRUE(b.log.lines().empty());
     b.buffer[size_t(start) * bpw] ^= 0x01;
     EXPECT_EQ(b.Operation(6, start, length), 3);
-    EXPECT_EQ(b.CountLines("ベリファイエラー Addr: "), 1u);
+    EXPECT_EQ(b.CountLines("Verify error Addr: "), 1u);
 }
 
 TEST(ZVROMSim, ByteEpromRoundTripWholeDevice) { RoundTrip(ByteEprom(0x8000), 0, 0x8000, 1); }
@@ -87,13 +87,13 @@ TEST(ZVROMSim, BlankCheckOfBlankAndProgrammedChip) {
     ChipOf(b).SetCell(0x10, 0x7F);
     ChipOf(b).SetCell(0x7FFF, 0x00);
     EXPECT_EQ(b.Operation(9, 0, 0x8000), 3);
-    EXPECT_EQ(b.log.lines(), (Lines{"ブランクチェックエラー Addr: 000010 Data:7F ",
-                                    "ブランクチェックエラー Addr: 007FFF Data:00 "}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Blank check error Addr: 000010 Data:7F",
+                                    "Blank check error Addr: 007FFF Data:00"}));
 
     SimBench w(WordEprom(0x100));
     ChipOf(w).SetCell(0x10, 0x00FF);
     EXPECT_EQ(w.Operation(9, 0, 0x100), 3);
-    EXPECT_EQ(w.log.lines(), Lines{"ブランクチェックエラー Addr: 000010 Data:00-FF "});
+    EXPECT_EQ(w.log.lines(), Lines{"Blank check error Addr: 000010 Data:00-FF"});
 }
 
 TEST(ZVROMSim, WeakCellsNeedSeveralPulsesWithoutAnError) {
@@ -103,11 +103,11 @@ TEST(ZVROMSim, WeakCellsNeedSeveralPulsesWithoutAnError) {
     b.sim.SetCellFaults(faults);
     b.buffer.assign(b.buffer.size(), 0x5A);
     ASSERT_EQ(b.Operation(5, 0, 0x100), 0);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000010 Read:FF File:5A 0回目",
-                                    "Verify error at 000010 Read:FF File:5A 1回目",
-                                    "Verify error at 000011 Read:FF File:5A 0回目",
-                                    "Verify error at 000011 Read:FF File:5A 1回目",
-                                    "書きこみはエラーなく行われました。"}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000010 Read:FF File:5A retry 0",
+                                    "Verify error at 000010 Read:FF File:5A retry 1",
+                                    "Verify error at 000011 Read:FF File:5A retry 0",
+                                    "Verify error at 000011 Read:FF File:5A retry 1",
+                                    "Written without errors."}));
     EXPECT_EQ(CellOf(b, 0x10), 0x5A);
 }
 
@@ -123,12 +123,12 @@ TEST(ZVROMSim, DeadCellsAreCountedAfterTheirLastAttempt) {
     // Three attempts per dead cell, each logged.
     EXPECT_EQ(b.CountLines("Verify error at 000020 Read:FF File:00 "), 3u);
     EXPECT_EQ(b.CountLines("Verify error at "), 9u);
-    EXPECT_EQ(b.log.lines().back(), "書きこみの途中で3個のエラーが発生しました");
+    EXPECT_EQ(b.log.lines().back(), "Errors during the write: 3");
     EXPECT_EQ(CellOf(b, 0xFF), 0x00);  // the write went on to the end
 
     b.log.clear();
     EXPECT_EQ(b.Operation(6, 0, 0x100), 3);
-    EXPECT_EQ(b.CountLines("ベリファイエラー "), 3u);
+    EXPECT_EQ(b.CountLines("Verify error Addr: "), 3u);
 }
 
 TEST(ZVROMSim, DeadCellsStopTheWriteAtThePermittedCount) {
@@ -140,11 +140,11 @@ TEST(ZVROMSim, DeadCellsStopTheWriteAtThePermittedCount) {
     b.sim.SetCellFaults(faults);
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x100, 2), 3);
-    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000020 Read:FF File:00 0回目",
-                                    "Verify error at 000020 Read:FF File:00 1回目",
-                                    "Verify error at 000040 Read:FF File:00 0回目",
-                                    "書きこみの途中で2個のエラーが発生しました",
-                                    "エラーが多すぎるので中止しました"}));
+    EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000020 Read:FF File:00 retry 0",
+                                    "Verify error at 000020 Read:FF File:00 retry 1",
+                                    "Verify error at 000040 Read:FF File:00 retry 0",
+                                    "Errors during the write: 2",
+                                    "Too many errors: stopped"}));
     EXPECT_EQ(CellOf(b, 0x3F), 0x00);
     EXPECT_EQ(CellOf(b, 0x41), 0xFF);  // nothing after the stop
 }
@@ -232,7 +232,7 @@ TEST(ZVROMSim, RangeBeyondTheDeviceIsCutAtMaxsize) {
     EXPECT_EQ(b.Operation(5, 0x7FF0, 0x100), 0);
     EXPECT_EQ(b.log.lines(),
               (Lines{"Range 007FF0+000100 reaches beyond the device end 008000: cut to 000010 addresses",
-                     "書きこみはエラーなく行われました。"}));
+                     "Written without errors."}));
     EXPECT_EQ(CellOf(b, 0x7FFF), 0x11);
 }
 
@@ -244,7 +244,7 @@ TEST(ZVROMSim, ProgrammingVoltageTheProgrammerCannotMakeEndsTheWriteAtOnce) {
     SimBench b(r);
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x800), 4);
-    EXPECT_EQ(b.CountLines("その電圧には設定できません"), 1u);
+    EXPECT_EQ(b.CountLines("The supply cannot be set to that voltage"), 1u);
     EXPECT_EQ(b.CountLines("Verify error"), 0u) << "no byte was tried";
     EXPECT_EQ(CellOf(b, 0), 0xFF);
     EXPECT_EQ(b.sim.Vpp(), 0.0) << "the device is left unpowered";

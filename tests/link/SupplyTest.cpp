@@ -82,7 +82,7 @@ TEST(Timer, OverflowPostsTheMessageAndKeepsTheTimer) {
     t.link.SetTimerSeconds(0.262144);
     t.link.SetTimerSeconds(INFINITY);
     EXPECT_TRUE(t.port.accesses.empty());
-    EXPECT_EQ(t.log.lines(), (Lines{kTimerOverflowLine, kTimerOverflowLine, kTimerOverflowLine}));
+    EXPECT_EQ(t.log.lines(), (Lines{kTimerOverflowLine[0], kTimerOverflowLine[0], kTimerOverflowLine[0]}));
     EXPECT_EQ(t.link.timerHigh, 0x01);
     EXPECT_EQ(t.link.timerLow, 0x23);
 }

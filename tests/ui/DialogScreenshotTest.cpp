@@ -49,6 +49,8 @@ TEST(DialogScreenshots, EveryDialogInBothLanguages) {
     editor.SetRecord(&record);
     editor.Fill();
     EXPECT_TRUE(Shoot(editor, "param-editor"));
+    editor.SetLanguage(1);
+    EXPECT_TRUE(Shoot(editor, "param-editor-en"));
 
     dialogtest::FakeShell shell;
     shell.link.clockFrequency = 4000000;

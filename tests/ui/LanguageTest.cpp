@@ -15,6 +15,7 @@
 
 #include "UiTestSupport.h"
 #include "WindowTexts.h"
+#include "ui/TWConfigForm.h"
 #include "link/Link.h"
 
 namespace krt::test {
@@ -99,6 +100,18 @@ TEST_F(LanguageTest, QtsOwnTextsFollowTheLanguage) {
     EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
     form->J1Click();
     EXPECT_EQ(cancel(), QStringLiteral("キャンセル"));
+}
+
+TEST_F(LanguageTest, ParameterEditorFollowsTheWindowsLanguage) {
+    WriteValidSettings(1);
+    Start();
+    ASSERT_NE(form->ParamEditor(), nullptr);
+    EXPECT_EQ(form->ParamEditor()->windowTitle(), QStringLiteral("Programming method"));
+    form->J1Click();
+    EXPECT_EQ(form->ParamEditor()->windowTitle(), QString::fromUtf8("書きこみ方法の確認"));
+    EXPECT_EQ(form->ParamEditor()->Button1->text(), QString::fromUtf8("閉じる(&C)"));
+    form->E1Click();
+    EXPECT_EQ(form->ParamEditor()->Button1->text(), QStringLiteral("&Close"));
 }
 
 TEST_F(LanguageTest, ProgressDialogSpeaksTheLanguage) {

@@ -240,7 +240,7 @@ TEST_F(OperationsTest, CancelledWriteSaysHowFarItGot) {
     form->OpWriteExecute();
     ASSERT_TRUE(cancelled);
     const QStringList lines = LogLines();
-    EXPECT_FALSE(lines.contains(QString::fromUtf8("書きこみはエラーなく行われました。"))) << lines.join('\n').toStdString();
+    EXPECT_FALSE(lines.contains(QStringLiteral("Written without errors."))) << lines.join('\n').toStdString();
     int at = -1;
     for (int i = 0; i < lines.size(); ++i)
         if (lines[i].startsWith(QStringLiteral("Write cancelled at "))) at = i;

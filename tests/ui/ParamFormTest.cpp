@@ -3,8 +3,10 @@
 // shows, and the close question.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -13,6 +15,7 @@
 #include <QTest>
 
 #include "DialogTestSupport.h"
+#include "support/JapaneseText.h"
 #include "ui/TWConfigForm.h"
 
 namespace krt {
@@ -428,6 +431,66 @@ TEST_F(ParamFormTest, ApplyButtonAppliesAndClears) {
     EXPECT_FALSE(form.Modified());
     form.Button1->click();
     EXPECT_TRUE(prompter.asked.empty());
+}
+
+// In English every text the window shows, tips and the close question
+// included, is English, and each caption has the room it asks for at the
+// window's fixed size; Japanese comes back whole after a switch.
+TEST_F(ParamFormTest, EnglishModeSpeaksEnglishAndEveryCaptionFits) {
+    record.typecode = 2;  // three-wire: the address length line
+    record.addrlen = 6;
+    record.note = "ORG pin to Vcc";
+    record.algol = "fast";
+    form.SetLanguage(1);
+    form.Fill();
+    form.show();
+    QApplication::processEvents();
+
+    QStringList shown = {form.windowTitle(), form.Memo1->toPlainText()};
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        shown << w->toolTip() << w->statusTip();
+        if (auto* l = qobject_cast<QLabel*>(w)) shown << l->text();
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) shown << b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) shown << g->title();
+        if (auto* e = qobject_cast<QLineEdit*>(w)) shown << e->text();
+        if (auto* c = qobject_cast<QComboBox*>(w))
+            for (int i = 0; i < c->count(); ++i) shown << c->itemText(i);
+    }
+    for (const QString& text : shown) EXPECT_FALSE(test::HasJapanese(text.toStdString())) << text.toStdString();
+    EXPECT_EQ(form.Memo1->toPlainText(),
+              QStringLiteral("The address length is 06 bits.\nNote: ORG pin to Vcc\nProgramming algorithm: fast"));
+    EXPECT_EQ(form.ComboWaitmode->itemText(3), QStringLiteral("Data polling"));
+
+    int captions = 0;
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        if (!w->isVisible() || !(qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w))) continue;
+        ++captions;
+        const QSize hint = w->sizeHint();
+        EXPECT_GE(w->width(), hint.width()) << w->objectName().toStdString() << " "
+                                            << (qobject_cast<QLabel*>(w) ? qobject_cast<QLabel*>(w)->text()
+                                                                         : qobject_cast<QAbstractButton*>(w)->text())
+                                                   .toStdString();
+        EXPECT_GE(w->height(), hint.height()) << w->objectName().toStdString();
+    }
+    EXPECT_GT(captions, 20);
+    for (auto* g : form.findChildren<QGroupBox*>())
+        EXPECT_LE(g->fontMetrics().horizontalAdvance(g->title()) + 16, g->width()) << g->title().toStdString();
+    EXPECT_EQ(form.size(), QSize(476, 423));
+
+    form.EditALAND->setText("0F");
+    prompter.answers = {QMessageBox::Cancel};
+    form.Button1->click();
+    ASSERT_EQ(prompter.asked.size(), 1u);
+    EXPECT_FALSE(test::HasJapanese(prompter.asked[0].text.toStdString()));
+    EXPECT_FALSE(test::HasJapanese(prompter.asked[0].caption.toStdString()));
+
+    form.SetLanguage(0);
+    EXPECT_EQ(form.windowTitle(), QString::fromUtf8("書きこみ方法の確認"));
+    EXPECT_EQ(form.Button2->text(), QString::fromUtf8("適用(&A)"));
+    EXPECT_EQ(form.ComboWaitmode->itemText(4), QString::fromUtf8("Windowsタイマー"));
+    EXPECT_EQ(form.Memo1->toPlainText(),
+              QString::fromUtf8("アドレス長は06ビットです。\n注意：ORG pin to Vcc\n書きこみアルゴリズム：fast"));
+    form.hide();
 }
 
 TEST(ParamFormEmpty, WithoutARecordShowsTheEmptyRecordAndAppliesNothing) {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Writes PNGs of the main window in both languages, the parameter editor,
+// Writes PNGs of the main window and the parameter editor in both languages,
 // the progress dialog and the views into the manual's pictures beside the
 // programs: the manual shows what the current build shows.
 #include <QDir>
@@ -50,10 +50,10 @@ TEST_F(Screenshot, Windows) {
                QStringLiteral("27C256"));
         ASSERT_TRUE(form->DeviceSelected());
         Grab(*form, language ? "main-english.png" : "main-japanese.png");
+        form->ParamEditor()->show();
+        Grab(*form->ParamEditor(), language ? "parameter-editor.png" : "parameter-editor-ja.png");
+        form->ParamEditor()->hide();
         if (language == 1) {
-            form->ParamEditor()->show();
-            Grab(*form->ParamEditor(), "parameter-editor.png");
-            form->ParamEditor()->hide();
             TProgressForm& p = *form->ProgressForm();
             p.PrepareProgress(0x8000, QStringLiteral("Now writing.."));
             p.ProgressBar1->setValue(0x3000);
