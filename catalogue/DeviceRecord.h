@@ -46,9 +46,12 @@ struct DeviceRecord {
     // Ours: datasheet waits, in seconds. A negative value means the key was
     // absent: the family then waits its own fixed time, as it always has.
     // PIC: the programming cycle after begin programming ("picprog") and
-    // the gap after each 6-bit command ("picgap").
+    // the gap after each 6-bit command ("picgap"), and the wait for the
+    // programmer's supplies before the socket is wired for program mode
+    // ("picsettle").
     double picprog = -1.0;
     double picgap = -1.0;
+    double picsettle = -1.0;
     // Three-wire serial EEPROM: the wait after a write or erase before DO is
     // polled for ready ("readywait"), and erase-all: present, a whole-chip
     // erase is one ERAL instruction followed by this wait ("eraltime").
@@ -56,10 +59,13 @@ struct DeviceRecord {
     double eraltime = -1.0;
     // GAL: the erase pulse ("erasepulse"; absent: tpw), the settle time
     // after the supplies are switched ("galsettle") and the wait for the
-    // edit mode after the configuration is wired ("galentry").
+    // edit mode after the configuration is wired ("galentry"), and the
+    // wait before the power goes off after a write, erase or stop
+    // ("galdown").
     double erasepulse = -1.0;
     double galsettle = -1.0;
     double galentry = -1.0;
+    double galdown = -1.0;
     // Ours: a write or erase first reads what the chip says of itself (a
     // PIC's device ID, a flash's identifier, a GAL's signature) and refuses
     // another part; 0 skips that (krt --no-id-check, the editor's check box).

@@ -79,9 +79,11 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
     file.ReadBool(r.bwalt, "bwalt", 0);
     r.pagewrite = file.ReadDecimal("pagewrite", 0) != 0;
     for (auto [field, key] : {std::pair{&r.picprog, "picprog"}, std::pair{&r.picgap, "picgap"},
+                              std::pair{&r.picsettle, "picsettle"},
                               std::pair{&r.readywait, "readywait"}, std::pair{&r.eraltime, "eraltime"},
                               std::pair{&r.erasepulse, "erasepulse"}, std::pair{&r.galsettle, "galsettle"},
-                              std::pair{&r.galentry, "galentry"}}) {
+                              std::pair{&r.galentry, "galentry"},
+                              std::pair{&r.galdown, "galdown"}}) {
         // A time that is no number or negative keeps the family's fixed wait.
         if (!file.ReadTime(*field, key, -1.0) || !(*field >= 0.0)) *field = -1.0;
     }

@@ -504,7 +504,7 @@ uint8_t ZVGAL::Write() {
     }
     if (Stalled()) return abandon();
     Log(link_.log, "%s", Text(texts::kGalWriteEnd));
-    link_.clock->sleepMs(kPowerDownMs);
+    link_.clock->sleepMs(WaitMs(record->galdown, kPowerDownMs));
     PowerOff();
 
     const uint32_t errors = Compare(written, true);
@@ -598,7 +598,7 @@ uint8_t ZVGAL::Erase() {
     shift[0] = 1;
     ShiftIn(Serial() && datasheetErase ? 0 : 1, true, datasheetErase ? record->erasepulse : -1.0);
     SetRow(0);
-    link_.clock->sleepMs(kPowerDownMs);
+    link_.clock->sleepMs(WaitMs(record->galdown, kPowerDownMs));
     PowerOff();
     if (Stalled()) return RESULT_FATAL;
     return CheckReadBack(true);
@@ -636,7 +636,7 @@ uint8_t ZVGAL::DeviceOption() {
 }
 
 uint8_t ZVGAL::Stop() {
-    link_.clock->sleepMs(kPowerDownMs);
+    link_.clock->sleepMs(WaitMs(record->galdown, kPowerDownMs));
     PowerOff();
     return RESULT_OK;
 }

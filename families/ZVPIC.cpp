@@ -126,7 +126,9 @@ bool ZVPIC::PowerOn(bool programming) {
         return false;
     }
     link_.SupplyOutput(false);
-    link_.clock->sleepMs(kSupplySettleMs);
+    // The programmer's supplies rise; the chip's own 5 us after VDD and VPP
+    // (thld0, tppdp) lie inside the device settle below, which stays fixed.
+    SleepFor(record->picsettle, kSupplySettleMs);
     link_.CSET(kDriveData);
     link_.DLSET(0x00);
     link_.DHSET(0x00);

@@ -130,13 +130,15 @@ TEST(FillDeviceRecord, WaitModeKeyIsHonoured) {
 TEST(FillDeviceRecord, DatasheetWaitKeys) {
     DeviceRecord none = Fill("maxsize\t100\n", 4);
     for (double v : {none.picprog, none.picgap, none.readywait, none.eraltime, none.erasepulse, none.galsettle,
-                     none.galentry})
+                     none.galentry, none.picsettle, none.galdown})
         EXPECT_LT(v, 0.0);
     DeviceRecord r = Fill("picprog\t9ms\npicgap\t1us\nreadywait\t0\neraltime\t6ms\nerasepulse\t100ms\n"
-                          "galsettle\t-5ms\ngalentry\tx\n",
+                          "galsettle\t-5ms\ngalentry\tx\npicsettle\t100ms\ngaldown\t100ms\n",
                           4);
     EXPECT_DOUBLE_EQ(r.picprog, 9e-3);
     EXPECT_DOUBLE_EQ(r.picgap, 1e-6);
+    EXPECT_DOUBLE_EQ(r.picsettle, 0.1);
+    EXPECT_DOUBLE_EQ(r.galdown, 0.1);
     EXPECT_DOUBLE_EQ(r.readywait, 0.0);
     EXPECT_DOUBLE_EQ(r.eraltime, 6e-3);
     EXPECT_DOUBLE_EQ(r.erasepulse, 0.1);

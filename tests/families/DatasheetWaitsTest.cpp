@@ -68,11 +68,11 @@ TEST(DatasheetWaits, WithoutTheKeysEveryFamilyRunsAsBefore) {
         uint32_t length;
     };
     DeviceRecord gal = ShippedRecord("GAL", "Lattice", "GAL16V8");
-    gal.erasepulse = gal.galsettle = gal.galentry = -1.0;
+    gal.erasepulse = gal.galsettle = gal.galentry = gal.galdown = -1.0;
     const Case cases[] = {
-        {"PIC write", PicRecord("PIC16F84A"), [](DeviceRecord& r) { r.picprog = 0.05; r.picgap = 0.001; }, 5, 4},
+        {"PIC write", PicRecord("PIC16F84A"), [](DeviceRecord& r) { r.picprog = 0.05; r.picgap = 0.001; r.picsettle = 0.5; }, 5, 4},
         {"three-wire write", ThreeWireEeprom("93C46", 64, 6), [](DeviceRecord& r) { r.readywait = 0.015; }, 5, 4},
-        {"GAL erase", gal, [](DeviceRecord& r) { r.galsettle = 0.1; r.galentry = 1.0; }, 7, 1},
+        {"GAL erase", gal, [](DeviceRecord& r) { r.galsettle = 0.1; r.galentry = 1.0; r.galdown = 0.5; }, 7, 1},
     };
     for (const Case& c : cases) {
         DeviceRecord keyed = c.plain;

@@ -270,7 +270,7 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     EXPECT_EQ(b.Operation(5, 0, 0x800), 0);
     EXPECT_EQ(ChipOf(b).Program(0), 0x0111);
     EXPECT_EQ(b.log.lines(), (Lines{"Range 000000+000800 reaches beyond the device end 000400: cut to 000400 addresses",
-                                    "書きこみはエラーなく行われました。"}));
+                                    "Written without errors."}));
     EXPECT_EQ(b.Operation(4, 0, 0), 2);
 
     // A range from near the end is cut there; one that starts at or beyond
@@ -280,7 +280,7 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     EXPECT_EQ(b.Operation(5, 0x3F0, 0x20), 0);
     EXPECT_EQ(ChipOf(b).Program(0x3FF), 0x0333);
     EXPECT_EQ(b.log.lines(), (Lines{"Range 0003F0+000020 reaches beyond the device end 000400: cut to 000010 addresses",
-                                    "書きこみはエラーなく行われました。"}));
+                                    "Written without errors."}));
     const uint64_t frames = b.sim.Frames();
     for (uint32_t start : {0x400u, 0xFFFFFFFFu}) {
         EXPECT_EQ(b.Operation(4, start, 0x400), 2);
