@@ -131,6 +131,18 @@ TEST(ZVROMSim, DeadCellsAreCountedAfterTheirLastAttempt) {
     EXPECT_EQ(b.CountLines("Verify error Addr: "), 3u);
 }
 
+// A 16-bit word is compared whole: a dead word whose file value differs only
+// in the high byte fails the write.
+TEST(ZVROMSim, WordWriteComparesTheHighByteToo) {
+    SimBench b(WordEprom(0x100));
+    CellFaults faults;
+    faults.dead = {0x20};
+    b.sim.SetCellFaults(faults);
+    for (size_t i = 0; i < b.buffer.size(); i += 2) b.buffer[i] = 0x00, b.buffer[i + 1] = 0xFF;
+    EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
+    EXPECT_GE(b.CountLines("Verify error at 000020 Read:FF-FF File:00-FF "), 1u);
+}
+
 TEST(ZVROMSim, DeadCellsStopTheWriteAtThePermittedCount) {
     DeviceRecord r = ByteEprom(0x100);
     r.retry = 2;
