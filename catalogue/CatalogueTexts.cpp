@@ -12,11 +12,12 @@ struct TextPair {
 };
 
 constexpr TextPair kTexts[] = {
-    // The list's line error reads the same in both languages.
+    // Logged while the list is read, before any language is known: the
+    // same in both.
     {CatalogueText::ListLineError, "ファイルdevice.lstの%d行目にエラーがあります。",
      "ファイルdevice.lstの%d行目にエラーがあります。"},
     {CatalogueText::ListOpenFailed, "ファイルDEVICE.LSTのオープンに失敗しました",
-     "ファイルDEVICE.LSTのオープンに失敗しました"},
+     "The file DEVICE.LST could not be opened"},
     {CatalogueText::RecordRefused, "デバイス%sのパラメータは使用できません: %s",
      "Device %s's parameters cannot be used: %s"},
     {CatalogueText::NotListed, "デバイス一覧に%s %s %sはありません。一覧から型番を選んでください。",

@@ -60,6 +60,10 @@ constexpr TextPair kBinaryCutText{
     "%sの先頭%uワード(範囲の長さ)だけを読みこみました。ファイルの残りは読みこんでいません。",
     "Only the first %u words of %s were read (the range's length); the rest of the file was not read."};
 
+// A file saved. %s: the file; %u: the words written.
+constexpr TextPair kSavedText{"File:%sに%uワード書き込まれました。", "File:%s: %u words written."};
+constexpr TextPair kSavedStatusText{"File:%s書きこみました", "File:%s written"};
+
 void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t size, const OperationRange& range,
              LogSink* log) {
     file.typecode = record.typecode;
@@ -149,8 +153,8 @@ TransferReport WriteDataFile(const std::string& name, const DeviceRecord& record
         return report;
     }
     report.success = true;
-    Log(log, "File:%sに%uワード書き込まれました。", name.c_str(), static_cast<unsigned>(file.count));
-    report.statusText = "File:" + name + "書きこみました";
+    Log(log, InLanguage(kSavedText, language), name.c_str(), static_cast<unsigned>(file.count));
+    report.statusText = Format(InLanguage(kSavedStatusText, language), name.c_str());
     return report;
 }
 

@@ -40,6 +40,10 @@ inline constexpr const char* kWriteVerifyByte[2] = {"Verify error at %06lX Read:
 
 // 28F flash: the last failed attempt of the clearing before an erase.
 inline constexpr char kFlashClearVerifyError[] = "Verify error at %06lX";
+// %06lX: the first address that did not erase; %u: the erase pulses given.
+inline constexpr const char* kFlashNotErased[2] = {
+    "消去できませんでした：%06lX 番地は %u 回の消去パルスの後も FF になりません",
+    "The chip did not erase: the byte at %06lX does not read FF after %u erase pulses"};
 // Serial EEPROM (two-wire 24Cxx, three-wire 93Cx6).
 inline constexpr const char* kSeepNoAck[2] = {
     "シリアルEEPROMから応答がありません アドレス %06lX (デバイスセレクト %02X)",

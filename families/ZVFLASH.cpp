@@ -233,7 +233,8 @@ uint8_t ZVFLASH::Erase() {
         SetAddress(0);
         bool erased = false;
         bool stopped = false;
-        for (unsigned pass = 0; pass < kErasePasses && !erased && !stopped; ++pass) {
+        unsigned pulses = 0;
+        for (unsigned pass = 0; pass < kErasePasses && !erased && !stopped; ++pass, ++pulses) {
             if (cancel.load(std::memory_order_relaxed) || link_.readyTimedOut) {
                 Stop();
                 break;
@@ -265,6 +266,10 @@ uint8_t ZVFLASH::Erase() {
             }
         }
         if (!erased) errorCount = 1;
+        // The clearing's summary said "without errors": say that the erase
+        // itself failed, and where, unless a cancel or the link ended it.
+        if (!erased && !cancel.load(std::memory_order_relaxed) && !link_.readyTimedOut && !stopped)
+            Log(link_.log, Text(texts::kFlashNotErased), static_cast<unsigned long>(CurrentAddress()), pulses);
     }
     PowerOff();
     // A clearing that did not succeed gives its own result: a power-up that

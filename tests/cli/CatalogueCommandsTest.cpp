@@ -82,8 +82,14 @@ TEST_F(CatalogueCommands, InfoInJapaneseAndOnFailure) {
 
 TEST_F(CatalogueCommands, MissingCatalogueIsAnError) {
     session.options.catalogue = std::string(KRT_SOURCE_DIR) + "/no-such-directory";
-    EXPECT_EQ(Run("list", {}), 2);
-    EXPECT_EQ(Run("info", {"EPROM", "Intel", "27C256"}), 2);
+    for (const auto& [language, text] : {std::pair{1u, "The file DEVICE.LST could not be opened"},
+                                         std::pair{0u, "ファイルDEVICE.LSTのオープンに失敗しました"}}) {
+        session.options.language = language;
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(Run("list", {}), 2);
+        EXPECT_EQ(Run("info", {"EPROM", "Intel", "27C256"}), 2);
+        EXPECT_NE(::testing::internal::GetCapturedStderr().find(text), std::string::npos) << language;
+    }
 }
 
 TEST_F(CatalogueCommands, SelftestPrintsOneLinePerDeviceAndTheSummary) {

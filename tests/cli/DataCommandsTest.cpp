@@ -52,7 +52,7 @@ TEST_F(Convert, HexToMotorolaWithTheWindowsMessages) {
     EXPECT_EQ(Run({"EPROM", "intel", "27c256", At("in.hex"), At("out.mot")}), 0);
     EXPECT_EQ(log->lines(), (Lines{"Device 27C256's parameter was loaded successfully.",
                                    "From file \"" + At("in.hex") + "\", 20 word length data is read.",
-                                   "File:" + At("out.mot") + "に32768ワード書き込まれました。"}));
+                                   "File:" + At("out.mot") + ": 32768 words written."}));
     const std::string mot = Slurp(At("out.mot"));
     // Blank (0xFF) around the four bytes read.
     EXPECT_NE(mot.find("S214000010" "01020304" "FFFFFFFFFFFFFFFFFFFFFFFF"), std::string::npos);

@@ -101,6 +101,13 @@ TEST_F(Transfer, WriteLogsAndReplacesAtomically) {
     TransferReport r = WriteDataFile(target.string(), record, buffer, range, 1, &log);
     EXPECT_EQ(r.result, FILE_OK);
     EXPECT_EQ(r.count, 0x8000u);
+    ASSERT_FALSE(log.lines.empty());
+    EXPECT_EQ(log.lines.at(0), "File:" + target.string() + ": 32768 words written.");
+    EXPECT_EQ(r.statusText, "File:" + target.string() + " written");
+    // In Japanese, the texts as the window has always shown them.
+    log.lines.clear();
+    r = WriteDataFile(target.string(), record, buffer, range, 0, &log);
+    ASSERT_FALSE(log.lines.empty());
     EXPECT_EQ(log.lines.at(0), "File:" + target.string() + "に32768ワード書き込まれました。");
     EXPECT_EQ(r.statusText, "File:" + target.string() + "書きこみました");
     EXPECT_EQ(Slurp(target).substr(17, 12), "S2140000005A");

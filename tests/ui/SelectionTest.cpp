@@ -204,8 +204,8 @@ TEST_F(SelectionTest, SaveWritesTheRangeAndReports) {
     old.close();
     prompter.fileNames.push_back(out);
     form->FileSaveAs1Execute();
-    EXPECT_TRUE(LogHas(QStringLiteral("File:%1に16ワード書き込まれました。").arg(out)));
-    EXPECT_EQ(form->StatusText(), QStringLiteral("File:%1書きこみました").arg(out));
+    EXPECT_TRUE(LogHas(QStringLiteral("File:%1: 16 words written.").arg(out)));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("File:%1 written").arg(out));
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray(16, '\xFF'));
