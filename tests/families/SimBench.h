@@ -58,6 +58,25 @@ struct SimBench {
         }
     }
 
+    // Puts one of the simulator's named faults on the programmer or its chip.
+    void Fault(const std::string& name) {
+        std::string error;
+        EXPECT_TRUE(sim.ApplyFault(name, error)) << name << ": " << error;
+    }
+
+    // Cells of the chip that never program, or that take their value only
+    // after a number of good pulses.
+    void DeadCells(std::vector<uint32_t> cells) {
+        CellFaults faults;
+        faults.dead = std::move(cells);
+        sim.SetCellFaults(faults);
+    }
+    void WeakCells(std::vector<WeakCell> cells) {
+        CellFaults faults;
+        faults.weak = std::move(cells);
+        sim.SetCellFaults(faults);
+    }
+
     // For tests of faults that make the host breach the protocol on purpose.
     void ExpectBreaches() { sim.SetStrict(false); }
 
@@ -83,6 +102,22 @@ struct SimBench {
         for (const auto& l : log.lines()) n += l.rfind(prefix, 0) == 0;
         return n;
     }
+};
+
+// Forwards to the simulator and makes the programmer stop answering (stay
+// busy) once the running operation has reached `stopAt` addresses.
+class StopsAnsweringPort : public PortIo {
+public:
+    StopsAnsweringPort(SimBench& b, int32_t stopAt) : b_(b), stopAt_(stopAt) {}
+    uint8_t read(uint16_t a) override { return b_.sim.read(a); }
+    void write(uint16_t a, uint8_t v) override {
+        b_.sim.write(a, v);
+        if (b_.link.OperationProgress() >= stopAt_) b_.sim.SetStaysBusy(true);
+    }
+
+private:
+    SimBench& b_;
+    int32_t stopAt_;
 };
 
 inline std::vector<uint8_t> RandomBytes(size_t n, uint32_t seed) {

@@ -98,9 +98,7 @@ TEST(ZVROMSim, BlankCheckOfBlankAndProgrammedChip) {
 
 TEST(ZVROMSim, WeakCellsNeedSeveralPulsesWithoutAnError) {
     SimBench b(ByteEprom(0x100));
-    CellFaults faults;
-    faults.weak = {{0x10, 3}, {0x11, 3}};
-    b.sim.SetCellFaults(faults);
+    b.WeakCells({{0x10, 3}, {0x11, 3}});
     b.buffer.assign(b.buffer.size(), 0x5A);
     ASSERT_EQ(b.Operation(5, 0, 0x100), 0);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000010 Read:FF File:5A retry 0",
@@ -111,19 +109,26 @@ TEST(ZVROMSim, WeakCellsNeedSeveralPulsesWithoutAnError) {
     EXPECT_EQ(CellOf(b, 0x10), 0x5A);
 }
 
+// Three dead cells at 20h, 40h and 60h under a buffer of 00h.
+struct DeadCellBench : SimBench {
+    explicit DeadCellBench(uint32_t retry) : SimBench(WithRetry(retry)) {
+        DeadCells({0x20, 0x40, 0x60});
+        buffer.assign(buffer.size(), 0x00);
+    }
+    static DeviceRecord WithRetry(uint32_t retry) {
+        DeviceRecord r = ByteEprom(0x100);
+        r.retry = retry;
+        return r;
+    }
+};
+
 TEST(ZVROMSim, DeadCellsAreCountedAfterTheirLastAttempt) {
-    DeviceRecord r = ByteEprom(0x100);
-    r.retry = 3;
-    SimBench b(r);
-    CellFaults faults;
-    faults.dead = {0x20, 0x40, 0x60};
-    b.sim.SetCellFaults(faults);
-    b.buffer.assign(b.buffer.size(), 0x00);
+    DeadCellBench b(3);
     EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
     // Three attempts per dead cell, each logged.
     EXPECT_EQ(b.CountLines("Verify error at 000020 Read:FF File:00 "), 3u);
     EXPECT_EQ(b.CountLines("Verify error at "), 9u);
-    EXPECT_EQ(b.log.lines().back(), "Errors during the write: 3");
+    EXPECT_EQ(Last(b.log.lines()), "Errors during the write: 3");
     EXPECT_EQ(CellOf(b, 0xFF), 0x00);  // the write went on to the end
 
     b.log.clear();
@@ -135,22 +140,14 @@ TEST(ZVROMSim, DeadCellsAreCountedAfterTheirLastAttempt) {
 // in the high byte fails the write.
 TEST(ZVROMSim, WordWriteComparesTheHighByteToo) {
     SimBench b(WordEprom(0x100));
-    CellFaults faults;
-    faults.dead = {0x20};
-    b.sim.SetCellFaults(faults);
+    b.DeadCells({0x20});
     for (size_t i = 0; i < b.buffer.size(); i += 2) b.buffer[i] = 0x00, b.buffer[i + 1] = 0xFF;
     EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
     EXPECT_GE(b.CountLines("Verify error at 000020 Read:FF-FF File:00-FF "), 1u);
 }
 
 TEST(ZVROMSim, DeadCellsStopTheWriteAtThePermittedCount) {
-    DeviceRecord r = ByteEprom(0x100);
-    r.retry = 2;
-    SimBench b(r);
-    CellFaults faults;
-    faults.dead = {0x20, 0x40, 0x60};
-    b.sim.SetCellFaults(faults);
-    b.buffer.assign(b.buffer.size(), 0x00);
+    DeadCellBench b(2);
     EXPECT_EQ(b.Operation(5, 0, 0x100, 2), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000020 Read:FF File:00 retry 0",
                                     "Verify error at 000020 Read:FF File:00 retry 1",
@@ -205,27 +202,10 @@ TEST(ZVROMSim, CancelFromAnotherThreadEndsWithOne) {
     }
 }
 
-// Forwards to the simulator and makes the programmer stop answering (stay
-// busy) once the running operation has reached `stopAt` addresses.
-class FailingPort : public PortIo {
-public:
-    FailingPort(VirtualKrt& sim, LinkContext& link, int32_t stopAt) : sim_(sim), link_(link), stopAt_(stopAt) {}
-    uint8_t read(uint16_t a) override { return sim_.read(a); }
-    void write(uint16_t a, uint8_t v) override {
-        sim_.write(a, v);
-        if (link_.OperationProgress() >= stopAt_) sim_.SetStaysBusy(true);
-    }
-
-private:
-    VirtualKrt& sim_;
-    LinkContext& link_;
-    int32_t stopAt_;
-};
-
 TEST(ZVROMSim, ProgrammerThatStopsAnsweringMidWriteNeverHangs) {
     SimBench b(ByteEprom(0x8000));
     b.ExpectBreaches();  // frames sent to a programmer that stays busy
-    FailingPort port(b.sim, b.link, 0x100);
+    StopsAnsweringPort port(b, 0x100);
     b.link.port = &port;
     b.buffer.assign(b.buffer.size(), 0x00);
     const auto before = b.sim.now();
