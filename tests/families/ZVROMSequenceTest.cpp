@@ -253,32 +253,33 @@ void ScriptAttempt(RecordingPort& port, uint8_t readBack) {
     ScriptFetch(port, readBack);
 }
 
-TEST(ZVROMWrite, AddressThatTakesOnTheThirdPulseLogsTwoAttemptsAndNoError) {
-    DeviceRecord r = ByteEprom(0x100);
-    r.retry = 5;
-    FamilyLink t(r);
-    t.buffer[0] = 0x12;
-    ScriptSetAddress(t.port);
-    ScriptAttempt(t.port, 0xFF);
-    ScriptAttempt(t.port, 0x13);
-    ScriptAttempt(t.port, 0x12);
-    ASSERT_EQ(t.Operation(5, 0, 1), 0);
-    EXPECT_EQ(t.log.lines(), (Lines{"Verify error at 000000 Read:FF File:12 0回目",
-                                    "Verify error at 000000 Read:13 File:12 1回目",
-                                    "書きこみはエラーなく行われました。"}));
-    EXPECT_EQ(CountOf(t.port.CommandFrames(), 0x08), 3u);
-}
-
-TEST(ZVROMWrite, SingleAttemptMismatchCountsAtOnce) {
-    DeviceRecord r = ByteEprom(0x100);
-    r.retry = 1;
-    FamilyLink t(r);
-    t.buffer[0] = 0x00;
-    ScriptSetAddress(t.port);
-    ScriptAttempt(t.port, 0xFF);
-    ASSERT_EQ(t.Operation(5, 0, 1), 3);
-    EXPECT_EQ(t.log.lines(), (Lines{"Verify error at 000000 Read:FF File:00 0回目",
-                                    "書きこみの途中で1個のエラーが発生しました"}));
+// An address that takes on its third pulse logs two attempts and no error;
+// with one attempt a mismatch counts at once.
+TEST(ZVROMWrite, AttemptsAreLoggedAndOnlyTheLastOneCounts) {
+    struct Case {
+        uint32_t retry;
+        uint8_t file;
+        std::vector<uint8_t> readBack;
+        uint8_t result;
+        Lines lines;
+    };
+    const Case cases[] = {
+        {5, 0x12, {0xFF, 0x13, 0x12}, 0,
+         {"Verify error at 000000 Read:FF File:12 0回目", "Verify error at 000000 Read:13 File:12 1回目",
+          "書きこみはエラーなく行われました。"}},
+        {1, 0x00, {0xFF}, 3, {"Verify error at 000000 Read:FF File:00 0回目", "書きこみの途中で1個のエラーが発生しました"}},
+    };
+    for (const Case& c : cases) {
+        DeviceRecord r = ByteEprom(0x100);
+        r.retry = c.retry;
+        FamilyLink t(r);
+        t.buffer[0] = c.file;
+        ScriptSetAddress(t.port);
+        for (uint8_t value : c.readBack) ScriptAttempt(t.port, value);
+        ASSERT_EQ(t.Operation(5, 0, 1), c.result);
+        EXPECT_EQ(t.log.lines(), c.lines);
+        EXPECT_EQ(CountOf(t.port.CommandFrames(), 0x08), c.readBack.size());
+    }
 }
 
 TEST(ZVROMWrite, ErrorThatReachesTheLimitIsNotLoggedAsVerifyLine) {
@@ -294,15 +295,6 @@ TEST(ZVROMWrite, ErrorThatReachesTheLimitIsNotLoggedAsVerifyLine) {
                                     "エラーが多すぎるので中止しました"}));
     // Two addresses pulsed twice each, then the loop stopped.
     EXPECT_EQ(CountOf(t.port.CommandFrames(), 0x08), 4u);
-}
-
-TEST(ZVROMVerify, MismatchLineAndErrorLimit) {
-    FamilyLink t(ByteEprom(0x2000));
-    t.buffer[0x1234] = 0xA5;
-    ScriptSetAddress(t.port);
-    ScriptFetch(t.port, 0x5A);
-    ASSERT_EQ(t.Operation(6, 0x1234, 1), 3);
-    EXPECT_EQ(t.log.lines(), Lines{"ベリファイエラー Addr: 001234 ROM-Data:5A FileData:A5"});
 }
 
 TEST(ZVROMVerify, ThirdFailureEndsTheLoopWithPermittedThree) {
@@ -329,33 +321,31 @@ TEST(ZVROMVerify, PermittedZeroStopsAtFirstErrorAndAlwaysLogsTheLimit) {
     EXPECT_EQ(passing.log.lines(), Lines{"エラーが多すぎるので中止しました"});
 }
 
-TEST(ZVROMVerify, WordMismatchLine) {
-    FamilyLink t(WordEprom(0x100));
-    t.buffer[0x20] = 0x12;
-    t.buffer[0x21] = 0x34;
-    ScriptSetAddress(t.port);
-    ScriptFetch(t.port, 0x34);
-    ScriptFetch(t.port, 0x13);
-    ASSERT_EQ(t.Operation(6, 0x10, 1), 3);
-    EXPECT_EQ(t.log.lines(), Lines{"ベリファイエラー Addr: 000010 ROM-Data:13-34 FileData:12-34"});
-}
-
-TEST(ZVROMBlank, WordLineEndsWithOneBlank) {
-    FamilyLink t(WordEprom(0x100));
-    ScriptSetAddress(t.port);
-    ScriptFetch(t.port, 0xFF);  // low
-    ScriptFetch(t.port, 0x00);  // high
-    ASSERT_EQ(t.Operation(9, 0x10, 1), 3);
-    EXPECT_EQ(t.log.lines(), Lines{"ブランクチェックエラー Addr: 000010 Data:00-FF "});
-}
-
-TEST(ZVROMBlank, ByteLine) {
-    FamilyLink t;
-    ScriptSetAddress(t.port);
-    ScriptFetch(t.port, 0xFF);
-    ScriptFetch(t.port, 0x7F);
-    ASSERT_EQ(t.Operation(9, 0x20, 2), 3);
-    EXPECT_EQ(t.log.lines(), Lines{"ブランクチェックエラー Addr: 000021 Data:7F "});
+// A scripted read of one or two addresses and the one line it gives.
+TEST(ZVROMVerify, MismatchAndBlankCheckLines) {
+    struct Case {
+        DeviceRecord record;
+        uint8_t code;
+        uint32_t start, length;
+        std::vector<uint8_t> fetched;  // a word's low byte first
+        std::vector<std::pair<uint32_t, uint8_t>> file;
+        const char* line;
+    };
+    const Case cases[] = {
+        {ByteEprom(0x2000), 6, 0x1234, 1, {0x5A}, {{0x1234, 0xA5}}, "ベリファイエラー Addr: 001234 ROM-Data:5A FileData:A5"},
+        {WordEprom(0x100), 6, 0x10, 1, {0x34, 0x13}, {{0x20, 0x12}, {0x21, 0x34}},
+         "ベリファイエラー Addr: 000010 ROM-Data:13-34 FileData:12-34"},
+        {WordEprom(0x100), 9, 0x10, 1, {0xFF, 0x00}, {}, "ブランクチェックエラー Addr: 000010 Data:00-FF "},
+        {ByteEprom(0x100), 9, 0x20, 2, {0xFF, 0x7F}, {}, "ブランクチェックエラー Addr: 000021 Data:7F "},
+    };
+    for (const Case& c : cases) {
+        FamilyLink t(c.record);
+        for (const auto& [at, value] : c.file) t.buffer[at] = value;
+        ScriptSetAddress(t.port);
+        for (uint8_t value : c.fetched) ScriptFetch(t.port, value);
+        ASSERT_EQ(t.Operation(c.code, c.start, c.length), 3) << c.line;
+        EXPECT_EQ(t.log.lines(), Lines{c.line});
+    }
 }
 
 TEST(ZVROMFrame, CancelBeforeTheFirstUnitStillPowersUpAndDown) {
@@ -450,11 +440,9 @@ TEST(ZVROMFrame, NoBufferIsFatalBeforeAnyTraffic) {
     EXPECT_TRUE(t.port.accesses.empty());
 }
 
-// A programmer that stops answering: after `readyWaits` good ready reads
-// the ACK line stays low (busy) for ever.
-void StopAnsweringAfter(FamilyLink& t, unsigned readyWaits) {
-    ScriptSetAddress(t.port);
-    for (unsigned i = 0; i < readyWaits; ++i) t.port.ScriptStatus(0x40);
+// From here on the programmer stops answering: the ACK line stays low
+// (busy) for ever, and each status read costs a millisecond.
+void StopAnswering(FamilyLink& t) {
     t.port.statusDefault = 0x00;
     t.clock.step = std::chrono::milliseconds(1);
 }
@@ -464,7 +452,9 @@ TEST(ZVROMTimeout, ProgrammerThatStopsAnsweringMidWriteEndsWithFour) {
     r.verify = 0;
     r.retry = 1;
     FamilyLink t(r);
-    StopAnsweringAfter(t, 3);
+    ScriptSetAddress(t.port);
+    for (int i = 0; i < 3; ++i) t.port.ScriptStatus(0x40);
+    StopAnswering(t);
     EXPECT_EQ(t.Operation(5, 0, 0x100), 4);
     const auto frames = t.port.CommandFrames();
     EXPECT_EQ(CountOf(frames, 0x08), 4u);  // the fourth pulse never ended
@@ -480,8 +470,7 @@ TEST(ZVROMTimeout, ProgrammerThatStopsAnsweringMidReadEndsWithFour) {
         FamilyLink t;
         ScriptSetAddress(t.port);
         for (int i = 0; i < 5; ++i) ScriptFetch(t.port, 0xFF);  // five good units, as the buffer and blank
-        t.port.statusDefault = 0x00;
-        t.clock.step = std::chrono::milliseconds(1);
+        StopAnswering(t);
         EXPECT_EQ(t.Operation(code, 0, 0x100), 4) << int(code);
         EXPECT_EQ(CountOf(t.port.CommandFrames(), 0x04), 6u) << int(code);
         EXPECT_EQ(t.log.lines().size(), 1u) << int(code);
@@ -494,8 +483,7 @@ TEST(ZVROMTimeout, ErrorsBeforeTheTimeoutAreStillReported) {
     FamilyLink t(r);
     ScriptSetAddress(t.port);
     ScriptAttempt(t.port, 0x00);  // buffer holds 0xFF: one error
-    t.port.statusDefault = 0x00;
-    t.clock.step = std::chrono::milliseconds(1);
+    StopAnswering(t);
     EXPECT_EQ(t.Operation(5, 0, 0x10), 4);
     EXPECT_TRUE(t.Logged("書きこみの途中で1個のエラーが発生しました"));
     EXPECT_FALSE(t.Logged("書きこみはエラーなく行われました。"));
