@@ -183,8 +183,7 @@ TEST(ZVPICSim, WriteComparesAllSixteenBitsAndProgramsEachWordOnce) {
 
 TEST(ZVPICSim, PermittedErrorCountTwoEndsEachLoopAtItsFirstFailureThere) {
     PicBench b;
-    std::string error;
-    b.sim.ApplyFault("weak-words:3,7", error);
+    b.Fault("weak-words:3,7");
     for (size_t w = 0; w < 0x10; ++w) SetWord(b.buffer, w, static_cast<uint16_t>(0x0100 + w));
     SetWord(b.buffer, 0x2000, 0xFFFF);  // never verifies
     SetWord(b.buffer, 0x2001, 0x0005);
@@ -200,8 +199,7 @@ TEST(ZVPICSim, CodeProtectedChipReadsZeroUntilErased) {
     PicBench b;
     ChipOf(b).SetProgram(0x10, 0x1234);
     ChipOf(b).SetConfig(0, 0x0003);
-    std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("code-protected", error)) << error;
+    b.Fault("code-protected");
     ASSERT_EQ(b.Operation(4, 0, 0x400), 0);
     EXPECT_EQ(b.log.lines(), Lines{"The chip is code protected: its program memory reads as 0000"});
     EXPECT_EQ(WordAt(b.buffer, 0x10), 0x0000);
@@ -289,25 +287,10 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     EXPECT_EQ(b.sim.Frames(), frames);
 }
 
-class StopsAnswering : public PortIo {
-public:
-    StopsAnswering(VirtualKrt& sim, LinkContext& link, int32_t at) : sim_(sim), link_(link), at_(at) {}
-    uint8_t read(uint16_t a) override { return sim_.read(a); }
-    void write(uint16_t a, uint8_t v) override {
-        sim_.write(a, v);
-        if (link_.OperationProgress() >= at_) sim_.SetStaysBusy(true);
-    }
-
-private:
-    VirtualKrt& sim_;
-    LinkContext& link_;
-    int32_t at_;
-};
-
 TEST(ZVPICSim, ProgrammerThatStopsAnsweringEndsTheOperation) {
     PicBench b;
     b.ExpectBreaches();  // frames sent to a programmer that stays busy
-    StopsAnswering port(b.sim, b.link, 0x20);
+    StopsAnsweringPort port(b, 0x20);
     b.link.port = &port;
     const auto before = b.sim.now();
     EXPECT_EQ(b.Operation(4, 0, 0x400), 4);
