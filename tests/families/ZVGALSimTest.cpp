@@ -193,8 +193,7 @@ TEST(ZVGALSim, VerifyWithNoPermittedErrorsNamesTheFirstAndStops) {
 TEST(ZVGALSim, WeakRowsRetryAndReportTheirAttempt) {
     {
         SimBench b(ShippedGal("GAL16V8"));
-        std::string error;
-        ASSERT_TRUE(b.sim.ApplyFault("weak-rows:5,60@2", error)) << error;
+        b.Fault("weak-rows:5,60@2");
         b.buffer = RandomFuses(b.buffer.size(), 3);
         EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
         EXPECT_EQ(b.CountLines("Written successfully at attempt 2"), 2u);
@@ -204,8 +203,7 @@ TEST(ZVGALSim, WeakRowsRetryAndReportTheirAttempt) {
         DeviceRecord record = ShippedGal("GAL22V10");
         record.retry = 1;
         SimBench b(record);
-        std::string error;
-        ASSERT_TRUE(b.sim.ApplyFault("weak-rows:3@5", error)) << error;
+        b.Fault("weak-rows:3@5");
         b.buffer.assign(b.buffer.size(), 1);
         b.buffer[44 * 7 + 3] = 0;  // row 3, bit 7
         EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 3);
@@ -244,8 +242,7 @@ TEST(ZVGALSim, SecureBlocksTheArrayButNotTheSignatureAndEraseLiftsIt) {
 TEST(ZVGALSim, SecuredOnArrivalAnd22V10SecurityNotOffered) {
     {
         SimBench b(ShippedGal("GAL20V8"));
-        std::string error;
-        ASSERT_TRUE(b.sim.ApplyFault("secured", error)) << error;
+        b.Fault("secured");
         EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 3);  // the blocked array reads 0
         EXPECT_EQ(b.CountLines("Not Blank at FUSE:"), 101u);  // the first 100 permitted, then one more
     }
@@ -259,8 +256,7 @@ TEST(ZVGALSim, SecuredOnArrivalAnd22V10SecurityNotOffered) {
 
 TEST(ZVGALSim, WrongVppProgramsAndErasesNothingAndEraseAndSecureSaySo) {
     SimBench b(ShippedGal("GAL16V8"));
-    std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("wrong-vpp", error)) << error;
+    b.Fault("wrong-vpp");
     b.buffer = RandomFuses(b.buffer.size(), 5);
     EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 3);
     EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
@@ -347,8 +343,7 @@ TEST(ZVGALSim, SignatureTableByAlgorithmMakerAndPart) {
 TEST(ZVGALSim, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
     for (uint8_t code : {uint8_t{5}, uint8_t{7}}) {
         SimBench b(ShippedGal("GAL16V8"));
-        std::string error;
-        ASSERT_TRUE(b.sim.ApplyFault("wrong-part", error)) << error;
+        b.Fault("wrong-part");
         ChipOf(b).SetArrayBit(2, 5, 0);
         b.buffer.assign(b.buffer.size(), 0);
         EXPECT_EQ(b.Operation(code, 0, b.record.maxsize), 4) << int{code};
