@@ -37,6 +37,16 @@ DeviceRecord Eeprom(const char* name, uint32_t bytes, uint32_t page, double tpw,
     return r;
 }
 DeviceRecord At28c256(uint8_t mode) { return Eeprom("AT28C256", 0x8000, 64, 10e-3, mode); }
+// A part with the signal the wait mode watches: the AT28C64's RDY/BUSY pin.
+DeviceRecord PartFor(uint8_t mode) { return mode == 1 ? Eeprom("AT28C64", 0x2000, 1, 1e-3, 1) : At28c256(mode); }
+
+// A chip whose write cycle never ends, and a buffer of 00h to write to it.
+struct NeverReadyBench : SimBench {
+    explicit NeverReadyBench(const DeviceRecord& r) : SimBench(r) {
+        Fault("never-ready");
+        buffer.assign(buffer.size(), 0x00);
+    }
+};
 
 EepromChip& ChipOf(SimBench& b) { return *dynamic_cast<EepromChip*>(b.sim.SocketChip()); }
 
@@ -58,7 +68,7 @@ void RoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint
 
 TEST(ZVEEPROMSim, EachWaitModeWritesAgainstAChipWithItsSignal) {
     RoundTrip(At28c256(0), 0x30, 0x1000, 1);                               // programmer's timer, tpw 10 ms
-    RoundTrip(Eeprom("AT28C64", 0x2000, 1, 1e-3, 1), 0x1F00, 0x100, 2);  // RDY/BUSY
+    RoundTrip(PartFor(1), 0x1F00, 0x100, 2);                             // RDY/BUSY
     RoundTrip(At28c256(2), 0x7000, 0x1000, 3);                             // toggle bit
     RoundTrip(Eeprom("AT28C16", 0x800, 1, 1e-3, 3), 0, 0x800, 4);          // DATA polling
     RoundTrip(At28c256(3), 0, 0x8000, 5);                                  // the whole device
@@ -98,9 +108,7 @@ TEST(ZVEEPROMSim, ChunksNeverCrossAPageAndStopAtTheRangeEnd) {
 
 TEST(ZVEEPROMSim, APageThatNeverVerifiesCostsRetryWritesOneLineAndAPowerCycle) {
     SimBench b(At28c256(3));
-    CellFaults faults;
-    faults.dead = {0x45};
-    b.sim.SetCellFaults(faults);
+    b.DeadCells({0x45});
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x100, 1), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "Errors during the write: 1",
@@ -114,9 +122,7 @@ TEST(ZVEEPROMSim, APageThatNeverVerifiesCostsRetryWritesOneLineAndAPowerCycle) {
     EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
     EXPECT_EQ(ChipOf(b).Cell(0xFF), 0x00);
     // A weak cell that takes its value on the second attempt is no error.
-    faults.dead.clear();
-    faults.weak = {{0x10, 2}};
-    b.sim.SetCellFaults(faults);
+    b.WeakCells({{0x10, 2}});
     b.buffer.assign(b.buffer.size(), 0x5A);
     b.log.clear();
     EXPECT_EQ(b.Operation(5, 0, 0x40), 0);
@@ -136,16 +142,14 @@ TEST(ZVEEPROMSim, EraseWritesFFAndLeavesTheBufferAsItWas) {
         EXPECT_EQ(ChipOf(b).Cell(a), a >= 0x20 && a < 0x120 ? 0xFF : held[a]) << a;
     EXPECT_EQ(b.Operation(9, 0x20, 0x100), 0);  // blank
     // An erase that fails keeps the buffer too.
-    std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("never-ready", error)) << error;
+    b.Fault("never-ready");
     EXPECT_EQ(b.Operation(7, 0, 0x8000), 4);
     EXPECT_EQ(b.buffer, held);
 }
 
 TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
     SimBench b(At28c256(4));
-    std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("sdp-locked", error)) << error;
+    b.Fault("sdp-locked");
     b.buffer = RandomBytes(b.buffer.size(), 12);
     EXPECT_EQ(b.Operation(5, 0, 0x100, 1), 3);
     EXPECT_EQ(b.log.lines(),
@@ -189,8 +193,7 @@ TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
 // protection: the pages after it are still watched and get the hint.
 TEST(ZVEEPROMSim, HintComesAfterAFirstPageThatAlreadyHeldItsData) {
     SimBench b(At28c256(4));
-    std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("sdp-locked", error)) << error;
+    b.Fault("sdp-locked");
     b.buffer = RandomBytes(b.buffer.size(), 14);
     std::fill(b.buffer.begin(), b.buffer.begin() + 64, 0xFF);  // what the blank chip holds
     EXPECT_EQ(b.Operation(5, 0, 0x100, 100), 3);
@@ -206,8 +209,7 @@ TEST(ZVEEPROMSim, ProtectionCommandWaitsForTheChipOnEveryPartSize) {
         DeviceRecord r = Eeprom(name, bytes, 64, 1e-3, 4);
         r.sdp = 1;
         SimBench b(r);
-        std::string error;
-        ASSERT_TRUE(b.sim.ApplyFault("slow-write", error)) << error;
+        b.Fault("slow-write");
         EXPECT_EQ(RunProtectionOperation(b.link, b.record, true), 0) << name;
         EXPECT_TRUE(ChipOf(b).Protected()) << name;
         EXPECT_EQ(RunProtectionOperation(b.link, b.record, false), 0) << name;
@@ -234,9 +236,7 @@ TEST(ZVEEPROMSim, PartWithoutProtectionRefusesTheCommandAndGivesNoHint) {
     EXPECT_EQ(ChipOf(b).Cell(0x555), 0x12);
     EXPECT_EQ(ChipOf(b).Cycles(), 0u);
 
-    CellFaults faults;
-    faults.dead = {0x00};  // the first page, which is watched for protection
-    b.sim.SetCellFaults(faults);
+    b.DeadCells({0x00});  // the first page, which is watched for protection
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x20), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000000 page", "Errors during the write: 1"}));
@@ -271,9 +271,7 @@ TEST(ZVEEPROMSim, PollingOnAStuckLastCellIsAVerifyErrorOfThatPage) {
     DeviceRecord r = At28c256(3);
     r.retry = 1;
     SimBench b(r);
-    CellFaults faults;
-    faults.dead = {0x7F};
-    b.sim.SetCellFaults(faults);
+    b.DeadCells({0x7F});
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "Errors during the write: 1"}));
@@ -282,10 +280,7 @@ TEST(ZVEEPROMSim, PollingOnAStuckLastCellIsAVerifyErrorOfThatPage) {
 
     // A part without a toggle bit whose cycle never ends still shows DATA
     // polling after the bound: that is no verify error but the time-out.
-    SimBench slow(Eeprom("AT28C16", 0x800, 1, 1e-3, 3));
-    std::string error;
-    ASSERT_TRUE(slow.sim.ApplyFault("never-ready", error)) << error;
-    slow.buffer.assign(slow.buffer.size(), 0x00);
+    NeverReadyBench slow(Eeprom("AT28C16", 0x800, 1, 1e-3, 3));
     EXPECT_EQ(slow.Operation(5, 0x10, 0x10), 4);
     EXPECT_EQ(slow.log.lines(), Lines{"EEPROM write cycle did not end within 100 ms at 000010 (data polling)"});
 }
@@ -294,8 +289,7 @@ TEST(ZVEEPROMSim, PollingOnAStuckLastCellIsAVerifyErrorOfThatPage) {
 // waits tpw after that, so a chip at its datasheet maximum passes.
 TEST(ZVEEPROMSim, TimerModeWaitsOutTheByteLoadWindowToo) {
     SimBench b(At28c256(0));
-    std::string error;
-    ASSERT_TRUE(b.sim.ApplyFault("slow-write", error)) << error;
+    b.Fault("slow-write");
     b.buffer = RandomBytes(b.buffer.size(), 13);
     EXPECT_EQ(b.Operation(5, 0, 0x100), 0);
     EXPECT_EQ(b.log.lines(), Lines{"Written without errors."});
@@ -311,11 +305,7 @@ TEST(ZVEEPROMSim, ChipThatNeverFinishesEndsWithFourWithinTheBound) {
                           Case{2, "EEPROM write cycle did not end within 100 ms at 000040 (toggle bit)"},
                           Case{3, "EEPROM write cycle did not end within 100 ms at 000040 (data polling)"},
                           Case{4, "EEPROM write cycle did not end within 100 ms at 000040 (Windows timer)"}}) {
-        DeviceRecord r = c.mode == 1 ? Eeprom("AT28C64", 0x2000, 1, 1e-3, 1) : At28c256(c.mode);
-        SimBench b(r);
-        std::string error;
-        ASSERT_TRUE(b.sim.ApplyFault("never-ready", error)) << error;
-        b.buffer.assign(b.buffer.size(), 0x00);
+        NeverReadyBench b(PartFor(c.mode));
         const auto before = b.sim.now();
         EXPECT_EQ(b.Operation(5, 0x40, 0x100), 4) << int(c.mode);
         EXPECT_EQ(b.log.lines(), Lines{c.line});
@@ -343,12 +333,9 @@ private:
 
 TEST(ZVEEPROMSim, CancelEndsACompletionWaitAtOnce) {
     for (uint8_t mode : {1, 2, 3}) {
-        SimBench b(mode == 1 ? Eeprom("AT28C64", 0x2000, 1, 1e-3, 1) : At28c256(mode));
-        std::string error;
-        ASSERT_TRUE(b.sim.ApplyFault("never-ready", error));
+        NeverReadyBench b(PartFor(mode));
         CancellingPort port(b, 200);  // well inside the wait, many reads after the first
         b.link.port = &port;
-        b.buffer.assign(b.buffer.size(), 0x00);
         const auto before = b.sim.now();
         EXPECT_EQ(b.Operation(5, 0, 0x100), 1) << int(mode);
         // No time-out, no error line, no power cycle: only how far it got.
