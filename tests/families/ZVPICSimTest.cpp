@@ -375,7 +375,7 @@ TEST(ZVPICData, GpasmEepromDataWritesReadsBackSavesAndGpsimAgrees) {
     EXPECT_EQ(GpsimEeprom(dir, "back.hex"), chip);
 }
 
-TEST(ZVPICData, BlankCheckAndVerifyFindADataByteThatDiffers) {
+TEST(ZVPICData, ADataByteThatDiffersIsFoundUntilTheEraseClearsIt) {
     PicDataBench b;
     ChipOf(b).SetDataByte(7, 0x00);
     EXPECT_EQ(b.Operation(9, 0, 0x400), 3);
@@ -383,6 +383,10 @@ TEST(ZVPICData, BlankCheckAndVerifyFindADataByteThatDiffers) {
     b.log.clear();
     EXPECT_EQ(b.Operation(6, 0, 0x400), 3);
     EXPECT_EQ(b.log.lines(), Lines{"Verify error at 002107"});
+
+    for (uint32_t i = 0; i < 64; ++i) ChipOf(b).SetDataByte(i, static_cast<uint8_t>(i));
+    ASSERT_EQ(b.Operation(7, 0, 0x400), 0);
+    EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
 }
 
 TEST(ZVPICData, WriteProgramsOnlyTheBytesThatDifferAndBeforeProtection) {
@@ -401,13 +405,6 @@ TEST(ZVPICData, WriteProgramsOnlyTheBytesThatDifferAndBeforeProtection) {
     SetWord(c.buffer, kPicDataEepromByte / 2 + 2, 0x0142);  // more than a byte: never verifies
     EXPECT_EQ(c.Operation(5, 0, 0x10), 3);
     EXPECT_EQ(c.log.lines(), (Lines{"Verify error at 002102", "Errors during the write: 1"}));
-}
-
-TEST(ZVPICData, EraseClearsTheDataEepromForTheBlankCheck) {
-    PicDataBench b;
-    for (uint32_t i = 0; i < 64; ++i) ChipOf(b).SetDataByte(i, static_cast<uint8_t>(i));
-    ASSERT_EQ(b.Operation(7, 0, 0x400), 0);
-    EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
 }
 
 struct PicIdBench : PicDataBench {
