@@ -45,6 +45,7 @@ TEST(FamilyTexts, BothLanguagesOfALineTakeTheSameArguments) {
         PAIR(kBlankErrorByte),
         PAIR(kWriteVerifyWord),
         PAIR(kWriteVerifyByte),
+        PAIR(kFlashNotErased),
         PAIR(kSeepNoAck),
         PAIR(kSeepStillBusy),
         PAIR(kSeepNoByteAccess),

@@ -226,6 +226,13 @@ TEST(ZVFLASHSim, ErasePulsesFaultAndNeverErases) {
               (Lines{kNoErrors, "The chip did not erase: the byte at 000000 does not read FF after 1000 erase pulses"}))
         << "the clearing's summary, then the erase's failure";
     EXPECT_EQ(b.sim.Vpp(), 0.0);
+
+    // The line names the first byte that stayed, not where the scan began.
+    SimBench slow(Flash());
+    ChipOf(slow).SetSlowEraseByte(0x100, 2000);
+    EXPECT_EQ(slow.Operation(7, 0, k28F010), 3);
+    EXPECT_EQ(Last(slow.log.lines()),
+              "The chip did not erase: the byte at 000100 does not read FF after 1000 erase pulses");
 }
 
 TEST(ZVFLASHSim, WeakCellsTakeSeveralPulses) {
@@ -305,6 +312,7 @@ TEST(ZVFLASHSim, CancelIsTestedBeforeEveryUnitPulseAndVerifyRead) {
         EXPECT_EQ(b.Operation(7, 0, k28F010), 1);
         EXPECT_EQ(ChipOf(b).ErasePulses(), 1u);
         EXPECT_EQ(b.sim.Vpp(), 0.0);
+        EXPECT_EQ(b.CountLines("The chip did not erase"), 0u) << "a cancelled erase has not failed";
     }
     {  // in the erase-verify scan
         SimBench b(Flash());
