@@ -98,6 +98,7 @@ TEST_F(KrtBinary, UsageErrors) {
         {{"--settings", "missing.conf", "detect"}, 66, nullptr},
     };
     for (const Case& c : cases) {
+        fs::remove(dir / "t.txt");
         const KrtRun run = Krt(c.args);
         const std::string label = c.args.empty() ? "(none)" : c.args.back();
         EXPECT_EQ(run.status, c.status) << label;
