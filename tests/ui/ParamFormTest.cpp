@@ -88,25 +88,37 @@ TEST(TimeText, ReadsNumberAndUnitTogether) {
     EXPECT_EQ(ParseTimeText("1,5ms"), 0.0);
 }
 
-TEST_F(ParamFormTest, SuppliesAreBounded) {
-    ApplyWith(form.EditVccR, "9");
-    EXPECT_DOUBLE_EQ(record.VccR, 7.5);
-    ApplyWith(form.EditVccR, "-1");
-    EXPECT_DOUBLE_EQ(record.VccR, 0.0);
-    ApplyWith(form.EditVccR, "7.5");
-    EXPECT_DOUBLE_EQ(record.VccR, 7.5);
-    ApplyWith(form.EditVppW, "25");
-    EXPECT_DOUBLE_EQ(record.VppW, 21.0);
-    ApplyWith(form.EditVppR, "21.5");
-    EXPECT_DOUBLE_EQ(record.VppR, 21.0);
-    ApplyWith(form.EditVccW, "abc");
-    EXPECT_DOUBLE_EQ(record.VccW, 0.0);
-    ApplyWith(form.EditVccW, "1e999");
-    EXPECT_DOUBLE_EQ(record.VccW, 7.5);
-    ApplyWith(form.EditVccW, "nan");
-    EXPECT_DOUBLE_EQ(record.VccW, 0.0);
-    ApplyWith(form.EditVccW, "4.5V");
-    EXPECT_DOUBLE_EQ(record.VccW, 4.5);
+// Apply bounds each field and shows the bounded value again.
+TEST_F(ParamFormTest, FieldsAreBoundedOnApply) {
+    struct Case {
+        QLineEdit* edit;
+        const char* typed;
+        double DeviceRecord::*field;
+        double value;
+        const char* shown;  // the text after Apply, when checked
+    };
+    const Case cases[] = {
+        {form.EditVccR, "9", &DeviceRecord::VccR, 7.5, "7.5"},
+        {form.EditVccR, "-1", &DeviceRecord::VccR, 0.0, nullptr},
+        {form.EditVccR, "7.5", &DeviceRecord::VccR, 7.5, nullptr},
+        {form.EditVppW, "25", &DeviceRecord::VppW, 21.0, "21"},
+        {form.EditVppR, "21.5", &DeviceRecord::VppR, 21.0, nullptr},
+        {form.EditVccW, "abc", &DeviceRecord::VccW, 0.0, nullptr},
+        {form.EditVccW, "1e999", &DeviceRecord::VccW, 7.5, nullptr},
+        {form.EditVccW, "nan", &DeviceRecord::VccW, 0.0, nullptr},
+        {form.EditVccW, "4.5V", &DeviceRecord::VccW, 4.5, nullptr},
+        {form.EditTpw, "200ms", &DeviceRecord::tpw, 0.05, "50.0ms"},
+        {form.EditTpw, "100", &DeviceRecord::tpw, 1e-6, "1.0us"},
+        {form.EditTpr, "250us", &DeviceRecord::tpr, 2.5e-4, "250.0us"},
+        {form.EditTpr, "10ns", &DeviceRecord::tpr, 1e-6, nullptr},
+    };
+    for (const Case& c : cases) {
+        ApplyWith(c.edit, c.typed);
+        EXPECT_DOUBLE_EQ(record.*c.field, c.value) << c.typed;
+        if (c.shown) {
+            EXPECT_EQ(c.edit->text().toStdString(), c.shown);
+        }
+    }
 }
 
 TEST_F(ParamFormTest, SuppliesAreShownInTheirForms) {
@@ -151,20 +163,6 @@ TEST_F(ParamFormTest, AValueTypedWithinItsBoundsIsNeverCut) {
     EXPECT_DOUBLE_EQ(record.tpw, 999.9e-6);
     EXPECT_DOUBLE_EQ(record.tpr, 0.05);
     EXPECT_EQ(record.retry, 100);
-}
-
-TEST_F(ParamFormTest, PulseWidthsAreBoundedAndShownAgain) {
-    ApplyWith(form.EditTpw, "200ms");
-    EXPECT_DOUBLE_EQ(record.tpw, 0.05);
-    EXPECT_EQ(form.EditTpw->text(), "50.0ms");
-    ApplyWith(form.EditTpw, "100");
-    EXPECT_DOUBLE_EQ(record.tpw, 1e-6);
-    EXPECT_EQ(form.EditTpw->text(), "1.0us");
-    ApplyWith(form.EditTpr, "250us");
-    EXPECT_DOUBLE_EQ(record.tpr, 2.5e-4);
-    EXPECT_EQ(form.EditTpr->text(), "250.0us");
-    ApplyWith(form.EditTpr, "10ns");
-    EXPECT_DOUBLE_EQ(record.tpr, 1e-6);
 }
 
 TEST_F(ParamFormTest, ALongTimeTextIsShownWholeAndKeptOnApply) {
@@ -382,47 +380,13 @@ TEST_F(ParamFormTest, FillAndShowingLeaveTheFormUnmodified) {
     form.hide();
 }
 
+// Closing without a change asks nothing; Apply clears the change.
 TEST_F(ParamFormTest, CloseWithoutChangesAsksNothing) {
     form.show();
     form.Button1->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(prompter.asked.empty());
-}
 
-TEST_F(ParamFormTest, CloseAfterAChangeAsksAndCancelStays) {
-    form.show();
-    form.EditALAND->setText("0F");
-    prompter.answers = {QMessageBox::Cancel};
-    form.Button1->click();
-    ASSERT_EQ(prompter.asked.size(), 1u);
-    EXPECT_EQ(prompter.asked[0].text, QString::fromUtf8("パラメータが変更されています。反映させますか？"));
-    EXPECT_EQ(prompter.asked[0].caption, QString::fromUtf8("確認"));
-    EXPECT_EQ(prompter.asked[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(record.aland, 0xFF);
-    form.hide();
-}
-
-TEST_F(ParamFormTest, CloseAnsweredYesApplies) {
-    form.show();
-    form.EditALAND->setText("0F");
-    prompter.answers = {QMessageBox::Yes};
-    QTest::keyClick(&form, Qt::Key_Escape);  // Escape closes like the close button
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(record.aland, 0x0F);
-}
-
-TEST_F(ParamFormTest, CloseAnsweredNoLeavesTheRecord) {
-    form.show();
-    QTest::keyClicks(form.EditVccR, "9");
-    prompter.answers = {QMessageBox::No};
-    form.close();
-    EXPECT_EQ(prompter.asked.size(), 1u);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_DOUBLE_EQ(record.VccR, 5.0);
-}
-
-TEST_F(ParamFormTest, ApplyButtonAppliesAndClears) {
     form.show();
     form.EditVccR->setText("9");
     form.Button2->click();
@@ -430,7 +394,42 @@ TEST_F(ParamFormTest, ApplyButtonAppliesAndClears) {
     EXPECT_EQ(form.EditVccR->text(), "7.5");
     EXPECT_FALSE(form.Modified());
     form.Button1->click();
+    EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(prompter.asked.empty());
+}
+
+// A change typed and then closed (the close button, Escape or the window's
+// own close) asks once: Yes applies, No leaves the record, Cancel stays.
+TEST_F(ParamFormTest, CloseAfterAChangeAsks) {
+    struct Case {
+        QMessageBox::StandardButton answer;
+        void (*close)(TWConfigForm&);
+        bool visible;
+        int aland;
+    };
+    const Case cases[] = {
+        {QMessageBox::Cancel, [](TWConfigForm& f) { f.Button1->click(); }, true, 0xFF},
+        {QMessageBox::Yes, [](TWConfigForm& f) { QTest::keyClick(&f, Qt::Key_Escape); }, false, 0x0F},
+        {QMessageBox::No, [](TWConfigForm& f) { f.close(); }, false, 0xFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        record.aland = 0xFF;
+        form.Fill();
+        form.show();
+        form.EditALAND->clear();
+        QTest::keyClicks(form.EditALAND, "0F");
+        prompter.asked.clear();
+        prompter.answers = {c.answer};
+        c.close(form);
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_EQ(prompter.asked[0].text, QString::fromUtf8("パラメータが変更されています。反映させますか？"));
+        EXPECT_EQ(prompter.asked[0].caption, QString::fromUtf8("確認"));
+        EXPECT_EQ(prompter.asked[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(form.isVisible(), c.visible);
+        EXPECT_EQ(record.aland, c.aland);
+        form.hide();
+    }
 }
 
 // In English every text the window shows, tips and the close question
