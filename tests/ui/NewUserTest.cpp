@@ -55,10 +55,6 @@ protected:
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
-    void SelectEprom(const char* name = "27C256") {
-        Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QString::fromLatin1(name));
-        ASSERT_TRUE(form->DeviceSelected());
-    }
     // Clicks into the field, selects what it shows and types text over it.
     static void TypeInto(QWidget* field, const QString& text) {
         QWidget* target = field;
@@ -238,12 +234,8 @@ TEST_F(NewUserTest, TheFirstRunDialogRefusesAClockTheStartUpWouldRefuse) {
 TEST_F(NewUserTest, ClosingTheWindowDuringAnOperationCancelsIt) {
     SelectEprom("27C040");
     Activate();
-    form->Simulator()->SetPacedToRealTime(true);
     bool closed = false;
-    prompter.fastProgress = false;
-    prompter.duringProgress = [&](TProgressForm&) {
-        if (closed || form->Link().OperationProgress() <= 0) return;
-        closed = true;
+    AtFirstProgress(closed, [&](TProgressForm&) {
         // What the window manager's close would meet: no modal window, and
         // the window's own commands off meanwhile.
         EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
@@ -253,7 +245,7 @@ TEST_F(NewUserTest, ClosingTheWindowDuringAnOperationCancelsIt) {
         EXPECT_FALSE(form->GroupBox2->isEnabled());
         EXPECT_TRUE(form->Memo1->isEnabled());
         form->windowHandle()->close();
-    };
+    });
     ToolButton(form->OpRead)->click();
     EXPECT_TRUE(closed);
     EXPECT_FALSE(form->isVisible());
