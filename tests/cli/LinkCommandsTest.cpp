@@ -204,6 +204,7 @@ TEST_F(KrtBinary, WithoutAChosenPortNothingRuns) {
     EXPECT_EQ(Krt({"detect"}).status, 0);
 }
 
+// The help lists every command and option, and says what scripts rely on.
 TEST_F(KrtBinary, HelpListsEveryCommandAndOption) {
     const KrtRun run = Krt({"--help"});
     EXPECT_EQ(run.status, 0);
@@ -217,7 +218,10 @@ TEST_F(KrtBinary, HelpListsEveryCommandAndOption) {
     for (const CliCommand& c : table) EXPECT_NE(run.out.find(std::string("  ") + c.synopsis), std::string::npos) << c.name;
     for (const char* option : {"--port ", "--port-base", "--clock", "--power-circuit", "--lang", "--trace",
                                "--settings", "--catalogue", "--sim-chip", "--sim-revisions", "--sim-fault",
-                               "--start", "--length", "--errors", "--help"})
+                               "--start", "--length", "--errors", "--help", "--no-id-check", "--force",
+                               // what scripts rely on
+                               "FILE (IN, OUT) of - is standard input", "go to standard error",
+                               "450001 to 3500000", "75 when the chip file is in use"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 
