@@ -268,6 +268,7 @@ TEST_F(KrtBinary, SuppliesOnBothSchemes) {
     run = Krt({"--port", "sim", "--sim-revisions", "10,10", "--trace", "t.txt", "vcc", "5"});
     EXPECT_EQ(run.status, 0) << run.err;
     const Lines trace = Trace();
+    ASSERT_GE(trace.size(), 6u);
     EXPECT_EQ(Lines(trace.end() - 6, trace.end()),
               (Lines{"W 0378 13", "W 037A 01", "W 037A 00", "W 0378 60", "W 037A 01", "W 037A 00"}));
 }

@@ -60,32 +60,20 @@ protected:
 };
 
 TEST(TimeText, ChoosesTheUnitAndOneDecimal) {
-    EXPECT_EQ(TimeText(1e-6), "1.0us");
-    EXPECT_EQ(TimeText(5e-8), "50.0ns");
-    EXPECT_EQ(TimeText(0.01), "10.0ms");
-    EXPECT_EQ(TimeText(0.05), "50.0ms");
-    EXPECT_EQ(TimeText(9.5e-4), "950.0us");
-    EXPECT_EQ(TimeText(5e-7), "500.0ns");
-    EXPECT_EQ(TimeText(0.0), "0.0ns");
-    EXPECT_EQ(TimeText(2.5), "2500.0ms");
+    const std::pair<double, const char*> cases[] = {{1e-6, "1.0us"},    {5e-8, "50.0ns"},   {0.01, "10.0ms"},
+                                                    {0.05, "50.0ms"},   {9.5e-4, "950.0us"}, {5e-7, "500.0ns"},
+                                                    {0.0, "0.0ns"},     {2.5, "2500.0ms"}};
+    for (const auto& [seconds, text] : cases) EXPECT_EQ(TimeText(seconds), text) << seconds;
 }
 
 TEST(TimeText, ReadsNumberAndUnitTogether) {
-    EXPECT_DOUBLE_EQ(ParseTimeText("100us"), 1e-4);
-    EXPECT_DOUBLE_EQ(ParseTimeText("  50.0ms "), 0.05);
-    EXPECT_DOUBLE_EQ(ParseTimeText("100 ns"), 1e-7);  // blanks removed
-    EXPECT_DOUBLE_EQ(ParseTimeText("2MS"), 0.002);
-    EXPECT_DOUBLE_EQ(ParseTimeText("1.5s"), 1.5);
-    EXPECT_DOUBLE_EQ(ParseTimeText("1e-3s"), 0.001);
-    // No unit, an unknown unit or trailing text: 0 (the file format differs).
-    EXPECT_EQ(ParseTimeText("100"), 0.0);
-    EXPECT_EQ(ParseTimeText("10msx"), 0.0);
-    EXPECT_EQ(ParseTimeText("10 m s x"), 0.0);
-    EXPECT_EQ(ParseTimeText("ms"), 0.0);
-    EXPECT_EQ(ParseTimeText(""), 0.0);
-    EXPECT_EQ(ParseTimeText("nanus"), 0.0);
-    // Locale-free: a comma is not a decimal point.
-    EXPECT_EQ(ParseTimeText("1,5ms"), 0.0);
+    // Blanks are removed; no unit, an unknown unit or trailing text reads as
+    // 0 (the file format differs); locale-free: a comma is not a decimal point.
+    const std::pair<const char*, double> cases[] = {
+        {"100us", 1e-4}, {"  50.0ms ", 0.05}, {"100 ns", 1e-7}, {"2MS", 0.002},    {"1.5s", 1.5},
+        {"1e-3s", 0.001}, {"100", 0.0},       {"10msx", 0.0},   {"10 m s x", 0.0}, {"ms", 0.0},
+        {"", 0.0},        {"nanus", 0.0},     {"1,5ms", 0.0}};
+    for (const auto& [text, seconds] : cases) EXPECT_DOUBLE_EQ(ParseTimeText(text), seconds) << text;
 }
 
 // Apply bounds each field and shows the bounded value again.
