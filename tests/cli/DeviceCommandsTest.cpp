@@ -3,42 +3,31 @@
 // through the command table, one session per run as separate krt runs are.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <thread>
 
-#include "cli/Cli.h"
-#include "cli/Session.h"
-#include "sim/VirtualKrt.h"
 #include "sim/chips/EepromChip.h"
-#include "support/RecordingPort.h"
+#include "support/CliCommandTest.h"
 
 namespace krt {
 namespace {
 
 namespace fs = std::filesystem;
 using test::Lines;
+using test::With;
 
-class DeviceCommands : public ::testing::Test {
+class DeviceCommands : public test::CliCommandTest {
 protected:
+    DeviceCommands() : CliCommandTest("krt-device-commands") {}
     void SetUp() override {
-        RegisterDeviceCommands(table);
-        dir = fs::temp_directory_path() /
-              ("krt-device-commands-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        CliCommandTest::SetUp();
         std::mt19937 random(11);
         data.resize(0x8000);
         for (auto& b : data) b = static_cast<uint8_t>(random());
         WriteFile(Path("some.bin"), data);
     }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
 
     static void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
@@ -49,34 +38,11 @@ protected:
         return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
     }
 
-    // A fresh session, as one run of krt has, with the log collected.
-    CliSession& NewSession(const std::string& chip = "c.chip", void (*configure)(CliOptions&) = nullptr) {
-        session = std::make_unique<CliSession>();
-        auto collecting = std::make_unique<test::CollectingLog>();
-        log = collecting.get();
-        session->log = std::move(collecting);
-        session->options.port = "sim";
-        session->options.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
-        if (!chip.empty()) session->options.simChip = Path(chip);
-        if (configure) configure(session->options);
-        return *session;
-    }
-    int Execute(const std::string& name, const std::vector<std::string>& args) {
-        auto it = std::find_if(table.begin(), table.end(), [&](const CliCommand& c) { return name == c.name; });
-        EXPECT_NE(it, table.end());
-        return it->run(*session, args);
-    }
     int Run(const std::string& name, const std::vector<std::string>& args, const std::string& chip = "c.chip",
             void (*configure)(CliOptions&) = nullptr) {
-        NewSession(chip, configure);
+        NewSession(chip);
+        if (configure) configure(session->options);
         return Execute(name, args);
-    }
-    // The last run's simulated programmer: a run that failed before the
-    // port opened has none, so check it before use.
-    VirtualKrt* Sim() const { return session ? session->Simulator() : nullptr; }
-    bool Has(const std::string& line) const {
-        Lines lines = log->lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
     // The lines that belong to the operation commands, in order.
     Lines ResultLines() const {
@@ -92,19 +58,10 @@ protected:
         return out;
     }
 
-    std::vector<CliCommand> table;
-    std::unique_ptr<CliSession> session;
-    test::CollectingLog* log = nullptr;
-    fs::path dir;
     std::vector<uint8_t> data;
 };
 
 const std::vector<std::string> k27C256 = {"EPROM", "AMD", "27C256"};
-
-std::vector<std::string> With(std::vector<std::string> device, const std::string& file) {
-    device.push_back(file);
-    return device;
-}
 
 TEST_F(DeviceCommands, WriteReadVerifyRoundTripThroughTheChipFile) {
     EXPECT_EQ(Run("write", With(k27C256, Path("some.bin"))), 0);
@@ -158,9 +115,7 @@ TEST_F(DeviceCommands, FilesThatDoNotFitAreNotProgrammed) {
     for (const Case& c : cases) {
         EXPECT_EQ(Run("write", With(c.device, Path(c.file)), ""), 66) << c.file;
         EXPECT_TRUE(ResultLines().empty()) << c.file;
-        bool said = c.said == nullptr;
-        for (const auto& l : log->lines()) said = said || l.find(c.said) != std::string::npos;
-        EXPECT_TRUE(said) << c.file << ": " << c.said;
+        EXPECT_TRUE(c.said == nullptr || HasLineWith(c.said)) << c.file << ": " << c.said;
     }
     // --length asks for the cut of a longer binary file: it is written, and said.
     EXPECT_EQ(Run("write", With(k27C256, Path("big.bin")), "",
@@ -171,11 +126,14 @@ TEST_F(DeviceCommands, FilesThatDoNotFitAreNotProgrammed) {
                     " were read (the range's length); the rest of the file was not read."));
 }
 
+// Without a chip file each run starts on a blank chip; the results in Japanese too.
 TEST_F(DeviceCommands, WithoutAChipFileTheSocketHoldsABlankChipOfTheDevice) {
-    EXPECT_EQ(Run("blank", k27C256, ""), 0);
-    EXPECT_EQ(ResultLines(), (Lines{"BLANK check operation start", "This device is BLANK"}));
+    EXPECT_EQ(Run("blank", k27C256, "", [](CliOptions& o) { o.language = 0; }), 0);
+    EXPECT_TRUE(Has("ブランクチェック開始"));
+    EXPECT_TRUE(Has("デバイスはブランクです"));
     EXPECT_EQ(Run("write", With(k27C256, Path("some.bin")), ""), 0);
     EXPECT_EQ(Run("blank", k27C256, ""), 0);  // nothing kept between runs
+    EXPECT_EQ(ResultLines(), (Lines{"BLANK check operation start", "This device is BLANK"}));
     EXPECT_EQ(Run("blank", {"EPROM", "Intel", "27C1024"}, ""), 0);
 }
 
@@ -239,12 +197,6 @@ TEST_F(DeviceCommands, FailedReadLeavesTheFileAndUnsupportedOperationsSayWhy) {
     EXPECT_TRUE(Has("Device is not selected."));
 }
 
-TEST_F(DeviceCommands, JapaneseResultMessages) {
-    EXPECT_EQ(Run("blank", k27C256, "", [](CliOptions& o) { o.language = 0; }), 0);
-    EXPECT_TRUE(Has("ブランクチェック開始"));
-    EXPECT_TRUE(Has("デバイスはブランクです"));
-}
-
 TEST_F(DeviceCommands, InterruptCancelsTheRunningOperation) {
     LinkContext& link = NewSession().link;
     std::thread interrupter([&link] {
@@ -274,11 +226,6 @@ protected:
         if (!fault.empty()) session->options.simFaults = {fault};
         session->options.pageWrite = pageWrite;
         return Execute(command, args);
-    }
-    bool HasLineWith(const std::string& part) const {
-        for (const auto& l : log->lines())
-            if (l.find(part) != std::string::npos) return true;
-        return false;
     }
     static std::string VerifyLine(const char* format, unsigned a, unsigned read, unsigned file) {
         char text[96];
@@ -351,7 +298,8 @@ TEST_F(ChipMustHoldTheData, ProtectionCommandAndHintOnlyForPartsThatHaveProtecti
             EXPECT_EQ(RunWith("sdp", {state, "EEPROM", "Atmel", name}, chip, ""), 9) << name << " " << state;
             EXPECT_TRUE(Has("This part has no software data protection: there is nothing to turn on or off"));
             EXPECT_FALSE(HasLineWith("protection is off")) << name;
-            auto* eeprom = dynamic_cast<EepromChip*>(session->Simulator()->SocketChip());
+            ASSERT_NE(Sim(), nullptr);
+            auto* eeprom = dynamic_cast<EepromChip*>(Sim()->SocketChip());
             ASSERT_NE(eeprom, nullptr);
             EXPECT_EQ(eeprom->Cell(0x555), data[0x555]) << name;
             EXPECT_EQ(eeprom->Cell(0x2AA), data[0x2AA]) << name;

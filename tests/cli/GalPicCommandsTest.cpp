@@ -4,85 +4,50 @@
 // a read whose range lies outside the device leaves the old file alone.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
-#include "cli/Cli.h"
-#include "cli/Session.h"
 #include "data/DataFile.h"
-#include "sim/VirtualKrt.h"
 #include "sim/chips/GalChip.h"
 #include "sim/chips/PicChip.h"
+#include "support/CliCommandTest.h"
 #include "support/KrtProcess.h"
-#include "support/RecordingPort.h"
 
 namespace krt {
 namespace {
 
 namespace fs = std::filesystem;
+using test::With;
 
 const std::vector<std::string> kGal16 = {"GAL", "Lattice", "GAL16V8"};
 const std::vector<std::string> kGal22 = {"GAL", "Lattice", "GAL22V10"};
 const std::vector<std::string> kPic84 = {"PIC", "Microchip", "PIC16F84"};
 const std::vector<std::string> kPic84A = {"PIC", "Microchip", "PIC16F84A"};
 
-std::vector<std::string> With(std::vector<std::string> device, const std::string& file) {
-    device.push_back(file);
-    return device;
-}
-
-class GalPicCommands : public ::testing::Test {
+class GalPicCommands : public test::CliCommandTest {
 protected:
-    void SetUp() override {
-        RegisterDeviceCommands(table);
-        dir = fs::temp_directory_path() / ("krt-galpic-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
+    GalPicCommands() : CliCommandTest("krt-galpic") {}
 
     // One run of krt on the simulator with the chip file c.chip (strict:
     // a breach of the wire protocol fails the test).
     int Run(const std::string& name, const std::vector<std::string>& args, std::vector<std::string> faults = {},
             const std::string& start = "", const std::string& length = "") {
-        session = std::make_unique<CliSession>();
-        auto collecting = std::make_unique<test::CollectingLog>();
-        log = collecting.get();
-        session->log = std::move(collecting);
-        session->options.port = "sim";
-        session->options.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
-        session->options.simChip = Path("c.chip");
+        NewSession();
         session->options.simFaults = std::move(faults);
         session->options.simStrict = true;
         session->options.noIdCheck = noIdCheck;
         session->options.start = start;
         session->options.length = length;
-        auto it = std::find_if(table.begin(), table.end(), [&](const CliCommand& c) { return name == c.name; });
-        EXPECT_NE(it, table.end());
-        const int status = it->run(*session, args);
-        if (session->Simulator()) {
-            EXPECT_FALSE(session->Simulator()->HasBreaches()) << name;
+        const int status = Execute(name, args);
+        if (Sim()) {
+            EXPECT_FALSE(Sim()->HasBreaches()) << name;
         }
         return status;
     }
     // The chip in the simulator's socket; null when the run never reached the simulator.
     template <class Chip>
     Chip* Socket() const {
-        return session && session->Simulator() ? dynamic_cast<Chip*>(session->Simulator()->SocketChip()) : nullptr;
-    }
-    bool Has(const std::string& line) const {
-        const test::Lines lines = log->lines();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
-    size_t CountStarting(const std::string& prefix) const {
-        size_t n = 0;
-        for (const auto& l : log->lines()) n += l.rfind(prefix, 0) == 0;
-        return n;
+        return Sim() ? dynamic_cast<Chip*>(Sim()->SocketChip()) : nullptr;
     }
     // The lines the operation logged between its start line and its result line.
     test::Lines Between(const std::string& first, const std::string& last) const {
@@ -127,10 +92,6 @@ protected:
     }
 
     bool noIdCheck = false;  // --no-id-check
-    std::vector<CliCommand> table;
-    std::unique_ptr<CliSession> session;
-    test::CollectingLog* log = nullptr;
-    fs::path dir;
 };
 
 std::string JedecFile(const std::string& name) { return std::string(KRT_SOURCE_DIR) + "/tests/data/jedec/" + name; }
@@ -290,9 +251,7 @@ TEST_F(GalPicCommands, AnotherPartIsRefusedUnlessTheCheckIsSkipped) {
             const auto args = std::string(command) == "write" ? With(c.device, c.file) : c.device;
             EXPECT_EQ(Run(command, args, {"wrong-part"}, "0", "10"), 4) << name << " " << command;
             EXPECT_EQ(CountStarting("Wrong device in the socket: expected " + name), 1u) << name << " " << command;
-            bool named = false;
-            for (const auto& l : log->lines()) named = named || l.find(c.found) != std::string::npos;
-            EXPECT_TRUE(named) << name << " " << command;
+            EXPECT_TRUE(HasLineWith(c.found)) << name << " " << command;
         }
         noIdCheck = true;
         fs::remove(Path("c.chip"));

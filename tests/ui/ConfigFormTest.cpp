@@ -38,28 +38,25 @@ protected:
     THConfigForm form{shell};
 };
 
+// Each time the dialog is shown it selects the link's port and version
+// (none for a value that no item has) and shows its revisions and clock.
 TEST_F(ConfigFormTest, ShowsTheLinkValuesWhenShown) {
-    form.show();
+    struct Case {
+        uint16_t port;
+        uint8_t version;
+        int portItem, versionItem;
+    };
+    for (const Case& c : {Case{0x278, 2, 1, 1}, Case{0x3BD, 3, -1, -1}, Case{0x3BC, 1, 2, 0}}) {
+        shell.link.portBase = c.port;
+        shell.link.powerCircuitVersion = c.version;
+        form.show();
+        EXPECT_EQ(form.RadioGroup1Items->checkedId(), c.portItem) << c.port;
+        EXPECT_EQ(form.RadioGroup2Items->checkedId(), c.versionItem) << c.port;
+        form.hide();
+    }
     EXPECT_EQ(form.StaticText1->text(), "49");
     EXPECT_EQ(form.StaticText2->text(), "7");
     EXPECT_EQ(form.Edit1->text(), "3.500000");
-    EXPECT_EQ(form.RadioGroup1Items->checkedId(), 1);
-    EXPECT_EQ(form.RadioGroup2Items->checkedId(), 1);
-}
-
-TEST_F(ConfigFormTest, AnUnknownPortOrVersionSelectsNoItem) {
-    form.show();
-    form.hide();
-    shell.link.portBase = 0x3BD;
-    shell.link.powerCircuitVersion = 3;
-    form.show();
-    EXPECT_EQ(form.RadioGroup1Items->checkedId(), -1);
-    EXPECT_EQ(form.RadioGroup2Items->checkedId(), -1);
-    shell.link.portBase = 0x3BC;
-    shell.link.powerCircuitVersion = 1;
-    form.FormActivate();
-    EXPECT_EQ(form.RadioGroup1Items->checkedId(), 2);
-    EXPECT_EQ(form.RadioGroup2Items->checkedId(), 0);
 }
 
 TEST_F(ConfigFormTest, OkIsRefusedUntilAPowerCircuitVersionIsChosen) {
@@ -115,17 +112,44 @@ TEST_F(ConfigFormTest, FrequencyInMegahertzBecomesWholeHertz) {
     EXPECT_EQ(prompter.asked[0].text, "The KRT clock must be from 0.450001 to 3.500000 MHz.");
 }
 
-TEST_F(ConfigFormTest, OkStoresTheLinkValuesAndReopeningShowsSixDecimals) {
-    form.show();
-    form.Edit1->setText("3.276799");
-    form.Edit1Exit();
-    form.Button1->click();
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(StoredInt(kClockFreq), 3276799);
-    EXPECT_EQ(StoredInt(kLprPort), 632);
-    EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
-    form.show();
-    EXPECT_EQ(form.Edit1->text(), "3.276799");
+// OK, Escape (on the dialog or in the clock field) and Return in the clock
+// field all send a typed clock and store the link's values; reopening shows
+// the clock with six decimals.
+TEST_F(ConfigFormTest, OkEscapeAndReturnStoreTheLinkValues) {
+    struct Case {
+        const char* typed;  // into the clock field, when given
+        void (*confirm)(THConfigForm&);
+        uint32_t clock;
+        const char* shown;
+    };
+    const auto ok = [](THConfigForm& f) { f.Button1->click(); };
+    const auto escape = [](THConfigForm& f) { QTest::keyClick(&f, Qt::Key_Escape); };
+    const auto escapeInField = [](THConfigForm& f) { QTest::keyClick(f.Edit1, Qt::Key_Escape); };
+    const auto returnInField = [](THConfigForm& f) { QTest::keyClick(f.Edit1, Qt::Key_Return); };
+    const Case cases[] = {
+        {nullptr, escape, 3500000, "3.500000"},
+        {"3.2768", ok, 3276800, "3.276800"},
+        {"2", escapeInField, 2000000, "2.000000"},
+        {"1.8432", returnInField, 1843200, "1.843200"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        form.show();
+        if (c.typed) {
+            form.Edit1->selectAll();
+            QTest::keyClicks(form.Edit1, c.typed);
+        }
+        c.confirm(form);
+        EXPECT_FALSE(form.isVisible());
+        EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), c.clock);
+        EXPECT_EQ(StoredInt(kClockFreq), static_cast<int>(c.clock));
+        EXPECT_EQ(StoredInt(kLprPort), 632);
+        EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
+        form.show();
+        EXPECT_EQ(form.Edit1->text().toStdString(), c.shown);
+        form.hide();
+    }
+    EXPECT_TRUE(prompter.asked.empty());
 }
 
 // Any card's base in the field beside the presets; a base no port can have
@@ -156,33 +180,6 @@ TEST_F(ConfigFormTest, AnyPrinterPortBaseCanBeTypedBesideThePresets) {
     EXPECT_EQ(shell.link.portBase, 0x3BC);
     EXPECT_EQ(THConfigForm::PortOfText(QStringLiteral("0xD010")), 0xD010u);
     EXPECT_EQ(THConfigForm::PortOfText(QStringLiteral("378h")), 0x378u);
-}
-
-TEST_F(ConfigFormTest, EscapeActsAsOk) {
-    form.show();
-    QTest::keyClick(&form, Qt::Key_Escape);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(StoredInt(kClockFreq), 3500000);
-    EXPECT_EQ(StoredInt(kLprPort), 632);
-    EXPECT_EQ(StoredInt(kPwrCircuitVersion), 2);
-}
-
-TEST_F(ConfigFormTest, AFrequencyTypedThenEscapeIsNotLost) {
-    form.show();
-    form.Edit1->clear();
-    QTest::keyClicks(form.Edit1, "2");
-    QTest::keyClick(form.Edit1, Qt::Key_Escape);
-    EXPECT_EQ(StoredInt(kClockFreq), 2000000);
-    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 2000000u);
-}
-
-TEST_F(ConfigFormTest, ReturnInTheFrequencySendsItAndActsAsOk) {
-    form.show();
-    form.Edit1->setText("1.8432");
-    QTest::keyClick(form.Edit1, Qt::Key_Return);
-    EXPECT_EQ(static_cast<uint32_t>(shell.link.clockFrequency), 1843200u);
-    EXPECT_EQ(StoredInt(kClockFreq), 1843200);
-    EXPECT_FALSE(form.isVisible());
 }
 
 // The clock the start-up would refuse is refused here,

@@ -55,10 +55,6 @@ protected:
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     }
-    void SelectEprom(const char* name = "27C256") {
-        Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QString::fromLatin1(name));
-        ASSERT_TRUE(form->DeviceSelected());
-    }
     // Clicks into the field, selects what it shows and types text over it.
     static void TypeInto(QWidget* field, const QString& text) {
         QWidget* target = field;
@@ -86,10 +82,18 @@ private:
 };
 
 // Item 1: Enter and Tab in a range field show the committed range, and the
-// operations use it.
+// operations use it; a range typed and not committed is committed (and
+// shown) before the operation that uses it. The commands are on again after.
 TEST_F(NewUserTest, RangeFieldsShowWhatEnterAndTabCommitAndReadUsesIt) {
     SelectEprom();
     Activate();
+    TypeInto(form->ComboBox4, QStringLiteral("9000"));
+    ToolButton(form->OpRead)->click();
+    EXPECT_EQ(Fields(), "007FFF 007FFF 000001");
+    EXPECT_EQ(form->ProgressForm()->ProgressBar1->maximum(), 1);
+    EXPECT_TRUE(LogHas(QStringLiteral("READ operation is successful"))) << LogLines().join('\n').toStdString();
+
+    Activate();  // back from the progress dialog
     TypeInto(form->ComboBox4, QStringLiteral("9000"));
     Press(Qt::Key_Return);
     EXPECT_EQ(Fields(), "007FFF 007FFF 000001");
@@ -106,18 +110,11 @@ TEST_F(NewUserTest, RangeFieldsShowWhatEnterAndTabCommitAndReadUsesIt) {
     EXPECT_TRUE(LogHas(QStringLiteral("READ operation is successful"))) << LogLines().join('\n').toStdString();
     EXPECT_EQ(form->ProgressForm()->ProgressBar1->maximum(), 0x10);
     for (const QString& line : LogLines()) EXPECT_FALSE(line.contains(QStringLiteral("reaches beyond"))) << line.toStdString();
-}
-
-// Item 1: a range typed and not committed is committed (and shown) before
-// the operation that uses it.
-TEST_F(NewUserTest, ARangeTypedWithoutEnterIsCommittedBeforeTheOperation) {
-    SelectEprom();
-    Activate();
-    TypeInto(form->ComboBox4, QStringLiteral("9000"));
-    ToolButton(form->OpRead)->click();
-    EXPECT_EQ(Fields(), "007FFF 007FFF 000001");
-    EXPECT_EQ(form->ProgressForm()->ProgressBar1->maximum(), 1);
-    EXPECT_TRUE(LogHas(QStringLiteral("READ operation is successful"))) << LogLines().join('\n').toStdString();
+    EXPECT_TRUE(form->menuBar()->isEnabled());
+    EXPECT_TRUE(form->ToolBar1->isEnabled());
+    EXPECT_TRUE(form->GroupBox1->isEnabled());
+    EXPECT_TRUE(form->GroupBox2->isEnabled());
+    EXPECT_TRUE(form->Edit1->isEnabled());
 }
 
 // Item 4: after the File menu has been opened once, each shortcut still
@@ -238,12 +235,8 @@ TEST_F(NewUserTest, TheFirstRunDialogRefusesAClockTheStartUpWouldRefuse) {
 TEST_F(NewUserTest, ClosingTheWindowDuringAnOperationCancelsIt) {
     SelectEprom("27C040");
     Activate();
-    form->Simulator()->SetPacedToRealTime(true);
     bool closed = false;
-    prompter.fastProgress = false;
-    prompter.duringProgress = [&](TProgressForm&) {
-        if (closed || form->Link().OperationProgress() <= 0) return;
-        closed = true;
+    AtFirstProgress(closed, [&](TProgressForm&) {
         // What the window manager's close would meet: no modal window, and
         // the window's own commands off meanwhile.
         EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
@@ -253,7 +246,7 @@ TEST_F(NewUserTest, ClosingTheWindowDuringAnOperationCancelsIt) {
         EXPECT_FALSE(form->GroupBox2->isEnabled());
         EXPECT_TRUE(form->Memo1->isEnabled());
         form->windowHandle()->close();
-    };
+    });
     ToolButton(form->OpRead)->click();
     EXPECT_TRUE(closed);
     EXPECT_FALSE(form->isVisible());
@@ -265,19 +258,6 @@ TEST_F(NewUserTest, ClosingTheWindowDuringAnOperationCancelsIt) {
     EXPECT_DOUBLE_EQ(form->Simulator()->Vpp(), 0.0);
     EXPECT_DOUBLE_EQ(form->Simulator()->Vcc(), 0.0);
     EXPECT_FALSE(form->Simulator()->ResultOkIndicator());
-}
-
-// After an operation that was not closed, the commands are on again.
-TEST_F(NewUserTest, CommandsComeBackAfterAnOperation) {
-    SelectEprom();
-    Activate();
-    ToolButton(form->OpBlank)->click();
-    EXPECT_TRUE(LogHas(QStringLiteral("This device is BLANK")));
-    EXPECT_TRUE(form->menuBar()->isEnabled());
-    EXPECT_TRUE(form->ToolBar1->isEnabled());
-    EXPECT_TRUE(form->GroupBox1->isEnabled());
-    EXPECT_TRUE(form->GroupBox2->isEnabled());
-    EXPECT_TRUE(form->Edit1->isEnabled());
 }
 
 // Item 7: the permissible-errors field takes digits only and shows the count

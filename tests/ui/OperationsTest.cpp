@@ -32,20 +32,9 @@ protected:
         WriteValidSettings();
         Start();
     }
-    // At real-time pace, the user presses Cancel once the operation has moved.
+    // The user presses Cancel once the operation has moved.
     void CancelAtFirstProgress(bool& cancelled) {
-        form->Simulator()->SetPacedToRealTime(true);
-        prompter.duringProgress = [this, &cancelled](TProgressForm& p) {
-            if (!cancelled && form->Link().OperationProgress() > 0) {
-                cancelled = true;
-                p.Button1->click();
-            }
-        };
-        prompter.fastProgress = false;
-    }
-    void SelectEprom(const char* name = "27C256") {
-        Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QString::fromLatin1(name));
-        ASSERT_TRUE(form->DeviceSelected());
+        AtFirstProgress(cancelled, [](TProgressForm& p) { p.Button1->click(); });
     }
     void SetLength(uint32_t n) {
         form->ComboBox6->setEditText(QString::asprintf("%06X", n));
@@ -439,14 +428,10 @@ TEST_F(OperationsTest, RangeBeyondTheDeviceIsCut) {
 
 TEST_F(OperationsTest, CommandsAreInertWhileAWorkerExists) {
     SelectEprom("27C040");
-    form->Simulator()->SetPacedToRealTime(true);
     DeviceRecord* recordBefore = &form->Record();
     const uint8_t* bufferBefore = form->Buffer().data();
     bool tried = false;
-    prompter.fastProgress = false;
-    prompter.duringProgress = [&](TProgressForm& p) {
-        if (tried || form->Link().OperationProgress() <= 0) return;
-        tried = true;
+    AtFirstProgress(tried, [&](TProgressForm& p) {
         const size_t asked = prompter.asked.size();
         form->Button1Click();
         form->FileNew1Execute();
@@ -458,7 +443,7 @@ TEST_F(OperationsTest, CommandsAreInertWhileAWorkerExists) {
         EXPECT_EQ(form->Buffer().data(), bufferBefore);
         EXPECT_EQ(form->Language(), 1u);
         p.Button1->click();
-    };
+    });
     form->OpReadExecute();
     EXPECT_TRUE(tried);
     EXPECT_EQ(form->WorkersStarted(), 1);
@@ -466,14 +451,8 @@ TEST_F(OperationsTest, CommandsAreInertWhileAWorkerExists) {
 
 TEST_F(OperationsTest, ClosingDuringAnOperationCancelsWaitsAndResets) {
     SelectEprom("27C040");
-    form->Simulator()->SetPacedToRealTime(true);
     bool closed = false;
-    prompter.fastProgress = false;
-    prompter.duringProgress = [&](TProgressForm&) {
-        if (closed || form->Link().OperationProgress() <= 0) return;
-        closed = true;
-        form->close();
-    };
+    AtFirstProgress(closed, [&](TProgressForm&) { form->close(); });
     form->OpAutoExecute();
     EXPECT_TRUE(closed);
     // The user was asked first; the prompter's yes let the close go on.
@@ -493,15 +472,11 @@ TEST_F(OperationsTest, ClosingDuringAWriteAndAnsweringNoLetsItFinish) {
     SetLength(0x200);
     Pattern(0x200);
     form->show();
-    form->Simulator()->SetPacedToRealTime(true);
     bool asked = false;
-    prompter.fastProgress = false;
-    prompter.duringProgress = [&](TProgressForm&) {
-        if (asked || form->Link().OperationProgress() <= 0) return;
-        asked = true;
+    AtFirstProgress(asked, [&](TProgressForm&) {
         prompter.answers.push_back(QMessageBox::No);
         EXPECT_FALSE(form->close());
-    };
+    });
     form->OpWriteExecute();
     EXPECT_TRUE(asked);
     EXPECT_TRUE(form->isVisible());

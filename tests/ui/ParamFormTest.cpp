@@ -60,53 +60,53 @@ protected:
 };
 
 TEST(TimeText, ChoosesTheUnitAndOneDecimal) {
-    EXPECT_EQ(TimeText(1e-6), "1.0us");
-    EXPECT_EQ(TimeText(5e-8), "50.0ns");
-    EXPECT_EQ(TimeText(0.01), "10.0ms");
-    EXPECT_EQ(TimeText(0.05), "50.0ms");
-    EXPECT_EQ(TimeText(9.5e-4), "950.0us");
-    EXPECT_EQ(TimeText(5e-7), "500.0ns");
-    EXPECT_EQ(TimeText(0.0), "0.0ns");
-    EXPECT_EQ(TimeText(2.5), "2500.0ms");
+    const std::pair<double, const char*> cases[] = {{1e-6, "1.0us"},    {5e-8, "50.0ns"},   {0.01, "10.0ms"},
+                                                    {0.05, "50.0ms"},   {9.5e-4, "950.0us"}, {5e-7, "500.0ns"},
+                                                    {0.0, "0.0ns"},     {2.5, "2500.0ms"}};
+    for (const auto& [seconds, text] : cases) EXPECT_EQ(TimeText(seconds), text) << seconds;
 }
 
 TEST(TimeText, ReadsNumberAndUnitTogether) {
-    EXPECT_DOUBLE_EQ(ParseTimeText("100us"), 1e-4);
-    EXPECT_DOUBLE_EQ(ParseTimeText("  50.0ms "), 0.05);
-    EXPECT_DOUBLE_EQ(ParseTimeText("100 ns"), 1e-7);  // blanks removed
-    EXPECT_DOUBLE_EQ(ParseTimeText("2MS"), 0.002);
-    EXPECT_DOUBLE_EQ(ParseTimeText("1.5s"), 1.5);
-    EXPECT_DOUBLE_EQ(ParseTimeText("1e-3s"), 0.001);
-    // No unit, an unknown unit or trailing text: 0 (the file format differs).
-    EXPECT_EQ(ParseTimeText("100"), 0.0);
-    EXPECT_EQ(ParseTimeText("10msx"), 0.0);
-    EXPECT_EQ(ParseTimeText("10 m s x"), 0.0);
-    EXPECT_EQ(ParseTimeText("ms"), 0.0);
-    EXPECT_EQ(ParseTimeText(""), 0.0);
-    EXPECT_EQ(ParseTimeText("nanus"), 0.0);
-    // Locale-free: a comma is not a decimal point.
-    EXPECT_EQ(ParseTimeText("1,5ms"), 0.0);
+    // Blanks are removed; no unit, an unknown unit or trailing text reads as
+    // 0 (the file format differs); locale-free: a comma is not a decimal point.
+    const std::pair<const char*, double> cases[] = {
+        {"100us", 1e-4}, {"  50.0ms ", 0.05}, {"100 ns", 1e-7}, {"2MS", 0.002},    {"1.5s", 1.5},
+        {"1e-3s", 0.001}, {"100", 0.0},       {"10msx", 0.0},   {"10 m s x", 0.0}, {"ms", 0.0},
+        {"", 0.0},        {"nanus", 0.0},     {"1,5ms", 0.0}};
+    for (const auto& [text, seconds] : cases) EXPECT_DOUBLE_EQ(ParseTimeText(text), seconds) << text;
 }
 
-TEST_F(ParamFormTest, SuppliesAreBounded) {
-    ApplyWith(form.EditVccR, "9");
-    EXPECT_DOUBLE_EQ(record.VccR, 7.5);
-    ApplyWith(form.EditVccR, "-1");
-    EXPECT_DOUBLE_EQ(record.VccR, 0.0);
-    ApplyWith(form.EditVccR, "7.5");
-    EXPECT_DOUBLE_EQ(record.VccR, 7.5);
-    ApplyWith(form.EditVppW, "25");
-    EXPECT_DOUBLE_EQ(record.VppW, 21.0);
-    ApplyWith(form.EditVppR, "21.5");
-    EXPECT_DOUBLE_EQ(record.VppR, 21.0);
-    ApplyWith(form.EditVccW, "abc");
-    EXPECT_DOUBLE_EQ(record.VccW, 0.0);
-    ApplyWith(form.EditVccW, "1e999");
-    EXPECT_DOUBLE_EQ(record.VccW, 7.5);
-    ApplyWith(form.EditVccW, "nan");
-    EXPECT_DOUBLE_EQ(record.VccW, 0.0);
-    ApplyWith(form.EditVccW, "4.5V");
-    EXPECT_DOUBLE_EQ(record.VccW, 4.5);
+// Apply bounds each field and shows the bounded value again.
+TEST_F(ParamFormTest, FieldsAreBoundedOnApply) {
+    struct Case {
+        QLineEdit* edit;
+        const char* typed;
+        double DeviceRecord::*field;
+        double value;
+        const char* shown;  // the text after Apply, when checked
+    };
+    const Case cases[] = {
+        {form.EditVccR, "9", &DeviceRecord::VccR, 7.5, "7.5"},
+        {form.EditVccR, "-1", &DeviceRecord::VccR, 0.0, nullptr},
+        {form.EditVccR, "7.5", &DeviceRecord::VccR, 7.5, nullptr},
+        {form.EditVppW, "25", &DeviceRecord::VppW, 21.0, "21"},
+        {form.EditVppR, "21.5", &DeviceRecord::VppR, 21.0, nullptr},
+        {form.EditVccW, "abc", &DeviceRecord::VccW, 0.0, nullptr},
+        {form.EditVccW, "1e999", &DeviceRecord::VccW, 7.5, nullptr},
+        {form.EditVccW, "nan", &DeviceRecord::VccW, 0.0, nullptr},
+        {form.EditVccW, "4.5V", &DeviceRecord::VccW, 4.5, nullptr},
+        {form.EditTpw, "200ms", &DeviceRecord::tpw, 0.05, "50.0ms"},
+        {form.EditTpw, "100", &DeviceRecord::tpw, 1e-6, "1.0us"},
+        {form.EditTpr, "250us", &DeviceRecord::tpr, 2.5e-4, "250.0us"},
+        {form.EditTpr, "10ns", &DeviceRecord::tpr, 1e-6, nullptr},
+    };
+    for (const Case& c : cases) {
+        ApplyWith(c.edit, c.typed);
+        EXPECT_DOUBLE_EQ(record.*c.field, c.value) << c.typed;
+        if (c.shown) {
+            EXPECT_EQ(c.edit->text().toStdString(), c.shown);
+        }
+    }
 }
 
 TEST_F(ParamFormTest, SuppliesAreShownInTheirForms) {
@@ -151,20 +151,6 @@ TEST_F(ParamFormTest, AValueTypedWithinItsBoundsIsNeverCut) {
     EXPECT_DOUBLE_EQ(record.tpw, 999.9e-6);
     EXPECT_DOUBLE_EQ(record.tpr, 0.05);
     EXPECT_EQ(record.retry, 100);
-}
-
-TEST_F(ParamFormTest, PulseWidthsAreBoundedAndShownAgain) {
-    ApplyWith(form.EditTpw, "200ms");
-    EXPECT_DOUBLE_EQ(record.tpw, 0.05);
-    EXPECT_EQ(form.EditTpw->text(), "50.0ms");
-    ApplyWith(form.EditTpw, "100");
-    EXPECT_DOUBLE_EQ(record.tpw, 1e-6);
-    EXPECT_EQ(form.EditTpw->text(), "1.0us");
-    ApplyWith(form.EditTpr, "250us");
-    EXPECT_DOUBLE_EQ(record.tpr, 2.5e-4);
-    EXPECT_EQ(form.EditTpr->text(), "250.0us");
-    ApplyWith(form.EditTpr, "10ns");
-    EXPECT_DOUBLE_EQ(record.tpr, 1e-6);
 }
 
 TEST_F(ParamFormTest, ALongTimeTextIsShownWholeAndKeptOnApply) {
@@ -382,47 +368,13 @@ TEST_F(ParamFormTest, FillAndShowingLeaveTheFormUnmodified) {
     form.hide();
 }
 
+// Closing without a change asks nothing; Apply clears the change.
 TEST_F(ParamFormTest, CloseWithoutChangesAsksNothing) {
     form.show();
     form.Button1->click();
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(prompter.asked.empty());
-}
 
-TEST_F(ParamFormTest, CloseAfterAChangeAsksAndCancelStays) {
-    form.show();
-    form.EditALAND->setText("0F");
-    prompter.answers = {QMessageBox::Cancel};
-    form.Button1->click();
-    ASSERT_EQ(prompter.asked.size(), 1u);
-    EXPECT_EQ(prompter.asked[0].text, QString::fromUtf8("パラメータが変更されています。反映させますか？"));
-    EXPECT_EQ(prompter.asked[0].caption, QString::fromUtf8("確認"));
-    EXPECT_EQ(prompter.asked[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(record.aland, 0xFF);
-    form.hide();
-}
-
-TEST_F(ParamFormTest, CloseAnsweredYesApplies) {
-    form.show();
-    form.EditALAND->setText("0F");
-    prompter.answers = {QMessageBox::Yes};
-    QTest::keyClick(&form, Qt::Key_Escape);  // Escape closes like the close button
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(record.aland, 0x0F);
-}
-
-TEST_F(ParamFormTest, CloseAnsweredNoLeavesTheRecord) {
-    form.show();
-    QTest::keyClicks(form.EditVccR, "9");
-    prompter.answers = {QMessageBox::No};
-    form.close();
-    EXPECT_EQ(prompter.asked.size(), 1u);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_DOUBLE_EQ(record.VccR, 5.0);
-}
-
-TEST_F(ParamFormTest, ApplyButtonAppliesAndClears) {
     form.show();
     form.EditVccR->setText("9");
     form.Button2->click();
@@ -430,7 +382,42 @@ TEST_F(ParamFormTest, ApplyButtonAppliesAndClears) {
     EXPECT_EQ(form.EditVccR->text(), "7.5");
     EXPECT_FALSE(form.Modified());
     form.Button1->click();
+    EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(prompter.asked.empty());
+}
+
+// A change typed and then closed (the close button, Escape or the window's
+// own close) asks once: Yes applies, No leaves the record, Cancel stays.
+TEST_F(ParamFormTest, CloseAfterAChangeAsks) {
+    struct Case {
+        QMessageBox::StandardButton answer;
+        void (*close)(TWConfigForm&);
+        bool visible;
+        int aland;
+    };
+    const Case cases[] = {
+        {QMessageBox::Cancel, [](TWConfigForm& f) { f.Button1->click(); }, true, 0xFF},
+        {QMessageBox::Yes, [](TWConfigForm& f) { QTest::keyClick(&f, Qt::Key_Escape); }, false, 0x0F},
+        {QMessageBox::No, [](TWConfigForm& f) { f.close(); }, false, 0xFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.answer);
+        record.aland = 0xFF;
+        form.Fill();
+        form.show();
+        form.EditALAND->clear();
+        QTest::keyClicks(form.EditALAND, "0F");
+        prompter.asked.clear();
+        prompter.answers = {c.answer};
+        c.close(form);
+        ASSERT_EQ(prompter.asked.size(), 1u);
+        EXPECT_EQ(prompter.asked[0].text, QString::fromUtf8("パラメータが変更されています。反映させますか？"));
+        EXPECT_EQ(prompter.asked[0].caption, QString::fromUtf8("確認"));
+        EXPECT_EQ(prompter.asked[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        EXPECT_EQ(form.isVisible(), c.visible);
+        EXPECT_EQ(record.aland, c.aland);
+        form.hide();
+    }
 }
 
 // In English every text the window shows, tips and the close question

@@ -26,6 +26,7 @@
 #include "Prompter.h"
 #include "TProgressForm.h"
 #include "TQV17MainForm.h"
+#include "sim/VirtualKrt.h"
 #include "WindowTexts.h"
 #include "support/RecordingPort.h"
 
@@ -191,6 +192,22 @@ protected:
     void Select(const QString& typeText, const QString& maker, const QString& name) {
         Choose(typeText, maker, name);
         form->Button1Click();
+    }
+    void SelectEprom(const char* name = "27C256") {
+        Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QString::fromLatin1(name));
+        ASSERT_TRUE(form->DeviceSelected());
+    }
+
+    // At real-time pace, what the user does once the operation has moved
+    // (once only); done says that it happened.
+    void AtFirstProgress(bool& done, std::function<void(TProgressForm&)> act) {
+        form->Simulator()->SetPacedToRealTime(true);
+        prompter.fastProgress = false;
+        prompter.duringProgress = [this, &done, act = std::move(act)](TProgressForm& p) {
+            if (done || form->Link().OperationProgress() <= 0) return;
+            done = true;
+            act(p);
+        };
     }
 
     QStringList LogLines() {
