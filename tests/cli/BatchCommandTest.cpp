@@ -69,7 +69,9 @@ protected:
         o.force = force;
         o.stopOnFailure = stopOnFailure;
         const int status = table.front().run(*session, {mode, "EPROM", "Intel", "27C64", Path("fw.bin")});
-        if (session->Simulator()) EXPECT_FALSE(session->Simulator()->HasBreaches());
+        if (session->Simulator()) {
+            EXPECT_FALSE(session->Simulator()->HasBreaches());
+        }
         return status;
     }
 

@@ -175,8 +175,11 @@ TEST_F(Interop, MotorolaS2OnlyIsTheIntendedDifference) {
     std::string line;
     int data = 0;
     while (std::getline(lines, line)) {
-        if (line.rfind("S2", 0) == 0) ++data;
-        else if (line.rfind("S0", 0) != 0) EXPECT_EQ(line, "S804000000FB");
+        if (line.rfind("S2", 0) == 0) {
+            ++data;
+        } else if (line.rfind("S0", 0) != 0) {
+            EXPECT_EQ(line, "S804000000FB");
+        }
     }
     EXPECT_EQ(data, 16);
     // Compare the two files record for record through srec_cat itself.

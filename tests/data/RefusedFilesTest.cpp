@@ -50,7 +50,9 @@ TEST(CutFiles, HexOrMotorolaCutInsideARecordIsRefused) {
         std::vector<uint8_t> bytes(0x100, 0xFF);
         DataFile f = MemoryFile(bytes, c.format);
         EXPECT_EQ(ReadText(f, c.text), c.result) << c.text;
-        if (c.result == FILE_OK) EXPECT_EQ(bytes[0x0F], 0x0F) << c.text;
+        if (c.result == FILE_OK) {
+            EXPECT_EQ(bytes[0x0F], 0x0F) << c.text;
+        }
     }
     // The second record of the whole image, read without a line end.
     std::vector<uint8_t> bytes(0x100, 0xFF);

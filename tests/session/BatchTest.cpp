@@ -46,7 +46,9 @@ TEST(BatchSerial, EncodingsPlaceTheBytesAndRefuseWhatDoesNotFit) {
         std::vector<uint8_t> bytes;
         const bool fits = EncodeSerial(Place(c.encoding, c.width), c.value, bytes);
         EXPECT_EQ(fits, c.fits) << c.value << " in " << c.width;
-        if (c.fits) EXPECT_EQ(bytes, c.bytes) << c.value;
+        if (c.fits) {
+            EXPECT_EQ(bytes, c.bytes) << c.value;
+        }
     }
 }
 

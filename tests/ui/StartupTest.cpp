@@ -69,7 +69,9 @@ TEST_F(StartupTest, OutOfRangeSettingsShowTheFirstRunWindows) {
         WriteSettings({{"ClockFreq", c.clock}, {"PwrCircuitVersion", c.power}, {"LprPort", c.port}});
         Start();
         EXPECT_EQ(form->SettingsOk(), c.ok) << c.clock << " " << c.power << " " << std::hex << c.port;
-        if (c.ok) EXPECT_EQ(form->Link().portBase, c.port & 0xFFFF) << std::hex << c.port;
+        if (c.ok) {
+            EXPECT_EQ(form->Link().portBase, c.port & 0xFFFF) << std::hex << c.port;
+        }
         form.reset();
     }
 }
