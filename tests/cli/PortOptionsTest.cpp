@@ -61,6 +61,12 @@ TEST_F(PortOptions, APciCardsBaseFromTheSettingsIsUsed) {
     WriteSettings("LprPort=0xd010\nUseSimulator=0\n");
     EXPECT_EQ(Krt({}), 0) << err << out;
     EXPECT_TRUE(krt.Frames() > 0);
+    // One the window would refuse (not a multiple of 4) is not used: 378 is.
+    VirtualKrt lpt1(0x378);
+    kernel.AddPort(0x378, &lpt1);
+    WriteSettings("LprPort=0xd011\nUseSimulator=0\n");
+    EXPECT_EQ(Krt({}), 0) << err << out;
+    EXPECT_TRUE(lpt1.Frames() > 0);
 }
 
 TEST_F(PortOptions, APortHeldByAnotherProgramEndsTheRunWith69NamingIt) {
