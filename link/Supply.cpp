@@ -74,22 +74,22 @@ bool TimerBytes(double seconds, double clockHz, uint8_t& high, uint8_t& low) {
 
 }  // namespace
 
+// The timer bytes for a duration at the link's clock; a duration the timer
+// cannot hold is logged and gives none.
+static bool TimerBytesOrLog(const LinkContext& link, double seconds, uint8_t& high, uint8_t& low) {
+    if (TimerBytes(seconds, link.clockFrequency, high, low)) return true;
+    Log(link.log, "%s", LinkLine(kTimerOverflowLine, link.language));
+    return false;
+}
+
 void LinkContext::SetTimerSeconds(double seconds) {
     uint8_t high = 0, low = 0;
-    if (!TimerBytes(seconds, clockFrequency, high, low)) {
-        Log(log, "%s", LinkLine(kTimerOverflowLine, language));
-        return;
-    }
-    SetTimer(high, low);
+    if (TimerBytesOrLog(*this, seconds, high, low)) SetTimer(high, low);
 }
 
 void LinkContext::KeepTimerSeconds(double seconds) {
     uint8_t high = 0, low = 0;
-    if (!TimerBytes(seconds, clockFrequency, high, low)) {
-        Log(log, "%s", LinkLine(kTimerOverflowLine, language));
-        return;
-    }
-    KeepTimer(high, low);
+    if (TimerBytesOrLog(*this, seconds, high, low)) KeepTimer(high, low);
 }
 
 // A decimal number and exactly one unit (ns, us, ms, s, any case); anything
