@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "cli/Cli.h"
+#include "support/CliCommandTest.h"
 #include "sim/VirtualKrt.h"
 #include "support/FakeKernel.h"
 
@@ -31,12 +32,7 @@ protected:
                                          std::string(KRT_SOURCE_DIR) + "/devices"};
         line.insert(line.end(), args.begin(), args.end());
         line.push_back(command);
-        testing::internal::CaptureStderr();
-        testing::internal::CaptureStdout();
-        const int status = RunCli(line);
-        out = testing::internal::GetCapturedStdout();
-        err = testing::internal::GetCapturedStderr();
-        return status;
+        return test::RunCliCaptured(line, out, err);
     }
     fs::path settings;
     std::string out, err;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "support/CliCommandTest.h"
 
 namespace krt {
 namespace {
@@ -41,12 +42,7 @@ protected:
                                          "--length", "100"};
         line.insert(line.end(), options.begin(), options.end());
         line.insert(line.end(), command.begin(), command.end());
-        testing::internal::CaptureStderr();
-        testing::internal::CaptureStdout();
-        const int status = RunCli(line);
-        out = testing::internal::GetCapturedStdout();
-        err = testing::internal::GetCapturedStderr();
-        return status;
+        return test::RunCliCaptured(line, out, err);
     }
     // Seconds on the time line the simulated run ends with; -1 without one.
     double Seconds() const {

@@ -20,6 +20,16 @@
 
 namespace krt::test {
 
+// krt's whole command line run in this process, its two streams captured.
+inline int RunCliCaptured(const std::vector<std::string>& line, std::string& out, std::string& err) {
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    const int status = RunCli(line);
+    out = testing::internal::GetCapturedStdout();
+    err = testing::internal::GetCapturedStderr();
+    return status;
+}
+
 // The device's three names and then the file.
 inline std::vector<std::string> With(std::vector<std::string> device, const std::string& file) {
     device.push_back(file);
