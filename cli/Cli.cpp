@@ -265,6 +265,13 @@ const std::vector<OptionDef>& Options() {
              o.stopOnFailure = true;
              return {};
          }},
+        {"--restart-series", nullptr,
+         "batch: a START begins the serials again though the log's series already used them (the log "
+         "then holds them twice)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.restartSeries = true;
+             return {};
+         }},
         {"--sim-chip-dir", "DIR", "simulator, batch: each chip of the batch has its own chip file in DIR",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.simChipDir = v;

@@ -70,6 +70,7 @@ struct CliOptions {
     std::string batchSerial;        // --serial ADDR:WIDTH[:START[:STEP]][:ENC]
     std::string batchLog;           // --log FILE
     bool stopOnFailure = false;     // --stop-on-failure
+    bool restartSeries = false;     // --restart-series: a START may begin the log's series again
     std::string simChipDir;         // --sim-chip-dir DIR: one chip file per chip of a batch
     uint32_t simBadChip = 0;        // --sim-bad-chip N[:FAULT]: chip N of the batch is bad
     std::string simBadFault;
