@@ -152,24 +152,23 @@ TEST(BatchRun, EverySerialIsRecordedBeforeItsChipAndAStopIsSaid) {
     const fs::path dir = fs::temp_directory_path() / ("krt-batch-run-" + std::to_string(::getpid()));
     struct Case {
         const char* mistake;
-        const char* log;         // under dir
-        bool stateBlocked;       // a folder where the state file is written first
+        const char* blocked;  // a folder where the log (+ "") or its state's temporary file is written
         uint32_t stopAfter;
         uint32_t done;
         bool problem;
         bool stopped;
     };
     const Case cases[] = {
-        {"the serial recorded after its chip", "run.log", false, 0, 2, false, false},
-        {"the log's folder not checked before chip 1", "missing/run.log", false, 0, 0, true, false},
-        {"the state not checked before chip 1", "run.log", true, 0, 0, true, false},
-        {"a stop not reported", "run.log", false, 1, 1, false, true},
+        {"the serial recorded after its chip", nullptr, 0, 2, false, false},
+        {"the log not checked before chip 1", "", 0, 0, true, false},
+        {"the state not checked before chip 1", ".state.tmp", 0, 0, true, false},
+        {"a stop not reported", nullptr, 1, 1, false, true},
     };
     for (const Case& c : cases) {
         fs::remove_all(dir);
         fs::create_directories(dir);
-        const std::string log = (dir / c.log).string();
-        if (c.stateBlocked) fs::create_directories(BatchStatePath(log) + ".tmp");
+        const std::string log = (dir / "run.log").string();
+        if (c.blocked) fs::create_directories(log + c.blocked);
         Session session;
         session.record.type = "EPROM";
         session.record.name = "27C64";
