@@ -55,6 +55,7 @@ struct CliOptions {
     std::string length;             // --length HEX
     std::string errors;             // --errors N
     bool noIdCheck = false;         // --no-id-check: no identity read before a write or erase
+    bool noVerify = false;          // --no-verify: write and erase without reading the chip back
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
     bool force = false;             // --force: device operations without a programmer found
     bool json = false;              // --json: list and info print JSON on stdout

@@ -248,8 +248,10 @@ bool LoadDeviceForOperation(CliSession& session, const std::string& type, const 
 // The data file into the buffer over the range, as File Open does.
 bool ReadDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const std::string& path, LogSink* log,
                               std::string& error) {
+    // An explicit range is the user's consent to cut a longer binary file.
+    const bool explicitRange = !session.options.start.empty() || !session.options.length.empty();
     TransferReport report = ReadDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log,
-                                         session.options.format);
+                                         session.options.format, explicitRange);
     if (report.success) return true;
     error = path + ": " + report.messageBox;
     // The window's box says only "File not found."; the system says why.
@@ -448,6 +450,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     }
     if (session.options.pageWrite) session.record.pagewrite = 1;
     if (session.options.noIdCheck) session.record.idcheck = 0;
+    if (session.options.noVerify) session.record.verify = 0;
     if (session.options.byteWrite) session.record.pagewrite = 0;
     // A chip fault the device's chip does not take is refused before the
     // chip file is made or touched.
@@ -457,9 +460,13 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     // take the place of the user's edits of the range fields.
     // A binary file fills the words from 0 to the end of the range asked
     // for: --length there asks for the cut of a file that is longer.
-    if (!session.options.length.empty() && FormatFromName(setup.file) == FORMAT_BINARY) {
+    // A range that reaches the device's end is consent to the cut too; a
+    // length of 0 cuts nothing and is the operation's to refuse (2), as for
+    // any other format.
+    if (!session.options.length.empty() && FormatFromName(setup.file) == FORMAT_BINARY &&
+        ParseHex(session.options.length) > 0) {
         const uint64_t end = uint64_t{ParseHex(session.options.start)} + ParseHex(session.options.length);
-        if (end < session.record.maxsize) workspace.range.length = FormatHex6(static_cast<uint32_t>(end));
+        if (end <= session.record.maxsize) workspace.range.length = FormatHex6(static_cast<uint32_t>(end));
     }
     if (!setup.file.empty() && command != Command::Read) {
         bool read = false;

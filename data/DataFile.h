@@ -100,6 +100,9 @@ public:
     uint32_t statedFuses = 0;
     // Binary: the file holds more bytes than the range took.
     bool fileLonger = false;
+    // Binary: the range was given by the user (krt --start/--length), so a
+    // longer file is cut at its end even when it reaches the device's end.
+    bool cutConsented = false;
 
     DataFile() = default;
     DataFile(std::string name, uint32_t formatCode) : format(formatCode), fileName(std::move(name)) {}

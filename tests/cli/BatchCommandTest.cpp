@@ -211,7 +211,7 @@ TEST_F(BatchCommand, SeriesRulesGiveEachChipItsOwnWholeSerial) {
         const char* named;  // in the refusal
     };
     const Case cases[] = {
-        {"a serial straddling the range end taken", {{1, "FFE:4:1", "1000", false, kExitUsage}}, {}, "FFE to 1001"},
+        {"a serial straddling the range end taken", {{1, "10:4:1", "12", false, kExitUsage}}, {}, "13 lies outside"},
         {"a resume that forgets its STEP", {{2, "10:4:1:2", "", false, 0}, {2, "10:4", "", false, 0}}, {1, 3, 5, 7}, ""},
         {"going on at the next START forgets the STEP",
          {{2, "10:4:1:2", "", false, 0}, {2, "10:4:5", "", false, 0}}, {1, 3, 5, 7}, ""},
