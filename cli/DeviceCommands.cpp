@@ -460,13 +460,13 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     // take the place of the user's edits of the range fields.
     // A binary file fills the words from 0 to the end of the range asked
     // for: --length there asks for the cut of a file that is longer.
-    // A range that reaches the device's end is consent to the cut too; a
-    // length of 0 cuts nothing and is the operation's to refuse (2), as for
-    // any other format.
+    // A length of 0 cuts nothing and is the operation's to refuse (2), as
+    // for any other format. (A range that reaches the device's end is consent
+    // to the cut as well: the reader is told the range was explicit.)
     if (!session.options.length.empty() && FormatFromName(setup.file) == FORMAT_BINARY &&
         ParseHex(session.options.length) > 0) {
         const uint64_t end = uint64_t{ParseHex(session.options.start)} + ParseHex(session.options.length);
-        if (end <= session.record.maxsize) workspace.range.length = FormatHex6(static_cast<uint32_t>(end));
+        if (end < session.record.maxsize) workspace.range.length = FormatHex6(static_cast<uint32_t>(end));
     }
     if (!setup.file.empty() && command != Command::Read) {
         bool read = false;
