@@ -19,6 +19,7 @@
 #include "link/Link.h"
 #include "link/Protocol.h"
 #include "platform/Platform.h"
+#include "session/Job.h"
 #include "sim/Chip.h"
 
 namespace krt {
@@ -101,6 +102,31 @@ public:
     OperationRange range;
 
     // --- the workspace steps of both faces ---
+    // The device list of the catalogue folder dir (empty: where it is
+    // found by default) into devices; its line errors go to log.
+    bool OpenCatalogue(const std::string& dir, LogSink* log);
+    // A device from the catalogue: the record is replaced by the loaded one
+    // (an empty record when the load fails) and a blank buffer of its size
+    // is made in blank. Without memory for it, noMemory is set and the
+    // record is emptied; the buffer in use stays as it was either way.
+    struct DeviceLoad {
+        DeviceLoadResult load;
+        bool noMemory = false;
+        bool Loaded() const { return load.selected && !noMemory; }
+    };
+    DeviceLoad LoadDevice(const std::string& type, const std::string& maker, const std::string& name,
+                          uint32_t language, LogSink* log, DataBuffer& blank);
+    // A device change's new buffer: blank takes the buffer's place and is
+    // cleared for the record, and the range becomes the whole device.
+    void StartBlank(DataBuffer&& blank);
+    // A job, end to end (see session/Job.h): the device loaded or kept,
+    // the file read, the range set, the operation run through the face,
+    // a read's output written. The face adds its own steps and says why a
+    // job stopped from the report.
+    JobReport RunJob(const Job& job, JobFace& face);
+    // Its steps before the operation alone (device, file, range); false
+    // when the job stopped there (report.stop says where).
+    bool PrepareJob(const Job& job, JobFace& face, JobReport& report);
     // A data file into the buffer over the range, in the language given
     // (format: by name, or a format code). A refused file leaves the buffer
     // as it was.
