@@ -26,7 +26,7 @@
 #include "base/StatusMessages.h"
 #include "cli/ChipFileLock.h"
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "data/BufferChecksum.h"
 #include "session/Batch.h"
 #include "session/Job.h"

@@ -13,7 +13,7 @@
 #include "catalogue/TextLines.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "base/Log.h"
 
 namespace krt {

@@ -19,7 +19,7 @@
 #include "data/DataFile.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "cli/Settings.h"
 #include "sim/SimTexts.h"
 #include "sim/VirtualKrt.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "data/DataFile.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"

@@ -18,7 +18,7 @@
 #include <cstdio>
 
 #include "catalogue/DeviceLoader.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "session/Job.h"
 
 namespace krt {

@@ -126,10 +126,10 @@ bool JobChangesChip(JobOperation operation) {
 
 bool Session::OpenCatalogue(const std::string& dir, LogSink* log) {
     Catalogue catalogue;
-    if (!::krt::OpenCatalogue(dir, log, catalogue)) return false;
+    const bool opened = ::krt::OpenCatalogue(dir, log, catalogue);
     catalogueDirectory = catalogue.directory;
     devices = std::move(catalogue.list);
-    return true;
+    return opened;
 }
 
 Session::DeviceLoad Session::LoadDevice(const std::string& type, const std::string& maker, const std::string& name,
@@ -153,11 +153,19 @@ void Session::StartBlank(DataBuffer&& blank) {
     ClearBuffer(buffer, record, range);
 }
 
+LinkRequest Session::RangeRequest(uint8_t code, uint32_t permittedErrors) {
+    LinkRequest request = OperationRequest(code, range.Start(), range.Length(), permittedErrors, buffer);
+    CutRange(request, record, buffer);
+    return request;
+}
+
 // ---------------------------------------------------------------- a job
 
 bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
     LogSink* log = face.Log();
     const uint32_t language = link.language;
+    // A job that cannot run touches nothing.
+    if (job.file.empty() && JobNeedsFile(job.operation)) return Stop(report, JobStop::NoFile);
     if (!devices.loaded && !OpenCatalogue(job.catalogue, log)) return Stop(report, JobStop::NoCatalogue);
 
     // The device: by TYPE MAKER NAME, or by its part number.
@@ -209,7 +217,6 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
     }
 
     const bool deviceOperation = IsDeviceOperation(job.operation);
-    if (job.file.empty() && JobNeedsFile(job.operation)) return Stop(report, JobStop::NoFile);
     const uint32_t maxsize = record.maxsize;
     if (job.operation == JobOperation::Convert) {
         // A conversion goes through the range as the fields commit it.

@@ -103,7 +103,8 @@ public:
 
     // --- the workspace steps of both faces ---
     // The device list of the catalogue folder dir (empty: where it is
-    // found by default) into devices; its line errors go to log.
+    // found by default) into devices (not loaded when none was found or it
+    // did not open: false); its line errors go to log.
     bool OpenCatalogue(const std::string& dir, LogSink* log);
     // A device from the catalogue: the record is replaced by the loaded one
     // (an empty record when the load fails) and a blank buffer of its size
@@ -119,6 +120,9 @@ public:
     // A device change's new buffer: blank takes the buffer's place and is
     // cleared for the record, and the range becomes the whole device.
     void StartBlank(DataBuffer&& blank);
+    // The request of a device operation over the range, cut at the end of
+    // the device and of the buffer (the window's operations).
+    LinkRequest RangeRequest(uint8_t code, uint32_t permittedErrors);
     // A job, end to end (see session/Job.h): the device loaded or kept,
     // the file read, the range set, the operation run through the face,
     // a read's output written. The face adds its own steps and says why a

@@ -34,13 +34,7 @@ uint32_t TQV17MainForm::PermittedErrors() const {
     return static_cast<uint32_t>(std::min<long long>(n, UINT32_MAX));
 }
 
-LinkRequest TQV17MainForm::BuildRequest(uint8_t code) const {
-    const OperationRange& range = session_->range;
-    LinkRequest request =
-        OperationRequest(code, range.Start(), range.Length(), PermittedErrors(), session_->buffer);
-    CutRange(request, session_->record, session_->buffer);
-    return request;
-}
+LinkRequest TQV17MainForm::BuildRequest(uint8_t code) const { return session_->RangeRequest(code, PermittedErrors()); }
 
 bool TQV17MainForm::CheckSelected(bool asBox) {
     if (deviceSelected_) {

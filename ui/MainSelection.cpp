@@ -14,11 +14,8 @@
 #include "TQV17MainForm.h"
 #include <QDir>
 #include "WindowTexts.h"
-#include "catalogue/DeviceLoader.h"
 #include "catalogue/NaturalOrder.h"
 #include "ui/TWConfigForm.h"
-#include "data/DataFile.h"
-#include "data/DataTransfer.h"
 #include "base/Log.h"
 #include "base/TypeCodes.h"
 #include "session/Session.h"
@@ -90,30 +87,24 @@ void TQV17MainForm::LoadDevice() {
     deviceSelected_ = false;
     deviceName_ = ComboBox3->currentText();
     // The session's record is replaced by what the loader leaves (an empty
-    // record when it fails).
-    DeviceRecord& record = session_->record;
-    DeviceRecord fresh;
-    const DeviceLoadResult loaded =
-        LoadDeviceRecord(session_->devices, session_->catalogueDirectory, typeKey_.toStdString(),
-                         maker_.toStdString(), deviceName_.toStdString(), language_, Sink(), fresh);
-    record = std::move(fresh);
-    if (!loaded.selected) return;
-
-    // The buffer is sized before the editor is shown, so that a failure to
-    // get the memory leaves the old buffer and range as they were.
+    // record when it fails). The buffer is sized before the editor is shown,
+    // so that a failure to get the memory leaves the old buffer and range as
+    // they were.
     DataBuffer next;
-    if (!next.Allocate(record.bufsize)) {
+    const Session::DeviceLoad loaded = session_->LoadDevice(typeKey_.toStdString(), maker_.toStdString(),
+                                                            deviceName_.toStdString(), language_, Sink(), next);
+    if (!loaded.load.selected) return;
+    if (loaded.noMemory) {
         LogMessage(19);
-        record = DeviceRecord();
         return;
     }
+    DeviceRecord& record = session_->record;
     deviceSelected_ = true;
     paramEditor_->SetRecord(&record);
     paramEditor_->Fill();
     Prompter::Current().Exec(*paramEditor_);
 
-    session_->buffer = std::move(next);
-    ClearBuffer(session_->buffer, record, session_->range);
+    session_->StartBlank(std::move(next));
     session_->BufferChanged();
 
     if (session_->Simulated()) {

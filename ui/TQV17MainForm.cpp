@@ -42,7 +42,6 @@
 #include "TProgressForm.h"
 #include "WindowTexts.h"
 #include "catalogue/CatalogueFiles.h"
-#include "catalogue/DeviceLoader.h"
 #include "ui/TWConfigForm.h"
 #include "base/Log.h"
 #include "session/Session.h"
@@ -488,10 +487,7 @@ void TQV17MainForm::FormCreate() {
     // The port first, so that the first log line can say the simulator is used.
     OpenPort(port, useSimulator);
 
-    Catalogue catalogue;
-    OpenCatalogue(options_.catalogueDir.toStdString(), Sink(), catalogue);
-    session_->catalogueDirectory = catalogue.directory;
-    session_->devices = std::move(catalogue.list);
+    session_->OpenCatalogue(options_.catalogueDir.toStdString(), Sink());
 
     if (session_->devices.loaded) {
         Log(QString::fromStdString(Format(MessageText(language_, 15), session_->devices.count)));

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "support/RecordingPort.h"
 
 namespace krt {
