@@ -152,6 +152,20 @@ TEST_F(UserFiles, AnEmptyChipFileOrABadSocketConfigurationIsNotAChipFile) {
     }
 }
 
+TEST_F(UserFiles, ClosedStandardStreamsNeverBecomeTheChipFile) {
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
+    const std::string chip = Slurp(dir / "c.chip");
+    // As cron or a daemon starts it, or a shell with >&- or 2>&-: what would
+    // go to a closed stream goes nowhere, and the chip file stays the chip's.
+    for (const std::vector<int>& closed : {std::vector<int>{1}, {2}, {0, 1, 2}}) {
+        Start start{Args({{"--sim-chip", "c.chip", "read"}, k27C64, {"-"}})};
+        start.closed = closed;
+        EXPECT_EQ(Krt(start).status, 0) << closed.size();
+        EXPECT_TRUE(Slurp(dir / "c.chip") == chip) << closed.size();
+    }
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "c.chip", "verify"}, k27C64, {"d.bin"}})).status, 0);
+}
+
 // ---------------------------------------------------------------- outputs and signals
 
 TEST_F(UserFiles, AnOutputThatCannotBeWrittenIsSeventyThreeWithTheReason) {
