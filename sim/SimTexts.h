@@ -31,6 +31,9 @@ inline constexpr const char* kSimTextChipFileBadContents = "the contents do not 
 inline constexpr const char* kSimTextChipFileOtherDevice =
     "chip file %s holds the %s %s, not the selected %s %s; use another chip file";
 inline constexpr const char* kSimTextUnknownKind = "a chip of unknown kind \"%s\"";
+inline constexpr const char* kSimTextOtherSocket =
+    "chip file %s puts the chip in socket configuration %s, but the %s %s uses %s; correct its \"value config\" line "
+    "or use another chip file";
 
 // Options.
 inline constexpr const char* kSimTextBadRevisions = "--sim-revisions wants two hexadecimal bytes, KRT1,KRT2 (e.g. 20,10): %s";
