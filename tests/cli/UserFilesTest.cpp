@@ -168,6 +168,23 @@ TEST_F(UserFiles, ClosedStandardStreamsNeverBecomeTheChipFile) {
     EXPECT_EQ(Krt(Args({{"--sim-chip", "c.chip", "verify"}, k27C64, {"d.bin"}})).status, 0);
 }
 
+TEST_F(UserFiles, DataThatIsNoFuseMapIsNotProgrammedAsOne) {
+    // A binary image named a fuse map, and a map whose fuse values are not
+    // 0 or 1 (no C field to catch them): 66 with what is wrong, chip untouched.
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
+    const std::string chip = Slurp(dir / "c.chip");
+    Spit(dir / "f.jed", "\x02x*QF2194*F0*L0000 0120*\x03" "0000\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {Args({{"--format", "jed", "--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}}), "is not JEDEC text"},
+        {{"--sim-chip", "g.chip", "write", "GAL", "Lattice", "GAL16V8", "f.jed"}, "holds the fuse value \"2\""}};
+    for (const auto& [args, says] : cases) {
+        const KrtRun run = Krt(args);
+        EXPECT_EQ(run.status, 66) << run.err;
+        EXPECT_NE((run.out + run.err).find(says), std::string::npos) << run.out << run.err;
+    }
+    EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
+}
+
 // ---------------------------------------------------------------- outputs and signals
 
 TEST_F(UserFiles, AnOutputThatCannotBeWrittenIsSeventyThreeWithTheReason) {
