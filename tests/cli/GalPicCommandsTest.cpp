@@ -291,5 +291,17 @@ TEST_F(GalPicCommands, AGalSignatureOfAllOnesOrZerosIsNoChip) {
     EXPECT_FALSE(HasLineWith("No chip answers"));
 }
 
+// A fault belongs to the run: a run with another part's identity, even a
+// read, leaves the chip file's own signature, and the next run finds its chip.
+TEST_F(GalPicCommands, AWrongPartRunLeavesTheChipsIdentityInItsFile) {
+    for (const auto& device : {kGal16, kGal22, kPic84A}) {
+        fs::remove(Path("c.chip"));
+        ASSERT_EQ(Run("read", With(device, Path("r.bin")), {"wrong-part"}), 0) << device[2];
+        EXPECT_EQ(Run("erase", device, {"wrong-part"}), 4) << device[2];
+        EXPECT_EQ(Run("erase", device), 0) << device[2];
+        EXPECT_EQ(CountStarting("Wrong device in the socket"), 0u) << device[2];
+    }
+}
+
 }  // namespace
 }  // namespace krt
