@@ -48,6 +48,9 @@ inline constexpr const char* kSimTextNeedsHz = "needs the crystal frequency in H
 inline constexpr const char* kSimTextNoArgs = "takes no arguments";
 inline constexpr const char* kSimTextFaultOtherChip = "simulator fault \"%s\": the chip in the socket (%s) does not know it";
 inline constexpr const char* kSimTextFaultIsFor = "; it is for %s";
+inline constexpr const char* kSimTextWeakCellChips = "EPROMs, OTP PROMs, parallel EEPROMs, flash and PICs";
+inline constexpr const char* kSimTextDeadCellChips =
+    "EPROMs, OTP PROMs, parallel EEPROMs, flash, serial EEPROMs and PICs";
 inline constexpr const char* kSimTextFaultNoChip =
     "simulator fault \"%s\": the socket holds no chip to take it (it is for %s; name a device or a chip file)";
 inline constexpr const char* kSimTextChipFaultLater = "%s: applies to the chip when one of its kind is in the socket";

@@ -261,6 +261,12 @@ TEST_F(UserFiles, FaultsThatWouldDoNothingAreRefusedNamingTheirRange) {
         {"sdp-locked", eeprom, "no software data protection"},
         {"sdp-locked", k27C64, "the chip in the socket (EPROM 27C64) does not know it"},
         {"secured", k27C64, "it is for GALs"},
+        // Cell faults a model would ignore: a GAL has rows, a serial EEPROM's
+        // cells are dead or sound.
+        {"dead-cells:20", gal, "the chip in the socket (GAL GAL16V8) does not know it"},
+        {"weak-cells:10", gal, "it is for EPROMs"},
+        {"weak-cells:10", {"SEEPROM", "Atmel", "AT24C02"}, "(SEEPROM-2W AT24C02) does not know it"},
+        {"weak-cells:10", {"SEEPROM", "Microchip", "93C46"}, "(SEEPROM-3W 93C46) does not know it"},
     };
     for (const Case& c : cases) {
         const KrtRun run = Krt(Args({{"--sim-chip", "c.chip", "--sim-fault", c.fault, "blank"}, c.device}));
@@ -278,6 +284,7 @@ TEST_F(UserFiles, FaultsThatWouldDoNothingAreRefusedNamingTheirRange) {
     EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
     // What fits is taken.
     EXPECT_EQ(Krt(Args({{"--sim-fault", "weak-rows:31@3", "blank"}, gal})).status, 0);
+    EXPECT_EQ(Krt(Args({{"--sim-fault", "dead-cells:20", "blank"}, {"SEEPROM", "Atmel", "AT24C02"}})).status, 0);
 }
 
 TEST_F(UserFiles, NothingReportsAStateItDidNotObserve) {
