@@ -50,6 +50,14 @@ constexpr TextPair kJedecIncompleteText{
     "最後のETX(テキスト終了文字)が必要です。",
     "%s is not a complete JEDEC fuse map: a fuse map has fields that end in \"*\", its fuses (L or F fields) and "
     "the end-of-text character (ETX) at its end."};
+// %s: the file; %u: the offset; %02X: the byte.
+constexpr TextPair kJedecNotTextText{
+    "%sはJEDECのテキストではありません。オフセット%uに制御文字%02Xhがありますが、ヒューズマップにはこのような文字はありません。",
+    "%s is not JEDEC text: at offset %u it holds the control character %02Xh, which no fuse map holds."};
+// %s: the file; %c: the field; %u: the offset; %c: the character.
+constexpr TextPair kJedecFuseValueText{
+    "%sの%cフィールド(オフセット%u)にヒューズの値\"%c\"があります。ヒューズの値は0か1です。",
+    "%s: the %c field at offset %u holds the fuse value \"%c\"; a fuse is 0 or 1."};
 // %s: the file; %u: the words read.
 constexpr TextPair kBinaryLargerText{
     "%sはデバイスより大きいファイルです。開始アドレスからデバイスの終わりまでの%uワードを越える部分はデバイスに入りません。"
@@ -96,6 +104,12 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
         report.detail = Format(InLanguage(kFuseCountText, language), fileName, static_cast<unsigned>(file.statedFuses),
                                static_cast<unsigned>(file.statedFuses), record.name.c_str(),
                                static_cast<unsigned>(file.bufsize));
+    } else if (file.format == FORMAT_JEDEC && file.jedecFault == DataFile::JedecFault::NotText) {
+        report.detail = Format(InLanguage(kJedecNotTextText, language), fileName,
+                               static_cast<unsigned>(file.faultOffset), static_cast<unsigned>(file.faultByte));
+    } else if (file.format == FORMAT_JEDEC && file.jedecFault == DataFile::JedecFault::FuseValue) {
+        report.detail = Format(InLanguage(kJedecFuseValueText, language), fileName, file.faultField,
+                               static_cast<unsigned>(file.faultOffset), static_cast<char>(file.faultByte));
     } else if (file.format == FORMAT_JEDEC && report.result == FILE_FORMAT_ERROR) {
         report.detail = Format(InLanguage(kJedecIncompleteText, language), fileName);
     } else if (file.fileLonger && report.result == FILE_BEYOND_BUFFER) {

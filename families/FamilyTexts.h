@@ -147,6 +147,13 @@ inline constexpr const char* kGalSignatureUnknown[2] = {
     "電子署名は使いません（%s）：デバイスパラメータの%.2f V、%g msで書きこみます",
     "Signature not used (%s): programming with the device parameters' %.2f V and %g ms"};
 inline constexpr const char* kGalSignatureShown[2] = {"電子署名: %s", "Signature: %s"};
+// Every signature bit read the same (%s: 1 or 0): the lines float or are
+// held, as with an empty socket or a chip that makes no contact.
+inline constexpr const char* kGalNoChipAnswers[2] = {
+    "チップが応答しません：電子署名(PES)がすべて%sと読めます。ソケットが空か、チップが接触していません。"
+    "書きこみも消去もしていません（確かめずに続けるには --no-id-check）",
+    "No chip answers: every bit of the signature (PES) reads %s, as from an empty socket or a chip that makes "
+    "no contact; nothing was written or erased (--no-id-check goes on without the check)"};
 inline constexpr const char* kGalSignatureInvalid[2] = {
     "この電子署名は知られたメーカー・デバイス・アルゴリズムを示していません",
     "This signature names no known maker, part and algorithm"};

@@ -152,6 +152,10 @@ public:
     }
 
     virtual void SetCellFaults(const CellFaults& faults) { (void)faults; }
+    // Whether the model honours weak cells and dead cells (SetCellFaults); a
+    // cell fault it would ignore is refused, not shown as injected.
+    virtual bool TakesWeakCells() const { return false; }
+    virtual bool TakesDeadCells() const { return false; }
     // UV light on the window. False with the reason when the chip has none.
     virtual bool UvErase(std::string& reason);
     virtual bool Damaged() const { return false; }

@@ -226,6 +226,15 @@ bool VirtualKrt::CheckChipFaults(const std::vector<std::string>& faults, Chip* p
         const size_t colon = fault.find(':');
         const std::string name = fault.substr(0, colon);
         const std::string args = colon == std::string::npos ? std::string() : fault.substr(colon + 1);
+        // Cell faults belong to the programmer's list but act through the
+        // chip: one the chip in the socket would ignore tests nothing.
+        const bool weak = name == "weak-cells", dead = name == "dead-cells";
+        if (probe && ((weak && !probe->TakesWeakCells()) || (dead && !probe->TakesDeadCells()))) {
+            const std::string chip = std::string(probe->Kind()) + " " + probe->DeviceName();
+            error = Formatted(kSimTextFaultOtherChip, fault, chip);
+            error += Formatted(kSimTextFaultIsFor, weak ? kSimTextWeakCellChips : kSimTextDeadCellChips);
+            return false;
+        }
         const ChipFault* known = nullptr;
         for (const ChipFault& f : kChipFaults)
             if (name == f.name) known = &f;

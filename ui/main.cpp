@@ -11,6 +11,7 @@
 #include "JapaneseFont.h"
 #include "TQV17MainForm.h"
 #include "base/Version.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -58,6 +59,7 @@ bool AsksOnlyForText(int argc, char* argv[]) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    krt::OpenStandardDescriptors();
     QElapsedTimer startClock;
     startClock.start();
     if (AsksOnlyForText(argc, argv)) {
