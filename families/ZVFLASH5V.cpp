@@ -89,11 +89,18 @@ void ZVFLASH5V::LogGiveUp(uint32_t address, double boundS, bool erase) {
     }
 }
 
-bool ZVFLASH5V::WaitDone(uint8_t data, double boundS, bool sleepBetween, uint8_t& read) {
+bool ZVFLASH5V::WaitDone(uint8_t data, double boundS, bool sleepBetween, uint8_t& read,
+                         std::chrono::nanoseconds firstNotBefore) {
     const auto start = link_.clock->now();
     const auto bound = std::chrono::nanoseconds(static_cast<int64_t>(boundS * 1e9));
     for (uint32_t reads = 0;; ++reads) {
-        if (!ReadNext(read)) return false;
+        if (reads == 0 && firstNotBefore.count() > 0) {
+            link_.DLREADAt(firstNotBefore);
+            if (!link_.WaitReady()) return false;
+            read = link_.ReadReply();
+        } else if (!ReadNext(read)) {
+            return false;
+        }
         if (((read ^ data) & 0x80) == 0) {
             // DQ7 may settle before the other outputs: one more read when
             // the byte is not yet all there.
@@ -110,6 +117,13 @@ bool ZVFLASH5V::WaitDone(uint8_t data, double boundS, bool sleepBetween, uint8_t
             return false;
         }
         if (link_.clock->now() - start >= bound || reads >= kMaxWaitReads) {
+            // DQ7 never showed the data: a chip that ignored the write (a
+            // protected page, a cell that does not take its value) has
+            // ended its cycle and reads steady; one still toggling DQ6 has
+            // not. The steady one is left to the verify.
+            uint8_t again = 0;
+            if (!ReadNext(read) || !ReadNext(again)) return false;
+            if (read == again) return true;
             waitGaveUp_ = true;
             return false;
         }
@@ -211,8 +225,15 @@ uint8_t ZVFLASH5V::WriteBytes(uint32_t end) {
             for (int32_t attempt = 0; attempt < retryCount; ++attempt) {
                 Unlock();
                 CommandCycle(kProgram);
-                BusWrite(a, v);
-                if (!WaitDone(v, bound, false, read)) {
+                LatchAddress(a);
+                const auto latched = link_.DLSENDAt(v, std::chrono::nanoseconds(0));
+                // A short program time is waited out before the first poll,
+                // which then mostly finds the byte done and is its read-back.
+                const auto first = record->tpw > 0 && record->tpw <= kWaitOutProgramS
+                                       ? latched + link_.TimerPeriod() +
+                                             std::chrono::nanoseconds(static_cast<int64_t>(record->tpw * 1e9))
+                                       : std::chrono::nanoseconds(0);
+                if (!WaitDone(v, bound, false, read, first)) {
                     fatal = true;
                     break;
                 }

@@ -50,6 +50,9 @@ public:
     // The shortest byte-load window a burst of this programmer can meet: a
     // byte load is a data frame and an address increment on the port.
     static constexpr double kShortestLoadWindowS = 20e-6;
+    // A program time up to this long (tpw) is waited out before the first
+    // poll; a longer one (AMD's 300 us maximum against 7 us typical) is polled at once.
+    static constexpr double kWaitOutProgramS = 50e-6;
 
     ZVFLASH5V(LinkContext& link, const LinkRequest& request, DeviceRecord& record);
 
@@ -85,7 +88,9 @@ private:
     // Waits for the end of a program (data polling against `data`) or an
     // erase (`data` FF); `read` gets the last read. Program: false on
     // give-up (waitGaveUp_ or dq5Seen_ set) or cancel.
-    bool WaitDone(uint8_t data, double boundS, bool sleepBetween, uint8_t& read);
+    // The first read is not sent before `firstNotBefore` (0: at once).
+    bool WaitDone(uint8_t data, double boundS, bool sleepBetween, uint8_t& read,
+                  std::chrono::nanoseconds firstNotBefore = std::chrono::nanoseconds(0));
     uint8_t WriteBytes(uint32_t end);
     uint8_t WritePages(uint32_t start, uint32_t end, bool erasing);
     // Loads one whole page from `page` (the bytes to write) and waits for
