@@ -340,6 +340,7 @@ void Flash5vChip::Command(uint32_t address, uint8_t data, uint64_t nowNs) {
     switch (step_) {
         case 0:
             step_ = decoded == a5555 && data == 0xAA ? 1 : 0;
+            if (step_ == 0) erasePrefix_ = false;  // 80 must be followed by the second unlock
             return;
         case 1:
             step_ = decoded == a2AAA && data == 0x55 ? 2 : 0;
