@@ -47,6 +47,15 @@ TEST_F(Flash5vCommands, WholeImageRoundTripsInSeparateRuns) {
     }
 }
 
+// A chip file of another kind is refused before anything is written.
+TEST_F(Flash5vCommands, ChipFileOfAnotherKindIsRefused) {
+    Strict("eprom.chip");
+    ASSERT_EQ(Run("blank", {"EPROM", "AMD", "27C010"}), 0);
+    std::ofstream(Path("in.bin"), std::ios::binary) << std::string(0x100, '\x5A');
+    Strict("eprom.chip");
+    EXPECT_EQ(Run("write", {"FLASH5V", "SST", "SST39SF010A", Path("in.bin")}), kExitNoInput);
+}
+
 TEST_F(Flash5vCommands, IdentifyNamesTheEntryAnUnknownPairOrNothing) {
     Strict("sst.chip");
     ASSERT_EQ(Run("blank", {"FLASH5V", "SST", "SST39SF010A"}), 0);
