@@ -303,6 +303,7 @@ std::vector<CliCommand> CommandTable() {
     RegisterSelftestCommands(table);
     RegisterCompletionCommands(table);
     RegisterBatchCommands(table);
+    RegisterIdentifyCommands(table);
     return table;
 }
 

@@ -95,6 +95,7 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table);
 void RegisterSelftestCommands(std::vector<CliCommand>& table);
 void RegisterCompletionCommands(std::vector<CliCommand>& table);
 void RegisterBatchCommands(std::vector<CliCommand>& table);
+void RegisterIdentifyCommands(std::vector<CliCommand>& table);
 
 // The option and command names, for the shell completion.
 std::vector<std::string> OptionNames();

@@ -444,9 +444,10 @@ int SecureCommand(CliSession& s, const std::vector<std::string>& a) { return Run
 int OptionCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Option, "option"); }
 int AutoCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Auto, "auto"); }
 int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
-    const bool known = a.size() == 4 && (a[0] == "off" || a[0] == "on") && strcasecmp(a[1].c_str(), "EEPROM") == 0;
+    const bool known = a.size() == 4 && (a[0] == "off" || a[0] == "on") &&
+                       (strcasecmp(a[1].c_str(), "EEPROM") == 0 || strcasecmp(a[1].c_str(), "FLASH5V") == 0);
     if (!known) {
-        std::fprintf(stderr, "krt: usage: krt sdp off|on EEPROM MAKER NAME\n");
+        std::fprintf(stderr, "krt: usage: krt sdp off|on EEPROM|FLASH5V MAKER NAME\n");
         return kExitUsage;
     }
     return RunDeviceCommand(s, {a.begin() + 1, a.end()}, a[0] == "on" ? Command::SdpOn : Command::SdpOff, "sdp");
@@ -468,8 +469,8 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table) {
     table.push_back({"option", "option TYPE MAKER NAME", "read the device's ID (PLDs)", &OptionCommand});
     table.push_back({"auto", "auto TYPE MAKER NAME FILE [--errors N]",
                      "blank check, write and verify, as the automatic write", &AutoCommand});
-    table.push_back({"sdp", "sdp off|on EEPROM MAKER NAME",
-                     "parallel EEPROM: send the software data protection disable or enable sequence, then "
+    table.push_back({"sdp", "sdp off|on EEPROM|FLASH5V MAKER NAME",
+                     "parallel EEPROM and page-mode 5 V flash: send the software data protection disable or enable sequence, then "
                      "report the state seen by a test write (its old value is put back)",
                      &SdpCommand});
 }

@@ -84,6 +84,32 @@ inline constexpr const char* kNoProtection[2] = {
 inline constexpr const char* kProtectionRestoreFailed[2] = {
     "%06lX の元の値 %02X を書き戻せませんでした（読み出し値 %02X）",
     "Could not put back the old value at %06lX: %02X wanted, %02X read"};
+// 5 V command-set flash (FLASH5V).
+// %06lX: the address; %.1f: the bound in milliseconds.
+inline constexpr const char* kFlash5vProgramTimeout[2] = {
+    "%06lX の書きこみが %.1f ms 以内に終わりませんでした。電源を切りました",
+    "The chip did not finish programming at %06lX within %.1f ms: the supplies were switched off"};
+inline constexpr const char* kFlash5vEraseTimeout[2] = {
+    "チップ消去が %.1f ms 以内に終わりませんでした。電源を切りました",
+    "The chip erase did not finish within %.1f ms: the supplies were switched off"};
+inline constexpr const char* kFlash5vTimeLimit[2] = {
+    "%06lX でチップが内部の制限時間を超えました（DQ5）。リセットしました",
+    "The chip exceeded its internal time limit at %06lX (DQ5): it was reset"};
+// %06lX: the page; %.0f: the gap seen and the window, in microseconds.
+inline constexpr const char* kFlash5vLoadWindow[2] = {
+    "%06lX のページの書きこみで %.0f us の間があき、バイトロード時間 %.0f us を超えました。ページは失われています",
+    "Loading the page at %06lX took a gap of %.0f us, longer than the byte-load window of %.0f us: the page is lost"};
+inline constexpr const char* kFlash5vWindowTooShort[2] = {
+    "バイトロード時間 %.0f us ではページを送りきれません（%.0f us 以上が必要です）。何も書きこんでいません",
+    "A byte-load window of %.0f us cannot be met by this programmer (at least %.0f us is needed): nothing was written"};
+inline constexpr const char* kFlash5vProtectionHint[2] = {
+    "%06lX のページは1バイトも変わりませんでした。ソフトウェアデータ保護が解除できない可能性があります。"
+    "解除するには: krt sdp off FLASH5V %s %s",
+    "Not one byte of the page at %06lX changed: the chip is probably software data protected. "
+    "To turn the protection off: krt sdp off FLASH5V %s %s"};
+inline constexpr const char* kFlash5vNoPageMode[2] = {
+    "このデバイスはページ書きこみ式ではないため、ソフトウェアデータ保護はコマンドに組みこまれています",
+    "This part is not page-mode flash: its software data protection is part of every command"};
 // PIC microcontroller.
 inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
 inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";

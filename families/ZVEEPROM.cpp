@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "families/ZVEEPROM.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -8,6 +10,7 @@
 #include <span>
 
 #include "families/FamilyTexts.h"
+#include "families/ZVFLASH5V.h"
 #include "link/Log.h"
 
 namespace krt {
@@ -392,6 +395,8 @@ uint8_t ZVEEPROM::SetProtection(bool enable) {
 }
 
 uint8_t RunProtectionOperation(LinkContext& link, DeviceRecord& record, bool enable) {
+    // Page-mode 5 V flash has the same command; its test write is a whole page.
+    if (strcasecmp(record.type.c_str(), "FLASH5V") == 0) return RunFlash5vProtection(link, record, enable);
     LinkRequest request;
     request.code = 10;  // never dispatched: only the record of what runs
     if (!link.port || !link.clock) return RESULT_FATAL;

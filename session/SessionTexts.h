@@ -54,4 +54,16 @@ inline constexpr TextPair kProofSummaryText{
     "%zu個のデバイス: 書き込み・読み出し%zu, 読み出しのみ%zu, 不合格%zu",
     "%zu devices: %zu read/write, %zu read-only, %zu failed"};
 
+// Identify: %02X %02X the maker and device code; %s the matching entries.
+inline constexpr TextPair kIdentifyMatchText{"%02X %02X: %s", "%02X %02X: %s"};
+inline constexpr TextPair kIdentifyUnknownText{
+    "%02X %02X: カタログにこの識別コードのデバイスはありません",
+    "%02X %02X: no device of the catalogue has this identifier"};
+// %02X %02X: what addresses 0 and 1 read.
+inline constexpr TextPair kIdentifyNoAnswerText{
+    "フラッシュの識別コマンドに答えるチップはありません（0番地と1番地はデータ %02X %02X のままです）："
+    "EPROMなど別の種類のチップか、ソケットが空です",
+    "No chip answered the flash product ID command (addresses 0 and 1 read their data %02X %02X): another kind "
+    "of chip, such as an EPROM, or an empty socket"};
+
 }  // namespace krt

@@ -176,7 +176,9 @@ void TQV17MainForm::RunProtection(bool enable) {
     if (Inert() || !CheckSelected(true)) return;
     // The selected device's record decides, not the Type box, which may
     // have changed since Select.
-    if (QString::fromStdString(session_->record.type).compare(QStringLiteral("EEPROM"), Qt::CaseInsensitive) != 0) {
+    const QString type = QString::fromStdString(session_->record.type);
+    if (type.compare(QStringLiteral("EEPROM"), Qt::CaseInsensitive) != 0 &&
+        type.compare(QStringLiteral("FLASH5V"), Qt::CaseInsensitive) != 0) {
         Prompter::Current().Box(this, ProtectionOnlyEepromText(language_), QString::fromLatin1(kMessageCaption),
                                 QMessageBox::Ok, QMessageBox::Information);
         return;
