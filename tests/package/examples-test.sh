@@ -78,6 +78,16 @@ if [[ $krtwin != - ]]; then
   done
 fi
 
+# The README's exit-status table is the one krt --help prints from the code.
+help_statuses=$("$krt" --help | sed -n '/^Exit status:$/,/^$/p' | sed -nE 's/^  (.+[^ ])  +(.*)$/| \1 | \2 |/p')
+readme_statuses=$(sed -n '/^Exit statuses of `krt`/,/^## /p' "$source/README.md" | grep '^| [0-9]' || true)
+[[ -n $help_statuses ]] || { echo "FAIL: krt --help lists no exit statuses"; failures=$((failures + 1)); }
+if [[ $help_statuses != "$readme_statuses" ]]; then
+  echo "FAIL: the README's exit-status table is not the one of krt --help:"
+  diff <(echo "$help_statuses") <(echo "$readme_statuses") || true
+  failures=$((failures + 1))
+fi
+
 [[ $ran -ge 20 ]] || { echo "FAIL: only $ran examples found"; exit 1; }
 [[ $failures -eq 0 ]] || { echo "$failures of $ran examples failed"; exit 1; }
 echo "all $ran examples ran as written"
