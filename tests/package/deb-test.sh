@@ -3,7 +3,8 @@
 # The Debian package as Debian would judge it: made twice from one build
 # tree, the two .deb files are the same bytes; lintian (when installed)
 # finds no error and no warning at --pedantic; every picture the installed
-# manual shows, in both languages, is in the package; the man pages and
+# manual shows, in both languages, and every file it links to is in the
+# package; the man pages and
 # changelogs are compressed and the programs stripped.
 # Usage: deb-test.sh BUILD_DIR
 set -euo pipefail
@@ -42,6 +43,10 @@ for page in "$root"/usr/share/krtwin/manual/*/index.html; do
   [[ -n $shown ]] || fail "$(basename "$(dirname "$page")") manual shows no pictures"
   for picture in $shown; do
     [[ -s $(dirname "$page")/$picture ]] || fail "the manual $page shows $picture, which is not installed"
+  done
+  # And every file it links to (not a place in itself, not the web).
+  for target in $(grep -oE 'href="[^"#:]+"' "$page" | sed 's|href="||; s|"$||' | sort -u); do
+    [[ -s $(dirname "$page")/$target ]] || fail "the manual $page links to $target, which is not installed"
   done
 done
 
