@@ -39,6 +39,7 @@
 #include "base/TypeCodes.h"
 #include "families/ZVEEPROM.h"
 #include "session/Operations.h"
+#include "cli/Terminal.h"
 
 namespace krt {
 
@@ -57,7 +58,7 @@ enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto, Sd
 class OperationConsole : public LogSink {
 public:
     OperationConsole(LogSink* out, bool quiet)
-        : out_(out), terminal_(isatty(STDERR_FILENO) == 1), quiet_(quiet) {}
+        : out_(out), terminal_(ControlSequencesWanted(STDERR_FILENO)), quiet_(quiet) {}
 
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);

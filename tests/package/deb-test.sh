@@ -4,8 +4,8 @@
 # tree, the two .deb files are the same bytes; lintian (when installed)
 # finds no error and no warning at --pedantic; every picture the installed
 # manual shows, in both languages, and every file it links to is in the
-# package; the man pages and
-# changelogs are compressed and the programs stripped.
+# package; the man pages and changelogs are compressed and the programs
+# stripped.
 # Usage: deb-test.sh BUILD_DIR
 set -euo pipefail
 build=$1
