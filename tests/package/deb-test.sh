@@ -51,7 +51,7 @@ for page in "$root"/usr/share/krtwin/manual/*/index.html; do
 done
 
 if command -v lintian >/dev/null; then
-  report=$(lintian --pedantic --no-tag-display-limit "$first" 2>&1 || true)
+  report=$(lintian --pedantic --tag-display-limit 0 "$first" 2>&1 || true)
   if grep -E '^[EW]: ' <<<"$report"; then
     fail "lintian --pedantic finds errors or warnings in the package"
   fi
