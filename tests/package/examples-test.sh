@@ -79,7 +79,7 @@ if [[ $krtwin != - ]]; then
 fi
 
 # The README's exit-status table is the one krt --help prints from the code.
-help_statuses=$("$krt" --help | sed -n '/^Exit status:$/,/^$/p' | sed -nE 's/^  (.+[^ ])  +(.*)$/| \1 | \2 |/p')
+help_statuses=$("$krt" --help | sed -n '/^Exit status:$/,/^$/p' | sed -nE 's/^  ([^ ]|[^ ].*[^ ])  +(.*)$/| \1 | \2 |/p')
 readme_statuses=$(sed -n '/^Exit statuses of `krt`/,/^## /p' "$source/README.md" | grep '^| [0-9]' || true)
 [[ -n $help_statuses ]] || { echo "FAIL: krt --help lists no exit statuses"; failures=$((failures + 1)); }
 if [[ $help_statuses != "$readme_statuses" ]]; then
