@@ -15,7 +15,8 @@ configure_file(${CMAKE_SOURCE_DIR}/packaging/io.github.krtwin.KRTwin.metainfo.xm
   ${CMAKE_BINARY_DIR}/packaging/io.github.krtwin.KRTwin.metainfo.xml @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/packaging/io.github.krtwin.KRTwin.metainfo.xml
   DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/krtwin)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_SOURCE_DIR}/packaging/README.Debian
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/krtwin)
 # The small data files that the README's examples use.
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/krtwin/examples)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides
