@@ -287,8 +287,8 @@ const std::vector<OptionDef>& Options() {
              o.simBadFault = fault;
              return {};
          }},
-        {"--help", nullptr, "this text", nullptr},
-        {"--version", nullptr, "the program's version", nullptr},
+        {"--help", nullptr, "this text (also -h)", nullptr},
+        {"--version", nullptr, "the program's version (also -V)", nullptr},
     };
     return options;
 }
@@ -341,7 +341,8 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
                  "--trace into the chip file itself (under any name) is refused.\n"
                  "\nA device is named by TYPE MAKER NAME, or by its part number alone where\n"
                  "the catalogue has it once, or several times with the same parameters\n"
-                 "(krt write 27C256 fw.hex); krt list --find TEXT finds part numbers.\n"
+                 "(krt --port sim write TMS27C256 fw.hex); krt list --find TEXT finds part\n"
+                 "numbers.\n"
                  "\nDefaults come from the window's settings (%s)\n"
                  "where it holds them; options override them for one run and are never saved.\n"
                  "A command that uses the programmer needs its port: --port, or the port (or\n"
@@ -349,19 +350,11 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
                  "status 64. krt uses the simulated programmer only when asked to.\n"
                  "\nSIGTERM and SIGHUP are taken as Ctrl-C: the running operation is canceled,\n"
                  "the programmer powered down and the chip file saved; a second one ends krt\n"
-                 "at once.\n"
-                 "\nExit status: the request's result code (0 success, 1 to 9 as the result\n"
-                 "texts say; a device command whose start-up found no programmer stops with 7\n"
-                 "unless --force is given), 64 for a usage error (a bad option value, a device\n"
-                 "the catalogue does not list, a simulator fault the chip does not take, a read\n"
-                 "into the chip file), 66 when an input file is missing, unreadable or not in\n"
-                 "its format, 69 when the port cannot be opened, 70 with --sim-strict when the\n"
-                 "simulated programmer saw a breach of the wire protocol (each kind is named\n"
-                 "on stderr), 73 when an output (the data file of a read, the chip file, the\n"
-                 "trace, standard output) cannot be written, 75 when the chip file is in use\n"
-                 "by another run.\n",
+                 "at once.\n",
                  DefaultSettingsPath().empty() ? "~/.config/Kavimeru/KRTwin.conf"
                                                : DefaultSettingsPath().c_str());
+    std::fprintf(out, "\nExit status:\n");
+    for (const ExitStatusRow& row : kExitStatuses) std::fprintf(out, "  %-22s  %s\n", row.status, row.meaning);
 }
 
 struct ParsedLine {
@@ -378,6 +371,10 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (arg == "-h") {
                 parsed.help = true;
+                continue;
+            }
+            if (arg == "-V") {
+                parsed.version = true;
                 continue;
             }
             parsed.words.push_back(arg);

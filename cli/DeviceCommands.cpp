@@ -36,6 +36,7 @@
 #include "families/ZVEEPROM.h"
 #include "session/Job.h"
 #include "session/Operations.h"
+#include "cli/Terminal.h"
 
 namespace krt {
 
@@ -52,7 +53,7 @@ using Command = JobOperation;
 class OperationConsole : public LogSink {
 public:
     OperationConsole(LogSink* out, bool quiet)
-        : out_(out), terminal_(isatty(STDERR_FILENO) == 1), quiet_(quiet) {}
+        : out_(out), terminal_(ControlSequencesWanted(STDERR_FILENO)), quiet_(quiet) {}
 
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -20,6 +20,7 @@
 #include "base/TypeCodes.h"
 #include "session/Session.h"
 #include "base/StatusMessages.h"
+#include "base/Version.h"
 
 namespace krt {
 
@@ -144,7 +145,7 @@ void TQV17MainForm::HardConfigExecute() {
 void TQV17MainForm::HelpAbout1Execute() {
     auto* d = qobject_cast<QDialog*>(aboutBox_);
     if (!d) return;
-    SetAboutVersion(d, QStringLiteral("Version ") + QString::fromLatin1(kProgramVersion));
+    SetAboutVersion(d, QStringLiteral("Version ") + QString::fromLatin1(ProgramVersionNumber()));
     Prompter::Current().Exec(*d);
 }
 

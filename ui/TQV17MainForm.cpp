@@ -46,6 +46,7 @@
 #include "base/Log.h"
 #include "session/Session.h"
 #include "base/StatusMessages.h"
+#include "base/Version.h"
 
 namespace krt {
 
@@ -517,7 +518,7 @@ void TQV17MainForm::OpenPort(int32_t lprPort, int32_t useSimulator) {
 }
 
 void TQV17MainForm::UpdateCaption() {
-    QString caption = QString::fromLatin1(kCaptionPrefix) + QString::fromLatin1(kProgramVersion);
+    QString caption = QString::fromLatin1(kCaptionPrefix) + QString::fromLatin1(ProgramVersionNumber());
     if (session_ && session_->Simulated()) caption += QString::fromLatin1(kSimulatorSuffix);
     setWindowTitle(caption);
 }

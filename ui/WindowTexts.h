@@ -39,8 +39,8 @@ QString DeviceTypeItem(uint32_t language, int index);
 // other text. Compared whole and case-sensitively.
 QString TypeKeyOf(const QString& text);
 
-// Texts of the hint-less toolbar buttons and the window caption.
-inline constexpr const char* kProgramVersion = "0.8.7";
+// Texts of the hint-less toolbar buttons and the window caption (which
+// ends in the build's version number, ProgramVersionNumber()).
 inline constexpr const char* kCaptionPrefix = "KRTwin ver";
 inline constexpr const char* kSimulatorSuffix = " [simulator]";
 
