@@ -141,7 +141,7 @@ int RunSum(CliSession& session, const std::vector<std::string>& args) {
         range.length = FormatHex6(start < record.maxsize ? record.maxsize - start : record.maxsize);
     }
     if (!session.options.length.empty()) range.length = FormatHex6(ParseHex(session.options.length));
-    Log(log, "%s", ChecksumLine(session.core.Checksum(), language, SumHasConfigWord(record, buffer)).c_str());
+    Log(log, "%s", ChecksumLine(session.core.Checksum(), language, ChecksumMarks(record, buffer)).c_str());
     return 0;
 }
 

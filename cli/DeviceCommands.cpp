@@ -496,7 +496,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     if (!setup.file.empty() && command != Command::Read)
         Log(&console, "%s",
             ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range), session.options.language,
-                         SumHasConfigWord(session.record, workspace.buffer))
+                         ChecksumMarks(session.record, workspace.buffer))
                 .c_str());
 
     // The device option exists only for the PLDs with an ID row; the window
@@ -576,7 +576,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         if (result == 0)
             Log(&console, "%s",
                 ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range),
-                             session.options.language, SumHasConfigWord(session.record, workspace.buffer))
+                             session.options.language, ChecksumMarks(session.record, workspace.buffer))
                     .c_str());
         // A read that did not finish leaves the file as it was.
         bool written = true;

@@ -203,6 +203,11 @@ uint8_t ZVROM::Write() {
 
     const bool verifying = VerifyWhileWriting();
     bool failed = false;
+    // A write over programmed bytes would log every retry of every byte:
+    // the first lines are shown, the rest counted, and a byte that needs a
+    // 0 bit back at 1 says once that the chip needs an erase.
+    unsigned long retryLines = 0;
+    bool eraseHinted = false;
     while (CurrentAddress() < end) {
         if (cancel.load(std::memory_order_relaxed) || failed || link_.readyTimedOut) {
             Stop();
@@ -223,6 +228,12 @@ uint8_t ZVROM::Write() {
             }
             if (read == value) break;
             const bool last = attempt == retryCount - 1;
+            const uint16_t mask = WordWide() ? 0xFFFF : 0x00FF;
+            if (last && !eraseHinted && (~read & value & mask) != 0) {
+                eraseHinted = true;
+                Log(link_.log, Text(texts::kEraseFirst), static_cast<unsigned long>(CurrentAddress()),
+                    static_cast<unsigned>(read & mask), static_cast<unsigned>(value & mask));
+            }
             if (last) {
                 ++errorCount;
                 if (ErrorLimitReached()) {
@@ -231,6 +242,7 @@ uint8_t ZVROM::Write() {
                 }
             }
             const auto address = static_cast<unsigned long>(CurrentAddress());
+            if (retryLines++ >= texts::kRetryLinesShown) continue;
             if (WordWide())
                 Log(link_.log, Text(texts::kWriteVerifyWord), address, High(read), Low(read), High(value), Low(value),
                     static_cast<int>(attempt));
@@ -239,6 +251,8 @@ uint8_t ZVROM::Write() {
         }
         NextAddress();
     }
+    if (retryLines > texts::kRetryLinesShown)
+        Log(link_.log, Text(texts::kRetryLinesHidden), retryLines - texts::kRetryLinesShown);
     // A write cut short by a programmer that stopped answering did not
     // finish: it never claims "without errors"; the link has said why.
     LogWriteEnd(link_.readyTimedOut);

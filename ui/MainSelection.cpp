@@ -97,7 +97,10 @@ void TQV17MainForm::LoadDevice() {
         LoadDeviceRecord(session_->devices, session_->catalogueDirectory, typeKey_.toStdString(),
                          maker_.toStdString(), deviceName_.toStdString(), language_, Sink(), fresh);
     record = std::move(fresh);
-    if (!loaded.selected) return;
+    if (!loaded.selected) {
+        ShowDeviceInUse();
+        return;
+    }
 
     // The buffer is sized before the editor is shown, so that a failure to
     // get the memory leaves the old buffer and range as they were.
@@ -108,6 +111,9 @@ void TQV17MainForm::LoadDevice() {
         return;
     }
     deviceSelected_ = true;
+    selectedTypeKey_ = typeKey_;
+    selectedMaker_ = maker_;
+    ShowDeviceInUse();
     paramEditor_->SetRecord(&record);
     paramEditor_->Fill();
     Prompter::Current().Exec(*paramEditor_);
@@ -132,6 +138,22 @@ void TQV17MainForm::LoadDevice() {
         ReadDataFile(lastDataFile_, true);
     else
         SetStatus(MessageOf(29));
+}
+
+QString TQV17MainForm::DeviceInUse() const {
+    if (!deviceSelected_) return {};
+    return DeviceNameText(language_, selectedTypeKey_, selectedMaker_, deviceName_);
+}
+
+bool TQV17MainForm::ListsShowDeviceInUse() const {
+    return deviceSelected_ &&
+           TypeKeyOf(ComboBox1->currentText()).compare(selectedTypeKey_, Qt::CaseInsensitive) == 0 &&
+           ComboBox2->currentText() == selectedMaker_ && ComboBox3->currentText() == deviceName_;
+}
+
+void TQV17MainForm::ShowDeviceInUse() {
+    DeviceStatus->setText(deviceSelected_ ? DeviceInUseText(language_, DeviceInUse()) : QString());
+    UpdateCaption();
 }
 
 void TQV17MainForm::T1Click() { ComboBox1->setFocus(); }
@@ -248,7 +270,11 @@ QString TQV17MainForm::FileFilter() const {
     return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;Motolora S files(*.mot)");
 }
 
-void TQV17MainForm::FileOpen1Execute() {
+void TQV17MainForm::FileOpen1Execute() { OpenDataFileAsked(false); }
+
+void TQV17MainForm::FileMerge1Execute() { OpenDataFileAsked(true); }
+
+void TQV17MainForm::OpenDataFileAsked(bool merge) {
     if (Inert()) return;
     if (!deviceSelected_) {
         Prompter::Current().Box(this, MessageOf(11), QString::fromLatin1(kMessageCaption),
@@ -258,7 +284,7 @@ void TQV17MainForm::FileOpen1Execute() {
     const QString name = Prompter::Current().OpenFileName(this, MessageOf(12), FileFilter());
     if (name.isEmpty()) return;
     lastDataFile_ = name;
-    ReadDataFile(name);
+    ReadDataFile(name, false, merge);
 }
 
 void TQV17MainForm::FileSave1Execute() {
@@ -275,11 +301,11 @@ void TQV17MainForm::FileSave1Execute() {
 
 void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
 
-void TQV17MainForm::ReadDataFile(const QString& name, bool reload) {
+void TQV17MainForm::ReadDataFile(const QString& name, bool reload, bool merge) {
     if (Inert() || !session_->buffer.Exists()) return;
     CommitTypedRange();
     const TransferReport report = reload ? session_->ReloadDataFile(name.toStdString(), language_)
-                                         : session_->ReadDataFile(name.toStdString(), language_);
+                                         : session_->OpenDataFile(name.toStdString(), language_, merge);
     dataLoaded_ = report.success;
     if (report.success) session_->BufferChanged();
     if (!report.success) {
@@ -304,8 +330,12 @@ void TQV17MainForm::WriteDataFile(const QString& name) {
     // file, so a failed save leaves the previous file in place.
     const TransferReport report = session_->WriteDataFile(name.toStdString(), language_);
     if (!report.success) {
-        Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
-                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
+        // The box names the file and the system's reason (the log has the
+        // same line); the status bar no longer names an earlier file.
+        QString box = QString::fromStdString(report.messageBox);
+        if (!report.detail.empty()) box += QStringLiteral("\n\n") + QString::fromStdString(report.detail);
+        SetStatus(QString::fromStdString(report.detail));
+        Prompter::Current().Box(this, box, QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
     SetStatus(QString::fromStdString(report.statusText));

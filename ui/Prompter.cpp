@@ -20,6 +20,15 @@ QMessageBox::StandardButton Prompter::Box(QWidget* parent, const QString& text,
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
+QMessageBox::StandardButton Prompter::Ask(QWidget* parent, const QString& text, const QString& caption,
+                                          QMessageBox::StandardButtons buttons,
+                                          QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
 void Prompter::Message(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text,
                     QMessageBox::Ok, parent);

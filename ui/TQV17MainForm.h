@@ -95,7 +95,10 @@ public:
 
     // Data files.
     // reload: the last data file after a device change.
-    void ReadDataFile(const QString& name, bool reload = false);
+    // A data file into the buffer: into the device's blank buffer, laid
+    // over the buffer as it is (merge), or the last file again after a
+    // device change (reload).
+    void ReadDataFile(const QString& name, bool reload = false, bool merge = false);
     void WriteDataFile(const QString& name);
 
     // Range commits.
@@ -111,6 +114,11 @@ public:
     // device record, the buffer and the range are the session's: the views
     // over the session see what this window works on.
     bool DeviceSelected() const { return deviceSelected_; }
+    // The device in use as the status and title bars name it; empty
+    // before a device is selected.
+    QString DeviceInUse() const;
+    // Whether the three lists show the device in use.
+    bool ListsShowDeviceInUse() const;
     bool DataLoaded() const { return dataLoaded_; }
     bool SettingsOk() const { return settingsOk_; }
     bool DeviceListLoaded() const { return session_->devices.loaded; }
@@ -143,6 +151,7 @@ public:
 public slots:
     void FileNew1Execute();
     void FileOpen1Execute();
+    void FileMerge1Execute();
     void FileSave1Execute();
     void FileSaveAs1Execute();
     void FileExit1Execute();
@@ -217,6 +226,12 @@ private:
     bool Inert() const;
     // The common command: selected check, confirmation, log clearing, run.
     bool CheckSelected(bool asBox);
+    // Before an operation that changes the chip: refused (with a line and
+    // a box that say to press Select) while the lists show another device.
+    bool CheckListsMatch();
+    void ShowDeviceInUse();
+    void ChooseInLists(const QString& typeKey, const QString& maker, const QString& name);
+    void OpenDataFileAsked(bool merge);
     bool Confirm(int captionCode);
     // True (after saying why, in the log and a box) when the operation is
     // known not to run on the selected device.
@@ -248,6 +263,9 @@ private:
     QString typeKey_;
     QString maker_;
     QString deviceName_;
+    // The lists' type and maker when the device in use was selected.
+    QString selectedTypeKey_;
+    QString selectedMaker_;
     bool deviceSelected_ = false;
     bool dataLoaded_ = false;
     bool settingsOk_ = false;
@@ -361,6 +379,11 @@ public:
     QPlainTextEdit* Memo1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanel = nullptr;
+    // The status bar's permanent field: the device in use.
+    QLabel* DeviceStatus = nullptr;
+    // File > Merge: a file laid over the buffer as it is.
+    QAction* FileMerge1 = nullptr;
+    QAction* FileMergeItem = nullptr;
 };
 
 }  // namespace krt

@@ -459,6 +459,8 @@ TEST_F(OperationsTest, ClosingDuringAnOperationCancelsWaitsAndResets) {
     ASSERT_GE(prompter.Count("box"), 2);
     EXPECT_EQ(prompter.asked.back().text.section(QLatin1Char('\n'), 0, 0),
               QStringLiteral("An operation is running: cancel it and quit?"));
+    // Enter answers No: a running write is not abandoned by a key press.
+    EXPECT_EQ(prompter.defaults, std::vector<QMessageBox::StandardButton>{QMessageBox::No});
     EXPECT_FALSE(form->OperationRunning());
     // Only the blank check ran: the sequence stopped at the close.
     EXPECT_EQ(form->WorkersStarted(), 1);
