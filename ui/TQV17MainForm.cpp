@@ -26,6 +26,7 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QLocale>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -478,7 +479,8 @@ void TQV17MainForm::FormCreate() {
     link.portBase = port;
     // Any printer-port base, a PCI card's (0xD010) as well as the presets.
     if (!PortBaseAccepted(port)) settingsOk_ = false;
-    language_ = static_cast<uint32_t>(settings.ReadInt(QString::fromLatin1(kLanguage), 1));
+    language_ = static_cast<uint32_t>(
+        settings.ReadInt(QString::fromLatin1(kLanguage), static_cast<int32_t>(LanguageOfLocale(QLocale::system().name()))));
     link.language = language_;
     session_->Configure(link);
     ApplyLanguage();
@@ -554,7 +556,10 @@ void TQV17MainForm::FormShow() {
                                 QMessageBox::Warning);
     }
     if (!settingsOk_) {
-        if (auto* d = qobject_cast<QDialog*>(welcomeForm_)) Prompter::Current().Exec(*d);
+        if (auto* d = qobject_cast<QDialog*>(welcomeForm_)) {
+            SetWelcomeLanguage(d, language_);
+            Prompter::Current().Exec(*d);
+        }
         if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) Prompter::Current().Exec(*d);
         settingsOk_ = true;
     }

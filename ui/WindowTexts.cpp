@@ -233,6 +233,8 @@ QString ProgressCountText(uint32_t language, int position, int maximum) {
     return QString::asprintf("%d/%d (%3.0f%%) done", position, maximum, percent);
 }
 
+uint32_t LanguageOfLocale(const QString& localeName) { return localeName.startsWith(QStringLiteral("ja")) ? 0 : 1; }
+
 QString TypeItemOfKey(uint32_t language, const QString& key) {
     for (int i = 0; i < kDeviceTypeCount; ++i)
         if (TypeKeyOf(DeviceTypeItem(language, i)).compare(key, Qt::CaseInsensitive) == 0)

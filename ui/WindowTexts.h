@@ -99,6 +99,10 @@ QString DeviceInUseText(uint32_t language, const QString& device);
 // another device than the one in use (both as DeviceNameText gives them).
 QString ListsDifferText(uint32_t language, const QString& lists, const QString& inUse);
 
+// The language of a first run (no language stored yet): Japanese for a
+// Japanese locale (LANG=ja_JP.UTF-8), English for any other.
+uint32_t LanguageOfLocale(const QString& localeName);
+
 // Qt's own texts (standard buttons, file dialogs) in the chosen language:
 // Japanese loads Qt's qtbase_ja translation from Qt's translations folder,
 // English removes it. False when the Japanese file is not there (Qt's

@@ -41,7 +41,9 @@ TEST(WelcomeForm, EnglishTextAndWindowKind) {
     const QString text = form.RichEdit1->toPlainText();
     EXPECT_TRUE(text.contains("Welcome to the KRT"));
     EXPECT_TRUE(text.contains("crystal oscillator"));
-    EXPECT_EQ(text.split(u'\n').size(), 9);
+    // The typical value, which the configuration dialog starts from.
+    EXPECT_TRUE(text.contains("usual crystal is 3.5 MHz"));
+    EXPECT_EQ(text.split(u'\n').size(), 10);
     EXPECT_EQ(form.windowTitle(), "Welcome");
     EXPECT_EQ(form.Button1->text(), "Close");
     EXPECT_TRUE(form.windowFlags() & Qt::WindowStaysOnTopHint);
