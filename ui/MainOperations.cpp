@@ -224,7 +224,7 @@ void TQV17MainForm::RunProtection(bool enable) {
 void TQV17MainForm::OpReadExecute() {
     if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_READ)->confirm)) return;
     ClearLog();
-    RunCommand(*OperationOf(REQ_READ));
+    if (RunCommand(*OperationOf(REQ_READ)) == RESULT_OK) unsaved_ = true;
     SetStatus(MessageOf(kMessageReadFinished));
 }
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "LogPane.h"
@@ -256,6 +257,10 @@ bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TQV17MainForm::FileNew1Execute() {
     if (Inert()) return;
+    if (unsaved_ && Prompter::Current().Ask(this, DiscardUnsavedText(language_), QString::fromLatin1(kMessageCaption),
+                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    unsaved_ = false;
     ClearBuffer(session_->buffer, session_->record, session_->range);
     session_->BufferChanged();
     LogMessage(7);
@@ -265,9 +270,11 @@ void TQV17MainForm::FileNew1Execute() {
 
 QString TQV17MainForm::FileFilter() const {
     const uint8_t t = session_->record.typecode;
-    if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed)");
-    // "*.*" would hide files without an extension on this system.
-    return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;Motolora S files(*.mot)");
+    if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed);;all files(*.*) (*)");
+    // "*.*" would hide files without an extension on this system. Every
+    // format the program reads is offered.
+    return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;split Intel HEX files(*.hxl *.hxh);;"
+                          "Motolora S files(*.mot);;binary files(*.bin)");
 }
 
 void TQV17MainForm::FileOpen1Execute() { OpenDataFileAsked(false); }
@@ -307,7 +314,10 @@ void TQV17MainForm::ReadDataFile(const QString& name, bool reload, bool merge) {
     const TransferReport report = reload ? session_->ReloadDataFile(name.toStdString(), language_)
                                          : session_->OpenDataFile(name.toStdString(), language_, merge);
     dataLoaded_ = report.success;
-    if (report.success) session_->BufferChanged();
+    if (report.success) {
+        unsaved_ = false;
+        session_->BufferChanged();
+    }
     if (!report.success) {
         // A refused file leaves the buffer as it was (a reload: blank, which
         // the session has said).
@@ -338,6 +348,7 @@ void TQV17MainForm::WriteDataFile(const QString& name) {
         Prompter::Current().Box(this, box, QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
+    unsaved_ = false;
     SetStatus(QString::fromStdString(report.statusText));
 }
 

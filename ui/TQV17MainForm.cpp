@@ -27,6 +27,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QLocale>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -490,7 +491,13 @@ void TQV17MainForm::FormCreate() {
     // The size the window had when it was closed last (never below the design size).
     const int32_t width = settings.ReadInt(QString::fromLatin1(kWindowWidth), 0);
     const int32_t height = settings.ReadInt(QString::fromLatin1(kWindowHeight), 0);
-    if (width > 0 && height > 0) resize(QSize(width, height).expandedTo(minimumSize()));
+    if (width > 0 && height > 0) {
+        resize(QSize(width, height).expandedTo(minimumSize()));
+    } else if (QScreen* s = screen()) {
+        // A first start: two thirds of the screen, so that the log shows
+        // more than a few lines (the size is remembered from then on).
+        resize((s->availableSize() * 2 / 3).expandedTo(minimumSize()));
+    }
     settings.Close();
 
     ComboBox1->setCurrentIndex(0);

@@ -120,6 +120,7 @@ public:
     // Whether the three lists show the device in use.
     bool ListsShowDeviceInUse() const;
     bool DataLoaded() const { return dataLoaded_; }
+    bool Unsaved() const { return unsaved_; }
     bool SettingsOk() const { return settingsOk_; }
     bool DeviceListLoaded() const { return session_->devices.loaded; }
     DeviceRecord& Record() { return session_->record; }
@@ -268,6 +269,8 @@ private:
     QString selectedMaker_;
     bool deviceSelected_ = false;
     bool dataLoaded_ = false;
+    // The buffer holds data read from a chip that no file has taken yet.
+    bool unsaved_ = false;
     bool settingsOk_ = false;
     DevOpThread* worker_ = nullptr;
     uint32_t language_ = 1;

@@ -233,6 +233,12 @@ QString ProgressCountText(uint32_t language, int position, int maximum) {
     return QString::asprintf("%d/%d (%3.0f%%) done", position, maximum, percent);
 }
 
+QString DiscardUnsavedText(uint32_t language) {
+    if (language == 0)
+        return QStringLiteral("バッファにはチップから読み出して保存していないデータがあります。消去しますか？");
+    return QStringLiteral("The buffer holds data read from the chip that was not saved. Clear it?");
+}
+
 uint32_t LanguageOfLocale(const QString& localeName) { return localeName.startsWith(QStringLiteral("ja")) ? 0 : 1; }
 
 QString TypeItemOfKey(uint32_t language, const QString& key) {

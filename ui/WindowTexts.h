@@ -99,6 +99,9 @@ QString DeviceInUseText(uint32_t language, const QString& device);
 // another device than the one in use (both as DeviceNameText gives them).
 QString ListsDifferText(uint32_t language, const QString& lists, const QString& inUse);
 
+// File > New while the buffer holds data read from a chip and not saved.
+QString DiscardUnsavedText(uint32_t language);
+
 // The language of a first run (no language stored yet): Japanese for a
 // Japanese locale (LANG=ja_JP.UTF-8), English for any other.
 uint32_t LanguageOfLocale(const QString& localeName);

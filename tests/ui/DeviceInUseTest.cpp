@@ -156,5 +156,25 @@ TEST_F(DeviceInUseTest, FailedSaveNamesTheFileAndTheReason) {
     QFile::setPermissions(Path("locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
+TEST_F(DeviceInUseTest, NewAsksBeforeDiscardingAReadThatWasNotSaved) {
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    form->OpReadExecute();
+    ASSERT_TRUE(form->Unsaved());
+    form->Buffer()[0] = 0x12;
+    prompter.answers.push_back(QMessageBox::No);
+    form->FileNew1Execute();
+    EXPECT_EQ(prompter.defaults.back(), QMessageBox::No);
+    EXPECT_EQ(prompter.asked.back().text,
+              QStringLiteral("The buffer holds data read from the chip that was not saved. Clear it?"));
+    EXPECT_EQ(form->Buffer()[0], 0x12);
+    // Saved, it is cleared without a question.
+    prompter.fileNames = {Path("read.bin")};
+    form->FileSaveAs1Execute();
+    const size_t asked = prompter.asked.size();
+    form->FileNew1Execute();
+    EXPECT_EQ(prompter.asked.size(), asked);
+    EXPECT_EQ(form->Buffer()[0], 0xFF);
+}
+
 }  // namespace
 }  // namespace krt::test
