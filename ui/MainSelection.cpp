@@ -121,6 +121,7 @@ void TQV17MainForm::LoadDevice() {
 
     session_->buffer = std::move(next);
     ClearBuffer(session_->buffer, record, session_->range);
+    unsaved_ = false;
     session_->BufferChanged();
 
     if (session_->Simulated()) {

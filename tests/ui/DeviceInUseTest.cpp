@@ -32,7 +32,7 @@ protected:
         QByteArray text;
         for (int a = 0; a < n; a += 16) {
             uint8_t sum = static_cast<uint8_t>(16 + (a >> 8) + (a & 0xFF) + 16 * v);
-            text += QStringLiteral(":10%100").arg(a, 4, 16, QLatin1Char('0')).toUpper().toLatin1();
+            text += ":10" + QString::number(a, 16).rightJustified(4, QLatin1Char('0')).toUpper().toLatin1() + "00";
             for (int i = 0; i < 16; ++i) text += QByteArray::number(v, 16).rightJustified(2, '0').toUpper();
             text += QByteArray::number(static_cast<uint8_t>(-sum), 16).rightJustified(2, '0').toUpper() + "\n";
         }
