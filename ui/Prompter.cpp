@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QFileDialog>
 
+#include "FileFolders.h"
+
 namespace krt {
 
 namespace {
@@ -47,12 +49,17 @@ int Prompter::Exec(QDialog& dialog) {
     return dialog.result();
 }
 
+// Each kind of file dialog (by its filter) opens where its last file was.
 QString Prompter::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    const QString name = QFileDialog::getOpenFileName(parent, title, FolderFor(filter), filter);
+    RememberFolder(filter, name);
+    return name;
 }
 
 QString Prompter::SaveFileName(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+    const QString name = QFileDialog::getSaveFileName(parent, title, FolderFor(filter), filter);
+    RememberFolder(filter, name);
+    return name;
 }
 
 Prompter& Prompter::Current() { return *gPrompter; }

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <unistd.h>
 
+#include "FileFolders.h"
 #include "UiTestSupport.h"
 
 namespace krt::test {
@@ -174,6 +175,19 @@ TEST_F(DeviceInUseTest, NewAsksBeforeDiscardingAReadThatWasNotSaved) {
     form->FileNew1Execute();
     EXPECT_EQ(prompter.asked.size(), asked);
     EXPECT_EQ(form->Buffer()[0], 0xFF);
+}
+
+// Each kind of file dialog comes back to the folder of its last file; the
+// others keep theirs.
+TEST_F(DeviceInUseTest, FileDialogsRememberTheirFolderPerKind) {
+    const QString data = QStringLiteral("Intel HEX files(*.hex)");
+    const QString logs = QStringLiteral("log (*.log *.txt)");
+    EXPECT_EQ(FolderFor(data), QString());
+    RememberFolder(data, Path("images/a.hex"));
+    RememberFolder(logs, Path("logs/run.log"));
+    RememberFolder(logs, QString());  // a cancelled dialog changes nothing
+    EXPECT_EQ(FolderFor(data), QFileInfo(Path("images/a.hex")).absolutePath());
+    EXPECT_EQ(FolderFor(logs), QFileInfo(Path("logs/run.log")).absolutePath());
 }
 
 }  // namespace
