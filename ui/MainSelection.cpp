@@ -150,7 +150,8 @@ QString TQV17MainForm::DeviceInUse() const {
 bool TQV17MainForm::ListsShowDeviceInUse() const {
     return deviceSelected_ &&
            TypeKeyOf(ComboBox1->currentText()).compare(selectedTypeKey_, Qt::CaseInsensitive) == 0 &&
-           ComboBox2->currentText() == selectedMaker_ && ComboBox3->currentText() == deviceName_;
+           ComboBox2->currentText() == selectedMaker_ &&
+           ComboBox3->currentText().compare(deviceName_, Qt::CaseInsensitive) == 0;
 }
 
 void TQV17MainForm::ShowDeviceInUse() {

@@ -817,7 +817,8 @@ void TQV17MainForm::ChooseInLists(const QString& typeKey, const QString& maker, 
         if (makerIndex < 0) return;
         ComboBox2->setCurrentIndex(makerIndex);
         ComboBox2Change();
-        const int nameIndex = ComboBox3->findText(name);
+        // A number typed in another case names the same part.
+        const int nameIndex = ComboBox3->findText(name, Qt::MatchFixedString);
         if (nameIndex >= 0) ComboBox3->setCurrentIndex(nameIndex);
         return;
     }
