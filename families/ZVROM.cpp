@@ -229,25 +229,31 @@ uint8_t ZVROM::Write() {
             if (read == value) break;
             const bool last = attempt == retryCount - 1;
             const uint16_t mask = WordWide() ? 0xFFFF : 0x00FF;
-            if (last && !eraseHinted && (~read & value & mask) != 0) {
-                eraseHinted = true;
-                Log(link_.log, Text(texts::kEraseFirst), static_cast<unsigned long>(CurrentAddress()),
-                    static_cast<unsigned>(read & mask), static_cast<unsigned>(value & mask));
-            }
+            const bool hint = last && !eraseHinted && (~read & value & mask) != 0;
+            eraseHinted = eraseHinted || hint;
+            const auto address = static_cast<unsigned long>(CurrentAddress());
+            auto logHint = [&] {
+                if (hint)
+                    Log(link_.log, Text(texts::kEraseFirst), address, static_cast<unsigned>(read & mask),
+                        static_cast<unsigned>(value & mask));
+            };
             if (last) {
                 ++errorCount;
                 if (ErrorLimitReached()) {
+                    logHint();
                     failed = true;
                     break;
                 }
             }
-            const auto address = static_cast<unsigned long>(CurrentAddress());
-            if (retryLines++ >= texts::kRetryLinesShown) continue;
-            if (WordWide())
-                Log(link_.log, Text(texts::kWriteVerifyWord), address, High(read), Low(read), High(value), Low(value),
-                    static_cast<int>(attempt));
-            else
-                Log(link_.log, Text(texts::kWriteVerifyByte), address, Low(read), Low(value), static_cast<int>(attempt));
+            if (retryLines++ < texts::kRetryLinesShown) {
+                if (WordWide())
+                    Log(link_.log, Text(texts::kWriteVerifyWord), address, High(read), Low(read), High(value),
+                        Low(value), static_cast<int>(attempt));
+                else
+                    Log(link_.log, Text(texts::kWriteVerifyByte), address, Low(read), Low(value),
+                        static_cast<int>(attempt));
+            }
+            logHint();
         }
         NextAddress();
     }
