@@ -80,6 +80,13 @@ TEST_F(DeviceInUseTest, ListsChangedWithoutSelectChangeNoChip) {
 }
 
 TEST_F(DeviceInUseTest, LanguageSwitchKeepsTheDeviceItsRangeAndItsData) {
+    // One Time PROM reads ワンタイムPROM in Japanese: the lists follow the language.
+    Select(QStringLiteral("One Time PROM"), QStringLiteral("Atmel"), QStringLiteral("AT27C256R"));
+    form->J1Click();
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("ワンタイムPROM"));
+    EXPECT_TRUE(form->ListsShowDeviceInUse());
+    form->E1Click();
+    EXPECT_TRUE(form->ListsShowDeviceInUse());
     Select(QStringLiteral("Serial EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT24C01"));
     ASSERT_TRUE(form->DeviceSelected());
     form->ComboBox6->setEditText(QStringLiteral("10"));
@@ -88,11 +95,12 @@ TEST_F(DeviceInUseTest, LanguageSwitchKeepsTheDeviceItsRangeAndItsData) {
     const std::string checksum = form->Programmer().ChecksumText();
     form->J1Click();
     EXPECT_TRUE(form->DeviceSelected());
-    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("シリアルEEPROM"));
+    EXPECT_EQ(form->Label8->text(), QStringLiteral("許容するエラーの数"));
+    EXPECT_EQ(form->ComboBox1->currentText(), QStringLiteral("Serial EEPROM"));
     EXPECT_EQ(form->ComboBox2->currentText(), QStringLiteral("Atmel"));
     EXPECT_EQ(form->ComboBox3->currentText(), QStringLiteral("AT24C01"));
     EXPECT_TRUE(form->ListsShowDeviceInUse());
-    EXPECT_EQ(DeviceStatus(), QStringLiteral("使用中のデバイス: シリアルEEPROM / Atmel / AT24C01"));
+    EXPECT_EQ(DeviceStatus(), QStringLiteral("使用中のデバイス: Serial EEPROM / Atmel / AT24C01"));
     EXPECT_EQ(form->ComboBox6->currentText(), QStringLiteral("000010"));
     EXPECT_EQ(form->Buffer()[3], 0x5A);
     EXPECT_EQ(form->Programmer().ChecksumText(), checksum);

@@ -114,6 +114,7 @@ TEST_F(ParamFormTest, VoltagesBeyondTheSuppliesAreRefusedWithTheRange) {
         double DeviceRecord::*field;
         const char* box;
     };
+    form.SetLanguage(1);
     const Case cases[] = {
         {form.EditVppW, "99", &DeviceRecord::VppW,
          "Vpp when writing (0 to 21 V): the programmer cannot supply 99 V. Nothing was applied."},
