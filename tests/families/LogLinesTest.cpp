@@ -61,7 +61,11 @@ TEST(LogLines, SayWhatHappenedAndWhatToDo) {
              return l;
          }()},
         {"a protected EEPROM in the window",
-         [] { return ShippedRecord("EEPROM", "Atmel", "AT28C256"); },
+         [] {
+             DeviceRecord r = ShippedRecord("EEPROM", "Atmel", "AT28C256");
+             r.waitmode = 4;  // a timed wait: a locked chip never answers a poll
+             return r;
+         },
          [](SimBench& b) {
              b.Fault("sdp-locked");
              b.link.windowFace = true;
