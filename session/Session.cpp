@@ -225,6 +225,23 @@ TransferReport Session::ReloadDataFile(const std::string& name, uint32_t languag
     return report;
 }
 
+TransferReport Session::OpenDataFile(const std::string& name, uint32_t language, bool merge) {
+    if (merge || !buffer.Exists()) {
+        TransferReport report = ReadDataFile(name, language);
+        if (report.success && merge) ::krt::Log(link.log, InLanguage(kMergedText, language), name.c_str());
+        return report;
+    }
+    DataBuffer before = buffer;
+    FillBlank(buffer.data(), buffer.size(), record.typecode);
+    TransferReport report = ReadDataFile(name, language);
+    if (!report.success) {
+        buffer = std::move(before);
+        return report;
+    }
+    ::krt::Log(link.log, InLanguage(kOpenedOnBlankText, language), record.name.c_str());
+    return report;
+}
+
 TransferReport Session::WriteDataFile(const std::string& name, uint32_t language, uint32_t format) {
     return ::krt::WriteDataFile(name, record, buffer, range, language, link.log, format);
 }

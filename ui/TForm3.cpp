@@ -39,6 +39,11 @@ constexpr TextPair kFindHint{
     "16進数のバイト列（DE AD）か文字列（\"DEAD\" のように引用符で囲むと文字列）。PLDでは 0 と 1 のヒューズ。F3 で次、Shift+F3 で前。",
     "Hex bytes (DE AD) or text (in double quotes it is always text). In the PLD view, fuses as 0 and 1. F3 next, "
     "Shift+F3 previous."};
+// The window's own texts: the Japanese ones in Japanese, ours in English.
+constexpr TextPair kCaption{"バッファーのダンプ", "Buffer dump"};
+constexpr TextPair kAsWords{"16bitとして扱う", "Show as 16-bit words"};
+constexpr TextPair kCloseButton{"閉じる", "Close"};
+constexpr TextPair kFindPlaceholder{"DE AD か \"文字列\"", "DE AD or \"text\""};
 constexpr TextPair kFoundAt{"%1 で一致", "At %1"};
 constexpr TextPair kFoundWrapped{"%1 で一致（折り返し）", "At %1 (wrapped)"};
 constexpr TextPair kNotFound{"見つかりません", "Not found"};
@@ -171,6 +176,11 @@ void TForm3::SetLanguage(uint32_t language) {
     Button3->setText(T(kFindNext, language));
     Button4->setText(T(kFindPrevious, language));
     Edit2->setToolTip(T(kFindHint, language));
+    Edit2->setPlaceholderText(T(kFindPlaceholder, language));
+    setWindowTitle(T(kCaption, language));
+    CheckBox1->setText(T(kAsWords, language));
+    Button1->setText(T(kCloseButton, language));
+    source_.katakana = language == 0;
     Label3->clear();
 }
 
@@ -178,6 +188,7 @@ void TForm3::Prepare() {
     found_.reset();
     Label3->clear();
     source_ = DumpSourceOf(session_.record, session_.buffer);
+    source_.katakana = language_ == 0;
     const bool words = session_.record.wordaccess != 0;
     CheckBox1->setChecked(words);
     CheckBox1->setEnabled(words);
