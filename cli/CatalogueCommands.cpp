@@ -14,6 +14,8 @@
 #include "cli/PartNumbers.h"
 #include "cli/Session.h"
 #include "base/Log.h"
+#include "data/DataBuffer.h"
+#include "session/BufferDigests.h"
 
 namespace krt {
 
@@ -229,7 +231,17 @@ int RunInfo(CliSession& session, const std::vector<std::string>& args) {
         return 1;
     }
     if (session.options.json) {
-        PrintJson(RecordJson(load.path, record));
+        // The figures of a blank chip over the whole device: what a read of
+        // an erased part shows, to compare with a published list.
+        std::string document = RecordJson(load.path, record);
+        DataBuffer blank;
+        OperationRange whole;
+        if (record.bufsize && blank.Allocate(record.bufsize)) {
+            ClearBuffer(blank, record, whole);
+            document.pop_back();
+            document += ", \"blank\": {" + DigestsJsonMembers(DigestsOf(record, blank, whole)) + "}}";
+        }
+        PrintJson(document);
     } else {
         Log(log, "parameter file: %s", load.path.c_str());
         PrintLines(log, DescribeRecord(record));

@@ -15,6 +15,7 @@
 #include "data/DataTransfer.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
+#include "session/BufferDigests.h"
 
 namespace krt {
 
@@ -142,6 +143,11 @@ int RunSum(CliSession& session, const std::vector<std::string>& args) {
     }
     if (!session.options.length.empty()) range.length = FormatHex6(ParseHex(session.options.length));
     Log(log, "%s", ChecksumLine(session.core.Checksum(), language, SumHasConfigWord(record, buffer)).c_str());
+    if (session.options.crc32 || session.options.sha1) {
+        const BufferDigests digests = DigestsOf(record, buffer, range);
+        if (session.options.crc32) Log(log, "%s", Crc32Line(digests).c_str());
+        if (session.options.sha1) Log(log, "%s", Sha1Line(digests).c_str());
+    }
     return 0;
 }
 
@@ -156,11 +162,11 @@ void RegisterDataCommands(std::vector<CliCommand>& table) {
                      "2 no catalogue, else 10 + the file result: 11 IN not found, 12 format incorrect, "
                      "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 OUT not created",
                      RunConvert});
-    table.push_back({"sum", "sum TYPE MAKER NAME FILE",
+    table.push_back({"sum", "sum TYPE MAKER NAME FILE [--crc32] [--sha1]",
                      "print FILE's checksum as the window's checksum box shows it once FILE is opened for "
                      "the device: the 16-bit sum of the bytes over the range (--start/--length, else the "
-                     "whole device), for GAL devices the JEDEC fuse checksum; no programmer needed. Exit "
-                     "codes as convert",
+                     "whole device), for GAL devices the JEDEC fuse checksum; --crc32 and --sha1 add the "
+                     "CRC-32 and SHA-1 of the range's bytes; no programmer needed. Exit codes as convert",
                      RunSum});
 }
 

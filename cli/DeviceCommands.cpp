@@ -38,6 +38,7 @@
 #include "base/StatusMessages.h"
 #include "base/TypeCodes.h"
 #include "families/ZVEEPROM.h"
+#include "session/BufferDigests.h"
 #include "session/Operations.h"
 
 namespace krt {
@@ -428,6 +429,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     }
     // The data goes to stdout: krt's own lines go to stderr.
     if (command == Command::Read && setup.file == kStandardStream) LogToStandardError(session);
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json) {
+        if (setup.file == kStandardStream) {
+            std::fprintf(stderr, "krt: read --json prints its document on standard output: name a FILE, not -\n");
+            return kExitUsage;
+        }
+        LogToStandardError(session);
+    }
 
     // From here on SIGTERM and SIGHUP are Ctrl-C: the run ends as after a
     // cancel, with the chip saved and no temporary file left.
@@ -592,6 +601,11 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
             std::fprintf(stderr, "krt: %s\n", error.c_str());
             status = kExitCannotCreate;
         }
+        if (result == 0 && written && session.options.json)
+            std::printf("%s\n", DigestsJsonDocument(setup.file, DigestsOf(session.record, workspace.buffer,
+                                                                            workspace.range),
+                                                     workspace.range.Start(), workspace.range.Length())
+                                     .c_str());
     }
     if (!SaveSimSocket(session, error)) {
         // The worker has logged it when it saved after the operation.
@@ -622,7 +636,7 @@ int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
 }  // namespace
 
 void RegisterDeviceCommands(std::vector<CliCommand>& table) {
-    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX]",
+    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--json]",
                      "read the device into FILE (- for standard output)", &ReadCommand});
     table.push_back({"write", "write TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
                      "program the device from FILE (- for standard input)", &WriteCommand});
