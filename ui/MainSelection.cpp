@@ -114,6 +114,7 @@ void TQV17MainForm::LoadDevice() {
 
     session_->buffer = std::move(next);
     ClearBuffer(session_->buffer, record, session_->range);
+    session_->edits.Reset(session_->buffer);
     session_->BufferChanged();
 
     if (session_->Simulated()) {
@@ -233,8 +234,9 @@ bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- File menu
 
 void TQV17MainForm::FileNew1Execute() {
-    if (Inert()) return;
+    if (Inert() || KeepUnsavedEdits()) return;
     ClearBuffer(session_->buffer, session_->record, session_->range);
+    session_->edits.Reset(session_->buffer);
     session_->BufferChanged();
     LogMessage(7);
     dataLoaded_ = false;
@@ -255,6 +257,7 @@ void TQV17MainForm::FileOpen1Execute() {
                                 QMessageBox::Ok);
         return;
     }
+    if (KeepUnsavedEdits()) return;
     const QString name = Prompter::Current().OpenFileName(this, MessageOf(12), FileFilter());
     if (name.isEmpty()) return;
     lastDataFile_ = name;

@@ -37,6 +37,7 @@
 #include "Icons.h"
 #include "LogPane.h"
 #include "Prompter.h"
+#include "TForm3.h"
 #include "SettingsStore.h"
 #include "ShellWindows.h"
 #include "TProgressForm.h"
@@ -523,6 +524,7 @@ void TQV17MainForm::OpenPort(int32_t lprPort, int32_t useSimulator) {
 void TQV17MainForm::UpdateCaption() {
     QString caption = QString::fromLatin1(kCaptionPrefix) + QString::fromLatin1(kProgramVersion);
     if (session_ && session_->Simulated()) caption += QString::fromLatin1(kSimulatorSuffix);
+    if (session_ && session_->edits.Unsaved()) caption += QString::fromLatin1(kUnsavedMark);
     setWindowTitle(caption);
 }
 
@@ -827,6 +829,10 @@ void TQV17MainForm::closeEvent(QCloseEvent* event) {
     // A close in the middle of an operation could leave a one-time or UV
     // part half programmed for good: only on the user's yes is it cancelled
     // (FormClose waits for it, powers down and resets).
+    if (!worker_ && !formClosed_ && KeepUnsavedEdits()) {
+        event->ignore();
+        return;
+    }
     if (worker_ && !formClosed_) {
         const auto answer = Prompter::Current().Box(this, QuitWhileRunningText(language_),
                                                     QString::fromLatin1(kMessageCaption),

@@ -238,6 +238,9 @@ private:
     // The dump window, the debug window and the manual (MainViews.cpp).
     void CreateViews();
     void BufferViewsChanged();
+    // True when the buffer has unsaved edits and the user keeps them
+    // (answers no to discarding them): the caller then does nothing.
+    bool KeepUnsavedEdits();
 
     StartOptions options_;
     std::unique_ptr<Session> session_;
