@@ -25,6 +25,8 @@ class Session;
 // The question before unsaved edits of the buffer are lost (a file opened
 // over them, the program closed).
 QString UnsavedEditsText(uint32_t language);
+// The File menu's items "Split..." and "Join..." (join true).
+QString SplitJoinMenuText(uint32_t language, bool join);
 // The caption's mark of unsaved edits.
 inline constexpr char kUnsavedMark[] = " *";
 

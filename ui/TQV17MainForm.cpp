@@ -197,6 +197,12 @@ void TQV17MainForm::BuildMenus() {
     FileOpenItem = MenuItem(File1, "FileOpenItem", FileOpen1);
     FileSaveItem = MenuItem(File1, "FileSaveItem", FileSave1);
     FileSaveAsItem = MenuItem(File1, "FileSaveAsItem", FileSaveAs1);
+    FileSplit1 = File1->addAction(QString());
+    FileSplit1->setObjectName(QStringLiteral("FileSplit1"));
+    FileJoin1 = File1->addAction(QString());
+    FileJoin1->setObjectName(QStringLiteral("FileJoin1"));
+    connect(FileSplit1, &QAction::triggered, this, &TQV17MainForm::FileSplit1Execute);
+    connect(FileJoin1, &QAction::triggered, this, &TQV17MainForm::FileJoin1Execute);
     L1 = File1->addMenu(QString());
     L1->setObjectName(QStringLiteral("L1"));
     J1 = MenuItem(L1, "J1", nullptr);
@@ -678,6 +684,8 @@ void TQV17MainForm::ApplyLanguage() {
     N2->setTitle(t(WindowText::N2));
     O1->setTitle(t(WindowText::O1));
     Batch1->setText(BatchMenuText(l));
+    FileSplit1->setText(SplitJoinMenuText(l, false));
+    FileJoin1->setText(SplitJoinMenuText(l, true));
     B1->setTitle(t(WindowText::B1));
     N3->setTitle(t(WindowText::N3));
     Help1->setTitle(t(WindowText::Help1));

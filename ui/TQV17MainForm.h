@@ -145,6 +145,10 @@ public slots:
     void FileOpen1Execute();
     void FileSave1Execute();
     void FileSaveAs1Execute();
+    // File > Split: an image into the files of its even and odd bytes;
+    // File > Join: two such files back into one image.
+    void FileSplit1Execute();
+    void FileJoin1Execute();
     void FileExit1Execute();
     void J1Click();
     void E1Click();
@@ -323,6 +327,8 @@ public:
     QAction* FileOpen1 = nullptr;
     QAction* FileSave1 = nullptr;
     QAction* FileSaveAs1 = nullptr;
+    QAction* FileSplit1 = nullptr;
+    QAction* FileJoin1 = nullptr;
     QAction* FileExit1 = nullptr;
     QAction* ProjectNew1 = nullptr;
     QAction* ProjectOpen1 = nullptr;
