@@ -210,6 +210,7 @@ void OperationWorker::Run() {
     }
     const OperationInfo* info = OperationOf(request_.code);
     if (info && info->changesBuffer && result == RESULT_OK) {
+        session_.edits.Reset(session_.buffer);
         observer_.BufferChanged();
         session_.BufferChanged();
     }

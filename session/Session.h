@@ -14,6 +14,7 @@
 
 #include "catalogue/DeviceList.h"
 #include "catalogue/DeviceRecord.h"
+#include "data/BufferEdits.h"
 #include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
 #include "link/Link.h"
@@ -100,6 +101,9 @@ public:
     DeviceRecord record;
     DataBuffer buffer;
     OperationRange range;
+    // The dump window's edits of the buffer: undo, redo, changed bytes,
+    // unsaved. Reset by a file load and a chip read.
+    BufferEdits edits;
 
     // --- the workspace steps of both faces ---
     // The device list of the catalogue folder dir (empty: where it is

@@ -113,6 +113,7 @@ void TQV17MainForm::LoadDevice() {
     Prompter::Current().Exec(*paramEditor_);
 
     session_->StartBlank(std::move(next));
+    session_->edits.Reset(session_->buffer);
     unsaved_ = false;
     session_->BufferChanged();
 
@@ -251,11 +252,18 @@ bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TQV17MainForm::FileNew1Execute() {
     if (Inert()) return;
-    if (unsaved_ && Prompter::Current().Ask(this, DiscardUnsavedText(language_), QString::fromLatin1(kMessageCaption),
-                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    // Unsaved edits ask their own question; an unsaved read asks this one.
+    const bool keep = session_->edits.Unsaved()
+                          ? KeepUnsavedEdits()
+                          : unsaved_ && Prompter::Current().Ask(this, DiscardUnsavedText(language_),
+                                                                QString::fromLatin1(kMessageCaption),
+                                                                QMessageBox::Yes | QMessageBox::No,
+                                                                QMessageBox::No) != QMessageBox::Yes;
+    if (keep)
         return;
     unsaved_ = false;
     ClearBuffer(session_->buffer, session_->record, session_->range);
+    session_->edits.Reset(session_->buffer);
     session_->BufferChanged();
     LogMessage(7);
     dataLoaded_ = false;
@@ -282,6 +290,7 @@ void TQV17MainForm::OpenDataFileAsked(bool merge) {
                                 QMessageBox::Ok);
         return;
     }
+    if (KeepUnsavedEdits()) return;
     const QString name = Prompter::Current().OpenFileName(this, MessageOf(12), FileFilter());
     if (name.isEmpty()) return;
     lastDataFile_ = name;

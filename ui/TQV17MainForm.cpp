@@ -39,6 +39,7 @@
 #include "Icons.h"
 #include "LogPane.h"
 #include "Prompter.h"
+#include "TForm3.h"
 #include "SettingsStore.h"
 #include "ShellWindows.h"
 #include "TProgressForm.h"
@@ -205,6 +206,12 @@ void TQV17MainForm::BuildMenus() {
     FileMergeItem = MenuItem(File1, "FileMergeItem", FileMerge1);
     FileSaveItem = MenuItem(File1, "FileSaveItem", FileSave1);
     FileSaveAsItem = MenuItem(File1, "FileSaveAsItem", FileSaveAs1);
+    FileSplit1 = File1->addAction(QString());
+    FileSplit1->setObjectName(QStringLiteral("FileSplit1"));
+    FileJoin1 = File1->addAction(QString());
+    FileJoin1->setObjectName(QStringLiteral("FileJoin1"));
+    connect(FileSplit1, &QAction::triggered, this, &TQV17MainForm::FileSplit1Execute);
+    connect(FileJoin1, &QAction::triggered, this, &TQV17MainForm::FileJoin1Execute);
     L1 = File1->addMenu(QString());
     L1->setObjectName(QStringLiteral("L1"));
     J1 = MenuItem(L1, "J1", nullptr);
@@ -540,6 +547,7 @@ void TQV17MainForm::UpdateCaption() {
     QString caption = QString::fromLatin1(kCaptionPrefix) + QString::fromLatin1(ProgramVersionNumber());
     if (session_ && session_->Simulated()) caption += QString::fromLatin1(kSimulatorSuffix);
     if (deviceSelected_) caption += QStringLiteral(" - ") + DeviceInUse();
+    if (session_ && session_->edits.Unsaved()) caption += QString::fromLatin1(kUnsavedMark);
     setWindowTitle(caption);
 }
 
@@ -698,6 +706,8 @@ void TQV17MainForm::ApplyLanguage() {
     N2->setTitle(t(WindowText::N2));
     O1->setTitle(t(WindowText::O1));
     Batch1->setText(BatchMenuText(l));
+    FileSplit1->setText(SplitJoinMenuText(l, false));
+    FileJoin1->setText(SplitJoinMenuText(l, true));
     B1->setTitle(t(WindowText::B1));
     N3->setTitle(t(WindowText::N3));
     Help1->setTitle(t(WindowText::Help1));
@@ -855,6 +865,10 @@ void TQV17MainForm::closeEvent(QCloseEvent* event) {
     // A close in the middle of an operation could leave a one-time or UV
     // part half programmed for good: only on the user's yes is it cancelled
     // (FormClose waits for it, powers down and resets).
+    if (!worker_ && !formClosed_ && KeepUnsavedEdits()) {
+        event->ignore();
+        return;
+    }
     if (worker_ && !formClosed_) {
         // No is the default: Enter must not abandon a write.
         const auto answer =

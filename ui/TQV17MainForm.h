@@ -155,6 +155,10 @@ public slots:
     void FileMerge1Execute();
     void FileSave1Execute();
     void FileSaveAs1Execute();
+    // File > Split: an image into the files of its even and odd bytes;
+    // File > Join: two such files back into one image.
+    void FileSplit1Execute();
+    void FileJoin1Execute();
     void FileExit1Execute();
     void J1Click();
     void E1Click();
@@ -254,6 +258,9 @@ private:
     // The dump window, the debug window and the manual (MainViews.cpp).
     void CreateViews();
     void BufferViewsChanged();
+    // True when the buffer has unsaved edits and the user keeps them
+    // (answers no to discarding them): the caller then does nothing.
+    bool KeepUnsavedEdits();
 
     StartOptions options_;
     std::unique_ptr<Session> session_;
@@ -341,6 +348,8 @@ public:
     QAction* FileOpen1 = nullptr;
     QAction* FileSave1 = nullptr;
     QAction* FileSaveAs1 = nullptr;
+    QAction* FileSplit1 = nullptr;
+    QAction* FileJoin1 = nullptr;
     QAction* FileExit1 = nullptr;
     QAction* ProjectNew1 = nullptr;
     QAction* ProjectOpen1 = nullptr;

@@ -57,7 +57,7 @@ TEST_F(DumpWindow, ByteDeviceScrollsToItsEndJumpsAndTakesTheWheel) {
     EXPECT_EQ(dump->windowTitle(), QStringLiteral("バッファーのダンプ"));
     EXPECT_EQ(dump->CheckBox1->text(), QStringLiteral("16bitとして扱う"));
     EXPECT_EQ(dump->Button1->text(), QStringLiteral("閉じる"));
-    EXPECT_EQ(dump->size(), QSize(612, 359 + 32));  // and the find row
+    EXPECT_EQ(dump->size(), QSize(612, 359 + 32 + 32 + 30 + 22));  // and the find and edit rows, the status line
     EXPECT_FALSE(dump->CheckBox1->isChecked());
     EXPECT_FALSE(dump->CheckBox1->isEnabled());
     EXPECT_FALSE(dump->Button2->isEnabled());
