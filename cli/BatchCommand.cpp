@@ -24,13 +24,12 @@
 
 #include "base/Log.h"
 #include "base/StatusMessages.h"
-#include "catalogue/DeviceLoader.h"
 #include "cli/ChipFileLock.h"
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "data/BufferChecksum.h"
-#include "data/DataTransfer.h"
 #include "session/Batch.h"
+#include "session/Job.h"
 #include "session/Operations.h"
 
 namespace krt {
@@ -152,41 +151,38 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     const uint32_t language = o.language;
 
     // The device and the file, as File Open reads it over the whole device.
-    Catalogue catalogue;
-    if (!OpenCatalogue(o.catalogue, out, catalogue)) {
-        std::fprintf(stderr, "krt: no device list (DEVICE.LST) found; name the catalogue with --catalogue DIR\n");
-        return kExitNoInput;
-    }
-    const DeviceLoadResult load =
-        LoadDeviceRecord(catalogue.list, catalogue.directory, args[1], args[2], args[3], language, out, session.record);
-    if (!load.selected) {
-        std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[1].c_str(),
-                     args[2].c_str(), args[3].c_str());
-        return load.entry >= catalogue.list.count ? kExitUsage : kExitNoInput;
-    }
+    Job job;
+    job.type = args[1];
+    job.maker = args[2];
+    job.name = args[3];
+    job.file = args[4];
+    job.catalogue = o.catalogue;
+    job.start = o.start;
+    job.length = o.length;
     // The per-run overrides hold for every chip of the batch, as for one run.
-    if (o.pageWrite) session.record.pagewrite = 1;
-    if (o.byteWrite) session.record.pagewrite = 0;
-    if (o.waitMode >= 0) session.record.waitmode = static_cast<uint8_t>(o.waitMode);
-    if (o.noVerify) session.record.verify = 0;
+    job.overrides.pageWrite = o.pageWrite;
+    job.overrides.byteWrite = o.byteWrite;
+    job.overrides.waitMode = o.waitMode;
+    job.overrides.verify = !o.noVerify;
     Session& core = session.core;
-    if (!core.buffer.Allocate(session.record.bufsize)) {
-        Log(out, "%s", MessageText(language, 19));
-        return kExitUnavailable;
+    core.link.language = language;
+    LogJobFace jobFace(out);
+    JobReport prepared;
+    if (!core.PrepareJob(job, jobFace, prepared)) {
+        switch (prepared.stop) {
+        case JobStop::NoCatalogue:
+            std::fprintf(stderr, "krt: no device list (DEVICE.LST) found; name the catalogue with --catalogue DIR\n");
+            return kExitNoInput;
+        case JobStop::NoMemory: Log(out, "%s", MessageText(language, 19)); return kExitUnavailable;
+        case JobStop::FileRefused:
+            std::fprintf(stderr, "krt: %s: %s\n", args[4].c_str(), prepared.transfer.messageBox.c_str());
+            return kExitNoInput;
+        default:
+            std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[1].c_str(),
+                         args[2].c_str(), args[3].c_str());
+            return prepared.stop == JobStop::UnknownDevice ? kExitUsage : kExitNoInput;
+        }
     }
-    ClearBuffer(core.buffer, session.record, core.range);
-    const TransferReport report = ReadDataFile(args[4], session.record, core.buffer, core.range, language, out);
-    if (!report.success) {
-        std::fprintf(stderr, "krt: %s: %s\n", args[4].c_str(), report.messageBox.c_str());
-        return kExitNoInput;
-    }
-    const uint32_t maxsize = session.record.maxsize;
-    if (!o.start.empty()) {
-        const uint32_t start = ParseHex(o.start);
-        core.range.start = FormatHex6(start);
-        core.range.length = FormatHex6(start < maxsize ? maxsize - start : maxsize);
-    }
-    if (!o.length.empty()) core.range.length = FormatHex6(ParseHex(o.length));
 
     Batch batch(core, settings);
     if (!batch.Prepare(error)) {

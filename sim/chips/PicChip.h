@@ -74,6 +74,8 @@ public:
     // 0561h to 057Fh. Only the 16F84A has one.
     void SetRevision(uint8_t revision);
     void SetCellFaults(const CellFaults& faults) override;
+    bool TakesWeakCells() const override { return true; }
+    bool TakesDeadCells() const override { return true; }
     void Save(ChipImage& image) const override;
     bool Load(const ChipImage& image, std::string& error) override;
 

@@ -15,7 +15,7 @@
 #include "base/Log.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "data/BufferChecksum.h"
 #include "session/Batch.h"
 #include "sim/ChipFile.h"
