@@ -73,32 +73,69 @@ std::string TextColumn(const DumpSource& s, uint64_t first, uint64_t limit) {
     return out;
 }
 
-// Units that one scroll step moves by, and units that the 16 rows show.
-uint64_t UnitsPerStep(const DumpLayout& l, const DumpSource& s) {
-    return l.kind == DumpKind::Fuses ? std::max<uint32_t>(s.lineLength, 1) : 16;
-}
-
-uint64_t UnitsPerPage(const DumpLayout& l, const DumpSource& s) {
+// Units in one row of the view.
+uint64_t UnitsPerRow(const DumpLayout& l, const DumpSource& s) {
     switch (l.kind) {
-    case DumpKind::Bytes: return uint64_t{16} * kDumpRows;
-    case DumpKind::Words: return uint64_t{8} * kDumpRows;
-    case DumpKind::Fuses: return uint64_t{std::max<uint32_t>(s.lineLength, 1)} * kDumpRows;
+    case DumpKind::Bytes: return 16;
+    case DumpKind::Words: return 8;
+    case DumpKind::Fuses: return std::max<uint32_t>(s.lineLength, 1);
     }
     return 16;
 }
 
-// The gap in the layout's units: bytes, or words in the 16-bit view.
-void GapUnits(const DumpSource& s, const DumpLayout& l, uint64_t& first, uint64_t& length) {
+struct Span {
+    uint64_t first, end;  // units
+};
+
+// The spans of the view in its units, cut at the view's units.
+std::array<Span, 3> SpansOf(const DumpLayout& l, const DumpSource& s, int& count) {
+    std::array<Span, 3> out{};
+    if (s.spanCount == 0 || l.kind == DumpKind::Fuses) {
+        out[0] = {0, l.units};
+        count = 1;
+        return out;
+    }
     const uint32_t perUnit = l.kind == DumpKind::Words ? 2 : 1;
-    first = s.gapFirst / perUnit;
-    length = s.gapEnd > s.gapFirst && l.kind != DumpKind::Fuses ? (s.gapEnd - s.gapFirst) / perUnit : 0;
+    count = 0;
+    for (int i = 0; i < s.spanCount && i < 3; ++i) {
+        const auto& [first, end] = s.spans[static_cast<size_t>(i)];
+        const uint64_t f = first / perUnit;
+        const uint64_t e = std::min<uint64_t>(end / perUnit, l.units);
+        if (e > f) out[static_cast<size_t>(count++)] = {f, e};
+    }
+    return out;
 }
 
-// A row's first unit counted without the gap, moved past it.
-uint64_t PastGap(const DumpSource& s, const DumpLayout& l, uint64_t unit) {
-    uint64_t first, length;
-    GapUnits(s, l, first, length);
-    return length != 0 && unit >= first ? unit + length : unit;
+uint64_t RowsOf(const Span& span, uint64_t perRow) { return (span.end - span.first + perRow - 1) / perRow; }
+
+// The row that shows a unit; a unit between spans gives the next span's
+// first row, one past them all the row count.
+uint64_t RowOfUnit(const DumpLayout& l, const DumpSource& s, uint64_t unit) {
+    int count = 0;
+    const auto spans = SpansOf(l, s, count);
+    const uint64_t perRow = UnitsPerRow(l, s);
+    uint64_t rows = 0;
+    for (int i = 0; i < count; ++i) {
+        const Span& span = spans[static_cast<size_t>(i)];
+        if (unit < span.first) return rows;
+        if (unit < span.end) return rows + (unit - span.first) / perRow;
+        rows += RowsOf(span, perRow);
+    }
+    return rows;
+}
+
+// The first unit of a row and the end of its span, or nothing past the last row.
+std::optional<Span> RowAt(const DumpLayout& l, const DumpSource& s, uint64_t row) {
+    int count = 0;
+    const auto spans = SpansOf(l, s, count);
+    const uint64_t perRow = UnitsPerRow(l, s);
+    for (int i = 0; i < count; ++i) {
+        const Span& span = spans[static_cast<size_t>(i)];
+        const uint64_t rows = RowsOf(span, perRow);
+        if (row < rows) return Span{span.first + row * perRow, span.end};
+        row -= rows;
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -113,8 +150,14 @@ DumpSource DumpSourceOf(const DeviceRecord& record, const DataBuffer& buffer) {
     s.typecode = record.typecode;
     s.lineLength = static_cast<uint16_t>(std::clamp<int32_t>(record.LineNumber, 0, 0xFFFF));
     if (IsPicType(record.typecode) && record.bufsize >= kPicBufferBytes) {
-        s.gapFirst = kPicConfigEnd;
-        s.gapEnd = kPicDataEepromByte;
+        // Program memory as the chip has it (whole rows), then the ID and
+        // configuration words, then the data EEPROM.
+        const uint64_t program = uint64_t{record.maxsize} * perWord;
+        const auto programEnd = static_cast<uint32_t>(std::min<uint64_t>((program + 15) / 16 * 16, kPicConfigByte));
+        s.spans[0] = {0, programEnd};
+        s.spans[1] = {kPicConfigByte, kPicConfigEnd};
+        s.spans[2] = {kPicDataEepromByte, kPicBufferBytes};
+        s.spanCount = 3;
     }
     return s;
 }
@@ -151,14 +194,10 @@ DumpLayout DumpSetup(const DumpSource& s, bool asWords) {
         l.widths[9] = 120;
     }
     l.headers[0] = "ADDR";
-    // The last position shows the last unit on the grid's last row, not a
-    // page of empty rows past it; the gap's rows are not shown.
-    const uint64_t step = UnitsPerStep(l, s);
-    const uint64_t page = UnitsPerPage(l, s);
-    uint64_t gapFirst, gapLength;
-    GapUnits(s, l, gapFirst, gapLength);
-    const uint64_t shown = gapLength != 0 && l.units >= gapFirst + gapLength ? l.units - gapLength : l.units;
-    l.scrollMaximum = shown > page ? static_cast<uint32_t>((shown - page + step - 1) / step) : 0;
+    // The last position shows the last row on the grid's last row, not a
+    // page of empty rows past it.
+    const uint32_t rows = DumpRowCount(l, s);
+    l.scrollMaximum = rows > kDumpRows ? rows - kDumpRows : 0;
     return l;
 }
 
@@ -262,44 +301,50 @@ std::optional<uint32_t> DumpFind(const DumpSource& s, const std::vector<uint8_t>
     return static_cast<uint32_t>(hit - begin);
 }
 
+uint32_t DumpRowCount(const DumpLayout& l, const DumpSource& s) {
+    return static_cast<uint32_t>(std::min<uint64_t>(RowOfUnit(l, s, UINT64_MAX), UINT32_MAX));
+}
+
+bool DumpBytesInRows(const DumpSource& s, uint64_t firstByte, uint64_t count) {
+    if (s.spanCount == 0) return true;
+    const uint64_t end = firstByte + count;
+    for (int i = 0; i < s.spanCount && i < 3; ++i) {
+        const auto& [first, last] = s.spans[static_cast<size_t>(i)];
+        if (firstByte >= first && end <= last) return true;
+    }
+    return false;
+}
+
 uint32_t DumpFirstUnit(const DumpLayout& l, const DumpSource& s, uint32_t position) {
-    const uint64_t step = l.kind == DumpKind::Fuses ? std::max<uint32_t>(s.lineLength, 1) : 16;
-    return static_cast<uint32_t>(std::min<uint64_t>(PastGap(s, l, uint64_t{position} * step), UINT32_MAX));
+    const auto row = RowAt(l, s, position);
+    return row ? static_cast<uint32_t>(std::min<uint64_t>(row->first, UINT32_MAX)) : l.units;
 }
 
 uint32_t DumpPositionOf(const DumpLayout& l, const DumpSource& s, uint32_t unit) {
-    uint64_t gapFirst, gapLength;
-    GapUnits(s, l, gapFirst, gapLength);
-    uint64_t u = unit;
-    if (gapLength != 0 && u >= gapFirst) u = u >= gapFirst + gapLength ? u - gapLength : gapFirst;
-    return static_cast<uint32_t>(std::min<uint64_t>(u / UnitsPerStep(l, s), l.scrollMaximum));
+    return static_cast<uint32_t>(std::min<uint64_t>(RowOfUnit(l, s, unit), l.scrollMaximum));
 }
 
 void DumpFill(const DumpSource& s, const DumpLayout& l, uint32_t position, DumpPage& page) {
     for (auto& row : page.cells)
         for (auto& cell : row) cell.clear();
-    const uint64_t first = DumpFirstUnit(l, s, position);
-    // Rows counted from the scroll position, the gap's rows skipped.
-    const uint64_t unmapped = l.kind == DumpKind::Fuses ? first : uint64_t{position} * 16;
-    switch (l.kind) {
-    case DumpKind::Bytes: {
-        // Units past the buffer are shown as past the end, whatever the record says.
-        const uint64_t limit = std::min<uint64_t>(l.units, s.buffer ? s.size : 0);
-        for (int r = 0; r < kDumpRows; ++r) {
-            auto& row = page.cells[static_cast<size_t>(r)];
-            const uint64_t u = PastGap(s, l, unmapped + uint64_t{16} * static_cast<uint64_t>(r));
+    for (int r = 0; r < kDumpRows; ++r) {
+        // Rows past the last one stay blank.
+        const auto at = RowAt(l, s, uint64_t{position} + static_cast<uint64_t>(r));
+        if (!at) break;
+        auto& row = page.cells[static_cast<size_t>(r)];
+        const uint64_t u = at->first;
+        switch (l.kind) {
+        case DumpKind::Bytes: {
+            // Units past the buffer or the span are shown as past the end.
+            const uint64_t limit = std::min<uint64_t>(at->end, s.buffer ? s.size : 0);
             row[0] = Hex6(static_cast<uint32_t>(u));
             for (uint64_t i = 0; i < 16; ++i)
                 if (u + i < limit) AppendHex2(row[1 + i], s.buffer[u + i]);
             row[17] = TextColumn(s, u, limit);
+            break;
         }
-        break;
-    }
-    case DumpKind::Words: {
-        const uint64_t limit = std::min<uint64_t>(l.units, s.buffer ? s.size / 2 : 0);
-        for (int r = 0; r < kDumpRows; ++r) {
-            auto& row = page.cells[static_cast<size_t>(r)];
-            const uint64_t u = PastGap(s, l, unmapped + uint64_t{8} * static_cast<uint64_t>(r));
+        case DumpKind::Words: {
+            const uint64_t limit = std::min<uint64_t>(at->end, s.buffer ? s.size / 2 : 0);
             row[0] = Hex6(static_cast<uint32_t>(u));
             for (uint64_t i = 0; i < 8; ++i) {
                 const uint64_t w = u + i;
@@ -310,16 +355,11 @@ void DumpFill(const DumpSource& s, const DumpLayout& l, uint32_t position, DumpP
                 AppendHex2(cell, s.buffer[2 * w + 1]);
             }
             row[9] = TextColumn(s, 2 * u, 2 * limit);
+            break;
         }
-        break;
-    }
-    case DumpKind::Fuses: {
-        const uint64_t line = std::max<uint32_t>(s.lineLength, 1);
-        const uint64_t limit = std::min<uint64_t>(l.units, s.buffer ? s.size : 0);
-        for (int r = 0; r < kDumpRows; ++r) {
-            auto& row = page.cells[static_cast<size_t>(r)];
-            const uint64_t u = first + line * static_cast<uint64_t>(r);
-            if (u >= l.units) continue;  // rows that start beyond the fuses are blank
+        case DumpKind::Fuses: {
+            const uint64_t line = std::max<uint32_t>(s.lineLength, 1);
+            const uint64_t limit = std::min<uint64_t>(at->end, s.buffer ? s.size : 0);
             row[0] = std::to_string(u);
             std::string& fuses = row[1];
             fuses.reserve(line + line / 8);
@@ -331,9 +371,9 @@ void DumpFill(const DumpSource& s, const DumpLayout& l, uint32_t position, DumpP
                 }
                 if (i % 8 == 7) fuses.push_back(' ');
             }
+            break;
         }
-        break;
-    }
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace krt {
@@ -27,10 +28,12 @@ struct DumpSource {
     bool wordsize = false;            // a 16-bit device
     uint8_t typecode = 0;
     uint16_t lineLength = 0;          // fuses per row of a PLD (LineNumber)
-    // Bytes that stand for no memory of the chip and get no rows: a PIC's
-    // between its configuration words and its data EEPROM. Empty when equal.
-    uint32_t gapFirst = 0;
-    uint32_t gapEnd = 0;
+    // The byte ranges [first, end) that stand for memory of the chip, in
+    // address order, each a whole number of 16-byte rows: a PIC's program
+    // memory, its ID and configuration words, its data EEPROM. The bytes
+    // between them and after the last get no rows. None: the whole buffer.
+    std::array<std::pair<uint32_t, uint32_t>, 3> spans{};
+    int spanCount = 0;
     // Bytes A1h to DFh as the half-width katakana of the Japanese code
     // page; without it (an English window) they are "." like other bytes
     // that stand for no character.
@@ -57,8 +60,17 @@ struct DumpLayout {
 // Setup: asWords is CheckBox1 ("16bitとして扱う").
 DumpLayout DumpSetup(const DumpSource& source, bool asWords);
 
+// The rows of the view: one scroll step is one row in every view (16
+// bytes, 8 words, a line of fuses); the last position shows the last row
+// on the grid's last row.
+uint32_t DumpRowCount(const DumpLayout& layout, const DumpSource& source);
+
+// Whether bytes [firstByte, firstByte + count) all lie in the rows shown
+// (a PIC's program memory, ID/configuration words and data EEPROM).
+bool DumpBytesInRows(const DumpSource& source, uint64_t firstByte, uint64_t count);
+
 // The unit that the first shown row starts at for a scroll position (the
-// rows of a gap skipped).
+// bytes between the device's memories skipped).
 uint32_t DumpFirstUnit(const DumpLayout& layout, const DumpSource& source, uint32_t position);
 
 // Rows 1 to 16 of the grid, as UTF-8 texts: cells[row][column].

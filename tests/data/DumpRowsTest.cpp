@@ -3,6 +3,10 @@
 // records that promise more than the buffer holds, odd sizes, 16-bit ranges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
+#include "base/Hex.h"
 #include "catalogue/DeviceRecord.h"
 #include "data/BufferChecksum.h"
 #include "data/DataBuffer.h"
@@ -73,7 +77,7 @@ TEST(DumpRows, PicEepromRowsFollowTheConfigurationWords) {
     DumpFill(source, bytes, DumpPositionOf(bytes, source, 0x4100), page);
     EXPECT_GE(rowOf("004200"), 0);
     // Below the gap nothing moves.
-    EXPECT_EQ(DumpFirstUnit(bytes, source, DumpPositionOf(bytes, source, 0x1000)), 0x1000u);
+    EXPECT_EQ(DumpFirstUnit(bytes, source, DumpPositionOf(bytes, source, 0x700)), 0x700u);
 
     const DumpLayout words = DumpSetup(source, true);
     DumpFill(source, words, DumpPositionOf(words, source, 0x2000), page);
@@ -86,6 +90,86 @@ TEST(DumpRows, PicEepromRowsFollowTheConfigurationWords) {
     const DumpSource plain = DumpSourceOf(record, buffer);
     DumpFill(plain, DumpSetup(plain, false), 0x401, page);
     EXPECT_EQ(page.cells[0][0], "004010");
+}
+
+// Every view shows the rows of the device and nothing else: the first and
+// the last row, how many there are, no row outside the device's memories
+// on any page, no blank row, and which bytes the edits may touch.
+TEST(DumpRows, RowsLieInsideTheDevice) {
+    struct Case {
+        const char* device;
+        uint8_t typecode;
+        uint32_t maxsize, bufsize, bytesPerWord, wordsize, line;
+        bool asWords;
+        const char* first;
+        const char* last;
+        uint32_t rows;
+        uint32_t lastByte, pastByte;  // the last byte an edit may touch, one it may not
+    } cases[] = {
+        {"PIC16F84A bytes", 4, 0x400, 0x4280, 2, 1, 0, false, "000000", "004270", 0x80 + 1 + 8, 0x7FF, 0x800},
+        {"PIC16F84A words", 4, 0x400, 0x4280, 2, 1, 0, true, "000000", "002138", 0x80 + 1 + 8, 0x427F, 0x4280},
+        {"PIC16C84 words", 4, 0x400, 0x4280, 2, 1, 0, true, "000000", "002138", 0x89, 0x400F, 0x4010},
+        // A PIC of 200h words: its program rows end at 3F8h (words), 7F0h (bytes).
+        {"PIC 200h words", 4, 0x200, 0x4280, 2, 1, 0, false, "000000", "004270", 0x40 + 1 + 8, 0x3FF, 0x400},
+        {"27C1024 words", 0, 0x10000, 0x20000, 2, 1, 0, true, "000000", "00FFF8", 0x2000, 0x1FFFF, 0x1FFFF},
+        {"27C1024 bytes", 0, 0x10000, 0x20000, 2, 1, 0, false, "000000", "01FFF0", 0x2000, 0x1FFFF, 0x1FFFF},
+        {"27C256", 0, 0x8000, 0x8000, 1, 0, 0, false, "000000", "007FF0", 0x800, 0x7FFF, 0x7FFF},
+        {"24C01 (less than a page)", 0, 0x80, 0x80, 1, 0, 0, false, "000000", "000070", 8, 0x7F, 0x7F},
+        {"GAL16V8 fuses", 6, 2194, 2194, 1, 0, 44, false, "0", "2156", 50, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.device);
+        DeviceRecord record;
+        record.typecode = c.typecode;
+        record.maxsize = c.maxsize;
+        record.bufsize = c.bufsize;
+        record.bytesPerWord = static_cast<uint8_t>(c.bytesPerWord);
+        record.wordsize = static_cast<uint8_t>(c.wordsize);
+        record.LineNumber = static_cast<int32_t>(c.line);
+        DataBuffer buffer;
+        ASSERT_TRUE(buffer.Allocate(c.bufsize));
+        const DumpSource source = DumpSourceOf(record, buffer);
+        const DumpLayout layout = DumpSetup(source, c.asWords);
+        EXPECT_EQ(DumpRowCount(layout, source), c.rows);
+        DumpPage page;
+        DumpFill(source, layout, 0, page);
+        EXPECT_EQ(page.cells[0][0], c.first);
+        DumpFill(source, layout, layout.scrollMaximum, page);
+        const size_t shown = std::min<size_t>(c.rows, kDumpRows);
+        EXPECT_EQ(page.cells[shown - 1][0], c.last);
+        for (size_t r = shown; r < kDumpRows; ++r) EXPECT_EQ(page.cells[r][0], "") << r;
+        // Every page: each row labelled, in the device, in address order.
+        const bool fuses = c.typecode == 6;
+        const uint32_t perUnit = c.asWords ? 2 : 1;
+        uint32_t rowsSeen = 0;
+        int64_t previous = -1;
+        for (uint32_t start = 0; start < c.rows; start += kDumpRows) {
+            const uint32_t position = std::min(start, layout.scrollMaximum);
+            DumpFill(source, layout, position, page);
+            for (uint32_t r = start - position; r < kDumpRows && position + r < c.rows; ++r) {
+                const std::string& label = page.cells[r][0];
+                ASSERT_FALSE(label.empty()) << position + r;
+                const uint32_t unit = fuses ? static_cast<uint32_t>(std::stoul(label)) : ParseHex(label);
+                EXPECT_GT(int64_t{unit}, previous);
+                previous = unit;
+                ++rowsSeen;
+                if (fuses) continue;
+                const uint32_t byte = unit * perUnit;
+                EXPECT_LT(byte, c.bufsize) << label;
+                // A PIC's rows start in program memory, at the ID/configuration words or in the data EEPROM.
+                if (c.typecode == 4) {
+                    EXPECT_TRUE(byte < c.maxsize * 2 || byte == 0x4000 || (byte >= 0x4200 && byte < 0x4280)) << label;
+                }
+                EXPECT_TRUE(DumpBytesInRows(source, byte, 16)) << label;
+            }
+        }
+        EXPECT_EQ(rowsSeen, c.rows);
+        EXPECT_TRUE(DumpBytesInRows(source, c.lastByte, 1));
+        if (c.typecode == 4) {
+            EXPECT_FALSE(DumpBytesInRows(source, c.pastByte, 1));
+            EXPECT_FALSE(DumpBytesInRows(source, c.maxsize * 2 - 0x10, 0x20));  // across the gap
+        }
+    }
 }
 
 TEST(DumpRows, CharactersOfTheTextColumn) {
@@ -156,7 +240,7 @@ TEST(DumpRows, ScrollEndsWithTheLastUnitOnTheLastRow) {
         {0x10, false, false, 0, 0, 0},             // less than a page
         {0x101, false, false, 0, 0, 1},            // one byte more: one step
         {0x8000, false, false, 0, 0, 0x7F0},
-        {0x10000, true, true, 0, 0, 0xFF8},        // words, 8 a row, 16 a step
+        {0x10000, true, true, 0, 0, 0x1FF0},       // words, 8 a row, a row a step
         {0x10000, true, false, 0, 0, 0x1FF0},      // the same device's bytes
         {2194, false, false, 6, 44, 34},           // fuses: ceil(2194 / 44) - 16 rows
         {0, false, false, 6, 0, 0},                // no line length, no fuses
