@@ -288,14 +288,32 @@ std::optional<uint32_t> DumpFind(const DumpSource& s, const std::vector<uint8_t>
     const uint8_t* end = s.buffer + s.size;
     const uint8_t* start = begin + std::min(from, s.size);
     const uint8_t* hit = end;
+    // Only matches that lie in the rows shown count.
+    auto inRows = [&](const uint8_t* at) {
+        return DumpBytesInRows(s, static_cast<uint64_t>(at - begin), pattern.size());
+    };
+    auto searchForward = [&](const uint8_t* from, const uint8_t* to) {
+        const uint8_t* at = std::search(from, to, pattern.begin(), pattern.end());
+        while (at != to && !inRows(at)) at = std::search(at + 1, to, pattern.begin(), pattern.end());
+        return at == to ? end : at;
+    };
+    auto searchBackward = [&](const uint8_t* stop) {
+        const uint8_t* at = std::find_end(begin, stop, pattern.begin(), pattern.end());
+        while (at != stop && !inRows(at)) {
+            const uint8_t* before = at + pattern.size() - 1;
+            at = before > begin ? std::find_end(begin, before, pattern.begin(), pattern.end()) : stop;
+            if (at == before) at = stop;
+        }
+        return at == stop ? end : at;
+    };
     if (forward) {
-        hit = std::search(start, end, pattern.begin(), pattern.end());
-        if (hit == end) hit = std::search(begin, end, pattern.begin(), pattern.end());
+        hit = searchForward(start, end);
+        if (hit == end) hit = searchForward(begin, end);
     } else {
         // A match that starts at from or before it ends by from + its size.
         const uint8_t* stop = begin + std::min<uint64_t>(uint64_t{from} + pattern.size(), s.size);
-        hit = std::find_end(begin, stop, pattern.begin(), pattern.end());
-        if (hit == stop) hit = std::find_end(begin, end, pattern.begin(), pattern.end());
+        hit = searchBackward(stop);
+        if (hit == end) hit = searchBackward(end);
     }
     if (hit == end) return std::nullopt;
     return static_cast<uint32_t>(hit - begin);

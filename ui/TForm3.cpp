@@ -69,6 +69,8 @@ constexpr TextPair kEditHint{
 constexpr TextPair kReplacedCount{"%1 か所を置換しました", "Replaced %1"};
 constexpr TextPair kBadValue{"値に 16進数か文字列を", "Type hex bytes or text as the value"};
 constexpr TextPair kBadNumber{"範囲は 16進数で", "The range is in hex"};
+constexpr TextPair kOutsideRows{"範囲がデバイスのメモリーの外にあります。何も変えませんでした",
+                                "The range lies outside the device's memory; nothing was changed"};
 constexpr TextPair kUnsavedEdits{
     "バッファーに保存していない変更があります。変更を捨てますか?",
     "The buffer has edits that are not saved. Discard them?"};
@@ -340,9 +342,10 @@ void TForm3::Setup() {
             }
     for (int c = 0; c < layout_.columns; ++c)
         StringGrid1->item(0, c)->setText(QString::fromStdString(layout_.headers[static_cast<size_t>(c)]));
-    // The edit range: the whole buffer in the view's units.
     Edit3->setText(QStringLiteral("000000"));
-    Edit4->setText(QString::fromStdString(FormatHex6(source_.buffer ? source_.size / BytesPerUnit() : 0)));
+    // The edit range: the whole buffer, or a PIC's program memory.
+    const uint32_t editBytes = source_.spanCount != 0 ? std::min(source_.spans[0].second, source_.size) : source_.size;
+    Edit4->setText(QString::fromStdString(FormatHex6(source_.buffer ? editBytes / BytesPerUnit() : 0)));
     nibbles_ = 0;
     UpdateStatus();
 }
@@ -374,17 +377,12 @@ uint32_t TForm3::BytesPerUnit() const { return layout_.kind == DumpKind::Words ?
 std::optional<uint32_t> TForm3::ByteOfCell(int row, int column) const {
     if (layout_.kind == DumpKind::Fuses || row < 1 || row > kDumpRows || column < 1 || column >= layout_.columns)
         return std::nullopt;
-    // The row's label is its first unit (a PIC's gap rows are not shown);
-    // a row past the end counts on from the first.
-    const auto& labels = page_.cells;
-    uint64_t unit;
-    if (!labels[static_cast<size_t>(row - 1)][0].empty()) {
-        unit = ParseHex(labels[static_cast<size_t>(row - 1)][0]);
-    } else {
-        const uint32_t perRow = layout_.kind == DumpKind::Words ? 8 : 16;
-        unit = uint64_t{DumpFirstUnit(layout_, source_, static_cast<uint32_t>(std::max(ScrollBar1->value(), 0)))} +
-               uint64_t(row - 1) * perRow;
-    }
+    // The row's label is its first unit (a PIC's bytes between its memories
+    // get no rows); a blank row or cell lies outside the device.
+    const auto& cells = page_.cells[static_cast<size_t>(row - 1)];
+    if (cells[0].empty() || (column < layout_.columns - 1 && cells[static_cast<size_t>(column)].empty()))
+        return std::nullopt;
+    uint64_t unit = ParseHex(cells[0]);
     const uint32_t textColumn = static_cast<uint32_t>(layout_.columns - 1);
     if (static_cast<uint32_t>(column) < textColumn) unit += static_cast<uint32_t>(column - 1);
     return static_cast<uint32_t>(unit * BytesPerUnit());
@@ -399,6 +397,7 @@ bool TForm3::TypeIntoGrid(const QString& text) {
     if (textColumn) {
         const QChar c = text[0];
         if (c.unicode() < 0x20 || c.unicode() > 0x7E || !textCursor_) return false;
+        if (!InRows(*textCursor_, 1)) return true;
         const bool ok = session_.edits.Write(session_.buffer, *textCursor_,
                                              {static_cast<uint8_t>(c.unicode())}, error, language_);
         if (ok) {
@@ -409,11 +408,13 @@ bool TForm3::TypeIntoGrid(const QString& text) {
                 if (row < kDumpRows) {
                     StringGrid1->setCurrentCell(row + 1, column);
                 } else {
-                    // One scroll step is 16 units: a row of bytes, two of words.
+                    // One scroll step is one row.
                     ScrollBar1->setValue(ScrollBar1->value() + 1);
-                    StringGrid1->setCurrentCell(layout_.kind == DumpKind::Words ? row - 1 : row, column);
+                    StringGrid1->setCurrentCell(row, column);
                 }
-                textCursor_ = cursor;
+                // The next row's first byte (after a PIC's gap, its next memory).
+                textCursor_ = ByteOfCell(StringGrid1->currentRow(), 1);
+                if (!textCursor_ || *textCursor_ < cursor) textCursor_ = cursor;
             }
         }
         Edited(ok, error);
@@ -450,7 +451,7 @@ bool TForm3::TypeIntoGrid(const QString& text) {
             StringGrid1->setCurrentCell(row + 1, 1);
         } else {
             ScrollBar1->setValue(ScrollBar1->value() + 1);
-            StringGrid1->setCurrentCell(layout_.kind == DumpKind::Words ? row - 1 : row, 1);
+            StringGrid1->setCurrentCell(row, 1);
         }
         nibbleRow_ = StringGrid1->currentRow();
         nibbleColumn_ = StringGrid1->currentColumn();
@@ -468,7 +469,13 @@ bool TForm3::EditSpan(uint32_t& first, uint32_t& count) {
     }
     first = *start * BytesPerUnit();
     count = *length * BytesPerUnit();
-    return true;
+    return InRows(first, count);
+}
+
+bool TForm3::InRows(uint64_t first, uint64_t count) {
+    if (DumpBytesInRows(source_, first, count)) return true;
+    Label5->setText(T(kOutsideRows, language_));
+    return false;
 }
 
 void TForm3::Edited(bool ok, const std::string& error) {
@@ -518,6 +525,7 @@ void TForm3::CopyRange() {
         Label5->setText(T(kBadNumber, language_));
         return;
     }
+    if (!InRows(uint64_t{*to} * BytesPerUnit(), count)) return;
     std::string error;
     Label5->clear();
     Edited(session_.edits.Copy(session_.buffer, first, count, *to * BytesPerUnit(), error, language_), error);
@@ -618,14 +626,20 @@ void TForm3::ShowByte(uint32_t byte) {
     const uint32_t unit = layout_.kind == DumpKind::Words ? byte / 2 : byte;
     ScrollBar1->setValue(static_cast<int>(DumpPositionOf(layout_, source_, unit)));
     Fill();
-    const uint32_t first = DumpFirstUnit(layout_, source_, static_cast<uint32_t>(ScrollBar1->value()));
     const uint32_t perRow = layout_.kind == DumpKind::Bytes   ? 16
                             : layout_.kind == DumpKind::Words ? 8
                                                               : std::max<uint32_t>(source_.lineLength, 1);
-    if (unit < first) return;
-    const uint32_t row = (unit - first) / perRow + 1;
-    const uint32_t column = layout_.kind == DumpKind::Fuses ? 1 : (unit - first) % perRow + 1;
-    if (row <= kDumpRows) StringGrid1->setCurrentCell(static_cast<int>(row), static_cast<int>(column));
+    // The row whose label starts the unit's row (rows of a PIC skip the
+    // bytes between its memories, so the rows are found by their labels).
+    for (int row = 1; row <= kDumpRows; ++row) {
+        const std::string& label = page_.cells[static_cast<size_t>(row - 1)][0];
+        if (label.empty()) break;
+        const uint64_t first = layout_.kind == DumpKind::Fuses ? std::stoull(label) : ParseHex(label);
+        if (unit < first || unit >= first + perRow) continue;
+        const uint64_t column = layout_.kind == DumpKind::Fuses ? 1 : unit - first + 1;
+        StringGrid1->setCurrentCell(row, static_cast<int>(column));
+        return;
+    }
 }
 
 void TForm3::BufferChanged() {

@@ -85,6 +85,7 @@ private:
     // and the header cells.
     std::optional<uint32_t> ByteOfCell(int row, int column) const;
     // Edit3 and Edit4 as a byte span; false after saying why in Label5.
+    bool InRows(uint64_t first, uint64_t count);
     bool EditSpan(uint32_t& first, uint32_t& count);
     // After an edit: the grid, the status line, the title, and the
     // session's listeners (the main window's checksum box and caption).

@@ -85,6 +85,25 @@ TEST(DumpRows, PicEepromRowsFollowTheConfigurationWords) {
     EXPECT_EQ(rowOf("002100"), rowOf("002000") + 1);
     EXPECT_EQ(page.cells[static_cast<size_t>(rowOf("002100"))][1], "5A-A5");
 
+    // Find passes over the bytes that have no rows, both ways.
+    const std::vector<uint8_t> mark{0xA7, 0x7A};
+    buffer[0x1000] = 0xA7;
+    buffer[0x1001] = 0x7A;
+    EXPECT_FALSE(DumpFind(source, mark, 0, true));
+    EXPECT_FALSE(DumpFind(source, mark, 0x4000, false));
+    buffer[0x7FE] = 0xA7;  // the last program word
+    buffer[0x7FF] = 0x7A;
+    buffer[0x4202] = 0xA7;
+    buffer[0x4203] = 0x7A;
+    EXPECT_EQ(DumpFind(source, mark, 0, true), 0x7FEu);
+    EXPECT_EQ(DumpFind(source, mark, 0x7FF, true), 0x4202u);
+    EXPECT_EQ(DumpFind(source, mark, 0x4201, false), 0x7FEu);
+    EXPECT_EQ(DumpFind(source, mark, 0x7FD, false), 0x4202u);  // round past the start
+    buffer[0x7FE] = 0;  // a match that runs out of program memory does not count
+    buffer[0x7FF] = 0xA7;
+    buffer[0x800] = 0x7A;
+    EXPECT_EQ(DumpFind(source, mark, 0, true), 0x4202u);
+
     // Any other device keeps every row.
     record.typecode = 0;
     const DumpSource plain = DumpSourceOf(record, buffer);

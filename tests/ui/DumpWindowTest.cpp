@@ -149,7 +149,7 @@ TEST_F(DumpWindow, WordDeviceOpensInTheWordViewAndSwapsTheLiveBuffer) {
     EXPECT_EQ(At(0, 8), QStringLiteral("+7"));
     EXPECT_EQ(dump->StringGrid1->columnWidth(1), 36);
     const int words = static_cast<int>(session.record.bufsize / 2);
-    EXPECT_EQ(dump->ScrollBar1->maximum(), (words - 128) / 16);
+    EXPECT_EQ(dump->ScrollBar1->maximum(), (words - 128) / 8);  // one row a step
     EXPECT_EQ(At(1, 1), QStringLiteral("12-34"));
     EXPECT_EQ(At(1, 2), QStringLiteral("AB-CD"));
     EXPECT_EQ(At(2, 0), QStringLiteral("000008"));
@@ -318,6 +318,67 @@ TEST_F(DumpWindow, JumpsToTheEndOfASixteenMegabyteBuffer) {
     Jump("FFFF00");
     EXPECT_EQ(At(1, 0), QStringLiteral("FFFF00"));
     EXPECT_EQ(At(16, 0), QStringLiteral("FFFFF0"));
+}
+
+// A PIC16F84A's dump ends its program memory at 3FFh words, then shows the
+// ID/configuration words and the data EEPROM; no row outside the chip and
+// no blank row on the last page, in either view.
+TEST_F(DumpWindow, PicShowsItsProgramMemoryThenItsConfigurationAndEeprom) {
+    ASSERT_TRUE(LoadIntoSession(session, "PIC", "Microchip", "PIC16F84A"));
+    session.buffer[0x7FE] = 0x3F;  // the last program word, 3FFh
+    session.buffer[0x7FF] = 0x12;
+    session.buffer[0x4200] = 0x00;  // the first data EEPROM byte
+    session.buffer[0x4201] = 0x5A;
+    Open();
+    struct View {
+        bool words;
+        const char* lastProgram;
+        const char* lastWord;
+        int lastColumn;
+        const char* config;
+        const char* eeprom;
+        const char* firstEeprom;
+    } views[] = {
+        {true, "0003F8", "3F-12", 8, "002000", "002100", "00-5A"},
+        {false, "0007F0", "12", 16, "004000", "004200", "00"},
+    };
+    for (const View& v : views) {
+        SCOPED_TRACE(v.words ? "words" : "bytes");
+        if (dump->CheckBox1->isChecked() != v.words) QTest::mouseClick(dump->CheckBox1, Qt::LeftButton);
+        ASSERT_EQ(dump->CheckBox1->isChecked(), v.words);
+        dump->ScrollBar1->setValue(dump->ScrollBar1->maximum());
+        Pump();
+        // The last page: 6 program rows, the configuration row, 8 EEPROM rows... all labelled.
+        int program = -1;
+        for (int r = 1; r <= 16; ++r) {
+            EXPECT_FALSE(At(r, 0).isEmpty()) << r;
+            if (At(r, 0) == QLatin1String(v.lastProgram)) program = r;
+        }
+        ASSERT_GE(program, 1);
+        ASSERT_LE(program, 14);
+        EXPECT_EQ(At(program, v.lastColumn), QLatin1String(v.lastWord));
+        EXPECT_EQ(At(program + 1, 0), QLatin1String(v.config));
+        EXPECT_EQ(At(program + 2, 0), QLatin1String(v.eeprom));
+        EXPECT_EQ(At(program + 2, 1), QLatin1String(v.firstEeprom));
+        // The old end of program memory is no row: the jump shows the configuration words.
+        Jump(v.words ? "1FF8" : "3FF0");
+        EXPECT_EQ(At(program + 1, 0), QLatin1String(v.config));
+        for (int r = 1; r <= 16; ++r) EXPECT_NE(At(r, 0), QLatin1String(v.words ? "001FF8" : "003FF0")) << r;
+    }
+    // An edit outside the rows is refused, and nothing changes; the
+    // range that the window offers is program memory, and it is taken.
+    ASSERT_FALSE(dump->CheckBox1->isChecked());
+    EXPECT_EQ(dump->Edit4->text(), QStringLiteral("000800"));
+    const uint8_t before = session.buffer[0x800];
+    dump->Edit3->setText(QStringLiteral("000800"));  // the byte after program memory
+    dump->Edit4->setText(QStringLiteral("1"));
+    dump->Edit5->setText(QStringLiteral("00"));
+    QTest::mouseClick(dump->Button5, Qt::LeftButton);
+    EXPECT_EQ(dump->Label5->text(), QStringLiteral("The range lies outside the device's memory; nothing was changed"));
+    EXPECT_EQ(session.buffer[0x800], before);
+    dump->Edit3->setText(QStringLiteral("0007FF"));  // the last byte of program memory
+    QTest::mouseClick(dump->Button5, Qt::LeftButton);
+    EXPECT_EQ(session.buffer[0x7FF], 0x00);
 }
 
 }  // namespace
