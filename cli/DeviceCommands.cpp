@@ -422,8 +422,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
                      job.file.c_str(), session.options.simChip.c_str());
         return kExitUsage;
     }
-    // The data goes to stdout: krt's own lines go to stderr.
-    if (command == Command::Read && job.file == kStandardStream) LogToStandardError(session);
+    if (command == Command::Read && job.file == kStandardStream) {
+        if (BinaryToTerminalRefused(isatty(STDOUT_FILENO) == 1, job.format, session.options.force)) {
+            std::fprintf(stderr, "krt: %s\n", kBinaryToTerminalText);
+            return kExitUsage;
+        }
+        // The data goes to stdout: krt's own lines go to stderr.
+        LogToStandardError(session);
+    }
 
     // From here on SIGTERM and SIGHUP are Ctrl-C: the run ends as after a
     // cancel, with the chip saved and no temporary file left.
