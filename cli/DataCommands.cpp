@@ -60,12 +60,7 @@ int FileJobStatus(const Job& job, const JobReport& report, uint32_t language) {
         std::fprintf(stderr, "krt: %s\n", MessageText(language, 19));
         return kFileExitBase + FILE_INTERNAL_ERROR;
     case JobStop::FileRefused:
-        ShowBox(report.transfer);
-        // The window's box says only "File not found."; the system says why.
-        if (job.operation == JobOperation::Convert && report.transfer.result == FILE_OPEN_FAILED) {
-            const std::string why = InputFileProblem(job.file);
-            if (!why.empty()) std::fprintf(stderr, "krt: %s: %s\n", job.file.c_str(), why.c_str());
-        }
+        std::fprintf(stderr, "krt: %s\n", FileRefusedLine(job, report).c_str());
         return kFileExitBase + report.transfer.result;
     case JobStop::OutputRefused:
         ShowBox(report.transfer);
