@@ -287,6 +287,45 @@ const std::vector<OptionDef>& Options() {
              o.simBadFault = fault;
              return {};
          }},
+        {"--crc32", nullptr, "sum: also the CRC-32 of the same bytes (as crc32 prints it for a binary file of them)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.crc32 = true;
+             return {};
+         }},
+        {"--sha1", nullptr, "sum: also the SHA-1 of the same bytes (as sha1sum prints it)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.sha1 = true;
+             return {};
+         }},
+        {"--even", "FILE", "split and join: the file of the even bytes (lane 0)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.even = v;
+             return {};
+         }},
+        {"--odd", "FILE", "split and join: the file of the odd bytes (lane 1)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.odd = v;
+             return {};
+         }},
+        {"--ways", "N", "split and join: the number of chips (lanes), 2 to 16",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             uint64_t n = 0;
+             if (!ParseUnsigned(v, 10, 16, n) || n < 2) return "--ways wants a number of chips from 2 to 16";
+             o.ways = static_cast<uint32_t>(n);
+             return {};
+         }},
+        {"--bytes", "1|2|4", "split and join: bytes per chip word (2 for 16-bit chips, 4 for 32-bit ones)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             if (v != "1" && v != "2" && v != "4") return "--bytes wants 1, 2 or 4";
+             o.laneBytes = static_cast<uint32_t>(v[0] - '0');
+             return {};
+         }},
+        {"--swap", nullptr,
+         "split and join: the image's words (of the chips' width, at least 16 bits) in the other byte order",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.swap = true;
+             return {};
+         }},
         {"--help", nullptr, "this text (also -h)", nullptr},
         {"--version", nullptr, "the program's version (also -V)", nullptr},
     };
@@ -304,6 +343,7 @@ std::vector<CliCommand> CommandTable() {
     RegisterCompletionCommands(table);
     RegisterBatchCommands(table);
     RegisterIdentifyCommands(table);
+    RegisterSplitJoinCommands(table);
     return table;
 }
 

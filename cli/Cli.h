@@ -99,6 +99,15 @@ struct CliOptions {
     std::string simChipDir;         // --sim-chip-dir DIR: one chip file per chip of a batch
     uint32_t simBadChip = 0;        // --sim-bad-chip N[:FAULT]: chip N of the batch is bad
     std::string simBadFault;
+    // krt sum (and the JSON of info and read): the digests beside the sum.
+    bool crc32 = false;             // --crc32
+    bool sha1 = false;              // --sha1
+    // krt split and join.
+    std::string even;               // --even FILE: lane 0
+    std::string odd;                // --odd FILE: lane 1
+    uint32_t ways = 0;              // --ways N (0: two, or as many as the files named)
+    uint32_t laneBytes = 1;         // --bytes N: bytes per lane word (1, 2 or 4)
+    bool swap = false;              // --swap: the other byte order
 };
 
 class CliSession;
@@ -122,6 +131,7 @@ void RegisterSelftestCommands(std::vector<CliCommand>& table);
 void RegisterCompletionCommands(std::vector<CliCommand>& table);
 void RegisterBatchCommands(std::vector<CliCommand>& table);
 void RegisterIdentifyCommands(std::vector<CliCommand>& table);
+void RegisterSplitJoinCommands(std::vector<CliCommand>& table);
 
 // The option and command names, for the shell completion.
 std::vector<std::string> OptionNames();

@@ -35,6 +35,7 @@
 #include "base/TypeCodes.h"
 #include "families/ZVEEPROM.h"
 #include "session/Job.h"
+#include "session/BufferDigests.h"
 #include "session/Operations.h"
 #include "cli/Terminal.h"
 
@@ -423,6 +424,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         // The data goes to stdout: krt's own lines go to stderr.
         LogToStandardError(session);
     }
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json) {
+        if (job.file == kStandardStream) {
+            std::fprintf(stderr, "krt: read --json prints its document on standard output: name a FILE, not -\n");
+            return kExitUsage;
+        }
+        LogToStandardError(session);
+    }
 
     // From here on SIGTERM and SIGHUP are Ctrl-C: the run ends as after a
     // cancel, with the chip saved and no temporary file left.
@@ -432,7 +441,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     face.file_ = job.file;
     session.link.language = session.options.language;
     const JobReport report = session.core.RunJob(job, face);
-    return report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
+    const int status = report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json && status == 0)
+        std::printf("%s\n", DigestsJsonDocument(job.file, DigestsOf(session.record, session.core.buffer,
+                                                                     session.core.range),
+                                               session.core.range.Start(), session.core.range.Length())
+                                .c_str());
+    return status;
 }
 
 int ReadCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Read, "read"); }
@@ -456,7 +472,7 @@ int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
 }  // namespace
 
 void RegisterDeviceCommands(std::vector<CliCommand>& table) {
-    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX]",
+    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--json]",
                      "read the device into FILE (- for standard output)", &ReadCommand});
     table.push_back({"write", "write TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
                      "program the device from FILE (- for standard input)", &WriteCommand});

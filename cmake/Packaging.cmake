@@ -73,7 +73,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads the SVG plugin at run time (the icon): dpkg-shlibdeps cannot see
 # it. The Japanese font only makes the Japanese texts look right: the window
 # runs without it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, zlib1g, libnettle8")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, bash-completion")
 # Programs without their debug symbols, as Debian ships them.
 set(CPACK_STRIP_FILES ON)

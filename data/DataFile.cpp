@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -158,7 +159,10 @@ int DataFile::Write() {
         fs::path resolved = fs::read_symlink(target, ec);
         if (!ec) target = resolved.is_absolute() ? resolved : target.parent_path() / resolved;
     }
-    if (fs::is_directory(target, ec)) return FILE_CREATE_FAILED;
+    if (fs::is_directory(target, ec)) {
+        errno = EISDIR;
+        return FILE_CREATE_FAILED;
+    }
     // Only a regular file (or a new path) is replaced by renaming a new file
     // over it. Anything else that exists (a device node, a FIFO) is written
     // in place: renaming over it would destroy it.

@@ -2,6 +2,8 @@
 #include "data/DataTransfer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "data/DataFile.h"
@@ -71,6 +73,10 @@ constexpr TextPair kBinaryCutText{
 // A file saved. %s: the file; %u: the words written.
 constexpr TextPair kSavedText{"File:%sに%uワード書き込まれました。", "File:%s: %u words written."};
 constexpr TextPair kSavedStatusText{"File:%s書きこみました", "File:%s written"};
+// A file not saved. %s: the file; %s: the system's reason.
+constexpr TextPair kNotSavedText{"ファイル\"%s\"は保存されませんでした: %s",
+                                 "File \"%s\" was not saved: %s"};
+constexpr TextPair kNoReasonText{"書きこめません", "it cannot be written"};
 
 void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t size, const OperationRange& range,
              LogSink* log) {
@@ -158,9 +164,17 @@ TransferReport WriteDataFile(const std::string& name, const DeviceRecord& record
     file.deviceName = record.name;
     file.PinNumber = static_cast<uint16_t>(record.PinNumber);
     file.LineNumber = static_cast<uint32_t>(std::max(record.LineNumber, 0));
+    errno = 0;
     report.result = file.Write();
+    const int systemError = errno;
     report.count = file.count;
-    if (report.result == FILE_CREATE_FAILED) report.messageCode = 10;
+    if (report.result == FILE_CREATE_FAILED) {
+        // The file and the system's reason, in the box and in the log.
+        report.messageCode = 10;
+        const std::string reason = systemError != 0 ? std::strerror(systemError) : InLanguage(kNoReasonText, language);
+        report.detail = Format(InLanguage(kNotSavedText, language), name.c_str(), reason.c_str());
+        Log(log, "%s", report.detail.c_str());
+    }
     else if (report.result == FILE_FORMAT_ERROR) report.messageCode = 21;
     if (report.messageCode >= 0) {
         report.messageBox = MessageText(language, report.messageCode);

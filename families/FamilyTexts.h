@@ -38,12 +38,30 @@ inline constexpr const char* kWriteVerifyWord[2] = {"Verify error at %06lX Read:
 inline constexpr const char* kWriteVerifyByte[2] = {"Verify error at %06lX Read:%02X File:%02X %d回目",
     "Verify error at %06lX Read:%02X File:%02X retry %d"};
 
+// A write's retry lines stop after kRetryLinesShown; the rest are counted.
+inline constexpr unsigned kRetryLinesShown = 20;
+inline constexpr const char* kRetryLinesHidden[2] = {"ほかに%lu行の再試行の行を省略しました",
+    "%lu more retry lines not shown"};
+// A byte that reads a 0 bit where the data has a 1: programming only turns
+// 1s into 0s. %06lX: the address; %02X: read; %02X: wanted.
+inline constexpr const char* kEraseFirst[2] = {
+    "%06lX 番地は%02Xと読めますが%02Xが必要です。書きこみでは0のビットを1にできません：先にチップを消去してください"
+    "（EPROMは紫外線で消去します）",
+    "The byte at %06lX reads %02X where %02X is wanted: programming cannot turn a 0 bit into 1. Erase the chip "
+    "first (an EPROM with ultraviolet light)."};
+
 // 28F flash: the last failed attempt of the clearing before an erase.
 inline constexpr char kFlashClearVerifyError[] = "Verify error at %06lX";
 // %06lX: the first address that did not erase; %u: the erase pulses given.
 inline constexpr const char* kFlashNotErased[2] = {
     "消去できませんでした：%06lX 番地は %u 回の消去パルスの後も FF になりません",
     "The chip did not erase: the byte at %06lX does not read FF after %u erase pulses"};
+// The clearing (every byte to 00) that comes before the erase, and the erase.
+inline constexpr const char* kFlashCleared[2] = {"消去の前に全バイトを00にしました",
+    "Every byte programmed to 00 before the erase"};
+// %u: the erase pulses given.
+inline constexpr const char* kFlashErased[2] = {"消去しました：%u回の消去パルスで全バイトがFFになりました",
+    "Erased: every byte reads FF after %u erase pulses"};
 // Serial EEPROM (two-wire 24Cxx, three-wire 93Cx6).
 inline constexpr const char* kSeepNoAck[2] = {
     "シリアルEEPROMから応答がありません アドレス %06lX (デバイスセレクト %02X)",
@@ -70,6 +88,12 @@ inline constexpr const char* kProtectionHint[2] = {
     "解除するには: krt sdp off EEPROM %s %s",
     "Not one byte of the page at %06lX changed: the chip is probably software data protected. "
     "To turn the protection off: krt sdp off EEPROM %s %s"};
+// The same hint in the window, which has its own command for it.
+inline constexpr const char* kProtectionHintWindow[2] = {
+    "%06lX のページは1バイトも変わりませんでした。ソフトウェアデータ保護がかかっている可能性があります。"
+    "解除するには:「デバイス」→「データ保護の解除」(%s %s)",
+    "Not one byte of the page at %06lX changed: the chip is probably software data protected. "
+    "To turn the protection off: Device > Unprotect (%s %s)"};
 inline constexpr const char* kProtectionState[2][2] = {
     {"ソフトウェアデータ保護は解除されています（%06lX への試し書きが反映され、元の値に戻しました）",
      "ソフトウェアデータ保護がかかっています（%06lX への試し書きは無視されました）"},
@@ -113,6 +137,8 @@ inline constexpr const char* kFlash5vNoPageMode[2] = {
 // PIC microcontroller.
 inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
 inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";
+// A data EEPROM byte: its buffer address, the byte read, the byte wanted.
+inline constexpr char kPicDataVerifyError[] = "Verify error at %06lX (data EEPROM) Read:%02X File:%02X";
 // Lines that explain what a code-protected chip shows.
 inline constexpr const char* kPicCodeProtected[2] = {
     "チップはコードプロテクトされています：プログラムメモリは0000と読めます",

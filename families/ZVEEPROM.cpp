@@ -252,7 +252,9 @@ uint8_t ZVEEPROM::WriteRange() {
             if (watch && record->sdp && !protectionHinted_ && ReadPage(n, after) && after == before &&
                 std::memcmp(before.data(), data + pageStart, n) != 0) {
                 protectionHinted_ = true;
-                Log(link_.log, texts::kProtectionHint[Lang(link_.language)], static_cast<unsigned long>(pageStart),
+                const unsigned l = Lang(link_.language);
+                Log(link_.log, link_.windowFace ? texts::kProtectionHintWindow[l] : texts::kProtectionHint[l],
+                    static_cast<unsigned long>(pageStart),
                     record->manufacture.c_str(), record->name.c_str());
                 // When most of the page was to change, every further page
                 // would fail the same way, each after its retries and a
