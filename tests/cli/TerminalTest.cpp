@@ -56,10 +56,13 @@ public:
         if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
             const char* name = ptsname(master_);
             if (name) slave_ = name;
+            // Held open, so that what krt wrote stays readable after it ended.
+            if (name) held_ = open(name, O_RDWR | O_NOCTTY);
         }
         if (master_ >= 0) fcntl(master_, F_SETFL, O_NONBLOCK);
     }
     ~PseudoTerminal() {
+        if (held_ >= 0) close(held_);
         if (master_ >= 0) close(master_);
     }
     const std::string& Slave() const { return slave_; }
@@ -72,7 +75,7 @@ public:
     }
 
 private:
-    int master_ = -1;
+    int master_ = -1, held_ = -1;
     std::string slave_;
 };
 
