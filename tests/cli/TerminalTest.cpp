@@ -128,7 +128,7 @@ TEST_F(Terminal, BinaryDataIsNotWrittenToATerminalUnlessTheFormatOrForceSaysSo) 
         {{}, {"read", "-"}, 64, ""},
         {{}, {"convert", "d.bin", "-"}, 64, ""},
         {{"--format", "hex"}, {"read", "-"}, 0, ":10000000"},
-        {{"--format", "srec"}, {"convert", "d.mot", "-"}, 0, "S1"},
+        {{"--format", "srec"}, {"convert", "d.mot", "-"}, 0, "S21400000001080F"},
         {{"--format", "bin"}, {"read", "-"}, 0, "\x01\x08\x0F"},
         {{"--force"}, {"convert", "d.bin", "-"}, 0, "\x01\x08\x0F"},
     };
