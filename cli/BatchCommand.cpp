@@ -112,7 +112,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     if (args.size() != 5 || (args[0] != "auto" && args[0] != "write")) {
         std::fprintf(stderr, "krt: usage: krt batch auto|write TYPE MAKER NAME FILE [--count N] "
                              "[--serial ADDR:WIDTH:START[:STEP][:le|be|bcd|ascii]] [--log FILE] "
-                             "[--stop-on-failure] [--force]\n");
+                             "[--stop-on-failure] [--force] [--restart-series]\n");
         return kExitUsage;
     }
     BatchSettings settings;
@@ -121,6 +121,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     settings.logPath = o.batchLog;
     settings.stopOnFailure = o.stopOnFailure;
     settings.force = o.force;
+    settings.restartSeries = o.restartSeries;
     if (!o.errors.empty()) settings.permittedErrors = static_cast<uint32_t>(std::stoul(o.errors));
     std::string error;
     if (!o.batchSerial.empty() && !ParseSerialFormat(o.batchSerial, settings.serial, error)) {
@@ -162,6 +163,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     job.overrides.pageWrite = o.pageWrite;
     job.overrides.byteWrite = o.byteWrite;
     job.overrides.waitMode = o.waitMode;
+    job.overrides.verify = !o.noVerify;
     Session& core = session.core;
     core.link.language = language;
     LogJobFace jobFace(out);
@@ -215,8 +217,12 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
         summary.firstSerial.empty() ? "" : ", serials ", summary.firstSerial.c_str(),
         summary.firstSerial.empty() ? "" : " to ", summary.lastSerial.c_str(), summary.seconds);
     if (summary.stoppedByFailure) Log(out, "batch: stopped at the first failure (--stop-on-failure)");
-    if (Interrupted()) Log(out, "batch: ended by the user");
-    int status = summary.worst;
+    // A stopped batch ends 1 whatever its chips came to, so that a script
+    // tells it from a batch that ran its course.
+    if (summary.stopped)
+        Log(out, "batch: stopped by the user; the next chip is %u%s%s", batch.NextIndex(),
+            settings.serial.used ? ", serial " : "", batch.SerialText(batch.NextSerial()).c_str());
+    int status = summary.stopped ? static_cast<int>(RESULT_CANCELED) : summary.worst;
     if (!summary.problem.empty()) {
         std::fprintf(stderr, "krt: %s\n", summary.problem.c_str());
         if (status == 0) status = kExitCannotCreate;
@@ -232,10 +238,10 @@ void RegisterBatchCommands(std::vector<CliCommand>& table) {
     table.push_back({"batch",
                      "batch auto|write TYPE MAKER NAME FILE [--count N] "
                      "[--serial ADDR:WIDTH:START[:STEP][:le|be|bcd|ascii]] [--log FILE] [--stop-on-failure] "
-                     "[--force]",
+                     "[--force] [--restart-series]",
                      "program a series of chips from FILE, a serial number each, one JSON log line per chip "
                      "(the next serial is kept in FILE.state beside the log; --force lets the serial overwrite "
-                     "file data)",
+                     "file data; a START that would number again serials the log used needs --restart-series)",
                      &BatchCommand});
 }
 

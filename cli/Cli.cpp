@@ -241,6 +241,14 @@ const std::vector<OptionDef>& Options() {
              o.noIdCheck = true;
              return {};
          }},
+        {"--no-verify", nullptr,
+         "device operations and batch: write and erase without reading each page or word back (as the "
+         "parameter editor's verify box cleared): a serial EEPROM is written about 2.5 times faster, but a "
+         "chip that did not take the data (write-protected, worn) still reports success; verify it later",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.noVerify = true;
+             return {};
+         }},
         {"--count", "N", "batch: the number of chips (decimal)",
          [](CliOptions& o, const std::string& v) -> std::string {
              uint64_t n = 0;
@@ -263,6 +271,13 @@ const std::vector<OptionDef>& Options() {
         {"--stop-on-failure", nullptr, "batch: end the batch at the first chip that fails",
          [](CliOptions& o, const std::string&) -> std::string {
              o.stopOnFailure = true;
+             return {};
+         }},
+        {"--restart-series", nullptr,
+         "batch: a START begins the serials again though the log's series already used them (the log "
+         "then holds them twice)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.restartSeries = true;
              return {};
          }},
         {"--sim-chip-dir", "DIR", "simulator, batch: each chip of the batch has its own chip file in DIR",
@@ -418,6 +433,9 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
                 continue;
             }
             parsed.words.push_back(arg);
+            // krt complete's words are what the shell has typed so far: a
+            // prefix such as --no is a word to complete, not an option.
+            if (parsed.words.size() == 1 && arg == "complete") optionsEnded = true;
             continue;
         }
         if (arg == "--") {
@@ -513,6 +531,11 @@ int RunCli(const std::vector<std::string>& args) {
             std::fprintf(stderr, "krt: %s, not \"%s\"\n", problem.c_str(), value.c_str());
             return kExitUsage;
         }
+    }
+    // Options that ask for opposite things: neither silently wins.
+    if (options.pageWrite && options.byteWrite) {
+        std::fprintf(stderr, "krt: --page-write and --byte-write ask for opposite writes: give one of them\n");
+        return kExitUsage;
     }
 
     const std::string& name = parsed.words.front();

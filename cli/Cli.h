@@ -81,6 +81,7 @@ struct CliOptions {
     std::string length;             // --length HEX
     std::string errors;             // --errors N
     bool noIdCheck = false;         // --no-id-check: no identity read before a write or erase
+    bool noVerify = false;          // --no-verify: write and erase without reading the chip back
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
     bool force = false;             // --force: device operations without a programmer found
     bool json = false;              // --json: list and info print JSON on stdout
@@ -96,6 +97,7 @@ struct CliOptions {
     std::string batchSerial;        // --serial ADDR:WIDTH[:START[:STEP]][:ENC]
     std::string batchLog;           // --log FILE
     bool stopOnFailure = false;     // --stop-on-failure
+    bool restartSeries = false;     // --restart-series: a START may begin the log's series again
     std::string simChipDir;         // --sim-chip-dir DIR: one chip file per chip of a batch
     uint32_t simBadChip = 0;        // --sim-bad-chip N[:FAULT]: chip N of the batch is bad
     std::string simBadFault;

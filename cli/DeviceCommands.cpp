@@ -388,6 +388,7 @@ Job DeviceJob(const CliOptions& o, const std::vector<std::string>& args, Command
     job.overrides.pageWrite = o.pageWrite;
     job.overrides.byteWrite = o.byteWrite;
     job.overrides.idCheck = !o.noIdCheck;
+    job.overrides.verify = !o.noVerify;
     return job;
 }
 

@@ -590,7 +590,7 @@ int DataFile::ReadBinary() {
     fileLonger = input->peek() != std::char_traits<char>::eof();
     if (fileLonger) {
         const uint64_t perDevice = maxsize ? std::min<uint64_t>(uint64_t{maxsize} * perWord, bufsize) : bufsize;
-        if (offset + bytes >= perDevice) return FILE_BEYOND_BUFFER;
+        if (offset + bytes >= perDevice && !cutConsented) return FILE_BEYOND_BUFFER;
     }
     return FILE_OK;
 }

@@ -100,6 +100,9 @@ public:
     uint32_t statedFuses = 0;
     // Binary: the file holds more bytes than the range took.
     bool fileLonger = false;
+    // Binary: the range was given by the user (krt --start/--length), so a
+    // longer file is cut at its end even when it reaches the device's end.
+    bool cutConsented = false;
     // JEDEC: what made a read refuse the file as no fuse map (FILE_FORMAT_ERROR):
     // a byte no text holds, or a fuse value other than 0 or 1 in an F or L
     // field; where (the offset in the file), and the byte and the field.

@@ -94,10 +94,12 @@ void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t
 }  // namespace
 
 TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
-                            const OperationRange& range, uint32_t language, LogSink* log, uint32_t format) {
+                            const OperationRange& range, uint32_t language, LogSink* log, uint32_t format,
+                            bool cutConsented) {
     TransferReport report;
     DataFile file(name, ChooseFormat(name, format));
     Prepare(file, record, buffer.data(), buffer.Exists() ? buffer.size() : 0, range, log);
+    file.cutConsented = cutConsented;
     // A refused file leaves the buffer as it was: what a reader stored before
     // it met the fault is put back, so that no half-read file is programmed.
     std::vector<uint8_t> before(buffer.data(), buffer.data() + file.bufsize);

@@ -182,6 +182,8 @@ public:
     // --- running operation, shared with the user-interface thread ---
     void CancelOperation();
     int32_t OperationProgress();
+    // Whether the running operation has been asked to cancel (false with none running).
+    bool CancelRequested();
 
     // Publishes/withdraws the family object of the running request. Publish
     // refuses (returns false) while another object is current.

@@ -240,6 +240,7 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
     if (o.pageWrite) record.pagewrite = 1;
     if (!o.idCheck) record.idcheck = 0;
     if (o.byteWrite) record.pagewrite = 0;
+    if (!o.verify) record.verify = 0;
     if (const int status = face.DeviceLoaded(record)) {
         report.status = status;
         return Stop(report, JobStop::Face);

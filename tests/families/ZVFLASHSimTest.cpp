@@ -131,6 +131,33 @@ TEST(ZVFLASHSim, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
     }
 }
 
+// The maker's code alone does not make the part: Intel's 28F010 and
+// 28F020 answer 89h, and only their device codes (B4h, BDh) tell them apart.
+TEST(ZVFLASHSim, TheSameMakersOtherPartIsRefused) {
+    struct Case {
+        const char* record;
+        uint32_t recordSize;
+        const char* chip;
+        uint32_t chipSize;
+        const char* found;
+    };
+    const Case cases[] = {
+        {"P28F010", k28F010, "P28F020", 2 * k28F010, "identifier 89h/BDh"},
+        {"P28F020", 2 * k28F010, "P28F010", k28F010, "identifier 89h/B4h"},
+    };
+    for (const Case& c : cases) {
+        SimBench b(Flash("Intel", c.record, c.recordSize), false);
+        std::string note;
+        b.sim.InsertChip(MakeBlankChip(Flash("Intel", c.chip, c.chipSize), note));
+        ASSERT_NE(b.sim.SocketChip(), nullptr) << note;
+        b.buffer.assign(b.buffer.size(), 0x00);
+        EXPECT_EQ(b.Operation(5, 0, 0x20), 4) << c.chip << " for " << c.record;
+        ASSERT_EQ(b.log.lines().size(), 1u);
+        EXPECT_NE(b.log.lines()[0].find(c.found), std::string::npos) << b.log.lines()[0];
+        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0u) << c.chip << " for " << c.record;
+    }
+}
+
 TEST(ZVFLASHSim, TheUnconfirmedIdentifierOnlyWarns) {
     SimBench b(Flash("ST", "M28F101"));
     b.Fault("wrong-part");

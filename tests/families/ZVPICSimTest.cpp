@@ -425,6 +425,18 @@ TEST(ZVPICIdentity, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
     }
 }
 
+// The revision bits of the device ID tell silicon steps of the same part:
+// every revision is a 16F84A.
+TEST(ZVPICIdentity, EveryRevisionOfThePartIsTakenAsIt) {
+    for (uint8_t revision : {uint8_t{0x01}, uint8_t{0x10}, uint8_t{0x1F}}) {
+        PicIdBench b("PIC16F84A");
+        ChipOf(b).SetRevision(revision);
+        SetWord(b.buffer, 0, 0x0123);
+        EXPECT_EQ(b.Operation(5, 0, 1), 0) << "revision " << int{revision};
+        EXPECT_EQ(ChipOf(b).Program(0), 0x0123) << "revision " << int{revision};
+    }
+}
+
 TEST(ZVPICIdentity, RightPartPassesAndAPartWithoutAnIdIsSaidSo) {
     PicIdBench a("PIC16F84A");
     SetWord(a.buffer, 0, 0x0123);
