@@ -4,6 +4,9 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "base/Hex.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
@@ -44,7 +47,7 @@ private:
 };
 
 bool IsDeviceOperation(JobOperation operation) {
-    return operation >= JobOperation::Read && operation <= JobOperation::SdpOn;
+    return (operation >= JobOperation::Read && operation <= JobOperation::SdpOn) || operation == JobOperation::Compare;
 }
 
 bool Stop(JobReport& report, JobStop stop) {
@@ -108,6 +111,7 @@ bool JobNeedsFile(JobOperation operation) {
     case JobOperation::Read:
     case JobOperation::Write:
     case JobOperation::Verify:
+    case JobOperation::Compare:
     case JobOperation::Auto:
     case JobOperation::Sum:
     case JobOperation::Convert: return true;
@@ -322,6 +326,7 @@ public:
             if (result == RESULT_OK) LogMessage(kMessageAutoDone);
             return result;
         }
+        case JobOperation::Compare: return Compare();
         case JobOperation::SdpOff:
         case JobOperation::SdpOn:
             // The family logs the state it observed.
@@ -337,6 +342,29 @@ public:
         }
         return Step(operation);
     }
+
+    // The chip read over the range into the buffer, the file's image kept
+    // aside and put back after the words were compared: the buffer holds
+    // the file again at the end, whatever the read's result.
+    uint8_t Compare() {
+        DataBuffer& buffer = session_.buffer;
+        const std::vector<uint8_t> file(buffer.data(), buffer.data() + buffer.size());
+        const OperationInfo& read = *OperationOf(REQ_READ);
+        uint8_t result = RESULT_CANCELED;
+        if (face_.Interrupted())
+            Report(read, result);
+        else
+            result = Step(read);
+        if (result == RESULT_OK)
+            differences = ListDifferences(buffer.data(), file.data(), buffer.size(), session_.range.Start(),
+                                          session_.range.Length(), session_.record.bytesPerWord);
+        std::copy(file.begin(), file.end(), buffer.data());
+        session_.BufferChanged();
+        if (result != RESULT_OK) return result;
+        return differences.total == 0 ? RESULT_OK : RESULT_ERRORS;
+    }
+
+    DifferenceList differences;
 
 private:
     Session& session_;
@@ -371,6 +399,7 @@ JobReport Session::RunJob(const Job& job, JobFace& face) {
     const uint64_t started = VirtualNs();
     JobSteps steps(*this, job, face);
     report.result = steps.Run();
+    report.differences = std::move(steps.differences);
     report.ran = true;
     report.virtualNs = VirtualNs() - started;
     if (job.operation == JobOperation::Read) {
