@@ -428,7 +428,7 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+        if (optionsEnded || arg.size() < 2 || (arg.compare(0, 2, "--") != 0 && arg != "-o")) {
             if (arg == "-h") {
                 parsed.help = true;
                 continue;
