@@ -164,6 +164,11 @@ const std::vector<OptionDef>& Options() {
              else return "--format wants hex, srec, bin or jed";
              return {};
          }},
+        {"-o", "LIST", "compare: write the listing of the differences to LIST instead of standard output",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.list = v;
+             return {};
+         }},
         {"--trace", "FILE", "write every port access to FILE, one line each (W 0378 0A, R 0379 40)",
          [](CliOptions& o, const std::string& v) -> std::string {
              o.trace = v;
@@ -423,7 +428,7 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+        if (optionsEnded || arg.size() < 2 || (arg.compare(0, 2, "--") != 0 && arg != "-o")) {
             if (arg == "-h") {
                 parsed.help = true;
                 continue;

@@ -38,7 +38,8 @@ struct ExitStatusRow {
 inline constexpr ExitStatusRow kExitStatuses[] = {
     {"0", "success"},
     {"1 to 9", "the request's result code, as the result texts say; a device command whose start-up found "
-               "no programmer stops with 7 without running, unless --force is given"},
+               "no programmer stops with 7 without running, unless --force is given; compare stops with 3 "
+               "(the verify's errors) when the chip and the file differ"},
     {"2", "also: the catalogue (DEVICE.LST) cannot be opened"},
     {"11 to 17", "convert and sum: 10 + the file result: 11 input not found, 12 format incorrect, "
                  "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 output not created"},
@@ -69,6 +70,7 @@ struct CliOptions {
     uint8_t powerCircuit = 2;
     uint32_t language = 1;          // 0 Japanese, 1 English
     std::string trace;              // --trace FILE
+    std::string list;               // compare: -o LIST, the listing's file (else standard output)
     std::string settings;           // --settings FILE (else the window's settings file)
     std::string catalogue;          // --catalogue DIR
     std::string simChip;            // --sim-chip FILE

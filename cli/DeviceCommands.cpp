@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -337,6 +338,17 @@ private:
     LogSink* previousLog_ = nullptr;
 };
 
+// The compare's listing into its file, or onto standard output.
+bool WriteListing(const std::string& path, const std::string& listing) {
+    errno = 0;
+    if (path.empty() || path == kStandardStream)
+        return std::fwrite(listing.data(), 1, listing.size(), stdout) == listing.size() && std::fflush(stdout) == 0;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(listing.data(), 1, listing.size(), f) == listing.size();
+    return std::fclose(f) == 0 && written;
+}
+
 // The exit status of a device job that stopped before its operation ran,
 // with why on stderr (and the window's "not selected" line in the log).
 int StoppedStatus(CliSession& session, const Job& job, const JobReport& report, LogSink* log, const char* name) {
@@ -425,6 +437,9 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         // The data goes to stdout: krt's own lines go to stderr.
         LogToStandardError(session);
     }
+    // compare without -o: the listing alone on stdout.
+    if (command == Command::Compare && (session.options.list.empty() || session.options.list == kStandardStream))
+        LogToStandardError(session);
     // read --json: the figures of what was read as one JSON document on stdout.
     if (command == Command::Read && session.options.json) {
         if (job.file == kStandardStream) {
@@ -442,7 +457,18 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     face.file_ = job.file;
     session.link.language = session.options.language;
     const JobReport report = session.core.RunJob(job, face);
-    const int status = report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
+    int status = report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
+    if (command == Command::Compare && report.ran &&
+        (report.result == RESULT_OK || report.result == RESULT_ERRORS)) {
+        const std::string listing = FormatDifferences(report.differences, session.record.bytesPerWord,
+                                                      "... and %llu more differences");
+        if (!WriteListing(session.options.list, listing)) {
+            std::fprintf(stderr, "krt: %s: cannot write the listing: %s\n", session.options.list.c_str(),
+                         std::strerror(errno ? errno : EIO));
+            return kExitCannotCreate;
+        }
+        ::krt::Log(&console, "%llu differences", static_cast<unsigned long long>(report.differences.total));
+    }
     // read --json: the figures of what was read as one JSON document on stdout.
     if (command == Command::Read && session.options.json && status == 0)
         std::printf("%s\n", DigestsJsonDocument(job.file, DigestsOf(session.record, session.core.buffer,
@@ -452,6 +478,9 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     return status;
 }
 
+int CompareCommand(CliSession& s, const std::vector<std::string>& a) {
+    return RunDeviceCommand(s, a, Command::Compare, "compare");
+}
 int ReadCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Read, "read"); }
 int WriteCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Write, "write"); }
 int VerifyCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Verify, "verify"); }
@@ -479,6 +508,10 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table) {
                      "program the device from FILE (- for standard input)", &WriteCommand});
     table.push_back({"verify", "verify TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
                      "compare the device with FILE", &VerifyCommand});
+    table.push_back({"compare", "compare TYPE MAKER NAME FILE [--start HEX] [--length HEX] [-o LIST]",
+                     "read the device and list every word that differs from FILE: address, chip, file (the first "
+                     "1000, then a count of the rest); exit status 0 when equal, 3 when they differ",
+                     &CompareCommand});
     table.push_back({"blank", "blank TYPE MAKER NAME [--start HEX] [--length HEX] [--errors N]",
                      "check that the device is blank", &BlankCommand});
     table.push_back({"erase", "erase TYPE MAKER NAME", "erase the device", &EraseCommand});

@@ -33,7 +33,7 @@ struct DeviceWords {
 };
 
 constexpr DeviceWords kDeviceWords[] = {
-    {"read", 0},   {"write", 0},  {"verify", 0}, {"blank", 0},   {"erase", 0}, {"secure", 0},
+    {"read", 0},   {"write", 0},   {"verify", 0}, {"compare", 0}, {"blank", 0},   {"erase", 0}, {"secure", 0},
     {"option", 0}, {"auto", 0},   {"sdp", 1},    {"convert", 0}, {"sum", 0},   {"info", 0},
     {"selftest", 0}, {"batch", 1},
 };

@@ -4,10 +4,12 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "base/Hex.h"
 #include "base/Log.h"
@@ -50,7 +52,7 @@ private:
 };
 
 bool IsDeviceOperation(JobOperation operation) {
-    return operation >= JobOperation::Read && operation <= JobOperation::SdpOn;
+    return (operation >= JobOperation::Read && operation <= JobOperation::SdpOn) || operation == JobOperation::Compare;
 }
 
 bool Stop(JobReport& report, JobStop stop) {
@@ -137,6 +139,7 @@ bool JobNeedsFile(JobOperation operation) {
     case JobOperation::Read:
     case JobOperation::Write:
     case JobOperation::Verify:
+    case JobOperation::Compare:
     case JobOperation::Auto:
     case JobOperation::Sum:
     case JobOperation::Convert: return true;
@@ -359,6 +362,7 @@ public:
             if (result == RESULT_OK) LogMessage(kMessageAutoDone);
             return result;
         }
+        case JobOperation::Compare: return Compare();
         case JobOperation::SdpOff:
         case JobOperation::SdpOn:
             // The family logs the state it observed.
@@ -374,6 +378,29 @@ public:
         }
         return Step(operation);
     }
+
+    // The chip read over the range into the buffer, the file's image kept
+    // aside and put back after the words were compared: the buffer holds
+    // the file again at the end, whatever the read's result.
+    uint8_t Compare() {
+        DataBuffer& buffer = session_.buffer;
+        const std::vector<uint8_t> file(buffer.data(), buffer.data() + buffer.size());
+        const OperationInfo& read = *OperationOf(REQ_READ);
+        uint8_t result = RESULT_CANCELED;
+        if (face_.Interrupted())
+            Report(read, result);
+        else
+            result = Step(read);
+        if (result == RESULT_OK)
+            differences = ListDifferences(buffer.data(), file.data(), buffer.size(), session_.range.Start(),
+                                          session_.range.Length(), session_.record.bytesPerWord);
+        std::copy(file.begin(), file.end(), buffer.data());
+        session_.BufferChanged();
+        if (result != RESULT_OK) return result;
+        return differences.total == 0 ? RESULT_OK : RESULT_ERRORS;
+    }
+
+    DifferenceList differences;
 
 private:
     Session& session_;
@@ -408,6 +435,7 @@ JobReport Session::RunJob(const Job& job, JobFace& face) {
     const uint64_t started = VirtualNs();
     JobSteps steps(*this, job, face);
     report.result = steps.Run();
+    report.differences = std::move(steps.differences);
     report.ran = true;
     report.virtualNs = VirtualNs() - started;
     if (job.operation == JobOperation::Read) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "data/Differences.h"
+
 #include "catalogue/DeviceList.h"
 #include "catalogue/DeviceLoader.h"
 #include "data/DataFile.h"
@@ -40,6 +42,7 @@ enum class JobOperation : uint8_t {
     SdpOn,
     Sum,      // the checksum of the file over the range
     Convert,  // the file through the buffer into the output file
+    Compare,  // the chip read into a scratch buffer and compared with the file over the range
 };
 
 // The run's overrides of the device record's own settings.
@@ -97,6 +100,7 @@ struct JobReport {
     TransferReport transfer;    // the file step that stopped the job
     uint16_t checksum = 0;      // the buffer's checksum over the range at the end
     uint64_t virtualNs = 0;     // the simulated programmer's time of the operations
+    DifferenceList differences; // compare: the words where the chip and the file differ
 };
 
 // What a face adds to a job's run. Every call comes on the thread that
