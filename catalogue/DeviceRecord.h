@@ -70,6 +70,11 @@ struct DeviceRecord {
     // PIC's device ID, a flash's identifier, a GAL's signature) and refuses
     // another part; 0 skips that (krt --no-id-check, the editor's check box).
     uint8_t idcheck = 1;
+    // Ours: a write reads each page (or word) of an EEPROM first and writes
+    // only those whose content differs from the buffer (key "changedonly",
+    // 0 or 1; 0 when the key is missing; krt --changed-only, the editor's
+    // check box). Parallel EEPROMs and the serial EEPROMs.
+    uint8_t changedonly = 0;
 
     // Field by field, so that a new field takes part without a change here.
     bool operator==(const DeviceRecord&) const = default;

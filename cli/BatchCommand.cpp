@@ -167,6 +167,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     if (o.pageWrite) session.record.pagewrite = 1;
     if (o.byteWrite) session.record.pagewrite = 0;
     if (o.waitMode >= 0) session.record.waitmode = static_cast<uint8_t>(o.waitMode);
+    if (o.changedOnly) session.record.changedonly = 1;
     Session& core = session.core;
     if (!core.buffer.Allocate(session.record.bufsize)) {
         Log(out, "%s", MessageText(language, 19));

@@ -241,6 +241,13 @@ const std::vector<OptionDef>& Options() {
              o.noIdCheck = true;
              return {};
          }},
+        {"--changed-only", nullptr,
+         "device operations: an EEPROM write reads each page first and writes only the pages that "
+         "differ (as the changedonly key)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.changedOnly = true;
+             return {};
+         }},
         {"--count", "N", "batch: the number of chips (decimal)",
          [](CliOptions& o, const std::string& v) -> std::string {
              uint64_t n = 0;

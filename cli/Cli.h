@@ -56,6 +56,7 @@ struct CliOptions {
     std::string errors;             // --errors N
     bool noIdCheck = false;         // --no-id-check: no identity read before a write or erase
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
+    bool changedOnly = false;       // --changed-only: EEPROMs write only the pages that differ
     bool force = false;             // --force: device operations without a programmer found
     bool json = false;              // --json: list and info print JSON on stdout
     std::string find;               // --find TEXT: list the entries whose part number contains it

@@ -448,6 +448,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     }
     if (session.options.pageWrite) session.record.pagewrite = 1;
     if (session.options.noIdCheck) session.record.idcheck = 0;
+    if (session.options.changedOnly) session.record.changedonly = 1;
     if (session.options.byteWrite) session.record.pagewrite = 0;
     // A chip fault the device's chip does not take is refused before the
     // chip file is made or touched.
@@ -545,7 +546,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     if (command == Command::Auto) {
         run.LogMessage(kMessageAutoConfirm);
         result = AutomaticWrite(
-            [&run](const OperationInfo& step) {
+            session.link, [&run](const OperationInfo& step) {
                 // A signal between two steps stops the run as the cancel would.
                 if (Interrupted()) {
                     run.Report(step, RESULT_CANCELED);

@@ -202,6 +202,16 @@ uint8_t ZVROM::Write() {
     link_.SetTimerSeconds(record->tpw);
 
     const bool verifying = VerifyWhileWriting();
+    // A blank word of the file is not programmed where the chip holds the
+    // blank value already: inside the range a blank check has just passed
+    // over, without a look; elsewhere after reading it as blank (a read
+    // costs far less than a pulse and its read-back). Skipped words send
+    // nothing: the address is sent again where the run of them ends. A
+    // chip not blank there is programmed as any other word and fails its
+    // read-back as it always did.
+    const uint16_t blank = WordWide() ? 0xFFFF : 0x00FF;
+    const LinkContext::AddressRange known = link_.blankForWrite;
+    bool addressSent = true;
     bool failed = false;
     while (CurrentAddress() < end) {
         if (cancel.load(std::memory_order_relaxed) || failed || link_.readyTimedOut) {
@@ -210,6 +220,28 @@ uint8_t ZVROM::Write() {
             break;
         }
         const uint16_t value = TakeBufferValue();
+        if (value == blank) {
+            if (known.Holds(CurrentAddress())) {
+                ++blankSkipped;
+                currentAddress.store(CurrentAddress() + 1, std::memory_order_relaxed);
+                addressSent = false;
+                continue;
+            }
+            if (!addressSent) SetAddress(CurrentAddress());
+            addressSent = true;
+            uint16_t onChip;
+            if (!PreRead(onChip)) {
+                failed = true;
+                continue;
+            }
+            if (onChip == blank) {
+                ++blankSkipped;
+                NextAddress();
+                continue;
+            }
+        }
+        if (!addressSent) SetAddress(CurrentAddress());
+        addressSent = true;
         for (int32_t attempt = 0; attempt < retryCount; ++attempt) {
             if (!ProgramWord(value)) {
                 failed = true;

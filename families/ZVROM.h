@@ -38,6 +38,11 @@ protected:
     // What one unit of a loop came to.
     enum class Unit { Done, Failed, Abort };
 
+    // In a write: reads the word at the current address before it is
+    // programmed, to see whether it is blank already. False when the
+    // programmer stopped answering.
+    virtual bool PreRead(uint16_t& value) { return ReadWord(value); }
+
     bool WordWide() const { return record->wordaccess != 0; }
     unsigned BytesPerUnit() const { return WordWide() ? 2u : 1u; }
     // Verify while writing: only with the verify flag, and never for type

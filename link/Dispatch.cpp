@@ -96,6 +96,12 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) 
 
     link.readyTimedOut = false;
     link.protectionSuspected = false;
+    // A blank check's range reaches the very next request only, and only
+    // when that is a write (the result indicator between them aside).
+    if (code != REQ_RESULT_INDICATOR) {
+        link.blankForWrite = code == REQ_WRITE ? link.blankChecked : LinkContext::AddressRange{};
+        link.blankChecked = {};
+    }
     link.timeoutLogged_ = false;
     if (!link.port && RequestNeedsPort(code)) return kFatal;
 
@@ -109,6 +115,9 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) 
         case REQ_READ: case REQ_WRITE: case REQ_VERIFY: case REQ_ERASE:
         case REQ_SECURE: case REQ_BLANK_CHECK: case REQ_DEVICE_OPTION: case REQ_STOP:
             result = DeviceOperation(link, request, record);
+            link.blankForWrite = {};
+            if (code == REQ_BLANK_CHECK && result == kOk && link.automaticWrite)
+                link.blankChecked = {request.startAddress, request.startAddress + request.length};
             break;
         case REQ_DETECT_REVISIONS:
             link.DetectProgrammer();

@@ -73,6 +73,10 @@ void CutRange(LinkRequest& request, const DeviceRecord& record, const DataBuffer
 // result 1 (canceled). Returns the last result.
 uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
                        const std::function<bool()>& goOn);
+// The same on a link: its write step knows which words the blank check
+// found blank and does not program the file's blank words there.
+uint8_t AutomaticWrite(LinkContext& link, const std::function<uint8_t(const OperationInfo&)>& step,
+                       const std::function<bool()>& goOn);
 
 // The line that gives the time an operation would take on a real
 // programmer: the simulator's virtual time it took.
