@@ -211,6 +211,7 @@ uint8_t ZVROM::Write() {
     // read-back as it always did.
     const uint16_t blank = WordWide() ? 0xFFFF : 0x00FF;
     const LinkContext::AddressRange known = link_.blankForWrite;
+    const bool skipping = SkipsBlankWords();
     bool addressSent = true;
     bool failed = false;
     while (CurrentAddress() < end) {
@@ -220,7 +221,7 @@ uint8_t ZVROM::Write() {
             break;
         }
         const uint16_t value = TakeBufferValue();
-        if (value == blank) {
+        if (skipping && value == blank) {
             if (known.Holds(CurrentAddress())) {
                 ++blankSkipped;
                 currentAddress.store(CurrentAddress() + 1, std::memory_order_relaxed);

@@ -42,6 +42,10 @@ protected:
     // programmed, to see whether it is blank already. False when the
     // programmer stopped answering.
     virtual bool PreRead(uint16_t& value) { return ReadWord(value); }
+    // Whether a write leaves out the file's blank words where the chip is
+    // blank: on chips whose blank value is what programming leaves alone.
+    // An EEPROM writes FF as data, so the serial families say no.
+    virtual bool SkipsBlankWords() const { return true; }
 
     bool WordWide() const { return record->wordaccess != 0; }
     unsigned BytesPerUnit() const { return WordWide() ? 2u : 1u; }

@@ -17,6 +17,7 @@
 #include "sim/chips/EpromChip.h"
 #include "sim/chips/FlashChip.h"
 #include "sim/chips/PicChip.h"
+#include "sim/chips/SerialEepromChips.h"
 #include "support/ShippedRecord.h"
 
 namespace krt::test {
@@ -202,6 +203,22 @@ TEST(WriteSkipSim, ProgrammerThatStopsAnsweringInThePreReadEndsFatal) {
         ASSERT_EQ(b.Operation(4, 0, kWords), 0) << f.label;
         const uint16_t last = b.record.bytesPerWord == 2 ? WordAt(b.buffer, kWords - 1) : b.buffer[kWords - 1];
         EXPECT_EQ(last, f.blank) << f.label;
+    }
+}
+
+// An EEPROM writes FF as data: the serial families write a blank word of
+// the file over a chip that holds something else there, byte write or not.
+TEST(WriteSkipSim, SerialEepromWritesTheBlankWordsOfTheFile) {
+    for (uint8_t pageWrite : {0, 1}) {
+        DeviceRecord r = ShippedRecord("SEEPROM", "Atmel", "AT24C02");
+        r.pagewrite = pageWrite;
+        SimBench b(r);
+        auto* chip = dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
+        for (uint32_t a = 0; a < 0x20; ++a) chip->SetCell(a, 0x00);
+        b.buffer[0x03] = 0x12;
+        ASSERT_EQ(b.Operation(5, 0, 0x20), 0) << int(pageWrite);
+        EXPECT_EQ(chip->Cell(0x03), 0x12);
+        for (uint32_t a = 4; a < 0x20; ++a) ASSERT_EQ(chip->Cell(a), 0xFF) << a << " page write " << int(pageWrite);
     }
 }
 
