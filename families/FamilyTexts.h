@@ -19,6 +19,10 @@ inline constexpr const char* kWriteErrorCount[2] = {"書きこみの途中で%ld
 inline constexpr const char* kWriteCanceledAt[2] = {
     "書きこみは%06lXで中止されました（書きこみ済み%luワード、開始アドレス%06lX）",
     "Write cancelled at %06lX: %lu words from %06lX were written"};
+// A serial EEPROM write that reads each word first (changedonly).
+inline constexpr const char* kWordsSkipped[2] = {
+    "%lu ワードは内容が同じだったため書きこみませんでした",
+    "%lu words already held their data and were not written"};
 // After the line above: how many of those words were blank in the file and
 // on the chip, and so were not programmed.
 inline constexpr const char* kWriteCanceledBlank[2] = {

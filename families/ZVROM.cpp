@@ -212,6 +212,8 @@ uint8_t ZVROM::Write() {
     const uint16_t blank = WordWide() ? 0xFFFF : 0x00FF;
     const LinkContext::AddressRange known = link_.blankForWrite;
     const bool skipping = SkipsBlankWords();
+    const bool changedOnly = WritesChangedOnly();
+    uint32_t unchanged = 0;
     bool addressSent = true;
     bool failed = false;
     while (CurrentAddress() < end) {
@@ -221,6 +223,18 @@ uint8_t ZVROM::Write() {
             break;
         }
         const uint16_t value = TakeBufferValue();
+        if (changedOnly) {
+            uint16_t onChip;
+            if (!PreRead(onChip)) {
+                failed = true;
+                continue;
+            }
+            if (onChip == value) {
+                ++unchanged;
+                NextAddress();
+                continue;
+            }
+        }
         if (skipping && value == blank) {
             if (known.Holds(CurrentAddress())) {
                 ++blankSkipped;
@@ -272,6 +286,7 @@ uint8_t ZVROM::Write() {
         }
         NextAddress();
     }
+    if (changedOnly) Log(link_.log, Text(texts::kWordsSkipped), static_cast<unsigned long>(unchanged));
     // A write cut short by a programmer that stopped answering did not
     // finish: it never claims "without errors"; the link has said why.
     LogWriteEnd(link_.readyTimedOut);

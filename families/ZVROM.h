@@ -46,6 +46,9 @@ protected:
     // blank: on chips whose blank value is what programming leaves alone.
     // An EEPROM writes FF as data, so the serial families say no.
     virtual bool SkipsBlankWords() const { return true; }
+    // Whether a write reads every word first and writes only those that
+    // differ (the serial EEPROMs with changedonly).
+    virtual bool WritesChangedOnly() const { return false; }
 
     bool WordWide() const { return record->wordaccess != 0; }
     unsigned BytesPerUnit() const { return WordWide() ? 2u : 1u; }

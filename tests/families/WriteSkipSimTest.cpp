@@ -222,6 +222,39 @@ TEST(WriteSkipSim, SerialEepromWritesTheBlankWordsOfTheFile) {
     }
 }
 
+// Serial EEPROMs with changedonly: the page (two-wire page write) or the
+// word (byte write, three-wire) that differs is the only write cycle.
+TEST(WriteSkipSim, SerialEepromChangedOnlyWritesWhatDiffers) {
+    struct Case {
+        const char* name;
+        uint8_t pageWrite;
+        const char* line;
+    };
+    for (const Case& c : {Case{"AT24C02", 1, "7 pages already held their data and were not written"},
+                          Case{"AT24C02", 0, "63 words already held their data and were not written"},
+                          Case{"93C46", 0, "31 words already held their data and were not written"}}) {
+        const bool twoWire = c.name[0] == 'A';
+        DeviceRecord r = ShippedRecord("SEEPROM", twoWire ? "Atmel" : "Microchip", c.name);
+        r.pagewrite = c.pageWrite;
+        r.changedonly = 1;
+        SimBench b(r);
+        b.buffer = RandomBytes(b.buffer.size(), 32);
+        auto* two = dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
+        auto* three = dynamic_cast<ThreeWireEepromChip*>(b.sim.SocketChip());
+        for (uint32_t a = 0; a < 0x40; ++a) {
+            if (two) two->SetCell(a, b.buffer[a]);
+            if (three && a < 0x20) three->SetWord(a, WordAt(b.buffer, a));
+        }
+        b.buffer[0x11] ^= 0x01;
+        const uint32_t units = twoWire ? 0x40 : 0x20;
+        const uint64_t before = two ? two->WriteCycles() : three->WriteCycles();
+        ASSERT_EQ(b.Operation(5, 0, units), 0) << c.name << int(c.pageWrite);
+        EXPECT_EQ((two ? two->WriteCycles() : three->WriteCycles()) - before, 1u) << c.name << int(c.pageWrite);
+        EXPECT_EQ(b.log.lines(), (Lines{c.line, "Written without errors."})) << c.name;
+        EXPECT_EQ(b.Operation(6, 0, units), 0) << c.name;
+    }
+}
+
 // Parallel EEPROM with changedonly: a page that differs in one byte is the
 // only write cycle; without the key every page is written as before. At the
 // datasheet's longest write cycle too.
