@@ -68,7 +68,7 @@ struct Skip : SimBench {
     }
     uint8_t Auto() {
         link.automaticWrite = true;
-        uint8_t result = Operation(8, 0, kWords);  // blank check
+        uint8_t result = Operation(REQ_BLANK_CHECK, 0, kWords);
         if (result == 0) result = Operation(5, 0, kWords);
         link.automaticWrite = false;
         return result;
@@ -105,12 +105,19 @@ TEST(WriteSkipSim, BlankWordsEndAsTheFileWantsAndTheVerifyComparesThemAll) {
     }
 }
 
-// Item: a chip not blank where the file is blank: the plain write reads it,
-// programs it as any other word and fails there, naming the address.
+// A chip not blank where the file is blank: the plain write reads it and
+// programs it as any other word; a chip that programs only 1 to 0 fails
+// there, naming the address. The PIC16F84A erases each word as it programs
+// it, so there the word ends blank.
 TEST(WriteSkipSim, ChipNotBlankWhereTheFileIsBlankFailsAtThatAddress) {
     for (const Family& f : Families()) {
         Skip b(f);
         f.setCell(b, 0x80, f.data);
+        if (f.record.typecode == 4) {
+            EXPECT_EQ(b.Operation(5, 0, kWords), 0);
+            EXPECT_EQ(dynamic_cast<PicChip*>(b.sim.SocketChip())->Program(0x80), f.blank);
+            continue;
+        }
         EXPECT_EQ(b.Operation(5, 0, kWords), 3) << f.label;
         EXPECT_TRUE(b.Logged("Verify error at %06lX", 0x80)) << f.label;
         EXPECT_FALSE(b.Logged("Verify error at %06lX", 0x81)) << f.label << ": the words after it are fine";
@@ -145,7 +152,7 @@ TEST(WriteSkipSim, SkippedWordsCostNoTrafficAfterTheBlankCheck) {
             CountingPort port(&b.sim);
             b.link.port = &port;
             b.link.automaticWrite = true;
-            ASSERT_EQ(b.Operation(8, 0, words), 0) << f.label;
+            ASSERT_EQ(b.Operation(REQ_BLANK_CHECK, 0, words), 0) << f.label;
             port.accesses = 0;
             ASSERT_EQ(b.Operation(5, 0, words), 0) << f.label;
             counts[words == kWords] = port.accesses;
