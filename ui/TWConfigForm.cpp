@@ -489,10 +489,11 @@ void TWConfigForm::Fill() {
     // show their record's value, disabled, and applying keeps it.
     CheckPageWrite->setChecked(r.pagewrite != 0);
     CheckPageWrite->setEnabled(IsTwoWireType(r.typecode));
-    // Reading pages first is a choice of parallel EEPROMs; others keep the
+    // Reading pages first is a choice of the EEPROMs; others keep the
     // record's value, disabled.
     CheckChangedOnly->setChecked(r.changedonly != 0);
-    CheckChangedOnly->setEnabled(HasWaitModeChoice(r.typecode));
+    CheckChangedOnly->setEnabled(HasWaitModeChoice(r.typecode) || IsTwoWireType(r.typecode) ||
+                                 IsThreeWireType(r.typecode));
 
     // The swap box keeps the record's value while disabled, so that applying
     // cannot carry another device's choice over.

@@ -80,8 +80,8 @@ public:
             "identifier code, a GAL's electronic signature); if it does not, nothing is written or erased"};
         static constexpr TextPair kChangedOnly = {"変更ページのみ書込", "Write changed pages only"};
         static constexpr TextPair kChangedOnlyTip = {
-            "各ページを先に読み、内容の違うページだけを書きこみます (パラレルEEPROM)",
-            "Reads each page first and writes only the pages whose content differs (parallel EEPROMs)"};
+            "各ページを先に読み、内容の違うページだけを書きこみます (EEPROMのみ)",
+            "Reads each page first and writes only the pages whose content differs (EEPROMs only)"};
         static constexpr TextPair kPageWrite = {"ページ書込", "Page write"};
         static constexpr TextPair kPageWriteTip = {"書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)",
                                                    "One page per write cycle (two-wire serial EEPROMs only)"};
