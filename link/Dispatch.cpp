@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The request dispatcher and the running operation shared with the
 // user-interface thread.
+#include <algorithm>
+#include <cstdint>
+
 #include "families/ZVDevice.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
@@ -116,8 +119,10 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) 
         case REQ_SECURE: case REQ_BLANK_CHECK: case REQ_DEVICE_OPTION: case REQ_STOP:
             result = DeviceOperation(link, request, record);
             link.blankForWrite = {};
-            if (code == REQ_BLANK_CHECK && result == kOk && link.automaticWrite)
-                link.blankChecked = {request.startAddress, request.startAddress + request.length};
+            if (code == REQ_BLANK_CHECK && result == kOk && link.automaticWrite) {
+                const uint64_t end = uint64_t(request.startAddress) + request.length;
+                link.blankChecked = {request.startAddress, static_cast<uint32_t>(std::min<uint64_t>(end, UINT32_MAX))};
+            }
             break;
         case REQ_DETECT_REVISIONS:
             link.DetectProgrammer();

@@ -140,6 +140,22 @@ TEST(WriteSkipSim, DeadCellAfterAPassedBlankCheckIsAnErrorOfItsAddress) {
     }
 }
 
+// The blank check's range reaches only the write right after it: any other
+// request between them (here a read) makes the write look at the chip again.
+TEST(WriteSkipSim, TheBlankCheckCountsOnlyForTheWriteRightAfterIt) {
+    const Family f = Families().front();
+    for (bool between : {false, true}) {
+        Skip b(f);
+        b.link.automaticWrite = true;
+        ASSERT_EQ(b.Operation(REQ_BLANK_CHECK, 0, kWords), 0);
+        std::vector<uint8_t> file = b.buffer;
+        if (between) EXPECT_EQ(b.Operation(4, 0, 1), 0);
+        f.setCell(b, 0x80, f.data);  // another chip's word, unseen by the blank check
+        b.buffer = file;
+        EXPECT_EQ(b.Operation(5, 0, kWords), between ? 3 : 0) << between;
+    }
+}
+
 // After the blank check, a skipped word sends nothing: not even its address
 // (the address goes out again only where a run of them ends).
 TEST(WriteSkipSim, SkippedWordsCostNoTrafficAfterTheBlankCheck) {
