@@ -72,8 +72,8 @@ struct DeviceRecord {
     uint8_t idcheck = 1;
     // Ours: a write reads each page (or word) of an EEPROM first and writes
     // only those whose content differs from the buffer (key "changedonly",
-    // 0 or 1; 0 when the key is missing; krt --changed-only, the editor's
-    // check box). Parallel and serial EEPROMs.
+    // 0 or 1; 0 when the key is missing; krt --changed-only). Parallel and
+    // serial EEPROMs.
     uint8_t changedonly = 0;
 
     // Field by field, so that a new field takes part without a change here.

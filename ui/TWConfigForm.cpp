@@ -331,9 +331,6 @@ void TWConfigForm::BuildControls() {
     CheckIdCheck = caption(new QCheckBox(this), Texts::kIdCheck);
     CheckIdCheck->setObjectName(QStringLiteral("CheckIdCheck"));
     tips_.emplace_back(CheckIdCheck, &Texts::kIdCheckTip);
-    CheckChangedOnly = caption(new QCheckBox(this), Texts::kChangedOnly);
-    CheckChangedOnly->setObjectName(QStringLiteral("CheckChangedOnly"));
-    tips_.emplace_back(CheckChangedOnly, &Texts::kChangedOnlyTip);
     left->addStretch();
 
     auto* right = new QVBoxLayout;
@@ -368,7 +365,7 @@ void TWConfigForm::BuildControls() {
     CheckWordSize->setObjectName(QStringLiteral("CheckWordSize"));
     CheckSwap = caption(new QCheckBox(this), Texts::kSwap);
     CheckSwap->setObjectName(QStringLiteral("CheckSwap"));
-    for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap, CheckIdCheck, CheckPageWrite, CheckChangedOnly}) {
+    for (QCheckBox* box : {CheckVerify, CheckWordSize, CheckSwap, CheckIdCheck, CheckPageWrite}) {
         connect(box, &QCheckBox::toggled, this, &TWConfigForm::EditChange);
     }
     connect(CheckWordSize, &QCheckBox::toggled, this, &TWConfigForm::CheckWordSizeClick);
@@ -404,7 +401,6 @@ void TWConfigForm::BuildControls() {
     connect(Button1, &QPushButton::clicked, this, &TWConfigForm::Button1Click);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(CheckIdCheck);  // in the buttons' row: the window's height is fixed
-    buttons->addWidget(CheckChangedOnly);
     buttons->addStretch();
     buttons->addWidget(Button2);
     buttons->addWidget(Button1);
@@ -414,7 +410,7 @@ void TWConfigForm::BuildControls() {
     QWidget* order[] = {EditTpw,   EditTpr,   EditRetry, EditVccR,    EditVppR,      EditVccW,
                         EditVppW,  EditAHAND, EditAMAND, EditALAND,   EditDHAND,     EditDLAND,
                         EditAHOR,  EditAMOR,  EditALOR,  EditDHOR,    EditDLOR,      CheckVerify,
-                        CheckWordSize, CheckSwap, CheckPageWrite, ComboWaitmode, CheckIdCheck, CheckChangedOnly, Button2, Button1};
+                        CheckWordSize, CheckSwap, CheckPageWrite, ComboWaitmode, CheckIdCheck, Button2, Button1};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -489,11 +485,6 @@ void TWConfigForm::Fill() {
     // show their record's value, disabled, and applying keeps it.
     CheckPageWrite->setChecked(r.pagewrite != 0);
     CheckPageWrite->setEnabled(IsTwoWireType(r.typecode));
-    // Reading pages first is a choice of the EEPROMs; others keep the
-    // record's value, disabled.
-    CheckChangedOnly->setChecked(r.changedonly != 0);
-    CheckChangedOnly->setEnabled(HasWaitModeChoice(r.typecode) || IsTwoWireType(r.typecode) ||
-                                 IsThreeWireType(r.typecode));
 
     // The swap box keeps the record's value while disabled, so that applying
     // cannot carry another device's choice over.
@@ -556,7 +547,6 @@ void TWConfigForm::Apply() {
     r.swap = CheckSwap->isChecked() ? 1 : 0;
     r.idcheck = CheckIdCheck->isChecked() ? 1 : 0;
     r.pagewrite = CheckPageWrite->isChecked() ? 1 : 0;
-    r.changedonly = CheckChangedOnly->isChecked() ? 1 : 0;
     Fill();
     modified_ = false;
 }

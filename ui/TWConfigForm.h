@@ -78,10 +78,6 @@ public:
             "返すものか確かめ、違えば書きこみも消去もしません",
             "Checks that the device in the socket gives its own identity (a PIC's device ID, a flash's "
             "identifier code, a GAL's electronic signature); if it does not, nothing is written or erased"};
-        static constexpr TextPair kChangedOnly = {"変更ページのみ書込", "Write changed pages only"};
-        static constexpr TextPair kChangedOnlyTip = {
-            "各ページを先に読み、内容の違うページだけを書きこみます (EEPROMのみ)",
-            "Reads each page first and writes only the pages whose content differs (EEPROMs only)"};
         static constexpr TextPair kPageWrite = {"ページ書込", "Page write"};
         static constexpr TextPair kPageWriteTip = {"書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)",
                                                    "One page per write cycle (two-wire serial EEPROMs only)"};
@@ -192,7 +188,6 @@ public:
     QCheckBox* CheckSwap = nullptr;
     QCheckBox* CheckIdCheck = nullptr;
     QCheckBox* CheckPageWrite = nullptr;
-    QCheckBox* CheckChangedOnly = nullptr;
     QComboBox* ComboWaitmode = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* Button2 = nullptr;

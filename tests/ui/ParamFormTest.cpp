@@ -293,23 +293,6 @@ TEST_F(ParamFormTest, PageWriteShownAndChosenForTwoWireParts) {
     EXPECT_EQ(record.pagewrite, 0);
 }
 
-TEST_F(ParamFormTest, ChangedOnlyChosenForParallelEepromsAndKeptElsewhere) {
-    record.changedonly = 1;
-    form.Fill();
-    EXPECT_FALSE(form.CheckChangedOnly->isEnabled());
-    form.Apply();
-    EXPECT_EQ(record.changedonly, 1) << "another device keeps its value";
-
-    record.typecode = 0x12;
-    record.changedonly = 0;
-    form.Fill();
-    EXPECT_TRUE(form.CheckChangedOnly->isEnabled());
-    form.CheckChangedOnly->setChecked(true);
-    EXPECT_TRUE(form.Modified());
-    form.Apply();
-    EXPECT_EQ(record.changedonly, 1);
-}
-
 TEST_F(ParamFormTest, WordAccessFollowsBwalt) {
     EXPECT_FALSE(form.CheckWordSize->isEnabled());
     form.CheckWordSize->setChecked(true);  // cannot change without bwalt
