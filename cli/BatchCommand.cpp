@@ -24,13 +24,12 @@
 
 #include "base/Log.h"
 #include "base/StatusMessages.h"
-#include "catalogue/DeviceLoader.h"
 #include "cli/ChipFileLock.h"
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "data/BufferChecksum.h"
-#include "data/DataTransfer.h"
 #include "session/Batch.h"
+#include "session/Job.h"
 #include "session/Operations.h"
 
 namespace krt {
@@ -113,7 +112,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     if (args.size() != 5 || (args[0] != "auto" && args[0] != "write")) {
         std::fprintf(stderr, "krt: usage: krt batch auto|write TYPE MAKER NAME FILE [--count N] "
                              "[--serial ADDR:WIDTH:START[:STEP][:le|be|bcd|ascii]] [--log FILE] "
-                             "[--stop-on-failure] [--force]\n");
+                             "[--stop-on-failure] [--force] [--restart-series]\n");
         return kExitUsage;
     }
     BatchSettings settings;
@@ -122,6 +121,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     settings.logPath = o.batchLog;
     settings.stopOnFailure = o.stopOnFailure;
     settings.force = o.force;
+    settings.restartSeries = o.restartSeries;
     if (!o.errors.empty()) settings.permittedErrors = static_cast<uint32_t>(std::stoul(o.errors));
     std::string error;
     if (!o.batchSerial.empty() && !ParseSerialFormat(o.batchSerial, settings.serial, error)) {
@@ -151,41 +151,39 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     const uint32_t language = o.language;
 
     // The device and the file, as File Open reads it over the whole device.
-    Catalogue catalogue;
-    if (!OpenCatalogue(o.catalogue, out, catalogue)) {
-        std::fprintf(stderr, "krt: no device list (DEVICE.LST) found; name the catalogue with --catalogue DIR\n");
-        return kExitNoInput;
-    }
-    const DeviceLoadResult load =
-        LoadDeviceRecord(catalogue.list, catalogue.directory, args[1], args[2], args[3], language, out, session.record);
-    if (!load.selected) {
-        std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[1].c_str(),
-                     args[2].c_str(), args[3].c_str());
-        return load.entry >= catalogue.list.count ? kExitUsage : kExitNoInput;
-    }
+    Job job;
+    job.type = args[1];
+    job.maker = args[2];
+    job.name = args[3];
+    job.file = args[4];
+    job.catalogue = o.catalogue;
+    job.start = o.start;
+    job.length = o.length;
     // The per-run overrides hold for every chip of the batch, as for one run.
-    if (o.pageWrite) session.record.pagewrite = 1;
-    if (o.byteWrite) session.record.pagewrite = 0;
-    if (o.waitMode >= 0) session.record.waitmode = static_cast<uint8_t>(o.waitMode);
-    if (o.changedOnly) session.record.changedonly = 1;
+    job.overrides.pageWrite = o.pageWrite;
+    job.overrides.byteWrite = o.byteWrite;
+    job.overrides.waitMode = o.waitMode;
+    job.overrides.verify = !o.noVerify;
+    job.overrides.changedOnly = o.changedOnly;
     Session& core = session.core;
-    if (!core.buffer.Allocate(session.record.bufsize)) {
-        Log(out, "%s", MessageText(language, 19));
-        return kExitUnavailable;
+    core.link.language = language;
+    LogJobFace jobFace(out);
+    JobReport prepared;
+    if (!core.PrepareJob(job, jobFace, prepared)) {
+        switch (prepared.stop) {
+        case JobStop::NoCatalogue:
+            std::fprintf(stderr, "krt: no device list (DEVICE.LST) found; name the catalogue with --catalogue DIR\n");
+            return kExitNoInput;
+        case JobStop::NoMemory: Log(out, "%s", MessageText(language, 19)); return kExitUnavailable;
+        case JobStop::FileRefused:
+            std::fprintf(stderr, "krt: %s: %s\n", args[4].c_str(), prepared.transfer.messageBox.c_str());
+            return kExitNoInput;
+        default:
+            std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[1].c_str(),
+                         args[2].c_str(), args[3].c_str());
+            return prepared.stop == JobStop::UnknownDevice ? kExitUsage : kExitNoInput;
+        }
     }
-    ClearBuffer(core.buffer, session.record, core.range);
-    const TransferReport report = ReadDataFile(args[4], session.record, core.buffer, core.range, language, out);
-    if (!report.success) {
-        std::fprintf(stderr, "krt: %s: %s\n", args[4].c_str(), report.messageBox.c_str());
-        return kExitNoInput;
-    }
-    const uint32_t maxsize = session.record.maxsize;
-    if (!o.start.empty()) {
-        const uint32_t start = ParseHex(o.start);
-        core.range.start = FormatHex6(start);
-        core.range.length = FormatHex6(start < maxsize ? maxsize - start : maxsize);
-    }
-    if (!o.length.empty()) core.range.length = FormatHex6(ParseHex(o.length));
 
     Batch batch(core, settings);
     if (!batch.Prepare(error)) {
@@ -220,8 +218,12 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
         summary.firstSerial.empty() ? "" : ", serials ", summary.firstSerial.c_str(),
         summary.firstSerial.empty() ? "" : " to ", summary.lastSerial.c_str(), summary.seconds);
     if (summary.stoppedByFailure) Log(out, "batch: stopped at the first failure (--stop-on-failure)");
-    if (Interrupted()) Log(out, "batch: ended by the user");
-    int status = summary.worst;
+    // A stopped batch ends 1 whatever its chips came to, so that a script
+    // tells it from a batch that ran its course.
+    if (summary.stopped)
+        Log(out, "batch: stopped by the user; the next chip is %u%s%s", batch.NextIndex(),
+            settings.serial.used ? ", serial " : "", batch.SerialText(batch.NextSerial()).c_str());
+    int status = summary.stopped ? static_cast<int>(RESULT_CANCELED) : summary.worst;
     if (!summary.problem.empty()) {
         std::fprintf(stderr, "krt: %s\n", summary.problem.c_str());
         if (status == 0) status = kExitCannotCreate;
@@ -237,10 +239,10 @@ void RegisterBatchCommands(std::vector<CliCommand>& table) {
     table.push_back({"batch",
                      "batch auto|write TYPE MAKER NAME FILE [--count N] "
                      "[--serial ADDR:WIDTH:START[:STEP][:le|be|bcd|ascii]] [--log FILE] [--stop-on-failure] "
-                     "[--force]",
+                     "[--force] [--restart-series]",
                      "program a series of chips from FILE, a serial number each, one JSON log line per chip "
                      "(the next serial is kept in FILE.state beside the log; --force lets the serial overwrite "
-                     "file data)",
+                     "file data; a START that would number again serials the log used needs --restart-series)",
                      &BatchCommand});
 }
 

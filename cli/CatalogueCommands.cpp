@@ -9,11 +9,14 @@
 #include "catalogue/CatalogueFiles.h"
 #include "catalogue/CatalogueTexts.h"
 #include "catalogue/DeviceLoader.h"
+#include "session/Job.h"
 #include "catalogue/TextLines.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "base/Log.h"
+#include "data/DataBuffer.h"
+#include "session/BufferDigests.h"
 
 namespace krt {
 
@@ -218,23 +221,38 @@ int RunInfo(CliSession& session, const std::vector<std::string>& args) {
     if (session.options.json) LogToStandardError(session);
     Catalogue catalogue;
     if (!OpenOrExplain(session, log, catalogue)) return 2;
-    DeviceRecord record;
-    const DeviceLoadResult load =
-        LoadDeviceRecord(catalogue.list, catalogue.directory, args[0], args[1], args[2],
-                         session.options.language, log, record);
-    if (!load.selected) {
-        if (load.entry >= catalogue.list.count)
+    session.core.catalogueDirectory = catalogue.directory;
+    session.core.devices = std::move(catalogue.list);
+    Job job;
+    job.type = args[0];
+    job.maker = args[1];
+    job.name = args[2];
+    LogJobFace face(log);
+    session.link.language = session.options.language;
+    const JobReport report = session.core.RunJob(job, face);
+    if (report.stop != JobStop::None) {
+        if (report.stop == JobStop::UnknownDevice)
             std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n",
                          args[0].c_str(), args[1].c_str(), args[2].c_str());
         return 1;
     }
+    const DeviceRecord& record = session.record;
     if (session.options.json) {
-        PrintJson(RecordJson(load.path, record));
+        // The figures of a blank chip over the whole device: what a read of
+        // an erased part shows, to compare with a published list.
+        std::string document = RecordJson(report.load.path, record);
+        DataBuffer blank;
+        OperationRange whole;
+        if (record.bufsize && blank.Allocate(record.bufsize)) {
+            ClearBuffer(blank, record, whole);
+            document.pop_back();
+            document += ", \"blank\": {" + DigestsJsonMembers(DigestsOf(record, blank, whole)) + "}}";
+        }
+        PrintJson(document);
     } else {
-        Log(log, "parameter file: %s", load.path.c_str());
+        Log(log, "parameter file: %s", report.load.path.c_str());
         PrintLines(log, DescribeRecord(record));
     }
-    session.record = record;
     return 0;
 }
 

@@ -29,6 +29,31 @@ inline constexpr int kExitCannotCreate = 73;
 // The chip file is in use by another run (it is locked).
 inline constexpr int kExitInUse = 75;
 
+// Every exit status of krt and what it means: the one table that krt --help
+// prints (and so the man page) and that the README's table is checked against.
+struct ExitStatusRow {
+    const char* status;
+    const char* meaning;
+};
+inline constexpr ExitStatusRow kExitStatuses[] = {
+    {"0", "success"},
+    {"1 to 9", "the request's result code, as the result texts say; a device command whose start-up found "
+               "no programmer stops with 7 without running, unless --force is given"},
+    {"2", "also: the catalogue (DEVICE.LST) cannot be opened"},
+    {"11 to 17", "convert and sum: 10 + the file result: 11 input not found, 12 format incorrect, "
+                 "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 output not created"},
+    {"64", "usage error: an unknown command or option, an option value that is not a number in its range, "
+           "a device the catalogue does not list or lists several times with different parameters, "
+           "a simulator fault the chip does not take, a read into the chip file, no port chosen"},
+    {"66", "an input file is missing, unreadable or not in its format (a data file, the settings, "
+           "the chip file)"},
+    {"69", "the port cannot be opened"},
+    {"70", "with --sim-strict: the simulated programmer saw a breach of the wire protocol (each kind is "
+           "named on stderr)"},
+    {"73", "an output cannot be written: the data file of a read, the chip file, the trace, standard output"},
+    {"75", "the chip file is in use by another run of krt"},
+};
+
 // The clock frequencies the window's settings accept, and so krt --clock.
 inline constexpr uint32_t kMinClockHz = 450001;
 inline constexpr uint32_t kMaxClockHz = 3500000;
@@ -55,6 +80,7 @@ struct CliOptions {
     std::string length;             // --length HEX
     std::string errors;             // --errors N
     bool noIdCheck = false;         // --no-id-check: no identity read before a write or erase
+    bool noVerify = false;          // --no-verify: write and erase without reading the chip back
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
     bool changedOnly = false;       // --changed-only: EEPROMs write only the pages that differ
     bool force = false;             // --force: device operations without a programmer found
@@ -71,9 +97,19 @@ struct CliOptions {
     std::string batchSerial;        // --serial ADDR:WIDTH[:START[:STEP]][:ENC]
     std::string batchLog;           // --log FILE
     bool stopOnFailure = false;     // --stop-on-failure
+    bool restartSeries = false;     // --restart-series: a START may begin the log's series again
     std::string simChipDir;         // --sim-chip-dir DIR: one chip file per chip of a batch
     uint32_t simBadChip = 0;        // --sim-bad-chip N[:FAULT]: chip N of the batch is bad
     std::string simBadFault;
+    // krt sum (and the JSON of info and read): the digests beside the sum.
+    bool crc32 = false;             // --crc32
+    bool sha1 = false;              // --sha1
+    // krt split and join.
+    std::string even;               // --even FILE: lane 0
+    std::string odd;                // --odd FILE: lane 1
+    uint32_t ways = 0;              // --ways N (0: two, or as many as the files named)
+    uint32_t laneBytes = 1;         // --bytes N: bytes per lane word (1, 2 or 4)
+    bool swap = false;              // --swap: the other byte order
 };
 
 class CliSession;
@@ -96,6 +132,8 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table);
 void RegisterSelftestCommands(std::vector<CliCommand>& table);
 void RegisterCompletionCommands(std::vector<CliCommand>& table);
 void RegisterBatchCommands(std::vector<CliCommand>& table);
+void RegisterIdentifyCommands(std::vector<CliCommand>& table);
+void RegisterSplitJoinCommands(std::vector<CliCommand>& table);
 
 // The option and command names, for the shell completion.
 std::vector<std::string> OptionNames();

@@ -12,7 +12,7 @@
 #include "catalogue/DeviceLoader.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "sim/VirtualKrt.h"
 
 namespace krt {

@@ -6,15 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/DeviceLoader.h"
 #include "cli/Cli.h"
-#include "cli/Session.h"
-#include "data/BufferChecksum.h"
-#include "data/DataBuffer.h"
+#include "cli/CliSession.h"
 #include "data/DataFile.h"
-#include "data/DataTransfer.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
+#include "session/Job.h"
+#include "session/BufferDigests.h"
 
 namespace krt {
 
@@ -30,6 +28,51 @@ void ShowBox(const TransferReport& report) {
     std::fprintf(stderr, "krt: %s\n", report.messageBox.c_str());
 }
 
+// A job that needs no programmer, from the words TYPE MAKER NAME FILE.
+Job FileJob(const CliSession& session, const std::vector<std::string>& args, JobOperation operation) {
+    Job job;
+    job.type = args[0];
+    job.maker = args[1];
+    job.name = args[2];
+    job.file = args[3];
+    job.catalogue = session.options.catalogue;
+    job.operation = operation;
+    job.format = session.options.format;
+    job.start = session.options.start;
+    job.length = session.options.length;
+    return job;
+}
+
+// The exit status of convert and sum, with the window's box on stderr
+// when a file was refused.
+int FileJobStatus(const Job& job, const JobReport& report, uint32_t language) {
+    switch (report.stop) {
+    case JobStop::None: return 0;
+    case JobStop::NoCatalogue:
+        std::fprintf(stderr, "krt: no device catalogue (DEVICE.LST) found; name it with --catalogue DIR\n");
+        return kExitCatalogue;
+    case JobStop::UnknownDevice:
+        std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", job.type.c_str(),
+                     job.maker.c_str(), job.name.c_str());
+        return kExitDevice;
+    case JobStop::NoMemory:
+        std::fprintf(stderr, "krt: %s\n", MessageText(language, 19));
+        return kFileExitBase + FILE_INTERNAL_ERROR;
+    case JobStop::FileRefused:
+        ShowBox(report.transfer);
+        // The window's box says only "File not found."; the system says why.
+        if (job.operation == JobOperation::Convert && report.transfer.result == FILE_OPEN_FAILED) {
+            const std::string why = InputFileProblem(job.file);
+            if (!why.empty()) std::fprintf(stderr, "krt: %s: %s\n", job.file.c_str(), why.c_str());
+        }
+        return kFileExitBase + report.transfer.result;
+    case JobStop::OutputRefused:
+        ShowBox(report.transfer);
+        return kFileExitBase + report.transfer.result;
+    default: return kExitDevice;
+    }
+}
+
 int RunConvert(CliSession& session, const std::vector<std::string>& args) {
     if (args.size() != 5) {
         std::fprintf(stderr, "krt: usage: krt convert TYPE MAKER NAME IN OUT [--start HEX] [--length HEX]\n");
@@ -43,58 +86,14 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
     }
     // The data goes to stdout: krt's own lines go to stderr.
     if (args[4] == kStandardStream) LogToStandardError(session);
-    LogSink* log = SessionLog(session);
-    const uint32_t language = session.options.language;
-
-    Catalogue catalogue;
-    if (!OpenCatalogue(session.options.catalogue, log, catalogue)) {
-        std::fprintf(stderr, "krt: no device catalogue (DEVICE.LST) found; name it with --catalogue DIR\n");
-        return kExitCatalogue;
-    }
-    DeviceRecord& record = session.record;
-    const DeviceLoadResult load = LoadDeviceRecord(catalogue.list, catalogue.directory, args[0], args[1], args[2],
-                                                   language, log, record);
-    if (!load.selected) {
-        if (load.entry >= catalogue.list.count)
-            std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[0].c_str(),
-                         args[1].c_str(), args[2].c_str());
-        return kExitDevice;
-    }
-
     // As the window does on a device load: a new buffer, cleared, the range
-    // set to the whole device; then the range fields as typed and committed.
-    DataBuffer buffer;
-    if (!buffer.Allocate(record.bufsize)) {
-        std::fprintf(stderr, "krt: %s\n", MessageText(language, 19));
-        return kFileExitBase + FILE_INTERNAL_ERROR;
-    }
-    OperationRange range;
-    ClearBuffer(buffer, record, range);
-    if (!session.options.start.empty()) {
-        range.start = session.options.start;
-        range.CommitStart(record.maxsize);
-    }
-    if (!session.options.length.empty()) {
-        range.length = session.options.length;
-        range.CommitLength(record.maxsize);
-    }
-
-    const TransferReport read = ReadDataFile(args[3], record, buffer, range, language, log, session.options.format);
-    if (!read.success) {
-        ShowBox(read);
-        // The window's box says only "File not found."; the system says why.
-        if (read.result == FILE_OPEN_FAILED) {
-            const std::string why = InputFileProblem(args[3]);
-            if (!why.empty()) std::fprintf(stderr, "krt: %s: %s\n", args[3].c_str(), why.c_str());
-        }
-        return kFileExitBase + read.result;
-    }
-    const TransferReport written = WriteDataFile(args[4], record, buffer, range, language, log, session.options.format);
-    if (!written.success) {
-        ShowBox(written);
-        return kFileExitBase + written.result;
-    }
-    return 0;
+    // set to the whole device; then the range fields as typed and committed,
+    // IN read over them and OUT written.
+    Job job = FileJob(session, args, JobOperation::Convert);
+    job.output = args[4];
+    LogJobFace face(SessionLog(session));
+    session.link.language = session.options.language;
+    return FileJobStatus(job, session.core.RunJob(job, face), session.options.language);
 }
 
 // krt sum: the checksum that the window's checksum box shows after the
@@ -105,44 +104,17 @@ int RunSum(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: usage: krt sum TYPE MAKER NAME FILE [--start HEX] [--length HEX]\n");
         return kExitUsage;
     }
-    LogSink* log = SessionLog(session);
-    const uint32_t language = session.options.language;
-    Catalogue catalogue;
-    if (!OpenCatalogue(session.options.catalogue, log, catalogue)) {
-        std::fprintf(stderr, "krt: no device catalogue (DEVICE.LST) found; name it with --catalogue DIR\n");
-        return kExitCatalogue;
-    }
-    DeviceRecord& record = session.record;
-    const DeviceLoadResult load = LoadDeviceRecord(catalogue.list, catalogue.directory, args[0], args[1], args[2],
-                                                   language, log, record);
-    if (!load.selected) {
-        if (load.entry >= catalogue.list.count)
-            std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[0].c_str(),
-                         args[1].c_str(), args[2].c_str());
-        return kExitDevice;
-    }
     // The window's steps and its checksum rule, through the same session.
-    DataBuffer& buffer = session.core.buffer;
-    OperationRange& range = session.core.range;
-    if (!buffer.Allocate(record.bufsize)) {
-        std::fprintf(stderr, "krt: %s\n", MessageText(language, 19));
-        return kFileExitBase + FILE_INTERNAL_ERROR;
+    const Job job = FileJob(session, args, JobOperation::Sum);
+    LogJobFace face(SessionLog(session));
+    session.link.language = session.options.language;
+    const int status = FileJobStatus(job, session.core.RunJob(job, face), session.options.language);
+    if (status == 0 && (session.options.crc32 || session.options.sha1)) {
+        const BufferDigests digests = DigestsOf(session.record, session.core.buffer, session.core.range);
+        if (session.options.crc32) Log(SessionLog(session), "%s", Crc32Line(digests).c_str());
+        if (session.options.sha1) Log(SessionLog(session), "%s", Sha1Line(digests).c_str());
     }
-    ClearBuffer(buffer, record, range);
-    session.core.SetLog(log);
-    const TransferReport read = session.core.ReadDataFile(args[3], language, session.options.format);
-    if (!read.success) {
-        ShowBox(read);
-        return kFileExitBase + read.result;
-    }
-    if (!session.options.start.empty()) {
-        const uint32_t start = ParseHex(session.options.start);
-        range.start = FormatHex6(start);
-        range.length = FormatHex6(start < record.maxsize ? record.maxsize - start : record.maxsize);
-    }
-    if (!session.options.length.empty()) range.length = FormatHex6(ParseHex(session.options.length));
-    Log(log, "%s", ChecksumLine(session.core.Checksum(), language, SumHasConfigWord(record, buffer)).c_str());
-    return 0;
+    return status;
 }
 
 }  // namespace
@@ -156,11 +128,11 @@ void RegisterDataCommands(std::vector<CliCommand>& table) {
                      "2 no catalogue, else 10 + the file result: 11 IN not found, 12 format incorrect, "
                      "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 OUT not created",
                      RunConvert});
-    table.push_back({"sum", "sum TYPE MAKER NAME FILE",
+    table.push_back({"sum", "sum TYPE MAKER NAME FILE [--crc32] [--sha1]",
                      "print FILE's checksum as the window's checksum box shows it once FILE is opened for "
                      "the device: the 16-bit sum of the bytes over the range (--start/--length, else the "
-                     "whole device), for GAL devices the JEDEC fuse checksum; no programmer needed. Exit "
-                     "codes as convert",
+                     "whole device), for GAL devices the JEDEC fuse checksum; --crc32 and --sha1 add the "
+                     "CRC-32 and SHA-1 of the range's bytes; no programmer needed. Exit codes as convert",
                      RunSum});
 }
 

@@ -2,13 +2,12 @@
 // The device operations of krt: read, write, verify, blank, erase, secure,
 // option and auto, each doing what the window's Operation command does.
 //
-// A command loads the device from the catalogue, reads the data file into
-// the buffer where the operation needs data, opens the port (with the
-// simulator, puts the device's chip in its socket), runs the operation on a
-// worker thread through Dispatch while this thread draws the progress and
-// turns Ctrl-C (and SIGTERM, SIGHUP) into CancelOperation(), then logs the
-// window's result message, sets the result indicator (request 13) and exits
-// with the result code.
+// A command is a job for the session (session/Job.h): it loads the device,
+// reads the data file into the buffer where the operation needs data, and
+// runs the operation. krt adds its face: the port (with the simulator, the
+// device's chip in its socket) opened before the operation, the progress
+// drawn while a worker thread runs it, Ctrl-C (and SIGTERM, SIGHUP) turned
+// into CancelOperation(), and the exit with the result code.
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <strings.h>
 #include <iostream>
 #include <mutex>
@@ -28,28 +28,25 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "cli/Session.h"
-#include "catalogue/DeviceLoader.h"
-#include "data/BufferChecksum.h"
-#include "data/DataBuffer.h"
+#include "cli/CliSession.h"
 #include "data/DataFile.h"
-#include "data/DataTransfer.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
 #include "base/TypeCodes.h"
 #include "families/ZVEEPROM.h"
+#include "session/Job.h"
+#include "session/BufferDigests.h"
 #include "session/Operations.h"
+#include "cli/Terminal.h"
 
 namespace krt {
 
 namespace {
 
-constexpr uint32_t kDefaultPermittedErrors = 100;
-
 constexpr int kExitUnsupported = RESULT_UNSUPPORTED;
 
 // SdpOff/SdpOn: the parallel EEPROM family's protection operation (no request code).
-enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto, SdpOff, SdpOn };
+using Command = JobOperation;
 
 // The log of a running operation: the worker's lines and the main thread's
 // progress bar meet here under one lock, so that a line never lands in the
@@ -57,7 +54,7 @@ enum class Command { Read, Write, Verify, Blank, Erase, Secure, Option, Auto, Sd
 class OperationConsole : public LogSink {
 public:
     OperationConsole(LogSink* out, bool quiet)
-        : out_(out), terminal_(isatty(STDERR_FILENO) == 1), quiet_(quiet) {}
+        : out_(out), terminal_(ControlSequencesWanted(STDERR_FILENO)), quiet_(quiet) {}
 
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -159,12 +156,6 @@ private:
 };
 
 
-// The window's buffer and range fields, for one run of krt.
-struct DeviceWorkspace {
-    DataBuffer buffer;
-    OperationRange range;
-};
-
 // Edit distance of two names, without regard to case.
 size_t NameDistance(const std::string& a, const std::string& b) {
     std::vector<size_t> row(b.size() + 1);
@@ -211,127 +202,82 @@ std::string ClosestDevices(const DeviceList& list, const std::string& type, cons
     return out;
 }
 
-// LoadDevice: list, parameter file, FillDeviceRecord, new buffer, ClearBuffer.
-// A device the catalogue does not list is a usage error: unknownDevice is
-// then set.
-bool LoadDeviceForOperation(CliSession& session, const std::string& type, const std::string& maker,
-                            const std::string& name, DeviceWorkspace& ws, LogSink* log, std::string& error,
-                            bool& unknownDevice) {
-    unknownDevice = false;
-    const uint32_t language = session.options.language;
-    Catalogue catalogue;
-    if (!OpenCatalogue(session.options.catalogue, log, catalogue)) {
-        error = "no device list (DEVICE.LST) found; name the catalogue with --catalogue DIR";
-        return false;
-    }
-    DeviceLoadResult load = LoadDeviceRecord(catalogue.list, catalogue.directory, type, maker, name, language,
-                                             log, session.record);
-    if (!load.selected) {
-        if (load.entry >= catalogue.list.count) {
-            unknownDevice = true;
-            error = "no device " + type + " " + maker + " " + name + " in the catalogue (see krt list)";
-            const std::string closest = ClosestDevices(catalogue.list, type, maker, name);
-            if (!closest.empty()) error += "; the closest part numbers: " + closest;
-        }
-        return false;
-    }
-    // Per-run overrides of the record's datasheet settings.
-    if (session.options.waitMode >= 0) session.record.waitmode = session.options.waitMode;
-    if (!ws.buffer.Allocate(session.record.bufsize)) {
-        Log(log, "%s", MessageText(language, 19));
-        return false;
-    }
-    ClearBuffer(ws.buffer, session.record, ws.range);
+bool ParseDecimal(const std::string& text, uint32_t& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long v = std::strtoul(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || v > 0xFFFFFFFFul || text[0] == '-') return false;
+    value = static_cast<uint32_t>(v);
     return true;
 }
 
-// The data file into the buffer over the range, as File Open does.
-bool ReadDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const std::string& path, LogSink* log,
-                              std::string& error) {
-    TransferReport report = ReadDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log,
-                                         session.options.format);
-    if (report.success) return true;
-    error = path + ": " + report.messageBox;
-    // The window's box says only "File not found."; the system says why.
-    if (report.result == FILE_OPEN_FAILED) {
-        const std::string why = InputFileProblem(path);
-        if (!why.empty()) error += " (" + why + ")";
-    }
-    return false;
-}
-
-bool WriteDataFileForOperation(CliSession& session, DeviceWorkspace& ws, const std::string& path, LogSink* log,
-                               std::string& error) {
-    TransferReport report = WriteDataFile(path, session.record, ws.buffer, ws.range, session.options.language, log,
-                                          session.options.format);
-    if (report.success) return true;
-    error = path + ": " + report.messageBox;
-    return false;
-}
-
-struct OperationSetup {
-    Command command;
-    std::string type, maker, name, file;
-    uint32_t start = 0;
-    uint32_t length = 0;
-    uint32_t permittedErrors = kDefaultPermittedErrors;
-};
-
-class DeviceRun {
+// The krt face of a device job: the console for its lines and progress,
+// Ctrl-C as cancel, the simulated socket and the start-up before the first
+// operation, the chip file saved after the last.
+class CommandFace final : public JobFace {
 public:
-    DeviceRun(CliSession& session, OperationConsole& console, DeviceWorkspace& workspace,
-              const OperationSetup& setup)
-        : session_(session), console_(console), workspace_(workspace), setup_(setup) {}
+    CommandFace(CliSession& session, OperationConsole& console, const char* name, Command command)
+        : session_(session), console_(console), name_(name), command_(command) {}
 
-    // One request on a worker thread; this thread polls the progress and
+    LogSink* Log() override { return &console_; }
+
+    // A chip fault the device's chip does not take is refused before the
+    // chip file is made or touched.
+    int DeviceLoaded(const DeviceRecord& record) override { return CheckSimFaults(session_, record); }
+
+    void FileWait(const std::function<void()>& step) override {
+        // Standard input or a FIFO may wait for ever: a signal ends the wait.
+        InterruptibleWait wait;
+        step();
+    }
+
+    bool Interrupted() override { return ::krt::Interrupted(); }
+
+    int Connect() override {
+        std::string error;
+        if (!session_.OpenPort(error)) {
+            if (!error.empty()) std::fprintf(stderr, "krt: %s\n", error.c_str());
+            return session_.openFailure;
+        }
+        if (!PrepareSimSocket(session_, error)) {
+            std::fprintf(stderr, "krt: %s\n", error.c_str());
+            return kExitNoInput;
+        }
+        // A chip that this operation changes must be saved afterwards: say so
+        // before, not after programming it.
+        const std::string& chip = session_.options.simChip;
+        if (session_.core.Simulated() && !chip.empty() && JobChangesChip(command_) && session_.core.SocketHasChip()) {
+            const std::string problem = ChipFileSaveProblem(chip);
+            if (!problem.empty()) {
+                std::fprintf(stderr, "krt: the chip file %s could not be saved after the %s: %s\n", chip.c_str(),
+                             name_, problem.c_str());
+                return kExitCannotCreate;
+            }
+        }
+        previousLog_ = session_.link.log;
+        session_.link.log = &console_;
+        const uint8_t detection = session_.StartUp();
+        if (detection != RESULT_OK && !session_.options.force) {
+            // Without a programmer every address would fail: a script could not
+            // tell that from a bad chip.
+            std::fprintf(stderr,
+                         "krt: the %s was not run: the start-up found no programmer (port: %s; result %u, "
+                         "%s). Check that the KRT is switched on, that its cable sits in the printer port, and "
+                         "that --port and --port-base name that port; --force runs the operation anyway.\n",
+                         name_, session_.core.PortName().c_str(), detection,
+                         ResultText(session_.options.language, detection).c_str());
+            session_.link.log = previousLog_;
+            return detection;
+        }
+        return 0;
+    }
+
+    // The operation on a worker thread; this thread polls the progress and
     // passes Ctrl-C on as a cancel. With the simulator, the operation's
     // virtual time is the last line on stderr.
-    uint8_t RunOperation(const OperationInfo& operation) {
-        const LinkRequest request = OperationRequest(operation.code, setup_.start, setup_.length,
-                                                     setup_.permittedErrors, workspace_.buffer);
-        Done observer;
-        OperationWorker work(session_.core, request, session_.record, observer);
-        return Drive(work, observer, Message(operation.progress));
-    }
-
-    // The parallel EEPROM's protection command, run like a device operation.
-    uint8_t RunProtection(bool enable) {
-        Done observer;
-        OperationWorker work(
-            session_.core,
-            [enable](LinkContext& link, DeviceRecord& record) { return RunProtectionOperation(link, record, enable); },
-            session_.record, observer);
-        return Drive(work, observer, "");
-    }
-
-    // Logs the result message of the operation table and sets the indicator.
-    void Report(const OperationInfo& operation, uint8_t result) {
-        const std::string line = ResultMessage(operation, result, session_.link.language);
-        if (session_.options.quiet) {
-            // What went wrong comes before the result line that sums it up.
-            if (result != RESULT_OK) ReleaseLog(session_);
-            LogResultLine(session_, line);
-        } else {
-            Log(&console_, "%s", line.c_str());
-        }
-        session_.core.ShowResult(result);
-    }
-
-    uint8_t Step(const OperationInfo& operation) {
-        const uint8_t result = RunOperation(operation);
-        Report(operation, result);
-        return result;
-    }
-
-    void LogMessage(int number) { Log(&console_, "%s", Message(number)); }
-
-    const char* Message(int number) const { return MessageText(session_.link.language, number); }
-
-private:
-    using Done = FinishSignal;
-
-    uint8_t Drive(OperationWorker& work, Done& observer, const char* caption) {
-        console_.Begin(caption, setup_.start, setup_.length);
+    uint8_t Drive(OperationWorker& work, FinishSignal& observer, const char* caption) override {
+        console_.Begin(caption, session_.core.range.Start(), session_.core.range.Length());
         std::thread worker([&work] { work.Run(); });
         {
             std::unique_lock<std::mutex> lock(observer.mutex);
@@ -341,7 +287,7 @@ private:
                 lock.unlock();
                 // Repeated while interrupted: a cancel that comes before the
                 // family object is published would otherwise be lost.
-                if (Interrupted()) session_.link.CancelOperation();
+                if (::krt::Interrupted()) session_.link.CancelOperation();
                 console_.Progress(session_.link.OperationProgress());
                 lock.lock();
             }
@@ -353,62 +299,116 @@ private:
         return observer.result;
     }
 
+    void ResultLine(const std::string& line, uint8_t result) override {
+        if (session_.options.quiet) {
+            // What went wrong comes before the result line that sums it up.
+            if (result != RESULT_OK) ReleaseLog(session_);
+            LogResultLine(session_, line);
+        } else {
+            ::krt::Log(&console_, "%s", line.c_str());
+        }
+    }
+
+    void Finish(JobReport& report) override {
+        report.status = report.result;
+        if (report.stop == JobStop::Interrupted) {
+            std::fprintf(stderr, "krt: stopped by a signal while writing %s\n", file_.c_str());
+            report.status = RESULT_CANCELED;
+        } else if (report.stop == JobStop::OutputRefused) {
+            std::fprintf(stderr, "krt: %s: %s\n", file_.c_str(), report.transfer.messageBox.c_str());
+            report.status = kExitCannotCreate;
+        }
+        std::string error;
+        if (!SaveSimSocket(session_, error)) {
+            // The worker has logged it when it saved after the operation.
+            if (!console_.Logged(error)) std::fprintf(stderr, "krt: %s\n", error.c_str());
+            if (report.status == 0) report.status = kExitCannotCreate;
+        }
+        session_.link.log = previousLog_;
+    }
+
+    std::string file_;
+
+private:
     CliSession& session_;
     OperationConsole& console_;
-    DeviceWorkspace& workspace_;
-    const OperationSetup& setup_;
+    const char* name_;
+    Command command_;
+    LogSink* previousLog_ = nullptr;
 };
 
-uint8_t CodeOf(Command c) {
-    switch (c) {
-    case Command::Read: return REQ_READ;
-    case Command::Write: return REQ_WRITE;
-    case Command::Verify: return REQ_VERIFY;
-    case Command::Blank: return REQ_BLANK_CHECK;
-    case Command::Erase: return REQ_ERASE;
-    case Command::Secure: return REQ_SECURE;
-    case Command::Option: return REQ_DEVICE_OPTION;
-    case Command::Auto:
-    case Command::SdpOff:
-    case Command::SdpOn: break;
+// The exit status of a device job that stopped before its operation ran,
+// with why on stderr (and the window's "not selected" line in the log).
+int StoppedStatus(CliSession& session, const Job& job, const JobReport& report, LogSink* log, const char* name) {
+    auto notSelected = [&](int status) {
+        ::krt::Log(log, "%s", MessageText(session.options.language, kMessageNotSelected));
+        return status;
+    };
+    switch (report.stop) {
+    case JobStop::NoCatalogue:
+        std::fprintf(stderr, "krt: no device list (DEVICE.LST) found; name the catalogue with --catalogue DIR\n");
+        return notSelected(kExitNoInput);
+    case JobStop::UnknownDevice: {
+        std::string error = "no device " + job.type + " " + job.maker + " " + job.name + " in the catalogue (see krt list)";
+        const std::string closest = ClosestDevices(session.core.devices, job.type, job.maker, job.name);
+        if (!closest.empty()) error += "; the closest part numbers: " + closest;
+        std::fprintf(stderr, "krt: %s\n", error.c_str());
+        return notSelected(kExitUsage);
     }
-    return REQ_WRITE;
+    case JobStop::NoMemory: ::krt::Log(log, "%s", MessageText(session.options.language, 19)); [[fallthrough]];
+    case JobStop::DeviceNotLoaded: return notSelected(kExitNoInput);
+    case JobStop::Face: return report.status;
+    case JobStop::Interrupted:
+        std::fprintf(stderr, "krt: stopped by a signal while reading %s; the %s was not run\n", job.file.c_str(), name);
+        return RESULT_CANCELED;
+    case JobStop::FileRefused: {
+        std::string error = job.file + ": " + report.transfer.messageBox;
+        // The window's box says only "File not found."; the system says why.
+        if (report.transfer.result == FILE_OPEN_FAILED) {
+            const std::string why = InputFileProblem(job.file);
+            if (!why.empty()) error += " (" + why + ")";
+        }
+        std::fprintf(stderr, "krt: %s\n", error.c_str());
+        return kExitNoInput;
+    }
+    case JobStop::Unsupported:
+        // The window does nothing for other devices; krt says so instead of staying mute.
+        std::fprintf(stderr, "krt: the device option exists only for GAL16V8 and GAL20V8 (type codes 5 and 6)\n");
+        return kExitUnsupported;
+    default: return kExitUsage;
+    }
 }
 
-bool NeedsFile(Command c) {
-    return c == Command::Read || c == Command::Write || c == Command::Verify || c == Command::Auto;
-}
-
-bool ParseDecimal(const std::string& text, uint32_t& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    unsigned long v = std::strtoul(text.c_str(), &end, 10);
-    if (*end != '\0' || errno != 0 || v > 0xFFFFFFFFul || text[0] == '-') return false;
-    value = static_cast<uint32_t>(v);
-    return true;
-}
-
-bool ChangesChip(Command c) {
-    if (c == Command::Auto) return true;
-    const OperationInfo* operation = OperationOf(CodeOf(c));
-    return operation && operation->changesChip;
+// The job of a device command, from its words and the options.
+Job DeviceJob(const CliOptions& o, const std::vector<std::string>& args, Command command) {
+    Job job;
+    job.type = args[0];
+    job.maker = args[1];
+    job.name = args[2];
+    if (args.size() == 4) job.file = args[3];
+    job.catalogue = o.catalogue;
+    job.operation = command;
+    job.format = o.format;
+    job.start = o.start;
+    job.length = o.length;
+    job.overrides.waitMode = o.waitMode;
+    job.overrides.pageWrite = o.pageWrite;
+    job.overrides.byteWrite = o.byteWrite;
+    job.overrides.idCheck = !o.noIdCheck;
+    job.overrides.verify = !o.noVerify;
+    job.overrides.changedOnly = o.changedOnly;
+    return job;
 }
 
 int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, Command command,
                      const char* name) {
-    const size_t needed = NeedsFile(command) ? 4 : 3;
+    const size_t needed = JobNeedsFile(command) ? 4 : 3;
     if (args.size() < needed || args.size() > 4) {
         std::fprintf(stderr, "krt: usage: krt %s TYPE MAKER NAME %s\n", name, needed == 4 ? "FILE" : "[FILE]");
         return kExitUsage;
     }
-    OperationSetup setup;
-    setup.command = command;
-    setup.type = args[0];
-    setup.maker = args[1];
-    setup.name = args[2];
-    if (args.size() == 4) setup.file = args[3];
-    if (!session.options.errors.empty() && !ParseDecimal(session.options.errors, setup.permittedErrors)) {
+    Job job = DeviceJob(session.options, args, command);
+    if (!session.options.errors.empty() && !ParseDecimal(session.options.errors, job.permittedErrors)) {
         std::fprintf(stderr, "krt: --errors wants a decimal count, not \"%s\"\n", session.options.errors.c_str());
         return kExitUsage;
     }
@@ -417,189 +417,40 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         std::fprintf(stderr, "krt: %s\n", problem.c_str());
         return kExitUsage;
     }
-    const bool simulated = session.options.port == "sim";
     // A read into the simulated chip's own file would replace the chip by its data.
-    if (command == Command::Read && simulated && SameFile(setup.file, session.options.simChip)) {
+    if (command == Command::Read && session.options.port == "sim" && SameFile(job.file, session.options.simChip)) {
         std::fprintf(stderr,
                      "krt: %s is the chip file of --sim-chip (%s); reading the chip into it would destroy "
                      "the chip: name another file\n",
-                     setup.file.c_str(), session.options.simChip.c_str());
+                     job.file.c_str(), session.options.simChip.c_str());
         return kExitUsage;
     }
     // The data goes to stdout: krt's own lines go to stderr.
-    if (command == Command::Read && setup.file == kStandardStream) LogToStandardError(session);
+    if (command == Command::Read && job.file == kStandardStream) LogToStandardError(session);
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json) {
+        if (job.file == kStandardStream) {
+            std::fprintf(stderr, "krt: read --json prints its document on standard output: name a FILE, not -\n");
+            return kExitUsage;
+        }
+        LogToStandardError(session);
+    }
 
     // From here on SIGTERM and SIGHUP are Ctrl-C: the run ends as after a
     // cancel, with the chip saved and no temporary file left.
     SignalGuard signals;
-    if (!session.log) session.log = MakeStdoutLog();
-    LogSink* out = session.log.get();
-    OperationConsole console(out, session.options.quiet);
-
-    // The device from the catalogue, a new buffer, ClearBuffer.
-    DeviceWorkspace workspace;
-    std::string error;
-    bool unknownDevice = false;
-    if (!LoadDeviceForOperation(session, setup.type, setup.maker, setup.name, workspace, &console, error,
-                                unknownDevice)) {
-        if (!error.empty()) std::fprintf(stderr, "krt: %s\n", error.c_str());
-        Log(&console, "%s", MessageText(session.options.language, kMessageNotSelected));
-        return unknownDevice ? kExitUsage : kExitNoInput;
-    }
-    if (session.options.pageWrite) session.record.pagewrite = 1;
-    if (session.options.noIdCheck) session.record.idcheck = 0;
-    if (session.options.changedOnly) session.record.changedonly = 1;
-    if (session.options.byteWrite) session.record.pagewrite = 0;
-    // A chip fault the device's chip does not take is refused before the
-    // chip file is made or touched.
-    if (const int status = CheckSimFaults(session, session.record)) return status;
-    // The data file is opened as the window's File Open does right after the
-    // device was selected: over the whole device. The range options then
-    // take the place of the user's edits of the range fields.
-    // A binary file fills the words from 0 to the end of the range asked
-    // for: --length there asks for the cut of a file that is longer.
-    if (!session.options.length.empty() && FormatFromName(setup.file) == FORMAT_BINARY) {
-        const uint64_t end = uint64_t{ParseHex(session.options.start)} + ParseHex(session.options.length);
-        if (end < session.record.maxsize) workspace.range.length = FormatHex6(static_cast<uint32_t>(end));
-    }
-    if (!setup.file.empty() && command != Command::Read) {
-        bool read = false;
-        {
-            // Standard input may wait for a writer for ever: a signal ends the wait.
-            InterruptibleWait wait;
-            read = ReadDataFileForOperation(session, workspace, setup.file, &console, error);
-        }
-        if (Interrupted()) {
-            std::fprintf(stderr, "krt: stopped by a signal while reading %s; the %s was not run\n",
-                         setup.file.c_str(), name);
-            return RESULT_CANCELED;
-        }
-        if (!read) {
-            std::fprintf(stderr, "krt: %s\n", error.c_str());
-            return kExitNoInput;
-        }
-    }
-
-    // A start alone runs to the end of the device, as the fields read once
-    // the start has been committed; a length is taken as typed (a range
-    // beyond the device is cut by the operation, which says so). The option
-    // parser has checked that both are hexadecimal numbers of 32 bits.
-    const uint32_t maxsize = session.record.maxsize;
-    if (!session.options.start.empty()) {
-        const uint32_t start = ParseHex(session.options.start);
-        workspace.range.start = FormatHex6(start);
-        workspace.range.length = FormatHex6(start < maxsize ? maxsize - start : maxsize);
-    }
-    if (!session.options.length.empty()) workspace.range.length = FormatHex6(ParseHex(session.options.length));
-    setup.start = workspace.range.Start();
-    setup.length = workspace.range.Length();
-    // The figure of the window's checksum box for the file as loaded.
-    if (!setup.file.empty() && command != Command::Read)
-        Log(&console, "%s",
-            ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range), session.options.language,
-                         SumHasConfigWord(session.record, workspace.buffer))
-                .c_str());
-
-    // The device option exists only for the PLDs with an ID row; the window
-    // does nothing for other devices, and krt says so instead of staying mute.
-    if (command == Command::Option && !HasDeviceOption(session.record.typecode)) {
-        std::fprintf(stderr, "krt: the device option exists only for GAL16V8 and GAL20V8 (type codes 5 and 6)\n");
-        return kExitUnsupported;
-    }
-
-    if (!session.OpenPort(error)) {
-        if (!error.empty()) std::fprintf(stderr, "krt: %s\n", error.c_str());
-        return session.openFailure;
-    }
-    if (!PrepareSimSocket(session, error)) {
-        std::fprintf(stderr, "krt: %s\n", error.c_str());
-        return kExitNoInput;
-    }
-    // A chip that this operation changes must be saved afterwards: say so
-    // before, not after programming it.
-    if (simulated && !session.options.simChip.empty() && ChangesChip(command) && session.core.SocketHasChip()) {
-        const std::string problem = ChipFileSaveProblem(session.options.simChip);
-        if (!problem.empty()) {
-            std::fprintf(stderr, "krt: the chip file %s could not be saved after the %s: %s\n",
-                         session.options.simChip.c_str(), name, problem.c_str());
-            return kExitCannotCreate;
-        }
-    }
-    LogSink* previousLog = session.link.log;
-    session.link.log = &console;
-    const uint8_t detection = session.StartUp();
-    if (detection != RESULT_OK && !session.options.force) {
-        // Without a programmer every address would fail: a script could not
-        // tell that from a bad chip.
-        std::fprintf(stderr,
-                     "krt: the %s was not run: the start-up found no programmer (port: %s; result %u, "
-                     "%s). Check that the KRT is switched on, that its cable sits in the printer port, and "
-                     "that --port and --port-base name that port; --force runs the operation anyway.\n",
-                     name, session.core.PortName().c_str(), detection,
-                     ResultText(session.options.language, detection).c_str());
-        session.link.log = previousLog;
-        return detection;
-    }
-
-    DeviceRun run(session, console, workspace, setup);
-    uint8_t result = 0;
-    if (command == Command::Auto) {
-        run.LogMessage(kMessageAutoConfirm);
-        result = AutomaticWrite(
-            session.link, [&run](const OperationInfo& step) {
-                // A signal between two steps stops the run as the cancel would.
-                if (Interrupted()) {
-                    run.Report(step, RESULT_CANCELED);
-                    return static_cast<uint8_t>(RESULT_CANCELED);
-                }
-                return run.Step(step);
-            },
-            [] { return true; });
-        if (result == RESULT_OK) run.LogMessage(kMessageAutoDone);
-    } else if (command == Command::SdpOff || command == Command::SdpOn) {
-        // The family logs the state it observed; the result is the exit status.
-        result = run.RunProtection(command == Command::SdpOn);
-    } else {
-        const OperationInfo& operation = *OperationOf(CodeOf(command));
-        if (operation.confirm >= 0) run.LogMessage(operation.confirm);
-        // A signal that came before the operation started cancels it.
-        if (Interrupted()) {
-            result = RESULT_CANCELED;
-            run.Report(operation, result);
-        } else {
-            result = run.Step(operation);
-        }
-    }
-
-    int status = result;
-    if (command == Command::Read) {
-        run.LogMessage(kMessageReadFinished);
-        if (result == 0)
-            Log(&console, "%s",
-                ChecksumLine(BufferChecksum(session.record, workspace.buffer, workspace.range),
-                             session.options.language, SumHasConfigWord(session.record, workspace.buffer))
-                    .c_str());
-        // A read that did not finish leaves the file as it was.
-        bool written = true;
-        if (result == 0) {
-            // The open of a FIFO waits for a reader: a signal ends the wait.
-            InterruptibleWait wait;
-            written = WriteDataFileForOperation(session, workspace, setup.file, &console, error);
-        }
-        if (!written && Interrupted()) {
-            std::fprintf(stderr, "krt: stopped by a signal while writing %s\n", setup.file.c_str());
-            status = RESULT_CANCELED;
-        } else if (!written) {
-            std::fprintf(stderr, "krt: %s\n", error.c_str());
-            status = kExitCannotCreate;
-        }
-    }
-    if (!SaveSimSocket(session, error)) {
-        // The worker has logged it when it saved after the operation.
-        if (!console.Logged(error)) std::fprintf(stderr, "krt: %s\n", error.c_str());
-        if (status == 0) status = kExitCannotCreate;
-    }
-    session.link.log = previousLog;
+    OperationConsole console(SessionLog(session), session.options.quiet);
+    CommandFace face(session, console, name, command);
+    face.file_ = job.file;
+    session.link.language = session.options.language;
+    const JobReport report = session.core.RunJob(job, face);
+    const int status = report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json && status == 0)
+        std::printf("%s\n", DigestsJsonDocument(job.file, DigestsOf(session.record, session.core.buffer,
+                                                                     session.core.range),
+                                               session.core.range.Start(), session.core.range.Length())
+                                .c_str());
     return status;
 }
 
@@ -612,9 +463,10 @@ int SecureCommand(CliSession& s, const std::vector<std::string>& a) { return Run
 int OptionCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Option, "option"); }
 int AutoCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Auto, "auto"); }
 int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
-    const bool known = a.size() == 4 && (a[0] == "off" || a[0] == "on") && strcasecmp(a[1].c_str(), "EEPROM") == 0;
+    const bool known = a.size() == 4 && (a[0] == "off" || a[0] == "on") &&
+                       (strcasecmp(a[1].c_str(), "EEPROM") == 0 || strcasecmp(a[1].c_str(), "FLASH5V") == 0);
     if (!known) {
-        std::fprintf(stderr, "krt: usage: krt sdp off|on EEPROM MAKER NAME\n");
+        std::fprintf(stderr, "krt: usage: krt sdp off|on EEPROM|FLASH5V MAKER NAME\n");
         return kExitUsage;
     }
     return RunDeviceCommand(s, {a.begin() + 1, a.end()}, a[0] == "on" ? Command::SdpOn : Command::SdpOff, "sdp");
@@ -623,7 +475,7 @@ int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
 }  // namespace
 
 void RegisterDeviceCommands(std::vector<CliCommand>& table) {
-    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX]",
+    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--json]",
                      "read the device into FILE (- for standard output)", &ReadCommand});
     table.push_back({"write", "write TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
                      "program the device from FILE (- for standard input)", &WriteCommand});
@@ -636,8 +488,8 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table) {
     table.push_back({"option", "option TYPE MAKER NAME", "read the device's ID (PLDs)", &OptionCommand});
     table.push_back({"auto", "auto TYPE MAKER NAME FILE [--errors N]",
                      "blank check, write and verify, as the automatic write", &AutoCommand});
-    table.push_back({"sdp", "sdp off|on EEPROM MAKER NAME",
-                     "parallel EEPROM: send the software data protection disable or enable sequence, then "
+    table.push_back({"sdp", "sdp off|on EEPROM|FLASH5V MAKER NAME",
+                     "parallel EEPROM and page-mode 5 V flash: send the software data protection disable or enable sequence, then "
                      "report the state seen by a test write (its old value is put back)",
                      &SdpCommand});
 }

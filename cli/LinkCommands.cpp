@@ -7,7 +7,7 @@
 #include <strings.h>
 
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "base/Log.h"
 #include "link/Protocol.h"
 #include "base/StatusMessages.h"

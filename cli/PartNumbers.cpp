@@ -18,7 +18,8 @@
 #include <cstdio>
 
 #include "catalogue/DeviceLoader.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
+#include "session/Job.h"
 
 namespace krt {
 
@@ -43,17 +44,6 @@ std::string Upper(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
-}
-
-// The record with the texts that name the entry taken out: what is left is
-// how the chip is programmed.
-DeviceRecord ProgrammingOf(DeviceRecord record) {
-    record.name.clear();
-    record.type.clear();
-    record.manufacture.clear();
-    record.note.clear();
-    record.algol.clear();
-    return record;
 }
 
 }  // namespace
@@ -95,7 +85,9 @@ int ExpandPartNumber(CliSession& session, const std::string& command, std::vecto
     for (const std::string& type : list.TypesOf())
         if (SameText(type, word)) return 0;
 
-    const std::vector<int32_t> entries = EntriesNamed(list, word);
+    // The entries of the part number, and whether they program the chip alike.
+    const PartEntries found = FindPartEntries(list, catalogue.directory, word, session.options.language);
+    const std::vector<int32_t>& entries = found.entries;
     if (entries.empty()) {
         std::string near;
         for (int32_t entry : EntriesContaining(list, word)) {
@@ -111,30 +103,11 @@ int ExpandPartNumber(CliSession& session, const std::string& command, std::vecto
         return kExitUsage;
     }
 
-    if (entries.size() > 1) {
-        std::vector<DeviceRecord> records;
-        bool alike = true;
-        for (int32_t entry : entries) {
-            const size_t i = static_cast<size_t>(entry);
-            DeviceRecord record;
-            const DeviceLoadResult load = LoadDeviceRecord(list, catalogue.directory, list.types[i], list.makers[i],
-                                                           list.names[i], session.options.language, nullptr, record);
-            if (!load.selected) {
-                alike = false;
-                break;
-            }
-            records.push_back(ProgrammingOf(record));
-            if (!(records.back() == records.front())) {
-                alike = false;
-                break;
-            }
-        }
-        if (!alike) {
-            std::fprintf(stderr, "krt: part number %s is in the catalogue %zu times with different parameters; "
-                                 "name one of them in full:\n", word.c_str(), entries.size());
-            for (int32_t entry : entries) std::fprintf(stderr, "  %s\n", EntryLine(list, entry).c_str());
-            return kExitUsage;
-        }
+    if (entries.size() > 1 && !found.alike) {
+        std::fprintf(stderr, "krt: part number %s is in the catalogue %zu times with different parameters; "
+                             "name one of them in full:\n", word.c_str(), entries.size());
+        for (int32_t entry : entries) std::fprintf(stderr, "  %s\n", EntryLine(list, entry).c_str());
+        return kExitUsage;
     }
 
     const size_t first = static_cast<size_t>(entries.front());

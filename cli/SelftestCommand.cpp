@@ -10,7 +10,7 @@
 #include "base/Log.h"
 #include "catalogue/CatalogueFiles.h"
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "session/CatalogueCheck.h"
 
 namespace krt {

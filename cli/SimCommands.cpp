@@ -14,7 +14,7 @@
 
 #include "catalogue/DeviceRecord.h"
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "sim/ChipFactory.h"
 #include "sim/ChipFile.h"
 #include "sim/SimTexts.h"

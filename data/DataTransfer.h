@@ -29,10 +29,12 @@ struct TransferReport {
 // Reads `name` (format by extension, standard input by its first bytes,
 // unless `format` names one) into the buffer over the range's start and
 // length. The buffer is not cleared first. Logs message 8 on success.
-// A file that is refused leaves the buffer as it was.
+// A file that is refused leaves the buffer as it was. With cutConsented a
+// binary file longer than the range is cut at the range's end, also when
+// the range reaches the device's end.
 TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
                             const OperationRange& range, uint32_t language, LogSink* log,
-                            uint32_t format = FORMAT_BY_NAME);
+                            uint32_t format = FORMAT_BY_NAME, bool cutConsented = false);
 
 // Writes the buffer to `name` (format by extension, standard output binary,
 // unless `format` names one); the file is replaced only when it has been

@@ -51,6 +51,11 @@ void LinkContext::CancelOperation() {
     if (currentFamily_) currentFamily_->cancel.store(1);
 }
 
+bool LinkContext::CancelRequested() {
+    std::lock_guard<std::mutex> lock(currentMutex_);
+    return currentFamily_ && currentFamily_->cancel.load() != 0;
+}
+
 int32_t LinkContext::OperationProgress() {
     std::lock_guard<std::mutex> lock(currentMutex_);
     if (!currentFamily_) return -1;

@@ -106,6 +106,9 @@ public:
     bool automaticWrite = false;
     AddressRange blankChecked;
     AddressRange blankForWrite;
+    // Set by the window program: a line that tells how to do something
+    // names the window's command rather than krt's.
+    bool windowFace = false;
     // ReadyTimeout's last result and the clock it belongs to.
     mutable double readyBoundClock_ = -1.0;
     mutable std::chrono::nanoseconds readyBound_{0};
@@ -193,6 +196,8 @@ public:
     // --- running operation, shared with the user-interface thread ---
     void CancelOperation();
     int32_t OperationProgress();
+    // Whether the running operation has been asked to cancel (false with none running).
+    bool CancelRequested();
 
     // Publishes/withdraws the family object of the running request. Publish
     // refuses (returns false) while another object is current.

@@ -135,6 +135,7 @@ bool ParseSerialFormat(std::string_view text, SerialFormat& format, std::string&
         error = "--serial: STEP wants a decimal number from 1";
         return false;
     }
+    f.stepGiven = fields.size() == 4;
     std::vector<uint8_t> bytes;
     if (f.startGiven && !EncodeSerial(f, f.start, bytes)) {
         error = Format("--serial: START %s does not fit %u bytes (%s)", Decimal(f.start).c_str(), f.width,
@@ -243,6 +244,19 @@ bool WriteBatchState(const std::string& path, const BatchState& state, std::stri
     return true;
 }
 
+bool RestartsUsedSeries(const BatchState& state, const SerialFormat& given, std::string& reason) {
+    SerialFormat kept;
+    std::string ignored;
+    if (!given.startGiven || state.serial.empty() || !ParseSerialFormat(state.serial, kept, ignored)) return false;
+    // The series numbered a chip once its next serial left its START.
+    if (state.nextSerial == kept.start) return false;
+    if (given.start == state.nextSerial && (!given.stepGiven || given.step == kept.step)) return false;
+    reason = Format("the series of this log already used serials %s to %s by %s (the next is %s)",
+                    Decimal(kept.start).c_str(), Decimal(state.nextSerial - kept.step).c_str(),
+                    Decimal(kept.step).c_str(), Decimal(state.nextSerial).c_str());
+    return true;
+}
+
 std::string BatchLogLine(const BatchChip& chip, const std::string& device) {
     std::string line = "{\"time\":" + JsonString(chip.time) + ",\"index\":" + std::to_string(chip.index) +
                        ",\"device\":" + JsonString(device) + ",\"file_checksum\":\"" +
@@ -286,6 +300,7 @@ bool Batch::Prepare(std::string& error) {
         if (!serial.used) {
             serial = kept;
             serial.startGiven = false;
+            serial.stepGiven = false;
         } else if (!serial.startGiven) {
             if (serial.address != kept.address || serial.width != kept.width || serial.encoding != kept.encoding) {
                 error = "--serial names another place than the batch of " + settings_.logPath + " (" + state.serial +
@@ -293,7 +308,15 @@ bool Batch::Prepare(std::string& error) {
                 return false;
             }
             serial.start = kept.start;
-            if (serial.step == 1) serial.step = kept.step;
+            serial.step = kept.step;
+        } else {
+            std::string reason;
+            if (!settings_.restartSeries && RestartsUsedSeries(state, serial, reason)) {
+                error = reason + "; leave START out to go on, or give --restart-series to begin again";
+                return false;
+            }
+            // Going on at the next serial without a STEP keeps the series' step.
+            if (!serial.stepGiven && serial.start == state.nextSerial) serial.step = kept.step;
         }
     }
     if (serial.used && !serial.startGiven && !(haveState && !state.serial.empty())) {
@@ -402,15 +425,28 @@ BatchChip Batch::RunChip(BatchFace& face, uint32_t index, uint64_t serialValue, 
 
 bool Batch::Append(const BatchChip& chip, std::string& error) {
     if (settings_.logPath.empty()) return true;
-    {
-        std::ofstream out(settings_.logPath, std::ios::app);
-        out << BatchLogLine(chip, device_) << '\n';
-        out.flush();
-        if (!out) {
-            error = "cannot append to the batch log " + settings_.logPath;
-            return false;
-        }
+    std::ofstream out(settings_.logPath, std::ios::app);
+    out << BatchLogLine(chip, device_) << '\n';
+    out.flush();
+    if (!out) {
+        error = "cannot append to the batch log " + settings_.logPath;
+        return false;
     }
+    return true;
+}
+
+bool Batch::LogWritable(std::string& error) const {
+    if (settings_.logPath.empty()) return true;
+    std::ofstream out(settings_.logPath, std::ios::app);
+    if (!out) {
+        error = "cannot append to the batch log " + settings_.logPath;
+        return false;
+    }
+    return true;
+}
+
+bool Batch::SaveState(std::string& error) const {
+    if (settings_.logPath.empty()) return true;
     BatchState state;
     state.serial = settings_.serial.used ? SerialFormatText(settings_.serial) : std::string();
     state.nextSerial = nextSerial_;
@@ -421,12 +457,31 @@ bool Batch::Append(const BatchChip& chip, std::string& error) {
 BatchSummary Batch::Run(BatchFace& face) {
     BatchSummary summary;
     const auto started = std::chrono::steady_clock::now();
-    for (uint32_t n = 0; settings_.count == 0 || n < settings_.count; ++n) {
+    // The log and the state must take what the chips will bring before the
+    // first chip is touched.
+    std::string error;
+    if (!LogWritable(error) || !SaveState(error)) summary.problem = error;
+    for (uint32_t n = 0; summary.problem.empty() && (settings_.count == 0 || n < settings_.count); ++n) {
         if (face.StopRequested()) break;
         if (!face.NextChip(nextIndex_)) break;
         if (face.StopRequested()) break;
         const uint32_t index = nextIndex_;
         const uint64_t serialValue = nextSerial_;
+        // A serial that reaches a chip is used, whatever becomes of the chip,
+        // and recorded so before the chip is programmed: no two chips ever
+        // carry the same number, even when krt is killed in the middle.
+        ++nextIndex_;
+        bool usedUp = false;
+        if (settings_.serial.used) {
+            if (nextSerial_ > std::numeric_limits<uint64_t>::max() - settings_.serial.step) usedUp = true;
+            else nextSerial_ += settings_.serial.step;
+        }
+        if (!SaveState(error)) {
+            nextIndex_ = index;
+            nextSerial_ = serialValue;
+            summary.problem = error;
+            break;
+        }
         face.ChipStarted(index, SerialText(serialValue));
         std::string problem;
         BatchChip chip = RunChip(face, index, serialValue, problem);
@@ -435,22 +490,14 @@ BatchSummary Batch::Run(BatchFace& face) {
             summary.worst = std::max(summary.worst, chip.result);
             break;
         }
-        // A serial that reached a chip is used, whatever became of the chip:
-        // no two chips ever carry the same number.
-        ++nextIndex_;
+        if (usedUp) summary.problem = "the serial numbers are used up";
         if (settings_.serial.used) {
-            if (nextSerial_ > std::numeric_limits<uint64_t>::max() - settings_.serial.step) {
-                summary.problem = "the serial numbers are used up";
-            } else {
-                nextSerial_ += settings_.serial.step;
-            }
             if (summary.firstSerial.empty()) summary.firstSerial = chip.serial;
             summary.lastSerial = chip.serial;
         }
         ++summary.done;
         if (chip.result != RESULT_OK) ++summary.failed;
         summary.worst = std::max(summary.worst, chip.result);
-        std::string error;
         if (!Append(chip, error)) summary.problem = error;
         face.ChipFinished(chip);
         if (!summary.problem.empty()) break;
@@ -459,6 +506,7 @@ BatchSummary Batch::Run(BatchFace& face) {
             break;
         }
     }
+    summary.stopped = face.StopRequested();
     summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return summary;
 }

@@ -31,6 +31,7 @@ struct SerialFormat {
     bool startGiven = false;
     uint64_t start = 0;
     uint64_t step = 1;
+    bool stepGiven = false;
     SerialEncoding encoding = SerialEncoding::Le;
 };
 
@@ -43,12 +44,21 @@ std::string SerialFormatText(const SerialFormat& format);
 bool EncodeSerial(const SerialFormat& format, uint64_t value, std::vector<uint8_t>& bytes);
 
 // The small file beside the log: the serial's place, the next serial and
-// the next chip's index.
+// the next chip's index. A chip's serial is counted here as used before the
+// chip is programmed, so that no chip ever carries a serial the file would
+// hand out again.
 struct BatchState {
     std::string serial;  // SerialFormatText of the place, empty without a serial
     uint64_t nextSerial = 0;
     uint32_t nextIndex = 1;
 };
+// Whether the serial format given would start the series of the state anew
+// (a START other than the next serial, or a STEP other than the kept one)
+// after chips already took serials of it: the log would then hold the same
+// serial twice, or two interleaved lines would collide. True with the reason
+// naming the last serial used. The window warns with it; krt batch refuses
+// unless --restart-series is given.
+bool RestartsUsedSeries(const BatchState& state, const SerialFormat& given, std::string& reason);
 std::string BatchStatePath(const std::string& logPath);
 // False when the file is missing (error empty) or unreadable / not in its form.
 bool ReadBatchState(const std::string& path, BatchState& state, std::string& error);
@@ -62,6 +72,7 @@ struct BatchSettings {
     std::string logPath;  // empty: no log and no state file
     bool stopOnFailure = false;
     bool force = false;  // the serial may overwrite file data
+    bool restartSeries = false;  // a START may begin again a series the log already used
     uint32_t permittedErrors = 100;
 };
 
@@ -86,6 +97,7 @@ struct BatchSummary {
     double seconds = 0;
     uint8_t worst = 0;  // the highest result code of the chips
     bool stoppedByFailure = false;
+    bool stopped = false;  // the face asked to stop (Ctrl-C, a signal, Stop): the batch did not end as planned
     std::string problem;  // the batch could not go on (log or state not written, serial overflow)
 };
 
@@ -112,8 +124,9 @@ public:
     Batch(Session& session, BatchSettings settings);
 
     // Checks the serial's place against the image and the range, and takes
-    // the state file: resumes its serial and index, or restarts at the
-    // START given. False with a reason (nothing was written).
+    // the state file: resumes its serial, step and index, or restarts at the
+    // START given (only with restartSeries once the series has numbered a
+    // chip). False with a reason (nothing was written).
     bool Prepare(std::string& error);
     BatchSummary Run(BatchFace& face);
 
@@ -128,6 +141,8 @@ private:
     BatchChip RunChip(BatchFace& face, uint32_t index, uint64_t serial, std::string& problem);
     uint8_t Operation(BatchFace& face, uint8_t code);
     bool Append(const BatchChip& chip, std::string& error);
+    bool SaveState(std::string& error) const;
+    bool LogWritable(std::string& error) const;
 
     Session& session_;
     BatchSettings settings_;

@@ -91,10 +91,12 @@ void CutRange(LinkRequest& request, const DeviceRecord& record, const DataBuffer
 }
 
 uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
-                       const std::function<bool()>& goOn) {
+                       const std::function<bool()>& goOn, LogSink* log, uint32_t language) {
     uint8_t result = RESULT_OK;
     for (uint8_t code : {REQ_BLANK_CHECK, REQ_WRITE, REQ_VERIFY}) {
         result = step(*OperationOf(code));
+        if (result != RESULT_OK && code == REQ_BLANK_CHECK && result != RESULT_CANCELED)
+            ::krt::Log(log, "%s", InLanguage(kAutoNothingWrittenText, language));
         if (result != RESULT_OK) break;
         if (code != REQ_VERIFY && !goOn()) return RESULT_CANCELED;
     }
@@ -102,7 +104,7 @@ uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
 }
 
 uint8_t AutomaticWrite(LinkContext& link, const std::function<uint8_t(const OperationInfo&)>& step,
-                       const std::function<bool()>& goOn) {
+                       const std::function<bool()>& goOn, LogSink* log, uint32_t language) {
     struct Marked {
         LinkContext& link;
         explicit Marked(LinkContext& l) : link(l) { link.automaticWrite = true; }
@@ -111,7 +113,7 @@ uint8_t AutomaticWrite(LinkContext& link, const std::function<uint8_t(const Oper
             link.blankChecked = {};
         }
     } marked(link);
-    return AutomaticWrite(step, goOn);
+    return AutomaticWrite(step, goOn, log, language);
 }
 
 std::string VirtualTimeLine(uint64_t elapsedNs, uint32_t language) {
@@ -221,6 +223,7 @@ void OperationWorker::Run() {
     }
     const OperationInfo* info = OperationOf(request_.code);
     if (info && info->changesBuffer && result == RESULT_OK) {
+        session_.edits.Reset(session_.buffer);
         observer_.BufferChanged();
         session_.BufferChanged();
     }

@@ -14,11 +14,13 @@
 
 #include "catalogue/DeviceList.h"
 #include "catalogue/DeviceRecord.h"
+#include "data/BufferEdits.h"
 #include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
 #include "platform/Platform.h"
+#include "session/Job.h"
 #include "sim/Chip.h"
 
 namespace krt {
@@ -99,8 +101,40 @@ public:
     DeviceRecord record;
     DataBuffer buffer;
     OperationRange range;
+    // The dump window's edits of the buffer: undo, redo, changed bytes,
+    // unsaved. Reset by a file load and a chip read.
+    BufferEdits edits;
 
     // --- the workspace steps of both faces ---
+    // The device list of the catalogue folder dir (empty: where it is
+    // found by default) into devices (not loaded when none was found or it
+    // did not open: false); its line errors go to log.
+    bool OpenCatalogue(const std::string& dir, LogSink* log);
+    // A device from the catalogue: the record is replaced by the loaded one
+    // (an empty record when the load fails) and a blank buffer of its size
+    // is made in blank. Without memory for it, noMemory is set and the
+    // record is emptied; the buffer in use stays as it was either way.
+    struct DeviceLoad {
+        DeviceLoadResult load;
+        bool noMemory = false;
+        bool Loaded() const { return load.selected && !noMemory; }
+    };
+    DeviceLoad LoadDevice(const std::string& type, const std::string& maker, const std::string& name,
+                          uint32_t language, LogSink* log, DataBuffer& blank);
+    // A device change's new buffer: blank takes the buffer's place and is
+    // cleared for the record, and the range becomes the whole device.
+    void StartBlank(DataBuffer&& blank);
+    // The request of a device operation over the range, cut at the end of
+    // the device and of the buffer (the window's operations).
+    LinkRequest RangeRequest(uint8_t code, uint32_t permittedErrors);
+    // A job, end to end (see session/Job.h): the device loaded or kept,
+    // the file read, the range set, the operation run through the face,
+    // a read's output written. The face adds its own steps and says why a
+    // job stopped from the report.
+    JobReport RunJob(const Job& job, JobFace& face);
+    // Its steps before the operation alone (device, file, range); false
+    // when the job stopped there (report.stop says where).
+    bool PrepareJob(const Job& job, JobFace& face, JobReport& report);
     // A data file into the buffer over the range, in the language given
     // (format: by name, or a format code). A refused file leaves the buffer
     // as it was.
@@ -109,6 +143,11 @@ public:
     // blank buffer. When the file does not fit the new device the buffer
     // stays blank, and the log says so.
     TransferReport ReloadDataFile(const std::string& name, uint32_t language);
+    // File > Open: the file into the device's blank buffer (the range stays),
+    // so that no byte of an earlier file is left; with merge, the file is
+    // laid over the buffer as it is (File > Merge). The log says which. A
+    // refused file leaves the buffer as it was.
+    TransferReport OpenDataFile(const std::string& name, uint32_t language, bool merge);
     TransferReport WriteDataFile(const std::string& name, uint32_t language, uint32_t format = FORMAT_BY_NAME);
     // The figure of the window's checksum box and of krt sum: the buffer's
     // checksum over the range as it stands (for a PLD, its fuse checksum).

@@ -347,6 +347,10 @@ void PicChip::Commit() {
 
 // --- faults and files ---
 
+void PicChip::SetRevision(uint8_t revision) {
+    if (part_ == Part::F84A) config_[6] = static_cast<uint16_t>(kDeviceId84A | (revision & 0x1F));
+}
+
 bool PicChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
     error.clear();
     if (name == "code-protected") {

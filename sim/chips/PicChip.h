@@ -69,7 +69,13 @@ public:
     double AbsMaxVpp() const override { return kAbsMaxVpp; }
     double VccOperatingMin() const override { return kVddMin; }
     bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
+    // A 16F84A's device ID at 2006h holds the part (DEV, bits 13-5) and the
+    // silicon revision (REV, bits 4-0): parts of later revisions read
+    // 0561h to 057Fh. Only the 16F84A has one.
+    void SetRevision(uint8_t revision);
     void SetCellFaults(const CellFaults& faults) override;
+    bool TakesWeakCells() const override { return true; }
+    bool TakesDeadCells() const override { return true; }
     void Save(ChipImage& image) const override;
     bool Load(const ChipImage& image, std::string& error) override;
 

@@ -6,15 +6,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "base/Log.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "data/BufferChecksum.h"
+#include "session/Batch.h"
 #include "sim/ChipFile.h"
 #include "sim/VirtualKrt.h"
 #include "support/RecordingPort.h"
@@ -68,6 +71,9 @@ protected:
         o.simBadChip = bad;
         o.force = force;
         o.stopOnFailure = stopOnFailure;
+        o.length = length;
+        o.restartSeries = restart;
+        if (!logDir.empty()) o.batchLog = Path(logDir + "/run.log");
         const int status = table.front().run(*session, {mode, "EPROM", "Intel", "27C64", Path("fw.bin")});
         if (session->Simulator()) {
             EXPECT_FALSE(session->Simulator()->HasBreaches());
@@ -99,6 +105,9 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
+    std::string length;  // --length
+    bool restart = false;  // --restart-series
+    std::string logDir;  // the log in this folder instead
     std::vector<CliCommand> table;
     std::unique_ptr<CliSession> session;
     test::CollectingLog* log = nullptr;
@@ -148,7 +157,9 @@ TEST_F(BatchCommand, FiveChipsOneBadThenResumedAndRestarted) {
     EXPECT_NE(lines[6].find("\"index\":7,\"device\""), std::string::npos) << lines[6];
     EXPECT_NE(lines[6].find("\"serial\":\"1006\""), std::string::npos) << lines[6];
 
-    // A START restarts the numbers; the log's chips keep counting.
+    // A START restarts the numbers only when asked to; the log's chips keep counting.
+    EXPECT_EQ(Batch(1, "10:4:1"), kExitUsage);
+    restart = true;
     EXPECT_EQ(Batch(1, "10:4:1"), 0);
     EXPECT_EQ(Cells(8), Expected(1));
     EXPECT_NE(State().find("next 2\nindex 9\n"), std::string::npos) << State();
@@ -182,15 +193,93 @@ TEST_F(BatchCommand, FirstRunWithoutStartIsRefused) {
     EXPECT_FALSE(fs::exists(Path("run.log.state")));
 }
 
+// The series' rules, each row a mistake that would give two chips one
+// serial or a chip half a serial: refused with 64 before any chip, or the
+// serials the chips get.
+TEST_F(BatchCommand, SeriesRulesGiveEachChipItsOwnWholeSerial) {
+    struct Run {
+        uint32_t count;
+        const char* serial;
+        const char* length;
+        bool restart;
+        int status;
+    };
+    struct Case {
+        const char* mistake;
+        std::vector<Run> runs;
+        std::vector<uint32_t> serials;  // of chips 1, 2...
+        const char* named;  // in the refusal
+    };
+    const Case cases[] = {
+        {"a serial straddling the range end taken", {{1, "10:4:1", "12", false, kExitUsage}}, {}, "13 lies outside"},
+        {"a resume that forgets its STEP", {{2, "10:4:1:2", "", false, 0}, {2, "10:4", "", false, 0}}, {1, 3, 5, 7}, ""},
+        {"going on at the next START forgets the STEP",
+         {{2, "10:4:1:2", "", false, 0}, {2, "10:4:5", "", false, 0}}, {1, 3, 5, 7}, ""},
+        {"another STEP taken on a resume", {{2, "10:4:1:2", "", false, 0}, {1, "10:4:5:1", "", false, kExitUsage}},
+         {1, 3}, "1 to 3 by 2"},
+        {"the same START run twice", {{3, "10:4:1000", "", false, 0}, {1, "10:4:1000", "", false, kExitUsage}},
+         {1000, 1001, 1002}, "1000 to 1002"},
+        {"--restart-series not honoured", {{1, "10:4:1000", "", false, 0}, {1, "10:4:1000", "", true, 0}},
+         {1000, 1000}, ""},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dir / "chips");
+        fs::remove(Path("run.log"));
+        fs::remove(Path("run.log.state"));
+        std::string err;
+        for (const Run& run : c.runs) {
+            length = run.length;
+            restart = run.restart;
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(Batch(run.count, run.serial), run.status) << c.mistake << ": " << run.serial;
+            err = testing::internal::GetCapturedStderr();
+        }
+        EXPECT_NE(err.find(c.named), std::string::npos) << c.mistake << ": " << err;
+        for (uint32_t i = 1; i <= c.serials.size(); ++i) EXPECT_EQ(Cells(i), Expected(c.serials[i - 1])) << c.mistake;
+        EXPECT_FALSE(fs::exists(dir / "chips" / SimChipSeries::FileName(c.serials.size() + 1))) << c.mistake;
+    }
+}
+
+// What the log and the state must know: each row a way a chip could carry
+// a serial that the next run hands out again, or a run a script takes for
+// a finished one.
+TEST_F(BatchCommand, NoChipCarriesASerialTheRecordsDoNotKnow) {
+    // The log's folder is missing: refused before chip 1 is touched.
+    logDir = "missing";
+    EXPECT_EQ(Batch(2, "10:4:1"), kExitCannotCreate);
+    EXPECT_FALSE(fs::exists(dir / "chips" / SimChipSeries::FileName(1)));
+    logDir.clear();
+
+    // Stopped after chip 1: exit 1, the state past every chip taken.
+    SignalGuard guard;  // a late signal is then only a flag
+    std::thread user([this] {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (LogLines().empty() && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+        std::raise(SIGINT);
+    });
+    const int status = Batch(50, "10:4:1");
+    user.join();
+    EXPECT_EQ(status, 1);
+    ASSERT_FALSE(log->lines().empty());
+    EXPECT_EQ(log->lines().back().rfind("batch: stopped by the user", 0), 0u) << log->lines().back();
+    const size_t chips = LogLines().size();
+    EXPECT_LT(chips, 50u);
+    EXPECT_NE(State().find(Format("next %zu\n", chips + 1)), std::string::npos) << State();
+}
+
+// A part number stands for its device only: 2764 is the prefix of 2764A,
+// and each names its own.
 TEST_F(BatchCommand, PartNumberStandsForTheDevice) {
     CliSession s;
     s.options.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
-    std::vector<std::string> args = {"auto", "2764A", "fw.bin"};
-    ASSERT_EQ(ExpandPartNumber(s, "batch", args), 0);
-    ASSERT_EQ(args.size(), 5u);
-    EXPECT_EQ(args[0], "auto");
-    EXPECT_EQ(args[3], "2764A");
-    EXPECT_EQ(args[4], "fw.bin");
+    for (const char* part : {"2764A", "2764"}) {
+        std::vector<std::string> args = {"auto", part, "fw.bin"};
+        ASSERT_EQ(ExpandPartNumber(s, "batch", args), 0) << part;
+        ASSERT_EQ(args.size(), 5u) << part;
+        EXPECT_EQ(args[0], "auto");
+        EXPECT_EQ(args[3], part);
+        EXPECT_EQ(args[4], "fw.bin");
+    }
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "support/RecordingPort.h"
 
 #include "support/KrtProcess.h"

@@ -3,6 +3,9 @@
 // through the command table, one session per run as separate krt runs are.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <csignal>
 #include <fstream>
 #include <random>
@@ -199,17 +202,28 @@ TEST_F(DeviceCommands, FailedReadLeavesTheFileAndUnsupportedOperationsSayWhy) {
 
 TEST_F(DeviceCommands, InterruptCancelsTheRunningOperation) {
     LinkContext& link = NewSession().link;
-    std::thread interrupter([&link] {
-        // Wait for the operation to be under way, then press Ctrl-C.
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (link.OperationProgress() <= 64) {
-            if (std::chrono::steady_clock::now() > giveUp) return;
-            std::this_thread::yield();
+    // The trace is a FIFO that this test reads: when it stops reading, the
+    // write stands still at its next port accesses, so that the Ctrl-C is
+    // seen while the write runs, however fast the build.
+    const std::string trace = Path("trace");
+    ASSERT_EQ(mkfifo(trace.c_str(), 0600), 0);
+    session->options.trace = trace;
+    std::thread user([&link, trace] {
+        std::ifstream in(trace);
+        std::string line;
+        while (link.OperationProgress() <= 64 && std::getline(in, line)) {
         }
+        // Ctrl-C, and the write held until krt has passed it on as a cancel.
         std::raise(SIGINT);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!link.CancelRequested() && link.OperationProgress() >= 0 && std::chrono::steady_clock::now() < giveUp)
+            std::this_thread::yield();
+        while (std::getline(in, line)) {
+        }
     });
     const int status = Execute("write", With(k27C256, Path("some.bin")));
-    interrupter.join();
+    session->traceFile.reset();  // the end of the trace for the reader
+    user.join();
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(Has("WRITE operation is failed. Because \"Operation is canceled\""));
     ASSERT_NE(Sim(), nullptr);

@@ -11,7 +11,7 @@
 #include <random>
 
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "sim/VirtualKrt.h"
 #include "support/JapaneseText.h"
 #include "support/RecordingPort.h"

@@ -102,6 +102,31 @@ TEST_F(RunOverrides, ChangedOnlyLeavesThePagesThatHoldTheirData) {
     }
 }
 
+// Each row a way the range or the overrides could mislead: what the run
+// comes to. d.bin holds 100h bytes.
+TEST_F(RunOverrides, RangesAndOverridesEndAsAsked) {
+    struct Case {
+        const char* mistake;
+        std::vector<std::string> options;
+        const char* name;  // a two-wire EEPROM of Atmel
+        int status;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"--length 0 read as an empty binary file", {"--length", "0"}, "AT24C02", 2, ""},
+        {"a range to the device's end not consent to cut", {"--length", "80"}, "AT24C01", 0, "Only the first 128"},
+        {"opposite overrides taken silently", {"--page-write", "--byte-write"}, "AT24C02", kExitUsage,
+         "--page-write and --byte-write"},
+        {"--no-verify still reads back (it is then taken as written)", {"--no-verify", "--sim-fault",
+         "write-protect"}, "AT24C02", 0, ""},
+        {"the read-back skipped without --no-verify", {"--sim-fault", "write-protect"}, "AT24C02", 3, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Krt(c.options, Write("SEEPROM", "Atmel", c.name)), c.status) << c.mistake << "\n" << err;
+        EXPECT_NE((out + err).find(c.says), std::string::npos) << c.mistake << "\n" << out << err;
+    }
+}
+
 TEST_F(RunOverrides, ABadWaitModeIsRefused) {
     const auto write = Write("EEPROM", "Atmel", "AT28C256");
     for (const std::vector<std::string>& options :

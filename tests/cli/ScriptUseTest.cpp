@@ -265,13 +265,17 @@ TEST_F(ScriptUse, TermAndHangUpCancelPowerDownAndSaveThePartlyProgrammedChip) {
 
 TEST_F(ScriptUse, ASecondRunOnTheSameChipFileIsTurnedAway) {
     const std::vector<std::string> device = {"EPROM", "AMD", "27C020"};
-    Spit(dir / "big.bin", std::string(0x40000, '\x5A'));
     fs::create_symlink("c.chip", dir / "link.chip");
-    const Start first{Args({{"--sim-chip", "c.chip", "write"}, device, {"big.bin"}})};
+    // The first run locks the chip file, then waits to open its trace, a
+    // FIFO that nobody reads yet: it holds the lock until the test reads.
+    ASSERT_EQ(mkfifo((dir / "trace").c_str(), 0600), 0);
+    const Start first{Args({{"--sim-chip", "c.chip", "--trace", "trace", "--length", "100", "write"}, device,
+                            {"d.bin"}})};
     const pid_t pid = Launch(first, "1");
-    ASSERT_TRUE(UnderWay("1", "Now writing..")) << Slurp(dir / "err1.txt");
-    // Held still (the lock stays held) while the others try.
-    kill(pid, SIGSTOP);
+    // The chip file takes its name only once it is made and locked.
+    const auto giveUp = std::chrono::steady_clock::now() + 60s;
+    while (!fs::exists(dir / "c.chip") && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(5ms);
+    ASSERT_TRUE(fs::exists(dir / "c.chip")) << Slurp(dir / "err1.txt");
     for (const std::string& name : {std::string("c.chip"), std::string("./link.chip"), Path("c.chip")}) {
         const KrtRun second = Krt(Args({{"--sim-chip", name, "blank"}, device}));
         EXPECT_EQ(second.status, 75) << name;
@@ -280,11 +284,16 @@ TEST_F(ScriptUse, ASecondRunOnTheSameChipFileIsTurnedAway) {
     }
     const KrtRun erase = Krt({"--sim-chip", "c.chip", "sim-erase"});
     EXPECT_EQ(erase.status, 75) << erase.err;
-    kill(pid, SIGCONT);
+    std::thread reader([this] {
+        std::ifstream trace(dir / "trace");
+        for (std::string line; std::getline(trace, line);) {
+        }
+    });
     const KrtRun done = Wait(pid, first, "1");
+    reader.join();
     EXPECT_EQ(done.status, 0) << done.err;
     // The first run's chip stands, and the file is free again.
-    EXPECT_EQ(Krt(Args({{"--sim-chip", "link.chip", "verify"}, device, {"big.bin"}})).status, 0);
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "link.chip", "--length", "100", "verify"}, device, {"d.bin"}})).status, 0);
 }
 
 // ---------------------------------------------------------------- identity check

@@ -120,6 +120,10 @@ TEST_F(ShellUse, BashCompletionKnowsCommandsFaultsAndTheCatalogue) {
     EXPECT_EQ(complete("ver", 1), "verify\n");
     EXPECT_NE(complete("--sim-fault dead", 2).find("dead-cells\n"), std::string::npos);
     EXPECT_NE(complete("--sim-s", 1).find("--sim-strict\n"), std::string::npos);
+    // The prefix is a word, also when it looks like an option.
+    const Ran prefix = Shell("eval $KRT complete options --no-");
+    EXPECT_EQ(prefix.status, 0) << prefix.err;
+    EXPECT_NE(prefix.out.find("--no-id-check\n"), std::string::npos) << prefix.out;
 }
 
 TEST_F(ShellUse, QuietPrintsTheResultLineAndOnFailureWhy) {

@@ -116,17 +116,24 @@ TEST(DatasheetWaits, ThreeWireEraseAllAndReadyAtOnce) {
     EXPECT_EQ(b.Operation(9, 0, 64), 0);
 }
 
-// The two-wire byte write reads nothing back: the last byte's cycle must end
-// before the power-down, or the byte is lost.
-TEST(DatasheetWaits, TwoWireByteWriteKeepsItsLastCycle) {
-    SimBench b(TwoWireEeprom("24C02", 256, 8));
-    b.buffer = RandomBytes(b.buffer.size(), 11);
-    b.buffer[0x13] = 0x00;
-    ASSERT_EQ(b.Operation(5, 0x10, 4), 0);
-    auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
-    EXPECT_EQ(chip.LostWrites(), 0u);
-    EXPECT_EQ(chip.Cell(0x13), 0x00) << "the last byte written";
-    EXPECT_FALSE(b.sim.AuxOutput()) << "powered down after it";
+// The two-wire byte write reads nothing back, nor does the page write
+// without the verify flag: the last cycle (the model's tWR maximum) must end
+// before the power-down, or the last byte or page is lost.
+TEST(DatasheetWaits, TwoWireWriteKeepsItsLastCycle) {
+    for (const auto& [pagewrite, verify] : {std::pair{0, 1}, std::pair{1, 0}}) {
+        DeviceRecord r = TwoWireEeprom("24C02", 256, 8);
+        r.pagewrite = pagewrite;
+        r.verify = verify;
+        SimBench b(r);
+        b.buffer = RandomBytes(b.buffer.size(), 11);
+        b.buffer[0x13] = 0x00;
+        const std::string which = "pagewrite " + std::to_string(pagewrite) + " verify " + std::to_string(verify);
+        ASSERT_EQ(b.Operation(5, 0x10, 4), 0) << which;
+        auto& chip = *dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
+        EXPECT_EQ(chip.LostWrites(), 0u) << which;
+        EXPECT_EQ(chip.Cell(0x13), 0x00) << "the last byte written, " << which;
+        EXPECT_FALSE(b.sim.AuxOutput()) << "powered down after it, " << which;
+    }
 }
 
 // Erase by bytes, and with page write a page per write cycle; either way the

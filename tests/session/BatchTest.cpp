@@ -4,10 +4,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
+#include "link/Protocol.h"
 #include "session/Batch.h"
+#include "session/Session.h"
 
 namespace krt {
 namespace {
@@ -118,6 +121,82 @@ TEST(BatchLog, LineIsOneJsonObjectWithEveryField) {
               "{\"time\":\"2024-01-02T03:04:05Z\",\"index\":3,\"device\":\"EPROM \\\"X\\\" 27C64\","
               "\"file_checksum\":\"1A2B\",\"serial\":\"1002\",\"chip_checksum\":null,\"result\":3,"
               "\"seconds\":1.500}");
+}
+
+// A face that records what the state file says while each chip is being
+// programmed, and can ask to stop after some chips.
+class WatchingFace final : public BatchFace {
+public:
+    explicit WatchingFace(std::string statePath, uint32_t stopAfter = 0)
+        : statePath_(std::move(statePath)), stopAfter_(stopAfter) {}
+    bool NextChip(uint32_t) override { return true; }
+    uint8_t RunRequest(LinkRequest&) override {
+        BatchState state;
+        std::string error;
+        nextDuringChip.push_back(ReadBatchState(statePath_, state, error) ? state.nextSerial : 0);
+        return RESULT_OK;
+    }
+    bool StopRequested() override { return stopAfter_ != 0 && finished >= stopAfter_; }
+    void ChipFinished(const BatchChip&) override { ++finished; }
+    std::vector<uint64_t> nextDuringChip;
+    uint32_t finished = 0;
+
+private:
+    std::string statePath_;
+    uint32_t stopAfter_;
+};
+
+// Each row a way a chip could carry a serial that the log and its state do
+// not know, or a stopped batch that would look finished.
+TEST(BatchRun, EverySerialIsRecordedBeforeItsChipAndAStopIsSaid) {
+    const fs::path dir = fs::temp_directory_path() / ("krt-batch-run-" + std::to_string(::getpid()));
+    struct Case {
+        const char* mistake;
+        const char* blocked;  // a folder where the log (+ "") or its state's temporary file is written
+        uint32_t stopAfter;
+        uint32_t done;
+        bool problem;
+        bool stopped;
+    };
+    const Case cases[] = {
+        {"the serial recorded after its chip", nullptr, 0, 2, false, false},
+        {"the log not checked before chip 1", "", 0, 0, true, false},
+        {"the state not checked before chip 1", ".state.tmp", 0, 0, true, false},
+        {"a stop not reported", nullptr, 1, 1, false, true},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const std::string log = (dir / "run.log").string();
+        if (c.blocked) fs::create_directories(log + c.blocked);
+        Session session;
+        session.record.type = "EPROM";
+        session.record.name = "27C64";
+        session.record.maxsize = session.record.bufsize = 0x100;
+        ASSERT_TRUE(session.buffer.Allocate(0x100));
+        std::fill(session.buffer.data(), session.buffer.data() + 0x100, 0xFF);
+        session.range.start = "000000";
+        session.range.length = "000100";
+        BatchSettings settings;
+        settings.automatic = false;
+        settings.count = 2;
+        settings.logPath = log;
+        std::string error;
+        ASSERT_TRUE(ParseSerialFormat("10:2:5:3", settings.serial, error)) << error;
+        Batch batch(session, settings);
+        ASSERT_TRUE(batch.Prepare(error)) << c.mistake << ": " << error;
+        WatchingFace face(BatchStatePath(log), c.stopAfter);
+        const BatchSummary summary = batch.Run(face);
+        EXPECT_EQ(summary.done, c.done) << c.mistake;
+        EXPECT_EQ(!summary.problem.empty(), c.problem) << c.mistake << ": " << summary.problem;
+        EXPECT_EQ(summary.stopped, c.stopped) << c.mistake;
+        // Write, verify and the read-back of each chip: the state already
+        // past the chip's serial (5, then 8) throughout.
+        std::vector<uint64_t> expected;
+        for (uint32_t chip = 0; chip < c.done; ++chip) expected.insert(expected.end(), 3, 8 + 3 * chip);
+        EXPECT_EQ(face.nextDuringChip, expected) << c.mistake;
+    }
+    fs::remove_all(dir);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "sim/VirtualKrt.h"
 #include "support/RecordingPort.h"
 

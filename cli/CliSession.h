@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What one run of krt holds: the merged options, the programmer session
-// (link, backend, simulated socket, device), the log on stdout and the trace.
+// What one run of krt holds around the programmer session (session/Session.h):
+// the merged options and its console (the log on stdout, the trace).
 #pragma once
 
 #include <cstdio>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "cli/Settings.h"
 #include "base/Log.h"
 #include "link/Protocol.h"

@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The rules of a job that are its own: how it names its device, and what
+// it refuses before touching anything.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "session/Job.h"
+#include "session/Session.h"
+#include "support/RecordingPort.h"
+
+namespace krt {
+namespace {
+
+struct NamingCase {
+    const char* what;
+    const char* part;
+    const char* type;
+    const char* maker;
+    const char* name;
+    JobOperation operation;
+    JobStop stop;
+    const char* loaded;  // the record's name afterwards ("": none)
+};
+
+const NamingCase kNaming[] = {
+    {"part number alone, in any case", "at28c64", "", "", "", JobOperation::Blank, JobStop::None, "AT28C64"},
+    {"part number and TYPE MAKER NAME of the same entry", "2764", "EPROM", "Intel", "2764", JobOperation::Blank,
+     JobStop::None, "2764"},
+    {"part number and TYPE MAKER NAME of different entries", "AT28C64", "EPROM", "Intel", "2764",
+     JobOperation::Blank, JobStop::PartConflict, ""},
+    {"part number the catalogue lacks", "NOSUCH", "", "", "", JobOperation::Blank, JobStop::UnknownDevice, ""},
+    {"verify without a file", "", "EPROM", "Intel", "2764", JobOperation::Verify, JobStop::NoFile, ""},
+    {"sum without a file", "2764", "", "", "", JobOperation::Sum, JobStop::NoFile, ""},
+};
+
+TEST(Job, NamesItsDeviceOnceAndRefusesWhatCannotRun) {
+    for (const NamingCase& c : kNaming) {
+        SCOPED_TRACE(c.what);
+        test::CollectingLog log;
+        Session session(&log);
+        Job job;
+        job.part = c.part;
+        job.type = c.type;
+        job.maker = c.maker;
+        job.name = c.name;
+        job.operation = c.operation;
+        job.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
+        LogJobFace face(&log);
+        JobReport report;
+        EXPECT_EQ(session.PrepareJob(job, face, report), c.stop == JobStop::None);
+        EXPECT_EQ(report.stop, c.stop);
+        EXPECT_EQ(session.record.name, c.loaded);
+        // Only a loaded device has a buffer.
+        EXPECT_EQ(session.buffer.Exists(), *c.loaded != '\0');
+    }
+}
+
+}  // namespace
+}  // namespace krt
