@@ -225,6 +225,61 @@ void BM_TimingEraseWriteGAL22V10(benchmark::State& state) {
     Report(state, s, 2 * 120 * kMs + 100 * kMs + 46 * 40 * kMs, 4.5);
 }
 
+// Images that leave most of the chip alone. Blank words of the file are
+// not programmed where the chip is blank (after the automatic write's
+// blank check without a look, in a plain write after reading them), and a
+// parallel EEPROM with changedonly reads each page and writes only those
+// that differ. chip_s: the pulses of the words that carry data (27C512:
+// 100 us each; 28F010: 16 us each), the one page cycle (AT28C256: 10 ms),
+// the 256 PIC words of 8 ms.
+// 27C512, 16 KB of code and the rest FF, on a blank chip: Arg 1 `auto`
+// (blank check, write, verify), 0 write.
+void BM_TimingSparse27C512(benchmark::State& state) {
+    Timing t("EPROM", "AMD", "27C512");
+    if (!Loaded(state, t)) return;
+    t.Random(16 * 1024);
+    const bool automatic = state.range(0) != 0;
+    double s = 0;
+    for (auto _ : state) {
+        t.link.automaticWrite = automatic;
+        s = automatic ? t.Seconds(state, 9) + t.Seconds(state, 5) + t.Seconds(state, 6) : t.Seconds(state, 5);
+        t.link.automaticWrite = false;
+    }
+    Report(state, s, 16 * 1024 * 100 * kUs, automatic ? 9.0 : 6.5);
+}
+// 28F010, its first quarter random and the rest FF, write on a blank chip.
+void BM_TimingSparse28F010(benchmark::State& state) {
+    Timing t("FLASH", "Intel", "P28F010");
+    if (!Loaded(state, t)) return;
+    t.Random(t.record.maxsize / 4);
+    double s = 0;
+    for (auto _ : state) s = t.Seconds(state, 5);
+    Report(state, s, double(t.record.maxsize / 4) * 16 * kUs, 4.0);
+}
+// AT28C256 holding a random image, rewritten with one byte changed; Arg:
+// changedonly.
+void BM_TimingOnePageAT28C256(benchmark::State& state) {
+    Timing t("EEPROM", "Atmel", "AT28C256");
+    if (!Loaded(state, t)) return;
+    t.Random(t.record.bufsize);
+    auto* chip = t.Socket<EepromChip>();
+    for (uint32_t a = 0; a < t.record.maxsize; ++a) chip->SetCell(a, t.buffer[a]);
+    t.buffer[0x1234] ^= 0x01;
+    t.record.changedonly = static_cast<uint8_t>(state.range(0));
+    double s = 0;
+    for (auto _ : state) s = t.Seconds(state, 5);
+    Report(state, s, 10 * kMs, 1.5);
+}
+// PIC16F84A, its first 256 program words random and the rest 3FFF, write
+// on a blank chip.
+void BM_TimingSparsePIC16F84A(benchmark::State& state) {
+    Timing t("PIC", "Microchip", "PIC16F84A");
+    if (!Loaded(state, t)) return;
+    t.Random(2 * 256);
+    for (size_t i = 0; i < 2 * 256; i += 2) t.buffer[i] &= 0x3F;
+    double s = 0;
+    for (auto _ : state) s = t.Seconds(state, 5);
+    Report(state, s, 256 * 8 * kMs, 11.0);
 // 5 V flash. The protocol's floor for a byte program sequence, per byte:
 // the four bus write cycles with their address latches (12 commands of two
 // frames, 72 port accesses), the program time (14 us typical on the
@@ -275,6 +330,10 @@ BENCHMARK(BM_TimingWrite28F010)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingErase28F010)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingWrite27C256)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingEraseWriteGAL22V10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TimingSparse27C512)->Arg(1)->Arg(0)->ArgName("auto")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TimingSparse28F010)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TimingOnePageAT28C256)->Arg(1)->Arg(0)->ArgName("changedonly")->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TimingSparsePIC16F84A)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingWriteSST39SF010A)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingEraseSST39SF010A)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingWriteAT29C010A)->Unit(benchmark::kMillisecond)->Iterations(1);

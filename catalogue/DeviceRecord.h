@@ -70,6 +70,11 @@ struct DeviceRecord {
     // PIC's device ID, a flash's identifier, a GAL's signature) and refuses
     // another part; 0 skips that (krt --no-id-check, the editor's check box).
     uint8_t idcheck = 1;
+    // Ours: a write reads each page (or word) of an EEPROM first and writes
+    // only those whose content differs from the buffer (key "changedonly",
+    // 0 or 1; 0 when the key is missing; krt --changed-only). Parallel and
+    // serial EEPROMs.
+    uint8_t changedonly = 0;
     // Ours, 5 V command-set flash (type "FLASH5V"): the product ID the
     // datasheet gives ("chipid", maker and device code in hex, "BF B5"),
     // maker << 8 | device, -1 without the key; whether that ID is confirmed

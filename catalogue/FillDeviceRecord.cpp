@@ -92,6 +92,8 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
     // Parallel EEPROMs: a file without the key keeps the protection command
     // and hint; the parts without protection say "sdp 0".
     r.sdp = file.ReadDecimal("sdp", 1) != 0;
+    // EEPROMs: a file without the key writes every page, as it always did.
+    r.changedonly = file.ReadDecimal("changedonly", 0) != 0;
     // 5 V flash: "chipid" is two hex bytes, maker then device.
     std::string chipid;
     if (file.ReadString(chipid, "chipid", "")) {

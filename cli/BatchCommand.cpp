@@ -164,6 +164,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     job.overrides.byteWrite = o.byteWrite;
     job.overrides.waitMode = o.waitMode;
     job.overrides.verify = !o.noVerify;
+    job.overrides.changedOnly = o.changedOnly;
     Session& core = session.core;
     core.link.language = language;
     LogJobFace jobFace(out);

@@ -246,6 +246,13 @@ const std::vector<OptionDef>& Options() {
              o.noIdCheck = true;
              return {};
          }},
+        {"--changed-only", nullptr,
+         "device operations: an EEPROM write reads each page first and writes only the pages that "
+         "differ (as the changedonly key)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.changedOnly = true;
+             return {};
+         }},
         {"--no-verify", nullptr,
          "device operations and batch: write and erase without reading each page or word back (as the "
          "parameter editor's verify box cleared): a serial EEPROM is written about 2.5 times faster, but a "

@@ -85,6 +85,7 @@ struct CliOptions {
     bool noIdCheck = false;         // --no-id-check: no identity read before a write or erase
     bool noVerify = false;          // --no-verify: write and erase without reading the chip back
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
+    bool changedOnly = false;       // --changed-only: EEPROMs write only the pages that differ
     bool force = false;             // --force: device operations without a programmer found
     bool json = false;              // --json: list and info print JSON on stdout
     std::string find;               // --find TEXT: list the entries whose part number contains it

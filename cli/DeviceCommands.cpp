@@ -401,6 +401,7 @@ Job DeviceJob(const CliOptions& o, const std::vector<std::string>& args, Command
     job.overrides.byteWrite = o.byteWrite;
     job.overrides.idCheck = !o.noIdCheck;
     job.overrides.verify = !o.noVerify;
+    job.overrides.changedOnly = o.changedOnly;
     return job;
 }
 

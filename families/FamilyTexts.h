@@ -19,6 +19,15 @@ inline constexpr const char* kWriteErrorCount[2] = {"書きこみの途中で%ld
 inline constexpr const char* kWriteCanceledAt[2] = {
     "書きこみは%06lXで中止されました（書きこみ済み%luワード、開始アドレス%06lX）",
     "Write cancelled at %06lX: %lu words from %06lX were written"};
+// A serial EEPROM write that reads each word first (changedonly).
+inline constexpr const char* kWordsSkipped[2] = {
+    "%lu ワードは内容が同じだったため書きこみませんでした",
+    "%lu words already held their data and were not written"};
+// After the line above: how many of those words were blank in the file and
+// on the chip, and so were not programmed.
+inline constexpr const char* kWriteCanceledBlank[2] = {
+    "（そのうち%luワードはファイルもチップもブランクのため書きこんでいません）",
+    "(%lu of them were blank in the file and on the chip and were not programmed)"};
 // A range that reaches beyond the device is cut at its end rather than
 // refused, so that "the whole device from here" keeps working.
 inline constexpr char kRangeCut[] =
@@ -76,6 +85,10 @@ inline constexpr const char* kSeepNoWordAccess[2] = {
     "word access on the two-wire bus is not supported: the device is used 8 bits wide"};
 // Parallel EEPROM.
 inline constexpr char kPageVerifyError[] = "Verify error at %06lX page";
+// A write that reads each page first (changedonly): %lu pages left as they were.
+inline constexpr const char* kPagesSkipped[2] = {
+    "%lu ページは内容が同じだったため書きこみませんでした",
+    "%lu pages already held their data and were not written"};
 inline constexpr const char* kCycleTimeout[2] = {
     "%06lX のEEPROM書きこみサイクルが100 ms以内に終わりませんでした（%s）",
     "EEPROM write cycle did not end within 100 ms at %06lX (%s)"};

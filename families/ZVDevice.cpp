@@ -13,6 +13,9 @@ void ZVDevice::LogWriteEnd(bool brokenOff) const {
         const uint32_t reached = CurrentAddress();
         Log(link_.log, texts::kWriteCanceledAt[link_.language == 0 ? 0 : 1], static_cast<unsigned long>(reached),
             static_cast<unsigned long>(reached >= start ? reached - start : 0), static_cast<unsigned long>(start));
+        if (blankSkipped != 0)
+            Log(link_.log, texts::kWriteCanceledBlank[link_.language == 0 ? 0 : 1],
+                static_cast<unsigned long>(blankSkipped));
         return;
     }
     if (errorCount == 0 && !brokenOff) Log(link_.log, "%s", Text(texts::kWriteWithoutErrors));

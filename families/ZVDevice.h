@@ -57,6 +57,9 @@ public:
     uint8_t* cursor = nullptr;
     uint32_t errorCount = 0;
     std::atomic<uint8_t> cancel{0};
+    // Words of a write that were blank in the file and on the chip and so
+    // were not programmed (a cancelled write's last line counts them).
+    uint32_t blankSkipped = 0;
 
 protected:
     // Fills the common fields from the request and the record, as every

@@ -224,7 +224,15 @@ uint8_t ZVEEPROM::WriteRange() {
         const uint32_t pageStart = CurrentAddress();
         const uint32_t n = std::min(pageSize - pageStart % pageSize, end - pageStart);
         const bool watch = verifyFlag != 0 && !chipTookWrite_ && watchedPages_ < kWatchedPages;
-        if (watch && !ReadPage(n, before)) continue;  // the programmer stopped: the loop ends above
+        const bool compare = record->changedonly != 0;
+        if ((watch || compare) && !ReadPage(n, before)) continue;  // the programmer stopped: the loop ends above
+        // A page that holds its data already is left alone: no write cycle
+        // spent on the chip's endurance, and the time of one read.
+        if (compare && std::memcmp(before.data(), data + pageStart, n) == 0) {
+            ++pagesSkipped;
+            currentAddress.store(pageStart + n, std::memory_order_relaxed);
+            continue;
+        }
 
         bool verified = false;
         for (int32_t attempt = 0; attempt < retryCount; ++attempt) {
@@ -282,6 +290,8 @@ uint8_t ZVEEPROM::WriteRange() {
     }
 
     const bool brokenOff = waitGaveUp_ || link_.readyTimedOut;
+    if (record->changedonly)
+        Log(link_.log, texts::kPagesSkipped[Lang(link_.language)], static_cast<unsigned long>(pagesSkipped));
     // A write ended by a wait that gave up did not finish: it never claims
     // "without errors"; the line before has said why.
     LogWriteEnd(brokenOff);

@@ -81,6 +81,8 @@ private:
     bool chipTookWrite_ = false;
     uint32_t watchedPages_ = 0;
     bool protectionHinted_ = false;
+    // Pages a changed-only write found holding their data and left alone.
+    uint32_t pagesSkipped = 0;
 };
 
 // The protection command as a device operation of its own: the family

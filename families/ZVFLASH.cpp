@@ -104,6 +104,7 @@ bool ZVFLASH::ProgramWord(uint16_t value) {
     link_.KeepTimer(kStrobeTimerHigh, kStrobeTimerLow);
     if (!KnownPart()) return true;
     ChipWrite(kCmdProgramSetup);
+    arrayRead_ = false;
     if (!link_.WaitReady()) return false;
     const std::chrono::nanoseconds latched = link_.DLSENDAt(static_cast<uint8_t>(value), 0ns);
     pulsePending_ = true;
@@ -119,7 +120,19 @@ bool ZVFLASH::ReadBack(uint16_t value, uint16_t& read) {
     return VerifyRead(latched, read);
 }
 
+bool ZVFLASH::PreRead(uint16_t& value) {
+    value = 0;
+    if (!arrayRead_ && KnownPart()) {
+        link_.KeepTimer(kStrobeTimerHigh, kStrobeTimerLow);
+        ChipWrite(kCmdRead);  // waits out a program pulse still running
+        if (!link_.WaitReady()) return false;
+        arrayRead_ = true;
+    }
+    return ReadWord(value);
+}
+
 bool ZVFLASH::PowerOn(bool programming) {
+    arrayRead_ = true;
     if (!ZVROM::PowerOn(programming)) return false;
     if (!programming || IdentityMatches()) return true;
     PowerOff();

@@ -23,6 +23,9 @@ public:
     bool ProgramWord(uint16_t value) override;
     // Program verify C0h and a read.
     bool ReadBack(uint16_t value, uint16_t& read) override;
+    // An array read: the read command 00h first when the chip was left in
+    // another mode (program verify reads the byte last programmed only).
+    bool PreRead(uint16_t& value) override;
     // Powering up to program also reads the chip's identifier and refuses a
     // part other than the record's (the supplies go off again).
     bool PowerOn(bool programming) override;
@@ -61,6 +64,9 @@ private:
     // Set while a program pulse may still be running: the chip ends it at
     // the next command write, and only a pulse of its full length programs.
     bool pulsePending_ = false;
+    // Set while the chip is in read mode (after power-up and the read
+    // command); a program command leaves it.
+    bool arrayRead_ = true;
 };
 
 }  // namespace krt

@@ -340,9 +340,17 @@ uint8_t ZVPIC::Write() {
         }))
         return RESULT_FATAL;
     // Each word is programmed once and read back over all 16 bits, so a
-    // buffer word with its top bits set never verifies.
-    if (!Cancelled() && !link_.readyTimedOut && !RunFrame(request->startAddress, length, ConfigWords::Writable, [this] {
+    // buffer word with its top bits set never verifies. A blank word of the
+    // file (3FFFh) is not programmed where the chip holds it already: after
+    // the blank check of an automatic write (which covers the whole chip)
+    // without a look, otherwise after reading it.
+    const bool knownBlank = !link_.blankForWrite.Empty();
+    if (!Cancelled() && !link_.readyTimedOut && !RunFrame(request->startAddress, length, ConfigWords::Writable, [&] {
             const uint16_t value = BufferWord();
+            if (value == kBlankWord && (knownBlank || PicCommand(PIC_READ_PROGRAM) == kBlankWord)) {
+                ++blankSkipped;
+                return Unit::Done;
+            }
             PicCommand(PIC_LOAD_PROGRAM, value);
             PicCommand(PIC_BEGIN_PROGRAMMING);
             const uint16_t read = PicCommand(PIC_READ_PROGRAM);

@@ -202,6 +202,19 @@ uint8_t ZVROM::Write() {
     link_.SetTimerSeconds(record->tpw);
 
     const bool verifying = VerifyWhileWriting();
+    // A blank word of the file is not programmed where the chip holds the
+    // blank value already: inside the range a blank check has just passed
+    // over, without a look; elsewhere after reading it as blank (a read
+    // costs far less than a pulse and its read-back). Skipped words send
+    // nothing: the address is sent again where the run of them ends. A
+    // chip not blank there is programmed as any other word and fails its
+    // read-back as it always did.
+    const uint16_t blank = WordWide() ? 0xFFFF : 0x00FF;
+    const LinkContext::AddressRange known = link_.blankForWrite;
+    const bool skipping = SkipsBlankWords();
+    const bool changedOnly = WritesChangedOnly();
+    uint32_t unchanged = 0;
+    bool addressSent = true;
     bool failed = false;
     // A write over programmed bytes would log every retry of every byte:
     // the first lines are shown, the rest counted, and a byte that needs a
@@ -215,6 +228,40 @@ uint8_t ZVROM::Write() {
             break;
         }
         const uint16_t value = TakeBufferValue();
+        if (changedOnly) {
+            uint16_t onChip;
+            if (!PreRead(onChip)) {
+                failed = true;
+                continue;
+            }
+            if (onChip == value) {
+                ++unchanged;
+                NextAddress();
+                continue;
+            }
+        }
+        if (skipping && value == blank) {
+            if (known.Holds(CurrentAddress())) {
+                ++blankSkipped;
+                currentAddress.store(CurrentAddress() + 1, std::memory_order_relaxed);
+                addressSent = false;
+                continue;
+            }
+            if (!addressSent) SetAddress(CurrentAddress());
+            addressSent = true;
+            uint16_t onChip;
+            if (!PreRead(onChip)) {
+                failed = true;
+                continue;
+            }
+            if (onChip == blank) {
+                ++blankSkipped;
+                NextAddress();
+                continue;
+            }
+        }
+        if (!addressSent) SetAddress(CurrentAddress());
+        addressSent = true;
         for (int32_t attempt = 0; attempt < retryCount; ++attempt) {
             if (!ProgramWord(value)) {
                 failed = true;
@@ -259,6 +306,7 @@ uint8_t ZVROM::Write() {
     }
     if (retryLines > texts::kRetryLinesShown)
         Log(link_.log, Text(texts::kRetryLinesHidden), retryLines - texts::kRetryLinesShown);
+    if (changedOnly) Log(link_.log, Text(texts::kWordsSkipped), static_cast<unsigned long>(unchanged));
     // A write cut short by a programmer that stopped answering did not
     // finish: it never claims "without errors"; the link has said why.
     LogWriteEnd(link_.readyTimedOut);

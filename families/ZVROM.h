@@ -38,6 +38,18 @@ protected:
     // What one unit of a loop came to.
     enum class Unit { Done, Failed, Abort };
 
+    // In a write: reads the word at the current address before it is
+    // programmed, to see whether it is blank already. False when the
+    // programmer stopped answering.
+    virtual bool PreRead(uint16_t& value) { return ReadWord(value); }
+    // Whether a write leaves out the file's blank words where the chip is
+    // blank: on chips whose blank value is what programming leaves alone.
+    // An EEPROM writes FF as data, so the serial families say no.
+    virtual bool SkipsBlankWords() const { return true; }
+    // Whether a write reads every word first and writes only those that
+    // differ (the serial EEPROMs with changedonly).
+    virtual bool WritesChangedOnly() const { return false; }
+
     bool WordWide() const { return record->wordaccess != 0; }
     unsigned BytesPerUnit() const { return WordWide() ? 2u : 1u; }
     // Verify while writing: only with the verify flag, and never for type

@@ -172,6 +172,8 @@ uint8_t ZVSEEP::WritePages() {
     const uint8_t early = BeginOperation(true, true, end);
     if (early != kGoOn) return early;
     const bool verifying = VerifyWhileWriting();
+    const bool changedOnly = record->changedonly != 0;
+    uint32_t unchanged = 0;
     const uint8_t* data = request->buffer;
     bool stopped = false;
     while (CurrentAddress() < end) {
@@ -182,6 +184,19 @@ uint8_t ZVSEEP::WritePages() {
         const uint32_t a = CurrentAddress();
         const uint32_t page = a - a % pageSize_;
         const uint32_t n = std::min(end, page + pageSize_) - a;
+        // changedonly: a page that holds its data already gets no cycle.
+        if (changedOnly) {
+            if (!ReadPage(page)) {
+                Stop();
+                break;
+            }
+            cachedPage = -1;
+            if (std::equal(data + a, data + a + n, pageBuffer.get() + (a - page))) {
+                ++unchanged;
+                currentAddress.store(a + n, std::memory_order_relaxed);
+                continue;
+            }
+        }
         for (int32_t attempt = 0; attempt < retryCount && !stopped; ++attempt) {
             lineImage = kWriteImage;
             if (AddressChip(a, true) != Addressed::Yes) {
@@ -223,6 +238,8 @@ uint8_t ZVSEEP::WritePages() {
     if (!cancel.load(std::memory_order_relaxed) && !link_.readyTimedOut && CurrentAddress() > 0) {
         if (AddressChip(CurrentAddress() - 1, true) == Addressed::Yes) BusStop();
     }
+    if (changedOnly)
+        Log(link_.log, texts::kPagesSkipped[link_.language == 0 ? 0 : 1], static_cast<unsigned long>(unchanged));
     LogWriteEnd(link_.readyTimedOut);
     PowerOff();
     LogErrorLimit();

@@ -28,6 +28,8 @@ public:
 
     bool ReadWord(uint16_t& value) override;
     bool ProgramWord(uint16_t value) override;
+    bool SkipsBlankWords() const override { return false; }
+    bool WritesChangedOnly() const override { return record->changedonly != 0; }
     bool ReadBack(uint16_t value, uint16_t& read) override;
     bool PowerOn(bool programming) override;
     // Waits out the two-wire byte write's last cycle first (see Write).

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The request dispatcher and the running operation shared with the
 // user-interface thread.
+#include <algorithm>
+#include <cstdint>
+
 #include "families/ZVDevice.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
@@ -101,6 +104,12 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) 
 
     link.readyTimedOut = false;
     link.protectionSuspected = false;
+    // A blank check's range reaches the very next request only, and only
+    // when that is a write (the result indicator between them aside).
+    if (code != REQ_RESULT_INDICATOR) {
+        link.blankForWrite = code == REQ_WRITE ? link.blankChecked : LinkContext::AddressRange{};
+        link.blankChecked = {};
+    }
     link.timeoutLogged_ = false;
     if (!link.port && RequestNeedsPort(code)) return kFatal;
 
@@ -114,6 +123,11 @@ uint8_t Dispatch(LinkContext& link, LinkRequest& request, DeviceRecord& record) 
         case REQ_READ: case REQ_WRITE: case REQ_VERIFY: case REQ_ERASE:
         case REQ_SECURE: case REQ_BLANK_CHECK: case REQ_DEVICE_OPTION: case REQ_STOP:
             result = DeviceOperation(link, request, record);
+            link.blankForWrite = {};
+            if (code == REQ_BLANK_CHECK && result == kOk && link.automaticWrite) {
+                const uint64_t end = uint64_t(request.startAddress) + request.length;
+                link.blankChecked = {request.startAddress, static_cast<uint32_t>(std::min<uint64_t>(end, UINT32_MAX))};
+            }
             break;
         case REQ_DETECT_REVISIONS:
             link.DetectProgrammer();

@@ -92,6 +92,20 @@ public:
     // can tell the user how to turn it off. Cleared by Dispatch at the
     // start of every request.
     bool protectionSuspected = false;
+    // An automatic write (blank check, write, verify) sets `automaticWrite`
+    // for its time: a blank check that passes there leaves its range in
+    // `blankChecked`, and the write that comes next, and only that write,
+    // finds it in `blankForWrite`: it need not program a blank word of the
+    // file inside that range, nor read it first. Dispatch moves and clears
+    // both on every request, so no other request can take the range.
+    struct AddressRange {
+        uint32_t start = 0, end = 0;
+        bool Holds(uint32_t address) const { return address >= start && address < end; }
+        bool Empty() const { return start >= end; }
+    };
+    bool automaticWrite = false;
+    AddressRange blankChecked;
+    AddressRange blankForWrite;
     // Set by the window program: a line that tells how to do something
     // names the window's command rather than krt's.
     bool windowFace = false;

@@ -390,7 +390,7 @@ BatchChip Batch::RunChip(BatchFace& face, uint32_t index, uint64_t serialValue, 
 
     uint8_t result;
     if (settings_.automatic) {
-        result = AutomaticWrite([&](const OperationInfo& step) { return Operation(face, step.code); },
+        result = AutomaticWrite(session_.link, [&](const OperationInfo& step) { return Operation(face, step.code); },
                                 [&] { return !face.StopRequested(); });
     } else {
         result = face.StopRequested() ? static_cast<uint8_t>(RESULT_CANCELED) : Operation(face, REQ_WRITE);

@@ -242,6 +242,7 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
     if (o.waitMode >= 0) record.waitmode = static_cast<uint8_t>(o.waitMode);
     if (o.pageWrite) record.pagewrite = 1;
     if (!o.idCheck) record.idcheck = 0;
+    if (o.changedOnly) record.changedonly = 1;
     if (o.byteWrite) record.pagewrite = 0;
     if (!o.verify) record.verify = 0;
     if (const int status = face.DeviceLoaded(record)) {
@@ -350,6 +351,7 @@ public:
         case JobOperation::Auto: {
             LogMessage(kMessageAutoConfirm);
             const uint8_t result = AutomaticWrite(
+                session_.link,
                 [this](const OperationInfo& step) {
                     // A stop between two steps ends the run as the cancel would.
                     if (face_.Interrupted()) {

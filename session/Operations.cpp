@@ -103,6 +103,19 @@ uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
     return result;
 }
 
+uint8_t AutomaticWrite(LinkContext& link, const std::function<uint8_t(const OperationInfo&)>& step,
+                       const std::function<bool()>& goOn, LogSink* log, uint32_t language) {
+    struct Marked {
+        LinkContext& link;
+        explicit Marked(LinkContext& l) : link(l) { link.automaticWrite = true; }
+        ~Marked() {
+            link.automaticWrite = false;
+            link.blankChecked = {};
+        }
+    } marked(link);
+    return AutomaticWrite(step, goOn, log, language);
+}
+
 std::string VirtualTimeLine(uint64_t elapsedNs, uint32_t language) {
     const std::string seconds = Format("%.3f", static_cast<double>(elapsedNs) / 1e9);
     return Format(InLanguage(kVirtualTimeText, language), seconds.c_str());

@@ -74,6 +74,10 @@ void CutRange(LinkRequest& request, const DeviceRecord& record, const DataBuffer
 // failed blank check says on log (when given) that nothing was written.
 uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
                        const std::function<bool()>& goOn, LogSink* log = nullptr, uint32_t language = 1);
+// The same on a link: its write step knows which words the blank check
+// found blank and does not program the file's blank words there.
+uint8_t AutomaticWrite(LinkContext& link, const std::function<uint8_t(const OperationInfo&)>& step,
+                       const std::function<bool()>& goOn, LogSink* log = nullptr, uint32_t language = 1);
 
 // The line that gives the time an operation would take on a real
 // programmer: the simulator's virtual time it took.

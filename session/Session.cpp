@@ -284,6 +284,7 @@ bool Session::LoadSocket(const DeviceRecord& device, const std::string& path, st
     if (!path.empty() && !LoadOrCreateChipFile(path, device, chip, error)) return false;
     chip->ClearChanged();
     sim_->InsertChip(std::move(chip));
+    link.blankChecked = {};
     socketDevice_ = std::make_unique<DeviceRecord>(device);
     socketFile_ = path;
     socketStamp_ = StampOf(path);
@@ -319,6 +320,7 @@ bool Session::ReloadSocketIfChanged(std::string& note, std::string& error) {
     fresh->ClearChanged();
     sim_->RemoveChip();
     sim_->InsertChip(std::move(fresh));
+    link.blankChecked = {};  // another chip: what the blank check saw is not on it
     socketStamp_ = now;
     note = Format(InLanguage(kSocketReloadedText, link.language), socketFile_.c_str());
     return true;
@@ -329,6 +331,7 @@ void Session::InsertSocketChip(std::unique_ptr<Chip> chip, const std::string& pa
     sim_->RemoveChip();
     socketDevice_.reset();
     sim_->InsertChip(std::move(chip));
+    link.blankChecked = {};
     socketFile_ = path;
 }
 

@@ -304,7 +304,7 @@ void TQV17MainForm::OpAutoExecute() {
     if (Inert() || !CheckSelected(false) || !CheckListsMatch() || !Confirm(kMessageAutoConfirm)) return;
     ClearLog();
     // Three separate runs, each with its own worker, dialog and indicator.
-    const uint8_t result = AutomaticWrite([this](const OperationInfo& step) { return RunCommand(step); },
+    const uint8_t result = AutomaticWrite(session_->link, [this](const OperationInfo& step) { return RunCommand(step); },
                                           [this] { return !closing_; }, Sink(), language_);
     if (result == RESULT_OK && !closing_) LogMessage(kMessageAutoDone);
 }

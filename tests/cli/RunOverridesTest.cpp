@@ -85,6 +85,23 @@ TEST_F(RunOverrides, ByteWriteWritesATwoWirePartAByteACycle) {
     EXPECT_GT(bytewise, 4 * paged);
 }
 
+TEST_F(RunOverrides, ChangedOnlyLeavesThePagesThatHoldTheirData) {
+    const auto write = Write("EEPROM", "Atmel", "AT28C256");
+    ASSERT_EQ(Krt({}, write), 0) << err;
+    const std::string chip = (dir / ("c" + std::to_string(runs - 1) + ".chip")).string();
+    std::vector<std::string> line = {"--settings", (dir / "settings.conf").string(), "--catalogue",
+                                     std::string(KRT_SOURCE_DIR) + "/devices", "--port", "sim", "--sim-strict",
+                                     "--sim-chip", chip, "--length", "100"};
+    for (const char* option : {"", "--changed-only"}) {
+        std::vector<std::string> run = line;
+        if (*option) run.push_back(option);
+        run.insert(run.end(), write.begin(), write.end());
+        ASSERT_EQ(test::RunCliCaptured(run, out, err), 0) << err;
+        const bool skipped = out.find("4 pages already held their data and were not written") != std::string::npos;
+        EXPECT_EQ(skipped, *option != 0) << option << out;
+    }
+}
+
 // Each row a way the range or the overrides could mislead: what the run
 // comes to. d.bin holds 100h bytes.
 TEST_F(RunOverrides, RangesAndOverridesEndAsAsked) {

@@ -238,6 +238,7 @@ TEST(ZVROMWrite, WithoutVerifyEveryAddressGetsRetryPulsesAndNoLine) {
         r.typecode = typecode;
         r.verify = typecode == 0 ? 0 : 1;  // type codes with both low bits set never verify
         FamilyLink t(r);
+        t.buffer.assign(t.buffer.size(), 0x00);  // words to program: a blank word is read first
         ASSERT_EQ(t.Operation(5, 0, 3), 0) << int(typecode);
         const auto frames = t.port.CommandFrames();
         EXPECT_EQ(CountOf(frames, 0x08), 12u) << int(typecode);
@@ -455,6 +456,7 @@ TEST(ZVROMTimeout, ProgrammerThatStopsAnsweringMidWriteEndsWithFour) {
     r.verify = 0;
     r.retry = 1;
     FamilyLink t(r);
+    t.buffer.assign(t.buffer.size(), 0x00);
     ScriptSetAddress(t.port);
     for (int i = 0; i < 3; ++i) t.port.ScriptStatus(0x40);
     StopAnswering(t);
@@ -484,8 +486,9 @@ TEST(ZVROMTimeout, ErrorsBeforeTheTimeoutAreStillReported) {
     DeviceRecord r = ByteEprom(0x100);
     r.retry = 1;
     FamilyLink t(r);
+    t.buffer.assign(t.buffer.size(), 0x00);
     ScriptSetAddress(t.port);
-    ScriptAttempt(t.port, 0x00);  // buffer holds 0xFF: one error
+    ScriptAttempt(t.port, 0xFF);  // buffer holds 0x00: one error
     StopAnswering(t);
     EXPECT_EQ(t.Operation(5, 0, 0x10), 4);
     EXPECT_TRUE(t.Logged("書きこみの途中で1個のエラーが発生しました"));
