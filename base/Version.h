@@ -8,4 +8,8 @@ namespace krt {
 // For example "0.1.0" or "0.1.0 (v0.1.0-12-gabc1234)".
 const char* ProgramVersion();
 
+// The version number alone, for example "0.8.7": what the window's title
+// and About box show and the package carries.
+const char* ProgramVersionNumber();
+
 }  // namespace krt

@@ -70,6 +70,22 @@ struct DeviceRecord {
     // PIC's device ID, a flash's identifier, a GAL's signature) and refuses
     // another part; 0 skips that (krt --no-id-check, the editor's check box).
     uint8_t idcheck = 1;
+    // Ours, 5 V command-set flash (type "FLASH5V"): the product ID the
+    // datasheet gives ("chipid", maker and device code in hex, "BF B5"),
+    // maker << 8 | device, -1 without the key; whether that ID is confirmed
+    // by the datasheet itself ("idconfirmed", default 1: a difference is
+    // then refused, else warned about); the ID entry ("identry" 3 for
+    // 5555/90, 6 for Winbond's 80 .. 60 form); the AMD time-limit bit
+    // ("dq5", 0 or 1); the longest chip erase ("erasetime"; absent: the
+    // part has no chip-erase command and is erased by writing FF) and the
+    // page-mode byte-load window ("loadwindow", tBLC). Page mode itself is
+    // "pagewrite 1" with "pagesize".
+    int32_t chipid = -1;
+    uint8_t idconfirmed = 1;
+    uint8_t identry = 3;
+    uint8_t dq5 = 0;
+    double erasetime = -1.0;
+    double loadwindow = -1.0;
 
     // Field by field, so that a new field takes part without a change here.
     bool operator==(const DeviceRecord&) const = default;

@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <cstdio>
 #include <utility>
 
 #include "base/Log.h"
@@ -83,13 +84,25 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
                               std::pair{&r.readywait, "readywait"}, std::pair{&r.eraltime, "eraltime"},
                               std::pair{&r.erasepulse, "erasepulse"}, std::pair{&r.galsettle, "galsettle"},
                               std::pair{&r.galentry, "galentry"},
-                              std::pair{&r.galdown, "galdown"}}) {
+                              std::pair{&r.galdown, "galdown"}, std::pair{&r.erasetime, "erasetime"},
+                              std::pair{&r.loadwindow, "loadwindow"}}) {
         // A time that is no number or negative keeps the family's fixed wait.
         if (!file.ReadTime(*field, key, -1.0) || !(*field >= 0.0)) *field = -1.0;
     }
     // Parallel EEPROMs: a file without the key keeps the protection command
     // and hint; the parts without protection say "sdp 0".
     r.sdp = file.ReadDecimal("sdp", 1) != 0;
+    // 5 V flash: "chipid" is two hex bytes, maker then device.
+    std::string chipid;
+    if (file.ReadString(chipid, "chipid", "")) {
+        unsigned maker = 0, device = 0;
+        char tail = 0;
+        if (std::sscanf(chipid.c_str(), "%x %x %c", &maker, &device, &tail) == 2 && maker <= 0xFF && device <= 0xFF)
+            r.chipid = static_cast<int32_t>(maker << 8 | device);
+    }
+    r.idconfirmed = file.ReadDecimal("idconfirmed", 1) != 0;
+    r.identry = file.ReadDecimal("identry", 3) == 6 ? 6 : 3;
+    r.dq5 = file.ReadDecimal("dq5", 0) != 0;
     std::string waitmode;
     const bool hasWaitMode = file.ReadString(waitmode, "waitmode", "");
 

@@ -15,6 +15,8 @@
 #include "cli/PartNumbers.h"
 #include "cli/CliSession.h"
 #include "base/Log.h"
+#include "data/DataBuffer.h"
+#include "session/BufferDigests.h"
 
 namespace krt {
 
@@ -236,7 +238,17 @@ int RunInfo(CliSession& session, const std::vector<std::string>& args) {
     }
     const DeviceRecord& record = session.record;
     if (session.options.json) {
-        PrintJson(RecordJson(report.load.path, record));
+        // The figures of a blank chip over the whole device: what a read of
+        // an erased part shows, to compare with a published list.
+        std::string document = RecordJson(report.load.path, record);
+        DataBuffer blank;
+        OperationRange whole;
+        if (record.bufsize && blank.Allocate(record.bufsize)) {
+            ClearBuffer(blank, record, whole);
+            document.pop_back();
+            document += ", \"blank\": {" + DigestsJsonMembers(DigestsOf(record, blank, whole)) + "}}";
+        }
+        PrintJson(document);
     } else {
         Log(log, "parameter file: %s", report.load.path.c_str());
         PrintLines(log, DescribeRecord(record));

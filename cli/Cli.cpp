@@ -289,13 +289,52 @@ const std::vector<OptionDef>& Options() {
              o.simBadFault = fault;
              return {};
          }},
+        {"--crc32", nullptr, "sum: also the CRC-32 of the same bytes (as crc32 prints it for a binary file of them)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.crc32 = true;
+             return {};
+         }},
+        {"--sha1", nullptr, "sum: also the SHA-1 of the same bytes (as sha1sum prints it)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.sha1 = true;
+             return {};
+         }},
+        {"--even", "FILE", "split and join: the file of the even bytes (lane 0)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.even = v;
+             return {};
+         }},
+        {"--odd", "FILE", "split and join: the file of the odd bytes (lane 1)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.odd = v;
+             return {};
+         }},
+        {"--ways", "N", "split and join: the number of chips (lanes), 2 to 16",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             uint64_t n = 0;
+             if (!ParseUnsigned(v, 10, 16, n) || n < 2) return "--ways wants a number of chips from 2 to 16";
+             o.ways = static_cast<uint32_t>(n);
+             return {};
+         }},
+        {"--bytes", "1|2|4", "split and join: bytes per chip word (2 for 16-bit chips, 4 for 32-bit ones)",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             if (v != "1" && v != "2" && v != "4") return "--bytes wants 1, 2 or 4";
+             o.laneBytes = static_cast<uint32_t>(v[0] - '0');
+             return {};
+         }},
+        {"--swap", nullptr,
+         "split and join: the image's words (of the chips' width, at least 16 bits) in the other byte order",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.swap = true;
+             return {};
+         }},
         {"--project", "FILE",
          "run the job saved in the project FILE (the window's Project menu): its device, data file, range and "
          "settings fill what the command line leaves out; an option on the line takes precedence",
          // Read before the other options (see RunCli).
          [](CliOptions&, const std::string&) -> std::string { return {}; }},
-        {"--help", nullptr, "this text", nullptr},
-        {"--version", nullptr, "the program's version", nullptr},
+        {"--help", nullptr, "this text (also -h)", nullptr},
+        {"--version", nullptr, "the program's version (also -V)", nullptr},
     };
     return options;
 }
@@ -310,6 +349,8 @@ std::vector<CliCommand> CommandTable() {
     RegisterSelftestCommands(table);
     RegisterCompletionCommands(table);
     RegisterBatchCommands(table);
+    RegisterIdentifyCommands(table);
+    RegisterSplitJoinCommands(table);
     return table;
 }
 
@@ -347,7 +388,8 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
                  "--trace into the chip file itself (under any name) is refused.\n"
                  "\nA device is named by TYPE MAKER NAME, or by its part number alone where\n"
                  "the catalogue has it once, or several times with the same parameters\n"
-                 "(krt write 27C256 fw.hex); krt list --find TEXT finds part numbers.\n"
+                 "(krt --port sim write TMS27C256 fw.hex); krt list --find TEXT finds part\n"
+                 "numbers.\n"
                  "\nDefaults come from the window's settings (%s)\n"
                  "where it holds them; options override them for one run and are never saved.\n"
                  "A command that uses the programmer needs its port: --port, or the port (or\n"
@@ -355,19 +397,11 @@ void PrintHelp(std::FILE* out, const std::vector<CliCommand>& table) {
                  "status 64. krt uses the simulated programmer only when asked to.\n"
                  "\nSIGTERM and SIGHUP are taken as Ctrl-C: the running operation is canceled,\n"
                  "the programmer powered down and the chip file saved; a second one ends krt\n"
-                 "at once.\n"
-                 "\nExit status: the request's result code (0 success, 1 to 9 as the result\n"
-                 "texts say; a device command whose start-up found no programmer stops with 7\n"
-                 "unless --force is given), 64 for a usage error (a bad option value, a device\n"
-                 "the catalogue does not list, a simulator fault the chip does not take, a read\n"
-                 "into the chip file), 66 when an input file is missing, unreadable or not in\n"
-                 "its format, 69 when the port cannot be opened, 70 with --sim-strict when the\n"
-                 "simulated programmer saw a breach of the wire protocol (each kind is named\n"
-                 "on stderr), 73 when an output (the data file of a read, the chip file, the\n"
-                 "trace, standard output) cannot be written, 75 when the chip file is in use\n"
-                 "by another run.\n",
+                 "at once.\n",
                  DefaultSettingsPath().empty() ? "~/.config/Kavimeru/KRTwin.conf"
                                                : DefaultSettingsPath().c_str());
+    std::fprintf(out, "\nExit status:\n");
+    for (const ExitStatusRow& row : kExitStatuses) std::fprintf(out, "  %-22s  %s\n", row.status, row.meaning);
 }
 
 struct ParsedLine {
@@ -384,6 +418,10 @@ bool ParseLine(const std::vector<std::string>& args, ParsedLine& parsed, std::st
         if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
             if (arg == "-h") {
                 parsed.help = true;
+                continue;
+            }
+            if (arg == "-V") {
+                parsed.version = true;
                 continue;
             }
             parsed.words.push_back(arg);

@@ -29,6 +29,31 @@ inline constexpr int kExitCannotCreate = 73;
 // The chip file is in use by another run (it is locked).
 inline constexpr int kExitInUse = 75;
 
+// Every exit status of krt and what it means: the one table that krt --help
+// prints (and so the man page) and that the README's table is checked against.
+struct ExitStatusRow {
+    const char* status;
+    const char* meaning;
+};
+inline constexpr ExitStatusRow kExitStatuses[] = {
+    {"0", "success"},
+    {"1 to 9", "the request's result code, as the result texts say; a device command whose start-up found "
+               "no programmer stops with 7 without running, unless --force is given"},
+    {"2", "also: the catalogue (DEVICE.LST) cannot be opened"},
+    {"11 to 17", "convert and sum: 10 + the file result: 11 input not found, 12 format incorrect, "
+                 "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 output not created"},
+    {"64", "usage error: an unknown command or option, an option value that is not a number in its range, "
+           "a device the catalogue does not list or lists several times with different parameters, "
+           "a simulator fault the chip does not take, a read into the chip file, no port chosen"},
+    {"66", "an input file is missing, unreadable or not in its format (a data file, the settings, "
+           "the chip file)"},
+    {"69", "the port cannot be opened"},
+    {"70", "with --sim-strict: the simulated programmer saw a breach of the wire protocol (each kind is "
+           "named on stderr)"},
+    {"73", "an output cannot be written: the data file of a read, the chip file, the trace, standard output"},
+    {"75", "the chip file is in use by another run of krt"},
+};
+
 // The clock frequencies the window's settings accept, and so krt --clock.
 inline constexpr uint32_t kMinClockHz = 450001;
 inline constexpr uint32_t kMaxClockHz = 3500000;
@@ -73,6 +98,15 @@ struct CliOptions {
     std::string simChipDir;         // --sim-chip-dir DIR: one chip file per chip of a batch
     uint32_t simBadChip = 0;        // --sim-bad-chip N[:FAULT]: chip N of the batch is bad
     std::string simBadFault;
+    // krt sum (and the JSON of info and read): the digests beside the sum.
+    bool crc32 = false;             // --crc32
+    bool sha1 = false;              // --sha1
+    // krt split and join.
+    std::string even;               // --even FILE: lane 0
+    std::string odd;                // --odd FILE: lane 1
+    uint32_t ways = 0;              // --ways N (0: two, or as many as the files named)
+    uint32_t laneBytes = 1;         // --bytes N: bytes per lane word (1, 2 or 4)
+    bool swap = false;              // --swap: the other byte order
 };
 
 class CliSession;
@@ -95,6 +129,8 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table);
 void RegisterSelftestCommands(std::vector<CliCommand>& table);
 void RegisterCompletionCommands(std::vector<CliCommand>& table);
 void RegisterBatchCommands(std::vector<CliCommand>& table);
+void RegisterIdentifyCommands(std::vector<CliCommand>& table);
+void RegisterSplitJoinCommands(std::vector<CliCommand>& table);
 
 // The option and command names, for the shell completion.
 std::vector<std::string> OptionNames();

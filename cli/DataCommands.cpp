@@ -12,6 +12,7 @@
 #include "base/Log.h"
 #include "base/StatusMessages.h"
 #include "session/Job.h"
+#include "session/BufferDigests.h"
 
 namespace krt {
 
@@ -107,7 +108,13 @@ int RunSum(CliSession& session, const std::vector<std::string>& args) {
     const Job job = FileJob(session, args, JobOperation::Sum);
     LogJobFace face(SessionLog(session));
     session.link.language = session.options.language;
-    return FileJobStatus(job, session.core.RunJob(job, face), session.options.language);
+    const int status = FileJobStatus(job, session.core.RunJob(job, face), session.options.language);
+    if (status == 0 && (session.options.crc32 || session.options.sha1)) {
+        const BufferDigests digests = DigestsOf(session.record, session.core.buffer, session.core.range);
+        if (session.options.crc32) Log(SessionLog(session), "%s", Crc32Line(digests).c_str());
+        if (session.options.sha1) Log(SessionLog(session), "%s", Sha1Line(digests).c_str());
+    }
+    return status;
 }
 
 }  // namespace
@@ -121,11 +128,11 @@ void RegisterDataCommands(std::vector<CliCommand>& table) {
                      "2 no catalogue, else 10 + the file result: 11 IN not found, 12 format incorrect, "
                      "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 OUT not created",
                      RunConvert});
-    table.push_back({"sum", "sum TYPE MAKER NAME FILE",
+    table.push_back({"sum", "sum TYPE MAKER NAME FILE [--crc32] [--sha1]",
                      "print FILE's checksum as the window's checksum box shows it once FILE is opened for "
                      "the device: the 16-bit sum of the bytes over the range (--start/--length, else the "
-                     "whole device), for GAL devices the JEDEC fuse checksum; no programmer needed. Exit "
-                     "codes as convert",
+                     "whole device), for GAL devices the JEDEC fuse checksum; --crc32 and --sha1 add the "
+                     "CRC-32 and SHA-1 of the range's bytes; no programmer needed. Exit codes as convert",
                      RunSum});
 }
 

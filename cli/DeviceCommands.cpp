@@ -35,7 +35,9 @@
 #include "base/TypeCodes.h"
 #include "families/ZVEEPROM.h"
 #include "session/Job.h"
+#include "session/BufferDigests.h"
 #include "session/Operations.h"
+#include "cli/Terminal.h"
 
 namespace krt {
 
@@ -52,7 +54,7 @@ using Command = JobOperation;
 class OperationConsole : public LogSink {
 public:
     OperationConsole(LogSink* out, bool quiet)
-        : out_(out), terminal_(isatty(STDERR_FILENO) == 1), quiet_(quiet) {}
+        : out_(out), terminal_(ControlSequencesWanted(STDERR_FILENO)), quiet_(quiet) {}
 
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -423,6 +425,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     }
     // The data goes to stdout: krt's own lines go to stderr.
     if (command == Command::Read && job.file == kStandardStream) LogToStandardError(session);
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json) {
+        if (job.file == kStandardStream) {
+            std::fprintf(stderr, "krt: read --json prints its document on standard output: name a FILE, not -\n");
+            return kExitUsage;
+        }
+        LogToStandardError(session);
+    }
 
     // From here on SIGTERM and SIGHUP are Ctrl-C: the run ends as after a
     // cancel, with the chip saved and no temporary file left.
@@ -432,7 +442,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     face.file_ = job.file;
     session.link.language = session.options.language;
     const JobReport report = session.core.RunJob(job, face);
-    return report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
+    const int status = report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json && status == 0)
+        std::printf("%s\n", DigestsJsonDocument(job.file, DigestsOf(session.record, session.core.buffer,
+                                                                     session.core.range),
+                                               session.core.range.Start(), session.core.range.Length())
+                                .c_str());
+    return status;
 }
 
 int ReadCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Read, "read"); }
@@ -444,9 +461,10 @@ int SecureCommand(CliSession& s, const std::vector<std::string>& a) { return Run
 int OptionCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Option, "option"); }
 int AutoCommand(CliSession& s, const std::vector<std::string>& a) { return RunDeviceCommand(s, a, Command::Auto, "auto"); }
 int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
-    const bool known = a.size() == 4 && (a[0] == "off" || a[0] == "on") && strcasecmp(a[1].c_str(), "EEPROM") == 0;
+    const bool known = a.size() == 4 && (a[0] == "off" || a[0] == "on") &&
+                       (strcasecmp(a[1].c_str(), "EEPROM") == 0 || strcasecmp(a[1].c_str(), "FLASH5V") == 0);
     if (!known) {
-        std::fprintf(stderr, "krt: usage: krt sdp off|on EEPROM MAKER NAME\n");
+        std::fprintf(stderr, "krt: usage: krt sdp off|on EEPROM|FLASH5V MAKER NAME\n");
         return kExitUsage;
     }
     return RunDeviceCommand(s, {a.begin() + 1, a.end()}, a[0] == "on" ? Command::SdpOn : Command::SdpOff, "sdp");
@@ -455,7 +473,7 @@ int SdpCommand(CliSession& s, const std::vector<std::string>& a) {
 }  // namespace
 
 void RegisterDeviceCommands(std::vector<CliCommand>& table) {
-    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX]",
+    table.push_back({"read", "read TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--json]",
                      "read the device into FILE (- for standard output)", &ReadCommand});
     table.push_back({"write", "write TYPE MAKER NAME FILE [--start HEX] [--length HEX] [--errors N]",
                      "program the device from FILE (- for standard input)", &WriteCommand});
@@ -468,8 +486,8 @@ void RegisterDeviceCommands(std::vector<CliCommand>& table) {
     table.push_back({"option", "option TYPE MAKER NAME", "read the device's ID (PLDs)", &OptionCommand});
     table.push_back({"auto", "auto TYPE MAKER NAME FILE [--errors N]",
                      "blank check, write and verify, as the automatic write", &AutoCommand});
-    table.push_back({"sdp", "sdp off|on EEPROM MAKER NAME",
-                     "parallel EEPROM: send the software data protection disable or enable sequence, then "
+    table.push_back({"sdp", "sdp off|on EEPROM|FLASH5V MAKER NAME",
+                     "parallel EEPROM and page-mode 5 V flash: send the software data protection disable or enable sequence, then "
                      "report the state seen by a test write (its old value is put back)",
                      &SdpCommand});
 }

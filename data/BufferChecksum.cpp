@@ -48,7 +48,20 @@ uint16_t BufferChecksum(const DeviceRecord& record, const DataBuffer& buffer, co
     // A PIC's configuration word lies outside every range of program words;
     // without it a code-protected image and an open one would sum alike.
     if (SumHasConfigWord(record, buffer)) sum = static_cast<uint16_t>(sum + ByteSum(buffer.data() + kPicConfigWordByte, 2));
+    if (SumHasDataEeprom(record, buffer))
+        sum = static_cast<uint16_t>(sum + ByteSum(buffer.data() + kPicDataEepromByte, size - kPicDataEepromByte));
     return sum;
+}
+
+bool SumHasDataEeprom(const DeviceRecord& record, const DataBuffer& buffer) {
+    return IsPicType(record.typecode) && buffer.Exists() && std::min(buffer.size(), record.bufsize) > kPicDataEepromByte;
+}
+
+std::string ChecksumMarks(const DeviceRecord& record, const DataBuffer& buffer) {
+    std::string marks;
+    if (SumHasConfigWord(record, buffer)) marks += kWithConfigWord;
+    if (SumHasDataEeprom(record, buffer)) marks += kWithDataEeprom;
+    return marks;
 }
 
 bool SumHasConfigWord(const DeviceRecord& record, const DataBuffer& buffer) {
@@ -60,7 +73,7 @@ std::string ChecksumText(const DeviceRecord& record, const DataBuffer& buffer, c
     if (!buffer.Exists()) return {};
     char text[8];
     std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(BufferChecksum(record, buffer, range)));
-    return SumHasConfigWord(record, buffer) ? std::string(text) + kWithConfigWord : std::string(text);
+    return std::string(text) + ChecksumMarks(record, buffer);
 }
 
 std::string ChecksumLine(uint16_t checksum, uint32_t language, bool withConfigWord) {
@@ -68,6 +81,10 @@ std::string ChecksumLine(uint16_t checksum, uint32_t language, bool withConfigWo
     std::snprintf(text, sizeof text, language == 0 ? "チェックサム: %04X" : "CheckSum: %04X",
                   static_cast<unsigned>(checksum));
     return withConfigWord ? std::string(text) + kWithConfigWord : std::string(text);
+}
+
+std::string ChecksumLine(uint16_t checksum, uint32_t language, const std::string& marks) {
+    return ChecksumLine(checksum, language) + marks;
 }
 
 }  // namespace krt

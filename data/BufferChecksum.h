@@ -29,6 +29,14 @@ bool SumHasConfigWord(const DeviceRecord& record, const DataBuffer& buffer);
 // configuration word is in it.
 inline constexpr char kWithConfigWord[] = " +CFG";
 
+// Whether the sum takes in a PIC's data EEPROM (from 2100h) besides the
+// range: it does whenever the buffer holds it, so that two images that
+// differ only there do not sum alike.
+bool SumHasDataEeprom(const DeviceRecord& record, const DataBuffer& buffer);
+inline constexpr char kWithDataEeprom[] = " +EE";
+// What follows the figure: kWithConfigWord, kWithDataEeprom, as they apply.
+std::string ChecksumMarks(const DeviceRecord& record, const DataBuffer& buffer);
+
 // "%04X" of the checksum, followed by kWithConfigWord when the
 // configuration word is in it; empty when no buffer exists (no device loaded).
 std::string ChecksumText(const DeviceRecord& record, const DataBuffer& buffer, const OperationRange& range);
@@ -36,5 +44,7 @@ std::string ChecksumText(const DeviceRecord& record, const DataBuffer& buffer, c
 // The line that krt prints: "CheckSum: 1A2B" (Japanese "チェックサム: 1A2B").
 // withConfigWord adds kWithConfigWord.
 std::string ChecksumLine(uint16_t checksum, uint32_t language, bool withConfigWord = false);
+// The same line with the marks of ChecksumMarks.
+std::string ChecksumLine(uint16_t checksum, uint32_t language, const std::string& marks);
 
 }  // namespace krt

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -158,7 +159,10 @@ int DataFile::Write() {
         fs::path resolved = fs::read_symlink(target, ec);
         if (!ec) target = resolved.is_absolute() ? resolved : target.parent_path() / resolved;
     }
-    if (fs::is_directory(target, ec)) return FILE_CREATE_FAILED;
+    if (fs::is_directory(target, ec)) {
+        errno = EISDIR;
+        return FILE_CREATE_FAILED;
+    }
     // Only a regular file (or a new path) is replaced by renaming a new file
     // over it. Anything else that exists (a device node, a FIFO) is written
     // in place: renaming over it would destroy it.
@@ -353,16 +357,23 @@ namespace {
 // The next byte of a microcontroller buffer that a writer saves from p on:
 // the bytes between the configuration words and the data EEPROM stand for
 // no memory of the chip, and other tools warn of records there.
+// So do the bytes between the last program word (maxsize, when known) and
+// the configuration words at byte 4000h, which the readers refuse as data
+// beyond the device.
 uint32_t SkipPicGap(const DataFile& f, uint32_t p) {
-    if (f.typecode != 4 || p < kPicConfigEnd || p >= kPicDataEepromByte) return p;
+    if (f.typecode != 4) return p;
+    const uint32_t programEnd = f.maxsize != 0 ? std::min<uint32_t>(f.maxsize * 2, kPicConfigByte) : kPicConfigByte;
+    if (p >= programEnd && p < kPicConfigByte) return std::min(f.bufsize, kPicConfigByte);
+    if (p < kPicConfigEnd || p >= kPicDataEepromByte) return p;
     return std::min(f.bufsize, kPicDataEepromByte);
 }
 
 // How many bytes from p a writer's record takes: at most 16, and never across
-// the start of the gap.
+// the start of a gap.
 uint32_t RecordBytes(const DataFile& f, uint32_t p) {
     uint32_t n = std::min<uint32_t>(16, f.bufsize - p);
     if (f.typecode == 4 && p < kPicConfigEnd) n = std::min(n, kPicConfigEnd - p);
+    if (f.typecode == 4 && f.maxsize != 0 && p < f.maxsize * 2) n = std::min(n, f.maxsize * 2 - p);
     return n;
 }
 

@@ -100,6 +100,14 @@ public:
     uint32_t statedFuses = 0;
     // Binary: the file holds more bytes than the range took.
     bool fileLonger = false;
+    // JEDEC: what made a read refuse the file as no fuse map (FILE_FORMAT_ERROR):
+    // a byte no text holds, or a fuse value other than 0 or 1 in an F or L
+    // field; where (the offset in the file), and the byte and the field.
+    enum class JedecFault : uint8_t { None, NotText, FuseValue };
+    JedecFault jedecFault = JedecFault::None;
+    uint32_t faultOffset = 0;
+    uint8_t faultByte = 0;
+    char faultField = 0;
 
     DataFile() = default;
     DataFile(std::string name, uint32_t formatCode) : format(formatCode), fileName(std::move(name)) {}

@@ -2,6 +2,8 @@
 #include "data/DataTransfer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "data/DataFile.h"
@@ -50,6 +52,14 @@ constexpr TextPair kJedecIncompleteText{
     "最後のETX(テキスト終了文字)が必要です。",
     "%s is not a complete JEDEC fuse map: a fuse map has fields that end in \"*\", its fuses (L or F fields) and "
     "the end-of-text character (ETX) at its end."};
+// %s: the file; %u: the offset; %02X: the byte.
+constexpr TextPair kJedecNotTextText{
+    "%sはJEDECのテキストではありません。オフセット%uに制御文字%02Xhがありますが、ヒューズマップにはこのような文字はありません。",
+    "%s is not JEDEC text: at offset %u it holds the control character %02Xh, which no fuse map holds."};
+// %s: the file; %c: the field; %u: the offset; %c: the character.
+constexpr TextPair kJedecFuseValueText{
+    "%sの%cフィールド(オフセット%u)にヒューズの値\"%c\"があります。ヒューズの値は0か1です。",
+    "%s: the %c field at offset %u holds the fuse value \"%c\"; a fuse is 0 or 1."};
 // %s: the file; %u: the words read.
 constexpr TextPair kBinaryLargerText{
     "%sはデバイスより大きいファイルです。開始アドレスからデバイスの終わりまでの%uワードを越える部分はデバイスに入りません。"
@@ -63,6 +73,10 @@ constexpr TextPair kBinaryCutText{
 // A file saved. %s: the file; %u: the words written.
 constexpr TextPair kSavedText{"File:%sに%uワード書き込まれました。", "File:%s: %u words written."};
 constexpr TextPair kSavedStatusText{"File:%s書きこみました", "File:%s written"};
+// A file not saved. %s: the file; %s: the system's reason.
+constexpr TextPair kNotSavedText{"ファイル\"%s\"は保存されませんでした: %s",
+                                 "File \"%s\" was not saved: %s"};
+constexpr TextPair kNoReasonText{"書きこめません", "it cannot be written"};
 
 void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t size, const OperationRange& range,
              LogSink* log) {
@@ -96,6 +110,12 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
         report.detail = Format(InLanguage(kFuseCountText, language), fileName, static_cast<unsigned>(file.statedFuses),
                                static_cast<unsigned>(file.statedFuses), record.name.c_str(),
                                static_cast<unsigned>(file.bufsize));
+    } else if (file.format == FORMAT_JEDEC && file.jedecFault == DataFile::JedecFault::NotText) {
+        report.detail = Format(InLanguage(kJedecNotTextText, language), fileName,
+                               static_cast<unsigned>(file.faultOffset), static_cast<unsigned>(file.faultByte));
+    } else if (file.format == FORMAT_JEDEC && file.jedecFault == DataFile::JedecFault::FuseValue) {
+        report.detail = Format(InLanguage(kJedecFuseValueText, language), fileName, file.faultField,
+                               static_cast<unsigned>(file.faultOffset), static_cast<char>(file.faultByte));
     } else if (file.format == FORMAT_JEDEC && report.result == FILE_FORMAT_ERROR) {
         report.detail = Format(InLanguage(kJedecIncompleteText, language), fileName);
     } else if (file.fileLonger && report.result == FILE_BEYOND_BUFFER) {
@@ -144,9 +164,17 @@ TransferReport WriteDataFile(const std::string& name, const DeviceRecord& record
     file.deviceName = record.name;
     file.PinNumber = static_cast<uint16_t>(record.PinNumber);
     file.LineNumber = static_cast<uint32_t>(std::max(record.LineNumber, 0));
+    errno = 0;
     report.result = file.Write();
+    const int systemError = errno;
     report.count = file.count;
-    if (report.result == FILE_CREATE_FAILED) report.messageCode = 10;
+    if (report.result == FILE_CREATE_FAILED) {
+        // The file and the system's reason, in the box and in the log.
+        report.messageCode = 10;
+        const std::string reason = systemError != 0 ? std::strerror(systemError) : InLanguage(kNoReasonText, language);
+        report.detail = Format(InLanguage(kNotSavedText, language), name.c_str(), reason.c_str());
+        Log(log, "%s", report.detail.c_str());
+    }
     else if (report.result == FILE_FORMAT_ERROR) report.messageCode = 21;
     if (report.messageCode >= 0) {
         report.messageBox = MessageText(language, report.messageCode);

@@ -64,7 +64,9 @@ std::string TextColumn(const DumpSource& s, uint64_t first, uint64_t limit) {
     const CharacterTable& table = Characters();
     for (uint64_t i = 0; i < 16; ++i) {
         const uint64_t at = first + i;
-        if (at < limit) out += table.text[s.buffer[at]].data();
+        const uint8_t b = at < limit ? s.buffer[at] : 0;
+        if (at < limit && !s.katakana && b >= 0xA1 && b <= 0xDF) out.push_back('.');
+        else if (at < limit) out += table.text[b].data();
         else out.push_back('.');
         if (i == 7) out += "   ";
     }

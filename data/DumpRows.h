@@ -31,6 +31,10 @@ struct DumpSource {
     // between its configuration words and its data EEPROM. Empty when equal.
     uint32_t gapFirst = 0;
     uint32_t gapEnd = 0;
+    // Bytes A1h to DFh as the half-width katakana of the Japanese code
+    // page; without it (an English window) they are "." like other bytes
+    // that stand for no character.
+    bool katakana = true;
 };
 
 // The state of one device's buffer as BinDump passes it.

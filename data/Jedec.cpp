@@ -32,6 +32,29 @@ namespace {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
+// A fuse map is text: printable characters, blanks, line and page ends, and
+// bytes of UTF-8 in notes; STX opens it and ETX ends it. Any other control
+// byte is data of another kind (a binary image named as a fuse map).
+bool IsMapText(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 0x20 || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+int NotText(DataFile& f, size_t at, char c) {
+    f.jedecFault = DataFile::JedecFault::NotText;
+    f.faultOffset = static_cast<uint32_t>(std::min<size_t>(at, UINT32_MAX));
+    f.faultByte = static_cast<uint8_t>(c);
+    return FILE_FORMAT_ERROR;
+}
+
+int BadFuseValue(DataFile& f, size_t at, char field, char c) {
+    f.jedecFault = DataFile::JedecFault::FuseValue;
+    f.faultOffset = static_cast<uint32_t>(std::min<size_t>(at, UINT32_MAX));
+    f.faultByte = static_cast<uint8_t>(c);
+    f.faultField = field;
+    return FILE_FORMAT_ERROR;
+}
+
 }  // namespace
 
 int ReadJedec(DataFile& f) {
@@ -43,7 +66,10 @@ int ReadJedec(DataFile& f) {
 
     // The design specification field, up to the first "*", says nothing we
     // use. A file without one is no fuse map (an empty file, a text).
-    while (pos < size && text[pos] != '*') ++pos;
+    while (pos < size && text[pos] != '*') {
+        if (!IsMapText(text[pos]) && text[pos] != 0x02) return NotText(f, pos, text[pos]);
+        ++pos;
+    }
     if (pos++ >= size) return FILE_FORMAT_ERROR;
 
     // A fuse map ends with ETX: a file without it was cut short (a copy
@@ -57,6 +83,7 @@ int ReadJedec(DataFile& f) {
             ended = true;
             break;
         }
+        if (!IsMapText(c)) return NotText(f, pos - 1, c);
         const unsigned char u = static_cast<unsigned char>(c);
         if (u < 0x20 || u > 0x7E) continue;
         if (c == '*') { fieldStart = true; continue; }
@@ -84,10 +111,12 @@ int ReadJedec(DataFile& f) {
             break;
         }
         case 'F':
+            // The default state of the fuses: 0 or 1, nothing else.
             if (pos < size) {
                 const char v = text[pos++];
                 if (v == '1') f.defaultFuseState = true;
                 else if (v == '0') f.defaultFuseState = false;
+                else return BadFuseValue(f, pos - 1, 'F', v);
             }
             if (f.buffer) std::fill(f.buffer, f.buffer + f.bufsize, static_cast<uint8_t>(f.defaultFuseState ? 1 : 0));
             fusesGiven = true;
@@ -123,13 +152,16 @@ int ReadJedec(DataFile& f) {
                 n = std::min<uint64_t>(n * 10 + static_cast<uint64_t>(text[pos] - '0'), UINT64_C(1) << 40);
                 ++pos;
             }
-            // Fuse digits up to "*"; spaces, line ends and any other
-            // character between them are skipped.
+            // Fuse digits up to "*", with blanks and line ends between
+            // them; any other character (a 2, a "?") is no fuse state, and a
+            // map that holds one describes nothing that can be programmed.
             while (result == FILE_OK && pos < size) {
                 const char d = text[pos];
                 if (d == '*' || d == 0x03) break;
                 ++pos;
-                if (d != '0' && d != '1') continue;
+                if (IsBlank(d)) continue;
+                if (!IsMapText(d)) return NotText(f, pos - 1, d);
+                if (d != '0' && d != '1') return BadFuseValue(f, pos - 1, 'L', d);
                 if (n >= f.bufsize) {
                     result = FILE_BEYOND_BUFFER;
                     break;
@@ -144,7 +176,10 @@ int ReadJedec(DataFile& f) {
             // "N", test vectors "V", and so on) holds free text that may
             // contain the letters above: it is skipped whole.
             if (atFieldStart && c >= 'A' && c <= 'Z') {
-                while (pos < size && text[pos] != '*' && text[pos] != 0x03) ++pos;
+                while (pos < size && text[pos] != '*' && text[pos] != 0x03) {
+                    if (!IsMapText(text[pos])) return NotText(f, pos, text[pos]);
+                    ++pos;
+                }
             }
             break;
         }

@@ -6,6 +6,7 @@
 
 #include "families/ZVEEPROM.h"
 #include "families/ZVFLASH.h"
+#include "families/ZVFLASH5V.h"
 #include "families/ZVGAL.h"
 #include "families/ZVPIC.h"
 #include "families/ZVROM.h"
@@ -36,7 +37,7 @@ struct Keyword {
 constexpr Keyword kKeywords[] = {
     {"GAL", &Make<ZVGAL>},         {"OTPROM", &Make<ZVROM>}, {"EPROM", &Make<ZVROM>},
     {"EEPROM", &Make<ZVEEPROM>},   {"SEEPROM", &Make<ZVSEEP>}, {"FLASH", &Make<ZVFLASH>},
-    {"PIC", &Make<ZVPIC>},
+    {"PIC", &Make<ZVPIC>},         {"FLASH5V", &Make<ZVFLASH5V>},
 };
 
 }  // namespace

@@ -38,12 +38,30 @@ inline constexpr const char* kWriteVerifyWord[2] = {"Verify error at %06lX Read:
 inline constexpr const char* kWriteVerifyByte[2] = {"Verify error at %06lX Read:%02X File:%02X %d回目",
     "Verify error at %06lX Read:%02X File:%02X retry %d"};
 
+// A write's retry lines stop after kRetryLinesShown; the rest are counted.
+inline constexpr unsigned kRetryLinesShown = 20;
+inline constexpr const char* kRetryLinesHidden[2] = {"ほかに%lu行の再試行の行を省略しました",
+    "%lu more retry lines not shown"};
+// A byte that reads a 0 bit where the data has a 1: programming only turns
+// 1s into 0s. %06lX: the address; %02X: read; %02X: wanted.
+inline constexpr const char* kEraseFirst[2] = {
+    "%06lX 番地は%02Xと読めますが%02Xが必要です。書きこみでは0のビットを1にできません：先にチップを消去してください"
+    "（EPROMは紫外線で消去します）",
+    "The byte at %06lX reads %02X where %02X is wanted: programming cannot turn a 0 bit into 1. Erase the chip "
+    "first (an EPROM with ultraviolet light)."};
+
 // 28F flash: the last failed attempt of the clearing before an erase.
 inline constexpr char kFlashClearVerifyError[] = "Verify error at %06lX";
 // %06lX: the first address that did not erase; %u: the erase pulses given.
 inline constexpr const char* kFlashNotErased[2] = {
     "消去できませんでした：%06lX 番地は %u 回の消去パルスの後も FF になりません",
     "The chip did not erase: the byte at %06lX does not read FF after %u erase pulses"};
+// The clearing (every byte to 00) that comes before the erase, and the erase.
+inline constexpr const char* kFlashCleared[2] = {"消去の前に全バイトを00にしました",
+    "Every byte programmed to 00 before the erase"};
+// %u: the erase pulses given.
+inline constexpr const char* kFlashErased[2] = {"消去しました：%u回の消去パルスで全バイトがFFになりました",
+    "Erased: every byte reads FF after %u erase pulses"};
 // Serial EEPROM (two-wire 24Cxx, three-wire 93Cx6).
 inline constexpr const char* kSeepNoAck[2] = {
     "シリアルEEPROMから応答がありません アドレス %06lX (デバイスセレクト %02X)",
@@ -70,6 +88,12 @@ inline constexpr const char* kProtectionHint[2] = {
     "解除するには: krt sdp off EEPROM %s %s",
     "Not one byte of the page at %06lX changed: the chip is probably software data protected. "
     "To turn the protection off: krt sdp off EEPROM %s %s"};
+// The same hint in the window, which has its own command for it.
+inline constexpr const char* kProtectionHintWindow[2] = {
+    "%06lX のページは1バイトも変わりませんでした。ソフトウェアデータ保護がかかっている可能性があります。"
+    "解除するには:「デバイス」→「データ保護の解除」(%s %s)",
+    "Not one byte of the page at %06lX changed: the chip is probably software data protected. "
+    "To turn the protection off: Device > Unprotect (%s %s)"};
 inline constexpr const char* kProtectionState[2][2] = {
     {"ソフトウェアデータ保護は解除されています（%06lX への試し書きが反映され、元の値に戻しました）",
      "ソフトウェアデータ保護がかかっています（%06lX への試し書きは無視されました）"},
@@ -84,9 +108,37 @@ inline constexpr const char* kNoProtection[2] = {
 inline constexpr const char* kProtectionRestoreFailed[2] = {
     "%06lX の元の値 %02X を書き戻せませんでした（読み出し値 %02X）",
     "Could not put back the old value at %06lX: %02X wanted, %02X read"};
+// 5 V command-set flash (FLASH5V).
+// %06lX: the address; %.1f: the bound in milliseconds.
+inline constexpr const char* kFlash5vProgramTimeout[2] = {
+    "%06lX の書きこみが %.1f ms 以内に終わりませんでした。電源を切りました",
+    "The chip did not finish programming at %06lX within %.1f ms: the supplies were switched off"};
+inline constexpr const char* kFlash5vEraseTimeout[2] = {
+    "チップ消去が %.1f ms 以内に終わりませんでした。電源を切りました",
+    "The chip erase did not finish within %.1f ms: the supplies were switched off"};
+inline constexpr const char* kFlash5vTimeLimit[2] = {
+    "%06lX でチップが内部の制限時間を超えました（DQ5）。リセットしました",
+    "The chip exceeded its internal time limit at %06lX (DQ5): it was reset"};
+// %06lX: the page; %.0f: the gap seen and the window, in microseconds.
+inline constexpr const char* kFlash5vLoadWindow[2] = {
+    "%06lX のページの書きこみで %.0f us の間があき、バイトロード時間 %.0f us を超えました。ページは失われています",
+    "Loading the page at %06lX took a gap of %.0f us, longer than the byte-load window of %.0f us: the page is lost"};
+inline constexpr const char* kFlash5vWindowTooShort[2] = {
+    "バイトロード時間 %.0f us ではページを送りきれません（%.0f us 以上が必要です）。何も書きこんでいません",
+    "A byte-load window of %.0f us cannot be met by this programmer (at least %.0f us is needed): nothing was written"};
+inline constexpr const char* kFlash5vProtectionHint[2] = {
+    "%06lX のページは1バイトも変わりませんでした。ソフトウェアデータ保護が解除できない可能性があります。"
+    "解除するには: krt sdp off FLASH5V %s %s",
+    "Not one byte of the page at %06lX changed: the chip is probably software data protected. "
+    "To turn the protection off: krt sdp off FLASH5V %s %s"};
+inline constexpr const char* kFlash5vNoPageMode[2] = {
+    "このデバイスはページ書きこみ式ではないため、ソフトウェアデータ保護はコマンドに組みこまれています",
+    "This part is not page-mode flash: its software data protection is part of every command"};
 // PIC microcontroller.
 inline constexpr char kPicVerifyError[] = "Verify error at %06lX";
 inline constexpr char kPicNotBlank[] = "Not Blank at %06lX";
+// A data EEPROM byte: its buffer address, the byte read, the byte wanted.
+inline constexpr char kPicDataVerifyError[] = "Verify error at %06lX (data EEPROM) Read:%02X File:%02X";
 // Lines that explain what a code-protected chip shows.
 inline constexpr const char* kPicCodeProtected[2] = {
     "チップはコードプロテクトされています：プログラムメモリは0000と読めます",
@@ -147,6 +199,13 @@ inline constexpr const char* kGalSignatureUnknown[2] = {
     "電子署名は使いません（%s）：デバイスパラメータの%.2f V、%g msで書きこみます",
     "Signature not used (%s): programming with the device parameters' %.2f V and %g ms"};
 inline constexpr const char* kGalSignatureShown[2] = {"電子署名: %s", "Signature: %s"};
+// Every signature bit read the same (%s: 1 or 0): the lines float or are
+// held, as with an empty socket or a chip that makes no contact.
+inline constexpr const char* kGalNoChipAnswers[2] = {
+    "チップが応答しません：電子署名(PES)がすべて%sと読めます。ソケットが空か、チップが接触していません。"
+    "書きこみも消去もしていません（確かめずに続けるには --no-id-check）",
+    "No chip answers: every bit of the signature (PES) reads %s, as from an empty socket or a chip that makes "
+    "no contact; nothing was written or erased (--no-id-check goes on without the check)"};
 inline constexpr const char* kGalSignatureInvalid[2] = {
     "この電子署名は知られたメーカー・デバイス・アルゴリズムを示していません",
     "This signature names no known maker, part and algorithm"};

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "families/ZVEEPROM.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -8,6 +10,7 @@
 #include <span>
 
 #include "families/FamilyTexts.h"
+#include "families/ZVFLASH5V.h"
 #include "link/Log.h"
 
 namespace krt {
@@ -249,7 +252,9 @@ uint8_t ZVEEPROM::WriteRange() {
             if (watch && record->sdp && !protectionHinted_ && ReadPage(n, after) && after == before &&
                 std::memcmp(before.data(), data + pageStart, n) != 0) {
                 protectionHinted_ = true;
-                Log(link_.log, texts::kProtectionHint[Lang(link_.language)], static_cast<unsigned long>(pageStart),
+                const unsigned l = Lang(link_.language);
+                Log(link_.log, link_.windowFace ? texts::kProtectionHintWindow[l] : texts::kProtectionHint[l],
+                    static_cast<unsigned long>(pageStart),
                     record->manufacture.c_str(), record->name.c_str());
                 // When most of the page was to change, every further page
                 // would fail the same way, each after its retries and a
@@ -392,6 +397,8 @@ uint8_t ZVEEPROM::SetProtection(bool enable) {
 }
 
 uint8_t RunProtectionOperation(LinkContext& link, DeviceRecord& record, bool enable) {
+    // Page-mode 5 V flash has the same command; its test write is a whole page.
+    if (strcasecmp(record.type.c_str(), "FLASH5V") == 0) return RunFlash5vProtection(link, record, enable);
     LinkRequest request;
     request.code = 10;  // never dispatched: only the record of what runs
     if (!link.port || !link.clock) return RESULT_FATAL;

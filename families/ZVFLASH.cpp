@@ -214,7 +214,11 @@ uint8_t ZVFLASH::ClearToZero() {
         }
         NextAddress();
     }
-    LogWriteEnd(link_.readyTimedOut);
+    // The clearing is a step of the erase, not a write: its own line.
+    if (errorCount == 0 && !link_.readyTimedOut && cancel.load(std::memory_order_relaxed) == 0)
+        Log(link_.log, "%s", Text(texts::kFlashCleared));
+    else
+        LogWriteEnd(link_.readyTimedOut);
     LogErrorLimit();
     return FrameResult();
 }
@@ -266,6 +270,7 @@ uint8_t ZVFLASH::Erase() {
             }
         }
         if (!erased) errorCount = 1;
+        if (erased) Log(link_.log, Text(texts::kFlashErased), pulses);
         // The clearing's summary said "without errors": say that the erase
         // itself failed, and where, unless a cancel or the link ended it.
         if (!erased && !cancel.load(std::memory_order_relaxed) && !link_.readyTimedOut && !stopped)

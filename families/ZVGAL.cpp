@@ -133,6 +133,16 @@ bool ZVGAL::TakeSignature(uint8_t& result) {
         return false;
     }
     const std::string described = DescribeSignature(s);
+    // A signature of all ones or all zeros is no chip's: nothing drives the
+    // data-out line. Going on would report an erase or a write of nothing as done.
+    const bool allOnes = std::all_of(std::begin(s.bytes), std::end(s.bytes), [](uint8_t b) { return b == 0xFF; });
+    const bool allZeros = std::all_of(std::begin(s.bytes), std::end(s.bytes), [](uint8_t b) { return b == 0x00; });
+    if (record->idcheck && (allOnes || allZeros)) {
+        PowerOff();
+        Log(link_.log, texts::kGalNoChipAnswers[language], allOnes ? "1" : "0");
+        result = RESULT_FATAL;
+        return false;
+    }
     if (record->idcheck && s.Valid() && !s.FitsTypeCode(typeCode)) {
         PowerOff();
         const std::string found = "signature " + described;

@@ -181,6 +181,17 @@ bool ZVPIC::CountError(const char* format) {
     return true;
 }
 
+bool ZVPIC::CountDataError(uint16_t read, uint16_t value) {
+    ++errorCount;
+    if (ErrorLimitReached()) {
+        failed_ = true;
+        return false;
+    }
+    Log(link_.log, texts::kPicDataVerifyError, static_cast<unsigned long>(CurrentAddress()), static_cast<unsigned>(read),
+        static_cast<unsigned>(value));
+    return true;
+}
+
 template <class Work>
 bool ZVPIC::RunFrame(uint32_t start, uint32_t length, ConfigWords config, Work&& work) {
     currentAddress.store(start, std::memory_order_relaxed);
@@ -325,7 +336,7 @@ uint8_t ZVPIC::Write() {
             PicCommand(PIC_BEGIN_PROGRAMMING);
             const uint16_t read = PicCommand(PIC_READ_DATA) & 0xFF;
             if (read == value || link_.readyTimedOut) return Unit::Done;
-            return CountError(texts::kPicVerifyError) ? Unit::Done : Unit::Failed;
+            return CountDataError(read, value) ? Unit::Done : Unit::Failed;
         }))
         return RESULT_FATAL;
     // Each word is programmed once and read back over all 16 bits, so a
@@ -373,7 +384,7 @@ uint8_t ZVPIC::Verify() {
             const uint16_t value = BufferWord();
             const uint16_t read = PicCommand(PIC_READ_DATA) & 0xFF;
             if (read == value || link_.readyTimedOut || (ProtectsCode(chipConfig) && read == 0)) return Unit::Done;
-            return CountError(texts::kPicVerifyError) ? Unit::Done : Unit::Failed;
+            return CountDataError(read, value) ? Unit::Done : Unit::Failed;
         }))
         return RESULT_FATAL;
     const uint8_t result = Ending(failed_ || errorCount != 0);

@@ -101,6 +101,9 @@ private:
     bool ErrorLimitReached() const { return errorCount >= request->permittedErrorCount; }
     // Counts a failed word; true when the loop goes on (the line is logged).
     bool CountError(const char* format);
+    // A data EEPROM byte that did not verify: counted, and logged with the
+    // byte read and the byte wanted.
+    bool CountDataError(uint16_t read, uint16_t value);
     uint8_t Ending(bool failed);
     bool Cancelled() const { return cancel.load(std::memory_order_relaxed) != 0; }
     unsigned Language() const { return link_.language == 0 ? 0 : 1; }

@@ -203,6 +203,11 @@ uint8_t ZVROM::Write() {
 
     const bool verifying = VerifyWhileWriting();
     bool failed = false;
+    // A write over programmed bytes would log every retry of every byte:
+    // the first lines are shown, the rest counted, and a byte that needs a
+    // 0 bit back at 1 says once that the chip needs an erase.
+    unsigned long retryLines = 0;
+    bool eraseHinted = false;
     while (CurrentAddress() < end) {
         if (cancel.load(std::memory_order_relaxed) || failed || link_.readyTimedOut) {
             Stop();
@@ -223,22 +228,37 @@ uint8_t ZVROM::Write() {
             }
             if (read == value) break;
             const bool last = attempt == retryCount - 1;
+            const uint16_t mask = WordWide() ? 0xFFFF : 0x00FF;
+            const bool hint = last && !eraseHinted && (~read & value & mask) != 0;
+            eraseHinted = eraseHinted || hint;
+            const auto address = static_cast<unsigned long>(CurrentAddress());
+            auto logHint = [&] {
+                if (hint)
+                    Log(link_.log, Text(texts::kEraseFirst), address, static_cast<unsigned>(read & mask),
+                        static_cast<unsigned>(value & mask));
+            };
             if (last) {
                 ++errorCount;
                 if (ErrorLimitReached()) {
+                    logHint();
                     failed = true;
                     break;
                 }
             }
-            const auto address = static_cast<unsigned long>(CurrentAddress());
-            if (WordWide())
-                Log(link_.log, Text(texts::kWriteVerifyWord), address, High(read), Low(read), High(value), Low(value),
-                    static_cast<int>(attempt));
-            else
-                Log(link_.log, Text(texts::kWriteVerifyByte), address, Low(read), Low(value), static_cast<int>(attempt));
+            if (retryLines++ < texts::kRetryLinesShown) {
+                if (WordWide())
+                    Log(link_.log, Text(texts::kWriteVerifyWord), address, High(read), Low(read), High(value),
+                        Low(value), static_cast<int>(attempt));
+                else
+                    Log(link_.log, Text(texts::kWriteVerifyByte), address, Low(read), Low(value),
+                        static_cast<int>(attempt));
+            }
+            logHint();
         }
         NextAddress();
     }
+    if (retryLines > texts::kRetryLinesShown)
+        Log(link_.log, Text(texts::kRetryLinesHidden), retryLines - texts::kRetryLinesShown);
     // A write cut short by a programmer that stopped answering did not
     // finish: it never claims "without errors"; the link has said why.
     LogWriteEnd(link_.readyTimedOut);

@@ -38,7 +38,7 @@ const DetectionRow kKrt1Rows[] = {
 };
 
 const DetectionRow kKrt2Rows[] = {
-    {0x10, 0x10, true, {"KRT2のバージョンは 1.0です。"}, {"KRT2 version is 2.0"}},
+    {0x10, 0x10, true, {"KRT2のバージョンは 1.0です。"}, {"KRT2 version is 1.0"}},
     {0x81, 0x86, true,
      {"KRT2のバージョンは古いベータ版です。(8月7日版以前)。", kDownloadJa, kWebPageJa},
      {"KRT2 is obsolete beta version.(before 7 Oct 1999)", kDownloadEn, kWebPageEn}},

@@ -92,6 +92,9 @@ public:
     // can tell the user how to turn it off. Cleared by Dispatch at the
     // start of every request.
     bool protectionSuspected = false;
+    // Set by the window program: a line that tells how to do something
+    // names the window's command rather than krt's.
+    bool windowFace = false;
     // ReadyTimeout's last result and the clock it belongs to.
     mutable double readyBoundClock_ = -1.0;
     mutable std::chrono::nanoseconds readyBound_{0};

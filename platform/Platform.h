@@ -50,6 +50,11 @@ std::string FindParportDevice(uint16_t base, const std::string& procRoot,
 // access. Returns null with error set.
 std::unique_ptr<PortIo> OpenDirectPort(uint16_t base, std::string& error, PortFaultHandler onFault = {});
 
+// Opens each of the standard descriptors 0, 1 and 2 that is closed on
+// /dev/null, so that no file the program opens later takes its number. Both
+// programs call it before anything else.
+void OpenStandardDescriptors();
+
 // Steady clock; sleeps for real.
 std::unique_ptr<Clock> MakeSystemClock();
 

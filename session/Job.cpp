@@ -262,7 +262,7 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
     // The figure of the window's checksum box for the file as loaded.
     if ((deviceOperation && !job.file.empty() && job.operation != JobOperation::Read) ||
         job.operation == JobOperation::Sum)
-        ::krt::Log(log, "%s", ChecksumLine(report.checksum, language, SumHasConfigWord(record, buffer)).c_str());
+        ::krt::Log(log, "%s", ChecksumLine(report.checksum, language, ChecksumMarks(record, buffer)).c_str());
     return true;
 }
 
@@ -376,7 +376,7 @@ JobReport Session::RunJob(const Job& job, JobFace& face) {
         steps.LogMessage(kMessageReadFinished);
         report.checksum = Checksum();
         if (report.result == RESULT_OK) {
-            ::krt::Log(log, "%s", ChecksumLine(report.checksum, language, SumHasConfigWord(record, buffer)).c_str());
+            ::krt::Log(log, "%s", ChecksumLine(report.checksum, language, ChecksumMarks(record, buffer)).c_str());
             // A read that did not finish leaves the file as it was.
             bool written = false;
             face.FileWait([&] {

@@ -91,10 +91,12 @@ void CutRange(LinkRequest& request, const DeviceRecord& record, const DataBuffer
 }
 
 uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
-                       const std::function<bool()>& goOn) {
+                       const std::function<bool()>& goOn, LogSink* log, uint32_t language) {
     uint8_t result = RESULT_OK;
     for (uint8_t code : {REQ_BLANK_CHECK, REQ_WRITE, REQ_VERIFY}) {
         result = step(*OperationOf(code));
+        if (result != RESULT_OK && code == REQ_BLANK_CHECK && result != RESULT_CANCELED)
+            ::krt::Log(log, "%s", InLanguage(kAutoNothingWrittenText, language));
         if (result != RESULT_OK) break;
         if (code != REQ_VERIFY && !goOn()) return RESULT_CANCELED;
     }
@@ -208,6 +210,7 @@ void OperationWorker::Run() {
     }
     const OperationInfo* info = OperationOf(request_.code);
     if (info && info->changesBuffer && result == RESULT_OK) {
+        session_.edits.Reset(session_.buffer);
         observer_.BufferChanged();
         session_.BufferChanged();
     }

@@ -70,9 +70,10 @@ void CutRange(LinkRequest& request, const DeviceRecord& record, const DataBuffer
 
 // The automatic write: blank check, write, verify; each step runs only
 // when the one before succeeded; when goOn() says no, the run stops with
-// result 1 (canceled). Returns the last result.
+// result 1 (canceled). Returns the last result. A run that stops at a
+// failed blank check says on log (when given) that nothing was written.
 uint8_t AutomaticWrite(const std::function<uint8_t(const OperationInfo&)>& step,
-                       const std::function<bool()>& goOn);
+                       const std::function<bool()>& goOn, LogSink* log = nullptr, uint32_t language = 1);
 
 // The line that gives the time an operation would take on a real
 // programmer: the simulator's virtual time it took.

@@ -214,7 +214,10 @@ uint32_t Session::ShowResult(uint8_t result) {
 // ---------------------------------------------------------------- workspace
 
 TransferReport Session::ReadDataFile(const std::string& name, uint32_t language, uint32_t format) {
-    return ::krt::ReadDataFile(name, record, buffer, range, language, link.log, format);
+    TransferReport report = ::krt::ReadDataFile(name, record, buffer, range, language, link.log, format);
+    // The file as loaded is what the dump's edits are measured against.
+    if (report.success) edits.Reset(buffer);
+    return report;
 }
 
 TransferReport Session::ReloadDataFile(const std::string& name, uint32_t language) {
@@ -225,8 +228,27 @@ TransferReport Session::ReloadDataFile(const std::string& name, uint32_t languag
     return report;
 }
 
+TransferReport Session::OpenDataFile(const std::string& name, uint32_t language, bool merge) {
+    if (merge || !buffer.Exists()) {
+        TransferReport report = ReadDataFile(name, language);
+        if (report.success && merge) ::krt::Log(link.log, InLanguage(kMergedText, language), name.c_str());
+        return report;
+    }
+    DataBuffer before = buffer;
+    FillBlank(buffer.data(), buffer.size(), record.typecode);
+    TransferReport report = ReadDataFile(name, language);
+    if (!report.success) {
+        buffer = std::move(before);
+        return report;
+    }
+    ::krt::Log(link.log, InLanguage(kOpenedOnBlankText, language), record.name.c_str());
+    return report;
+}
+
 TransferReport Session::WriteDataFile(const std::string& name, uint32_t language, uint32_t format) {
-    return ::krt::WriteDataFile(name, record, buffer, range, language, link.log, format);
+    TransferReport report = ::krt::WriteDataFile(name, record, buffer, range, language, link.log, format);
+    if (report.success) edits.MarkSaved();
+    return report;
 }
 
 uint16_t Session::Checksum() const { return BufferChecksum(record, buffer, range); }

@@ -14,6 +14,7 @@
 
 #include "catalogue/DeviceList.h"
 #include "catalogue/DeviceRecord.h"
+#include "data/BufferEdits.h"
 #include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
 #include "link/Link.h"
@@ -100,6 +101,9 @@ public:
     DeviceRecord record;
     DataBuffer buffer;
     OperationRange range;
+    // The dump window's edits of the buffer: undo, redo, changed bytes,
+    // unsaved. Reset by a file load and a chip read.
+    BufferEdits edits;
 
     // --- the workspace steps of both faces ---
     // The device list of the catalogue folder dir (empty: where it is
@@ -139,6 +143,11 @@ public:
     // blank buffer. When the file does not fit the new device the buffer
     // stays blank, and the log says so.
     TransferReport ReloadDataFile(const std::string& name, uint32_t language);
+    // File > Open: the file into the device's blank buffer (the range stays),
+    // so that no byte of an earlier file is left; with merge, the file is
+    // laid over the buffer as it is (File > Merge). The log says which. A
+    // refused file leaves the buffer as it was.
+    TransferReport OpenDataFile(const std::string& name, uint32_t language, bool merge);
     TransferReport WriteDataFile(const std::string& name, uint32_t language, uint32_t format = FORMAT_BY_NAME);
     // The figure of the window's checksum box and of krt sum: the buffer's
     // checksum over the range as it stands (for a PLD, its fuse checksum).

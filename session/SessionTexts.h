@@ -54,4 +54,32 @@ inline constexpr TextPair kProofSummaryText{
     "%zu個のデバイス: 書き込み・読み出し%zu, 読み出しのみ%zu, 不合格%zu",
     "%zu devices: %zu read/write, %zu read-only, %zu failed"};
 
+// Identify: %02X %02X the maker and device code; %s the matching entries.
+inline constexpr TextPair kIdentifyMatchText{"%02X %02X: %s", "%02X %02X: %s"};
+inline constexpr TextPair kIdentifyUnknownText{
+    "%02X %02X: カタログにこの識別コードのデバイスはありません",
+    "%02X %02X: no device of the catalogue has this identifier"};
+// %02X %02X: what addresses 0 and 1 read.
+inline constexpr TextPair kIdentifyNoAnswerText{
+    "フラッシュの識別コマンドに答えるチップはありません（0番地と1番地はデータ %02X %02X のままです）："
+    "EPROMなど別の種類のチップか、ソケットが空です",
+    "No chip answered the flash product ID command (addresses 0 and 1 read their data %02X %02X): another kind "
+    "of chip, such as an EPROM, or an empty socket"};
+
+// An automatic write that stopped at its blank check.
+inline constexpr TextPair kAutoNothingWrittenText{
+    "ブランクチェックで止まったので、何も書きこんでいません。",
+    "The automatic write stopped at the blank check: nothing was written."};
+
+// After File > Open: %s: the device. The file was read into the device's
+// blank buffer, so nothing of an earlier file stays.
+inline constexpr TextPair kOpenedOnBlankText{
+    "%sの消去状態のバッファに読みこみました。ファイルにないアドレスは消去状態です（重ねるときは「ファイル」→「重ねて開く」）。",
+    "Read into the %s's blank buffer: addresses the file does not hold are blank (File > Merge lays a file over "
+    "the buffer instead)."};
+// After File > Merge: %s: the file.
+inline constexpr TextPair kMergedText{
+    "%sをバッファに重ねました。ファイルにないアドレスは前のデータのままです。",
+    "%s was laid over the buffer: addresses the file does not hold keep their earlier data."};
+
 }  // namespace krt

@@ -152,9 +152,18 @@ public:
     }
 
     virtual void SetCellFaults(const CellFaults& faults) { (void)faults; }
+    // Whether the model honours weak cells and dead cells (SetCellFaults); a
+    // cell fault it would ignore is refused, not shown as injected.
+    virtual bool TakesWeakCells() const { return false; }
+    virtual bool TakesDeadCells() const { return false; }
     // UV light on the window. False with the reason when the chip has none.
     virtual bool UvErase(std::string& reason);
     virtual bool Damaged() const { return false; }
+    // A breach of the chip's own rules by the host since the last call (a
+    // command written while the chip is busy, a write cycle below its
+    // operating Vcc), as one line; empty when none. The protocol check
+    // takes it after every write cycle.
+    virtual std::string TakeHostBreach() { return {}; }
 
     virtual void Save(ChipImage& image) const = 0;
     // Restores from an image of the same kind and device; false with a reason otherwise.

@@ -296,6 +296,16 @@ bool LoadOrCreateChipFile(const std::string& path, const DeviceRecord& record, s
         error = Say(kSimTextChipFileCorrupt, path, why);
         return false;
     }
+    // The device sends its type code as the socket configuration; a chip
+    // wired for any other would sit in the socket unconnected and read as
+    // absent, so that every operation failed without a reason.
+    if (made->SocketConfig() != record.typecode) {
+        char has[4], uses[4];
+        std::snprintf(has, sizeof has, "%02X", made->SocketConfig());
+        std::snprintf(uses, sizeof uses, "%02X", record.typecode);
+        error = Say(kSimTextOtherSocket, path, has, record.type, record.name, uses);
+        return false;
+    }
     chip = std::move(made);
     return true;
 }

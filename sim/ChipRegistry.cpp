@@ -4,6 +4,7 @@
 #include "sim/chips/EepromChip.h"
 #include "sim/chips/EpromChip.h"
 #include "sim/chips/FlashChip.h"
+#include "sim/chips/Flash5vChip.h"
 #include "sim/chips/SerialEepromChips.h"
 #include "sim/chips/PicChip.h"
 #include "sim/chips/GalChip.h"
@@ -21,6 +22,7 @@ const ChipKind kChipKinds[] = {
     {"EEPROM", "EEPROM", MakeBlankEeprom, MakeShapedEeprom},
     {"PIC", "PIC", MakeBlankPic, MakeShapedPic},
     {"GAL", "GAL", MakeBlankGal, MakeShapedGal},
+    {"FLASH5V", "FLASH5V", MakeBlankFlash5v, MakeShapedFlash5v},
 };
 
 }  // namespace

@@ -25,10 +25,10 @@ struct ChipFault {
 };
 const std::vector<ChipFault> kChipFaults = {
     // Parallel EEPROM.
-    {"sdp-locked", "sdp-locked", "parallel EEPROMs with software data protection"},
-    {"slow-write", "slow-write", "parallel EEPROMs"},
+    {"sdp-locked", "sdp-locked", "parallel EEPROMs with software data protection, page-mode 5 V flash"},
+    {"slow-write", "slow-write", "parallel EEPROMs, 5 V flash"},
     // Parallel and serial EEPROM: the chip's own write cycle never ends.
-    {"never-ready", "never-ready", "parallel and serial EEPROMs"},
+    {"never-ready", "never-ready", "parallel and serial EEPROMs, 5 V flash"},
     // 28F flash.
     {"erase-pulses", "erase-pulses:N", "flash"},
     {"never-erases", "never-erases", "flash"},
@@ -44,6 +44,8 @@ const std::vector<ChipFault> kChipFaults = {
     {"code-protected", "code-protected", "PICs"},
     {"weak-words", "weak-words:ADDR[,ADDR...]", "PICs"},
     {"wrong-part", "wrong-part", "PICs, flash and GALs (another part's identity)"},
+    // 5 V flash: the same maker's code with another device code.
+    {"other-device", "other-device", "5 V flash"},
 };
 
 bool ParseHexByte(std::string_view text, uint8_t& value) {
@@ -226,6 +228,15 @@ bool VirtualKrt::CheckChipFaults(const std::vector<std::string>& faults, Chip* p
         const size_t colon = fault.find(':');
         const std::string name = fault.substr(0, colon);
         const std::string args = colon == std::string::npos ? std::string() : fault.substr(colon + 1);
+        // Cell faults belong to the programmer's list but act through the
+        // chip: one the chip in the socket would ignore tests nothing.
+        const bool weak = name == "weak-cells", dead = name == "dead-cells";
+        if (probe && ((weak && !probe->TakesWeakCells()) || (dead && !probe->TakesDeadCells()))) {
+            const std::string chip = std::string(probe->Kind()) + " " + probe->DeviceName();
+            error = Formatted(kSimTextFaultOtherChip, fault, chip);
+            error += Formatted(kSimTextFaultIsFor, weak ? kSimTextWeakCellChips : kSimTextDeadCellChips);
+            return false;
+        }
         const ChipFault* known = nullptr;
         for (const ChipFault& f : kChipFaults)
             if (name == f.name) known = &f;

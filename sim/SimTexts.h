@@ -31,6 +31,9 @@ inline constexpr const char* kSimTextChipFileBadContents = "the contents do not 
 inline constexpr const char* kSimTextChipFileOtherDevice =
     "chip file %s holds the %s %s, not the selected %s %s; use another chip file";
 inline constexpr const char* kSimTextUnknownKind = "a chip of unknown kind \"%s\"";
+inline constexpr const char* kSimTextOtherSocket =
+    "chip file %s puts the chip in socket configuration %s, but the %s %s uses %s; correct its \"value config\" line "
+    "or use another chip file";
 
 // Options.
 inline constexpr const char* kSimTextBadRevisions = "--sim-revisions wants two hexadecimal bytes, KRT1,KRT2 (e.g. 20,10): %s";
@@ -45,6 +48,9 @@ inline constexpr const char* kSimTextNeedsHz = "needs the crystal frequency in H
 inline constexpr const char* kSimTextNoArgs = "takes no arguments";
 inline constexpr const char* kSimTextFaultOtherChip = "simulator fault \"%s\": the chip in the socket (%s) does not know it";
 inline constexpr const char* kSimTextFaultIsFor = "; it is for %s";
+inline constexpr const char* kSimTextWeakCellChips = "EPROMs, OTP PROMs, parallel EEPROMs, flash and PICs";
+inline constexpr const char* kSimTextDeadCellChips =
+    "EPROMs, OTP PROMs, parallel EEPROMs, flash, serial EEPROMs and PICs";
 inline constexpr const char* kSimTextFaultNoChip =
     "simulator fault \"%s\": the socket holds no chip to take it (it is for %s; name a device or a chip file)";
 inline constexpr const char* kSimTextChipFaultLater = "%s: applies to the chip when one of its kind is in the socket";

@@ -270,6 +270,7 @@ void VirtualKrt::Pulse(DataLane lane) {
             if (!(socket_.cPort() & 0x80)) chip->Strobe(socket_, length);
         } else {
             chip->WriteCycle(socket_, lane, length);
+            if (std::string rule = chip->TakeHostBreach(); !rule.empty()) NoteBreach(Breach::ChipRule, std::move(rule));
         }
     }
     busyCause_ = BusyCause::Pulse;

@@ -106,9 +106,10 @@ public:
     // write strobe reaching a chip while DEVSET holds another configuration
     // than the chip's, a supply beyond the chip's absolute maximum, Vpp more
     // than 1 V above a Vcc that is below the chip's operating minimum (the
-    // supplies switched in the wrong order). One line per kind, with the
+    // supplies switched in the wrong order), a chip's own rule broken (its
+    // TakeHostBreach). One line per kind, with the
     // first occurrence's details.
-    enum class Breach : uint8_t { FrameWhileBusy, ReplyBeforeReady, OtherConfig, Supply, SupplyOrder, Count };
+    enum class Breach : uint8_t { FrameWhileBusy, ReplyBeforeReady, OtherConfig, Supply, SupplyOrder, ChipRule, Count };
     bool HasBreaches() const { return breachSeen_ != 0; }
     bool HasBreach(Breach kind) const { return breachSeen_ & (1u << static_cast<unsigned>(kind)); }
     std::vector<std::string> BreachLines() const;

@@ -14,22 +14,23 @@ struct Pair {
     const char* english;
 };
 
-// The configuration dialog's controls keep their Japanese texts in both
-// languages; the texts this program adds are given in both.
+// The configuration dialog's controls keep their Japanese texts in
+// Japanese; in English the whole dialog speaks English, so that a first
+// run is in one language.
 constexpr Pair kTexts[] = {
-    {DialogText::HConfigCaption, "ハードウェアの設定", "ハードウェアの設定"},
-    {DialogText::RadioGroup1, "プリンタポポートのアドレス", "プリンタポポートのアドレス"},
+    {DialogText::HConfigCaption, "ハードウェアの設定", "Hardware configuration"},
+    {DialogText::RadioGroup1, "プリンタポポートのアドレス", "Printer port address"},
     {DialogText::Port378, "0x378", "0x378"},
     {DialogText::Port278, "0x278", "0x278"},
     {DialogText::Port3BC, "0x3bc", "0x3bc"},
-    {DialogText::RadioGroup2, "電源回路のバージョン", "電源回路のバージョン"},
-    {DialogText::Ver1, "Ver1仕様", "Ver1仕様"},
-    {DialogText::Ver2, "Ver2仕様", "Ver2仕様"},
-    {DialogText::GroupBox1, "KRTのクロック周波数", "KRTのクロック周波数"},
+    {DialogText::RadioGroup2, "電源回路のバージョン", "Power circuit version"},
+    {DialogText::Ver1, "Ver1仕様", "Ver1 circuit"},
+    {DialogText::Ver2, "Ver2仕様", "Ver2 circuit"},
+    {DialogText::GroupBox1, "KRTのクロック周波数", "KRT clock frequency"},
     {DialogText::Edit1Initial, "4.0000", "4.0000"},
     {DialogText::Label2, "MHz", "MHz"},
-    {DialogText::Label1, "KRT1のバージョン", "KRT1のバージョン"},
-    {DialogText::Label3, "KRT2のバージョン", "KRT2のバージョン"},
+    {DialogText::Label1, "KRT1のバージョン", "KRT1 version"},
+    {DialogText::Label3, "KRT2のバージョン", "KRT2 version"},
     {DialogText::Button1, "OK", "OK"},
 
     {DialogText::ConnectionGroup, "プログラマの接続", "Programmer connection"},
@@ -73,6 +74,9 @@ constexpr Pair kTexts[] = {
 
     {DialogText::WelcomeCaption, "Welcome", "Welcome"},
     {DialogText::WelcomeClose, "閉じる", "Close"},
+    {DialogText::PortTip, "KRTをつないだプリンタポートのベースアドレス", "The base address of the printer port the KRT is on"},
+    {DialogText::VersionTip, "組み立てたKRTの電源回路の版", "The version of the power circuit of the KRT you built"},
+    {DialogText::ClockTip, "KRTの水晶発振器の周波数 (MHz)", "The frequency of the KRT's crystal (MHz)"},
 };
 
 static_assert(std::size(kTexts) == static_cast<size_t>(DialogText::Count));
@@ -106,6 +110,7 @@ constexpr const char* kWelcomeEnglish[] = {
     "Press Close to complete the settings.",
     "The settings are the frequency of the crystal oscillator used and",
     "the version of the circuit diagram followed.",
+    "The KRT's usual crystal is 3.5 MHz (the settings start with it).",
     "",
 };
 

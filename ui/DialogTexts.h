@@ -29,6 +29,7 @@ enum class DialogText {
     AboutCaption, ProductName, VersionPrefix, AboutLine1, AboutLine2, AboutClose,
     // Welcome window.
     WelcomeCaption, WelcomeClose,
+    PortTip, VersionTip, ClockTip,
     Count
 };
 

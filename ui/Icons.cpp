@@ -7,6 +7,17 @@
 #include <QStyle>
 #include <cstring>
 
+// The program's icon is a resource of this static library, which the linker
+// would drop from krtwin (nothing refers to it by name): registering it here,
+// where the icon is asked for, links it in and loads it.
+static void RegisterProgramResources() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(krtwin);
+        return true;
+    }();
+    (void)registered;
+}
+
 namespace krt {
 
 namespace {
@@ -177,6 +188,9 @@ QIcon CommandIcon(const char* name, QStyle* style) {
     return icon;
 }
 
-QIcon ProgramIcon() { return QIcon(QStringLiteral(":/krtwin.svg")); }
+QIcon ProgramIcon() {
+    RegisterProgramResources();
+    return QIcon(QStringLiteral(":/krtwin.svg"));
+}
 
 }  // namespace krt

@@ -9,7 +9,7 @@
 namespace krt {
 
 void TQV17MainForm::BatchClick() {
-    if (Inert() || !CheckSelected(false)) return;
+    if (Inert() || !CheckSelected(false) || !CheckListsMatch()) return;
     // With the simulator each chip of a batch has its own file, apart from
     // the one chip per device that the window keeps.
     TBatchForm dialog(this, *session_, language_, QDir(chipDir_).filePath(QStringLiteral("batch")));

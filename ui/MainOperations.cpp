@@ -50,9 +50,22 @@ bool TQV17MainForm::CheckSelected(bool asBox) {
     return false;
 }
 
+bool TQV17MainForm::CheckListsMatch() {
+    if (ListsShowDeviceInUse()) return true;
+    const QString lists = DeviceNameText(language_, TypeKeyOf(ComboBox1->currentText()), ComboBox2->currentText(),
+                                         ComboBox3->currentText());
+    const QString text = ListsDifferText(language_, lists, DeviceInUse());
+    Log(text);
+    Prompter::Current().Box(this, text, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
+                            QMessageBox::Warning);
+    return false;
+}
+
 bool TQV17MainForm::Confirm(int captionCode) {
+    // The question names the device whose algorithm and voltages will be used.
+    const QString text = MessageOf(22) + QStringLiteral("\n\n") + DeviceInUseText(language_, DeviceInUse());
     const auto answer =
-        Prompter::Current().Box(this, MessageOf(22), MessageOf(captionCode),
+        Prompter::Current().Box(this, text, MessageOf(captionCode),
                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question);
     if (answer == QMessageBox::Ok) return true;
     LogMessage(24);
@@ -173,16 +186,19 @@ void TQV17MainForm::SdpOffExecute() { RunProtection(false); }
 void TQV17MainForm::SdpOnExecute() { RunProtection(true); }
 
 void TQV17MainForm::RunProtection(bool enable) {
-    if (Inert() || !CheckSelected(true)) return;
+    if (Inert() || !CheckSelected(true) || !CheckListsMatch()) return;
     // The selected device's record decides, not the Type box, which may
     // have changed since Select.
-    if (QString::fromStdString(session_->record.type).compare(QStringLiteral("EEPROM"), Qt::CaseInsensitive) != 0) {
+    const QString type = QString::fromStdString(session_->record.type);
+    if (type.compare(QStringLiteral("EEPROM"), Qt::CaseInsensitive) != 0 &&
+        type.compare(QStringLiteral("FLASH5V"), Qt::CaseInsensitive) != 0) {
         Prompter::Current().Box(this, ProtectionOnlyEepromText(language_), QString::fromLatin1(kMessageCaption),
                                 QMessageBox::Ok, QMessageBox::Information);
         return;
     }
     const QString caption = (enable ? SdpOn1 : SdpOff1)->text().remove(QLatin1Char('&'));
-    const auto answer = Prompter::Current().Box(this, MessageOf(22), caption,
+    const QString question = MessageOf(22) + QStringLiteral("\n\n") + DeviceInUseText(language_, DeviceInUse());
+    const auto answer = Prompter::Current().Box(this, question, caption,
                                                 QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question);
     if (answer != QMessageBox::Ok) {
         LogMessage(kMessageCanceled);
@@ -204,12 +220,12 @@ void TQV17MainForm::RunProtection(bool enable) {
 void TQV17MainForm::OpReadExecute() {
     if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_READ)->confirm)) return;
     ClearLog();
-    RunCommand(*OperationOf(REQ_READ));
+    if (RunCommand(*OperationOf(REQ_READ)) == RESULT_OK) unsaved_ = true;
     SetStatus(MessageOf(kMessageReadFinished));
 }
 
 void TQV17MainForm::OpWriteExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_WRITE)->confirm)) return;
+    if (Inert() || !CheckSelected(false) || !CheckListsMatch() || !Confirm(OperationOf(REQ_WRITE)->confirm)) return;
     ClearLog();
     RunCommand(*OperationOf(REQ_WRITE));
 }
@@ -221,7 +237,7 @@ void TQV17MainForm::OpVerifyExecute() {
 }
 
 void TQV17MainForm::OpEraseExecute() {
-    if (Inert() || !CheckSelected(true) || RefusedBeforeAsking(REQ_ERASE) ||
+    if (Inert() || !CheckSelected(true) || !CheckListsMatch() || RefusedBeforeAsking(REQ_ERASE) ||
         !Confirm(OperationOf(REQ_ERASE)->confirm))
         return;
     ClearLog();
@@ -229,7 +245,7 @@ void TQV17MainForm::OpEraseExecute() {
 }
 
 void TQV17MainForm::OpSecureExecute() {
-    if (Inert() || !CheckSelected(false) || RefusedBeforeAsking(REQ_SECURE) ||
+    if (Inert() || !CheckSelected(false) || !CheckListsMatch() || RefusedBeforeAsking(REQ_SECURE) ||
         !Confirm(OperationOf(REQ_SECURE)->confirm))
         return;
     ClearLog();
@@ -250,11 +266,11 @@ void TQV17MainForm::N16Click() {
 }
 
 void TQV17MainForm::OpAutoExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(kMessageAutoConfirm)) return;
+    if (Inert() || !CheckSelected(false) || !CheckListsMatch() || !Confirm(kMessageAutoConfirm)) return;
     ClearLog();
     // Three separate runs, each with its own worker, dialog and indicator.
     const uint8_t result = AutomaticWrite([this](const OperationInfo& step) { return RunCommand(step); },
-                                          [this] { return !closing_; });
+                                          [this] { return !closing_; }, Sink(), language_);
     if (result == RESULT_OK && !closing_) LogMessage(kMessageAutoDone);
 }
 

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "LogPane.h"
@@ -20,6 +21,7 @@
 #include "base/TypeCodes.h"
 #include "session/Session.h"
 #include "base/StatusMessages.h"
+#include "base/Version.h"
 
 namespace krt {
 
@@ -93,18 +95,26 @@ void TQV17MainForm::LoadDevice() {
     DataBuffer next;
     const Session::DeviceLoad loaded = session_->LoadDevice(typeKey_.toStdString(), maker_.toStdString(),
                                                             deviceName_.toStdString(), language_, Sink(), next);
-    if (!loaded.load.selected) return;
+    if (!loaded.load.selected) {
+        ShowDeviceInUse();
+        return;
+    }
     if (loaded.noMemory) {
         LogMessage(19);
         return;
     }
     DeviceRecord& record = session_->record;
     deviceSelected_ = true;
+    selectedTypeKey_ = typeKey_;
+    selectedMaker_ = maker_;
+    ShowDeviceInUse();
     paramEditor_->SetRecord(&record);
     paramEditor_->Fill();
     Prompter::Current().Exec(*paramEditor_);
 
     session_->StartBlank(std::move(next));
+    session_->edits.Reset(session_->buffer);
+    unsaved_ = false;
     session_->BufferChanged();
 
     if (session_->Simulated()) {
@@ -123,6 +133,23 @@ void TQV17MainForm::LoadDevice() {
         ReadDataFile(lastDataFile_, true);
     else
         SetStatus(MessageOf(29));
+}
+
+QString TQV17MainForm::DeviceInUse() const {
+    if (!deviceSelected_) return {};
+    return DeviceNameText(language_, selectedTypeKey_, selectedMaker_, deviceName_);
+}
+
+bool TQV17MainForm::ListsShowDeviceInUse() const {
+    return deviceSelected_ &&
+           TypeKeyOf(ComboBox1->currentText()).compare(selectedTypeKey_, Qt::CaseInsensitive) == 0 &&
+           ComboBox2->currentText() == selectedMaker_ &&
+           ComboBox3->currentText().compare(deviceName_, Qt::CaseInsensitive) == 0;
+}
+
+void TQV17MainForm::ShowDeviceInUse() {
+    DeviceStatus->setText(deviceSelected_ ? DeviceInUseText(language_, DeviceInUse()) : QString());
+    UpdateCaption();
 }
 
 void TQV17MainForm::T1Click() { ComboBox1->setFocus(); }
@@ -144,7 +171,7 @@ void TQV17MainForm::HardConfigExecute() {
 void TQV17MainForm::HelpAbout1Execute() {
     auto* d = qobject_cast<QDialog*>(aboutBox_);
     if (!d) return;
-    SetAboutVersion(d, QStringLiteral("Version ") + QString::fromLatin1(kProgramVersion));
+    SetAboutVersion(d, QStringLiteral("Version ") + QString::fromLatin1(ProgramVersionNumber()));
     Prompter::Current().Exec(*d);
 }
 
@@ -225,7 +252,18 @@ bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TQV17MainForm::FileNew1Execute() {
     if (Inert()) return;
+    // Unsaved edits ask their own question; an unsaved read asks this one.
+    const bool keep = session_->edits.Unsaved()
+                          ? KeepUnsavedEdits()
+                          : unsaved_ && Prompter::Current().Ask(this, DiscardUnsavedText(language_),
+                                                                QString::fromLatin1(kMessageCaption),
+                                                                QMessageBox::Yes | QMessageBox::No,
+                                                                QMessageBox::No) != QMessageBox::Yes;
+    if (keep)
+        return;
+    unsaved_ = false;
     ClearBuffer(session_->buffer, session_->record, session_->range);
+    session_->edits.Reset(session_->buffer);
     session_->BufferChanged();
     LogMessage(7);
     dataLoaded_ = false;
@@ -234,22 +272,29 @@ void TQV17MainForm::FileNew1Execute() {
 
 QString TQV17MainForm::FileFilter() const {
     const uint8_t t = session_->record.typecode;
-    if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed)");
-    // "*.*" would hide files without an extension on this system.
-    return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;Motolora S files(*.mot)");
+    if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed);;all files(*.*) (*)");
+    // "*.*" would hide files without an extension on this system. Every
+    // format the program reads is offered.
+    return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;split Intel HEX files(*.hxl *.hxh);;"
+                          "Motolora S files(*.mot);;binary files(*.bin)");
 }
 
-void TQV17MainForm::FileOpen1Execute() {
+void TQV17MainForm::FileOpen1Execute() { OpenDataFileAsked(false); }
+
+void TQV17MainForm::FileMerge1Execute() { OpenDataFileAsked(true); }
+
+void TQV17MainForm::OpenDataFileAsked(bool merge) {
     if (Inert()) return;
     if (!deviceSelected_) {
         Prompter::Current().Box(this, MessageOf(11), QString::fromLatin1(kMessageCaption),
                                 QMessageBox::Ok);
         return;
     }
+    if (KeepUnsavedEdits()) return;
     const QString name = Prompter::Current().OpenFileName(this, MessageOf(12), FileFilter());
     if (name.isEmpty()) return;
     lastDataFile_ = name;
-    ReadDataFile(name);
+    ReadDataFile(name, false, merge);
 }
 
 void TQV17MainForm::FileSave1Execute() {
@@ -266,13 +311,16 @@ void TQV17MainForm::FileSave1Execute() {
 
 void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
 
-void TQV17MainForm::ReadDataFile(const QString& name, bool reload) {
+void TQV17MainForm::ReadDataFile(const QString& name, bool reload, bool merge) {
     if (Inert() || !session_->buffer.Exists()) return;
     CommitTypedRange();
     const TransferReport report = reload ? session_->ReloadDataFile(name.toStdString(), language_)
-                                         : session_->ReadDataFile(name.toStdString(), language_);
+                                         : session_->OpenDataFile(name.toStdString(), language_, merge);
     dataLoaded_ = report.success;
-    if (report.success) session_->BufferChanged();
+    if (report.success) {
+        unsaved_ = false;
+        session_->BufferChanged();
+    }
     if (!report.success) {
         // A refused file leaves the buffer as it was (a reload: blank, which
         // the session has said).
@@ -295,10 +343,15 @@ void TQV17MainForm::WriteDataFile(const QString& name) {
     // file, so a failed save leaves the previous file in place.
     const TransferReport report = session_->WriteDataFile(name.toStdString(), language_);
     if (!report.success) {
-        Prompter::Current().Box(this, QString::fromStdString(report.messageBox),
-                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
+        // The box names the file and the system's reason (the log has the
+        // same line); the status bar no longer names an earlier file.
+        QString box = QString::fromStdString(report.messageBox);
+        if (!report.detail.empty()) box += QStringLiteral("\n\n") + QString::fromStdString(report.detail);
+        SetStatus(QString::fromStdString(report.detail));
+        Prompter::Current().Box(this, box, QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
+    unsaved_ = false;
     SetStatus(QString::fromStdString(report.statusText));
 }
 

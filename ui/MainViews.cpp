@@ -32,6 +32,15 @@ void TQV17MainForm::CreateViews() {
 void TQV17MainForm::BufferViewsChanged() {
     if (dumpForm_) dumpForm_->BufferChanged();
     UpdateChecksum();
+    // The caption's mark of unsaved edits.
+    UpdateCaption();
+}
+
+bool TQV17MainForm::KeepUnsavedEdits() {
+    if (!session_ || !session_->edits.Unsaved()) return false;
+    const auto answer = Prompter::Current().Box(this, UnsavedEditsText(language_), QString::fromLatin1(kMessageCaption),
+                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+    return answer != QMessageBox::Yes;
 }
 
 void TQV17MainForm::UpdateChecksum() {

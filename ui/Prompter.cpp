@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QFileDialog>
 
+#include "FileFolders.h"
+
 namespace krt {
 
 namespace {
@@ -17,6 +19,15 @@ QMessageBox::StandardButton Prompter::Box(QWidget* parent, const QString& text,
                                           QMessageBox::StandardButtons buttons,
                                           QMessageBox::Icon icon) {
     QMessageBox box(icon, caption, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QMessageBox::StandardButton Prompter::Ask(QWidget* parent, const QString& text, const QString& caption,
+                                          QMessageBox::StandardButtons buttons,
+                                          QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(QMessageBox::Question, caption, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    box.setEscapeButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -38,12 +49,17 @@ int Prompter::Exec(QDialog& dialog) {
     return dialog.result();
 }
 
+// Each kind of file dialog (by its filter) opens where its last file was.
 QString Prompter::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getOpenFileName(parent, title, QString(), filter);
+    const QString name = QFileDialog::getOpenFileName(parent, title, FolderFor(filter), filter);
+    RememberFolder(filter, name);
+    return name;
 }
 
 QString Prompter::SaveFileName(QWidget* parent, const QString& title, const QString& filter) {
-    return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+    const QString name = QFileDialog::getSaveFileName(parent, title, FolderFor(filter), filter);
+    RememberFolder(filter, name);
+    return name;
 }
 
 Prompter& Prompter::Current() { return *gPrompter; }

@@ -29,6 +29,12 @@ public:
                                             QMessageBox::StandardButtons buttons,
                                             QMessageBox::Icon icon = QMessageBox::NoIcon);
 
+    // A question whose default button (the one Enter presses) is given:
+    // where the first button would do harm, the harmless one.
+    virtual QMessageBox::StandardButton Ask(QWidget* parent, const QString& text, const QString& caption,
+                                            QMessageBox::StandardButtons buttons,
+                                            QMessageBox::StandardButton defaultButton);
+
     // The plain message dialog: the text with an OK button under the
     // application's title.
     virtual void Message(QWidget* parent, const QString& text);

@@ -21,6 +21,10 @@ QDialog* CreateHConfigForm(ShellServices& shell, QWidget* parent) {
     return new THConfigForm(shell, parent);
 }
 
+void SetWelcomeLanguage(QDialog* welcome, uint32_t language) {
+    if (auto* form = qobject_cast<TWelcomeForm*>(welcome)) form->SetLanguage(language);
+}
+
 void SetHConfigLanguage(QDialog* hconfig, uint32_t language) {
     if (auto* form = qobject_cast<THConfigForm*>(hconfig)) form->SetLanguage(language);
 }

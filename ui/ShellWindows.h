@@ -20,5 +20,6 @@ QDialog* CreateWelcomeForm(QWidget* parent);
 QDialog* CreateHConfigForm(ShellServices& shell, QWidget* parent);
 // The configuration dialog's texts that follow the language.
 void SetHConfigLanguage(QDialog* hconfig, uint32_t language);
+void SetWelcomeLanguage(QDialog* welcome, uint32_t language);
 
 }  // namespace krt

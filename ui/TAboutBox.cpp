@@ -12,10 +12,12 @@
 #include <QVBoxLayout>
 
 #include "DialogTexts.h"
+#include "Icons.h"
 #include "WindowTexts.h"
 #include "ShellServices.h"
 #include "ShownByShell.h"
 #include "link/Link.h"
+#include "base/Version.h"
 
 namespace krt {
 
@@ -37,7 +39,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     head->setSpacing(14);
     ProgramIcon = new QLabel(Panel1);
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
-    QIcon icon = QApplication::windowIcon();
+    QIcon icon = krt::ProgramIcon();
     if (icon.isNull()) icon = style()->standardIcon(QStyle::SP_ComputerIcon);
     ProgramIcon->setPixmap(icon.pixmap(48, 48));
     ProgramIcon->setAlignment(Qt::AlignTop);
@@ -77,7 +79,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     top->addLayout(buttons);
 
     SetLanguage(1);
-    Version->setText(DialogTextOf(1, DialogText::VersionPrefix) + QString::fromLatin1(kProgramVersion));
+    Version->setText(DialogTextOf(1, DialogText::VersionPrefix) + QString::fromLatin1(ProgramVersionNumber()));
     setFixedSize(340, 230);
 }
 

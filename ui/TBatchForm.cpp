@@ -58,6 +58,23 @@ constexpr TextPair kNextChip{"%1個目のデバイスをソケットにセット
 constexpr TextPair kSimNeedsCount{"シミュレータでは個数とチップファイルのフォルダが必要です",
                                   "On the simulator the batch needs a count and the chip files' folder"};
 constexpr TextPair kSummary{"連続書き込み: %1個完了、不良%2個", "Batch: %1 chips done, %2 failed"};
+// The encodings of the serial, in the order of the box's items.
+constexpr TextPair kEncodingTips[4] = {
+    {"le: 2進数、下位バイトが先（1234 は 4 バイトで D2 04 00 00）",
+     "le: binary, lowest byte first (1234 in 4 bytes: D2 04 00 00)"},
+    {"be: 2進数、上位バイトが先（1234 は 4 バイトで 00 00 04 D2）",
+     "be: binary, highest byte first (1234 in 4 bytes: 00 00 04 D2)"},
+    {"bcd: 1バイトに10進2桁、上位の桁が先（1234 は 4 バイトで 00 00 12 34）",
+     "bcd: two decimal digits a byte, highest digits first (1234 in 4 bytes: 00 00 12 34)"},
+    {"ascii: 10進の文字、0で埋める（1234 は 4 バイトで \"1234\"、6 バイトで \"001234\"）",
+     "ascii: decimal characters padded with 0 (1234 in 4 bytes: \"1234\", in 6: \"001234\")"}};
+constexpr TextPair kBrowse{"参照(&R)...", "&Browse..."};
+constexpr TextPair kLogFilter{"連続書き込みのログ (*.log *.jsonl);;すべてのファイル (*)",
+                              "batch logs (*.log *.jsonl);;all files (*)"};
+// %1 the last serial the log shows as used, %2 the start typed.
+constexpr TextPair kSerialsUsed{
+    "ログによると、シリアル番号は%1まで使われています。%2から始めると、使用済みの番号をもう一度書きこみます。開始しますか？",
+    "The log shows the serials up to %1 as used: starting at %2 writes used serials again. Start anyway?"};
 
 QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
 
@@ -154,6 +171,12 @@ TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, con
     EncodingBox = new QComboBox(this);
     EncodingBox->setObjectName(QStringLiteral("EncodingBox"));
     EncodingBox->addItems({QStringLiteral("le"), QStringLiteral("be"), QStringLiteral("bcd"), QStringLiteral("ascii")});
+    QStringList tips;
+    for (int i = 0; i < 4; ++i) {
+        EncodingBox->setItemData(i, T(kEncodingTips[i], language), Qt::ToolTipRole);
+        tips << T(kEncodingTips[i], language);
+    }
+    EncodingBox->setToolTip(tips.join(QLatin1Char('\n')));
     form->addRow(T(kEncoding, language), EncodingBox);
     StartEdit = new QLineEdit(this);
     StartEdit->setObjectName(QStringLiteral("StartEdit"));
@@ -163,7 +186,17 @@ TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, con
     form->addRow(T(kStep, language), StepEdit);
     LogEdit = new QLineEdit(this);
     LogEdit->setObjectName(QStringLiteral("LogEdit"));
-    form->addRow(T(kLog, language), LogEdit);
+    LogBrowse = new QPushButton(T(kBrowse, language), this);
+    LogBrowse->setObjectName(QStringLiteral("LogBrowse"));
+    auto* logRow = new QHBoxLayout;
+    logRow->addWidget(LogEdit, 1);
+    logRow->addWidget(LogBrowse);
+    form->addRow(T(kLog, language), logRow);
+    connect(LogBrowse, &QPushButton::clicked, this, [this] {
+        // A log that exists is taken as it is: the batch goes on from it.
+        const QString name = Prompter::Current().SaveFileName(this, T(kLog, language_), T(kLogFilter, language_));
+        if (!name.isEmpty()) LogEdit->setText(name);
+    });
     StopOnFailureCheck = new QCheckBox(T(kStopOnFailure, language), this);
     StopOnFailureCheck->setObjectName(QStringLiteral("StopOnFailureCheck"));
     form->addRow(StopOnFailureCheck);
@@ -205,7 +238,7 @@ TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, con
 
 void TBatchForm::SetEditable(bool editable) {
     for (QWidget* w : std::initializer_list<QWidget*>{ModeBox, CountSpin, SerialCheck, AddressEdit, WidthSpin,
-                                                      EncodingBox, StartEdit, StepEdit, LogEdit, StopOnFailureCheck,
+                                                      EncodingBox, StartEdit, StepEdit, LogEdit, LogBrowse, StopOnFailureCheck,
                                                       ForceCheck, ChipDirEdit, StartButton, CloseButton})
         w->setEnabled(editable);
     StopButton->setEnabled(!editable);
@@ -250,6 +283,19 @@ void TBatchForm::StartClick() {
         if (series.directory.empty() || settings.count == 0) {
             refuse(T(kSimNeedsCount, language_));
             return;
+        }
+    }
+    // Serials the log has already used are not written again without a word.
+    if (settings.serial.used && settings.serial.startGiven && !settings.logPath.empty()) {
+        BatchState state;
+        std::string ignored;
+        if (ReadBatchState(BatchStatePath(settings.logPath), state, ignored) && !state.serial.empty() &&
+            state.nextSerial > settings.serial.start) {
+            const QString lastUsed = QString::number(state.nextSerial - settings.serial.step);
+            const QString text = T(kSerialsUsed, language_).arg(lastUsed, QString::number(settings.serial.start));
+            if (Prompter::Current().Ask(this, text, windowTitle(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
+                QMessageBox::Yes)
+                return;
         }
     }
     Batch batch(session_, settings);

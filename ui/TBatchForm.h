@@ -47,6 +47,7 @@ public:
     QLineEdit* StartEdit = nullptr;     // empty: go on from the log
     QLineEdit* StepEdit = nullptr;
     QLineEdit* LogEdit = nullptr;
+    QPushButton* LogBrowse = nullptr;   // chooses the log file
     QCheckBox* StopOnFailureCheck = nullptr;
     QCheckBox* ForceCheck = nullptr;
     QLineEdit* ChipDirEdit = nullptr;   // simulator only

@@ -17,6 +17,8 @@
 
 #include "base/Hex.h"
 #include "base/Texts.h"
+#include "data/BufferChecksum.h"
+#include "session/BufferDigests.h"
 #include "session/Session.h"
 
 namespace krt {
@@ -24,8 +26,8 @@ namespace krt {
 namespace {
 
 constexpr int kWidth = 612;
-// The design's 359 pixels and a row for Find.
-constexpr int kHeight = 359 + 32;
+// The design's 359 pixels, a row for Find, two for editing and the status line.
+constexpr int kHeight = 359 + 32 + 32 + 30 + 22;
 // Rows of 16 pixels as the grid's design gives them, plus the grid line,
 // which a Qt row holds inside its height.
 constexpr int kRowHeight = 16 + 1;
@@ -39,15 +41,61 @@ constexpr TextPair kFindHint{
     "16進数のバイト列（DE AD）か文字列（\"DEAD\" のように引用符で囲むと文字列）。PLDでは 0 と 1 のヒューズ。F3 で次、Shift+F3 で前。",
     "Hex bytes (DE AD) or text (in double quotes it is always text). In the PLD view, fuses as 0 and 1. F3 next, "
     "Shift+F3 previous."};
+// The window's own texts: the Japanese ones in Japanese, ours in English.
+constexpr TextPair kCaption{"バッファーのダンプ", "Buffer dump"};
+constexpr TextPair kAsWords{"16bitとして扱う", "Show as 16-bit words"};
+constexpr TextPair kCloseButton{"閉じる", "Close"};
+constexpr TextPair kFindPlaceholder{"DE AD か \"文字列\"", "DE AD or \"text\""};
 constexpr TextPair kFoundAt{"%1 で一致", "At %1"};
 constexpr TextPair kFoundWrapped{"%1 で一致（折り返し）", "At %1 (wrapped)"};
 constexpr TextPair kNotFound{"見つかりません", "Not found"};
 constexpr TextPair kBadPattern{"16進数か文字列を", "Type hex or text"};
 constexpr TextPair kBadFuses{"ヒューズは 0 と 1 で", "Fuses are 0 and 1"};
 
+// The edit rows' texts.
+constexpr TextPair kRangeLabel{"範囲(&R)", "&Range"};
+constexpr TextPair kFillButton{"埋める", "Fill"};
+constexpr TextPair kCopyButton{"コピー先へ", "Copy to"};
+constexpr TextPair kSwapButton{"H/L 交換", "Swap H/L"};
+constexpr TextPair kReplaceButton{"置換", "Replace"};
+constexpr TextPair kUndoButton{"元に戻す", "Undo"};
+constexpr TextPair kRedoButton{"やり直し", "Redo"};
+constexpr TextPair kEditHint{
+    "開始と長さ (16進数、表示の単位)。値: 埋めるバイト列か文字列、コピー先のアドレス、検索欄のバイト列を置き換えるバイト列。"
+    "ダンプのセルに 16 進数を、文字の列に文字を入力すると、バッファーが変わります。",
+    "Start and length (hex, in the view's units). Value: the bytes or text to fill with, the address to copy to, "
+    "or the bytes that replace the Find field's. Type hex digits over a cell, or characters in the text column, "
+    "to change the buffer."};
+constexpr TextPair kReplacedCount{"%1 か所を置換しました", "Replaced %1"};
+constexpr TextPair kBadValue{"値に 16進数か文字列を", "Type hex bytes or text as the value"};
+constexpr TextPair kBadNumber{"範囲は 16進数で", "The range is in hex"};
+constexpr TextPair kUnsavedEdits{
+    "バッファーに保存していない変更があります。変更を捨てますか?",
+    "The buffer has edits that are not saved. Discard them?"};
+
 QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
 
+// Changed bytes are drawn in this colour until the next file load or chip read.
+const QColor kChangedColour(0xC0, 0x00, 0x00);
+
+bool IsHexText(const QString& text) {
+    if (text.size() != 1) return false;
+    const QChar c = text[0];
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || (c >= QLatin1Char('a') && c <= QLatin1Char('f')) ||
+           (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
+}
+
+// A hexadecimal field: a number, or nothing for an empty or foreign text.
+std::optional<uint32_t> HexField(const QLineEdit* edit) {
+    bool ok = false;
+    const uint32_t value = edit->text().trimmed().toUInt(&ok, 16);
+    if (!ok) return std::nullopt;
+    return value;
+}
+
 }  // namespace
+
+QString UnsavedEditsText(uint32_t language) { return T(kUnsavedEdits, language); }
 
 TForm3::TForm3(Session& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), session_(session) {
@@ -152,6 +200,70 @@ TForm3::TForm3(Session& session, QWidget* parent)
     connect(Button3, &QPushButton::clicked, this, &TForm3::FindNext);
     connect(Button4, &QPushButton::clicked, this, &TForm3::FindPrevious);
     connect(Edit2, &QLineEdit::textEdited, this, [this] { found_.reset(); });
+    const int y3 = y2 + 32;
+    Label4 = new QLabel(this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setGeometry(8, y3 + 3, 60, 18);
+    Edit3 = new QLineEdit(QStringLiteral("000000"), this);
+    Edit3->setObjectName(QStringLiteral("Edit3"));
+    Edit3->setGeometry(70, y3, 62, 24);
+    Label4->setBuddy(Edit3);
+    Edit4 = new QLineEdit(this);
+    Edit4->setObjectName(QStringLiteral("Edit4"));
+    Edit4->setGeometry(136, y3, 62, 24);
+    Edit5 = new QLineEdit(QStringLiteral("FF"), this);
+    Edit5->setObjectName(QStringLiteral("Edit5"));
+    Edit5->setGeometry(202, y3, 114, 24);
+    Button5 = new QPushButton(this);
+    Button5->setObjectName(QStringLiteral("Button5"));
+    Button5->setGeometry(320, y3, 68, 25);
+    Button6 = new QPushButton(this);
+    Button6->setObjectName(QStringLiteral("Button6"));
+    Button6->setGeometry(390, y3, 72, 25);
+    Button7 = new QPushButton(this);
+    Button7->setObjectName(QStringLiteral("Button7"));
+    Button7->setGeometry(464, y3, 70, 25);
+    Button8 = new QPushButton(this);
+    Button8->setObjectName(QStringLiteral("Button8"));
+    Button8->setGeometry(536, y3, kWidth - 8 - 536, 25);
+    const int y4 = y3 + 32;
+    Button9 = new QPushButton(this);
+    Button9->setObjectName(QStringLiteral("Button9"));
+    Button9->setGeometry(8, y4, 80, 25);
+    Button10 = new QPushButton(this);
+    Button10->setObjectName(QStringLiteral("Button10"));
+    Button10->setGeometry(92, y4, 80, 25);
+    Label5 = new QLabel(this);
+    Label5->setObjectName(QStringLiteral("Label5"));
+    Label5->setGeometry(178, y4 + 3, kWidth - 8 - 178, 18);
+    Label6 = new QLabel(this);
+    Label6->setObjectName(QStringLiteral("Label6"));
+    Label6->setGeometry(8, y4 + 30, kWidth - 16, 18);
+    Label6->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    for (QPushButton* b : {Button5, Button6, Button7, Button8, Button9, Button10}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+    connect(Button5, &QPushButton::clicked, this, &TForm3::FillRange);
+    connect(Button6, &QPushButton::clicked, this, &TForm3::CopyRange);
+    connect(Button7, &QPushButton::clicked, this, &TForm3::SwapRange);
+    connect(Button8, &QPushButton::clicked, this, &TForm3::ReplaceInRange);
+    connect(Button9, &QPushButton::clicked, this, &TForm3::UndoEdit);
+    connect(Button10, &QPushButton::clicked, this, &TForm3::RedoEdit);
+    auto* undo = new QShortcut(QKeySequence::Undo, StringGrid1, nullptr, nullptr, Qt::WidgetShortcut);
+    auto* redo = new QShortcut(QKeySequence::Redo, StringGrid1, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(undo, &QShortcut::activated, this, &TForm3::UndoEdit);
+    connect(redo, &QShortcut::activated, this, &TForm3::RedoEdit);
+    // Typing goes into the current cell; a new cell starts a new byte.
+    StringGrid1->installEventFilter(this);
+    connect(StringGrid1, &QTableWidget::currentCellChanged, this, [this](int row, int column) {
+        if (row != nibbleRow_ || column != nibbleColumn_) nibbles_ = 0;
+        const bool textColumn = layout_.kind != DumpKind::Fuses && column == layout_.columns - 1;
+        if (!textColumn) textCursor_.reset();
+        else if (!textCursor_ || ByteOfCell(row, 1) != std::optional<uint32_t>(*textCursor_ & ~15u))
+            textCursor_ = ByteOfCell(row, 1);
+    });
+
     SetLanguage(language_);
 
     // The grid has no scroll bar of its own: its wheel turns ScrollBar1.
@@ -171,16 +283,36 @@ void TForm3::SetLanguage(uint32_t language) {
     Button3->setText(T(kFindNext, language));
     Button4->setText(T(kFindPrevious, language));
     Edit2->setToolTip(T(kFindHint, language));
+    Edit2->setPlaceholderText(T(kFindPlaceholder, language));
+    setWindowTitle(T(kCaption, language));
+    CheckBox1->setText(T(kAsWords, language));
+    Button1->setText(T(kCloseButton, language));
+    source_.katakana = language == 0;
     Label3->clear();
+    Label4->setText(T(kRangeLabel, language));
+    Button5->setText(T(kFillButton, language));
+    Button6->setText(T(kCopyButton, language));
+    Button7->setText(T(kSwapButton, language));
+    Button8->setText(T(kReplaceButton, language));
+    Button9->setText(T(kUndoButton, language));
+    Button10->setText(T(kRedoButton, language));
+    for (QWidget* w : {static_cast<QWidget*>(Edit3), static_cast<QWidget*>(Edit4), static_cast<QWidget*>(Edit5)})
+        w->setToolTip(T(kEditHint, language));
+    StringGrid1->setToolTip(T(kEditHint, language));
+    Label5->clear();
 }
 
 void TForm3::Prepare() {
     found_.reset();
     Label3->clear();
     source_ = DumpSourceOf(session_.record, session_.buffer);
+    source_.katakana = language_ == 0;
     const bool words = session_.record.wordaccess != 0;
     CheckBox1->setChecked(words);
     CheckBox1->setEnabled(words);
+    nibbles_ = 0;
+    textCursor_.reset();
+    Label5->clear();
 }
 
 void TForm3::Setup() {
@@ -208,6 +340,11 @@ void TForm3::Setup() {
             }
     for (int c = 0; c < layout_.columns; ++c)
         StringGrid1->item(0, c)->setText(QString::fromStdString(layout_.headers[static_cast<size_t>(c)]));
+    // The edit range: the whole buffer in the view's units.
+    Edit3->setText(QStringLiteral("000000"));
+    Edit4->setText(QString::fromStdString(FormatHex6(source_.buffer ? source_.size / BytesPerUnit() : 0)));
+    nibbles_ = 0;
+    UpdateStatus();
 }
 
 void TForm3::Fill() {
@@ -219,9 +356,205 @@ void TForm3::Fill() {
             const QString text = QString::fromUtf8(row[static_cast<size_t>(c)]);
             QTableWidgetItem* item = StringGrid1->item(r + 1, c);
             if (item->text() != text) item->setText(text);
+            // A cell with a byte that differs from the one loaded.
+            bool changed = false;
+            if (c > 0 && c < layout_.columns - 1 && !text.isEmpty())
+                if (const auto byte = ByteOfCell(r + 1, c))
+                    for (uint32_t i = 0; i < BytesPerUnit(); ++i)
+                        changed = changed || session_.edits.Changed(session_.buffer, *byte + i);
+            const QBrush brush = changed ? QBrush(kChangedColour) : QBrush();
+            if (item->foreground() != brush) item->setForeground(brush);
         }
     }
     StringGrid1->setUpdatesEnabled(true);
+}
+
+uint32_t TForm3::BytesPerUnit() const { return layout_.kind == DumpKind::Words ? 2 : 1; }
+
+std::optional<uint32_t> TForm3::ByteOfCell(int row, int column) const {
+    if (layout_.kind == DumpKind::Fuses || row < 1 || row > kDumpRows || column < 1 || column >= layout_.columns)
+        return std::nullopt;
+    // The row's label is its first unit (a PIC's gap rows are not shown);
+    // a row past the end counts on from the first.
+    const auto& labels = page_.cells;
+    uint64_t unit;
+    if (!labels[static_cast<size_t>(row - 1)][0].empty()) {
+        unit = ParseHex(labels[static_cast<size_t>(row - 1)][0]);
+    } else {
+        const uint32_t perRow = layout_.kind == DumpKind::Words ? 8 : 16;
+        unit = uint64_t{DumpFirstUnit(layout_, source_, static_cast<uint32_t>(std::max(ScrollBar1->value(), 0)))} +
+               uint64_t(row - 1) * perRow;
+    }
+    const uint32_t textColumn = static_cast<uint32_t>(layout_.columns - 1);
+    if (static_cast<uint32_t>(column) < textColumn) unit += static_cast<uint32_t>(column - 1);
+    return static_cast<uint32_t>(unit * BytesPerUnit());
+}
+
+bool TForm3::TypeIntoGrid(const QString& text) {
+    const int row = StringGrid1->currentRow();
+    const int column = StringGrid1->currentColumn();
+    if (layout_.kind == DumpKind::Fuses || text.size() != 1) return false;
+    std::string error;
+    const bool textColumn = column == layout_.columns - 1;
+    if (textColumn) {
+        const QChar c = text[0];
+        if (c.unicode() < 0x20 || c.unicode() > 0x7E || !textCursor_) return false;
+        const bool ok = session_.edits.Write(session_.buffer, *textCursor_,
+                                             {static_cast<uint8_t>(c.unicode())}, error, language_);
+        if (ok) {
+            ++*textCursor_;
+            // Past the row's last byte: the next row's text.
+            if (*textCursor_ % 16 == 0) {
+                const uint32_t cursor = *textCursor_;
+                if (row < kDumpRows) {
+                    StringGrid1->setCurrentCell(row + 1, column);
+                } else {
+                    // One scroll step is 16 units: a row of bytes, two of words.
+                    ScrollBar1->setValue(ScrollBar1->value() + 1);
+                    StringGrid1->setCurrentCell(layout_.kind == DumpKind::Words ? row - 1 : row, column);
+                }
+                textCursor_ = cursor;
+            }
+        }
+        Edited(ok, error);
+        return true;
+    }
+    if (!IsHexText(text)) return false;
+    const auto byte = ByteOfCell(row, column);
+    if (!byte) return false;
+    if (row != nibbleRow_ || column != nibbleColumn_) nibbles_ = 0;
+    nibbleRow_ = row;
+    nibbleColumn_ = column;
+    // The word view's cell holds two bytes: four digits, high byte first.
+    const uint32_t digits = BytesPerUnit() * 2;
+    const uint32_t at = *byte + static_cast<uint32_t>(nibbles_) / 2;
+    const uint8_t digit = static_cast<uint8_t>(text.toUInt(nullptr, 16));
+    const uint8_t old = at < session_.buffer.size() ? session_.buffer[at] : 0;
+    const uint8_t value = nibbles_ % 2 == 0 ? static_cast<uint8_t>(digit << 4 | (old & 0x0F))
+                                            : static_cast<uint8_t>((old & 0xF0) | digit);
+    // The second digit of a byte completes the step the first began.
+    const bool ok = session_.edits.Write(session_.buffer, at, {value}, error, language_, nibbles_ % 2 == 1);
+    if (!ok) {
+        nibbles_ = 0;
+        Edited(false, error);
+        return true;
+    }
+    ++nibbles_;
+    if (static_cast<uint32_t>(nibbles_) == digits) {
+        // The cell is done: on to the next one.
+        nibbles_ = 0;
+        const int last = layout_.columns - 2;
+        if (column < last) {
+            StringGrid1->setCurrentCell(row, column + 1);
+        } else if (row < kDumpRows) {
+            StringGrid1->setCurrentCell(row + 1, 1);
+        } else {
+            ScrollBar1->setValue(ScrollBar1->value() + 1);
+            StringGrid1->setCurrentCell(layout_.kind == DumpKind::Words ? row - 1 : row, 1);
+        }
+        nibbleRow_ = StringGrid1->currentRow();
+        nibbleColumn_ = StringGrid1->currentColumn();
+    }
+    Edited(true, error);
+    return true;
+}
+
+bool TForm3::EditSpan(uint32_t& first, uint32_t& count) {
+    const auto start = HexField(Edit3);
+    const auto length = HexField(Edit4);
+    if (!start || !length) {
+        Label5->setText(T(kBadNumber, language_));
+        return false;
+    }
+    first = *start * BytesPerUnit();
+    count = *length * BytesPerUnit();
+    return true;
+}
+
+void TForm3::Edited(bool ok, const std::string& error) {
+    if (!ok) {
+        Label5->setText(QString::fromUtf8(error));
+        return;
+    }
+    if (!error.empty()) Label5->setText(QString::fromUtf8(error));
+    Fill();
+    UpdateStatus();
+    session_.BufferChanged();
+}
+
+void TForm3::UpdateStatus() {
+    const BufferDigests digests = DigestsOf(session_.record, session_.buffer, session_.range);
+    QString title = QStringLiteral("バッファーのダンプ");
+    if (session_.edits.Unsaved()) title += QString::fromLatin1(kUnsavedMark);
+    if (windowTitle() != title) setWindowTitle(title);
+    Button9->setEnabled(session_.edits.CanUndo());
+    Button10->setEnabled(session_.edits.CanRedo());
+    if (!digests.exists) {
+        Label6->clear();
+        return;
+    }
+    Label6->setText(QString::fromStdString(ChecksumLine(digests.sum, language_, digests.withConfigWord) + "  " +
+                                           Crc32Line(digests) + "  " + Sha1Line(digests)));
+}
+
+void TForm3::FillRange() {
+    uint32_t first = 0, count = 0;
+    if (!EditSpan(first, count)) return;
+    const auto pattern = DumpFindPattern(Edit5->text().toStdString(), DumpKind::Bytes);
+    if (!pattern) {
+        Label5->setText(T(kBadValue, language_));
+        return;
+    }
+    std::string error;
+    Label5->clear();
+    Edited(session_.edits.Fill(session_.buffer, first, count, *pattern, source_.wordsize, error, language_), error);
+}
+
+void TForm3::CopyRange() {
+    uint32_t first = 0, count = 0;
+    if (!EditSpan(first, count)) return;
+    const auto to = HexField(Edit5);
+    if (!to) {
+        Label5->setText(T(kBadNumber, language_));
+        return;
+    }
+    std::string error;
+    Label5->clear();
+    Edited(session_.edits.Copy(session_.buffer, first, count, *to * BytesPerUnit(), error, language_), error);
+}
+
+void TForm3::SwapRange() {
+    uint32_t first = 0, count = 0;
+    if (!EditSpan(first, count)) return;
+    std::string error;
+    Label5->clear();
+    Edited(session_.edits.Swap(session_.buffer, first, count, 2, error, language_), error);
+}
+
+void TForm3::ReplaceInRange() {
+    uint32_t first = 0, count = 0;
+    if (!EditSpan(first, count)) return;
+    const auto find = DumpFindPattern(Edit2->text().toStdString(), DumpKind::Bytes);
+    const auto replacement = DumpFindPattern(Edit5->text().toStdString(), DumpKind::Bytes);
+    if (!find || !replacement) {
+        Label5->setText(T(kBadValue, language_));
+        return;
+    }
+    std::string error;
+    uint32_t replaced = 0;
+    const bool ok =
+        session_.edits.Replace(session_.buffer, first, count, *find, *replacement, replaced, error, language_);
+    Edited(ok, ok ? T(kReplacedCount, language_).arg(replaced).toStdString() : error);
+}
+
+void TForm3::UndoEdit() {
+    Label5->clear();
+    if (session_.edits.Undo(session_.buffer)) Edited(true, {});
+}
+
+void TForm3::RedoEdit() {
+    Label5->clear();
+    if (session_.edits.Redo(session_.buffer)) Edited(true, {});
 }
 
 void TForm3::ScrollBar1Change() { Fill(); }
@@ -241,9 +574,11 @@ void TForm3::CheckBox1Click() {
 void TForm3::Button2Click() {
     if (!CheckBox1->isChecked()) return;
     // The live buffer: the next write or save uses the swapped words.
-    SwapWordBytes(session_.buffer.Exists() ? session_.buffer.data() : nullptr, source_.size, layout_.units);
-    Fill();
-    session_.BufferChanged();
+    // One step of the undo stack, as every other edit.
+    std::string error;
+    Edited(session_.edits.Swap(session_.buffer, 0, std::min<uint32_t>(source_.size, layout_.units * 2) & ~1u, 2,
+                               error, language_),
+           error);
 }
 
 void TForm3::Button1Click() { close(); }
@@ -300,6 +635,7 @@ void TForm3::BufferChanged() {
     source_.buffer = session_.buffer.Exists() ? session_.buffer.data() : nullptr;
     source_.size = session_.buffer.Exists() ? std::min(session_.buffer.size(), session_.record.bufsize) : 0;
     Fill();
+    UpdateStatus();
 }
 
 void TForm3::showEvent(QShowEvent* event) {
@@ -313,6 +649,12 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event) {
     if (watched == StringGrid1->viewport() && event->type() == QEvent::Wheel) {
         QCoreApplication::sendEvent(ScrollBar1, event);
         return true;
+    }
+    if (watched == StringGrid1 && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+            TypeIntoGrid(key->text()))
+            return true;
     }
     if (watched == Edit2 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -101,6 +101,15 @@ uint32_t THConfigForm::ClockOfText(const QString& text) {
 
 QString THConfigForm::TextOfClock(uint32_t hz) { return QString::asprintf("%8.6f", hz * 0.000001); }
 
+QString THConfigForm::TextOfRevision(uint32_t revision) {
+    if (revision == 0) return QStringLiteral("-");
+    return QString::asprintf("%X.%X", (revision >> 4) & 0xF, revision & 0xF);
+}
+
+uint32_t THConfigForm::DetectedVersion(uint32_t krt1Revision) {
+    return krt1Revision == 0x20 ? 2 : krt1Revision == 0x10 ? 1 : 0;
+}
+
 THConfigForm::THConfigForm(ShellServices& shell, QWidget* parent) : QDialog(parent), shell_(shell) {
     setObjectName(QStringLiteral("HConfigForm"));
     auto T = [this](DialogText t) { return DialogTextOf(language_, t); };
@@ -262,6 +271,17 @@ THConfigForm::THConfigForm(ShellServices& shell, QWidget* parent) : QDialog(pare
 void THConfigForm::SetLanguage(uint32_t language) {
     language_ = language;
     auto T = [this](DialogText t) { return DialogTextOf(language_, t); };
+    setWindowTitle(T(DialogText::HConfigCaption));
+    RadioGroup1->setTitle(T(DialogText::RadioGroup1));
+    RadioGroup2->setTitle(T(DialogText::RadioGroup2));
+    RadioGroup2Items->button(0)->setText(T(DialogText::Ver1));
+    RadioGroup2Items->button(1)->setText(T(DialogText::Ver2));
+    GroupBox1->setTitle(T(DialogText::GroupBox1));
+    Label1->setText(T(DialogText::Label1));
+    Label3->setText(T(DialogText::Label3));
+    RadioGroup1->setToolTip(T(DialogText::PortTip));
+    RadioGroup2->setToolTip(T(DialogText::VersionTip));
+    Edit1->setToolTip(T(DialogText::ClockTip));
     GroupConnection->setTitle(T(DialogText::ConnectionGroup));
     RadioSimulator->setText(T(DialogText::RadioSimulator));
     RadioPrinterPort->setText(T(DialogText::RadioPrinterPort));
@@ -281,8 +301,8 @@ QString THConfigForm::ClockRangeText(DialogText text) const {
 void THConfigForm::RefuseClock() {
     if (refusing_) return;
     refusing_ = true;
-    Prompter::Current().Box(this, ClockRangeText(DialogText::ClockRefused), QString::fromLatin1(kMessageCaption),
-                            QMessageBox::Ok, QMessageBox::Warning);
+    Prompter::Current().Box(this, ClockRangeText(DialogText::ClockRefused), windowTitle(), QMessageBox::Ok,
+                            QMessageBox::Warning);
     refusing_ = false;
     Edit1->setFocus();
     Edit1->selectAll();
@@ -304,8 +324,14 @@ void THConfigForm::WriteSetting(const char* name, int32_t value) {
 }
 
 void THConfigForm::FormActivate() {
-    StaticText1->setText(QString::asprintf("%lu", static_cast<unsigned long>(Request(REQ_GET_KRT1_REVISION))));
-    StaticText2->setText(QString::asprintf("%lu", static_cast<unsigned long>(Request(REQ_GET_KRT2_REVISION))));
+    const uint32_t krt1 = Request(REQ_GET_KRT1_REVISION);
+    StaticText1->setText(TextOfRevision(krt1));
+    StaticText2->setText(TextOfRevision(Request(REQ_GET_KRT2_REVISION)));
+    // A first run has no clock and no power circuit yet: the usual crystal
+    // and the circuit that detection implies are chosen for the user to confirm.
+    if (Request(REQ_GET_CLOCK) == 0) Request(REQ_SET_CLOCK, kUsualClockHz);
+    const uint32_t version = Request(REQ_GET_POWER_CIRCUIT);
+    if (version != 1 && version != 2 && DetectedVersion(krt1) != 0) Request(REQ_SET_POWER_CIRCUIT, DetectedVersion(krt1));
     const QString clock = TextOfClock(Request(REQ_GET_CLOCK));
     // The limit is for typing; the shown value is never cut.
     Edit1->setMaxLength(std::max(6, static_cast<int>(clock.size())));
@@ -396,8 +422,8 @@ void THConfigForm::Button1Click() {
     const uint32_t version = Request(REQ_GET_POWER_CIRCUIT);
     if (RadioGroup2Items->checkedId() < 0 || (version != 1 && version != 2)) {
         refusing_ = true;
-        Prompter::Current().Box(this, DialogTextOf(language_, DialogText::VersionRequired),
-                                QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
+        Prompter::Current().Box(this, DialogTextOf(language_, DialogText::VersionRequired), windowTitle(),
+                                QMessageBox::Ok, QMessageBox::Warning);
         refusing_ = false;
         RadioGroup2->setFocus();
         return;

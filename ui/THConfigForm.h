@@ -118,6 +118,14 @@ public:
     // truncated; text without a number (or a value out of range) gives 0.
     static uint32_t ClockOfText(const QString& text);
     static QString TextOfClock(uint32_t hz);
+    // A unit's revision byte as the version the log names: 20h is "2.0";
+    // "-" for a unit that was not found.
+    static QString TextOfRevision(uint32_t revision);
+    // The power-circuit version that the KRT1 revision implies (2.0 has the
+    // DAC supplies of the Ver2 circuit, 1.0 the Ver1 one); 0 when unknown.
+    static uint32_t DetectedVersion(uint32_t krt1Revision);
+    // The crystal that a first run starts with: the KRT's usual 3.5 MHz.
+    static constexpr uint32_t kUsualClockHz = 3500000;
 };
 
 }  // namespace krt

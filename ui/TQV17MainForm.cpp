@@ -26,6 +26,8 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QLocale>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
@@ -37,6 +39,7 @@
 #include "Icons.h"
 #include "LogPane.h"
 #include "Prompter.h"
+#include "TForm3.h"
 #include "SettingsStore.h"
 #include "ShellWindows.h"
 #include "TProgressForm.h"
@@ -46,6 +49,7 @@
 #include "base/Log.h"
 #include "session/Session.h"
 #include "base/StatusMessages.h"
+#include "base/Version.h"
 
 namespace krt {
 
@@ -101,6 +105,8 @@ TQV17MainForm::TQV17MainForm(const StartOptions& options, QWidget* parent)
     BuildControls();
     pane_ = std::make_unique<LogPane>(Memo1, this);
     session_->SetLog(pane_.get());
+    // Hints in the log name the window's commands.
+    session_->link.windowFace = true;
     chipDir_ = options_.chipDir;
     if (chipDir_.isEmpty()) chipDir_ = DefaultChipDirectory();
 
@@ -179,6 +185,10 @@ void TQV17MainForm::BuildActions() {
 
     HardDebug = NamedAction(this, "HardDebug");
     addAction(HardDebug);
+    FileMerge1 = NamedAction(this, "FileMerge1");
+    FileMerge1->setIcon(FileOpen1->icon());
+    addAction(FileMerge1);
+    connect(FileMerge1, &QAction::triggered, this, &TQV17MainForm::FileMerge1Execute);
     // The project commands exist but do nothing yet.
     for (QAction* a : {ProjectNew1, ProjectOpen1, ProjectSave1}) a->setEnabled(false);
 }
@@ -193,8 +203,15 @@ void TQV17MainForm::BuildMenus() {
     File1->setObjectName(QStringLiteral("File1"));
     FileNewItem = MenuItem(File1, "FileNewItem", FileNew1);
     FileOpenItem = MenuItem(File1, "FileOpenItem", FileOpen1);
+    FileMergeItem = MenuItem(File1, "FileMergeItem", FileMerge1);
     FileSaveItem = MenuItem(File1, "FileSaveItem", FileSave1);
     FileSaveAsItem = MenuItem(File1, "FileSaveAsItem", FileSaveAs1);
+    FileSplit1 = File1->addAction(QString());
+    FileSplit1->setObjectName(QStringLiteral("FileSplit1"));
+    FileJoin1 = File1->addAction(QString());
+    FileJoin1->setObjectName(QStringLiteral("FileJoin1"));
+    connect(FileSplit1, &QAction::triggered, this, &TQV17MainForm::FileSplit1Execute);
+    connect(FileJoin1, &QAction::triggered, this, &TQV17MainForm::FileJoin1Execute);
     L1 = File1->addMenu(QString());
     L1->setObjectName(QStringLiteral("L1"));
     J1 = MenuItem(L1, "J1", nullptr);
@@ -443,6 +460,9 @@ void TQV17MainForm::BuildControls() {
     StatusPanel = new QLabel(StatusBar1);
     StatusPanel->setObjectName(QStringLiteral("StatusPanel"));
     StatusBar1->addWidget(StatusPanel, 1);
+    DeviceStatus = new QLabel(StatusBar1);
+    DeviceStatus->setObjectName(QStringLiteral("DeviceStatus"));
+    StatusBar1->addPermanentWidget(DeviceStatus);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -467,7 +487,8 @@ void TQV17MainForm::FormCreate() {
     link.portBase = port;
     // Any printer-port base, a PCI card's (0xD010) as well as the presets.
     if (!PortBaseAccepted(port)) settingsOk_ = false;
-    language_ = static_cast<uint32_t>(settings.ReadInt(QString::fromLatin1(kLanguage), 1));
+    language_ = static_cast<uint32_t>(
+        settings.ReadInt(QString::fromLatin1(kLanguage), static_cast<int32_t>(LanguageOfLocale(QLocale::system().name()))));
     link.language = language_;
     session_->Configure(link);
     ApplyLanguage();
@@ -477,7 +498,13 @@ void TQV17MainForm::FormCreate() {
     // The size the window had when it was closed last (never below the design size).
     const int32_t width = settings.ReadInt(QString::fromLatin1(kWindowWidth), 0);
     const int32_t height = settings.ReadInt(QString::fromLatin1(kWindowHeight), 0);
-    if (width > 0 && height > 0) resize(QSize(width, height).expandedTo(minimumSize()));
+    if (width > 0 && height > 0) {
+        resize(QSize(width, height).expandedTo(minimumSize()));
+    } else if (QScreen* s = screen()) {
+        // A first start: two thirds of the screen, so that the log shows
+        // more than a few lines (the size is remembered from then on).
+        resize((s->availableSize() * 2 / 3).expandedTo(minimumSize()));
+    }
     settings.Close();
 
     ComboBox1->setCurrentIndex(0);
@@ -517,8 +544,10 @@ void TQV17MainForm::OpenPort(int32_t lprPort, int32_t useSimulator) {
 }
 
 void TQV17MainForm::UpdateCaption() {
-    QString caption = QString::fromLatin1(kCaptionPrefix) + QString::fromLatin1(kProgramVersion);
+    QString caption = QString::fromLatin1(kCaptionPrefix) + QString::fromLatin1(ProgramVersionNumber());
     if (session_ && session_->Simulated()) caption += QString::fromLatin1(kSimulatorSuffix);
+    if (deviceSelected_) caption += QStringLiteral(" - ") + DeviceInUse();
+    if (session_ && session_->edits.Unsaved()) caption += QString::fromLatin1(kUnsavedMark);
     setWindowTitle(caption);
 }
 
@@ -539,7 +568,10 @@ void TQV17MainForm::FormShow() {
                                 QMessageBox::Warning);
     }
     if (!settingsOk_) {
-        if (auto* d = qobject_cast<QDialog*>(welcomeForm_)) Prompter::Current().Exec(*d);
+        if (auto* d = qobject_cast<QDialog*>(welcomeForm_)) {
+            SetWelcomeLanguage(d, language_);
+            Prompter::Current().Exec(*d);
+        }
         if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) Prompter::Current().Exec(*d);
         settingsOk_ = true;
     }
@@ -547,7 +579,7 @@ void TQV17MainForm::FormShow() {
 
 void TQV17MainForm::DisableForMissingList() {
     for (QAction* a : {FileNewItem, FileOpenItem, FileSaveItem, FileSaveAsItem, FileNew1,
-                       FileOpen1, FileSave1, FileSaveAs1})
+                       FileOpen1, FileSave1, FileSaveAs1, FileMerge1, FileMergeItem})
         a->setEnabled(false);
     for (QMenu* m : {pu1, N2, O1, B1, N3, Help1}) {
         m->setEnabled(false);
@@ -614,7 +646,9 @@ void TQV17MainForm::ApplyLanguage() {
     ComboBox2->setCurrentIndex(0);
     ComboBox3->setCurrentIndex(0);
     typeKey_.clear();
-    deviceSelected_ = false;
+    // The device in use stays in use: the lists show it again in the new
+    // language, and its range, buffer and checksum stay its own.
+    if (deviceSelected_) ChooseInLists(selectedTypeKey_, selectedMaker_, deviceName_);
 
     Button1->setText(t(WindowText::Button1));
     GroupBox2->setTitle(t(WindowText::GroupBox2));
@@ -637,7 +671,7 @@ void TQV17MainForm::ApplyLanguage() {
         {shinki1, WindowText::shinki1}, {Open1, WindowText::Open1}, {Save1, WindowText::Save1},
         {SaveAs1, WindowText::SaveAs1}, {N15, WindowText::N15},
         {T1, WindowText::T1}, {V1, WindowText::V1}, {T2, WindowText::T2}, {N12, WindowText::N12},
-        {SdpOff1, WindowText::SdpOff}, {SdpOn1, WindowText::SdpOn},
+        {SdpOff1, WindowText::SdpOff}, {SdpOn1, WindowText::SdpOn}, {FileMergeItem, WindowText::FileMergeItem},
         {N4, WindowText::N4}, {K1, WindowText::K1}, {N5, WindowText::N5}, {N6, WindowText::N6},
         {N7, WindowText::N7}, {N8, WindowText::N8}, {N10, WindowText::N10}, {N16, WindowText::N16},
         {D1, WindowText::D1}, {N14, WindowText::N14}, {N13, WindowText::N13}, {S1, WindowText::S1},
@@ -657,7 +691,7 @@ void TQV17MainForm::ApplyLanguage() {
         {OpBlank, WindowText::N6}, {OpErase, WindowText::N7}, {OpSecure, WindowText::N8},
         {OpAuto, WindowText::N10}, {BinDump, WindowText::D1}, {HardReset, WindowText::N14},
         {HardConfig, WindowText::S1}, {HardDebug, WindowText::N13}, {HelpContents1, WindowText::Help1},
-        {HelpAbout1, WindowText::HelpAboutItem},
+        {HelpAbout1, WindowText::HelpAboutItem}, {FileMerge1, WindowText::FileMergeItem},
     };
     for (const auto& a : actions) {
         const QString tip = a.action->toolTip();
@@ -672,12 +706,15 @@ void TQV17MainForm::ApplyLanguage() {
     N2->setTitle(t(WindowText::N2));
     O1->setTitle(t(WindowText::O1));
     Batch1->setText(BatchMenuText(l));
+    FileSplit1->setText(SplitJoinMenuText(l, false));
+    FileJoin1->setText(SplitJoinMenuText(l, true));
     B1->setTitle(t(WindowText::B1));
     N3->setTitle(t(WindowText::N3));
     Help1->setTitle(t(WindowText::Help1));
     J1->setChecked(l == 0);
     E1->setChecked(l != 0);
     if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) SetHConfigLanguage(d, l);
+    ShowDeviceInUse();
     // The menu bar's height follows the font; the client area's design
     // size stays the smallest.
     setMinimumSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -775,16 +812,21 @@ void TQV17MainForm::ChooseLastDevice() {
     QSettings names(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
     const QStringList last = names.value(QString::fromLatin1(kLastDevice)).toStringList();
     if (last.size() != 3) return;
+    ChooseInLists(last[0], last[1], last[2]);
+}
+
+void TQV17MainForm::ChooseInLists(const QString& typeKey, const QString& maker, const QString& name) {
     for (int i = 1; i < ComboBox1->count(); ++i) {
-        if (TypeKeyOf(ComboBox1->itemText(i)).compare(last[0], Qt::CaseInsensitive) != 0) continue;
+        if (TypeKeyOf(ComboBox1->itemText(i)).compare(typeKey, Qt::CaseInsensitive) != 0) continue;
         ComboBox1->setCurrentIndex(i);
         ComboBox1Change();
-        const int maker = ComboBox2->findText(last[1]);
-        if (maker < 0) return;
-        ComboBox2->setCurrentIndex(maker);
+        const int makerIndex = ComboBox2->findText(maker);
+        if (makerIndex < 0) return;
+        ComboBox2->setCurrentIndex(makerIndex);
         ComboBox2Change();
-        const int name = ComboBox3->findText(last[2]);
-        if (name >= 0) ComboBox3->setCurrentIndex(name);
+        // A number typed in another case names the same part.
+        const int nameIndex = ComboBox3->findText(name, Qt::MatchFixedString);
+        if (nameIndex >= 0) ComboBox3->setCurrentIndex(nameIndex);
         return;
     }
 }
@@ -823,10 +865,15 @@ void TQV17MainForm::closeEvent(QCloseEvent* event) {
     // A close in the middle of an operation could leave a one-time or UV
     // part half programmed for good: only on the user's yes is it cancelled
     // (FormClose waits for it, powers down and resets).
+    if (!worker_ && !formClosed_ && KeepUnsavedEdits()) {
+        event->ignore();
+        return;
+    }
     if (worker_ && !formClosed_) {
-        const auto answer = Prompter::Current().Box(this, QuitWhileRunningText(language_),
-                                                    QString::fromLatin1(kMessageCaption),
-                                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+        // No is the default: Enter must not abandon a write.
+        const auto answer =
+            Prompter::Current().Ask(this, QuitWhileRunningText(language_), QString::fromLatin1(kMessageCaption),
+                                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (answer != QMessageBox::Yes) {
             event->ignore();
             return;

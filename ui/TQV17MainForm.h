@@ -95,7 +95,10 @@ public:
 
     // Data files.
     // reload: the last data file after a device change.
-    void ReadDataFile(const QString& name, bool reload = false);
+    // A data file into the buffer: into the device's blank buffer, laid
+    // over the buffer as it is (merge), or the last file again after a
+    // device change (reload).
+    void ReadDataFile(const QString& name, bool reload = false, bool merge = false);
     void WriteDataFile(const QString& name);
 
     // Range commits.
@@ -111,7 +114,13 @@ public:
     // device record, the buffer and the range are the session's: the views
     // over the session see what this window works on.
     bool DeviceSelected() const { return deviceSelected_; }
+    // The device in use as the status and title bars name it; empty
+    // before a device is selected.
+    QString DeviceInUse() const;
+    // Whether the three lists show the device in use.
+    bool ListsShowDeviceInUse() const;
     bool DataLoaded() const { return dataLoaded_; }
+    bool Unsaved() const { return unsaved_; }
     bool SettingsOk() const { return settingsOk_; }
     bool DeviceListLoaded() const { return session_->devices.loaded; }
     DeviceRecord& Record() { return session_->record; }
@@ -143,8 +152,13 @@ public:
 public slots:
     void FileNew1Execute();
     void FileOpen1Execute();
+    void FileMerge1Execute();
     void FileSave1Execute();
     void FileSaveAs1Execute();
+    // File > Split: an image into the files of its even and odd bytes;
+    // File > Join: two such files back into one image.
+    void FileSplit1Execute();
+    void FileJoin1Execute();
     void FileExit1Execute();
     void J1Click();
     void E1Click();
@@ -217,6 +231,12 @@ private:
     bool Inert() const;
     // The common command: selected check, confirmation, log clearing, run.
     bool CheckSelected(bool asBox);
+    // Before an operation that changes the chip: refused (with a line and
+    // a box that say to press Select) while the lists show another device.
+    bool CheckListsMatch();
+    void ShowDeviceInUse();
+    void ChooseInLists(const QString& typeKey, const QString& maker, const QString& name);
+    void OpenDataFileAsked(bool merge);
     bool Confirm(int captionCode);
     // True (after saying why, in the log and a box) when the operation is
     // known not to run on the selected device.
@@ -238,6 +258,9 @@ private:
     // The dump window, the debug window and the manual (MainViews.cpp).
     void CreateViews();
     void BufferViewsChanged();
+    // True when the buffer has unsaved edits and the user keeps them
+    // (answers no to discarding them): the caller then does nothing.
+    bool KeepUnsavedEdits();
 
     StartOptions options_;
     std::unique_ptr<Session> session_;
@@ -248,8 +271,13 @@ private:
     QString typeKey_;
     QString maker_;
     QString deviceName_;
+    // The lists' type and maker when the device in use was selected.
+    QString selectedTypeKey_;
+    QString selectedMaker_;
     bool deviceSelected_ = false;
     bool dataLoaded_ = false;
+    // The buffer holds data read from a chip that no file has taken yet.
+    bool unsaved_ = false;
     bool settingsOk_ = false;
     DevOpThread* worker_ = nullptr;
     uint32_t language_ = 1;
@@ -320,6 +348,8 @@ public:
     QAction* FileOpen1 = nullptr;
     QAction* FileSave1 = nullptr;
     QAction* FileSaveAs1 = nullptr;
+    QAction* FileSplit1 = nullptr;
+    QAction* FileJoin1 = nullptr;
     QAction* FileExit1 = nullptr;
     QAction* ProjectNew1 = nullptr;
     QAction* ProjectOpen1 = nullptr;
@@ -361,6 +391,11 @@ public:
     QPlainTextEdit* Memo1 = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanel = nullptr;
+    // The status bar's permanent field: the device in use.
+    QLabel* DeviceStatus = nullptr;
+    // File > Merge: a file laid over the buffer as it is.
+    QAction* FileMerge1 = nullptr;
+    QAction* FileMergeItem = nullptr;
 };
 
 }  // namespace krt

@@ -514,8 +514,26 @@ void TWConfigForm::FillNotes() {
     if (!r.algol.empty()) Memo1->appendPlainText(Text(Texts::kAlgorithm) + QString::fromStdString(r.algol));
 }
 
-void TWConfigForm::Apply() {
-    if (!record_) return;
+bool TWConfigForm::Apply() {
+    if (!record_) return true;
+    // A voltage the programmer cannot supply is refused rather than cut to
+    // the bound: 99 V typed for Vpp is a slip, not a wish for 21 V.
+    struct Supply {
+        QLineEdit* edit;
+        double high;
+        const TextPair& tip;
+    };
+    for (const Supply& s : {Supply{EditVccR, 7.5, Texts::kVccReadTip}, Supply{EditVppR, 21.0, Texts::kVppReadTip},
+                            Supply{EditVccW, 7.5, Texts::kVccWriteTip}, Supply{EditVppW, 21.0, Texts::kVppWriteTip}}) {
+        const double v = RealValue(s.edit->text());
+        if (!(v > s.high) && !(v < 0.0)) continue;
+        const QString text = QString::asprintf(InLanguage(Texts::kSupplyRefused, language_),
+                                               InLanguage(s.tip, language_), s.edit->text().trimmed().toUtf8().constData());
+        Prompter::Current().Box(this, text, windowTitle(), QMessageBox::Ok, QMessageBox::Warning);
+        s.edit->setFocus();
+        s.edit->selectAll();
+        return false;
+    }
     DeviceRecord& r = *record_;
     r.VccR = Bounded(RealValue(EditVccR->text()), 7.5);
     r.VppR = Bounded(RealValue(EditVppR->text()), 21.0);
@@ -549,6 +567,7 @@ void TWConfigForm::Apply() {
     r.pagewrite = CheckPageWrite->isChecked() ? 1 : 0;
     Fill();
     modified_ = false;
+    return true;
 }
 
 bool TWConfigForm::FormCloseQuery() {
@@ -556,10 +575,7 @@ bool TWConfigForm::FormCloseQuery() {
     auto answer = Prompter::Current().Box(this, Text(Texts::kCloseQuestion), Text(Texts::kCloseCaption),
                                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                                           QMessageBox::Question);
-    if (answer == QMessageBox::Yes) {
-        Apply();
-        return true;
-    }
+    if (answer == QMessageBox::Yes) return Apply();
     return answer == QMessageBox::No;
 }
 

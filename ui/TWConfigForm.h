@@ -42,7 +42,9 @@ public:
     // Copies the record into the controls.
     void Fill();
     // Takes the controls into the record, bounded, and shows the result.
-    void Apply();
+    // Takes the fields into the record; false (nothing taken, the user told
+    // the field's range) when a voltage is beyond what the programmer supplies.
+    bool Apply();
     // Whether the window may close; asks to apply pending changes.
     bool FormCloseQuery();
 
@@ -116,6 +118,10 @@ public:
         static constexpr TextPair kVppReadTip = {"読み出し時のVpp (0～21V)", "Vpp when reading (0 to 21 V)"};
         static constexpr TextPair kVccWriteTip = {"書きこみ時のVcc (0～7.5V)", "Vcc when writing (0 to 7.5 V)"};
         static constexpr TextPair kVppWriteTip = {"書きこみ時のVpp (0～21V)", "Vpp when writing (0 to 21 V)"};
+        // A voltage beyond the field's range. %s: the field's tip (with its
+        // range); %s: the text typed.
+        static constexpr TextPair kSupplyRefused = {"%s: %s Vはプログラマが供給できません。適用していません。",
+                                                    "%s: the programmer cannot supply %s V. Nothing was applied."};
         static constexpr const char* kVcc = "Vcc";
         static constexpr const char* kVpp = "Vpp";
         static constexpr const char* kVolt = "V";

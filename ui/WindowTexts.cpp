@@ -85,6 +85,7 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"ワンタイムPROM", "One Time PROM"},
     {"データ保護の解除(&U)", "&Unprotect (data protection off)"},
     {"データ保護をかける(&P)", "&Protect (data protection on)"},
+    {"重ねて開く(&M)...", "&Merge..."},
 }};
 
 constexpr const char* kTypeItems[kDeviceTypeCount - 1] = {
@@ -230,6 +231,39 @@ QString ProgressCountText(uint32_t language, int position, int maximum) {
     const double percent = maximum > 0 ? position * 100.0 / maximum : 0.0;
     if (language == 0) return QString::asprintf("%d/%d (%3.0f%%)終了しました", position, maximum, percent);
     return QString::asprintf("%d/%d (%3.0f%%) done", position, maximum, percent);
+}
+
+QString DiscardUnsavedText(uint32_t language) {
+    if (language == 0)
+        return QStringLiteral("バッファにはチップから読み出して保存していないデータがあります。消去しますか？");
+    return QStringLiteral("The buffer holds data read from the chip that was not saved. Clear it?");
+}
+
+uint32_t LanguageOfLocale(const QString& localeName) { return localeName.startsWith(QStringLiteral("ja")) ? 0 : 1; }
+
+QString TypeItemOfKey(uint32_t language, const QString& key) {
+    for (int i = 0; i < kDeviceTypeCount; ++i)
+        if (TypeKeyOf(DeviceTypeItem(language, i)).compare(key, Qt::CaseInsensitive) == 0)
+            return DeviceTypeItem(language, i);
+    return key;
+}
+
+QString DeviceNameText(uint32_t language, const QString& typeKey, const QString& maker, const QString& name) {
+    return QStringLiteral("%1 / %2 / %3").arg(TypeItemOfKey(language, typeKey), maker, name);
+}
+
+QString DeviceInUseText(uint32_t language, const QString& device) {
+    return (language == 0 ? QStringLiteral("使用中のデバイス: %1") : QStringLiteral("Device in use: %1")).arg(device);
+}
+
+QString ListsDifferText(uint32_t language, const QString& lists, const QString& inUse) {
+    if (language == 0)
+        return QStringLiteral("一覧は%1を示していますが、使用中のデバイスは%2です。何もしていません。"
+                              "一覧のデバイスを使うには「決定」を押してください。")
+            .arg(lists, inUse);
+    return QStringLiteral("The lists show %1, but the device in use is %2: nothing was done. "
+                          "Press Select to use the device the lists show.")
+        .arg(lists, inUse);
 }
 
 bool UseQtTranslations(uint32_t language) {

@@ -25,6 +25,7 @@ enum class WindowText {
     Help1, HelpContentsItem, HelpAboutItem,
     OneTimePromType,  // the last device-type item of ComboBox1
     SdpOff, SdpOn,    // the Device menu's protection commands
+    FileMergeItem,    // File > Merge: a file laid over the buffer
     Count
 };
 
@@ -39,8 +40,8 @@ QString DeviceTypeItem(uint32_t language, int index);
 // other text. Compared whole and case-sensitively.
 QString TypeKeyOf(const QString& text);
 
-// Texts of the hint-less toolbar buttons and the window caption.
-inline constexpr const char* kProgramVersion = "0.8.7";
+// Texts of the hint-less toolbar buttons and the window caption (which
+// ends in the build's version number, ProgramVersionNumber()).
 inline constexpr const char* kCaptionPrefix = "KRTwin ver";
 inline constexpr const char* kSimulatorSuffix = " [simulator]";
 
@@ -88,6 +89,22 @@ QString TimeLeftText(uint32_t language, qint64 seconds);
 
 // The question when the main window is closed while an operation runs.
 QString QuitWhileRunningText(uint32_t language);
+
+// The device in use, as the status bar, the title bar and the operations'
+// questions name it: its type as the Type box shows it, maker and part.
+QString TypeItemOfKey(uint32_t language, const QString& key);
+QString DeviceNameText(uint32_t language, const QString& typeKey, const QString& maker, const QString& name);
+QString DeviceInUseText(uint32_t language, const QString& device);
+// Why an operation that changes the chip is refused while the lists show
+// another device than the one in use (both as DeviceNameText gives them).
+QString ListsDifferText(uint32_t language, const QString& lists, const QString& inUse);
+
+// File > New while the buffer holds data read from a chip and not saved.
+QString DiscardUnsavedText(uint32_t language);
+
+// The language of a first run (no language stored yet): Japanese for a
+// Japanese locale (LANG=ja_JP.UTF-8), English for any other.
+uint32_t LanguageOfLocale(const QString& localeName);
 
 // Qt's own texts (standard buttons, file dialogs) in the chosen language:
 // Japanese loads Qt's qtbase_ja translation from Qt's translations folder,

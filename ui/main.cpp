@@ -6,11 +6,12 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 
 #include "JapaneseFont.h"
 #include "TQV17MainForm.h"
 #include "base/Version.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -46,37 +47,61 @@ struct Options {
     }
 };
 
-// --help and --version print and end before a window system is opened, so
-// that they answer where there is no display.
-bool AsksOnlyForText(int argc, char* argv[]) {
-    for (int i = 1; i < argc; ++i)
-        for (const char* text : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
-            if (std::strcmp(argv[i], text) == 0) return true;
+// Whether a window system can be reached: a platform named by
+// QT_QPA_PLATFORM, or an X or Wayland display. Without one, Qt would abort
+// in QApplication's constructor.
+bool DisplayNamed() {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
     return false;
+}
+
+// A display that is named but cannot be opened ends in Qt's fatal message
+// while the application is made: one line, and status 1 instead of an abort.
+void EndWhenTheWindowSystemFails(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) return;
+    std::fprintf(stderr, "krtwin: the window system cannot be opened: %s\n",
+                 qPrintable(message.section(QLatin1Char('\n'), 0, 0)));
+    std::_Exit(1);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    krt::OpenStandardDescriptors();
     QElapsedTimer startClock;
     startClock.start();
-    if (AsksOnlyForText(argc, argv)) {
-        QCoreApplication core(argc, argv);
-        NameApplication();
-        QCommandLineParser parser;
-        Options options;
-        options.AddTo(parser);
-        parser.process(core);  // prints the text and ends the program
-        return 0;
-    }
-    QApplication app(argc, argv);
-    NameApplication();
-    QApplication::setApplicationDisplayName(QString());
-
+    // The options are read before a window system is opened, so that a
+    // wrong one, --help and --version answer where there is no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     Options known;
     known.AddTo(parser);
-    parser.process(app);
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "krtwin: %s (krtwin --help lists the options)\n", qPrintable(parser.errorText()));
+        return 1;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
+        parser.isSet(QStringLiteral("version"))) {
+        QCoreApplication core(argc, argv);
+        NameApplication();
+        parser.process(core);  // prints the text and ends the program
+        return 0;
+    }
+    if (!DisplayNamed()) {
+        std::fprintf(stderr,
+                     "krtwin: no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+                     "krt is the command line\n");
+        return 1;
+    }
+    const QtMessageHandler qtMessages = qInstallMessageHandler(EndWhenTheWindowSystemFails);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(qtMessages);
+    NameApplication();
+    QApplication::setApplicationDisplayName(QString());
 
     krt::InstallJapaneseFont();
     krt::StartOptions options;

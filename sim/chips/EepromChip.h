@@ -76,6 +76,8 @@ public:
 
     bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
     void SetCellFaults(const CellFaults& faults) override;
+    bool TakesWeakCells() const override { return true; }
+    bool TakesDeadCells() const override { return true; }
     double AbsMaxVcc() const override { return facts_.absMaxVcc; }
     double VccOperatingMin() const override { return kReadVccMin; }
 

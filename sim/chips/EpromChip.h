@@ -53,6 +53,8 @@ public:
     void WriteCycle(const SocketState& socket, DataLane lane, uint64_t strobeNs) override;
 
     void SetCellFaults(const CellFaults& faults) override;
+    bool TakesWeakCells() const override { return true; }
+    bool TakesDeadCells() const override { return true; }
     bool UvErase(std::string& reason) override;
     bool Damaged() const override { return damaged_; }
     double AbsMaxVcc() const override { return facts_.absMaxVcc; }

@@ -71,6 +71,8 @@ public:
 
     bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
     void SetCellFaults(const CellFaults& faults) override;
+    bool TakesWeakCells() const override { return true; }
+    bool TakesDeadCells() const override { return true; }
     bool Damaged() const override { return damaged_; }
     double AbsMaxVcc() const override { return kAbsMaxVcc; }
     double AbsMaxVpp() const override { return kAbsMaxVpp; }

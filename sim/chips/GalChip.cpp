@@ -188,18 +188,18 @@ void GalChip::Load(int ra) {
             else if (a == UesRow())
                 put(ues_, 0, ues_.size(), false);
             else if (a == kPesRow)
-                put(pes_, 0, pes_.size(), false);
+                put(PesAsRead(), 0, pes_.size(), false);
             return;
         }
         std::fill(std::begin(sr_), std::end(sr_), 0);
         if (ra == kAsrRow) put(config_, 0, config_.size(), secured_);
-        else if (ra == kPesRow) put(pes_, 0, pes_.size(), false);
+        else if (ra == kPesRow) put(PesAsRead(), 0, pes_.size(), false);
         return;
     }
     std::fill(std::begin(sr_), std::end(sr_), 0);
     if (ra < part_.rows) put(array_, static_cast<size_t>(ra * part_.columns), 64, secured_);
     else if (ra == UesRow()) put(ues_, 0, ues_.size(), false);
-    else if (ra == kPesRow) put(pes_, 0, pes_.size(), false);
+    else if (ra == kPesRow) put(PesAsRead(), 0, pes_.size(), false);
     else if (ra == kAcwRow) put(config_, 0, config_.size(), secured_);
 }
 
@@ -275,6 +275,13 @@ void GalChip::SetPesByte(int index, uint8_t value) {
     changed_ = true;
 }
 
+std::vector<uint8_t> GalChip::PesAsRead() const {
+    std::vector<uint8_t> bits = pes_;
+    if (otherPartCode_ >= 0)
+        for (int i = 0; i < 8; ++i) bits[static_cast<size_t>(16 + i)] = static_cast<uint8_t>((otherPartCode_ >> i) & 1);
+    return bits;
+}
+
 void GalChip::SetAlgorithm(uint8_t algorithm, double vpp, uint64_t pulseNs) {
     SetPesByte(1, algorithm);
     part_.progVpp = vpp;
@@ -304,8 +311,9 @@ bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::stri
             return false;
         }
         // Another part's device code in the signature: a 20V8's on a 16V8
-        // or a 22V10, a 16V8's on a 20V8.
-        SetPesByte(2, part_.config == 6 ? 0x00 : 0x3A);
+        // or a 22V10, a 16V8's on a 20V8. For this run only: the chip file
+        // keeps the chip's own signature.
+        otherPartCode_ = part_.config == 6 ? 0x00 : 0x3A;
         return true;
     }
     if (name != "weak-rows") return false;

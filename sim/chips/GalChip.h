@@ -135,6 +135,11 @@ private:
     bool lastClock_ = false;
     bool wrongVpp_ = false;
     bool slowErase_ = false;
+    // The wrong-part fault: the device code the PES reads with for this run;
+    // -1 without it. The stored PES is never changed by a fault.
+    int otherPartCode_ = -1;
+    // The PES as the chip shifts it out.
+    std::vector<uint8_t> PesAsRead() const;
     // Erase strobes on one erase row back to back (the programmer's timer
     // does not reach the whole erase time) count as one pulse.
     static constexpr uint64_t kEraseGapNs = 1000000;

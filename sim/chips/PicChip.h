@@ -70,6 +70,8 @@ public:
     double VccOperatingMin() const override { return kVddMin; }
     bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
     void SetCellFaults(const CellFaults& faults) override;
+    bool TakesWeakCells() const override { return true; }
+    bool TakesDeadCells() const override { return true; }
     void Save(ChipImage& image) const override;
     bool Load(const ChipImage& image, std::string& error) override;
 

@@ -83,6 +83,7 @@ public:
     // From the datasheets' absolute maximum ratings (Vcc 7.0 V; no Vpp pin).
     double AbsMaxVcc() const override { return 7.0; }
     void SetCellFaults(const CellFaults& faults) override;
+    bool TakesDeadCells() const override { return true; }
     bool Busy(uint64_t nowNs) const { return neverReady_ ? busyStarted_ : nowNs < busyUntil_; }
 
     // Write cycles cut short by a power-down.

@@ -93,7 +93,7 @@ TEST_F(Shipped, EveryEntryLoadsWithNoEmptyField) {
         const std::string type = Upper(list.types[i]);
         const std::map<std::string, std::set<int>> codesOfType = {
             {"EPROM", {0, 0x18, 0x19}}, {"OTPROM", {0, 0x18}},  {"EEPROM", {0x12}}, {"FLASH", {0x10}},
-            {"SEEPROM", {2, 3}},  {"PIC", {4}},     {"GAL", {5, 6, 7}}};
+            {"SEEPROM", {2, 3}},  {"PIC", {4}},     {"GAL", {5, 6, 7}}, {"FLASH5V", {0x12}}};
         ASSERT_TRUE(codesOfType.count(type)) << "unknown type key";
         EXPECT_TRUE(codesOfType.at(type).count(code)) << "type code " << int(code);
         if (code == 2) {
@@ -139,6 +139,26 @@ TEST_F(Shipped, ListsTheChipsOfEveryFamily) {
         EXPECT_TRUE(listed("SEEPROM", n)) << n;
     for (const char* n : {"GAL16V8", "GAL20V8", "GAL22V10"}) EXPECT_TRUE(listed("GAL", n)) << n;
     for (const char* n : {"PIC16C84", "PIC16F84", "PIC16F84A"}) EXPECT_TRUE(listed("PIC", n)) << n;
+}
+
+// Every 5 V flash entry carries its product ID, and no two share a pair:
+// device code A4h alone is AMD's, Atmel's and Macronix's.
+TEST_F(Shipped, FiveVoltFlashIdentitiesAreUniquePairs) {
+    const DeviceList& list = catalogue.list;
+    std::map<int32_t, std::string> byId;
+    for (int32_t i = 0; i < list.count; ++i) {
+        if (!EqualsNoCase(list.types[i], "FLASH5V")) continue;
+        DeviceRecord record;
+        ASSERT_TRUE(LoadDeviceRecord(list, catalogue.directory, list.types[i], list.makers[i], list.names[i], 1, &log,
+                                     record)
+                        .selected);
+        ASSERT_GE(record.chipid, 0) << list.names[i];
+        EXPECT_TRUE(byId.emplace(record.chipid, list.names[i]).second)
+            << list.names[i] << " shares its ID with " << byId[record.chipid];
+    }
+    EXPECT_EQ(byId[0x01A4], "AM29F040B");
+    EXPECT_EQ(byId[0x1FA4], "AT29C040A");
+    EXPECT_EQ(byId[0xC2A4], "MX29F040");
 }
 
 TEST_F(Shipped, GalLayoutsMatchTheJedecFuseCounts) {

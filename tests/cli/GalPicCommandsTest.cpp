@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "data/DataFile.h"
+#include "sim/ChipFile.h"
 #include "sim/chips/GalChip.h"
 #include "sim/chips/PicChip.h"
 #include "support/CliCommandTest.h"
@@ -258,6 +259,47 @@ TEST_F(GalPicCommands, AnotherPartIsRefusedUnlessTheCheckIsSkipped) {
         EXPECT_EQ(Run("erase", c.device, {"wrong-part"}, "0", "10"), 0) << name;
         EXPECT_EQ(CountStarting("Wrong device in the socket"), 0u) << name;
         noIdCheck = false;
+    }
+}
+
+// A GAL whose signature reads all ones (an empty socket, no contact) or all
+// zeros is no chip: write and erase end with 4 before touching anything, as
+// the other families' identity checks do, unless the check is skipped.
+TEST_F(GalPicCommands, AGalSignatureOfAllOnesOrZerosIsNoChip) {
+    for (const char* command : {"erase", "write"}) {
+        fs::remove(Path("c.chip"));
+        const auto args = std::string(command) == "write" ? With(kGal16, JedecFile("GAL16V8_reg.jed")) : kGal16;
+        EXPECT_EQ(Run(command, args, {"empty-socket"}), 4) << command;
+        EXPECT_TRUE(HasLineWith("No chip answers: every bit of the signature (PES) reads 1")) << command;
+    }
+    // An erased-all signature reads 0 throughout.
+    fs::remove(Path("c.chip"));
+    ASSERT_EQ(Run("blank", kGal16), 0);
+    {
+        std::unique_ptr<Chip> chip;
+        std::string error;
+        ASSERT_TRUE(LoadChipFile(Path("c.chip"), chip, error)) << error;
+        auto* gal = dynamic_cast<GalChip*>(chip.get());
+        ASSERT_NE(gal, nullptr);
+        for (int i = 0; i < 8; ++i) gal->SetPesByte(i, 0);
+        ASSERT_TRUE(SaveChipFile(Path("c.chip"), *gal, error)) << error;
+    }
+    EXPECT_EQ(Run("erase", kGal16), 4);
+    EXPECT_TRUE(HasLineWith("every bit of the signature (PES) reads 0"));
+    noIdCheck = true;
+    EXPECT_EQ(Run("erase", kGal16), 0);
+    EXPECT_FALSE(HasLineWith("No chip answers"));
+}
+
+// A fault belongs to the run: a run with another part's identity, even a
+// read, leaves the chip file's own signature, and the next run finds its chip.
+TEST_F(GalPicCommands, AWrongPartRunLeavesTheChipsIdentityInItsFile) {
+    for (const auto& device : {kGal16, kGal22, kPic84A}) {
+        fs::remove(Path("c.chip"));
+        ASSERT_EQ(Run("read", With(device, Path("r.bin")), {"wrong-part"}), 0) << device[2];
+        EXPECT_EQ(Run("erase", device, {"wrong-part"}), 4) << device[2];
+        EXPECT_EQ(Run("erase", device), 0) << device[2];
+        EXPECT_EQ(CountStarting("Wrong device in the socket"), 0u) << device[2];
     }
 }
 

@@ -119,7 +119,7 @@ TEST_F(KrtBinary, DetectAndResetSayWhatWasFound) {
         std::string last;  // else its last line
     };
     const Case cases[] = {
-        {{"detect"}, 0, {"KRT1 version is 2.0", "KRT2 version is 2.0", "Operation is successful"}, ""},
+        {{"detect"}, 0, {"KRT1 version is 2.0", "KRT2 version is 1.0", "Operation is successful"}, ""},
         {{"detect", "--lang", "ja"}, 0, {"KRT1のバージョンは 2.0です。", "KRT2のバージョンは 1.0です。", "成功"}, ""},
         {{"--sim-revisions", "10,00", "detect"},
          7,

@@ -141,7 +141,9 @@ TEST_F(UserFiles, AnEmptyChipFileOrABadSocketConfigurationIsNotAChipFile) {
     std::string chip = Slurp(dir / "c.chip");
     const size_t at = chip.find("value config ");
     ASSERT_NE(at, std::string::npos);
-    for (const char* bad : {"ZZ", "1FF", "", "-1"}) {
+    // Hexadecimal but not this device's socket (04 wires a PIC, 12 an EEPROM):
+    // the chip would not answer there.
+    for (const char* bad : {"ZZ", "1FF", "", "-1", "04", "12"}) {
         std::string damaged = chip;
         damaged.replace(at, chip.find('\n', at) - at, std::string("value config ") + bad);
         Spit(dir / "z.chip", damaged);
@@ -150,6 +152,37 @@ TEST_F(UserFiles, AnEmptyChipFileOrABadSocketConfigurationIsNotAChipFile) {
         EXPECT_NE(run.err.find("socket configuration"), std::string::npos) << run.err;
         EXPECT_TRUE(Slurp(dir / "z.chip") == damaged) << bad;
     }
+}
+
+TEST_F(UserFiles, ClosedStandardStreamsNeverBecomeTheChipFile) {
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
+    const std::string chip = Slurp(dir / "c.chip");
+    // As cron or a daemon starts it, or a shell with >&- or 2>&-: what would
+    // go to a closed stream goes nowhere, and the chip file stays the chip's.
+    for (const std::vector<int>& closed : {std::vector<int>{1}, {2}, {0, 1, 2}}) {
+        Start start{Args({{"--sim-chip", "c.chip", "read"}, k27C64, {"-"}})};
+        start.closed = closed;
+        EXPECT_EQ(Krt(start).status, 0) << closed.size();
+        EXPECT_TRUE(Slurp(dir / "c.chip") == chip) << closed.size();
+    }
+    EXPECT_EQ(Krt(Args({{"--sim-chip", "c.chip", "verify"}, k27C64, {"d.bin"}})).status, 0);
+}
+
+TEST_F(UserFiles, DataThatIsNoFuseMapIsNotProgrammedAsOne) {
+    // A binary image named a fuse map, and a map whose fuse values are not
+    // 0 or 1 (no C field to catch them): 66 with what is wrong, chip untouched.
+    ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}})).status, 0);
+    const std::string chip = Slurp(dir / "c.chip");
+    Spit(dir / "f.jed", "\x02x*QF2194*F0*L0000 0120*\x03" "0000\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {Args({{"--format", "jed", "--sim-chip", "c.chip", "write"}, k27C64, {"d.bin"}}), "is not JEDEC text"},
+        {{"--sim-chip", "g.chip", "write", "GAL", "Lattice", "GAL16V8", "f.jed"}, "holds the fuse value \"2\""}};
+    for (const auto& [args, says] : cases) {
+        const KrtRun run = Krt(args);
+        EXPECT_EQ(run.status, 66) << run.err;
+        EXPECT_NE((run.out + run.err).find(says), std::string::npos) << run.out << run.err;
+    }
+    EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
 }
 
 // ---------------------------------------------------------------- outputs and signals
@@ -228,6 +261,12 @@ TEST_F(UserFiles, FaultsThatWouldDoNothingAreRefusedNamingTheirRange) {
         {"sdp-locked", eeprom, "no software data protection"},
         {"sdp-locked", k27C64, "the chip in the socket (EPROM 27C64) does not know it"},
         {"secured", k27C64, "it is for GALs"},
+        // Cell faults a model would ignore: a GAL has rows, a serial EEPROM's
+        // cells are dead or sound.
+        {"dead-cells:20", gal, "the chip in the socket (GAL GAL16V8) does not know it"},
+        {"weak-cells:10", gal, "it is for EPROMs"},
+        {"weak-cells:10", {"SEEPROM", "Atmel", "AT24C02"}, "(SEEPROM-2W AT24C02) does not know it"},
+        {"weak-cells:10", {"SEEPROM", "Microchip", "93C46"}, "(SEEPROM-3W 93C46) does not know it"},
     };
     for (const Case& c : cases) {
         const KrtRun run = Krt(Args({{"--sim-chip", "c.chip", "--sim-fault", c.fault, "blank"}, c.device}));
@@ -245,6 +284,7 @@ TEST_F(UserFiles, FaultsThatWouldDoNothingAreRefusedNamingTheirRange) {
     EXPECT_TRUE(Slurp(dir / "c.chip") == chip);
     // What fits is taken.
     EXPECT_EQ(Krt(Args({{"--sim-fault", "weak-rows:31@3", "blank"}, gal})).status, 0);
+    EXPECT_EQ(Krt(Args({{"--sim-fault", "dead-cells:20", "blank"}, {"SEEPROM", "Atmel", "AT24C02"}})).status, 0);
 }
 
 TEST_F(UserFiles, NothingReportsAStateItDidNotObserve) {

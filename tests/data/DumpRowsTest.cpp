@@ -130,9 +130,14 @@ TEST(BufferChecksum, PicSumTakesInTheConfigurationWordAndSaysSo) {
     buffer[0x400F] = 0x0F;  // 3F0Fh: code protection on
     const uint16_t protectedSum = BufferChecksum(record, buffer, range);
     EXPECT_EQ(static_cast<uint16_t>(open - protectedSum), 0xFF - 0x0F);
-    EXPECT_EQ(protectedSum, static_cast<uint16_t>(0x400 * (0x3F + 0xFF) + 0x3F + 0x0F));
-    EXPECT_EQ(ChecksumText(record, buffer, range), "F84E +CFG");
-    EXPECT_EQ(ChecksumLine(protectedSum, 1, SumHasConfigWord(record, buffer)), "CheckSum: F84E +CFG");
+    // The data EEPROM (64 blank bytes of FF) is in the sum too, marked +EE.
+    EXPECT_EQ(protectedSum, static_cast<uint16_t>(0x400 * (0x3F + 0xFF) + 0x3F + 0x0F + 64 * 0xFF));
+    EXPECT_EQ(ChecksumText(record, buffer, range), "380E +CFG +EE");
+    EXPECT_EQ(ChecksumLine(protectedSum, 1, ChecksumMarks(record, buffer)), "CheckSum: 380E +CFG +EE");
+    // Two images that differ only in their data EEPROM do not sum alike.
+    buffer[0x4201] = 0x00;
+    EXPECT_EQ(static_cast<uint16_t>(protectedSum - BufferChecksum(record, buffer, range)), 0xFF);
+    buffer[0x4201] = 0xFF;
     // A buffer that ends before the configuration words has none to add.
     record.bufsize = 0x800;
     EXPECT_FALSE(SumHasConfigWord(record, buffer));

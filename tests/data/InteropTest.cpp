@@ -200,6 +200,12 @@ TEST_F(Interop, WordByteOrdersAreTheIntendedOnes) {
     EXPECT_EQ(Bytes(dir / "mot.bin"), image);
     ASSERT_EQ(Shell("srec_cat " + Quote(dir / "w.hex") + " -intel -byte-swap 2 -o " + Quote(dir / "swapped.bin") + " -binary"), 0);
     EXPECT_EQ(Bytes(dir / "swapped.bin"), image);
+    // A binary file carries the buffer as it stands, as Motorola S does: the
+    // HEX file's words turned by srec_cat -byte-swap 2.
+    DataFile bin = MemoryFile(image, FORMAT_BINARY, 2, 0x18);
+    bin.length = static_cast<uint32_t>(image.size() / 2);
+    Spit(dir / "w.bin", WriteText(bin));
+    EXPECT_EQ(Bytes(dir / "w.bin"), Bytes(dir / "swapped.bin"));
 
     // And back: a little-endian word image made by srec_cat reads high byte first.
     Spit(dir / "le.bin", std::string(image.begin(), image.end()));

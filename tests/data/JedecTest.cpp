@@ -68,8 +68,8 @@ TEST(JedecRead, FillFusesAndChecksum) {
 TEST(JedecRead, FieldsSpanLinesAndSkipOtherCharacters) {
     std::vector<uint8_t> fuses(16, 0);
     DataFile f = Gal(fuses);
-    // Fuse digits split by a line end; "?" and spaces skipped.
-    EXPECT_EQ(ReadJed(f, "*L0000 0101\r\n1?1 0 1*"), FILE_OK);
+    // Fuse digits split by a line end and spaces.
+    EXPECT_EQ(ReadJed(f, "*L0000 0101\r\n11 0 1*"), FILE_OK);
     EXPECT_EQ((std::vector<uint8_t>(fuses.begin(), fuses.begin() + 8)), (std::vector<uint8_t>{0, 1, 0, 1, 1, 1, 0, 1}));
     EXPECT_EQ(f.count, 8u);
     // Fuses no L field mentions keep their value; an F after L overwrites.
@@ -128,6 +128,35 @@ TEST(JedecRead, EndsOfStream) {
     DataFile f = Gal(fuses);
     EXPECT_EQ(ReadText(f, "*L0000 1*\x03L0001 1*C9999*"), FILE_OK);
     EXPECT_EQ(fuses[1], 0);
+}
+
+TEST(JedecRead, FuseValuesOtherThanZeroOrOneAndControlBytesAreNoFuseMap) {
+    // Without a C field nothing else would catch them: each is refused, with
+    // where and what for the message.
+    struct Case {
+        std::string text;
+        DataFile::JedecFault fault;
+        uint32_t offset;
+    };
+    const Case cases[] = {
+        {"*F2*L0000 1*", DataFile::JedecFault::FuseValue, 2},
+        {"*L0000 0121*", DataFile::JedecFault::FuseValue, 9},
+        {"*L0000 1?1*", DataFile::JedecFault::FuseValue, 8},
+        {"*L0000 1\x01" "1*", DataFile::JedecFault::NotText, 8},
+        {std::string("\x02head\x00" "er*F0*", 12), DataFile::JedecFault::NotText, 5},
+        {"*N no\x1bte*F0*", DataFile::JedecFault::NotText, 5},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> fuses(8, 0);
+        DataFile f = Gal(fuses);
+        EXPECT_EQ(ReadJed(f, c.text), FILE_FORMAT_ERROR) << c.text;
+        EXPECT_EQ(f.jedecFault, c.fault) << c.text;
+        EXPECT_EQ(f.faultOffset, c.offset) << c.text;
+    }
+    // UTF-8 in a note and form feeds are text.
+    std::vector<uint8_t> fuses(8, 0);
+    DataFile f = Gal(fuses);
+    EXPECT_EQ(ReadJed(f, "\x02設計*N 作者*\fL0000 1*"), FILE_OK);
 }
 
 TEST(JedecRead, NoteAndVectorFieldsAreSkippedWhole) {

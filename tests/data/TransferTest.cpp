@@ -145,7 +145,10 @@ TEST_F(Transfer, FailedSaveKeepsTheOldFile) {
     fs::create_directories(dir / "d.hex");
     EXPECT_EQ(WriteDataFile((dir / "d.hex").string(), record, buffer, range, 1, &log).result, FILE_CREATE_FAILED);
     EXPECT_TRUE(fs::is_directory(dir / "d.hex"));
-    EXPECT_TRUE(log.lines.empty());
+    // Each failure is logged with the file and the system's reason.
+    ASSERT_FALSE(log.lines.empty());
+    for (const std::string& line : log.lines) EXPECT_NE(line.find("\" was not saved: "), std::string::npos) << line;
+    EXPECT_EQ(log.lines.back(), "File \"" + (dir / "d.hex").string() + "\" was not saved: Is a directory");
 }
 
 TEST_F(Transfer, WriteFailureMidwayKeepsTheOldFile) {
@@ -165,7 +168,7 @@ TEST_F(Transfer, WriteFailureMidwayKeepsTheOldFile) {
     EXPECT_EQ(r.messageBox, "File create is failed.");
     EXPECT_EQ(Slurp(target), "precious");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);  // no temporary left
-    EXPECT_TRUE(log.lines.empty());
+    EXPECT_EQ(log.lines, std::vector<std::string>{"File \"" + target.string() + "\" was not saved: File too large"});
 }
 
 TEST_F(Transfer, SymlinkKeepsTheLink) {

@@ -382,7 +382,7 @@ TEST(ZVPICData, ADataByteThatDiffersIsFoundUntilTheEraseClearsIt) {
     EXPECT_EQ(b.log.lines(), Lines{"Not Blank at 002107"});
     b.log.clear();
     EXPECT_EQ(b.Operation(6, 0, 0x400), 3);
-    EXPECT_EQ(b.log.lines(), Lines{"Verify error at 002107"});
+    EXPECT_EQ(b.log.lines(), Lines{"Verify error at 002107 (data EEPROM) Read:00 File:FF"});
 
     for (uint32_t i = 0; i < 64; ++i) ChipOf(b).SetDataByte(i, static_cast<uint8_t>(i));
     ASSERT_EQ(b.Operation(7, 0, 0x400), 0);
@@ -404,7 +404,7 @@ TEST(ZVPICData, WriteProgramsOnlyTheBytesThatDifferAndBeforeProtection) {
     SetWord(c.buffer, kPicDataEepromByte / 2 + 1, 0x0042);
     SetWord(c.buffer, kPicDataEepromByte / 2 + 2, 0x0142);  // more than a byte: never verifies
     EXPECT_EQ(c.Operation(5, 0, 0x10), 3);
-    EXPECT_EQ(c.log.lines(), (Lines{"Verify error at 002102", "Errors during the write: 1"}));
+    EXPECT_EQ(c.log.lines(), (Lines{"Verify error at 002102 (data EEPROM) Read:42 File:142", "Errors during the write: 1"}));
 }
 
 struct PicIdBench : PicDataBench {

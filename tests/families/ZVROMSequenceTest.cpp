@@ -288,8 +288,11 @@ TEST(ZVROMWrite, ErrorThatReachesTheLimitIsNotLoggedAsVerifyLine) {
     FamilyLink t(r);
     // Buffer 0xFF everywhere, device reads 0x00: every address fails.
     ASSERT_EQ(t.Operation(5, 0, 10, 2), 3);
+    // A 0 bit that must become 1: the first such byte says to erase first.
     EXPECT_EQ(t.log.lines(), (Lines{"Verify error at 000000 Read:00 File:FF 0回目",
                                     "Verify error at 000000 Read:00 File:FF 1回目",
+                                    "000000 番地は00と読めますがFFが必要です。書きこみでは0のビットを1にできません："
+                                    "先にチップを消去してください（EPROMは紫外線で消去します）",
                                     "Verify error at 000001 Read:00 File:FF 0回目",
                                     "書きこみの途中で2個のエラーが発生しました",
                                     "エラーが多すぎるので中止しました"}));

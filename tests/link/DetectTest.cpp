@@ -35,7 +35,7 @@ TEST_P(Detection, LinesAndFoundFlag) {
 INSTANTIATE_TEST_SUITE_P(
     Revisions, Detection,
     testing::Values(
-        DetectCase{0x20, 0x10, 1, {"KRT1 version is 2.0", "KRT2 version is 2.0"}, true},
+        DetectCase{0x20, 0x10, 1, {"KRT1 version is 2.0", "KRT2 version is 1.0"}, true},
         DetectCase{0x20, 0x10, 0, {"KRT1のバージョンは 2.0です。", "KRT2のバージョンは 1.0です。"}, true},
         DetectCase{0x10, 0x00, 1,
                    {"KRT1 was found. KRT1 version is 1.0",
@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                    false},
         DetectCase{0x30, 0x10, 1,
                    {"KRT1 is incomprehensible version.", "-----KRT1 does not run.",
-                    "KRT2 version is 2.0"},
+                    "KRT2 version is 1.0"},
                    false},
         DetectCase{0x8C, 0x10, 0,
                    {"KRT1は不明なバージョンです。", "-----KRT1は動作しません。",

@@ -43,7 +43,7 @@ TEST(SimWithLink, DetectionFindsBothUnits) {
     EXPECT_EQ(b.link.krt2Revision, 0x10);
     ASSERT_EQ(b.log.lines.size(), 2u);
     EXPECT_EQ(b.log.lines[0], "KRT1 version is 2.0");
-    EXPECT_EQ(b.log.lines[1], "KRT2 version is 2.0");
+    EXPECT_EQ(b.log.lines[1], "KRT2 version is 1.0");
 }
 
 TEST(SimWithLink, AckLowEndsWithinTheReadyTimeOut) {

@@ -28,6 +28,7 @@ pid_t LaunchKrt(const KrtStart& start) {
     dup2(i, 0);
     dup2(o, 1);
     dup2(e, 2);
+    for (int fd : start.closed) close(fd);
     setenv("XDG_CONFIG_HOME", start.configHome.c_str(), 1);
     if (start.asNobody) {
         const gid_t none[1] = {65534};
@@ -78,7 +79,7 @@ pid_t KrtDirTest::Launch(const Start& start, const std::string& tag) {
     // Emptied before the start, so that nothing of an earlier run is read.
     std::ofstream(err, std::ios::trunc).close();
     return LaunchKrt({dir.string(), argv, inDir(start.input), inDir(start.output), err, Path("config"),
-                      start.otherUser});
+                      start.otherUser, start.closed});
 }
 
 KrtRun KrtDirTest::Wait(pid_t pid, const Start& start, const std::string& tag) {

@@ -32,6 +32,7 @@ struct KrtStart {
     std::string input, output, error;      // absolute paths of the three streams
     std::string configHome;                // XDG_CONFIG_HOME of the run
     bool asNobody = false;                 // drop to the user nobody (the tests run as root)
+    std::vector<int> closed = {};          // standard descriptors closed at the start (a daemon's, >&-)
 };
 
 // Forks and executes; the parent gets the process id.
@@ -53,6 +54,7 @@ struct Start {
     std::string input = "/dev/null";  // standard input, in the test's directory unless absolute
     std::string output = "out.txt";   // standard output, likewise
     bool otherUser = false;           // as the user nobody (only when the tests run as root)
+    std::vector<int> closed = {};     // of 0, 1 and 2: closed instead of opened
 };
 
 // The parts of a command line, joined.

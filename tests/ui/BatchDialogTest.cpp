@@ -127,5 +127,35 @@ TEST_F(BatchDialogTest, SimulatorNeedsACountAndDataUnderTheSerialIsRefused) {
     EXPECT_TRUE(LogFile().isEmpty());
 }
 
+// A second batch that starts at serials the log shows as used asks first
+// (No is the default and keeps them); the log file can be browsed for, and
+// each encoding says what it writes.
+TEST_F(BatchDialogTest, UsedSerialsAreNotWrittenAgainWithoutAsking) {
+    int runs = 0;
+    prompter.onExec = [&](QDialog& d) {
+        auto* dialog = qobject_cast<TBatchForm*>(&d);
+        if (!dialog) return int(QDialog::Rejected);
+        Fill(*dialog, 2);
+        if (runs++ == 0) {
+            prompter.fileNames.push_back(Path("batch.log"));
+            dialog->LogEdit->clear();
+            QTest::mouseClick(dialog->LogBrowse, Qt::LeftButton);
+            EXPECT_EQ(dialog->LogEdit->text(), Path("batch.log"));
+            EXPECT_TRUE(dialog->EncodingBox->itemData(2, Qt::ToolTipRole).toString().startsWith(QStringLiteral("bcd: ")));
+        }
+        QTest::mouseClick(dialog->StartButton, Qt::LeftButton);
+        return int(QDialog::Accepted);
+    };
+    form->BatchClick();
+    ASSERT_EQ(LogFile().size(), 2);
+    prompter.answers.push_back(QMessageBox::No);
+    form->BatchClick();
+    ASSERT_EQ(prompter.defaults, std::vector<QMessageBox::StandardButton>{QMessageBox::No});
+    EXPECT_EQ(prompter.asked.back().text,
+              QStringLiteral("The log shows the serials up to 501 as used: starting at 500 writes used serials again. "
+                             "Start anyway?"));
+    EXPECT_EQ(LogFile().size(), 2);
+}
+
 }  // namespace
 }  // namespace krt::test

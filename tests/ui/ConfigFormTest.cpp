@@ -54,9 +54,30 @@ TEST_F(ConfigFormTest, ShowsTheLinkValuesWhenShown) {
         EXPECT_EQ(form.RadioGroup2Items->checkedId(), c.versionItem) << c.port;
         form.hide();
     }
-    EXPECT_EQ(form.StaticText1->text(), "49");
-    EXPECT_EQ(form.StaticText2->text(), "7");
+    // Revisions as the versions the detection lines name.
+    EXPECT_EQ(form.StaticText1->text(), "3.1");
+    EXPECT_EQ(form.StaticText2->text(), "0.7");
     EXPECT_EQ(form.Edit1->text(), "3.500000");
+}
+
+// A first run: no clock and no version stored. The dialog starts from the
+// usual crystal and the circuit that the KRT1's revision implies.
+TEST_F(ConfigFormTest, FirstRunStartsFromTheUsualCrystalAndTheDetectedCircuit) {
+    struct Case {
+        uint8_t krt1;
+        int versionItem;
+        const char* shown;
+    };
+    for (const Case& c : {Case{0x20, 1, "2.0"}, Case{0x10, 0, "1.0"}, Case{0, -1, "-"}}) {
+        shell.link.clockFrequency = 0;
+        shell.link.powerCircuitVersion = 0;
+        shell.link.krt1Revision = c.krt1;
+        form.show();
+        EXPECT_EQ(form.Edit1->text(), "3.500000");
+        EXPECT_EQ(form.RadioGroup2Items->checkedId(), c.versionItem) << int(c.krt1);
+        EXPECT_EQ(form.StaticText1->text(), c.shown);
+        form.hide();
+    }
 }
 
 TEST_F(ConfigFormTest, OkIsRefusedUntilAPowerCircuitVersionIsChosen) {
@@ -253,6 +274,11 @@ TEST(ConfigFormItems, PortAndVersionMapping) {
 }
 
 TEST_F(ConfigFormTest, FixedTextsAndNames) {
+    // In English the whole dialog is English.
+    EXPECT_EQ(form.windowTitle(), "Hardware configuration");
+    EXPECT_EQ(form.RadioGroup2->title(), "Power circuit version");
+    EXPECT_EQ(form.Label1->text(), "KRT1 version");
+    form.SetLanguage(0);
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8("ハードウェアの設定"));
     EXPECT_EQ(form.RadioGroup1->title(), QString::fromUtf8("プリンタポポートのアドレス"));
     EXPECT_EQ(form.RadioGroup1Items->button(2)->text(), "0x3bc");
@@ -265,8 +291,6 @@ TEST_F(ConfigFormTest, FixedTextsAndNames) {
     EXPECT_EQ(form.Label1->text(), QString::fromUtf8("KRT1のバージョン"));
     EXPECT_EQ(form.Label3->text(), QString::fromUtf8("KRT2のバージョン"));
     EXPECT_EQ(form.Button1->text(), "OK");
-    form.SetLanguage(0);
-    EXPECT_EQ(form.RadioGroup1->title(), QString::fromUtf8("プリンタポポートのアドレス"));
     for (const char* name : {"RadioGroup1", "RadioGroup2", "GroupBox1", "Edit1", "Label1", "Label2", "Label3",
                              "StaticText1", "StaticText2", "Button1", "GroupConnection", "RadioSimulator",
                              "RadioPrinterPort", "ButtonBlankChip"}) {

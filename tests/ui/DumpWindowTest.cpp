@@ -50,8 +50,14 @@ protected:
 TEST_F(DumpWindow, ByteDeviceScrollsToItsEndJumpsAndTakesTheWheel) {
     ASSERT_TRUE(LoadIntoSession(session, "EPROM", "Intel", "27C256"));
     Open();
+    EXPECT_EQ(dump->windowTitle(), QStringLiteral("Buffer dump"));
+    EXPECT_EQ(dump->CheckBox1->text(), QStringLiteral("Show as 16-bit words"));
+    EXPECT_EQ(dump->Button1->text(), QStringLiteral("Close"));
+    dump->SetLanguage(0);
     EXPECT_EQ(dump->windowTitle(), QStringLiteral("バッファーのダンプ"));
-    EXPECT_EQ(dump->size(), QSize(612, 359 + 32));  // and the find row
+    EXPECT_EQ(dump->CheckBox1->text(), QStringLiteral("16bitとして扱う"));
+    EXPECT_EQ(dump->Button1->text(), QStringLiteral("閉じる"));
+    EXPECT_EQ(dump->size(), QSize(612, 359 + 32 + 32 + 30 + 22));  // and the find and edit rows, the status line
     EXPECT_FALSE(dump->CheckBox1->isChecked());
     EXPECT_FALSE(dump->CheckBox1->isEnabled());
     EXPECT_FALSE(dump->Button2->isEnabled());
@@ -119,6 +125,12 @@ TEST_F(DumpWindow, BytesShowAsHexAndCharacters) {
     EXPECT_EQ(At(1, 1), QStringLiteral("41"));
     EXPECT_EQ(At(1, 3), QStringLiteral("0A"));
     EXPECT_EQ(At(1, 17), QStringLiteral("AB.cd~..   12345678"));
+    // Half-width katakana in Japanese only: an English window shows a byte
+    // that is no ASCII character as ".".
+    EXPECT_EQ(At(2, 17).left(2), QStringLiteral(".."));
+    dump->hide();  // the dump is modal: the language changes while it is closed
+    dump->SetLanguage(0);
+    Open();
     EXPECT_EQ(At(2, 17).left(2), QStringLiteral("ｱ."));
 }
 

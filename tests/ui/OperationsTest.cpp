@@ -64,7 +64,8 @@ TEST_F(OperationsTest, CancelledConfirmationLogsAndStartsNothing) {
     SelectEprom();
     prompter.answers.push_back(QMessageBox::Cancel);
     form->OpWriteExecute();
-    EXPECT_EQ(test::Last(prompter.asked).text, QStringLiteral("Set device on the socket"));
+    EXPECT_EQ(test::Last(prompter.asked).text,
+              QStringLiteral("Set device on the socket\n\nDevice in use: EPROM / Intel / 27C256"));
     EXPECT_EQ(test::Last(prompter.asked).caption, QStringLiteral("WRITE operation start"));
     EXPECT_TRUE(LogHas(QStringLiteral("operation is canceled")));
     EXPECT_EQ(form->WorkersStarted(), 0);
@@ -330,7 +331,7 @@ TEST_F(OperationsTest, CommandsThatCannotRunSayWhyBeforeAskingForTheChip) {
     prompter.answers.push_back(QMessageBox::Cancel);
     form->OpSecureExecute();
     ASSERT_EQ(prompter.asked.size(), 1u);
-    EXPECT_EQ(prompter.asked[0].text, QStringLiteral("Set device on the socket"));
+    EXPECT_EQ(prompter.asked[0].text, QStringLiteral("Set device on the socket\n\nDevice in use: PLD / Lattice / GAL16V8"));
 }
 
 TEST_F(OperationsTest, HardwareResetWithoutAProgrammer) {
@@ -459,6 +460,8 @@ TEST_F(OperationsTest, ClosingDuringAnOperationCancelsWaitsAndResets) {
     ASSERT_GE(prompter.Count("box"), 2);
     EXPECT_EQ(prompter.asked.back().text.section(QLatin1Char('\n'), 0, 0),
               QStringLiteral("An operation is running: cancel it and quit?"));
+    // Enter answers No: a running write is not abandoned by a key press.
+    EXPECT_EQ(prompter.defaults, std::vector<QMessageBox::StandardButton>{QMessageBox::No});
     EXPECT_FALSE(form->OperationRunning());
     // Only the blank check ran: the sequence stopped at the close.
     EXPECT_EQ(form->WorkersStarted(), 1);

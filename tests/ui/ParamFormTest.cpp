@@ -86,13 +86,9 @@ TEST_F(ParamFormTest, FieldsAreBoundedOnApply) {
         const char* shown;  // the text after Apply, when checked
     };
     const Case cases[] = {
-        {form.EditVccR, "9", &DeviceRecord::VccR, 7.5, "7.5"},
-        {form.EditVccR, "-1", &DeviceRecord::VccR, 0.0, nullptr},
         {form.EditVccR, "7.5", &DeviceRecord::VccR, 7.5, nullptr},
-        {form.EditVppW, "25", &DeviceRecord::VppW, 21.0, "21"},
-        {form.EditVppR, "21.5", &DeviceRecord::VppR, 21.0, nullptr},
+        {form.EditVppR, "21", &DeviceRecord::VppR, 21.0, nullptr},
         {form.EditVccW, "abc", &DeviceRecord::VccW, 0.0, nullptr},
-        {form.EditVccW, "1e999", &DeviceRecord::VccW, 7.5, nullptr},
         {form.EditVccW, "nan", &DeviceRecord::VccW, 0.0, nullptr},
         {form.EditVccW, "4.5V", &DeviceRecord::VccW, 4.5, nullptr},
         {form.EditTpw, "200ms", &DeviceRecord::tpw, 0.05, "50.0ms"},
@@ -106,6 +102,40 @@ TEST_F(ParamFormTest, FieldsAreBoundedOnApply) {
         if (c.shown) {
             EXPECT_EQ(c.edit->text().toStdString(), c.shown);
         }
+    }
+}
+
+// A voltage the programmer cannot supply is refused with the field's range;
+// the record keeps its value and the field its text, to be corrected.
+TEST_F(ParamFormTest, VoltagesBeyondTheSuppliesAreRefusedWithTheRange) {
+    struct Case {
+        QLineEdit* edit;
+        const char* typed;
+        double DeviceRecord::*field;
+        const char* box;
+    };
+    form.SetLanguage(1);
+    const Case cases[] = {
+        {form.EditVppW, "99", &DeviceRecord::VppW,
+         "Vpp when writing (0 to 21 V): the programmer cannot supply 99 V. Nothing was applied."},
+        {form.EditVccR, "9", &DeviceRecord::VccR,
+         "Vcc when reading (0 to 7.5 V): the programmer cannot supply 9 V. Nothing was applied."},
+        {form.EditVppR, "21.5", &DeviceRecord::VppR,
+         "Vpp when reading (0 to 21 V): the programmer cannot supply 21.5 V. Nothing was applied."},
+        {form.EditVccW, "-1", &DeviceRecord::VccW,
+         "Vcc when writing (0 to 7.5 V): the programmer cannot supply -1 V. Nothing was applied."},
+        {form.EditVccW, "1e999", &DeviceRecord::VccW,
+         "Vcc when writing (0 to 7.5 V): the programmer cannot supply 1e999 V. Nothing was applied."},
+    };
+    for (const Case& c : cases) {
+        const double before = record.*c.field;
+        c.edit->setText(QString::fromUtf8(c.typed));
+        EXPECT_FALSE(form.Apply()) << c.typed;
+        EXPECT_DOUBLE_EQ(record.*c.field, before) << c.typed;
+        EXPECT_EQ(c.edit->text().toStdString(), c.typed);
+        ASSERT_FALSE(prompter.asked.empty());
+        EXPECT_EQ(prompter.asked.back().text.toStdString(), c.box);
+        form.Fill();
     }
 }
 
@@ -127,7 +157,7 @@ TEST_F(ParamFormTest, SuppliesAreShownInTheirForms) {
 // After Apply has bounded a field, a value typed within
 // its bounds is taken whole (12.75 V was cut to 12.7 V).
 TEST_F(ParamFormTest, AValueTypedWithinItsBoundsIsNeverCut) {
-    ApplyWith(form.EditVppW, "25");
+    ApplyWith(form.EditVppW, "21");
     ASSERT_EQ(form.EditVppW->text(), "21");
     form.EditVppW->selectAll();
     QTest::keyClicks(form.EditVppW, "12.75");
@@ -376,7 +406,7 @@ TEST_F(ParamFormTest, CloseWithoutChangesAsksNothing) {
     EXPECT_TRUE(prompter.asked.empty());
 
     form.show();
-    form.EditVccR->setText("9");
+    form.EditVccR->setText("7.5");
     form.Button2->click();
     EXPECT_DOUBLE_EQ(record.VccR, 7.5);
     EXPECT_EQ(form.EditVccR->text(), "7.5");

@@ -45,6 +45,9 @@ TEST_F(ProtectionTest, ProtectedChipStopsWithTheHintAndTheDeviceMenuTurnsItOff) 
     EXPECT_EQ(prompter.asked.back().kind, QStringLiteral("box"));
     EXPECT_TRUE(prompter.asked.back().text.contains(QStringLiteral("Device > Unprotect")))
         << prompter.asked.back().text.toStdString();
+    // The log's hint names the window's command, not krt's.
+    EXPECT_TRUE(LogLines().join('\n').contains(QStringLiteral("To turn the protection off: Device > Unprotect")))
+        << LogLines().join('\n').toStdString();
 
     // Device > Unprotect, as the user reaches it: the menu item.
     ASSERT_TRUE(form->N2->actions().contains(form->SdpOff1));

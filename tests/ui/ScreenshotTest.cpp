@@ -35,6 +35,10 @@ protected:
         const QPixmap pm = w.grab();
         EXPECT_FALSE(pm.isNull());
         EXPECT_TRUE(pm.save(Out(name)));
+        // The manual's copy, kept in the tree, still shows this window.
+        const QImage kept(QStringLiteral(KRT_SOURCE_DIR "/docs/manual/images/") + QString::fromLatin1(name));
+        if (!kept.isNull())
+            EXPECT_EQ(kept.size(), pm.size()) << name << " no longer matches the window: renew it with tools/manual-pictures";
         std::cout << "[screenshot] " << Out(name).toStdString() << " " << pm.width() << "x"
                   << pm.height() << "\n";
     }

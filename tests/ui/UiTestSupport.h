@@ -81,6 +81,14 @@ public:
             if (buttons & b) return b;
         return QMessageBox::NoButton;
     }
+    // The default button of each Ask, in order; answered as a Box is.
+    std::vector<QMessageBox::StandardButton> defaults;
+    QMessageBox::StandardButton Ask(QWidget* parent, const QString& text, const QString& caption,
+                                    QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) override {
+        defaults.push_back(defaultButton);
+        return Box(parent, text, caption, buttons, QMessageBox::Question);
+    }
     void Message(QWidget*, const QString& text) override {
         asked.push_back({QStringLiteral("message"), text, QString::fromLatin1(kApplicationTitle)});
     }

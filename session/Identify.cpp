@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "session/Identify.h"
+
+#include <strings.h>
+
+#include "base/Log.h"
+#include "families/ZVFLASH5V.h"
+#include "session/SessionTexts.h"
+
+namespace krt {
+
+namespace {
+
+constexpr const char* kFlashType = "FLASH5V";
+
+// The probe: the 32-pin socket of the 5 V flash parts at 5 V, page mode so
+// that the reset after the ID is the three-cycle AA 55 F0 (a lone F0 would
+// be a page byte on the page-mode parts), no identity of its own.
+DeviceRecord ProbeRecord(uint8_t entry) {
+    DeviceRecord r;
+    r.type = kFlashType;
+    r.manufacture = "-";
+    r.name = "identify";
+    r.typecode = 0x12;
+    r.maxsize = r.bufsize = 0x80000;
+    r.pagesize = 128;
+    r.pagewrite = 1;
+    r.VppR = r.VccR = r.VppW = r.VccW = 5.0;
+    r.ahand = r.amand = r.aland = r.dhand = r.dland = 0xFF;
+    r.retry = 1;
+    r.verify = 1;
+    r.bytesPerWord = 1;
+    r.identry = entry == 6 ? 6 : 3;
+    return r;
+}
+
+}  // namespace
+
+std::vector<std::string> EntriesWithId(const Catalogue& catalogue, uint8_t maker, uint8_t device) {
+    std::vector<std::string> out;
+    const DeviceList& list = catalogue.list;
+    for (size_t i = 0; i < list.types.size(); ++i) {
+        if (strcasecmp(list.types[i].c_str(), kFlashType) != 0) continue;
+        DeviceRecord record;
+        if (!LoadDeviceRecord(list, catalogue.directory, list.types[i], list.makers[i], list.names[i], 1, nullptr,
+                              record)
+                 .selected)
+            continue;
+        if (record.chipid == (maker << 8 | device))
+            out.push_back(list.types[i] + " " + list.makers[i] + " " + list.names[i]);
+    }
+    return out;
+}
+
+IdentifyReport IdentifyChip(Session& session, const Catalogue& catalogue, uint32_t language, uint8_t entry) {
+    IdentifyReport report;
+    LinkContext& link = session.link;
+    DeviceRecord probe = ProbeRecord(entry);
+    LinkRequest request;
+    request.code = 10;  // never dispatched: only the record of what runs
+    if (!link.port || !link.clock) {
+        report.result = RESULT_FATAL;
+        return report;
+    }
+    link.readyTimedOut = false;
+    {
+        ZVFLASH5V family(link, request, probe);
+        if (!link.Publish(&family)) {
+            report.result = RESULT_FATAL;
+            return report;
+        }
+        bool read = family.PowerOn(true);
+        read = read && family.ReadProductId(report.maker, report.device, report.answered);
+        family.PowerOff();
+        link.Withdraw();
+        if (!read || link.readyTimedOut) {
+            report.result = RESULT_FATAL;
+            return report;
+        }
+    }
+    if (!report.answered) {
+        report.result = RESULT_NOT_FOUND;
+        report.line = Format(InLanguage(kIdentifyNoAnswerText, language), report.maker, report.device);
+        return report;
+    }
+    report.matches = EntriesWithId(catalogue, report.maker, report.device);
+    std::string names;
+    for (const std::string& m : report.matches) names += (names.empty() ? "" : ", ") + m;
+    report.line = report.matches.empty()
+                      ? Format(InLanguage(kIdentifyUnknownText, language), report.maker, report.device)
+                      : Format(InLanguage(kIdentifyMatchText, language), report.maker, report.device, names.c_str());
+    report.result = RESULT_OK;
+    return report;
+}
+
+}  // namespace krt

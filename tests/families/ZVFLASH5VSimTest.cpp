@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The 5 V command-set flash family end to end on the simulated programmer
+// in strict mode, with the shipped catalogue's records: round trips of
+// every kind, the identity pair, the chips that never finish, software
+// data protection of the page-mode parts and the byte-load window.
+#include <gtest/gtest.h>
+
+#include "FamilyTestSupport.h"
+#include "SimBench.h"
+#include "families/ZVEEPROM.h"
+#include "sim/chips/Flash5vChip.h"
+#include "support/ShippedRecord.h"
+
+namespace krt::test {
+namespace {
+
+Flash5vChip& ChipOf(SimBench& b) { return *dynamic_cast<Flash5vChip*>(b.sim.SocketChip()); }
+
+DeviceRecord Part(const char* maker, const char* name) { return ShippedRecord("FLASH5V", maker, name); }
+
+constexpr const char* kNoErrors = "Written without errors.";
+
+// Forwards to the simulator and lets a millisecond pass once, when the
+// link has sent `at` data writes.
+class JitterPort : public PortIo {
+public:
+    JitterPort(SimBench& b, uint32_t at) : b_(b), at_(at) {}
+    uint8_t read(uint16_t a) override { return b_.sim.read(a); }
+    void write(uint16_t a, uint8_t v) override {
+        b_.sim.write(a, v);
+        if (!done_ && b_.link.commandCounts[OP_DLSEND & 0x1F] == at_) {
+            done_ = true;
+            b_.sim.sleepMs(1);
+        }
+    }
+
+private:
+    SimBench& b_;
+    uint32_t at_;
+    bool done_ = false;
+};
+
+// A range that starts and ends inside a page, on a chip that already holds
+// data: the range is written, verified and read back; the bytes around it
+// keep the chip's own data (page parts rewrite whole pages); erase blanks all.
+TEST(ZVFLASH5VSim, RoundTripOfEveryKindKeepsTheBytesAroundTheRange) {
+    struct Case {
+        const char* maker;
+        const char* name;
+    };
+    for (const Case& c : {Case{"SST", "SST39SF010A"}, Case{"AMD", "AM29F040B"}, Case{"Atmel", "AT49F010"},
+                          Case{"Atmel", "AT29C010A"}, Case{"Winbond", "W29C020"}, Case{"Winbond", "W29EE011"},
+                          Case{"SST", "SST29EE010"}}) {
+        SCOPED_TRACE(c.name);
+        SimBench b(Part(c.maker, c.name));
+        const uint32_t start = 0x1F3, length = 0x2A7;
+        for (uint32_t a = 0; a < 0x800; ++a) ChipOf(b).SetCell(a, static_cast<uint8_t>(a * 7));
+        // Only bits the chip can clear for the byte parts: the range starts blank there.
+        for (uint32_t a = start; a < start + length; ++a) ChipOf(b).SetCell(a, 0xFF);
+        const auto data = RandomBytes(b.buffer.size(), 5);
+        b.buffer = data;
+        b.buffer[start + 3] = 0xFF;  // a blank byte in the range: looked at, not programmed
+        ASSERT_EQ(b.Operation(5, start, length), 0);
+        EXPECT_EQ(b.log.lines(), Lines{kNoErrors});
+        for (uint32_t a = 0; a < 0x800; ++a) {
+            const bool in = a >= start && a < start + length;
+            ASSERT_EQ(ChipOf(b).Cell(a), in ? b.buffer[a] : static_cast<uint8_t>(a * 7)) << a;
+        }
+        EXPECT_FALSE(ChipOf(b).InIdMode());
+        b.log.clear();
+        EXPECT_EQ(b.Operation(6, start, length), 0);
+        b.buffer.assign(b.buffer.size(), 0);
+        EXPECT_EQ(b.Operation(4, start, length), 0);
+        EXPECT_EQ(b.buffer[start + 10], ChipOf(b).Cell(start + 10));
+        EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
+        EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
+        EXPECT_TRUE(b.log.lines().empty()) << b.log.lines().front();
+    }
+}
+
+// Maker and device code are one pair: another maker's part with a shared
+// device code, and the same maker's sibling, are both refused before a
+// cycle reaches the array; a part whose ID the datasheet does not confirm
+// is warned about and written.
+TEST(ZVFLASH5VSim, TheIdentityPairDecidesWriteAndErase) {
+    struct Case {
+        const char* maker;
+        const char* name;
+        const char* fault;
+        uint8_t result;
+        const char* line;
+    };
+    for (const Case& c :
+         {Case{"SST", "SST39SF010A", "wrong-part", 4,
+               "Wrong device in the socket: expected SST39SF010A (BFh/B5h), found identifier 01h/A4h; nothing was "
+               "written or erased"},
+          Case{"AMD", "AM29F040B", "other-device", 4,
+               "Wrong device in the socket: expected AM29F040B (01h/A4h), found identifier 01h/A5h; nothing was "
+               "written or erased"},
+          Case{"Atmel", "AT29C010A", "wrong-part", 0,
+               "Expected AT29C010A (1Fh/D5h), found identifier 01h/A4h (this part's identifier is not confirmed: "
+               "going on)"}}) {
+        SCOPED_TRACE(c.name);
+        SimBench b(Part(c.maker, c.name));
+        b.Fault(c.fault);
+        b.buffer.assign(b.buffer.size(), 0x00);
+        EXPECT_EQ(b.Operation(5, 0, 0x100), c.result);
+        ASSERT_FALSE(b.log.lines().empty());
+        EXPECT_EQ(b.log.lines().front(), c.line);
+        EXPECT_EQ(ChipOf(b).Cell(0), c.result == 0 ? 0x00 : 0xFF);
+        EXPECT_EQ(b.sim.Vcc(), 0.0);
+        if (c.result != 0) {
+            EXPECT_EQ(b.log.lines().size(), 1u);
+            EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 4);
+            EXPECT_EQ(ChipOf(b).Programs() + ChipOf(b).Erases(), 0u);
+        }
+        // The identity check switched off writes whatever part is there.
+        b.record.idcheck = 0;
+        b.log.clear();
+        EXPECT_EQ(b.Operation(5, 0, 0x100), 0);
+    }
+}
+
+// A chip that never ends its program or erase: given up within the bound
+// (the program time's, the erase time's; on AMD parts the DQ5 time limit,
+// after which it is reset), result 4, one line, supplies off, never
+// "without errors".
+TEST(ZVFLASH5VSim, ChipThatNeverFinishesEndsWithFourWithinTheBound) {
+    struct Case {
+        const char* maker;
+        const char* name;
+        uint8_t code;
+        const char* line;
+        double boundS;
+    };
+    for (const Case& c : {Case{"SST", "SST39SF010A", 5,
+                               "The chip did not finish programming at 000010 within 1.0 ms: the supplies were "
+                               "switched off",
+                               0.01},
+                          Case{"SST", "SST39SF040", 7,
+                               "The chip erase did not finish within 210.0 ms: the supplies were switched off", 0.3},
+                          Case{"AMD", "AM29F010B", 5,
+                               "The chip exceeded its internal time limit at 000010 (DQ5): it was reset", 0.01},
+                          Case{"Atmel", "AT29C512", 5,
+                               "The chip did not finish programming at 000000 within 12.0 ms: the supplies were "
+                               "switched off",
+                               0.05}}) {
+        SCOPED_TRACE(c.name);
+        SimBench b(Part(c.maker, c.name));
+        b.buffer = RandomBytes(b.buffer.size(), 9);
+        b.Fault("never-ready");
+        const auto before = b.sim.now();
+        EXPECT_EQ(b.Operation(c.code, 0x10, 0x40), 4);
+        ASSERT_FALSE(b.log.lines().empty());
+        EXPECT_EQ(b.log.lines().front(), c.line);
+        EXPECT_EQ(b.CountLines(kNoErrors), 0u);
+        EXPECT_LT(b.sim.now() - before, std::chrono::duration<double>(1.0 + c.boundS));  // supplies settle 0.8 s
+        EXPECT_EQ(b.sim.Vcc(), 0.0);
+    }
+}
+
+// A page-mode chip whose protection the sequence does not lift keeps its
+// data: a verify failure with the protection hint, never a success. With
+// a chip that takes the sequences, "sdp off" and "sdp on" are observed by
+// a test write of the last page, whose bytes are put back.
+TEST(ZVFLASH5VSim, ProtectionOfPageModeParts) {
+    {
+        SimBench b(Part("Atmel", "AT29C010A"));
+        b.Fault("sdp-locked");
+        b.buffer = RandomBytes(b.buffer.size(), 3);
+        EXPECT_EQ(b.Operation(5, 0, 0x400), 3);
+        EXPECT_EQ(b.log.lines(),
+                  (Lines{"Verify error at 000000 page",
+                         "Not one byte of the page at 000000 changed: the chip is probably software data protected. "
+                         "To turn the protection off: krt sdp off FLASH5V Atmel AT29C010A",
+                         "Errors during the write: 1"}));
+        EXPECT_EQ(ChipOf(b).Cell(0), 0xFF);
+        EXPECT_TRUE(b.link.protectionSuspected);
+    }
+    SimBench b(Part("Winbond", "W29EE011"));
+    ChipOf(b).SetProtected(true);
+    const uint32_t last = b.record.maxsize - 1;
+    ChipOf(b).SetCell(last - 5, 0x12);
+    EXPECT_EQ(RunProtectionOperation(b.link, b.record, false), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"Software data protection is off (a test write at 01FFFF took effect; its old "
+                                   "value was put back)"});
+    EXPECT_FALSE(ChipOf(b).Protected());
+    EXPECT_EQ(ChipOf(b).Cell(last - 5), 0x12);
+    EXPECT_EQ(ChipOf(b).Cell(last), 0xFF);
+    b.log.clear();
+    EXPECT_EQ(RunProtectionOperation(b.link, b.record, true), 0);
+    EXPECT_EQ(b.log.lines(), Lines{"Software data protection is on (a test write at 01FFFF was ignored)"});
+    EXPECT_TRUE(ChipOf(b).Protected());
+    EXPECT_EQ(ChipOf(b).Cell(last - 5), 0x12);
+    // Byte-program parts carry the protection in every command.
+    SimBench s(Part("SST", "SST39SF010A"));
+    EXPECT_EQ(RunProtectionOperation(s.link, s.record, false), 9);
+    EXPECT_EQ(ChipOf(s).Programs(), 0u);
+}
+
+// A byte-load window the programmer cannot meet is refused before the
+// chip is powered; one that a burst breaks (a slow port) loses the page and
+// says so, never a success.
+TEST(ZVFLASH5VSim, ByteLoadWindowIsMeasuredAgainstTheBurst) {
+    SimBench b(Part("Winbond", "W29C020"));
+    b.buffer = RandomBytes(b.buffer.size(), 4);
+    b.record.loadwindow = 10e-6;
+    EXPECT_EQ(b.Operation(5, 0, 0x100), 4);
+    EXPECT_EQ(b.log.lines(), Lines{"A byte-load window of 10 us cannot be met by this programmer (at least 20 us is "
+                                   "needed): nothing was written"});
+    EXPECT_EQ(b.sim.Vcc(), 0.0);
+    EXPECT_EQ(ChipOf(b).Programs(), 0u);
+
+    // The computer stops for a millisecond in the middle of a page (a
+    // busy system): the chip starts its cycle early, the rest of the page
+    // is lost, and the write says so and stops with 4.
+    b.record.loadwindow = 200e-6;
+    b.ExpectBreaches();  // the bytes after the gap reach a busy chip
+    JitterPort jitter(b, b.link.commandCounts[OP_DLSEND & 0x1F] + 40);
+    b.link.port = &jitter;
+    b.log.clear();
+    EXPECT_EQ(b.Operation(5, 0, 0x80), 4);
+    ASSERT_FALSE(b.log.lines().empty());
+    EXPECT_EQ(b.log.lines().front().rfind("Loading the page at 000000 took a gap of 10", 0), 0u)
+        << b.log.lines().front();
+    EXPECT_EQ(b.CountLines(kNoErrors), 0u);
+    EXPECT_NE(ChipOf(b).Cell(0x7F), b.buffer[0x7F]);
+}
+
+}  // namespace
+}  // namespace krt::test

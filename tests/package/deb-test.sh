@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The Debian package as Debian would judge it: made twice from one build
+# tree, the two .deb files are the same bytes; lintian (when installed)
+# finds no error and no warning at --pedantic; every picture the installed
+# manual shows, in both languages, and every file it links to is in the
+# package; the man pages and changelogs are compressed and the programs
+# stripped.
+# Usage: deb-test.sh BUILD_DIR
+set -euo pipefail
+build=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+make_package() {
+  mkdir -p "$scratch/$1"
+  (cd "$scratch/$1" && cpack --config "$build/CPackConfig.cmake" -B "$scratch/$1" >/dev/null)
+  ls "$scratch/$1"/krtwin_*.deb
+}
+first=$(make_package one)
+sleep 1  # a second later: a time taken from the clock would show
+second=$(make_package two)
+if ! cmp -s "$first" "$second"; then
+  command -v diffoscope >/dev/null && diffoscope "$first" "$second" | head -n 40 >&2
+  fail "two packages of one build tree differ"
+fi
+
+root=$scratch/root
+dpkg -x "$first" "$root"
+for file in usr/share/man/man1/krtwin.1.gz usr/share/doc/krtwin/changelog.Debian.gz \
+            usr/share/doc/krtwin/changelog.gz usr/share/doc/krtwin/copyright; do
+  [[ -s $root/$file ]] || fail "the package lacks $file"
+done
+for program in usr/bin/krt usr/bin/krtwin; do
+  file "$root/$program" | grep -q "not stripped" && fail "$program is not stripped"
+done
+[[ $(dpkg-deb -f "$first" Maintainer) != *localhost* ]] || fail "the maintainer's address is on localhost"
+
+# Every picture of the installed manual, by the path the manual gives.
+for page in "$root"/usr/share/krtwin/manual/*/index.html; do
+  shown=$(grep -o '<img [^>]*src="[^"]*"' "$page" | sed 's|.*src="||; s|"$||' | sort -u)
+  [[ -n $shown ]] || fail "$(basename "$(dirname "$page")") manual shows no pictures"
+  for picture in $shown; do
+    [[ -s $(dirname "$page")/$picture ]] || fail "the manual $page shows $picture, which is not installed"
+  done
+  # And every file it links to (not a place in itself, not the web).
+  for target in $(grep -oE 'href="[^"#:]+"' "$page" | sed 's|href="||; s|"$||' | sort -u); do
+    [[ -s $(dirname "$page")/$target ]] || fail "the manual $page links to $target, which is not installed"
+  done
+done
+
+if command -v lintian >/dev/null; then
+  report=$(lintian --pedantic --tag-display-limit 0 "$first" 2>&1 || true)
+  if grep -E '^[EW]: ' <<<"$report"; then
+    fail "lintian --pedantic finds errors or warnings in the package"
+  fi
+  grep -E '^[IPX]: ' <<<"$report" || true
+else
+  echo "lintian is not installed: the package's lint is not checked"
+fi
+echo "the package is made the same twice and passes its checks"

@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The folder each kind of file dialog opens in: the one its last file was
+// chosen in, kept in the settings between runs. A kind is the dialog's
+// filter (data files, JEDEC files, logs, batch logs each have their own).
+#pragma once
+
+#include <QString>
+
+namespace krt {
+
+// Empty when no file of the kind was chosen yet (the dialog's own start).
+QString FolderFor(const QString& kind);
+void RememberFolder(const QString& kind, const QString& file);
+
+}  // namespace krt
