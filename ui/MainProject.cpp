@@ -2,8 +2,10 @@
 // The Project menu: New, Open, Save, Save As and the temporary project (the
 // last session's settings, kept in the settings folder). The project file is
 // read and written by session/Project; the window only asks and shows.
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QSettings>
 
 #include "Prompter.h"
