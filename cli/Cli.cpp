@@ -17,6 +17,8 @@
 #include "base/Log.h"
 #include "base/Version.h"
 #include "data/DataFile.h"
+#include "cli/ProjectOption.h"
+#include "session/Project.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
 #include "cli/CliSession.h"
@@ -353,6 +355,11 @@ const std::vector<OptionDef>& Options() {
              o.swap = true;
              return {};
          }},
+        {"--project", "FILE",
+         "run the job saved in the project FILE (the window's Project menu): its device, data file, range and "
+         "settings fill what the command line leaves out; an option on the line takes precedence",
+         // Read before the other options (see RunCli).
+         [](CliOptions&, const std::string&) -> std::string { return {}; }},
         {"--help", nullptr, "this text (also -h)", nullptr},
         {"--version", nullptr, "the program's version (also -V)", nullptr},
     };
@@ -537,6 +544,13 @@ int RunCli(const std::vector<std::string>& args) {
         return kExitNoInput;
     }
     ApplySettings(stored, options);
+    // A project's settings come before the line's options, which take precedence.
+    Project project;
+    std::string projectPath;
+    for (const auto& [def, value] : parsed.options)
+        if (std::strcmp(def->name, "--project") == 0) projectPath = value;
+    if (!projectPath.empty())
+        if (const int refused = LoadProjectOptions(projectPath, project, options)) return refused;
     for (const auto& [def, value] : parsed.options) {
         const std::string problem = def->apply(options, value);
         if (!problem.empty()) {
@@ -565,6 +579,8 @@ int RunCli(const std::vector<std::string>& args) {
     session.options = options;
     session.log = MakeStdoutLog();
     std::vector<std::string> commandArgs(parsed.words.begin() + 1, parsed.words.end());
+    if (!projectPath.empty())
+        if (const int refused = ProjectWordsFor(project, name, commandArgs)) return refused;
     if (const int refused = ExpandPartNumber(session, name, commandArgs)) return refused;
     if (options.quiet && IsDeviceOperation(name)) HoldLog(session);
     int status = command->run(session, commandArgs);

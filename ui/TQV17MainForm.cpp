@@ -189,8 +189,9 @@ void TQV17MainForm::BuildActions() {
     FileMerge1->setIcon(FileOpen1->icon());
     addAction(FileMerge1);
     connect(FileMerge1, &QAction::triggered, this, &TQV17MainForm::FileMerge1Execute);
-    // The project commands exist but do nothing yet.
-    for (QAction* a : {ProjectNew1, ProjectOpen1, ProjectSave1}) a->setEnabled(false);
+    connect(ProjectNew1, &QAction::triggered, this, &TQV17MainForm::ProjectNew1Execute);
+    connect(ProjectOpen1, &QAction::triggered, this, &TQV17MainForm::ProjectOpen1Execute);
+    connect(ProjectSave1, &QAction::triggered, this, &TQV17MainForm::ProjectSave1Execute);
 }
 
 void TQV17MainForm::BuildMenus() {
@@ -231,8 +232,8 @@ void TQV17MainForm::BuildMenus() {
     Save1 = MenuItem(pu1, "Save1", ProjectSave1);
     SaveAs1 = MenuItem(pu1, "SaveAs1", nullptr);
     N15 = MenuItem(pu1, "N15", nullptr);
-    pu1->setEnabled(false);
-    pu1->menuAction()->setEnabled(false);
+    connect(SaveAs1, &QAction::triggered, this, &TQV17MainForm::ProjectSaveAs1Execute);
+    connect(N15, &QAction::triggered, this, &TQV17MainForm::ProjectTemporaryExecute);
 
     N2 = bar->addMenu(QString());
     N2->setObjectName(QStringLiteral("N2"));
@@ -892,6 +893,7 @@ void TQV17MainForm::FormClose() {
     formClosed_ = true;
     closing_ = true;
     RememberWindow();
+    SaveTemporaryProject();
     if (!DeviceListLoaded()) return;
     session_->link.CancelOperation();
     if (worker_) {

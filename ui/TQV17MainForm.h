@@ -14,6 +14,7 @@
 #include "catalogue/DeviceRecord.h"
 #include "data/DataBuffer.h"
 #include "link/Link.h"
+#include "session/Project.h"
 #include "session/Session.h"
 
 class QAction;
@@ -165,6 +166,20 @@ public slots:
     // File > Join: two such files back into one image.
     void FileSplit1Execute();
     void FileJoin1Execute();
+    // Project > New, Open, Save, Save As and the temporary project (the
+    // last session's job, kept in the settings folder).
+    void ProjectNew1Execute();
+    void ProjectOpen1Execute();
+    void ProjectSave1Execute();
+    void ProjectSaveAs1Execute();
+    void ProjectTemporaryExecute();
+    // Opens a project: refuses a file that is not a project of ours and a
+    // device the catalogue lacks, asks when the data file changed; false
+    // when nothing was opened.
+    bool OpenProject(const QString& path);
+    bool SaveProjectTo(const QString& path, bool quiet = false);
+    QString ProjectPath() const { return projectPath_; }
+    QString TemporaryProjectPath() const;
     void FileExit1Execute();
     void J1Click();
     void E1Click();
@@ -214,6 +229,8 @@ private:
     void SetLanguage(uint32_t language);
     void DisableForMissingList();
     void FormClose();
+    Project CurrentProject();
+    void SaveTemporaryProject();
     void FormDestroy();
     // The window's size and the device selected, kept for the next start.
     void RememberWindow();
@@ -293,6 +310,8 @@ private:
 
     QString lastDataFile_;
     QString pendingFile_;  // named on the command line, read at the next device load
+    QString projectPath_;
+    Project project_;
     QString portFailure_;
     bool firstRunShown_ = false;
     bool closing_ = false;
