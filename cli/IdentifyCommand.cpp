@@ -8,7 +8,7 @@
 #include "base/Log.h"
 #include "catalogue/DeviceLoader.h"
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "session/Identify.h"
 
 namespace krt {

@@ -7,7 +7,7 @@
 
 #include "base/Log.h"
 #include "cli/Cli.h"
-#include "cli/Session.h"
+#include "cli/CliSession.h"
 #include "data/RomSet.h"
 
 namespace krt {
