@@ -105,7 +105,7 @@ TEST_F(RunOverrides, RangesAndOverridesEndAsAsked) {
         {"--no-verify still reads back (it is then taken as written)", {"--no-verify", "--sim-fault",
          "write-protect"}, "AT24C02", 0, ""},
         {"the read-back skipped without --no-verify", {"--sim-fault", "write-protect"}, "AT24C02", 3, ""},
-        {"a larger file without a range taken", {}, "AT24C01", 65, "give the length with --length", false},
+        {"a larger file without a range taken", {}, "AT24C01", 66, "give the length with --length", false},
         {"a range from a start to the device's end not consent to cut", {"--start", "0"}, "AT24C01", 0,
          "Only the first 128", false},
     };
