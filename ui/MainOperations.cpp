@@ -20,6 +20,7 @@
 #include "base/TypeCodes.h"
 #include "WindowTexts.h"
 #include "families/ZVEEPROM.h"
+#include "session/Identify.h"
 #include "session/Operations.h"
 #include "session/Session.h"
 
@@ -215,6 +216,40 @@ void TQV17MainForm::RunProtection(bool enable) {
     WorkerReset reset{this, worker_};
     if (result != RESULT_OK) Log(ProtectionFailedText(language_, QString::fromStdString(ResultText(language_, result))));
     if (!closing_) lastIndicator_ = session_->ShowResult(result);
+}
+
+void TQV17MainForm::IdentifyExecute() {
+    // No selection needed: the probe is the family's own (any 32-pin 5 V
+    // flash part), and what answers is named from the catalogue.
+    if (Inert()) return;
+    ClearLog();
+    ReloadChangedChip();
+    const QString caption = Identify1->text().remove(QLatin1Char('&'));
+    Catalogue catalogue;
+    catalogue.directory = session_->catalogueDirectory;
+    catalogue.list = session_->devices;
+    auto report = std::make_shared<IdentifyReport>();
+    Session* session = session_.get();
+    const uint32_t language = language_;
+    // The line goes through the worker's log sink, as the family's lines do.
+    const uint8_t result = RunWorker(
+        new DevOpThread(this,
+                        [session, catalogue = std::move(catalogue), language, report](LinkContext& link,
+                                                                                     DeviceRecord&) {
+                            *report = IdentifyChip(*session, catalogue, language);
+                            if (!report->line.empty()) ::krt::Log(link.log, "%s", report->line.c_str());
+                            return report->result;
+                        }),
+        caption);
+    WorkerReset reset{this, worker_};
+    if (report->line.empty()) Log(QString::fromStdString(ResultText(language_, result)));
+    if (closing_) return;
+    lastIndicator_ = session_->ShowResult(result);
+    FlushLog();
+    const QString shown = report->line.empty() ? QString::fromStdString(ResultText(language_, result))
+                                               : QString::fromStdString(report->line);
+    Prompter::Current().Box(this, shown, caption, QMessageBox::Ok,
+                            report->matches.empty() ? QMessageBox::Warning : QMessageBox::Information);
 }
 
 void TQV17MainForm::OpReadExecute() {

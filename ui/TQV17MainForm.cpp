@@ -246,6 +246,9 @@ void TQV17MainForm::BuildMenus() {
     SdpOn1 = MenuItem(N2, "SdpOn1", nullptr);
     connect(SdpOff1, &QAction::triggered, this, &TQV17MainForm::SdpOffExecute);
     connect(SdpOn1, &QAction::triggered, this, &TQV17MainForm::SdpOnExecute);
+    N2->addSeparator();
+    Identify1 = MenuItem(N2, "Identify1", nullptr);
+    connect(Identify1, &QAction::triggered, this, &TQV17MainForm::IdentifyExecute);
     connect(T1, &QAction::triggered, this, &TQV17MainForm::T1Click);
     connect(V1, &QAction::triggered, this, &TQV17MainForm::V1Click);
     connect(T2, &QAction::triggered, this, &TQV17MainForm::T2Click);
@@ -671,7 +674,8 @@ void TQV17MainForm::ApplyLanguage() {
         {shinki1, WindowText::shinki1}, {Open1, WindowText::Open1}, {Save1, WindowText::Save1},
         {SaveAs1, WindowText::SaveAs1}, {N15, WindowText::N15},
         {T1, WindowText::T1}, {V1, WindowText::V1}, {T2, WindowText::T2}, {N12, WindowText::N12},
-        {SdpOff1, WindowText::SdpOff}, {SdpOn1, WindowText::SdpOn}, {FileMergeItem, WindowText::FileMergeItem},
+        {SdpOff1, WindowText::SdpOff}, {SdpOn1, WindowText::SdpOn}, {Identify1, WindowText::Identify},
+        {FileMergeItem, WindowText::FileMergeItem},
         {N4, WindowText::N4}, {K1, WindowText::K1}, {N5, WindowText::N5}, {N6, WindowText::N6},
         {N7, WindowText::N7}, {N8, WindowText::N8}, {N10, WindowText::N10}, {N16, WindowText::N16},
         {D1, WindowText::D1}, {N14, WindowText::N14}, {N13, WindowText::N13}, {S1, WindowText::S1},

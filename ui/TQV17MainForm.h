@@ -180,6 +180,9 @@ public slots:
     // The parallel EEPROM's software data protection off / on.
     void SdpOffExecute();
     void SdpOnExecute();
+    // Device > Identify: the 5 V flash product ID of the chip in the socket
+    // and the catalogue entries with it, as krt identify answers.
+    void IdentifyExecute();
     void HardConfigExecute();
     void HelpAbout1Execute();
     void BinDumpExecute();
@@ -323,6 +326,7 @@ public:
     QAction* N12 = nullptr;
     QAction* SdpOff1 = nullptr;
     QAction* SdpOn1 = nullptr;
+    QAction* Identify1 = nullptr;
     QMenu* O1 = nullptr;
     QAction* N4 = nullptr;
     QAction* K1 = nullptr;

@@ -85,10 +85,12 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"ワンタイムPROM", "One Time PROM"},
     {"データ保護の解除(&U)", "&Unprotect (data protection off)"},
     {"データ保護をかける(&P)", "&Protect (data protection on)"},
+    {"5VフラッシュROM", "5V FLASHROM"},
+    {"チップの識別(&I)", "&Identify (read the chip's product ID)"},
     {"重ねて開く(&M)...", "&Merge..."},
 }};
 
-constexpr const char* kTypeItems[kDeviceTypeCount - 1] = {
+constexpr const char* kTypeItems[kSystemDeviceTypeCount - 1] = {
     "EPROM", "EEPROM", "Serial EEPROM", "FLASHROM", "PLD", "MicroControler"};
 
 struct TypeKey {
@@ -99,6 +101,7 @@ constexpr TypeKey kTypeKeys[] = {
     {"EPROM", "EPROM"},          {"EEPROM", "EEPROM"},       {"Serial EEPROM", "SEEPROM"},
     {"シリアルEEPROM", "SEEPROM"}, {"FLASHROM", "FLASH"},      {"PLD", "GAL"},
     {"MicroControler", "PIC"},   {"ワンタイムPROM", "OTPROM"}, {"One Time PROM", "OTPROM"},
+    {"5V FLASHROM", "FLASH5V"},  {"5VフラッシュROM", "FLASH5V"},
 };
 
 }  // namespace
@@ -111,7 +114,8 @@ QString WindowTextOf(uint32_t language, WindowText text) {
 
 QString DeviceTypeItem(uint32_t language, int index) {
     if (index < 0 || index >= kDeviceTypeCount) return {};
-    if (index == kDeviceTypeCount - 1) return WindowTextOf(language, WindowText::OneTimePromType);
+    if (index == kSystemDeviceTypeCount - 1) return WindowTextOf(language, WindowText::OneTimePromType);
+    if (index == kSystemDeviceTypeCount) return WindowTextOf(language, WindowText::Flash5vType);
     return QString::fromUtf8(kTypeItems[index]);
 }
 
@@ -151,8 +155,10 @@ QString NotReadLogText(uint32_t language, const QString& file, const QString& re
 
 QString ProtectionOnlyEepromText(uint32_t language) {
     if (language == 0)
-        return QStringLiteral("ソフトウェアデータ保護はパラレルEEPROMだけの機能です。先にEEPROMを選択してください。");
-    return QStringLiteral("Software data protection is a feature of parallel EEPROMs only: select an EEPROM first.");
+        return QStringLiteral("ソフトウェアデータ保護はパラレルEEPROMとページ書きこみの5VフラッシュROMだけの機能です。"
+                              "先にそのどちらかを選択してください。");
+    return QStringLiteral("Software data protection is a feature of parallel EEPROMs and page-mode 5V flash only: "
+                          "select one of them first.");
 }
 
 QString ProtectionSuspectedText(uint32_t language) {

@@ -25,6 +25,8 @@ enum class WindowText {
     Help1, HelpContentsItem, HelpAboutItem,
     OneTimePromType,  // the last device-type item of ComboBox1
     SdpOff, SdpOn,    // the Device menu's protection commands
+    Flash5vType,      // our device-type item after the system's, the 5 V flash
+    Identify,         // Device > Identify: the product ID of the chip in the socket
     FileMergeItem,    // File > Merge: a file laid over the buffer
     Count
 };
@@ -32,8 +34,10 @@ enum class WindowText {
 // language 0 Japanese, 1 English (any other value reads as English).
 QString WindowTextOf(uint32_t language, WindowText text);
 
-// The device-type items of ComboBox1 after the placeholder, in order.
-inline constexpr int kDeviceTypeCount = 7;
+// The device-type items of ComboBox1 after the placeholder, in order: the
+// system's seven (the last one "One Time PROM"), then ours (the 5 V flash).
+inline constexpr int kSystemDeviceTypeCount = 7;
+inline constexpr int kDeviceTypeCount = 8;
 QString DeviceTypeItem(uint32_t language, int index);
 
 // The device-type key of a ComboBox1 text; empty for the placeholder or any

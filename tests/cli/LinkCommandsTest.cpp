@@ -221,7 +221,7 @@ TEST_F(KrtBinary, HelpListsEveryCommandAndOption) {
                                "--start", "--length", "--errors", "--help", "--no-id-check", "--force",
                                // what scripts rely on
                                "FILE (IN, OUT) of - is standard input", "go to standard error",
-                               "450001 to 3500000", "75 when the chip file is in use"})
+                               "450001 to 3500000", "the chip file is in use by another run of krt"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
 }
 

@@ -74,7 +74,8 @@ TEST_F(ProtectionTest, OtherDevicesAreRefusedWithAReasonAndNothingRuns) {
     form->SdpOff1->trigger();
     ASSERT_FALSE(prompter.asked.empty());
     EXPECT_EQ(prompter.asked.back().text,
-              QStringLiteral("Software data protection is a feature of parallel EEPROMs only: select an EEPROM first."));
+              QStringLiteral("Software data protection is a feature of parallel EEPROMs and page-mode 5V flash only: "
+                             "select one of them first."));
     EXPECT_EQ(form->WorkersStarted(), 0);
 }
 
