@@ -176,7 +176,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
             return kExitNoInput;
         case JobStop::NoMemory: Log(out, "%s", MessageText(language, 19)); return kExitUnavailable;
         case JobStop::FileRefused:
-            std::fprintf(stderr, "krt: %s: %s\n", args[4].c_str(), prepared.transfer.messageBox.c_str());
+            std::fprintf(stderr, "krt: %s\n", FileRefusedLine(job, prepared).c_str());
             return kExitNoInput;
         default:
             std::fprintf(stderr, "krt: no device %s %s %s in the catalogue (see krt list)\n", args[1].c_str(),

@@ -194,21 +194,6 @@ bool SameFile(const std::string& a, const std::string& b) {
     return Resolved(a) == Resolved(b);
 }
 
-std::string InputFileProblem(const std::string& path) {
-    if (path == "-") return {};
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
-    if (S_ISDIR(st.st_mode)) return std::strerror(EISDIR);
-    if (S_ISFIFO(st.st_mode))
-        return "a FIFO: krt reads one only as standard input, with - as the file name and the FIFO "
-               "redirected to it";
-    if (S_ISSOCK(st.st_mode)) return "it is a socket, not a file";
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return std::strerror(errno);
-    ::close(fd);
-    return {};
-}
-
 std::string ChipFileSaveProblem(const std::string& path) {
     const std::string target = ChipFileTarget(path);
     // A file this user may not write is not replaced by a save.

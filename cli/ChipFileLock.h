@@ -54,10 +54,6 @@ private:
 // resolved. "-" (standard output) is no file.
 bool SameFile(const std::string& a, const std::string& b);
 
-// Why a data file cannot be read, in the system's words ("No such file or
-// directory", "Permission denied", "Is a directory"), or why krt does not
-// read it (a FIFO); empty when nothing is found wrong.
-std::string InputFileProblem(const std::string& path);
 
 // Empty when the chip file at path can be saved after it changed (the user
 // may write it, and its directory lets a new file be made there); else why not.

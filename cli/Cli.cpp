@@ -155,7 +155,7 @@ const std::vector<OptionDef>& Options() {
          }},
         {"--format", "hex|srec|bin|jed",
          "data files: the format, whatever the name (standard input is otherwise told by its first "
-         "bytes, standard output is binary)",
+         "bytes, standard output is binary and refused on a terminal unless --format or --force is given)",
          [](CliOptions& o, const std::string& v) -> std::string {
              if (v == "hex") o.format = FORMAT_INTEL_HEX;
              else if (v == "srec" || v == "mot") o.format = FORMAT_MOTOROLA;
@@ -224,7 +224,7 @@ const std::vector<OptionDef>& Options() {
          }},
         {"--force", nullptr,
          "device operations: run even when the start-up found no programmer (they then fail "
-         "on every address)",
+         "on every address); read and convert: write binary data to a terminal",
          [](CliOptions& o, const std::string&) -> std::string {
              o.force = true;
              return {};

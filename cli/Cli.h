@@ -44,7 +44,8 @@ inline constexpr ExitStatusRow kExitStatuses[] = {
                  "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 output not created"},
     {"64", "usage error: an unknown command or option, an option value that is not a number in its range, "
            "a device the catalogue does not list or lists several times with different parameters, "
-           "a simulator fault the chip does not take, a read into the chip file, no port chosen"},
+           "a simulator fault the chip does not take, a read into the chip file, no port chosen, "
+           "binary data to a terminal"},
     {"66", "an input file is missing, unreadable or not in its format (a data file, the settings, "
            "the chip file)"},
     {"69", "the port cannot be opened"},

@@ -3,6 +3,7 @@
 // with the messages of the window's File commands. Needs no programmer: no
 // port is opened and the link is not started.
 #include <cstdio>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "base/Log.h"
 #include "base/StatusMessages.h"
 #include "session/Job.h"
+#include "cli/Terminal.h"
 #include "session/BufferDigests.h"
 
 namespace krt {
@@ -60,12 +62,7 @@ int FileJobStatus(const Job& job, const JobReport& report, uint32_t language) {
         std::fprintf(stderr, "krt: %s\n", MessageText(language, 19));
         return kFileExitBase + FILE_INTERNAL_ERROR;
     case JobStop::FileRefused:
-        ShowBox(report.transfer);
-        // The window's box says only "File not found."; the system says why.
-        if (job.operation == JobOperation::Convert && report.transfer.result == FILE_OPEN_FAILED) {
-            const std::string why = InputFileProblem(job.file);
-            if (!why.empty()) std::fprintf(stderr, "krt: %s: %s\n", job.file.c_str(), why.c_str());
-        }
+        std::fprintf(stderr, "krt: %s\n", FileRefusedLine(job, report).c_str());
         return kFileExitBase + report.transfer.result;
     case JobStop::OutputRefused:
         ShowBox(report.transfer);
@@ -85,8 +82,14 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
                      session.options.simChip.c_str());
         return kExitUsage;
     }
-    // The data goes to stdout: krt's own lines go to stderr.
-    if (args[4] == kStandardStream) LogToStandardError(session);
+    if (args[4] == kStandardStream) {
+        if (BinaryToTerminalRefused(isatty(STDOUT_FILENO) == 1, session.options.format, session.options.force)) {
+            std::fprintf(stderr, "krt: %s\n", kBinaryToTerminalText);
+            return kExitUsage;
+        }
+        // The data goes to stdout: krt's own lines go to stderr.
+        LogToStandardError(session);
+    }
     // As the window does on a device load: a new buffer, cleared, the range
     // set to the whole device; then the range fields as typed and committed,
     // IN read over them and OUT written.

@@ -361,16 +361,9 @@ int StoppedStatus(CliSession& session, const Job& job, const JobReport& report, 
     case JobStop::Interrupted:
         std::fprintf(stderr, "krt: stopped by a signal while reading %s; the %s was not run\n", job.file.c_str(), name);
         return RESULT_CANCELED;
-    case JobStop::FileRefused: {
-        std::string error = job.file + ": " + report.transfer.messageBox;
-        // The window's box says only "File not found."; the system says why.
-        if (report.transfer.result == FILE_OPEN_FAILED) {
-            const std::string why = InputFileProblem(job.file);
-            if (!why.empty()) error += " (" + why + ")";
-        }
-        std::fprintf(stderr, "krt: %s\n", error.c_str());
+    case JobStop::FileRefused:
+        std::fprintf(stderr, "krt: %s\n", FileRefusedLine(job, report).c_str());
         return kExitNoInput;
-    }
     case JobStop::Unsupported:
         // The window does nothing for other devices; krt says so instead of staying mute.
         std::fprintf(stderr, "krt: the device option exists only for GAL16V8 and GAL20V8 (type codes 5 and 6)\n");
@@ -425,8 +418,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
                      job.file.c_str(), session.options.simChip.c_str());
         return kExitUsage;
     }
-    // The data goes to stdout: krt's own lines go to stderr.
-    if (command == Command::Read && job.file == kStandardStream) LogToStandardError(session);
+    if (command == Command::Read && job.file == kStandardStream) {
+        if (BinaryToTerminalRefused(isatty(STDOUT_FILENO) == 1, job.format, session.options.force)) {
+            std::fprintf(stderr, "krt: %s\n", kBinaryToTerminalText);
+            return kExitUsage;
+        }
+        // The data goes to stdout: krt's own lines go to stderr.
+        LogToStandardError(session);
+    }
     // read --json: the figures of what was read as one JSON document on stdout.
     if (command == Command::Read && session.options.json) {
         if (job.file == kStandardStream) {

@@ -94,17 +94,13 @@ bool SetUpSimulator(CliSession& session, std::string& error) {
         }
         session.core.InsertSocketChip(std::move(chip), options.simChip);
     } else if (!options.simChip.empty()) {
+        // The pending chip file is named instead of "empty".
         char text[600];
-        std::snprintf(text, sizeof text, kSimTextChipFileLater, options.simChip.c_str());
+        std::snprintf(text, sizeof text, options.language == 0 ? kSimTextChipFileLaterJa : kSimTextChipFileLater,
+                      options.simChip.c_str());
         socket = text;
     }
-    std::string banner = sim->Banner();
-    if (!socket.empty()) {
-        // Name the pending chip file instead of "empty".
-        const std::string empty = kSimTextEmptySocket;
-        size_t at = banner.find("socket: " + empty);
-        if (at != std::string::npos) banner.replace(at + 8, empty.size(), socket);
-    }
+    const std::string banner = sim->Banner(options.language, socket);
     if (!session.options.quiet) std::fprintf(stderr, "%s\n", banner.c_str());
     return true;
 }

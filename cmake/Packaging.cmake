@@ -3,6 +3,11 @@
 # Debian package made from it (cmake --build build --target package).
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/krtwin.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The MIME types the desktop entry names (Intel HEX, Motorola S, JEDEC):
+# Debian's shared-mime-info has none of them. Its trigger rebuilds the
+# desktop's database when the package is installed or removed.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/krtwin-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+  RENAME krtwin.xml)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/krtwin.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # The metainfo's release is this version, dated by its commit.

@@ -4,6 +4,11 @@
 
 #include <strings.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
 #include "base/Hex.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
@@ -12,6 +17,7 @@
 #include "families/ZVEEPROM.h"
 #include "session/Operations.h"
 #include "session/Session.h"
+#include "session/SessionTexts.h"
 
 namespace krt {
 
@@ -101,6 +107,29 @@ uint8_t JobRequestCode(JobOperation operation) {
     case JobOperation::Option: return REQ_DEVICE_OPTION;
     default: return 0;
     }
+}
+
+std::string InputFileProblem(const std::string& path) {
+    namespace fs = std::filesystem;
+    if (path == kStandardStream) return {};
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error) return error.message();
+    if (fs::is_directory(status)) return std::generic_category().message(EISDIR);
+    if (fs::is_fifo(status))
+        return "a FIFO: krt reads one only as standard input, with - as the file name and the FIFO "
+               "redirected to it";
+    if (fs::is_socket(status)) return "it is a socket, not a file";
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return std::generic_category().message(errno ? errno : EACCES);
+    std::fclose(file);
+    return {};
+}
+
+std::string FileRefusedLine(const Job& job, const JobReport& report) {
+    if (report.transfer.result == FILE_OPEN_FAILED && !report.transfer.detail.empty()) return report.transfer.detail;
+    return job.file + ": " + report.transfer.messageBox;
 }
 
 bool JobNeedsFile(JobOperation operation) {
@@ -253,7 +282,15 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
             read = report.transfer.success;
         });
         if (face.Interrupted()) return Stop(report, JobStop::Interrupted);
-        if (!read) return Stop(report, JobStop::FileRefused);
+        if (!read) {
+            // The window's box says only "File not found."; the system says why.
+            if (report.transfer.result == FILE_OPEN_FAILED) {
+                const std::string why = InputFileProblem(job.file);
+                if (!why.empty())
+                    report.transfer.detail = Format(InLanguage(kInputFileText, language), job.file.c_str(), why.c_str());
+            }
+            return Stop(report, JobStop::FileRefused);
+        }
     }
     // The range then takes the place of the user's edits of the fields: a
     // start alone runs to the end of the device, a length is taken as typed

@@ -153,6 +153,17 @@ struct PartEntries {
 PartEntries FindPartEntries(const DeviceList& list, const std::string& catalogueDir, const std::string& part,
                             uint32_t language);
 
+// Why the data file `path` cannot be read, in the system's words (empty
+// when it can be opened, and for "-", the standard stream). A FIFO or a
+// socket is refused before anything waits on it.
+std::string InputFileProblem(const std::string& path);
+
+// The one line that says why a job stopped at its data file
+// (JobStop::FileRefused): a file that cannot be opened is named with the
+// system's reason, any other with the window's message box. Every face
+// prints this line.
+std::string FileRefusedLine(const Job& job, const JobReport& report);
+
 // Whether an operation of the job needs the data file in the buffer first.
 bool JobNeedsFile(JobOperation operation);
 // Whether it may change what the chip holds.

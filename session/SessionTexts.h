@@ -32,6 +32,10 @@ inline constexpr TextPair kReloadFailedText{
     "前回のデータファイル%sは%sに読みこめませんでした（%s）。バッファは消去状態のままです。",
     "The last data file %s was not read into the %s (%s): the buffer is blank."};
 
+// A data file that cannot be opened. %s: the file as named; %s: the
+// system's reason (in the C library's words).
+inline constexpr TextPair kInputFileText{"%sを読めません: %s", "cannot read %s: %s"};
+
 inline constexpr TextPair kSocketEmptyText{"シミュレータのソケットは空です。",
                                            "The simulated socket is empty."};
 

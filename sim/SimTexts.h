@@ -12,6 +12,12 @@ inline constexpr const char* kSimTextDamaged = ", destroyed by over-voltage";
 inline constexpr const char* kSimTextEmptySocket = "empty";
 inline constexpr const char* kSimTextFaultsPrefix = "; faults: ";
 inline constexpr const char* kSimTextChipFileLater = "empty until a device is chosen (chip file %s)";
+// The banner in Japanese (--lang ja): the same fields as kSimTextBanner.
+inline constexpr const char* kSimTextBannerJa =
+    "シミュレートしたプログラマを使います: KRT1リビジョン %02X、KRT2リビジョン %02X、水晶 %.6g MHz、ソケット: %s%s";
+inline constexpr const char* kSimTextEmptySocketJa = "空";
+inline constexpr const char* kSimTextFaultsPrefixJa = "、故障: ";
+inline constexpr const char* kSimTextChipFileLaterJa = "デバイスを選ぶまで空（チップファイル %s）";
 
 // Chips and the socket.
 inline constexpr const char* kSimTextOtpNoErase = "a one-time PROM has no window: it cannot be erased";

@@ -437,12 +437,15 @@ std::string VirtualKrt::DescribeSocket() const {
     return chip ? chip->Describe() : std::string(kSimTextEmptySocket);
 }
 
-std::string VirtualKrt::Banner() const {
+std::string VirtualKrt::Banner(uint32_t language, const std::string& socket) const {
+    const bool ja = language == 0;
     std::string faults;
-    if (!faultSummary_.empty()) faults = kSimTextFaultsPrefix + faultSummary_;
-    const std::string socket = DescribeSocket();
-    char text[512];
-    std::snprintf(text, sizeof text, kSimTextBanner, krt1_, krt2_, crystalHz_ / 1e6, socket.c_str(), faults.c_str());
+    if (!faultSummary_.empty()) faults = (ja ? kSimTextFaultsPrefixJa : kSimTextFaultsPrefix) + faultSummary_;
+    std::string described = socket;
+    if (described.empty()) described = ActiveChip() || !ja ? DescribeSocket() : std::string(kSimTextEmptySocketJa);
+    char text[1024];
+    std::snprintf(text, sizeof text, ja ? kSimTextBannerJa : kSimTextBanner, krt1_, krt2_, crystalHz_ / 1e6,
+                  described.c_str(), faults.c_str());
     return text;
 }
 

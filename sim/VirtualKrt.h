@@ -98,7 +98,10 @@ public:
     Chip* SocketChip() const { return chip_.get(); }
     // What people are told about the socket: the chip, or "empty".
     std::string DescribeSocket() const;
-    std::string Banner() const;
+    // The line that says the simulator is in use: its revisions, crystal,
+    // socket and faults, in language (0 Japanese, else English). socket, when
+    // not empty, takes the place of the socket's description.
+    std::string Banner(uint32_t language = 1, const std::string& socket = {}) const;
 
     // --- the protocol check ---
     // Breaches of the wire protocol that the real unit would punish: a frame

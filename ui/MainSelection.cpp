@@ -129,10 +129,26 @@ void TQV17MainForm::LoadDevice() {
     // The new device starts blank; the last data file is read again only
     // when it fits the new device (else the session says so, and the buffer
     // stays blank).
-    if (dataLoaded_)
+    // A file named on the command line is read as File Open reads it.
+    if (!pendingFile_.isEmpty()) {
+        lastDataFile_ = pendingFile_;
+        pendingFile_.clear();
+        ReadDataFile(lastDataFile_);
+    } else if (dataLoaded_) {
         ReadDataFile(lastDataFile_, true);
-    else
+    } else {
         SetStatus(MessageOf(29));
+    }
+}
+
+void TQV17MainForm::OpenOnceSelected(const QString& path) {
+    if (deviceSelected_) {
+        lastDataFile_ = path;
+        ReadDataFile(path);
+        return;
+    }
+    pendingFile_ = path;
+    Log(OpenOnceSelectedText(language_, path));
 }
 
 QString TQV17MainForm::DeviceInUse() const {

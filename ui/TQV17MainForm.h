@@ -59,6 +59,12 @@ public:
 
     // Start-up: settings, language, device list, link reset and detection.
     void FormCreate();
+    // A data file named on krtwin's command line. The buffer's size and
+    // layout come from the device, so the file is read once a device is
+    // selected (the last one is already chosen in the boxes: Select loads
+    // it), and the log says so now. With a device loaded it is read at once.
+    void OpenOnceSelected(const QString& path);
+    QString PendingDataFile() const { return pendingFile_; }
     // After the window is shown: the port failure box and the first-run windows.
     void FormShow();
 
@@ -286,6 +292,7 @@ private:
     uint32_t language_ = 1;
 
     QString lastDataFile_;
+    QString pendingFile_;  // named on the command line, read at the next device load
     QString portFailure_;
     bool firstRunShown_ = false;
     bool closing_ = false;

@@ -153,6 +153,13 @@ QString NotReadLogText(uint32_t language, const QString& file, const QString& re
     return QStringLiteral("File \"%1\" is not read (%2); the buffer is as it was.").arg(file, reason);
 }
 
+QString OpenOnceSelectedText(uint32_t language, const QString& file) {
+    if (language == 0)
+        return QStringLiteral("ファイル\"%1\"はデバイスを選択すると読みこみます（デバイスを選んで「決定」を押してください）。")
+            .arg(file);
+    return QStringLiteral("File \"%1\" is read once a device is selected (choose it and press Select).").arg(file);
+}
+
 QString ProtectionOnlyEepromText(uint32_t language) {
     if (language == 0)
         return QStringLiteral("ソフトウェアデータ保護はパラレルEEPROMとページ書きこみの5VフラッシュROMだけの機能です。"

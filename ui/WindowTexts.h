@@ -70,6 +70,8 @@ QString PortFailedText(uint32_t language, const QString& port, const QString& re
 // The log line after a data file was refused (reason: the message box's
 // text): the buffer is as it was.
 QString NotReadLogText(uint32_t language, const QString& file, const QString& reason);
+// The data file named on krtwin's command line waits for a device.
+QString OpenOnceSelectedText(uint32_t language, const QString& file);
 
 // The parallel EEPROM's software data protection from the Device menu:
 // refused for any other device; the box after a write that stopped at a

@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +45,10 @@ struct Options {
         parser.addOption(catalogue);
         parser.addOption(chips);
         parser.addOption(startupTime);
+        parser.addPositionalArgument(QStringLiteral("FILE"),
+                                     QStringLiteral("A data file (Intel HEX, Motorola S, JEDEC or binary), read "
+                                                    "once a device is selected."),
+                                     QStringLiteral("[FILE]"));
     }
 };
 
@@ -84,6 +89,10 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "krtwin: %s (krtwin --help lists the options)\n", qPrintable(parser.errorText()));
         return 1;
     }
+    if (parser.positionalArguments().size() > 1) {
+        std::fprintf(stderr, "krtwin: one data file at most (krtwin --help lists the options)\n");
+        return 1;
+    }
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
         parser.isSet(QStringLiteral("version"))) {
         QCoreApplication core(argc, argv);
@@ -112,6 +121,10 @@ int main(int argc, char* argv[]) {
     krt::TQV17MainForm form(options);
     form.FormCreate();
     form.show();
+    // The data file of the command line (a desktop's "open with"): its
+    // absolute name, since the log and File Save name it later.
+    if (!parser.positionalArguments().isEmpty())
+        form.OpenOnceSelected(QFileInfo(parser.positionalArguments().first()).absoluteFilePath());
     if (parser.isSet(known.startupTime)) {
         QTimer::singleShot(0, &app, [&] {
             std::printf("main window shown after %.1f ms\n", startClock.nsecsElapsed() / 1e6);

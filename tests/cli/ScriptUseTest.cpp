@@ -221,7 +221,7 @@ TEST_F(ScriptUse, AFifoGivenAsInputDoesNotHang) {
     // Wait() fails the test when krt does not end.
     const KrtRun run = Krt(Args({{"write"}, k27C256, {"f.bin"}}));
     EXPECT_EQ(run.status, 66);
-    EXPECT_NE(run.err.find("f.bin: File not found. (a FIFO: krt reads one only as standard input"),
+    EXPECT_NE(run.err.find("cannot read f.bin: a FIFO: krt reads one only as standard input"),
               std::string::npos) << run.err;
     EXPECT_EQ(Krt(Args({{"convert"}, k27C256, {"f.bin", "o.bin"}})).status, 11);
     EXPECT_TRUE(fs::is_fifo(dir / "f.bin"));
@@ -340,18 +340,42 @@ TEST_F(ScriptUse, WithoutAProgrammerDeviceOperationsStopWithSevenUnlessForced) {
 
 // ---------------------------------------------------------------- messages
 
-TEST_F(ScriptUse, AnUnreadableInputSaysFileNotFoundAndTheSystemsReason) {
-    const KrtRun missing = Krt(Args({{"write"}, k27C256, {"missing.bin"}}));
-    EXPECT_EQ(missing.status, 66);
-    EXPECT_NE(missing.err.find("missing.bin: File not found. (No such file or directory)"), std::string::npos)
-        << missing.err;
+// Every command that reads a data file says the same line for one that
+// cannot be opened: the file and the system's reason.
+TEST_F(ScriptUse, AnUnreadableInputIsNamedWithTheSystemsReasonByEveryCommand) {
+    struct Command {
+        std::vector<std::string> words;  // before TYPE MAKER NAME
+        std::vector<std::string> after;  // after the file
+        int status;
+    };
+    const Command commands[] = {
+        {{"write"}, {}, 66}, {{"verify"}, {}, 66}, {{"auto"}, {}, 66},
+        {{"convert"}, {"o.bin"}, 11}, {{"sum"}, {}, 11},
+    };
     fs::create_directories(dir / "folder.bin");
-    const KrtRun folder = Krt(Args({{"write"}, k27C256, {"folder.bin"}}));
-    EXPECT_EQ(folder.status, 66);
-    EXPECT_NE(folder.err.find("folder.bin: File not found. (Is a directory)"), std::string::npos) << folder.err;
-    const KrtRun convert = Krt(Args({{"convert"}, k27C256, {"missing.bin", "o.bin"}}));
-    EXPECT_EQ(convert.status, 11);
-    EXPECT_NE(convert.err.find("krt: missing.bin: No such file or directory"), std::string::npos) << convert.err;
+    ASSERT_EQ(mkfifo((dir / "f.bin").c_str(), 0600), 0);
+    struct File {
+        const char* name;
+        const char* line;
+    };
+    const File files[] = {
+        {"missing.bin", "krt: cannot read missing.bin: No such file or directory\n"},
+        {"folder.bin", "krt: cannot read folder.bin: Is a directory\n"},
+        {"f.bin", "krt: cannot read f.bin: a FIFO: krt reads one only as standard input"},
+    };
+    for (const Command& command : commands) {
+        for (const File& file : files) {
+            const KrtRun run = Krt(Args({command.words, k27C256, {file.name}, command.after}));
+            SCOPED_TRACE(command.words[0] + " " + file.name);
+            EXPECT_EQ(run.status, command.status);
+            EXPECT_NE(run.err.find(file.line), std::string::npos) << run.err;
+            // One line, not the window's box beside it.
+            EXPECT_EQ(run.err.find("File not found."), std::string::npos) << run.err;
+        }
+    }
+    // In the run's language.
+    const KrtRun ja = Krt(Args({{"--lang", "ja", "write"}, k27C256, {"missing.bin"}}));
+    EXPECT_NE(ja.err.find("krt: missing.binを読めません: "), std::string::npos) << ja.err;
 
     // A file this user may not read.
     Spit(dir / "secret.bin", data);
@@ -362,7 +386,7 @@ TEST_F(ScriptUse, AnUnreadableInputSaysFileNotFoundAndTheSystemsReason) {
     const KrtRun denied = Krt(locked);
     if (denied.status == 126 || denied.status == 127) GTEST_SKIP() << "cannot run krt as another user here";
     EXPECT_EQ(denied.status, 66);
-    EXPECT_NE(denied.err.find("secret.bin: File not found. (Permission denied)"), std::string::npos) << denied.err;
+    EXPECT_NE(denied.err.find("krt: cannot read secret.bin: Permission denied\n"), std::string::npos) << denied.err;
 }
 
 TEST_F(ScriptUse, AChipFileThatIsADirectorySaysSo) {

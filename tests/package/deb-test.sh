@@ -37,6 +37,18 @@ for program in usr/bin/krt usr/bin/krtwin; do
 done
 [[ $(dpkg-deb -f "$first" Maintainer) != *localhost* ]] || fail "the maintainer's address is on localhost"
 
+# The desktop entry opens data files: it passes the file (%f), and every MIME
+# type it names is one that the package or the system's shared-mime-info
+# defines.
+entry=$root/usr/share/applications/krtwin.desktop
+grep -qE '^Exec=krtwin %[fF]$' "$entry" || fail "the desktop entry does not pass the file to krtwin"
+types=$(sed -n 's/^MimeType=//p' "$entry" | tr ';' ' ')
+[[ -n $types ]] || fail "the desktop entry names no MIME type"
+for type in $types; do
+  grep -qs "mime-type type=\"$type\"" "$root"/usr/share/mime/packages/*.xml /usr/share/mime/packages/*.xml ||
+    fail "the desktop entry names $type, which no mime package defines"
+done
+
 # Every picture of the installed manual, by the path the manual gives.
 for page in "$root"/usr/share/krtwin/manual/*/index.html; do
   shown=$(grep -o '<img [^>]*src="[^"]*"' "$page" | sed 's|.*src="||; s|"$||' | sort -u)

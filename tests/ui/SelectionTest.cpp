@@ -156,6 +156,40 @@ TEST_F(SelectionTest, ReconfirmingReloadsTheLastDataFile) {
     EXPECT_EQ(form->Buffer()[0x40], 0xFF);
 }
 
+// krtwin FILE: the file waits for the device the user selects, then goes
+// into its buffer as File Open would put it there; with a device already
+// loaded it is read at once.
+TEST_F(SelectionTest, AFileFromTheCommandLineIsReadOnceADeviceIsSelected) {
+    const QString hex = WriteHex("data.hex", 0x40);
+    form->OpenOnceSelected(hex);
+    EXPECT_FALSE(form->DataLoaded());
+    EXPECT_TRUE(LogHas(
+        QStringLiteral("File \"%1\" is read once a device is selected (choose it and press Select).").arg(hex)));
+    EXPECT_EQ(prompter.Count("box"), 0);  // no "Device is not selected." box at start
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    ASSERT_TRUE(form->DataLoaded());
+    EXPECT_EQ(form->Buffer()[0x10], static_cast<uint8_t>(0x10 * 7 + 3));
+    EXPECT_EQ(form->Buffer()[0x40], 0xFF);
+    EXPECT_EQ(form->LastDataFile(), hex);
+    EXPECT_TRUE(form->PendingDataFile().isEmpty());
+    EXPECT_TRUE(LogHas(QStringLiteral("From file \"%1\", 64 word length data is read.").arg(hex)));
+
+    // Loaded: a second file is read at once, into the same buffer.
+    const QString other = WriteHex("other.hex", 0x20);
+    form->Buffer()[0x30] = 0x55;
+    form->OpenOnceSelected(other);
+    EXPECT_EQ(form->LastDataFile(), other);
+    EXPECT_TRUE(LogHas(QStringLiteral("From file \"%1\", 32 word length data is read.").arg(other)));
+    EXPECT_EQ(form->Buffer()[0x30], 0x55);  // beyond the file: as File Open leaves it
+
+    // A missing file is said as File Open says it, once the device is there.
+    Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
+    form->FileNew1Execute();
+    form->OpenOnceSelected(Path("missing.hex"));
+    EXPECT_EQ(test::Last(prompter.asked).text.section(QLatin1Char('\n'), 0, 0), QStringLiteral("File not found."));
+    EXPECT_FALSE(form->DataLoaded());
+}
+
 TEST_F(SelectionTest, FileCommandsNeedADeviceAndReportFailures) {
     form->FileOpen1Execute();
     ASSERT_EQ(prompter.Count("box"), 1);
