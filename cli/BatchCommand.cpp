@@ -159,6 +159,7 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     job.catalogue = o.catalogue;
     job.start = o.start;
     job.length = o.length;
+    job.lengthOption = "--length";
     // The per-run overrides hold for every chip of the batch, as for one run.
     job.overrides.pageWrite = o.pageWrite;
     job.overrides.byteWrite = o.byteWrite;

@@ -42,6 +42,7 @@ Job FileJob(const CliSession& session, const std::vector<std::string>& args, Job
     job.format = session.options.format;
     job.start = session.options.start;
     job.length = session.options.length;
+    job.lengthOption = "--length";
     return job;
 }
 

@@ -396,6 +396,7 @@ Job DeviceJob(const CliOptions& o, const std::vector<std::string>& args, Command
     job.format = o.format;
     job.start = o.start;
     job.length = o.length;
+    job.lengthOption = "--length";
     job.overrides.waitMode = o.waitMode;
     job.overrides.pageWrite = o.pageWrite;
     job.overrides.byteWrite = o.byteWrite;

@@ -66,6 +66,12 @@ constexpr TextPair kBinaryLargerText{
     "一部だけを読みこむには長さを指定してください。",
     "%s is larger than the device: it holds more than the %u words from the start to the end of the device, and the "
     "rest has no place on it. To read a part of it, set the length."};
+// The same for krt. %s: the file; %u: the words read; %s: krt's option.
+constexpr TextPair kBinaryLargerOptionText{
+    "%sはデバイスより大きいファイルです。開始アドレスからデバイスの終わりまでの%uワードを越える部分はデバイスに入りません。"
+    "一部だけを読みこむには%sで長さを指定してください。",
+    "%s is larger than the device: it holds more than the %u words from the start to the end of the device, and the "
+    "rest has no place on it. To read a part of it, give the length with %s."};
 constexpr TextPair kBinaryCutText{
     "%sの先頭%uワード(範囲の長さ)だけを読みこみました。ファイルの残りは読みこんでいません。",
     "Only the first %u words of %s were read (the range's length); the rest of the file was not read."};
@@ -95,7 +101,7 @@ void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t
 
 TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
                             const OperationRange& range, uint32_t language, LogSink* log, uint32_t format,
-                            bool cutConsented) {
+                            bool cutConsented, const char* lengthOption) {
     TransferReport report;
     DataFile file(name, ChooseFormat(name, format));
     Prepare(file, record, buffer.data(), buffer.Exists() ? buffer.size() : 0, range, log);
@@ -121,7 +127,10 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
     } else if (file.format == FORMAT_JEDEC && report.result == FILE_FORMAT_ERROR) {
         report.detail = Format(InLanguage(kJedecIncompleteText, language), fileName);
     } else if (file.fileLonger && report.result == FILE_BEYOND_BUFFER) {
-        report.detail = Format(InLanguage(kBinaryLargerText, language), fileName, static_cast<unsigned>(file.count));
+        report.detail = lengthOption == nullptr
+                            ? Format(InLanguage(kBinaryLargerText, language), fileName, static_cast<unsigned>(file.count))
+                            : Format(InLanguage(kBinaryLargerOptionText, language), fileName,
+                                     static_cast<unsigned>(file.count), lengthOption);
     } else if (file.fileLonger) {
         report.detail = Format(InLanguage(kBinaryCutText, language), static_cast<unsigned>(file.count), fileName);
     }

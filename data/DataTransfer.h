@@ -31,10 +31,13 @@ struct TransferReport {
 // length. The buffer is not cleared first. Logs message 8 on success.
 // A file that is refused leaves the buffer as it was. With cutConsented a
 // binary file longer than the range is cut at the range's end, also when
-// the range reaches the device's end.
+// the range reaches the device's end. lengthOption names the option that
+// sets the length (krt's), for the advice when a binary file is too large;
+// null: the window's words.
 TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record, DataBuffer& buffer,
                             const OperationRange& range, uint32_t language, LogSink* log,
-                            uint32_t format = FORMAT_BY_NAME, bool cutConsented = false);
+                            uint32_t format = FORMAT_BY_NAME, bool cutConsented = false,
+                            const char* lengthOption = nullptr);
 
 // Writes the buffer to `name` (format by extension, standard output binary,
 // unless `format` names one); the file is replaced only when it has been

@@ -264,18 +264,25 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
         }
     }
     // A binary file fills the words from 0 to the end of the range asked
-    // for: a length there asks for the cut of a file that is longer.
-    if (deviceOperation && !job.length.empty() && FormatFromName(job.file) == FORMAT_BINARY) {
+    // for: a length there asks for the cut of a file that is longer. A
+    // length of 0 cuts nothing and is the operation's to refuse (2), as for
+    // any other format.
+    if (deviceOperation && !job.length.empty() && FormatFromName(job.file) == FORMAT_BINARY &&
+        ParseHex(job.length) > 0) {
         const uint64_t end = uint64_t{ParseHex(job.start)} + ParseHex(job.length);
         if (end < maxsize) range.length = FormatHex6(static_cast<uint32_t>(end));
     }
     // The data file goes in over the whole device, as File Open reads it
     // right after the device was selected.
+    // An explicit range is the user's consent to cut a longer binary file,
+    // also a range that reaches the device's end.
+    const bool explicitRange = !job.start.empty() || !job.length.empty();
     if (!job.file.empty() && job.operation != JobOperation::Read) {
         bool read = false;
         face.FileWait([&] {
             LogSwap swap(link, log);
-            report.transfer = ReadDataFile(job.file, language, job.format);
+            report.transfer = ReadDataFile(job.file, language, job.format, explicitRange,
+                                           job.lengthOption.empty() ? nullptr : job.lengthOption.c_str());
             read = report.transfer.success;
         });
         if (face.Interrupted()) return Stop(report, JobStop::Interrupted);

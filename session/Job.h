@@ -69,6 +69,9 @@ struct Job {
     std::string output;                // convert: the file written
     // The range as typed, hexadecimal (empty: the whole device from 0).
     std::string start, length;
+    // The face's name for the length, for the advice on a binary file larger
+    // than the device (krt: "--length"; empty: the window's words).
+    std::string lengthOption;
     uint32_t permittedErrors = 100;
     JobOverrides overrides;
 };

@@ -213,8 +213,10 @@ uint32_t Session::ShowResult(uint8_t result) {
 
 // ---------------------------------------------------------------- workspace
 
-TransferReport Session::ReadDataFile(const std::string& name, uint32_t language, uint32_t format) {
-    TransferReport report = ::krt::ReadDataFile(name, record, buffer, range, language, link.log, format);
+TransferReport Session::ReadDataFile(const std::string& name, uint32_t language, uint32_t format,
+                                     bool cutConsented, const char* lengthOption) {
+    TransferReport report =
+        ::krt::ReadDataFile(name, record, buffer, range, language, link.log, format, cutConsented, lengthOption);
     // The file as loaded is what the dump's edits are measured against.
     if (report.success) edits.Reset(buffer);
     return report;

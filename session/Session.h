@@ -138,7 +138,11 @@ public:
     // A data file into the buffer over the range, in the language given
     // (format: by name, or a format code). A refused file leaves the buffer
     // as it was.
-    TransferReport ReadDataFile(const std::string& name, uint32_t language, uint32_t format = FORMAT_BY_NAME);
+    // cutConsented: the range was given explicitly, so a longer binary file
+    // is cut at its end; lengthOption: the option named in the advice (see
+    // ::krt::ReadDataFile).
+    TransferReport ReadDataFile(const std::string& name, uint32_t language, uint32_t format = FORMAT_BY_NAME,
+                                bool cutConsented = false, const char* lengthOption = nullptr);
     // The last data file again after a device change, into the new device's
     // blank buffer. When the file does not fit the new device the buffer
     // stays blank, and the log says so.

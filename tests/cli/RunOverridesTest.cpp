@@ -35,11 +35,12 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     // krt on the simulated programmer, strict, with a fresh chip each run.
-    int Krt(const std::vector<std::string>& options, const std::vector<std::string>& command) {
+    // Without a range of its own the run is given --length 100 (d.bin's size).
+    int Krt(const std::vector<std::string>& options, const std::vector<std::string>& command, bool range = true) {
         std::vector<std::string> line = {"--settings", (dir / "settings.conf").string(), "--catalogue",
                                          std::string(KRT_SOURCE_DIR) + "/devices", "--port", "sim", "--sim-strict",
-                                         "--sim-chip", (dir / ("c" + std::to_string(runs++) + ".chip")).string(),
-                                         "--length", "100"};
+                                         "--sim-chip", (dir / ("c" + std::to_string(runs++) + ".chip")).string()};
+        if (range) line.insert(line.end(), {"--length", "100"});
         line.insert(line.end(), options.begin(), options.end());
         line.insert(line.end(), command.begin(), command.end());
         return test::RunCliCaptured(line, out, err);
@@ -111,6 +112,7 @@ TEST_F(RunOverrides, RangesAndOverridesEndAsAsked) {
         const char* name;  // a two-wire EEPROM of Atmel
         int status;
         const char* says;
+        bool range = true;  // false: no --length of the fixture's
     };
     const Case cases[] = {
         {"--length 0 read as an empty binary file", {"--length", "0"}, "AT24C02", 2, ""},
@@ -120,9 +122,12 @@ TEST_F(RunOverrides, RangesAndOverridesEndAsAsked) {
         {"--no-verify still reads back (it is then taken as written)", {"--no-verify", "--sim-fault",
          "write-protect"}, "AT24C02", 0, ""},
         {"the read-back skipped without --no-verify", {"--sim-fault", "write-protect"}, "AT24C02", 3, ""},
+        {"a larger file without a range taken", {}, "AT24C01", 66, "give the length with --length", false},
+        {"a range from a start to the device's end not consent to cut", {"--start", "0"}, "AT24C01", 0,
+         "Only the first 128", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Krt(c.options, Write("SEEPROM", "Atmel", c.name)), c.status) << c.mistake << "\n" << err;
+        EXPECT_EQ(Krt(c.options, Write("SEEPROM", "Atmel", c.name), c.range), c.status) << c.mistake << "\n" << err;
         EXPECT_NE((out + err).find(c.says), std::string::npos) << c.mistake << "\n" << out << err;
     }
 }
