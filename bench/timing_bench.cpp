@@ -280,6 +280,7 @@ void BM_TimingSparsePIC16F84A(benchmark::State& state) {
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 5);
     Report(state, s, 256 * 8 * kMs, 11.0);
+}
 // 5 V flash. The protocol's floor for a byte program sequence, per byte:
 // the four bus write cycles with their address latches (12 commands of two
 // frames, 72 port accesses), the program time (14 us typical on the
