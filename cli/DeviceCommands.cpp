@@ -406,6 +406,56 @@ Job DeviceJob(const CliOptions& o, const std::vector<std::string>& args, Command
     return job;
 }
 
+// Where the data, the listing and krt's own lines go: stdout is left to the
+// data of a read to "-", to compare's listing and to read's --json document.
+// 0, or the exit status of a refusal.
+int ChooseOutputStreams(CliSession& session, const Job& job, Command command) {
+    if (command == Command::Read && job.file == kStandardStream) {
+        if (BinaryToTerminalRefused(isatty(STDOUT_FILENO) == 1, job.format, session.options.force)) {
+            std::fprintf(stderr, "krt: %s\n", kBinaryToTerminalText);
+            return kExitUsage;
+        }
+        // The data goes to stdout: krt's own lines go to stderr.
+        LogToStandardError(session);
+    }
+    // compare without -o: the listing alone on stdout.
+    if (command == Command::Compare && (session.options.list.empty() || session.options.list == kStandardStream))
+        LogToStandardError(session);
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json) {
+        if (job.file == kStandardStream) {
+            std::fprintf(stderr, "krt: read --json prints its document on standard output: name a FILE, not -\n");
+            return kExitUsage;
+        }
+        LogToStandardError(session);
+    }
+    return 0;
+}
+
+// After the job: compare's listing and read's --json document; the job's
+// status, or the status of a listing that could not be written.
+int ReportOutputs(CliSession& session, const Job& job, Command command, const JobReport& report,
+                  OperationConsole& console, int status) {
+    if (command == Command::Compare && report.ran &&
+        (report.result == RESULT_OK || report.result == RESULT_ERRORS)) {
+        const std::string listing = FormatDifferences(report.differences, session.record.bytesPerWord,
+                                                      "... and %llu more differences");
+        if (!WriteListing(session.options.list, listing)) {
+            std::fprintf(stderr, "krt: %s: cannot write the listing: %s\n", session.options.list.c_str(),
+                         std::strerror(errno ? errno : EIO));
+            return kExitCannotCreate;
+        }
+        ::krt::Log(&console, "%llu differences", static_cast<unsigned long long>(report.differences.total));
+    }
+    // read --json: the figures of what was read as one JSON document on stdout.
+    if (command == Command::Read && session.options.json && status == 0)
+        std::printf("%s\n", DigestsJsonDocument(job.file, DigestsOf(session.record, session.core.buffer,
+                                                                     session.core.range),
+                                               session.core.range.Start(), session.core.range.Length())
+                                .c_str());
+    return status;
+}
+
 int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, Command command,
                      const char* name) {
     const size_t needed = JobNeedsFile(command) ? 4 : 3;
@@ -431,25 +481,7 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
                      job.file.c_str(), session.options.simChip.c_str());
         return kExitUsage;
     }
-    if (command == Command::Read && job.file == kStandardStream) {
-        if (BinaryToTerminalRefused(isatty(STDOUT_FILENO) == 1, job.format, session.options.force)) {
-            std::fprintf(stderr, "krt: %s\n", kBinaryToTerminalText);
-            return kExitUsage;
-        }
-        // The data goes to stdout: krt's own lines go to stderr.
-        LogToStandardError(session);
-    }
-    // compare without -o: the listing alone on stdout.
-    if (command == Command::Compare && (session.options.list.empty() || session.options.list == kStandardStream))
-        LogToStandardError(session);
-    // read --json: the figures of what was read as one JSON document on stdout.
-    if (command == Command::Read && session.options.json) {
-        if (job.file == kStandardStream) {
-            std::fprintf(stderr, "krt: read --json prints its document on standard output: name a FILE, not -\n");
-            return kExitUsage;
-        }
-        LogToStandardError(session);
-    }
+    if (const int status = ChooseOutputStreams(session, job, command)) return status;
 
     // From here on SIGTERM and SIGHUP are Ctrl-C: the run ends as after a
     // cancel, with the chip saved and no temporary file left.
@@ -459,25 +491,8 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
     face.file_ = job.file;
     session.link.language = session.options.language;
     const JobReport report = session.core.RunJob(job, face);
-    int status = report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
-    if (command == Command::Compare && report.ran &&
-        (report.result == RESULT_OK || report.result == RESULT_ERRORS)) {
-        const std::string listing = FormatDifferences(report.differences, session.record.bytesPerWord,
-                                                      "... and %llu more differences");
-        if (!WriteListing(session.options.list, listing)) {
-            std::fprintf(stderr, "krt: %s: cannot write the listing: %s\n", session.options.list.c_str(),
-                         std::strerror(errno ? errno : EIO));
-            return kExitCannotCreate;
-        }
-        ::krt::Log(&console, "%llu differences", static_cast<unsigned long long>(report.differences.total));
-    }
-    // read --json: the figures of what was read as one JSON document on stdout.
-    if (command == Command::Read && session.options.json && status == 0)
-        std::printf("%s\n", DigestsJsonDocument(job.file, DigestsOf(session.record, session.core.buffer,
-                                                                     session.core.range),
-                                               session.core.range.Start(), session.core.range.Length())
-                                .c_str());
-    return status;
+    const int status = report.ran ? report.status : StoppedStatus(session, job, report, &console, name);
+    return ReportOutputs(session, job, command, report, console, status);
 }
 
 int CompareCommand(CliSession& s, const std::vector<std::string>& a) {
