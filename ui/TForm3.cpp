@@ -491,7 +491,7 @@ void TForm3::Edited(bool ok, const std::string& error) {
 
 void TForm3::UpdateStatus() {
     const BufferDigests digests = DigestsOf(session_.record, session_.buffer, session_.range);
-    QString title = QStringLiteral("バッファーのダンプ");
+    QString title = T(kCaption, language_);
     if (session_.edits.Unsaved()) title += QString::fromLatin1(kUnsavedMark);
     if (windowTitle() != title) setWindowTitle(title);
     Button9->setEnabled(session_.edits.CanUndo());
