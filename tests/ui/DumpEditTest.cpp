@@ -57,7 +57,7 @@ protected:
 
 TEST_F(DumpEdit, TypedDigitsChangeTheBufferAndUndoAndRedoThem) {
     Open("EPROM", "Intel", "27C256");
-    EXPECT_EQ(dump->windowTitle(), QStringLiteral("バッファーのダンプ"));
+    EXPECT_EQ(dump->windowTitle(), QStringLiteral("Buffer dump"));
     const QString blankStatus = dump->Label6->text();
     EXPECT_TRUE(blankStatus.startsWith(QStringLiteral("CheckSum: 8000  CRC-32: ")));
 
@@ -69,7 +69,7 @@ TEST_F(DumpEdit, TypedDigitsChangeTheBufferAndUndoAndRedoThem) {
     EXPECT_EQ(session.buffer[15], 0x0F);
     EXPECT_TRUE(Red(1, 1));
     EXPECT_FALSE(Red(1, 2));
-    EXPECT_EQ(dump->windowTitle(), QStringLiteral("バッファーのダンプ *"));
+    EXPECT_EQ(dump->windowTitle(), QStringLiteral("Buffer dump *"));
     EXPECT_NE(dump->Label6->text(), blankStatus);
     EXPECT_TRUE(dump->Label6->text().contains(QString::fromStdString(Crc())));
     // The second digit completes the byte and moves on to the next row.
@@ -165,7 +165,7 @@ TEST_F(DumpEdit, RefusedEditsSayWhyAndLeaveTheBuffer) {
               QStringLiteral("4 bytes from 01FFFE reach beyond the buffer (20000 bytes); nothing was changed"));
     EXPECT_EQ(session.buffer[0x1FFFE], 0xFF);
     EXPECT_FALSE(session.edits.CanUndo());
-    EXPECT_EQ(dump->windowTitle(), QStringLiteral("バッファーのダンプ"));
+    EXPECT_EQ(dump->windowTitle(), QStringLiteral("Buffer dump"));
 }
 
 }  // namespace
