@@ -28,9 +28,14 @@ constexpr const char* kTexts[][2] = {
 
 template <typename... Args>
 std::string Text(EditText code, uint32_t language, Args... args) {
-    char text[400];
-    std::snprintf(text, sizeof text, kTexts[code][language == 0 ? 0 : 1], args...);
-    return text;
+    const char* format = kTexts[code][language == 0 ? 0 : 1];
+    if constexpr (sizeof...(Args) == 0) {
+        return format;  // a text without arguments is not a format
+    } else {
+        char text[400];
+        std::snprintf(text, sizeof text, format, args...);
+        return text;
+    }
 }
 
 }  // namespace
