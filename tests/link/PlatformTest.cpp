@@ -8,8 +8,15 @@
 #include <fstream>
 #include <unistd.h>
 
+#include <cerrno>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "support/FakeKernel.h"
 #include "support/RecordingPort.h"
 #include "platform/Platform.h"
+#include "sim/VirtualKrt.h"
 
 namespace krt::test {
 namespace {
@@ -61,6 +68,66 @@ TEST(DirectIo, BaseOutsideTheGrantableRangeIsRefused) {
     std::string error;
     EXPECT_EQ(OpenDirectPort(0xFFFE, error), nullptr);
     EXPECT_FALSE(error.empty());
+}
+
+// Only the three registers are touched: any other address has no permission
+// (a real machine ends the program with SIGSEGV).
+TEST(DirectIo, TouchesOnlyItsThreeRegisters) {
+    VirtualKrt krt;
+    FakeKernel kernel;
+    kernel.AddPort(0x378, &krt);
+    std::string error;
+    auto port = OpenDirectPort(0x378, error);
+    ASSERT_NE(port, nullptr) << error;
+    for (const uint16_t address : {0x377, 0x37B}) {
+        EXPECT_EQ(port->read(address), 0xFF) << address;
+        port->write(address, 0x00);
+    }
+    EXPECT_EQ(kernel.PermissionFaults(), 0u);
+}
+
+// A port that failed (the card pulled) or that a thread was refused reads
+// as a programmer that is ready and gives no reply, so that a ready poll
+// ends at once; the fault handler is told.
+TEST(FailedPort, ReadsReadyWithoutAReply) {
+    using Opener = std::function<std::unique_ptr<PortIo>(std::string&, PortFaultHandler)>;
+    struct Case {
+        const char* what;
+        Opener open;
+        std::function<void(FakeKernel&)> fail;
+        bool otherThread;
+    };
+    const Case cases[] = {
+        {"ppdev, the card pulled",
+         [](std::string& e, PortFaultHandler h) { return OpenPpdevPort(0x378, "", e, std::move(h)); },
+         [](FakeKernel& k) { k.FailAccessesAfter(0, ENODEV); }, false},
+        {"direct I/O refused to another thread",
+         [](std::string& e, PortFaultHandler h) { return OpenDirectPort(0x378, e, std::move(h)); },
+         [](FakeKernel& k) { k.AllowRawIo(false); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        VirtualKrt krt;
+        FakeKernel kernel;
+        kernel.AddPort(0x378, &krt);
+        std::vector<std::string> faults;
+        std::string error;
+        auto port = c.open(error, [&](const std::string& line) { faults.push_back(line); });
+        ASSERT_NE(port, nullptr) << error;
+        c.fail(kernel);
+        uint8_t status = 0, data = 0xFF;
+        auto readBoth = [&] {
+            status = port->read(0x379);
+            data = port->read(0x378);
+        };
+        if (c.otherThread)
+            std::thread(readBoth).join();
+        else
+            readBoth();
+        EXPECT_EQ(status, 0xDF);
+        EXPECT_EQ(data, 0x00);
+        EXPECT_FALSE(faults.empty());
+    }
 }
 
 TEST(Tracing, EveryAccessIsOneLine) {

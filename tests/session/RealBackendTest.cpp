@@ -215,17 +215,20 @@ TEST(PpdevBackend, EachFailureToOpenSaysItsCauseAndFix) {
     struct Case {
         const char* what;
         std::function<void(FakeKernel&, int)> arrange;
-        bool namedDevice;
+        const char* device;  // the device named, under the device folder (none: found by the base)
         const char* says;
     };
     const Case cases[] = {
-        {"neither module", [](FakeKernel& k, int) { k.LoadModules(false, false); }, false, "modprobe parport_pc ppdev"},
-        {"parport without ppdev", [](FakeKernel& k, int) { k.LoadModules(true, false); }, false,
+        {"neither module", [](FakeKernel& k, int) { k.LoadModules(false, false); }, nullptr, "modprobe parport_pc ppdev"},
+        {"parport without ppdev", [](FakeKernel& k, int) { k.LoadModules(true, false); }, nullptr,
          "the ppdev module is not loaded. Load it with: sudo modprobe ppdev"},
-        {"no port at the base", [](FakeKernel&, int) {}, false, "the kernel knows 278 (parport0)"},
-        {"lp group", [](FakeKernel& k, int) { k.FailOpens(EACCES); }, false, "lp group"},
-        {"vanished at claim", [](FakeKernel& k, int p) { k.RemovePort(p); }, true, "has gone"},
-        {"exclusive holder", [](FakeKernel& k, int p) { k.HoldByOther(p, 77, "burner", true); }, true,
+        {"a device of no port the kernel knows, without ppdev", [](FakeKernel& k, int) { k.LoadModules(true, false); },
+         "parport5", "parport5 does not exist (load the ppdev module: sudo modprobe ppdev)"},
+        {"no port at the base", [](FakeKernel&, int) {}, nullptr, "the kernel knows 278 (parport0)"},
+        {"lp group", [](FakeKernel& k, int) { k.FailOpens(EACCES); }, nullptr, "lp group"},
+        {"not permitted", [](FakeKernel& k, int) { k.FailOpens(EPERM); }, nullptr, "lp group"},
+        {"vanished at claim", [](FakeKernel& k, int p) { k.RemovePort(p); }, "parport0", "has gone"},
+        {"exclusive holder", [](FakeKernel& k, int p) { k.HoldByOther(p, 77, "burner", true); }, "parport0",
          "in use by another program (burner (pid 77)), which holds it exclusively"},
     };
     for (const Case& c : cases) {
@@ -233,12 +236,11 @@ TEST(PpdevBackend, EachFailureToOpenSaysItsCauseAndFix) {
         VirtualKrt krt(0x278);
         FakeKernel kernel;
         const int port = kernel.AddPort(0x278, &krt);
-        const std::string device = kernel.devDir + "/parport0";
         c.arrange(kernel, port);
         Session session;
         std::string error;
         const uint16_t base = std::string(c.what) == "no port at the base" ? 0x378 : 0x278;
-        EXPECT_FALSE(session.OpenBackend(c.namedDevice ? "ppdev:" + device : "ppdev", base, error));
+        EXPECT_FALSE(session.OpenBackend(c.device ? "ppdev:" + kernel.devDir + "/" + c.device : "ppdev", base, error));
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
         EXPECT_EQ(error.find("--"), std::string::npos) << error;
     }
