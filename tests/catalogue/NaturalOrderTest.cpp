@@ -2,6 +2,8 @@
 // The selection boxes' order of makers and part numbers.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "catalogue/NaturalOrder.h"
 
 namespace krt {
@@ -21,6 +23,12 @@ TEST(NaturalOrder, MakersSortWithoutRegardToCaseAndTheOrderIsTotal) {
     EXPECT_NE(NaturalLess("27C010", "27C10"), NaturalLess("27C10", "27C010"));
     EXPECT_NE(NaturalLess("m27c801", "M27C801"), NaturalLess("M27C801", "m27c801"));
     EXPECT_FALSE(NaturalLess("M27C801", "M27C801"));
+    // A name before every longer name it begins.
+    for (const auto& [shorter, longer] : {std::pair{"2764", "2764A"}, std::pair{"GAL", "GAL16V8"},
+                                          std::pair{"27C", "27C010"}}) {
+        EXPECT_TRUE(NaturalLess(shorter, longer)) << shorter;
+        EXPECT_FALSE(NaturalLess(longer, shorter)) << longer;
+    }
     // A run longer than any integer type still compares by value.
     EXPECT_TRUE(NaturalLess("X99999999999999999999999", "X100000000000000000000000"));
 }

@@ -40,6 +40,7 @@ TEST(ParamValues, TimeUnitsFollowTheNumberDirectly) {
     EXPECT_DOUBLE_EQ(ParamTimeValue("100us"), 1e-4);
     EXPECT_DOUBLE_EQ(ParamTimeValue("100US"), 1e-4);
     EXPECT_DOUBLE_EQ(ParamTimeValue("50ms"), 0.05);
+    EXPECT_DOUBLE_EQ(ParamTimeValue("50MS"), 0.05);
     EXPECT_DOUBLE_EQ(ParamTimeValue("2s"), 2.0);
     EXPECT_DOUBLE_EQ(ParamTimeValue("0.0001"), 1e-4);
     EXPECT_DOUBLE_EQ(ParamTimeValue("100 us"), 100.0);
