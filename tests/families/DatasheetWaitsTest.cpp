@@ -86,6 +86,20 @@ TEST(DatasheetWaits, WithoutTheKeysEveryFamilyRunsAsBefore) {
     }
 }
 
+// The GAL's wait before power-down is the record's after a write and an
+// erase alike.
+TEST(DatasheetWaits, GalPowerDownWaitIsTheRecords) {
+    for (const auto& [what, code] : {std::pair{"write", 5}, std::pair{"erase", 7}}) {
+        DeviceRecord r = ShippedRecord("GAL", "Lattice", "GAL16V8");
+        r.galdown = 0.1;
+        const Outcome shorter = RunOnce(r, static_cast<uint8_t>(code), 1);
+        r.galdown = 0.6;
+        const Outcome longer = RunOnce(r, static_cast<uint8_t>(code), 1);
+        EXPECT_EQ(longer.result, shorter.result) << what;
+        EXPECT_EQ(longer.ns - shorter.ns, 500'000'000u) << what;
+    }
+}
+
 // The PIC16F84A programs a word in 8 ms: the shipped wait writes it, a wait
 // below that cuts every cycle short and the write fails.
 TEST(DatasheetWaits, PicProgrammingWaitAgainstTheChipsTime) {

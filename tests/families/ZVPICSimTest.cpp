@@ -243,6 +243,35 @@ TEST(ZVPICSim, ProtectionFromTheFileComesLastAndAVerifySaysWhatItCouldNotCompare
     }
 }
 
+// Only the part's own protection bits say that a file protects: the 16C84
+// has bit 4 alone, and a file may hold anything in the bits it lacks. A
+// verify against a file that protects takes the zeros of program memory as
+// protection; against one that does not, zeros are differences.
+TEST(ZVPICSim, OnlyThePartsProtectionBitsMakeAFileProtect) {
+    struct Case {
+        const char* part;
+        uint16_t config;
+        const char* firstLine;
+    };
+    const Case cases[] = {
+        {"PIC16C84", 0x001F, "Verify error at 000000"},  // bit 4 set: not protected
+        {"PIC16C84", 0x3FEF, "Verify error at 002007"},  // bit 4 clear: protected
+        {"PIC16F84A", 0x3FDF, "Verify error at 002007"},  // bit 5 clear: protected
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.part) + " " + std::to_string(c.config));
+        PicBench b(c.part);
+        for (size_t w = 0; w < 8; ++w) {
+            ChipOf(b).SetProgram(w, 0x0000);
+            SetWord(b.buffer, w, static_cast<uint16_t>(0x0A00 + w));
+        }
+        SetWord(b.buffer, 0x2007, c.config);
+        EXPECT_EQ(b.Operation(6, 0, 8), 3);
+        ASSERT_FALSE(b.log.lines().empty());
+        EXPECT_EQ(b.log.lines().front(), c.firstLine);
+    }
+}
+
 TEST(ZVPICSim, ChipLeavesProgramModeAloneWhenMclrIsOutsideItsWindow) {
     DeviceRecord record = PicRecord();
     record.VppW = 10.0;
@@ -405,6 +434,20 @@ TEST(ZVPICData, WriteProgramsOnlyTheBytesThatDifferAndBeforeProtection) {
     SetWord(c.buffer, kPicDataEepromByte / 2 + 2, 0x0142);  // more than a byte: never verifies
     EXPECT_EQ(c.Operation(5, 0, 0x10), 3);
     EXPECT_EQ(c.log.lines(), (Lines{"Verify error at 002102 (data EEPROM) Read:42 File:142", "Errors during the write: 1"}));
+}
+
+// A write of what the chip already holds programs nothing: every cycle
+// wears the cells.
+TEST(ZVPICData, AWriteOfWhatTheChipHoldsRunsNoCycle) {
+    for (const uint32_t byte : {0u, 1u, 63u}) {
+        SCOPED_TRACE(byte);
+        PicDataBench b;
+        ChipOf(b).SetDataByte(byte, 0x42);
+        SetWord(b.buffer, kPicDataEepromByte / 2 + byte, 0x0042);
+        ChipOf(b).ClearChanged();
+        ASSERT_EQ(b.Operation(5, 0, 0x10), 0);
+        EXPECT_FALSE(ChipOf(b).Changed());
+    }
 }
 
 struct PicIdBench : PicDataBench {
