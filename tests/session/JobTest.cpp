@@ -3,7 +3,11 @@
 // it refuses before touching anything.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 #include "session/Job.h"
 #include "session/Session.h"
@@ -54,6 +58,57 @@ TEST(Job, NamesItsDeviceOnceAndRefusesWhatCannotRun) {
         // Only a loaded device has a buffer.
         EXPECT_EQ(session.buffer.Exists(), *c.loaded != '\0');
     }
+}
+
+// A compare reads the chip into the buffer to find the differences; the
+// buffer holds the file again afterwards, as it did before the read.
+struct BufferBeforeFace final : JobFace {
+    BufferBeforeFace(Session& session, LogSink* log) : session(session), log(log) {}
+    LogSink* Log() override { return log; }
+    int Connect() override {
+        std::string note, error;
+        if (!session.LoadSocket(session.record, "", note, error)) return 1;  // a blank chip
+        before.assign(session.buffer.data(), session.buffer.data() + session.buffer.size());
+        return 0;
+    }
+    Session& session;
+    LogSink* log;
+    std::vector<uint8_t> before;
+};
+
+TEST(Job, ACompareLeavesTheFileInTheBuffer) {
+    struct Case {
+        const char* what;
+        const char* start;
+        const char* length;
+    };
+    const Case cases[] = {{"the whole device", "", ""}, {"a range", "100", "10"}};
+    const std::string file = testing::TempDir() + "compare-" + std::to_string(::getpid()) + ".bin";
+    std::string image(0x2000, '\0');
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7);
+    std::ofstream(file, std::ios::binary) << image;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::CollectingLog log;
+        Session session(&log);
+        std::string error;
+        ASSERT_TRUE(session.OpenBackend("sim", 0x378, error)) << error;
+        ASSERT_EQ(session.StartUp(SessionSettings{}), RESULT_OK);
+        Job job;
+        job.part = "2764";
+        job.file = file;
+        job.start = c.start;
+        job.length = c.length;
+        job.operation = JobOperation::Compare;
+        job.catalogue = std::string(KRT_SOURCE_DIR) + "/devices";
+        BufferBeforeFace face(session, &log);
+        const JobReport report = session.RunJob(job, face);
+        EXPECT_EQ(report.result, RESULT_ERRORS) << "a blank chip differs from the file";
+        ASSERT_FALSE(face.before.empty());
+        EXPECT_EQ(std::vector<uint8_t>(session.buffer.data(), session.buffer.data() + session.buffer.size()),
+                  face.before);
+    }
+    std::remove(file.c_str());
 }
 
 }  // namespace

@@ -51,6 +51,7 @@ TEST_F(ProjectFile, SavedJobReadsBackTheSameWithItsFileRelative) {
     saved.job.overrides.pageWrite = true;
     saved.job.overrides.idCheck = false;
     saved.job.overrides.changedOnly = true;
+    saved.job.overrides.verify = false;
     saved.batchSerial = "10:2:100";
     saved.batchLog = Path("runs.log");
     saved.batchCount = 5;
