@@ -334,6 +334,9 @@ void TQV17MainForm::ReadDataFile(const QString& name, bool reload, bool merge) {
                                          : session_->OpenDataFile(name.toStdString(), language_, merge);
     dataLoaded_ = report.success;
     if (report.success) {
+        // The file read is the one a project or a later device change reads
+        // again; a merged file only adds to it.
+        if (!merge) lastDataFile_ = name;
         unsaved_ = false;
         session_->BufferChanged();
     }

@@ -43,7 +43,7 @@ protected:
     }
 };
 
-TEST_F(ProjectWindow, DISABLED_SavedInTheWindowRunsWithKrtAsTheFullCommand) {
+TEST_F(ProjectWindow, SavedInTheWindowRunsWithKrtAsTheFullCommand) {
     Write("fw.bin", QByteArray("hello world"));
     Select(QStringLiteral("EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT28C64"));
     ASSERT_TRUE(form->DeviceSelected());
@@ -140,7 +140,7 @@ TEST_F(ProjectWindow, ABadProjectSaysWhyAndChangesNothing) {
     }
 }
 
-TEST_F(ProjectWindow, DISABLED_TheLastSessionIsKeptAsTheTemporaryProject) {
+TEST_F(ProjectWindow, TheLastSessionIsKeptAsTheTemporaryProject) {
     Write("fw.bin", QByteArray("hello world"));
     Select(QStringLiteral("EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT28C64"));
     form->ReadDataFile(Path("fw.bin"));
