@@ -104,6 +104,7 @@ void TQV17MainForm::LoadDevice() {
         return;
     }
     DeviceRecord& record = session_->record;
+    datasheetRecord_ = record;
     deviceSelected_ = true;
     selectedTypeKey_ = typeKey_;
     selectedMaker_ = maker_;
