@@ -382,25 +382,15 @@ public:
         return Step(operation);
     }
 
-    // The chip read over the range into the buffer, the file's image kept
-    // aside and put back after the words were compared: the buffer holds
-    // the file again at the end, whatever the read's result.
     uint8_t Compare() {
-        DataBuffer& buffer = session_.buffer;
-        const std::vector<uint8_t> file(buffer.data(), buffer.data() + buffer.size());
         const OperationInfo& read = *OperationOf(REQ_READ);
-        uint8_t result = RESULT_CANCELED;
-        if (face_.Interrupted())
-            Report(read, result);
-        else
-            result = Step(read);
-        if (result == RESULT_OK)
-            differences = ListDifferences(buffer.data(), file.data(), buffer.size(), session_.range.Start(),
-                                          session_.range.Length(), session_.record.bytesPerWord);
-        std::copy(file.begin(), file.end(), buffer.data());
-        session_.BufferChanged();
-        if (result != RESULT_OK) return result;
-        return differences.total == 0 ? RESULT_OK : RESULT_ERRORS;
+        return session_.CompareWithChip(
+            [&] {
+                if (!face_.Interrupted()) return Step(read);
+                Report(read, RESULT_CANCELED);
+                return static_cast<uint8_t>(RESULT_CANCELED);
+            },
+            differences);
     }
 
     DifferenceList differences;
@@ -412,6 +402,19 @@ private:
 };
 
 }  // namespace
+
+uint8_t Session::CompareWithChip(const std::function<uint8_t()>& read, DifferenceList& differences) {
+    const std::vector<uint8_t> image(buffer.data(), buffer.data() + buffer.size());
+    const uint8_t result = read();
+    differences = {};
+    if (result == RESULT_OK)
+        differences = ListDifferences(buffer.data(), image.data(), buffer.size(), range.Start(), range.Length(),
+                                      record.bytesPerWord);
+    std::copy(image.begin(), image.end(), buffer.data());
+    BufferChanged();
+    if (result != RESULT_OK) return result;
+    return differences.total == 0 ? RESULT_OK : RESULT_ERRORS;
+}
 
 JobReport Session::RunJob(const Job& job, JobFace& face) {
     JobReport report;
