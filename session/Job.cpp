@@ -238,13 +238,7 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
         StartBlank(std::move(blank));
     }
     // The run's overrides of the record's datasheet settings.
-    const JobOverrides& o = job.overrides;
-    if (o.waitMode >= 0) record.waitmode = static_cast<uint8_t>(o.waitMode);
-    if (o.pageWrite) record.pagewrite = 1;
-    if (!o.idCheck) record.idcheck = 0;
-    if (o.changedOnly) record.changedonly = 1;
-    if (o.byteWrite) record.pagewrite = 0;
-    if (!o.verify) record.verify = 0;
+    ApplyOverrides(job.overrides, record);
     if (const int status = face.DeviceLoaded(record)) {
         report.status = status;
         return Stop(report, JobStop::Face);
@@ -388,25 +382,15 @@ public:
         return Step(operation);
     }
 
-    // The chip read over the range into the buffer, the file's image kept
-    // aside and put back after the words were compared: the buffer holds
-    // the file again at the end, whatever the read's result.
     uint8_t Compare() {
-        DataBuffer& buffer = session_.buffer;
-        const std::vector<uint8_t> file(buffer.data(), buffer.data() + buffer.size());
         const OperationInfo& read = *OperationOf(REQ_READ);
-        uint8_t result = RESULT_CANCELED;
-        if (face_.Interrupted())
-            Report(read, result);
-        else
-            result = Step(read);
-        if (result == RESULT_OK)
-            differences = ListDifferences(buffer.data(), file.data(), buffer.size(), session_.range.Start(),
-                                          session_.range.Length(), session_.record.bytesPerWord);
-        std::copy(file.begin(), file.end(), buffer.data());
-        session_.BufferChanged();
-        if (result != RESULT_OK) return result;
-        return differences.total == 0 ? RESULT_OK : RESULT_ERRORS;
+        return session_.CompareWithChip(
+            [&] {
+                if (!face_.Interrupted()) return Step(read);
+                Report(read, RESULT_CANCELED);
+                return static_cast<uint8_t>(RESULT_CANCELED);
+            },
+            differences);
     }
 
     DifferenceList differences;
@@ -418,6 +402,19 @@ private:
 };
 
 }  // namespace
+
+uint8_t Session::CompareWithChip(const std::function<uint8_t()>& read, DifferenceList& differences) {
+    const std::vector<uint8_t> image(buffer.data(), buffer.data() + buffer.size());
+    const uint8_t result = read();
+    differences = {};
+    if (result == RESULT_OK)
+        differences = ListDifferences(buffer.data(), image.data(), buffer.size(), range.Start(), range.Length(),
+                                      record.bytesPerWord);
+    std::copy(image.begin(), image.end(), buffer.data());
+    BufferChanged();
+    if (result != RESULT_OK) return result;
+    return differences.total == 0 ? RESULT_OK : RESULT_ERRORS;
+}
 
 JobReport Session::RunJob(const Job& job, JobFace& face) {
     JobReport report;
@@ -464,6 +461,25 @@ JobReport Session::RunJob(const Job& job, JobFace& face) {
     }
     face.Finish(report);
     return report;
+}
+
+void ApplyOverrides(const JobOverrides& o, DeviceRecord& record) {
+    if (o.waitMode >= 0) record.waitmode = static_cast<uint8_t>(o.waitMode);
+    if (o.pageWrite) record.pagewrite = 1;
+    if (!o.idCheck) record.idcheck = 0;
+    if (o.changedOnly) record.changedonly = 1;
+    if (o.byteWrite) record.pagewrite = 0;
+    if (!o.verify) record.verify = 0;
+}
+
+JobOverrides OverridesOf(const DeviceRecord& datasheet, const DeviceRecord& inUse) {
+    JobOverrides o;
+    if (inUse.waitmode != datasheet.waitmode) o.waitMode = inUse.waitmode;
+    if (inUse.pagewrite != datasheet.pagewrite) (inUse.pagewrite ? o.pageWrite : o.byteWrite) = true;
+    o.idCheck = inUse.idcheck != 0 || datasheet.idcheck == 0;
+    o.changedOnly = inUse.changedonly != 0 && datasheet.changedonly == 0;
+    o.verify = inUse.verify != 0 || datasheet.verify == 0;
+    return o;
 }
 
 }  // namespace krt

@@ -17,6 +17,7 @@
 #include "data/BufferEdits.h"
 #include "data/DataBuffer.h"
 #include "data/DataTransfer.h"
+#include "data/Differences.h"
 #include "link/Link.h"
 #include "link/Protocol.h"
 #include "platform/Platform.h"
@@ -158,6 +159,13 @@ public:
     uint16_t Checksum() const;
     // "%04X" of it; empty while there is no buffer (no device loaded).
     std::string ChecksumText() const;
+
+    // Compare, for both faces: read runs the chip's read over the range into
+    // the buffer; the words that differ from the buffer as it was are listed
+    // in differences, and the buffer holds its own image again afterwards,
+    // whatever the read's result. RESULT_ERRORS when words differ, else the
+    // read's result.
+    uint8_t CompareWithChip(const std::function<uint8_t()>& read, DifferenceList& differences);
 
     // Called on the thread that changed the buffer (an operation's worker,
     // or the face after a file was read); the views over the buffer listen here.

@@ -9,6 +9,7 @@
 #include <QToolBar>
 #include <QLineEdit>
 #include <QComboBox>
+#include <QSaveFile>
 
 #include "DevOpThread.h"
 #include "LogPane.h"
@@ -17,6 +18,7 @@
 #include "TQV17MainForm.h"
 #include "base/Log.h"
 #include "base/StatusMessages.h"
+#include "base/Texts.h"
 #include "base/TypeCodes.h"
 #include "WindowTexts.h"
 #include "families/ZVEEPROM.h"
@@ -28,6 +30,25 @@ namespace krt {
 
 // The decimal number in Edit1, which takes digits only; a field left
 // empty permits the default 100 errors rather than stopping at the first.
+namespace {
+
+constexpr TextPair kSame{"チップとバッファは同じです。", "The chip and the buffer are the same."};
+constexpr TextPair kDiffer{"%1 個所が違います。", "%1 differences."};
+constexpr TextPair kMoreDifferences{"... ほか %llu 個所", "... and %llu more differences"};
+constexpr TextPair kSaveList{"違いの一覧をファイルに保存しますか?", "Save the list of differences to a file?"};
+constexpr TextPair kListTitle{"違いの一覧を保存", "Save the list of differences"};
+constexpr TextPair kListSaved{"違いの一覧を保存しました: %1", "The list of differences is saved: %1"};
+constexpr TextPair kTrySixCycleEntry{
+    "JEDEC形式の製品ID (AA 55 90) に答えるチップはありません。Winbondの W29EE011 / W29C020 の6サイクル形式 "
+    "(AA 55 80 AA 55 60) を試しますか?",
+    "No chip answered the JEDEC product ID entry (AA 55 90). Try the six-cycle entry of Winbond's W29EE011 "
+    "and W29C020 (AA 55 80 AA 55 60)?"};
+constexpr TextPair kListNotSaved{"違いの一覧 %1 を保存できません: %2", "Cannot save the list of differences %1: %2"};
+
+QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
+
+}  // namespace
+
 uint32_t TQV17MainForm::PermittedErrors() const {
     bool ok = false;
     const long long n = Edit1->text().trimmed().toLongLong(&ok);
@@ -220,7 +241,9 @@ void TQV17MainForm::RunProtection(bool enable) {
 
 void TQV17MainForm::IdentifyExecute() {
     // No selection needed: the probe is the family's own (any 32-pin 5 V
-    // flash part), and what answers is named from the catalogue.
+    // flash part), and what answers is named from the catalogue. When no
+    // chip answers the JEDEC entry, the user may try Winbond's six-cycle one
+    // (asked, not tried on its own: it is a command other parts do not know).
     if (Inert()) return;
     ClearLog();
     ReloadChangedChip();
@@ -231,21 +254,34 @@ void TQV17MainForm::IdentifyExecute() {
     auto report = std::make_shared<IdentifyReport>();
     Session* session = session_.get();
     const uint32_t language = language_;
-    // The line goes through the worker's log sink, as the family's lines do.
-    const uint8_t result = RunWorker(
-        new DevOpThread(this,
-                        [session, catalogue = std::move(catalogue), language, report](LinkContext& link,
-                                                                                     DeviceRecord&) {
-                            *report = IdentifyChip(*session, catalogue, language);
-                            if (!report->line.empty()) ::krt::Log(link.log, "%s", report->line.c_str());
-                            return report->result;
-                        }),
-        caption);
-    WorkerReset reset{this, worker_};
-    if (report->line.empty()) Log(QString::fromStdString(ResultText(language_, result)));
+    uint8_t result = RESULT_NOT_FOUND;
+    // A selected part that takes only the six-cycle entry is probed with it
+    // alone: on such a part the three-cycle entry would be page data.
+    const bool sixCycleOnly = deviceSelected_ && session_->record.identry == 6;
+    for (uint8_t entry : {uint8_t{3}, uint8_t{6}}) {
+        if (entry == 3 && sixCycleOnly) continue;
+        const bool offered = entry == 6 && !sixCycleOnly;
+        if (offered && (closing_ || result != RESULT_NOT_FOUND ||
+                        Prompter::Current().Ask(this, T(kTrySixCycleEntry, language_), caption,
+                                                QMessageBox::Yes | QMessageBox::No,
+                                                QMessageBox::No) != QMessageBox::Yes))
+            break;
+        // The line goes through the worker's log sink, as the family's lines do.
+        result = RunWorker(new DevOpThread(this,
+                                           [session, catalogue, language, report, entry](LinkContext& link,
+                                                                                         DeviceRecord&) {
+                                               *report = IdentifyChip(*session, catalogue, language, entry);
+                                               if (!report->line.empty())
+                                                   ::krt::Log(link.log, "%s", report->line.c_str());
+                                               return report->result;
+                                           }),
+                           caption);
+        WorkerReset reset{this, worker_};
+        if (report->line.empty()) Log(QString::fromStdString(ResultText(language_, result)));
+        FlushLog();
+    }
     if (closing_) return;
     lastIndicator_ = session_->ShowResult(result);
-    FlushLog();
     const QString shown = report->line.empty() ? QString::fromStdString(ResultText(language_, result))
                                                : QString::fromStdString(report->line);
     Prompter::Current().Box(this, shown, caption, QMessageBox::Ok,
@@ -307,6 +343,44 @@ void TQV17MainForm::OpAutoExecute() {
     const uint8_t result = AutomaticWrite(session_->link, [this](const OperationInfo& step) { return RunCommand(step); },
                                           [this] { return !closing_; }, Sink(), language_);
     if (result == RESULT_OK && !closing_) LogMessage(kMessageAutoDone);
+}
+
+// The chip is read over the range (the read's own question, dialog and
+// result line) and compared with the buffer, which keeps its contents; the
+// listing goes into the log, and can be saved as krt compare writes it.
+void TQV17MainForm::OpCompareExecute() {
+    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_READ)->confirm)) return;
+    ClearLog();
+    DifferenceList differences;
+    const uint8_t result =
+        session_->CompareWithChip([this] { return RunCommand(*OperationOf(REQ_READ)); }, differences);
+    if (closing_ || (result != RESULT_OK && result != RESULT_ERRORS)) return;
+    const std::string listing =
+        FormatDifferences(differences, session_->record.bytesPerWord, InLanguage(kMoreDifferences, language_));
+    for (const QString& line : QString::fromStdString(listing).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) Log(line);
+    if (differences.total == 0) {
+        Log(T(kSame, language_));
+        return;
+    }
+    Log(T(kDiffer, language_).arg(differences.total));
+    FlushLog();
+    const QString caption = Compare1->text().remove(QLatin1Char('&'));
+    if (Prompter::Current().Ask(this, T(kSaveList, language_), caption, QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) != QMessageBox::Yes)
+        return;
+    const QString path = Prompter::Current().SaveFileName(this, T(kListTitle, language_),
+                                                          QStringLiteral("text (*.txt);;all files (*)"));
+    if (path.isEmpty()) return;
+    QSaveFile file(path);
+    const QByteArray bytes = QByteArray::fromStdString(listing);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        const QString line = T(kListNotSaved, language_).arg(path, file.errorString());
+        Log(line);
+        Prompter::Current().Box(this, line, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
+                                QMessageBox::Warning);
+        return;
+    }
+    Log(T(kListSaved, language_).arg(path));
 }
 
 void TQV17MainForm::HardResetExecute() {

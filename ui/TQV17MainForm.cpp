@@ -264,6 +264,8 @@ void TQV17MainForm::BuildMenus() {
     N7 = MenuItem(O1, "N7", OpErase);
     N8 = MenuItem(O1, "N8", OpSecure);
     N10 = MenuItem(O1, "N10", OpAuto);
+    Compare1 = MenuItem(O1, "Compare1", nullptr);
+    connect(Compare1, &QAction::triggered, this, &TQV17MainForm::OpCompareExecute);
     O1->addSeparator()->setObjectName(QStringLiteral("N9"));
     N16 = MenuItem(O1, "N16", nullptr);
     connect(N16, &QAction::triggered, this, &TQV17MainForm::N16Click);
@@ -676,6 +678,7 @@ void TQV17MainForm::ApplyLanguage() {
         {SaveAs1, WindowText::SaveAs1}, {N15, WindowText::N15},
         {T1, WindowText::T1}, {V1, WindowText::V1}, {T2, WindowText::T2}, {N12, WindowText::N12},
         {SdpOff1, WindowText::SdpOff}, {SdpOn1, WindowText::SdpOn}, {Identify1, WindowText::Identify},
+        {Compare1, WindowText::Compare},
         {FileMergeItem, WindowText::FileMergeItem},
         {N4, WindowText::N4}, {K1, WindowText::K1}, {N5, WindowText::N5}, {N6, WindowText::N6},
         {N7, WindowText::N7}, {N8, WindowText::N8}, {N10, WindowText::N10}, {N16, WindowText::N16},

@@ -194,6 +194,8 @@ public slots:
     void OpSecureExecute();
     void OpBlankExecute();
     void OpAutoExecute();
+    // Operation > Compare: the chip read and every difference from the buffer listed.
+    void OpCompareExecute();
     void N16Click();
     // Operation, Batch: the production-run dialog.
     void BatchClick();
@@ -309,6 +311,7 @@ private:
     uint32_t language_ = 1;
 
     QString lastDataFile_;
+    DeviceRecord datasheetRecord_;  // the device's record as the catalogue gave it
     QString pendingFile_;  // named on the command line, read at the next device load
     QString projectPath_;
     Project project_;
@@ -353,6 +356,7 @@ public:
     QAction* SdpOff1 = nullptr;
     QAction* SdpOn1 = nullptr;
     QAction* Identify1 = nullptr;
+    QAction* Compare1 = nullptr;
     QMenu* O1 = nullptr;
     QAction* N4 = nullptr;
     QAction* K1 = nullptr;

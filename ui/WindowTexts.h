@@ -28,6 +28,7 @@ enum class WindowText {
     Flash5vType,      // our device-type item after the system's, the 5 V flash
     Identify,         // Device > Identify: the product ID of the chip in the socket
     FileMergeItem,    // File > Merge: a file laid over the buffer
+    Compare,          // Operation > Compare: the chip's differences from the buffer
     Count
 };
 

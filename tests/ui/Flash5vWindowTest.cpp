@@ -80,6 +80,7 @@ struct IdentifyCase {
     const char* fault;
     const char* line;
     uint32_t indicator;  // 2 after success (a chip answered), 1 after a failure
+    int probes = 1;  // 2: no chip answers and the user takes the offer of the six-cycle entry
 };
 
 class Flash5vIdentify : public Flash5vWindowTest, public ::testing::WithParamInterface<IdentifyCase> {};
@@ -97,10 +98,11 @@ TEST_P(Flash5vIdentify, DeviceIdentifyLogsAndShowsTheAnswer) {
     // As the user reaches it: the Device menu's item.
     ASSERT_TRUE(form->N2->actions().contains(form->Identify1));
     const int workers = form->WorkersStarted();
+    prompter.answers = {c.probes == 2 ? QMessageBox::Yes : QMessageBox::No};
     form->Identify1->trigger();
-    EXPECT_EQ(form->WorkersStarted(), workers + 1);
+    EXPECT_EQ(form->WorkersStarted(), workers + c.probes);
     const QString line = QString::fromLatin1(c.line);
-    EXPECT_EQ(LogLines().filter(line).size(), 1) << Log().toStdString();
+    EXPECT_EQ(LogLines().filter(line).size(), c.probes) << Log().toStdString();
     ASSERT_FALSE(prompter.asked.empty());
     EXPECT_EQ(prompter.asked.back().kind, QStringLiteral("box"));
     EXPECT_TRUE(prompter.asked.back().text.startsWith(line)) << prompter.asked.back().text.toStdString();
@@ -116,10 +118,16 @@ INSTANTIATE_TEST_SUITE_P(
                       IdentifyCase{nullptr, nullptr, nullptr,
                                    "No chip answered the flash product ID command (addresses 0 and 1 read "
                                    "their data FF FF)",
-                                   1}),
+                                   1},
+                      IdentifyCase{nullptr, nullptr, nullptr,
+                                   "No chip answered the flash product ID command (addresses 0 and 1 read "
+                                   "their data FF FF)",
+                                   1, 2},
+                      // A selected part that takes only the six-cycle entry is probed with it alone.
+                      IdentifyCase{"Winbond", "W29EE011", nullptr, "DA C1: FLASH5V Winbond W29EE011", 2}),
     [](const auto& info) {
         return info.param.maker ? std::string(info.param.name) + (info.param.fault ? "Fault" : "")
-                                : std::string("EmptySocket");
+                                : std::string("EmptySocket") + (info.param.probes == 2 ? "BothEntries" : "");
     });
 
 }  // namespace

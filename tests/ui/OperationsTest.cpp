@@ -101,7 +101,22 @@ TEST_F(OperationsTest, WriteReadVerifyOnTheSimulatedChip) {
     form->OpVerifyExecute();
     EXPECT_TRUE(LogHas(QStringLiteral("Errors were found through VERIFY operation")));
     EXPECT_EQ(form->LastIndicator(), 1u);
-    EXPECT_EQ(form->WorkersStarted(), 5);
+
+    // Compare lists the word that differs, keeps the buffer, and saves the list as krt writes it.
+    const uint8_t typed = form->Buffer()[7];
+    prompter.fileNames = {Path("differences.txt")};
+    form->Compare1->trigger();
+    const QString line = QStringLiteral("000007 %1 %2")
+                             .arg(static_cast<uint8_t>(typed ^ 0xFF), 2, 16, QLatin1Char('0'))
+                             .arg(typed, 2, 16, QLatin1Char('0'))
+                             .toUpper();
+    EXPECT_TRUE(LogHas(line)) << LogLines().join('\n').toStdString();
+    EXPECT_TRUE(LogHas(QStringLiteral("1 differences.")));
+    EXPECT_EQ(form->Buffer()[7], typed);
+    QFile list(Path("differences.txt"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(list.readAll()), line + QLatin1Char('\n'));
+    EXPECT_EQ(form->WorkersStarted(), 6);
     EXPECT_FALSE(form->OperationRunning());
 }
 
