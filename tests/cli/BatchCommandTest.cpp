@@ -57,7 +57,8 @@ protected:
     int Batch(uint32_t count, const std::string& serial, uint32_t bad = 0, bool force = false,
               bool stopOnFailure = false, const std::string& mode = "auto") {
         session = std::make_unique<CliSession>();
-        auto collecting = std::make_unique<test::CollectingLog>();
+        auto collecting = std::make_unique<StoppingLog>();
+        collecting->at = stopAt;
         log = collecting.get();
         session->log = std::move(collecting);
         CliOptions& o = session->options;
@@ -105,6 +106,15 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
+    // The user's Ctrl-C as the line that begins with stopAt is shown.
+    struct StoppingLog final : test::CollectingLog {
+        std::string at;
+        void line(std::string_view utf8) override {
+            CollectingLog::line(utf8);
+            if (!at.empty() && utf8.rfind(at, 0) == 0) std::raise(SIGINT);
+        }
+    };
+    std::string stopAt;
     std::string length;  // --length
     bool restart = false;  // --restart-series
     std::string logDir;  // the log in this folder instead
@@ -265,6 +275,22 @@ TEST_F(BatchCommand, NoChipCarriesASerialTheRecordsDoNotKnow) {
     const size_t chips = LogLines().size();
     EXPECT_LT(chips, 50u);
     EXPECT_NE(State().find(Format("next %zu\n", chips + 1)), std::string::npos) << State();
+}
+
+// A batch the user stopped ends 1 wherever the stop came, also between two
+// chips that both succeeded, so that a script tells it from a finished one.
+TEST_F(BatchCommand, AStoppedBatchEndsOneWhereverTheStopCame) {
+    for (const char* at : {"chip 1: OK", "chip 2: serial"}) {
+        SCOPED_TRACE(at);
+        fs::remove(Path("run.log"));
+        fs::remove(Path("run.log.state"));
+        SignalGuard guard;  // the signal is then only a flag
+        stopAt = at;
+        EXPECT_EQ(Batch(5, "10:4:1"), 1);
+        stopAt.clear();
+        ASSERT_FALSE(log->lines().empty());
+        EXPECT_EQ(log->lines().back().rfind("batch: stopped by the user", 0), 0u) << log->lines().back();
+    }
 }
 
 // A part number stands for its device only: 2764 is the prefix of 2764A,
