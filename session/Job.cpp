@@ -238,13 +238,7 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
         StartBlank(std::move(blank));
     }
     // The run's overrides of the record's datasheet settings.
-    const JobOverrides& o = job.overrides;
-    if (o.waitMode >= 0) record.waitmode = static_cast<uint8_t>(o.waitMode);
-    if (o.pageWrite) record.pagewrite = 1;
-    if (!o.idCheck) record.idcheck = 0;
-    if (o.changedOnly) record.changedonly = 1;
-    if (o.byteWrite) record.pagewrite = 0;
-    if (!o.verify) record.verify = 0;
+    ApplyOverrides(job.overrides, record);
     if (const int status = face.DeviceLoaded(record)) {
         report.status = status;
         return Stop(report, JobStop::Face);
@@ -464,6 +458,25 @@ JobReport Session::RunJob(const Job& job, JobFace& face) {
     }
     face.Finish(report);
     return report;
+}
+
+void ApplyOverrides(const JobOverrides& o, DeviceRecord& record) {
+    if (o.waitMode >= 0) record.waitmode = static_cast<uint8_t>(o.waitMode);
+    if (o.pageWrite) record.pagewrite = 1;
+    if (!o.idCheck) record.idcheck = 0;
+    if (o.changedOnly) record.changedonly = 1;
+    if (o.byteWrite) record.pagewrite = 0;
+    if (!o.verify) record.verify = 0;
+}
+
+JobOverrides OverridesOf(const DeviceRecord& datasheet, const DeviceRecord& inUse) {
+    JobOverrides o;
+    if (inUse.waitmode != datasheet.waitmode) o.waitMode = inUse.waitmode;
+    if (inUse.pagewrite != datasheet.pagewrite) (inUse.pagewrite ? o.pageWrite : o.byteWrite) = true;
+    o.idCheck = inUse.idcheck != 0 || datasheet.idcheck == 0;
+    o.changedOnly = inUse.changedonly != 0 && datasheet.changedonly == 0;
+    o.verify = inUse.verify != 0 || datasheet.verify == 0;
+    return o;
 }
 
 }  // namespace krt

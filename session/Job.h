@@ -76,6 +76,11 @@ struct Job {
     JobOverrides overrides;
 };
 
+// The overrides put on a record as a run sees them, and the overrides that
+// turn the datasheet's record into the one in use (what a project keeps).
+void ApplyOverrides(const JobOverrides& overrides, DeviceRecord& record);
+JobOverrides OverridesOf(const DeviceRecord& datasheet, const DeviceRecord& inUse);
+
 // Where a job stopped before its end, for the face to say why.
 enum class JobStop : uint8_t {
     None,             // ran to its end; the result tells how the operation went

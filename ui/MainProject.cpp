@@ -84,8 +84,10 @@ void TQV17MainForm::ProjectTemporaryExecute() {
 }
 
 // The window's job as it stands: the device in use, the data file last
-// read, the range, the permitted errors and the record's wait mode; the
-// batch settings and the note are kept from the project opened.
+// read, the range, the permitted errors and the settings that differ from
+// the datasheet's (wait mode, page/byte write, identity check, verify,
+// changed-only); the batch settings and the note are kept from the project
+// opened.
 Project TQV17MainForm::CurrentProject() {
     CommitTypedRange();
     Project project = project_;
@@ -99,7 +101,7 @@ Project TQV17MainForm::CurrentProject() {
     job.start = session_->range.start;
     job.length = session_->range.length;
     job.permittedErrors = PermittedErrors();
-    job.overrides.waitMode = session_->record.waitmode;
+    job.overrides = OverridesOf(datasheetRecord_, session_->record);
     return project;
 }
 
@@ -169,7 +171,7 @@ bool TQV17MainForm::OpenProject(const QString& path) {
     dataLoaded_ = false;
     LoadDevice();
     if (!deviceSelected_) return false;
-    if (job.overrides.waitMode >= 0) session_->record.waitmode = static_cast<uint8_t>(job.overrides.waitMode);
+    ApplyOverrides(job.overrides, session_->record);
     if (!job.file.empty()) {
         lastDataFile_ = QString::fromStdString(job.file);
         ReadDataFile(lastDataFile_);

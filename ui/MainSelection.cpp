@@ -104,6 +104,7 @@ void TQV17MainForm::LoadDevice() {
         return;
     }
     DeviceRecord& record = session_->record;
+    datasheetRecord_ = record;
     deviceSelected_ = true;
     selectedTypeKey_ = typeKey_;
     selectedMaker_ = maker_;
@@ -334,6 +335,9 @@ void TQV17MainForm::ReadDataFile(const QString& name, bool reload, bool merge) {
                                          : session_->OpenDataFile(name.toStdString(), language_, merge);
     dataLoaded_ = report.success;
     if (report.success) {
+        // The file read is the one a project or a later device change reads
+        // again; a merged file only adds to it.
+        if (!merge) lastDataFile_ = name;
         unsaved_ = false;
         session_->BufferChanged();
     }

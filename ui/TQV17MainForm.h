@@ -309,6 +309,7 @@ private:
     uint32_t language_ = 1;
 
     QString lastDataFile_;
+    DeviceRecord datasheetRecord_;  // the device's record as the catalogue gave it
     QString pendingFile_;  // named on the command line, read at the next device load
     QString projectPath_;
     Project project_;

@@ -323,7 +323,7 @@ TEST_F(DumpWindow, JumpsToTheEndOfASixteenMegabyteBuffer) {
 // A PIC16F84A's dump ends its program memory at 3FFh words, then shows the
 // ID/configuration words and the data EEPROM; no row outside the chip and
 // no blank row on the last page, in either view.
-TEST_F(DumpWindow, DISABLED_PicShowsItsProgramMemoryThenItsConfigurationAndEeprom) {
+TEST_F(DumpWindow, PicShowsItsProgramMemoryThenItsConfigurationAndEeprom) {
     ASSERT_TRUE(LoadIntoSession(session, "PIC", "Microchip", "PIC16F84A"));
     session.buffer[0x7FE] = 0x3F;  // the last program word, 3FFh
     session.buffer[0x7FF] = 0x12;
@@ -370,15 +370,16 @@ TEST_F(DumpWindow, DISABLED_PicShowsItsProgramMemoryThenItsConfigurationAndEepro
     ASSERT_FALSE(dump->CheckBox1->isChecked());
     EXPECT_EQ(dump->Edit4->text(), QStringLiteral("000800"));
     const uint8_t before = session.buffer[0x800];
-    dump->Edit3->setText(QStringLiteral("000800"));  // the byte after program memory
-    dump->Edit4->setText(QStringLiteral("1"));
-    dump->Edit5->setText(QStringLiteral("00"));
+    dump->Edit3->setText(QStringLiteral("000800"));  // the word after program memory
+    dump->Edit4->setText(QStringLiteral("2"));
+    dump->Edit5->setText(QStringLiteral("0000"));  // a 16-bit part fills whole words
     QTest::mouseClick(dump->Button5, Qt::LeftButton);
     EXPECT_EQ(dump->Label5->text(), QStringLiteral("The range lies outside the device's memory; nothing was changed"));
     EXPECT_EQ(session.buffer[0x800], before);
-    dump->Edit3->setText(QStringLiteral("0007FF"));  // the last byte of program memory
+    dump->Edit3->setText(QStringLiteral("0007FE"));  // the last word of program memory
     QTest::mouseClick(dump->Button5, Qt::LeftButton);
-    EXPECT_EQ(session.buffer[0x7FF], 0x00);
+    EXPECT_EQ(session.buffer[0x7FE], 0x00);
+    EXPECT_EQ(session.buffer[0x7FF], 0x00) << dump->Label5->text().toStdString();
 }
 
 }  // namespace

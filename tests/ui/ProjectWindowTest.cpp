@@ -43,7 +43,7 @@ protected:
     }
 };
 
-TEST_F(ProjectWindow, DISABLED_SavedInTheWindowRunsWithKrtAsTheFullCommand) {
+TEST_F(ProjectWindow, SavedInTheWindowRunsWithKrtAsTheFullCommand) {
     Write("fw.bin", QByteArray("hello world"));
     Select(QStringLiteral("EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT28C64"));
     ASSERT_TRUE(form->DeviceSelected());
@@ -84,11 +84,18 @@ TEST_F(ProjectWindow, WrittenOutsideTheWindowOpensDeviceFileAndRange) {
     Project p = Eeprom();
     p.job.start = "1";
     p.job.length = "3";
+    p.job.overrides.verify = false;
+    p.job.overrides.changedOnly = true;
+    p.job.overrides.waitMode = 0;
     std::string error;
     ASSERT_TRUE(SaveProject(S("p.krtproj"), p, error)) << error;
     prompter.fileNames = {Path("p.krtproj")};
     form->Open1->trigger();
     ASSERT_TRUE(form->DeviceSelected());
+    // Every override is in the record the window runs, and saved back as it came.
+    EXPECT_EQ(form->Record().verify, 0);
+    EXPECT_EQ(form->Record().changedonly, 1);
+    EXPECT_EQ(form->Record().waitmode, 0);
     EXPECT_TRUE(form->DeviceInUse().contains(QStringLiteral("AT28C64")));
     EXPECT_EQ(form->Programmer().buffer[1], 0x34);
     EXPECT_EQ(form->Programmer().range.length, std::string(form->ComboBox6->currentText().toStdString()));
@@ -96,6 +103,15 @@ TEST_F(ProjectWindow, WrittenOutsideTheWindowOpensDeviceFileAndRange) {
     EXPECT_EQ(std::stoul(form->Programmer().range.length, nullptr, 16), 3u);
     EXPECT_EQ(form->ProjectPath(), Path("p.krtproj"));
     EXPECT_EQ(prompter.Count("box"), 0);
+    prompter.fileNames = {Path("q.krtproj")};
+    form->SaveAs1->trigger();
+    Project back;
+    ASSERT_TRUE(LoadProject(S("q.krtproj"), back, error)) << error;
+    EXPECT_FALSE(back.job.overrides.verify);
+    EXPECT_TRUE(back.job.overrides.changedOnly);
+    EXPECT_TRUE(back.job.overrides.idCheck);
+    EXPECT_FALSE(back.job.overrides.pageWrite || back.job.overrides.byteWrite);
+    EXPECT_EQ(back.job.overrides.waitMode, 0);
 }
 
 TEST_F(ProjectWindow, ABadProjectSaysWhyAndChangesNothing) {
@@ -140,7 +156,7 @@ TEST_F(ProjectWindow, ABadProjectSaysWhyAndChangesNothing) {
     }
 }
 
-TEST_F(ProjectWindow, DISABLED_TheLastSessionIsKeptAsTheTemporaryProject) {
+TEST_F(ProjectWindow, TheLastSessionIsKeptAsTheTemporaryProject) {
     Write("fw.bin", QByteArray("hello world"));
     Select(QStringLiteral("EEPROM"), QStringLiteral("Atmel"), QStringLiteral("AT28C64"));
     form->ReadDataFile(Path("fw.bin"));

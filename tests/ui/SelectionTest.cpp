@@ -159,7 +159,7 @@ TEST_F(SelectionTest, ReconfirmingReloadsTheLastDataFile) {
 // krtwin FILE: the file waits for the device the user selects, then goes
 // into its buffer as File Open would put it there; with a device already
 // loaded it is read at once.
-TEST_F(SelectionTest, DISABLED_AFileFromTheCommandLineIsReadOnceADeviceIsSelected) {
+TEST_F(SelectionTest, AFileFromTheCommandLineIsReadOnceADeviceIsSelected) {
     const QString hex = WriteHex("data.hex", 0x40);
     form->OpenOnceSelected(hex);
     EXPECT_FALSE(form->DataLoaded());
@@ -174,13 +174,13 @@ TEST_F(SelectionTest, DISABLED_AFileFromTheCommandLineIsReadOnceADeviceIsSelecte
     EXPECT_TRUE(form->PendingDataFile().isEmpty());
     EXPECT_TRUE(LogHas(QStringLiteral("From file \"%1\", 64 word length data is read.").arg(hex)));
 
-    // Loaded: a second file is read at once, into the same buffer.
+    // Loaded: a second file is read at once, on a blank buffer as File Open reads it.
     const QString other = WriteHex("other.hex", 0x20);
     form->Buffer()[0x30] = 0x55;
     form->OpenOnceSelected(other);
     EXPECT_EQ(form->LastDataFile(), other);
     EXPECT_TRUE(LogHas(QStringLiteral("From file \"%1\", 32 word length data is read.").arg(other)));
-    EXPECT_EQ(form->Buffer()[0x30], 0x55);  // beyond the file: as File Open leaves it
+    EXPECT_EQ(form->Buffer()[0x30], 0xFF);  // beyond the file: blank, as after File Open
 
     // A missing file is said as File Open says it, once the device is there.
     Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
