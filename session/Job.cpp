@@ -361,7 +361,7 @@ public:
                     }
                     return Step(step);
                 },
-                [] { return true; });
+                [] { return true; }, face_.Log(), session_.link.language);
             if (result == RESULT_OK) LogMessage(kMessageAutoDone);
             return result;
         }

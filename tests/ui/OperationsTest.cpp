@@ -201,6 +201,7 @@ TEST_F(OperationsTest, AutomaticWriteRunsThreeSteps) {
     EXPECT_TRUE(again.contains(QStringLiteral("This device is NOT BLANK")));
     EXPECT_FALSE(again.contains(QStringLiteral("WRITE operation is successful")));
     EXPECT_FALSE(again.contains(QStringLiteral("AUTO WRITE operation is successful")));
+    EXPECT_EQ(again.last(), QStringLiteral("The automatic write stopped at the blank check: nothing was written."));
     EXPECT_EQ(form->WorkersStarted(), 4);
     EXPECT_EQ(form->LastIndicator(), 1u);
 }
