@@ -75,7 +75,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # runs without it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, zlib1g, libnettle8")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, bash-completion")
-# Programs without their debug symbols, as Debian ships them.
+# Programs without their debug symbols, as Debian ships them. (CPack's own
+# krtwin-dbgsym package, CPACK_DEBIAN_DEBUGINFO_PACKAGE, is not used: the
+# one of CMake 3.25 lists its files in md5sums by their paths in the build
+# tree and has no copyright file, and lintian rejects it. The optimised
+# build's programs in build/bin keep their symbols.)
 set(CPACK_STRIP_FILES ON)
 # Reproducible: cpack itself runs with the commit's date, and every file of
 # the staging tree gets no later time than that before it is archived.

@@ -361,7 +361,7 @@ public:
                     }
                     return Step(step);
                 },
-                [] { return true; });
+                [] { return true; }, face_.Log(), session_.link.language);
             if (result == RESULT_OK) LogMessage(kMessageAutoDone);
             return result;
         }
@@ -404,13 +404,17 @@ private:
 }  // namespace
 
 uint8_t Session::CompareWithChip(const std::function<uint8_t()>& read, DifferenceList& differences) {
+    // The read takes the chip's image as the loaded one; the user's edits
+    // (undo, the changed bytes, unsaved) belong to the image put back.
     const std::vector<uint8_t> image(buffer.data(), buffer.data() + buffer.size());
+    BufferEdits kept = edits;
     const uint8_t result = read();
     differences = {};
     if (result == RESULT_OK)
         differences = ListDifferences(buffer.data(), image.data(), buffer.size(), range.Start(), range.Length(),
                                       record.bytesPerWord);
     std::copy(image.begin(), image.end(), buffer.data());
+    edits = std::move(kept);
     BufferChanged();
     if (result != RESULT_OK) return result;
     return differences.total == 0 ? RESULT_OK : RESULT_ERRORS;

@@ -334,7 +334,7 @@ void TWConfigForm::BuildControls() {
     left->addStretch();
 
     auto* right = new QVBoxLayout;
-    right->setSpacing(3);
+    right->setSpacing(2);  // the flags and four check boxes within the fixed height
     middle->addLayout(right);
     auto* flagsGroup = caption(new QGroupBox(this), Texts::kFlagsGroup);
     flagsGroup->setObjectName(QStringLiteral("GroupBox1"));
@@ -372,6 +372,11 @@ void TWConfigForm::BuildControls() {
     right->addWidget(CheckVerify);
     right->addWidget(CheckWordSize);
     right->addWidget(CheckSwap);
+    CheckChangedOnly = caption(new QCheckBox(this), Texts::kChangedOnly);
+    CheckChangedOnly->setObjectName(QStringLiteral("CheckChangedOnly"));
+    tips_.emplace_back(CheckChangedOnly, &Texts::kChangedOnlyTip);
+    connect(CheckChangedOnly, &QCheckBox::toggled, this, &TWConfigForm::EditChange);
+    right->addWidget(CheckChangedOnly);
 
     ComboWaitmode = new QComboBox(this);
     ComboWaitmode->setObjectName(QStringLiteral("ComboWaitmode"));
@@ -410,7 +415,7 @@ void TWConfigForm::BuildControls() {
     QWidget* order[] = {EditTpw,   EditTpr,   EditRetry, EditVccR,    EditVppR,      EditVccW,
                         EditVppW,  EditAHAND, EditAMAND, EditALAND,   EditDHAND,     EditDLAND,
                         EditAHOR,  EditAMOR,  EditALOR,  EditDHOR,    EditDLOR,      CheckVerify,
-                        CheckWordSize, CheckSwap, CheckPageWrite, ComboWaitmode, CheckIdCheck, Button2, Button1};
+                        CheckWordSize, CheckSwap, CheckChangedOnly, CheckPageWrite, ComboWaitmode, CheckIdCheck, Button2, Button1};
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -485,6 +490,10 @@ void TWConfigForm::Fill() {
     // show their record's value, disabled, and applying keeps it.
     CheckPageWrite->setChecked(r.pagewrite != 0);
     CheckPageWrite->setEnabled(IsTwoWireType(r.typecode));
+    // Only the EEPROM families read a page before writing it.
+    const QString type = QString::fromStdString(r.type).toUpper();
+    CheckChangedOnly->setChecked(r.changedonly != 0);
+    CheckChangedOnly->setEnabled(type == QLatin1String("EEPROM") || type == QLatin1String("SEEPROM"));
 
     // The swap box keeps the record's value while disabled, so that applying
     // cannot carry another device's choice over.
@@ -565,6 +574,7 @@ bool TWConfigForm::Apply() {
     r.swap = CheckSwap->isChecked() ? 1 : 0;
     r.idcheck = CheckIdCheck->isChecked() ? 1 : 0;
     r.pagewrite = CheckPageWrite->isChecked() ? 1 : 0;
+    r.changedonly = CheckChangedOnly->isChecked() ? 1 : 0;
     Fill();
     modified_ = false;
     return true;

@@ -81,6 +81,10 @@ public:
             "Checks that the device in the socket gives its own identity (a PIC's device ID, a flash's "
             "identifier code, a GAL's electronic signature); if it does not, nothing is written or erased"};
         static constexpr TextPair kPageWrite = {"ページ書込", "Page write"};
+        static constexpr TextPair kChangedOnly = {"変わったページだけ書く", "Write changed pages only"};
+        static constexpr TextPair kChangedOnlyTip = {
+            "書きこみの前に各ページを読み、違うページだけを書く (EEPROMのみ)",
+            "Reads each page first and writes only the pages that differ (EEPROMs only)"};
         static constexpr TextPair kPageWriteTip = {"書きこみサイクルごとに1ページ (2線式シリアルEEPROMのみ)",
                                                    "One page per write cycle (two-wire serial EEPROMs only)"};
         static constexpr TextPair kWaitModes[5] = {{"タイマー", "Timer"},
@@ -194,6 +198,7 @@ public:
     QCheckBox* CheckSwap = nullptr;
     QCheckBox* CheckIdCheck = nullptr;
     QCheckBox* CheckPageWrite = nullptr;
+    QCheckBox* CheckChangedOnly = nullptr;
     QComboBox* ComboWaitmode = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QPushButton* Button2 = nullptr;

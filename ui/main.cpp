@@ -36,11 +36,14 @@ struct Options {
                              QStringLiteral("Directory where the simulated chips are kept."), QStringLiteral("DIR")};
     QCommandLineOption startupTime{QStringLiteral("startup-time"),
                                    QStringLiteral("Print the time to the shown main window and quit.")};
+    // -V as krt has it; -v as Qt's own version option had it.
+    QCommandLineOption version{{QStringLiteral("V"), QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Print the version and end.")};
 
     void AddTo(QCommandLineParser& parser) {
         parser.setApplicationDescription(QStringLiteral("KRTwin, the control program of the KRT device programmer"));
         parser.addHelpOption();
-        parser.addVersionOption();
+        parser.addOption(version);
         parser.addOption(port);
         parser.addOption(catalogue);
         parser.addOption(chips);
@@ -93,8 +96,11 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "krtwin: one data file at most (krtwin --help lists the options)\n");
         return 1;
     }
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")) ||
-        parser.isSet(QStringLiteral("version"))) {
+    if (parser.isSet(known.version)) {
+        std::printf("krtwin %s\n", krt::ProgramVersion());
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         QCoreApplication core(argc, argv);
         NameApplication();
         parser.process(core);  // prints the text and ends the program

@@ -112,6 +112,7 @@ TEST_F(LogLanguage, EveryFamilySpeaksEnglishInEnglishMode) {
         // Parallel EPROM, byte- and word-wide; the link's refusal of a supply.
         {{k27C64, "write", "d.bin", "a", {}}, 0},
         {{k27C64, "blank", "", "a", {}, "2"}, 3},
+        {{k27C64, "auto", "d.bin", "a", {}}, 3},
         {{k27C64, "verify", "d.bin", "b", {}, "2"}, 3},
         {{k27C64, "write", "d.bin", "c", {"dead-cells:10"}, "1"}, 3},
         {{k27C1024, "write", "d.bin", "w", {"dead-cells:10"}, "1", "40"}, 3},
@@ -164,6 +165,8 @@ TEST_F(LogLanguage, JapaneseModeKeepsItsTexts) {
     std::snprintf(line, sizeof line, "ブランクチェックエラー Addr: 000000 Data:%02X ", first);
     EXPECT_TRUE(Has(line));
     EXPECT_TRUE(Has("エラーが多すぎるので中止しました"));
+    ASSERT_EQ(Execute({k27C64, "auto", "d.bin", "a", {}, "2"}, 0), 3);
+    EXPECT_TRUE(Has("ブランクチェックで止まったので、何も書きこんでいません。"));
 }
 
 }  // namespace

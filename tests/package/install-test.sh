@@ -49,10 +49,17 @@ parts=$("$krt" list EEPROM Atmel)
 grep -qx AT28C256 <<<"$parts" || fail "packaged krt does not find its catalogue"
 version=$("$krt" --version)
 grep -q '^krt [0-9]' <<<"$version" || fail "krt --version"
-version=$("$root/usr/bin/krtwin" --version)
-grep -q '^krtwin [0-9]' <<<"$version" || fail "krtwin --version without a display"
-help=$("$root/usr/bin/krtwin" --help)
-grep -q -- '--port' <<<"$help" || fail "krtwin --help without a display"
+# krtwin's short and long forms, without a display, each listed in its --help.
+for option in -V --version; do
+  version=$("$root/usr/bin/krtwin" "$option")
+  grep -qx 'krtwin [0-9].*' <<<"$version" || fail "krtwin $option without a display: $version"
+done
+for option in -h --help; do
+  help=$("$root/usr/bin/krtwin" "$option")
+  for listed in '--port' '-h, --help' '-V, -v, --version'; do
+    grep -q -- "$listed" <<<"$help" || fail "krtwin $option does not list $listed"
+  done
+done
 head -c 2048 /dev/urandom > "$scratch/data.bin"
 "$krt" --settings /dev/null --port sim --sim-chip "$scratch/c.chip" write EEPROM Atmel AT28C16 "$scratch/data.bin" \
   >/dev/null 2>&1 || fail "packaged krt write on the simulator"

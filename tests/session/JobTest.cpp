@@ -111,5 +111,37 @@ TEST(Job, ACompareLeavesTheFileInTheBuffer) {
     std::remove(file.c_str());
 }
 
+// What a project keeps of the record in use is what turns the datasheet's
+// record back into it: every setting a run may override, each way.
+TEST(Job, OverridesOfARecordPutItBack) {
+    struct Change {
+        const char* what;
+        uint8_t DeviceRecord::*field;
+        uint8_t datasheet, inUse;
+    };
+    const Change changes[] = {
+        {"wait mode", &DeviceRecord::waitmode, 4, 1},      {"page write on", &DeviceRecord::pagewrite, 0, 1},
+        {"page write off", &DeviceRecord::pagewrite, 1, 0}, {"identity check off", &DeviceRecord::idcheck, 1, 0},
+        {"verify off", &DeviceRecord::verify, 1, 0},       {"changed-only on", &DeviceRecord::changedonly, 0, 1},
+    };
+    for (const Change& c : changes) {
+        SCOPED_TRACE(c.what);
+        DeviceRecord datasheet;
+        datasheet.waitmode = 4;
+        datasheet.verify = 1;
+        datasheet.*(c.field) = c.datasheet;
+        DeviceRecord inUse = datasheet;
+        inUse.*(c.field) = c.inUse;
+        DeviceRecord rebuilt = datasheet;
+        ApplyOverrides(OverridesOf(datasheet, inUse), rebuilt);
+        EXPECT_EQ(rebuilt.*(c.field), c.inUse);
+        // Nothing changed: nothing to override, and the record stays as it is.
+        const JobOverrides none = OverridesOf(datasheet, datasheet);
+        EXPECT_EQ(none.waitMode, -1);
+        EXPECT_FALSE(none.pageWrite || none.byteWrite || none.changedOnly);
+        EXPECT_TRUE(none.verify && none.idCheck);
+    }
+}
+
 }  // namespace
 }  // namespace krt

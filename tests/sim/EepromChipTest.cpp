@@ -7,55 +7,19 @@
 #include "catalogue/DeviceRecord.h"
 #include "sim/ChipFactory.h"
 #include "sim/chips/EepromChip.h"
+#include "support/ParallelChipSocket.h"
 
 namespace krt {
 namespace {
 
-constexpr uint64_t kUs = 1000;
-constexpr uint64_t kMs = 1000 * kUs;
+using test::Cycles;
+using test::kMs;
+using test::kUs;
+// Settle() lets 20 ms pass: a write cycle's worst case.
+using Socket = test::ParallelChipSocket<EepromChip, EepromFacts, LookUpEepromPart, 20 * kMs>;
 
-// A chip on its socket: powered, past its power-up delay.
-struct Socket {
-    EepromChip chip;
-    SocketState s;
-
-    explicit Socket(const char* name) : chip(name, Facts(name)) {
-        s.deviceConfig = 0x12;
-        Supply(5.0);
-        s.nowNs += 10 * kMs;
-    }
-    static EepromFacts Facts(const char* name) {
-        EepromFacts f;
-        EXPECT_TRUE(LookUpEepromPart(name, f)) << name;
-        return f;
-    }
-    void Supply(double vcc) {
-        s.vcc = vcc;
-        chip.PinsChanged(s, kPinSupply);
-    }
-    void Write(uint32_t address, uint8_t data, uint64_t gapNs = 10 * kUs) {
-        s.nowNs += gapNs;
-        s.address = address;
-        s.dataLow = data;
-        chip.WriteCycle(s, DataLane::Low, 750);
-    }
-    uint8_t Read(uint32_t address, uint64_t gapNs = 40 * kUs) {
-        s.nowNs += gapNs;
-        s.address = address;
-        return static_cast<uint8_t>(chip.ReadCycle(s, DataLane::Low));
-    }
-    void Sequence(std::initializer_list<std::pair<uint32_t, uint8_t>> steps, uint64_t gapNs = 10 * kUs) {
-        for (auto [a, d] : steps) Write(a, d, gapNs);
-    }
-    // Lets 20 ms pass and brings the chip up to date (as any event does).
-    void Settle() {
-        s.nowNs += 20 * kMs;
-        chip.Busy(s.nowNs);
-    }
-};
-
-const std::initializer_list<std::pair<uint32_t, uint8_t>> kEnable = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
-const std::initializer_list<std::pair<uint32_t, uint8_t>> kDisable = {
+const Cycles kEnable = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
+const Cycles kDisable = {
     {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80}, {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x20}};
 
 TEST(EepromChip, WriteCycleShowsPollingToggleAndBusyThenTheData) {

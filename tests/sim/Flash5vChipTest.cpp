@@ -5,52 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "sim/chips/Flash5vChip.h"
+#include "support/ParallelChipSocket.h"
 
 namespace krt {
 namespace {
 
-constexpr uint64_t kUs = 1000;
-constexpr uint64_t kMs = 1000 * kUs;
-
-using Cycles = std::initializer_list<std::pair<uint32_t, uint8_t>>;
-
-struct Socket {
-    Flash5vChip chip;
-    SocketState s;
-
-    explicit Socket(const char* name) : chip(name, Facts(name)) {
-        s.deviceConfig = 0x12;
-        Supply(5.0);
-        s.nowNs += 10 * kMs;
-    }
-    static Flash5vFacts Facts(const char* name) {
-        Flash5vFacts f;
-        EXPECT_TRUE(LookUpFlash5vPart(name, f)) << name;
-        return f;
-    }
-    void Supply(double vcc) {
-        s.vcc = vcc;
-        chip.PinsChanged(s, kPinSupply);
-    }
-    void Write(uint32_t address, uint8_t data, uint64_t gapNs = 10 * kUs) {
-        s.nowNs += gapNs;
-        s.address = address;
-        s.dataLow = data;
-        chip.WriteCycle(s, DataLane::Low, 750);
-    }
-    void Sequence(Cycles cycles, uint64_t gapNs = 10 * kUs) {
-        for (auto [a, d] : cycles) Write(a, d, gapNs);
-    }
-    uint8_t Read(uint32_t address, uint64_t gapNs = 40 * kUs) {
-        s.nowNs += gapNs;
-        s.address = address;
-        return static_cast<uint8_t>(chip.ReadCycle(s, DataLane::Low));
-    }
-    void Settle(uint64_t ns = 200 * kMs) {
-        s.nowNs += ns;
-        chip.Busy(s.nowNs);
-    }
-};
+using test::Cycles;
+using test::kMs;
+using test::kUs;
+using Socket = test::ParallelChipSocket<Flash5vChip, Flash5vFacts, LookUpFlash5vPart, 200 * kMs>;
 
 const Cycles kProgram = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
 

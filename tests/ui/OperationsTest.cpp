@@ -102,8 +102,11 @@ TEST_F(OperationsTest, WriteReadVerifyOnTheSimulatedChip) {
     EXPECT_TRUE(LogHas(QStringLiteral("Errors were found through VERIFY operation")));
     EXPECT_EQ(form->LastIndicator(), 1u);
 
-    // Compare lists the word that differs, keeps the buffer, and saves the list as krt writes it.
-    const uint8_t typed = form->Buffer()[7];
+    // Compare lists the word that differs, keeps the buffer and its edits, and saves the list as krt writes it.
+    form->Buffer()[7] ^= 0xFF;
+    const uint8_t typed = static_cast<uint8_t>(form->Buffer()[7] ^ 0xFF);
+    std::string error;
+    ASSERT_TRUE(form->Programmer().edits.Write(form->Programmer().buffer, 7, {typed}, error, 1, false)) << error;
     prompter.fileNames = {Path("differences.txt")};
     form->Compare1->trigger();
     const QString line = QStringLiteral("000007 %1 %2")
@@ -113,6 +116,8 @@ TEST_F(OperationsTest, WriteReadVerifyOnTheSimulatedChip) {
     EXPECT_TRUE(LogHas(line)) << LogLines().join('\n').toStdString();
     EXPECT_TRUE(LogHas(QStringLiteral("1 differences.")));
     EXPECT_EQ(form->Buffer()[7], typed);
+    EXPECT_TRUE(form->Programmer().edits.Unsaved());
+    EXPECT_TRUE(form->Programmer().edits.CanUndo());
     QFile list(Path("differences.txt"));
     ASSERT_TRUE(list.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(list.readAll()), line + QLatin1Char('\n'));
@@ -201,6 +206,7 @@ TEST_F(OperationsTest, AutomaticWriteRunsThreeSteps) {
     EXPECT_TRUE(again.contains(QStringLiteral("This device is NOT BLANK")));
     EXPECT_FALSE(again.contains(QStringLiteral("WRITE operation is successful")));
     EXPECT_FALSE(again.contains(QStringLiteral("AUTO WRITE operation is successful")));
+    EXPECT_EQ(again.last(), QStringLiteral("The automatic write stopped at the blank check: nothing was written."));
     EXPECT_EQ(form->WorkersStarted(), 4);
     EXPECT_EQ(form->LastIndicator(), 1u);
 }

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <vector>
 
 #include "DialogTestSupport.h"
 #include "support/JapaneseText.h"
@@ -348,25 +349,42 @@ TEST_F(ParamFormTest, WordAccessFollowsBwalt) {
     EXPECT_EQ(record.verify, 0);
 }
 
-TEST_F(ParamFormTest, IdentityCheckBoxIsBoundToTheRecord) {
-    // An EPROM cannot say what it is: the box shows the value, disabled, and applying keeps it.
-    EXPECT_FALSE(form.CheckIdCheck->isEnabled());
-    EXPECT_TRUE(form.CheckIdCheck->isChecked());
-    form.Apply();
-    EXPECT_EQ(record.idcheck, 1);
-
-    for (const char* type : {"PIC", "FLASH", "GAL"}) {
-        DeviceRecord part = Eprom();
-        part.type = type;
-        form.SetRecord(&part);
+// The identity check and the changed-only write: an EPROM has neither, so
+// the box shows the record's value, disabled, and applying keeps it; the
+// families that have one take the box into the record.
+TEST_F(ParamFormTest, FlagBoxesAreBoundToTheRecord) {
+    struct Box {
+        QCheckBox* TWConfigForm::*box;
+        uint8_t DeviceRecord::*field;
+        uint8_t eprom;  // the EPROM's value, kept
+        std::vector<const char*> types;
+    };
+    const Box boxes[] = {
+        {&TWConfigForm::CheckIdCheck, &DeviceRecord::idcheck, 1, {"PIC", "FLASH", "GAL"}},
+        {&TWConfigForm::CheckChangedOnly, &DeviceRecord::changedonly, 0, {"EEPROM", "SEEPROM"}},
+    };
+    for (const Box& b : boxes) {
+        QCheckBox* box = form.*(b.box);
+        SCOPED_TRACE(box->objectName().toStdString());
+        form.SetRecord(&record);
         form.Fill();
-        EXPECT_TRUE(form.CheckIdCheck->isEnabled()) << type;
-        form.CheckIdCheck->setChecked(false);
-        EXPECT_TRUE(form.Modified()) << type;
+        EXPECT_FALSE(box->isEnabled());
+        EXPECT_EQ(box->isChecked(), b.eprom != 0);
         form.Apply();
-        EXPECT_EQ(part.idcheck, 0) << type;
-        form.Fill();
-        EXPECT_FALSE(form.CheckIdCheck->isChecked()) << type;
+        EXPECT_EQ(record.*(b.field), b.eprom);
+        for (const char* type : b.types) {
+            DeviceRecord part = Eprom();
+            part.type = type;
+            form.SetRecord(&part);
+            form.Fill();
+            EXPECT_TRUE(box->isEnabled()) << type;
+            box->setChecked(b.eprom == 0);
+            EXPECT_TRUE(form.Modified()) << type;
+            form.Apply();
+            EXPECT_EQ(part.*(b.field), b.eprom == 0 ? 1 : 0) << type;
+            form.Fill();
+            EXPECT_EQ(box->isChecked(), b.eprom == 0) << type;
+        }
     }
     form.SetRecord(&record);
 }
