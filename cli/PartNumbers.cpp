@@ -48,13 +48,6 @@ std::string Upper(std::string text) {
 
 }  // namespace
 
-std::vector<int32_t> EntriesNamed(const DeviceList& list, const std::string& part) {
-    std::vector<int32_t> entries;
-    for (int32_t i = 0; i < list.count; ++i)
-        if (SameText(list.names[static_cast<size_t>(i)], part)) entries.push_back(i);
-    return entries;
-}
-
 std::vector<int32_t> EntriesContaining(const DeviceList& list, const std::string& text) {
     const std::string wanted = Upper(text);
     std::vector<int32_t> entries;
