@@ -285,7 +285,7 @@ bool CliSession::OpenPort(std::string& error) {
         // krt says which of its options change the port.
         if (!simulated)
             error += "\n(krt: --port ppdev, --port ppdev:/dev/parportN or --port direct chooses the backend, "
-                     "--port-base HEX the address, --port sim the simulated programmer)";
+                     "--port-base HEX the address, --port sim the simulator)";
         return false;
     }
     if (core.Simulated() && !SetUpSimulator(*this, error)) {
