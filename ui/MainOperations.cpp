@@ -28,8 +28,6 @@
 
 namespace krt {
 
-// The decimal number in Edit1, which takes digits only; a field left
-// empty permits the default 100 errors rather than stopping at the first.
 namespace {
 
 constexpr TextPair kSame{"チップとバッファは同じです。", "The chip and the buffer are the same."};
@@ -45,10 +43,10 @@ constexpr TextPair kTrySixCycleEntry{
     "and W29C020 (AA 55 80 AA 55 60)?"};
 constexpr TextPair kListNotSaved{"違いの一覧 %1 を保存できません: %2", "Cannot save the list of differences %1: %2"};
 
-QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
-
 }  // namespace
 
+// The decimal number in Edit1, which takes digits only; a field left
+// empty permits the default 100 errors rather than stopping at the first.
 uint32_t TQV17MainForm::PermittedErrors() const {
     bool ok = false;
     const long long n = Edit1->text().trimmed().toLongLong(&ok);
@@ -262,7 +260,7 @@ void TQV17MainForm::IdentifyExecute() {
         if (entry == 3 && sixCycleOnly) continue;
         const bool offered = entry == 6 && !sixCycleOnly;
         if (offered && (closing_ || result != RESULT_NOT_FOUND ||
-                        Prompter::Current().Ask(this, T(kTrySixCycleEntry, language_), caption,
+                        Prompter::Current().Ask(this, TextIn(kTrySixCycleEntry, language_), caption,
                                                 QMessageBox::Yes | QMessageBox::No,
                                                 QMessageBox::No) != QMessageBox::Yes))
             break;
@@ -359,28 +357,28 @@ void TQV17MainForm::OpCompareExecute() {
         FormatDifferences(differences, session_->record.bytesPerWord, InLanguage(kMoreDifferences, language_));
     for (const QString& line : QString::fromStdString(listing).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) Log(line);
     if (differences.total == 0) {
-        Log(T(kSame, language_));
+        Log(TextIn(kSame, language_));
         return;
     }
-    Log(T(kDiffer, language_).arg(differences.total));
+    Log(TextIn(kDiffer, language_).arg(differences.total));
     FlushLog();
     const QString caption = Compare1->text().remove(QLatin1Char('&'));
-    if (Prompter::Current().Ask(this, T(kSaveList, language_), caption, QMessageBox::Yes | QMessageBox::No,
+    if (Prompter::Current().Ask(this, TextIn(kSaveList, language_), caption, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) != QMessageBox::Yes)
         return;
-    const QString path = Prompter::Current().SaveFileName(this, T(kListTitle, language_),
+    const QString path = Prompter::Current().SaveFileName(this, TextIn(kListTitle, language_),
                                                           QStringLiteral("text (*.txt);;all files (*)"));
     if (path.isEmpty()) return;
     QSaveFile file(path);
     const QByteArray bytes = QByteArray::fromStdString(listing);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        const QString line = T(kListNotSaved, language_).arg(path, file.errorString());
+        const QString line = TextIn(kListNotSaved, language_).arg(path, file.errorString());
         Log(line);
         Prompter::Current().Box(this, line, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
                                 QMessageBox::Warning);
         return;
     }
-    Log(T(kListSaved, language_).arg(path));
+    Log(TextIn(kListSaved, language_).arg(path));
 }
 
 void TQV17MainForm::HardResetExecute() {

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QSettings>
 
+#include "WindowTexts.h"
 #include "Prompter.h"
 #include "SettingsStore.h"
 #include "TQV17MainForm.h"
@@ -30,8 +31,6 @@ constexpr TextPair kDataChanged{"データファイル %1 は保存後に変わ�
                                 "The data file %1 changed since the project was saved (%2). Open it anyway?"};
 constexpr TextPair kNoTemporary{"一時プロジェクトはまだありません。", "There is no temporary project yet."};
 
-QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
-
 const QString& Filter() {
     static const QString filter = QStringLiteral("KRTwin project (*.krtproj);;all files (*)");
     return filter;
@@ -52,7 +51,7 @@ void TQV17MainForm::ProjectNew1Execute() {
 
 void TQV17MainForm::ProjectOpen1Execute() {
     if (Inert()) return;
-    const QString path = Prompter::Current().OpenFileName(this, T(kOpenTitle, language_), Filter());
+    const QString path = Prompter::Current().OpenFileName(this, TextIn(kOpenTitle, language_), Filter());
     if (!path.isEmpty()) OpenProject(path);
 }
 
@@ -67,7 +66,7 @@ void TQV17MainForm::ProjectSave1Execute() {
 
 void TQV17MainForm::ProjectSaveAs1Execute() {
     if (Inert()) return;
-    const QString path = Prompter::Current().SaveFileName(this, T(kSaveTitle, language_), Filter());
+    const QString path = Prompter::Current().SaveFileName(this, TextIn(kSaveTitle, language_), Filter());
     if (path.isEmpty()) return;
     if (SaveProjectTo(path)) projectPath_ = path;
 }
@@ -76,7 +75,7 @@ void TQV17MainForm::ProjectTemporaryExecute() {
     if (Inert()) return;
     const QString path = TemporaryProjectPath();
     if (!QFileInfo::exists(path)) {
-        Prompter::Current().Box(this, T(kNoTemporary, language_), QString::fromLatin1(kMessageCaption),
+        Prompter::Current().Box(this, TextIn(kNoTemporary, language_), QString::fromLatin1(kMessageCaption),
                                 QMessageBox::Ok);
         return;
     }
@@ -113,7 +112,7 @@ bool TQV17MainForm::SaveProjectTo(const QString& path, bool quiet) {
     Project project = CurrentProject();
     std::string error;
     if (!SaveProject(path.toStdString(), project, error)) {
-        const QString line = T(kNotSaved, language_).arg(path, QString::fromStdString(error));
+        const QString line = TextIn(kNotSaved, language_).arg(path, QString::fromStdString(error));
         Log(line);
         if (!quiet)
             Prompter::Current().Box(this, line, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
@@ -121,7 +120,7 @@ bool TQV17MainForm::SaveProjectTo(const QString& path, bool quiet) {
         return false;
     }
     project_ = project;
-    if (!quiet) Log(T(kSaved, language_).arg(path));
+    if (!quiet) Log(TextIn(kSaved, language_).arg(path));
     return true;
 }
 
@@ -131,7 +130,7 @@ bool TQV17MainForm::OpenProject(const QString& path) {
     Project project;
     std::string error;
     if (!LoadProject(path.toStdString(), project, error)) {
-        const QString line = T(kNotOpened, language_).arg(path, QString::fromStdString(error));
+        const QString line = TextIn(kNotOpened, language_).arg(path, QString::fromStdString(error));
         Log(line);
         ask.Box(this, line, caption, QMessageBox::Ok, QMessageBox::Warning);
         return false;
@@ -154,7 +153,7 @@ bool TQV17MainForm::OpenProject(const QString& path) {
                         ComboBox3->currentText().compare(name, Qt::CaseInsensitive) == 0;
     if (!listed) {
         restore();
-        const QString line = T(kNoDevice, language_).arg(type + QLatin1Char(' ') + maker + QLatin1Char(' ') + name);
+        const QString line = TextIn(kNoDevice, language_).arg(type + QLatin1Char(' ') + maker + QLatin1Char(' ') + name);
         Log(line);
         ask.Box(this, line, caption, QMessageBox::Ok, QMessageBox::Warning);
         return false;
@@ -162,7 +161,7 @@ bool TQV17MainForm::OpenProject(const QString& path) {
     const std::string change = DataFileChange(project);
     if (!change.empty()) {
         const QString text =
-            T(kDataChanged, language_).arg(QString::fromStdString(job.file), QString::fromStdString(change));
+            TextIn(kDataChanged, language_).arg(QString::fromStdString(job.file), QString::fromStdString(change));
         if (ask.Ask(this, text, caption, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
             restore();
             return false;
@@ -189,7 +188,7 @@ bool TQV17MainForm::OpenProject(const QString& path) {
     CommitTypedFields();
     project_ = project;
     projectPath_ = path;
-    Log(T(kOpened, language_).arg(path));
+    Log(TextIn(kOpened, language_).arg(path));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "WindowTexts.h"
 #include "Prompter.h"
 #include "TForm3.h"
 #include "TQV17MainForm.h"
@@ -23,8 +24,6 @@ constexpr TextPair kOddFile{"奇数バイトのファイル", "File of the odd b
 constexpr TextPair kJoinTarget{"結合したイメージ", "Joined image"};
 constexpr TextPair kWritten{"%1: %2 バイト", "%1: %2 bytes"};
 
-QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
-
 const QString& Filter() {
     static const QString filter =
         QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;Motolora S files(*.mot)");
@@ -33,16 +32,16 @@ const QString& Filter() {
 
 }  // namespace
 
-QString SplitJoinMenuText(uint32_t language, bool join) { return T(join ? kJoinItem : kSplitItem, language); }
+QString SplitJoinMenuText(uint32_t language, bool join) { return TextIn(join ? kJoinItem : kSplitItem, language); }
 
 void TQV17MainForm::FileSplit1Execute() {
     if (Inert()) return;
     Prompter& ask = Prompter::Current();
-    const QString in = ask.OpenFileName(this, T(kSplitSource, language_), Filter());
+    const QString in = ask.OpenFileName(this, TextIn(kSplitSource, language_), Filter());
     if (in.isEmpty()) return;
-    const QString even = ask.SaveFileName(this, T(kEvenFile, language_), Filter());
+    const QString even = ask.SaveFileName(this, TextIn(kEvenFile, language_), Filter());
     if (even.isEmpty()) return;
-    const QString odd = ask.SaveFileName(this, T(kOddFile, language_), Filter());
+    const QString odd = ask.SaveFileName(this, TextIn(kOddFile, language_), Filter());
     if (odd.isEmpty()) return;
     std::string error;
     std::vector<uint8_t> image;
@@ -53,7 +52,7 @@ void TQV17MainForm::FileSplit1Execute() {
     const QString outs[] = {even, odd};
     for (size_t i = 0; ok && i < 2; ++i) {
         ok = WriteImageFile(outs[i].toStdString(), FORMAT_BY_NAME, lanes[i], error, language_);
-        if (ok) Log(T(kWritten, language_).arg(outs[i]).arg(lanes[i].size()));
+        if (ok) Log(TextIn(kWritten, language_).arg(outs[i]).arg(lanes[i].size()));
     }
     if (!ok) {
         Log(QString::fromStdString(error));
@@ -64,11 +63,11 @@ void TQV17MainForm::FileSplit1Execute() {
 void TQV17MainForm::FileJoin1Execute() {
     if (Inert()) return;
     Prompter& ask = Prompter::Current();
-    const QString even = ask.OpenFileName(this, T(kEvenFile, language_), Filter());
+    const QString even = ask.OpenFileName(this, TextIn(kEvenFile, language_), Filter());
     if (even.isEmpty()) return;
-    const QString odd = ask.OpenFileName(this, T(kOddFile, language_), Filter());
+    const QString odd = ask.OpenFileName(this, TextIn(kOddFile, language_), Filter());
     if (odd.isEmpty()) return;
-    const QString out = ask.SaveFileName(this, T(kJoinTarget, language_), Filter());
+    const QString out = ask.SaveFileName(this, TextIn(kJoinTarget, language_), Filter());
     if (out.isEmpty()) return;
     std::string error;
     std::vector<std::vector<uint8_t>> lanes(2);
@@ -79,7 +78,7 @@ void TQV17MainForm::FileJoin1Execute() {
                     JoinImages(lanes, names, RomSetLayout(), image, error, language_) &&
                     WriteImageFile(out.toStdString(), FORMAT_BY_NAME, image, error, language_);
     if (ok) {
-        Log(T(kWritten, language_).arg(out).arg(image.size()));
+        Log(TextIn(kWritten, language_).arg(out).arg(image.size()));
         return;
     }
     Log(QString::fromStdString(error));

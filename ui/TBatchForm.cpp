@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "WindowTexts.h"
 #include "TBatchForm.h"
 
 #include <QApplication>
@@ -76,11 +77,9 @@ constexpr TextPair kSerialsUsed{
     "ログによると、シリアル番号は%1まで使われています。%2から始めると、使用済みの番号をもう一度書きこみます。開始しますか？",
     "The log shows the serials up to %1 as used: starting at %2 writes used serials again. Start anyway?"};
 
-QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
-
 }  // namespace
 
-QString BatchMenuText(uint32_t language) { return T(kMenu, language); }
+QString BatchMenuText(uint32_t language) { return TextIn(kMenu, language); }
 
 // The window's face of a batch: the next chip is asked for with a box (on
 // the simulator the chip files stand in for the user), and each request
@@ -98,8 +97,8 @@ public:
                                     QMessageBox::Ok);
             return false;
         }
-        const auto answer = Prompter::Current().Box(&form_, T(kNextChip, form_.language_).arg(index),
-                                                    T(kTitle, form_.language_),
+        const auto answer = Prompter::Current().Box(&form_, TextIn(kNextChip, form_.language_).arg(index),
+                                                    TextIn(kTitle, form_.language_),
                                                     QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question);
         return answer == QMessageBox::Ok;
     }
@@ -128,7 +127,7 @@ public:
 
     void ChipStarted(uint32_t index, const std::string& serial) override {
         (void)index;
-        if (!serial.empty()) form_.SerialLabel->setText(T(kSerialText, form_.language_).arg(QString::fromStdString(serial)));
+        if (!serial.empty()) form_.SerialLabel->setText(TextIn(kSerialText, form_.language_).arg(QString::fromStdString(serial)));
     }
 
     void ChipFinished(const BatchChip& chip) override { form_.ShowChip(chip); }
@@ -143,7 +142,7 @@ private:
 TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, const QString& simChipDir)
     : QDialog(parent), session_(session), language_(language) {
     setObjectName(QStringLiteral("TBatchForm"));
-    setWindowTitle(T(kTitle, language));
+    setWindowTitle(TextIn(kTitle, language));
     setModal(true);
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -151,65 +150,65 @@ TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, con
 
     ModeBox = new QComboBox(this);
     ModeBox->setObjectName(QStringLiteral("ModeBox"));
-    ModeBox->addItems({T(kModeAuto, language), T(kModeWrite, language)});
-    form->addRow(T(kMode, language), ModeBox);
+    ModeBox->addItems({TextIn(kModeAuto, language), TextIn(kModeWrite, language)});
+    form->addRow(TextIn(kMode, language), ModeBox);
     CountSpin = new QSpinBox(this);
     CountSpin->setObjectName(QStringLiteral("CountSpin"));
     CountSpin->setRange(0, 999999);
-    form->addRow(T(kCount, language), CountSpin);
-    SerialCheck = new QCheckBox(T(kSerial, language), this);
+    form->addRow(TextIn(kCount, language), CountSpin);
+    SerialCheck = new QCheckBox(TextIn(kSerial, language), this);
     SerialCheck->setObjectName(QStringLiteral("SerialCheck"));
     form->addRow(SerialCheck);
     AddressEdit = new QLineEdit(QStringLiteral("0"), this);
     AddressEdit->setObjectName(QStringLiteral("AddressEdit"));
-    form->addRow(T(kAddress, language), AddressEdit);
+    form->addRow(TextIn(kAddress, language), AddressEdit);
     WidthSpin = new QSpinBox(this);
     WidthSpin->setObjectName(QStringLiteral("WidthSpin"));
     WidthSpin->setRange(1, 20);
     WidthSpin->setValue(4);
-    form->addRow(T(kWidth, language), WidthSpin);
+    form->addRow(TextIn(kWidth, language), WidthSpin);
     EncodingBox = new QComboBox(this);
     EncodingBox->setObjectName(QStringLiteral("EncodingBox"));
     EncodingBox->addItems({QStringLiteral("le"), QStringLiteral("be"), QStringLiteral("bcd"), QStringLiteral("ascii")});
     QStringList tips;
     for (int i = 0; i < 4; ++i) {
-        EncodingBox->setItemData(i, T(kEncodingTips[i], language), Qt::ToolTipRole);
-        tips << T(kEncodingTips[i], language);
+        EncodingBox->setItemData(i, TextIn(kEncodingTips[i], language), Qt::ToolTipRole);
+        tips << TextIn(kEncodingTips[i], language);
     }
     EncodingBox->setToolTip(tips.join(QLatin1Char('\n')));
-    form->addRow(T(kEncoding, language), EncodingBox);
+    form->addRow(TextIn(kEncoding, language), EncodingBox);
     StartEdit = new QLineEdit(this);
     StartEdit->setObjectName(QStringLiteral("StartEdit"));
-    form->addRow(T(kStart, language), StartEdit);
+    form->addRow(TextIn(kStart, language), StartEdit);
     StepEdit = new QLineEdit(QStringLiteral("1"), this);
     StepEdit->setObjectName(QStringLiteral("StepEdit"));
-    form->addRow(T(kStep, language), StepEdit);
+    form->addRow(TextIn(kStep, language), StepEdit);
     LogEdit = new QLineEdit(this);
     LogEdit->setObjectName(QStringLiteral("LogEdit"));
-    LogBrowse = new QPushButton(T(kBrowse, language), this);
+    LogBrowse = new QPushButton(TextIn(kBrowse, language), this);
     LogBrowse->setObjectName(QStringLiteral("LogBrowse"));
     auto* logRow = new QHBoxLayout;
     logRow->addWidget(LogEdit, 1);
     logRow->addWidget(LogBrowse);
-    form->addRow(T(kLog, language), logRow);
+    form->addRow(TextIn(kLog, language), logRow);
     connect(LogBrowse, &QPushButton::clicked, this, [this] {
         // A log that exists is taken as it is: the batch goes on from it.
-        const QString name = Prompter::Current().SaveFileName(this, T(kLog, language_), T(kLogFilter, language_));
+        const QString name = Prompter::Current().SaveFileName(this, TextIn(kLog, language_), TextIn(kLogFilter, language_));
         if (!name.isEmpty()) LogEdit->setText(name);
     });
-    StopOnFailureCheck = new QCheckBox(T(kStopOnFailure, language), this);
+    StopOnFailureCheck = new QCheckBox(TextIn(kStopOnFailure, language), this);
     StopOnFailureCheck->setObjectName(QStringLiteral("StopOnFailureCheck"));
     form->addRow(StopOnFailureCheck);
-    ForceCheck = new QCheckBox(T(kForce, language), this);
+    ForceCheck = new QCheckBox(TextIn(kForce, language), this);
     ForceCheck->setObjectName(QStringLiteral("ForceCheck"));
     form->addRow(ForceCheck);
     ChipDirEdit = new QLineEdit(simChipDir, this);
     ChipDirEdit->setObjectName(QStringLiteral("ChipDirEdit"));
-    form->addRow(T(kChipDir, language), ChipDirEdit);
+    form->addRow(TextIn(kChipDir, language), ChipDirEdit);
     ChipDirEdit->setVisible(session.Simulated());
     if (!session.Simulated()) form->labelForField(ChipDirEdit)->setVisible(false);
 
-    CountLabel = new QLabel(T(kCountText, language).arg(0).arg(0), this);
+    CountLabel = new QLabel(TextIn(kCountText, language).arg(0).arg(0), this);
     CountLabel->setObjectName(QStringLiteral("CountLabel"));
     SerialLabel = new QLabel(this);
     SerialLabel->setObjectName(QStringLiteral("SerialLabel"));
@@ -220,12 +219,12 @@ TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, con
     layout->addWidget(ResultLabel);
 
     auto* buttons = new QHBoxLayout;
-    StartButton = new QPushButton(T(kStartButton, language), this);
+    StartButton = new QPushButton(TextIn(kStartButton, language), this);
     StartButton->setObjectName(QStringLiteral("StartButton"));
-    StopButton = new QPushButton(T(kStopButton, language), this);
+    StopButton = new QPushButton(TextIn(kStopButton, language), this);
     StopButton->setObjectName(QStringLiteral("StopButton"));
     StopButton->setEnabled(false);
-    CloseButton = new QPushButton(T(kCloseButton, language), this);
+    CloseButton = new QPushButton(TextIn(kCloseButton, language), this);
     CloseButton->setObjectName(QStringLiteral("CloseButton"));
     buttons->addWidget(StartButton);
     buttons->addWidget(StopButton);
@@ -247,10 +246,10 @@ void TBatchForm::SetEditable(bool editable) {
 void TBatchForm::ShowChip(const BatchChip& chip) {
     ++done_;
     if (chip.result != RESULT_OK) ++failed_;
-    CountLabel->setText(T(kCountText, language_).arg(done_).arg(failed_));
-    if (!chip.serial.empty()) SerialLabel->setText(T(kSerialText, language_).arg(QString::fromStdString(chip.serial)));
+    CountLabel->setText(TextIn(kCountText, language_).arg(done_).arg(failed_));
+    if (!chip.serial.empty()) SerialLabel->setText(TextIn(kSerialText, language_).arg(QString::fromStdString(chip.serial)));
     ResultLabel->setText(
-        T(kResultText, language_).arg(QString::fromStdString(ResultText(language_, chip.result))));
+        TextIn(kResultText, language_).arg(QString::fromStdString(ResultText(language_, chip.result))));
 }
 
 void TBatchForm::StartClick() {
@@ -281,7 +280,7 @@ void TBatchForm::StartClick() {
     if (simulated) {
         series.directory = ChipDirEdit->text().trimmed().toStdString();
         if (series.directory.empty() || settings.count == 0) {
-            refuse(T(kSimNeedsCount, language_));
+            refuse(TextIn(kSimNeedsCount, language_));
             return;
         }
     }
@@ -292,7 +291,7 @@ void TBatchForm::StartClick() {
         if (ReadBatchState(BatchStatePath(settings.logPath), state, ignored) && !state.serial.empty() &&
             state.nextSerial > settings.serial.start) {
             const QString lastUsed = QString::number(state.nextSerial - settings.serial.step);
-            const QString text = T(kSerialsUsed, language_).arg(lastUsed, QString::number(settings.serial.start));
+            const QString text = TextIn(kSerialsUsed, language_).arg(lastUsed, QString::number(settings.serial.start));
             if (Prompter::Current().Ask(this, text, windowTitle(), QMessageBox::Yes | QMessageBox::No, QMessageBox::No) !=
                 QMessageBox::Yes)
                 return;
@@ -312,7 +311,7 @@ void TBatchForm::StartClick() {
     running_ = false;
     SetEditable(true);
     if (LogSink* log = session_.Log())
-        log->line(T(kSummary, language_).arg(summary.done).arg(summary.failed).toStdString());
+        log->line(TextIn(kSummary, language_).arg(summary.done).arg(summary.failed).toStdString());
     if (!summary.problem.empty()) refuse(QString::fromStdString(summary.problem));
 }
 

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "WindowTexts.h"
 #include "TForm3.h"
 
 #include <QCheckBox>
@@ -75,8 +76,6 @@ constexpr TextPair kUnsavedEdits{
     "バッファーに保存していない変更があります。変更を捨てますか?",
     "The buffer has edits that are not saved. Discard them?"};
 
-QString T(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
-
 // Changed bytes are drawn in this colour until the next file load or chip read.
 const QColor kChangedColour(0xC0, 0x00, 0x00);
 
@@ -97,7 +96,7 @@ std::optional<uint32_t> HexField(const QLineEdit* edit) {
 
 }  // namespace
 
-QString UnsavedEditsText(uint32_t language) { return T(kUnsavedEdits, language); }
+QString UnsavedEditsText(uint32_t language) { return TextIn(kUnsavedEdits, language); }
 
 TForm3::TForm3(Session& session, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), session_(session) {
@@ -281,26 +280,26 @@ TForm3::TForm3(Session& session, QWidget* parent)
 
 void TForm3::SetLanguage(uint32_t language) {
     language_ = language;
-    Label2->setText(T(kFindLabel, language));
-    Button3->setText(T(kFindNext, language));
-    Button4->setText(T(kFindPrevious, language));
-    Edit2->setToolTip(T(kFindHint, language));
-    Edit2->setPlaceholderText(T(kFindPlaceholder, language));
-    setWindowTitle(T(kCaption, language));
-    CheckBox1->setText(T(kAsWords, language));
-    Button1->setText(T(kCloseButton, language));
+    Label2->setText(TextIn(kFindLabel, language));
+    Button3->setText(TextIn(kFindNext, language));
+    Button4->setText(TextIn(kFindPrevious, language));
+    Edit2->setToolTip(TextIn(kFindHint, language));
+    Edit2->setPlaceholderText(TextIn(kFindPlaceholder, language));
+    setWindowTitle(TextIn(kCaption, language));
+    CheckBox1->setText(TextIn(kAsWords, language));
+    Button1->setText(TextIn(kCloseButton, language));
     source_.katakana = language == 0;
     Label3->clear();
-    Label4->setText(T(kRangeLabel, language));
-    Button5->setText(T(kFillButton, language));
-    Button6->setText(T(kCopyButton, language));
-    Button7->setText(T(kSwapButton, language));
-    Button8->setText(T(kReplaceButton, language));
-    Button9->setText(T(kUndoButton, language));
-    Button10->setText(T(kRedoButton, language));
+    Label4->setText(TextIn(kRangeLabel, language));
+    Button5->setText(TextIn(kFillButton, language));
+    Button6->setText(TextIn(kCopyButton, language));
+    Button7->setText(TextIn(kSwapButton, language));
+    Button8->setText(TextIn(kReplaceButton, language));
+    Button9->setText(TextIn(kUndoButton, language));
+    Button10->setText(TextIn(kRedoButton, language));
     for (QWidget* w : {static_cast<QWidget*>(Edit3), static_cast<QWidget*>(Edit4), static_cast<QWidget*>(Edit5)})
-        w->setToolTip(T(kEditHint, language));
-    StringGrid1->setToolTip(T(kEditHint, language));
+        w->setToolTip(TextIn(kEditHint, language));
+    StringGrid1->setToolTip(TextIn(kEditHint, language));
     Label5->clear();
 }
 
@@ -464,7 +463,7 @@ bool TForm3::EditSpan(uint32_t& first, uint32_t& count) {
     const auto start = HexField(Edit3);
     const auto length = HexField(Edit4);
     if (!start || !length) {
-        Label5->setText(T(kBadNumber, language_));
+        Label5->setText(TextIn(kBadNumber, language_));
         return false;
     }
     first = *start * BytesPerUnit();
@@ -474,7 +473,7 @@ bool TForm3::EditSpan(uint32_t& first, uint32_t& count) {
 
 bool TForm3::InRows(uint64_t first, uint64_t count) {
     if (DumpBytesInRows(source_, first, count)) return true;
-    Label5->setText(T(kOutsideRows, language_));
+    Label5->setText(TextIn(kOutsideRows, language_));
     return false;
 }
 
@@ -491,7 +490,7 @@ void TForm3::Edited(bool ok, const std::string& error) {
 
 void TForm3::UpdateStatus() {
     const BufferDigests digests = DigestsOf(session_.record, session_.buffer, session_.range);
-    QString title = T(kCaption, language_);
+    QString title = TextIn(kCaption, language_);
     if (session_.edits.Unsaved()) title += QString::fromLatin1(kUnsavedMark);
     if (windowTitle() != title) setWindowTitle(title);
     Button9->setEnabled(session_.edits.CanUndo());
@@ -509,7 +508,7 @@ void TForm3::FillRange() {
     if (!EditSpan(first, count)) return;
     const auto pattern = DumpFindPattern(Edit5->text().toStdString(), DumpKind::Bytes);
     if (!pattern) {
-        Label5->setText(T(kBadValue, language_));
+        Label5->setText(TextIn(kBadValue, language_));
         return;
     }
     std::string error;
@@ -522,7 +521,7 @@ void TForm3::CopyRange() {
     if (!EditSpan(first, count)) return;
     const auto to = HexField(Edit5);
     if (!to) {
-        Label5->setText(T(kBadNumber, language_));
+        Label5->setText(TextIn(kBadNumber, language_));
         return;
     }
     if (!InRows(uint64_t{*to} * BytesPerUnit(), count)) return;
@@ -545,14 +544,14 @@ void TForm3::ReplaceInRange() {
     const auto find = DumpFindPattern(Edit2->text().toStdString(), DumpKind::Bytes);
     const auto replacement = DumpFindPattern(Edit5->text().toStdString(), DumpKind::Bytes);
     if (!find || !replacement) {
-        Label5->setText(T(kBadValue, language_));
+        Label5->setText(TextIn(kBadValue, language_));
         return;
     }
     std::string error;
     uint32_t replaced = 0;
     const bool ok =
         session_.edits.Replace(session_.buffer, first, count, *find, *replacement, replaced, error, language_);
-    Edited(ok, ok ? T(kReplacedCount, language_).arg(replaced).toStdString() : error);
+    Edited(ok, ok ? TextIn(kReplacedCount, language_).arg(replaced).toStdString() : error);
 }
 
 void TForm3::UndoEdit() {
@@ -597,7 +596,7 @@ void TForm3::FindPrevious() { Find(false); }
 void TForm3::Find(bool forward) {
     const auto pattern = DumpFindPattern(Edit2->text().toStdString(), layout_.kind);
     if (!pattern) {
-        Label3->setText(T(layout_.kind == DumpKind::Fuses ? kBadFuses : kBadPattern, language_));
+        Label3->setText(TextIn(layout_.kind == DumpKind::Fuses ? kBadFuses : kBadPattern, language_));
         return;
     }
     // From the byte after (or before) the last match; first from the top
@@ -612,13 +611,13 @@ void TForm3::Find(bool forward) {
     const auto at = DumpFind(source_, *pattern, from, forward);
     if (!at) {
         found_.reset();
-        Label3->setText(T(kNotFound, language_));
+        Label3->setText(TextIn(kNotFound, language_));
         return;
     }
     const bool wrapped = forward ? *at < from : *at > from;
     found_ = at;
     const QString address = QString::fromStdString(FormatHex6(*at / bytesPerUnit));
-    Label3->setText(T(wrapped ? kFoundWrapped : kFoundAt, language_).arg(address));
+    Label3->setText(TextIn(wrapped ? kFoundWrapped : kFoundAt, language_).arg(address));
     ShowByte(*at);
 }
 

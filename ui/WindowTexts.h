@@ -6,6 +6,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "base/Texts.h"
+
 namespace krt {
 
 enum class WindowText {
@@ -31,6 +33,9 @@ enum class WindowText {
     Compare,          // Operation > Compare: the chip's differences from the buffer
     Count
 };
+
+// One of our text pairs in the window's language (0 Japanese, 1 English).
+inline QString TextIn(const TextPair& pair, uint32_t language) { return QString::fromUtf8(InLanguage(pair, language)); }
 
 // language 0 Japanese, 1 English (any other value reads as English).
 QString WindowTextOf(uint32_t language, WindowText text);
