@@ -2,54 +2,44 @@
 // krt --project: a saved job runs as the full command line does, and an
 // option on the line takes precedence over the project's.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
+#include <vector>
 
 #include "session/Project.h"
 #include "support/CliCommandTest.h"
+#include "support/KrtProcess.h"
 
 namespace krt {
 namespace {
 
-namespace fs = std::filesystem;
+class ProjectOption : public test::KrtDirTest {
+protected:
+    ProjectOption() : KrtDirTest("krt-project-cli", KRT_CLI_PATH) {}
+};
 
-TEST(ProjectOption, SavedJobRunsAsTheFullCommandAndTheLineTakesPrecedence) {
-    const fs::path dir = fs::temp_directory_path() / ("krt-project-cli-" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    const std::string file = (dir / "fw.bin").string();
-    std::ofstream(file, std::ios::binary) << "hello world";
+TEST_F(ProjectOption, SavedJobRunsAsTheFullCommandAndTheLineTakesPrecedence) {
+    const std::string file = Path("fw.bin"), saved = Path("p.krtproj");
+    test::Spit(file, "hello world");
     Project project;
     project.job.type = "EEPROM";
     project.job.maker = "Atmel";
     project.job.name = "AT28C64";
     project.job.file = file;
     project.job.length = "4";
-    std::string error;
-    ASSERT_TRUE(SaveProject((dir / "p.krtproj").string(), project, error)) << error;
-    const std::string chip = (dir / "c.chip").string();
-    const std::string saved = (dir / "p.krtproj").string();
-
-    std::string out, err, fullOut, fullErr;
-    EXPECT_EQ(test::RunCliCaptured({"--port", "sim", "--sim-chip", chip, "--project", saved, "write"}, out, err), 0)
-        << err;
-    EXPECT_EQ(test::RunCliCaptured({"--port", "sim", "--sim-chip", (dir / "d.chip").string(), "--length", "4",
-                                    "write", "EEPROM", "Atmel", "AT28C64", file},
-                                   fullOut, fullErr),
-              0);
+    std::string error, out, err, fullOut;
+    ASSERT_TRUE(SaveProject(saved, project, error)) << error;
+    const auto run = [&](const char* chip, std::vector<std::string> line, std::string& output) {
+        line.insert(line.begin(), {"--port", "sim", "--sim-chip", Path(chip)});
+        return test::RunCliCaptured(line, output, err);
+    };
+    EXPECT_EQ(run("c.chip", {"--project", saved, "write"}, out), 0) << err;
+    EXPECT_EQ(run("d.chip", {"--length", "4", "write", "EEPROM", "Atmel", "AT28C64", file}, fullOut), 0) << err;
     EXPECT_EQ(out, fullOut);
     // Four bytes were written: the project's length passes, the line's longer one does not.
-    EXPECT_EQ(test::RunCliCaptured({"--port", "sim", "--sim-chip", chip, "--project", saved, "verify"}, out, err),
-              0);
-    EXPECT_EQ(test::RunCliCaptured({"--port", "sim", "--sim-chip", chip, "--project", saved, "--length", "8",
-                                    "verify"},
-                                   out, err),
-              3);
-    EXPECT_EQ(test::RunCliCaptured({"--project", (dir / "none.krtproj").string(), "sum"}, out, err), kExitNoInput);
-    fs::remove_all(dir);
+    EXPECT_EQ(run("c.chip", {"--project", saved, "verify"}, out), 0) << err;
+    EXPECT_EQ(run("c.chip", {"--project", saved, "--length", "8", "verify"}, out), 3);
+    EXPECT_EQ(run("c.chip", {"--project", Path("none.krtproj"), "sum"}, out), kExitNoInput);
 }
 
 }  // namespace

@@ -3,40 +3,28 @@
 // changes are told, and a file that is not a project of ours (or of a newer
 // version, or cut short) is refused with its reason and changes nothing.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <tuple>
 
 #include "session/Project.h"
+#include "support/KrtProcess.h"
 
 namespace krt {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ProjectFile : public ::testing::Test {
+// A folder of the test's own; Path names a file in it.
+class ProjectFile : public test::KrtDirTest {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("krt-project-" + std::to_string(::getpid()) + "-" +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir / "images");
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-    std::string Path(const std::string& name) const { return (dir / name).string(); }
-    void Write(const std::string& name, const std::string& text) const {
-        std::ofstream(Path(name), std::ios::binary) << text;
-    }
-    fs::path dir;
+    ProjectFile() : KrtDirTest("krt-project", "") {}
+    void Write(const std::string& name, const std::string& text) const { test::Spit(dir / name, text); }
 };
 
 TEST_F(ProjectFile, SavedJobReadsBackTheSameWithItsFileRelative) {
+    fs::create_directories(dir / "images");
     Write("images/fw.hex", ":00000001FF\n");
     Project saved;
     saved.job.type = "EEPROM";
@@ -58,8 +46,7 @@ TEST_F(ProjectFile, SavedJobReadsBackTheSameWithItsFileRelative) {
     saved.note = "ボード A の ROM";
     std::string error;
     ASSERT_TRUE(SaveProject(Path("p.krtproj"), saved, error)) << error;
-    std::ifstream in(Path("p.krtproj"));
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = test::Slurp(dir / "p.krtproj");
     EXPECT_NE(text.find("\"file\": \"images/fw.hex\""), std::string::npos) << text;
 
     // Read from another working folder: the paths follow the project file.
@@ -88,28 +75,25 @@ TEST_F(ProjectFile, SavedJobReadsBackTheSameWithItsFileRelative) {
     EXPECT_NE(DataFileChange(read).find("missing"), std::string::npos);
 }
 
-struct BadProject {
-    const char* what;
-    const char* text;
-    const char* reason;
-};
-
-const BadProject kBad[] = {
-    {"another program's JSON", "{\"kind\": \"other\", \"version\": 1}", "not a project file of this program"},
-    {"not JSON at all", "S00600004844521B\n", "not a project file"},
-    {"cut short", "{\"kind\": \"krtwin-project\", \"version\": 1, \"device\": {\"type\": \"EPR", "cut short"},
-    {"a newer version", "{\"kind\": \"krtwin-project\", \"version\": 9, \"device\": {}}", "newer version (9"},
-    {"a device of the wrong kind", "{\"kind\": \"krtwin-project\", \"version\": 1, \"device\": {\"type\": 3}}",
-     "wrong kind"},
-    {"no device", "{\"kind\": \"krtwin-project\", \"version\": 1, \"device\": {\"type\": \"\", \"maker\": \"\", "
-                  "\"name\": \"\"}}",
-     "names no device"},
-};
-
 TEST_F(ProjectFile, WhatIsNotOurProjectIsRefusedWithItsReason) {
-    for (const BadProject& c : kBad) {
-        SCOPED_TRACE(c.what);
-        Write("bad.krtproj", c.text);
+    const struct {
+        const char* text;  // nullptr: no file at all
+        const char* reason;
+    } cases[] = {
+        {"{\"kind\": \"other\", \"version\": 1}", "not a project file of this program"},
+        {"S00600004844521B\n", "not a project file"},
+        {"{\"kind\": \"krtwin-project\", \"version\": 1, \"device\": {\"type\": \"EPR", "cut short"},
+        {"{\"kind\": \"krtwin-project\", \"version\": 9, \"device\": {}}", "newer version (9"},
+        {"{\"kind\": \"krtwin-project\", \"version\": 1, \"device\": {\"type\": 3}}", "wrong kind"},
+        {"{\"kind\": \"krtwin-project\", \"version\": 1, \"device\": {\"type\": \"\", \"maker\": \"\", "
+         "\"name\": \"\"}}",
+         "names no device"},
+        {nullptr, "cannot open"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        fs::remove(Path("bad.krtproj"));
+        if (c.text) Write("bad.krtproj", c.text);
         Project project;
         project.note = "untouched";
         std::string error;
@@ -117,10 +101,6 @@ TEST_F(ProjectFile, WhatIsNotOurProjectIsRefusedWithItsReason) {
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
         EXPECT_EQ(project.note, "untouched");
     }
-    std::string error;
-    Project project;
-    EXPECT_FALSE(LoadProject(Path("missing.krtproj"), project, error));
-    EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
 }
 
 }  // namespace
