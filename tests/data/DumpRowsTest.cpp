@@ -157,7 +157,6 @@ TEST(DumpRows, RowsLieInsideTheDevice) {
         // Every page: each row labelled, in the device, in address order.
         const bool fuses = c.typecode == 6;
         const uint32_t perUnit = c.asWords ? 2 : 1;
-        uint32_t rowsSeen = 0;
         int64_t previous = -1;
         for (uint32_t start = 0; start < c.rows; start += kDumpRows) {
             const uint32_t position = std::min(start, layout.scrollMaximum);
@@ -168,7 +167,6 @@ TEST(DumpRows, RowsLieInsideTheDevice) {
                 const uint32_t unit = fuses ? static_cast<uint32_t>(std::stoul(label)) : ParseHex(label);
                 EXPECT_GT(int64_t{unit}, previous);
                 previous = unit;
-                ++rowsSeen;
                 if (fuses) continue;
                 const uint32_t byte = unit * perUnit;
                 EXPECT_LT(byte, c.bufsize) << label;
@@ -179,7 +177,6 @@ TEST(DumpRows, RowsLieInsideTheDevice) {
                 EXPECT_TRUE(DumpBytesInRows(source, byte, 16)) << label;
             }
         }
-        EXPECT_EQ(rowsSeen, c.rows);
         for (uint32_t byte : c.inside) EXPECT_TRUE(DumpBytesInRows(source, byte, 1)) << byte;
         for (uint32_t byte : c.outside) EXPECT_FALSE(DumpBytesInRows(source, byte, 1)) << byte;
         if (c.typecode == 4) {
