@@ -45,9 +45,8 @@ TEST_P(Flash5vRoundTrip, WholeImageWrittenAndReadBackEqual) {
     ASSERT_TRUE(form->DeviceSelected()) << Log().toStdString();
     EXPECT_EQ(form->Record().type, "FLASH5V");
     ASSERT_EQ(form->Range().length, "020000");
-    std::vector<uint8_t> image(0x20000);
-    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 131 + (i >> 9));
-    for (size_t i = 0; i < image.size(); ++i) form->Buffer()[i] = image[i];
+    const auto image = [](size_t i) { return static_cast<uint8_t>(i * 131 + (i >> 9)); };
+    for (size_t i = 0; i < 0x20000; ++i) form->Buffer()[i] = image(i);
 
     form->OpWriteExecute();
     ASSERT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << Log().toStdString();
@@ -58,7 +57,7 @@ TEST_P(Flash5vRoundTrip, WholeImageWrittenAndReadBackEqual) {
     EXPECT_EQ(form->Buffer()[0], 0xFF);
     form->OpReadExecute();
     size_t differ = 0;
-    for (size_t i = 0; i < image.size(); ++i) differ += form->Buffer()[i] != image[i];
+    for (size_t i = 0; i < 0x20000; ++i) differ += form->Buffer()[i] != image(i);
     EXPECT_EQ(differ, 0u) << Log().toStdString();
 
     form->SdpOff1->trigger();
@@ -75,6 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 struct IdentifyCase {
+    const char* label;
     const char* maker;  // nullptr: nothing selected, the socket empty
     const char* name;
     const char* fault;
@@ -110,25 +110,20 @@ TEST_P(Flash5vIdentify, DeviceIdentifyLogsAndShowsTheAnswer) {
     EXPECT_EQ(form->LastIndicator(), c.indicator);
 }
 
+constexpr const char* kNoChip =
+    "No chip answered the flash product ID command (addresses 0 and 1 read their data FF FF)";
+
 INSTANTIATE_TEST_SUITE_P(
     Answers, Flash5vIdentify,
-    ::testing::Values(IdentifyCase{"SST", "SST39SF010A", nullptr, "BF B5: FLASH5V SST SST39SF010A", 2},
-                      IdentifyCase{"AMD", "AM29F040B", "other-device",
-                                   "01 A5: no device of the catalogue has this identifier", 2},
-                      IdentifyCase{nullptr, nullptr, nullptr,
-                                   "No chip answered the flash product ID command (addresses 0 and 1 read "
-                                   "their data FF FF)",
-                                   1},
-                      IdentifyCase{nullptr, nullptr, nullptr,
-                                   "No chip answered the flash product ID command (addresses 0 and 1 read "
-                                   "their data FF FF)",
-                                   1, 2},
-                      // A selected part that takes only the six-cycle entry is probed with it alone.
-                      IdentifyCase{"Winbond", "W29EE011", nullptr, "DA C1: FLASH5V Winbond W29EE011", 2}),
-    [](const auto& info) {
-        return info.param.maker ? std::string(info.param.name) + (info.param.fault ? "Fault" : "")
-                                : std::string("EmptySocket") + (info.param.probes == 2 ? "BothEntries" : "");
-    });
+    ::testing::Values(
+        IdentifyCase{"SST39SF010A", "SST", "SST39SF010A", nullptr, "BF B5: FLASH5V SST SST39SF010A", 2},
+        IdentifyCase{"AM29F040BFault", "AMD", "AM29F040B", "other-device",
+                     "01 A5: no device of the catalogue has this identifier", 2},
+        IdentifyCase{"EmptySocket", nullptr, nullptr, nullptr, kNoChip, 1},
+        IdentifyCase{"EmptySocketBothEntries", nullptr, nullptr, nullptr, kNoChip, 1, 2},
+        // A selected part that takes only the six-cycle entry is probed with it alone.
+        IdentifyCase{"W29EE011", "Winbond", "W29EE011", nullptr, "DA C1: FLASH5V Winbond W29EE011", 2}),
+    [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace
 }  // namespace krt::test
