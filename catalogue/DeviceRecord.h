@@ -91,6 +91,11 @@ struct DeviceRecord {
     uint8_t dq5 = 0;
     double erasetime = -1.0;
     double loadwindow = -1.0;
+    // Ours: an electrically erasable EPROM (Winbond W27C, SST27SF) is erased
+    // with this voltage on A9 as well as on its Vpp pin ("a9erase", volts;
+    // 0 for every other part). No socket configuration of this programmer
+    // puts a high voltage on A9, so such an erase is refused before power-up.
+    double a9erase = 0.0;
 
     // Field by field, so that a new field takes part without a change here.
     bool operator==(const DeviceRecord&) const = default;

@@ -105,6 +105,8 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
     r.idconfirmed = file.ReadDecimal("idconfirmed", 1) != 0;
     r.identry = file.ReadDecimal("identry", 3) == 6 ? 6 : 3;
     r.dq5 = file.ReadDecimal("dq5", 0) != 0;
+    file.ReadReal(r.a9erase, "a9erase", 0.0);
+    if (!(r.a9erase > 0.0)) r.a9erase = 0.0;
     std::string waitmode;
     const bool hasWaitMode = file.ReadString(waitmode, "waitmode", "");
 

@@ -38,6 +38,15 @@ const EepromPart kEepromParts[] = {
     {"28C040", {0x80000, 256, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
     {"X28C256", {0x8000, 64, 100 * kUs, 5 * kMs, true, false, true, 3.5, 5 * kMs, 6.25}},
     {"CAT28C256", {0x8000, 64, 100 * kUs, 5 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
+    // AT28C17: the AT28C64's byte write and RDY/BUSY on 2K x 8; the F grade
+    // of the AT28C256 and the high-speed AT28HC parts write the same pages
+    // (3 ms cycle on the F grade); X28HC256 ships unprotected, its 5 ms
+    // cycle and its page as the X28C256's.
+    {"28C17", {0x800, 1, 0, 1 * kMs, false, true, false, 3.8, 5 * kMs, 6.25}},
+    {"28C256F", {0x8000, 64, 150 * kUs, 3 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
+    {"28HC256", {0x8000, 64, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
+    {"28HC64B", {0x2000, 64, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
+    {"X28HC256", {0x8000, 64, 100 * kUs, 5 * kMs, true, false, true, 3.5, 5 * kMs, 6.25}},
 };
 
 // Software data protection sequences; the chip decodes A0-A14 (A0-A12 on 8K parts).

@@ -69,6 +69,11 @@ Flash5vFacts PageMode(uint32_t bytes, uint8_t maker, uint8_t device, uint32_t pa
     return f;
 }
 
+Flash5vFacts WithReset(Flash5vFacts f) {
+    f.resetOnPin1 = true;
+    return f;
+}
+
 // From the makers' datasheets. SST39SF0x0: 4 KB sectors, byte program 14 us
 // typ / 20 us max, chip erase 70 ms typ (100 ms taken as the maximum), no
 // DQ5. Am29F0x0B: A10-A0 decoded, DQ5, byte 7 us typ / 300 us max, 64 KB
@@ -108,6 +113,58 @@ const Flash5vPart kParts[] = {
     {"W29EE011", PageMode(0x20000, 0xDA, 0xC1, 128, 5 * kMs, 10 * kMs, 50 * kMs, 50 * kMs, 200 * kUs, true, false,
                           2.5)},
     {"SST29EE010", PageMode(0x20000, 0xBF, 0x07, 128, 5 * kMs, 10 * kMs, 0, 0, 100 * kUs, true, true, 2.5)},
+    // Parts of the same families: the SST39SF512 as its SST39SF siblings;
+    // SST29EE512/020 as the SST29EE010; W29EE512 as the W29EE011 with the
+    // three-byte ID entry as well; M29F040B as the Am29F040B (ST's code);
+    // AT49F512/020/001/002 as the AT49F010; the 002 parts of AMD and
+    // Macronix decode A10-A0 as the Am29F0x0B. IDs from the parts' tables.
+    {"SST39SF512", ByteProgram(0x10000, 0xBF, 0xB4, 0x1000, 14 * kUs, 20 * kUs, 70 * kMs, 100 * kMs, 0x7FFF,
+                               false, 2.5, 100 * kUs)},
+    {"SST29EE512", PageMode(0x10000, 0xBF, 0x5D, 128, 5 * kMs, 10 * kMs, 0, 0, 100 * kUs, true, true, 2.5)},
+    {"SST29EE020", PageMode(0x40000, 0xBF, 0x10, 128, 5 * kMs, 10 * kMs, 0, 0, 100 * kUs, true, true, 2.5)},
+    {"W29EE512", PageMode(0x10000, 0xDA, 0xC8, 128, 5 * kMs, 10 * kMs, 50 * kMs, 50 * kMs, 200 * kUs, true, true,
+                          2.5)},
+    // ST's number is inside AMD's: AMD's whole number keeps its own row.
+    {"AM29F040B", ByteProgram(0x80000, 0x01, 0xA4, 0x10000, 7 * kUs, 300 * kUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
+                              100 * kUs)},
+    {"M29F040B", ByteProgram(0x80000, 0x20, 0xE2, 0x10000, 7 * kUs, 300 * kUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
+                             100 * kUs)},
+    {"AT49F512", ByteProgram(0x10000, 0x1F, 0x03, 0x10000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
+                             3.8, 5 * kMs)},
+    {"AT49F020", ByteProgram(0x40000, 0x1F, 0x0B, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
+                             3.8, 5 * kMs)},
+    {"AT49F001", WithReset(ByteProgram(0x20000, 0x1F, 0x05, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF,
+                                       false, 3.8, 5 * kMs))},
+    {"AT49F001T", WithReset(ByteProgram(0x20000, 0x1F, 0x04, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF,
+                                        false, 3.8, 5 * kMs))},
+    {"AT49F001N", ByteProgram(0x20000, 0x1F, 0x05, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
+                              3.8, 5 * kMs)},
+    {"AT49F001NT", ByteProgram(0x20000, 0x1F, 0x04, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
+                               3.8, 5 * kMs)},
+    {"AT49F002", WithReset(ByteProgram(0x40000, 0x1F, 0x07, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF,
+                                       false, 3.8, 5 * kMs))},
+    {"AT49F002T", WithReset(ByteProgram(0x40000, 0x1F, 0x08, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF,
+                                        false, 3.8, 5 * kMs))},
+    {"AT49F002N", ByteProgram(0x40000, 0x1F, 0x07, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
+                              3.8, 5 * kMs)},
+    {"AT49F002NT", ByteProgram(0x40000, 0x1F, 0x08, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
+                               3.8, 5 * kMs)},
+    {"29F002BB", WithReset(ByteProgram(0x40000, 0x01, 0x34, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF,
+                                       true, 3.2, 100 * kUs))},
+    {"29F002BT", WithReset(ByteProgram(0x40000, 0x01, 0xB0, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF,
+                                       true, 3.2, 100 * kUs))},
+    {"29F002NBB", ByteProgram(0x40000, 0x01, 0x34, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true, 3.2,
+                              100 * kUs)},
+    {"29F002NBT", ByteProgram(0x40000, 0x01, 0xB0, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true, 3.2,
+                              100 * kUs)},
+    {"MX29F002B", WithReset(ByteProgram(0x40000, 0xC2, 0x34, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF,
+                                        true, 3.2, 100 * kUs))},
+    {"MX29F002T", WithReset(ByteProgram(0x40000, 0xC2, 0xB0, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF,
+                                        true, 3.2, 100 * kUs))},
+    {"MX29F002NB", ByteProgram(0x40000, 0xC2, 0x34, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true, 3.2,
+                               100 * kUs)},
+    {"MX29F002NT", ByteProgram(0x40000, 0xC2, 0xB0, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true, 3.2,
+                               100 * kUs)},
 };
 
 constexpr const char* kDescription = "FLASH5V %s (%lu x 8 bits%s)";
@@ -465,6 +522,14 @@ void Flash5vChip::StartPageCycle(uint64_t startNs) {
     busyUntilNs_ = neverReady_ ? kNever : startNs + ProgramNs();
 }
 
+// RESET# low abandons what runs and returns the chip to read mode.
+bool Flash5vChip::HeldInReset(const SocketState& socket) {
+    if (!facts_.resetOnPin1 || (socket.address & kPin1AddressBit) != 0) return false;
+    Abandon();
+    Reset();
+    return true;
+}
+
 void Flash5vChip::PinsChanged(const SocketState& socket, uint32_t changed) {
     if (!(changed & kPinSupply)) return;
     Advance(socket.nowNs);
@@ -499,6 +564,7 @@ void Flash5vChip::WriteCycle(const SocketState& socket, DataLane lane, uint64_t 
         if (breach_.empty()) breach_ = text;
         return;
     }
+    if (HeldInReset(socket)) return;
     const uint32_t address = socket.address & mask_;
     const uint8_t data = socket.dataLow;
     if (busy_ != Run::None) {
@@ -519,6 +585,7 @@ uint16_t Flash5vChip::ReadCycle(const SocketState& socket, DataLane lane) {
     (void)lane;
     Advance(socket.nowNs);
     if (socket.vcc < kVccMin) return 0xFFFF;
+    if (HeldInReset(socket)) return 0xFFFF;  // the outputs are off in reset
     if (loading_) StartPageCycle(socket.nowNs);  // output enable ends the load
     if (busy_ != Run::None) {
         // DQ7 the complement of the polled bit (0 during an erase); DQ6

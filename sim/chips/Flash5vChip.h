@@ -65,6 +65,9 @@ struct Flash5vFacts {
     bool protection = false;           // page mode: switchable software data protection
     double inhibitVcc = 3.8;
     uint64_t powerUpDelayNs = 5000000;
+    // Pin 1 is RESET# (the 002 parts without N): the socket drives it as
+    // address bit 18, and while it is low the chip is held in reset.
+    bool resetOnPin1 = false;
 };
 
 // The part whose number the name contains (longest match wins); false when none.
@@ -122,6 +125,9 @@ private:
     void Abandon();
     bool TakesWrite(uint32_t address);
     void NoteBreach(const char* what, uint64_t nowNs);
+    bool HeldInReset(const SocketState& socket);
+    // The address bit the 32-pin socket puts on pin 1 (A18).
+    static constexpr uint32_t kPin1AddressBit = 1u << 18;
     uint64_t ProgramNs() const { return slow_ ? facts_.programMaxNs : facts_.programTypNs; }
     uint64_t EraseNs() const { return slow_ ? facts_.eraseMaxNs : facts_.eraseTypNs; }
 
