@@ -377,6 +377,8 @@ int StoppedStatus(CliSession& session, const Job& job, const JobReport& report, 
         std::fprintf(stderr, "krt: %s\n", FileRefusedLine(job, report).c_str());
         return kExitNoInput;
     case JobStop::Unsupported:
+        // An erase the programmer cannot give: the session has said why.
+        if (job.operation == Command::Erase) return kExitUnsupported;
         // The window does nothing for other devices; krt says so instead of staying mute.
         std::fprintf(stderr, "krt: the device option exists only for GAL16V8 and GAL20V8 (type codes 5 and 6)\n");
         return kExitUnsupported;

@@ -189,12 +189,23 @@ private:
     bool EraseAndBlank(const DeviceRecord& record) {
         const bool eprom = EqualsNoCase(record.type, "EPROM") || EqualsNoCase(record.type, "OTPROM");
         if (eprom) {
+            // An electrically erasable EPROM: the family refuses the erase
+            // and leaves the chip as it was; the simulator then erases it as
+            // another programmer would.
+            if (record.a9erase > 0.0) {
+                const uint8_t result = Send(REQ_ERASE, {0, record.maxsize});
+                if (result != RESULT_UNSUPPORTED) return Fail("erase", Format("result %u, not refused", result));
+                Load(blank_);
+                for (const Span& s : spans_) Flip(s);
+                if (!Step(REQ_READ, "read") || !SameAsImage()) return false;
+                Done("erase refused (%.1f V on A9)", record.a9erase);
+            }
             std::string reason;
             if (!session_.Simulator()->SocketChip()->UvErase(reason)) {
                 Done("no erase (OTP)");
                 return true;
             }
-            Done("UV erase");
+            Done(record.a9erase > 0.0 ? "erased elsewhere" : "UV erase");
         } else if (options_.sampleWords != 0 && EqualsNoCase(record.type, "SEEPROM") &&
                    IsTwoWireType(record.typecode) && record.maxsize > kSampledByteEraseLimit) {
             Done("erase not sampled");

@@ -12,6 +12,8 @@ namespace krt {
 namespace {
 
 constexpr const char* kFlashType = "FLASH5V";
+// The C-port bit of address bit 18: pin 1 of the 32-pin socket.
+constexpr uint8_t kPin1High = 0x04;
 
 // The probe: the 32-pin socket of the 5 V flash parts at 5 V, page mode so
 // that the reset after the ID is the three-cycle AA 55 F0 (a lone F0 would
@@ -55,7 +57,6 @@ std::vector<std::string> EntriesWithId(const Catalogue& catalogue, uint8_t maker
 IdentifyReport IdentifyChip(Session& session, const Catalogue& catalogue, uint32_t language, uint8_t entry) {
     IdentifyReport report;
     LinkContext& link = session.link;
-    DeviceRecord probe = ProbeRecord(entry);
     LinkRequest request;
     request.code = 10;  // never dispatched: only the record of what runs
     if (!link.port || !link.clock) {
@@ -63,20 +64,24 @@ IdentifyReport IdentifyChip(Session& session, const Catalogue& catalogue, uint32
         return report;
     }
     link.readyTimedOut = false;
-    {
+    // pin1High: the C port's OR mask keeps address bit 18, which the socket
+    // puts on pin 1, high: a part with RESET# there leaves its reset.
+    auto probeOnce = [&](bool pin1High) {
+        DeviceRecord probe = ProbeRecord(entry);
+        if (pin1High) probe.ahor = kPin1High;
         ZVFLASH5V family(link, request, probe);
-        if (!link.Publish(&family)) {
-            report.result = RESULT_FATAL;
-            return report;
-        }
+        if (!link.Publish(&family)) return false;
         bool read = family.PowerOn(true);
         read = read && family.ReadProductId(report.maker, report.device, report.answered);
         family.PowerOff();
         link.Withdraw();
-        if (!read || link.readyTimedOut) {
-            report.result = RESULT_FATAL;
-            return report;
-        }
+        return read && !link.readyTimedOut;
+    };
+    // Pin 1 low first: on the 4 Mbit parts it is A18, and the ID is read at
+    // addresses 0 and 1.
+    if (!probeOnce(false) || (!report.answered && !probeOnce(true))) {
+        report.result = RESULT_FATAL;
+        return report;
     }
     if (!report.answered) {
         report.result = RESULT_NOT_FOUND;

@@ -437,6 +437,13 @@ JobReport Session::RunJob(const Job& job, JobFace& face) {
         report.stop = JobStop::Unsupported;
         return report;
     }
+    // An erase that needs a high voltage on A9 is refused before the
+    // programmer is even asked: nothing reaches the socket.
+    if (job.operation == JobOperation::Erase && record.a9erase > 0.0) {
+        ::krt::Log(log, "%s", EraseRefusedLine(record, language).c_str());
+        report.stop = JobStop::Unsupported;
+        return report;
+    }
     if (const int status = face.Connect()) {
         report.status = status;
         report.stop = JobStop::Face;

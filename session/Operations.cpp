@@ -64,6 +64,11 @@ uint8_t KnownOutcome(const DeviceRecord& record, uint8_t code) {
     }
 }
 
+std::string EraseRefusedLine(const DeviceRecord& record, uint32_t language) {
+    if (!(record.a9erase > 0.0)) return {};
+    return Format(InLanguage(kEraseNeedsA9Text, language), record.name.c_str(), record.a9erase, record.a9erase);
+}
+
 std::string ResultMessage(const OperationInfo& operation, uint8_t result, uint32_t language) {
     const int number = result == RESULT_OK ? operation.ok : result == RESULT_ERRORS ? operation.errors : operation.failed;
     const char* text = MessageText(language, number);

@@ -56,6 +56,11 @@ inline constexpr int kMessageAutoDone = 48;
 // asks for the chip.
 uint8_t KnownOutcome(const DeviceRecord& record, uint8_t code);
 
+// The line that refuses the erase of an electrically erasable EPROM (a
+// record with a9erase): why this programmer cannot, and what to do
+// instead. Empty for every other device.
+std::string EraseRefusedLine(const DeviceRecord& record, uint32_t language);
+
 // The log line of a result: the row's message for it, with the result text.
 std::string ResultMessage(const OperationInfo& operation, uint8_t result, uint32_t language);
 

@@ -70,6 +70,16 @@ inline constexpr TextPair kIdentifyNoAnswerText{
     "No chip answered the flash product ID command (addresses 0 and 1 read their data %02X %02X): another kind "
     "of chip, such as an EPROM, or an empty socket"};
 
+// The erase of an electrically erasable EPROM, refused before power-up.
+// %s: the device; %.1f: the A9 voltage its erase needs (twice).
+inline constexpr TextPair kEraseNeedsA9Text{
+    "%sはこのKRTでは消去できません: 消去にはA9とVpp端子に%.1f Vが必要ですが、このKRTはA9に高電圧をかけられません"
+    "（何も印加していません）。A9に%.1f Vをかけられるプログラマで消去してください。ブランクチェックに合格したチップは"
+    "そのまま書きこめます。窓がないので紫外線では消えません。",
+    "%s cannot be erased by this KRT: its erase needs %.1f V on A9 as well as on its Vpp pin, and this KRT "
+    "cannot put a high voltage on A9 (nothing was applied). Erase it in a programmer that drives A9 to %.1f V; "
+    "a chip that passes the blank check can be written as it is. It has no window: UV light does not erase it."};
+
 // An automatic write that stopped at its blank check.
 inline constexpr TextPair kAutoNothingWrittenText{
     "ブランクチェックで止まったので、何も書きこんでいません。",

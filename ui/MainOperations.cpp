@@ -95,8 +95,11 @@ bool TQV17MainForm::Confirm(int captionCode) {
 bool TQV17MainForm::RefusedBeforeAsking(uint8_t code) {
     const uint8_t outcome = KnownOutcome(session_->record, code);
     if (outcome == RESULT_OK) return false;
-    const QString text =
-        KnownOutcomeText(language_, code, outcome, QString::fromStdString(session_->record.name));
+    // An electrically erasable EPROM: the session's own line says why and what to do.
+    const std::string refused = code == REQ_ERASE ? EraseRefusedLine(session_->record, language_) : std::string();
+    const QString text = !refused.empty()
+                             ? QString::fromStdString(refused)
+                             : KnownOutcomeText(language_, code, outcome, QString::fromStdString(session_->record.name));
     Log(text);
     Prompter::Current().Box(this, text, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
                             QMessageBox::Information);
