@@ -22,6 +22,8 @@ constexpr TextPair kTexts[] = {
      "Device %s's parameters cannot be used: %s"},
     {CatalogueText::NotListed, "デバイス一覧に%s %s %sはありません。一覧から型番を選んでください。",
      "Device %s %s %s is not in the device list: choose a number from the list."},
+    {CatalogueText::PrintedNumber, "「%s」は型番%sの表記です。使うデバイス: %s",
+     "\"%s\" is marked part number %s: use %s"},
 };
 
 }  // namespace

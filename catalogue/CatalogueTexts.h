@@ -11,6 +11,7 @@ enum class CatalogueText {
     ListOpenFailed,   // the window's message-box text when DEVICE.LST does not open
     RecordRefused,    // %s device name, %s reason
     NotListed,        // %s type, %s maker, %s device name
+    PrintedNumber,    // %s the text searched, %s the part number inside it, %s the entry to use
 };
 
 // language 0 Japanese, anything else English.

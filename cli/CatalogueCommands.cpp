@@ -9,6 +9,7 @@
 #include "catalogue/CatalogueFiles.h"
 #include "catalogue/CatalogueTexts.h"
 #include "catalogue/DeviceLoader.h"
+#include "catalogue/PartSearch.h"
 #include "session/Job.h"
 #include "catalogue/TextLines.h"
 #include "cli/Cli.h"
@@ -66,7 +67,8 @@ std::string JsonArray(const std::vector<std::string>& items) {
 void PrintJson(const std::string& document) { std::fprintf(stdout, "%s\n", document.c_str()); }
 
 // krt list --find TEXT: every entry whose part number contains TEXT, across
-// types and makers, in list order.
+// types and makers, in list order; or, for the number printed on a chip,
+// the entries of the part number inside it and the one to use.
 int RunFind(CliSession& session, const std::vector<std::string>& args) {
     if (!args.empty()) {
         std::fprintf(stderr, "krt: usage: krt list --find TEXT (without TYPE or MAKER)\n");
@@ -77,13 +79,19 @@ int RunFind(CliSession& session, const std::vector<std::string>& args) {
     Catalogue catalogue;
     if (!OpenOrExplain(session, log, catalogue)) return 2;
     const DeviceList& list = catalogue.list;
-    const std::vector<int32_t> entries = EntriesContaining(list, session.options.find);
+    const PartSearch found = SearchParts(list, session.options.find);
+    const std::vector<int32_t>& entries = found.entries;
+    // A printed part number: the entry to use, after the list.
+    const std::string use = found.marking ? EntryLine(list, entries.front()) : std::string();
     if (entries.empty()) {
         std::fprintf(stderr, "krt: no part number in the catalogue contains \"%s\"\n", session.options.find.c_str());
         return 1;
     }
     if (!session.options.json) {
         for (int32_t entry : entries) Log(log, "%s", EntryLine(list, entry).c_str());
+        if (found.marking)
+            Log(log, CatalogueTextOf(session.options.language, CatalogueText::PrintedNumber),
+                session.options.find.c_str(), found.number.c_str(), use.c_str());
         return 0;
     }
     std::string devices;
@@ -92,7 +100,8 @@ int RunFind(CliSession& session, const std::vector<std::string>& args) {
         devices += std::string(devices.empty() ? "" : ", ") + "{\"type\": " + JsonString(list.types[i]) +
                    ", \"maker\": " + JsonString(list.makers[i]) + ", \"name\": " + JsonString(list.names[i]) + "}";
     }
-    PrintJson("{\"find\": " + JsonString(session.options.find) + ", \"devices\": [" + devices + "]}");
+    const std::string marking = found.marking ? ", \"use\": " + JsonString(use) : "";
+    PrintJson("{\"find\": " + JsonString(session.options.find) + ", \"devices\": [" + devices + "]" + marking + "}");
     return 0;
 }
 

@@ -13,11 +13,12 @@
 
 #include <strings.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 
+#include "base/Log.h"
+#include "catalogue/CatalogueTexts.h"
 #include "catalogue/DeviceLoader.h"
+#include "catalogue/PartSearch.h"
 #include "cli/CliSession.h"
 #include "session/Job.h"
 
@@ -40,21 +41,7 @@ constexpr DeviceWords kDeviceWords[] = {
 
 bool SameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
 }  // namespace
-
-std::vector<int32_t> EntriesContaining(const DeviceList& list, const std::string& text) {
-    const std::string wanted = Upper(text);
-    std::vector<int32_t> entries;
-    for (int32_t i = 0; i < list.count; ++i)
-        if (Upper(list.names[static_cast<size_t>(i)]).find(wanted) != std::string::npos) entries.push_back(i);
-    return entries;
-}
 
 std::string EntryLine(const DeviceList& list, int32_t entry) {
     const size_t i = static_cast<size_t>(entry);
@@ -82,8 +69,18 @@ int ExpandPartNumber(CliSession& session, const std::string& command, std::vecto
     const PartEntries found = FindPartEntries(list, catalogue.directory, word, session.options.language);
     const std::vector<int32_t>& entries = found.entries;
     if (entries.empty()) {
+        // The number printed on a chip: the entry to use is named, not taken
+        // (the same number may be a windowed and a one-time part).
+        const PartSearch search = SearchParts(list, word);
+        if (search.marking) {
+            std::fprintf(stderr, "krt: %s\n",
+                         Format(CatalogueTextOf(session.options.language, CatalogueText::PrintedNumber), word.c_str(),
+                                search.number.c_str(), EntryLine(list, search.entries.front()).c_str())
+                             .c_str());
+            return kExitUsage;
+        }
         std::string near;
-        for (int32_t entry : EntriesContaining(list, word)) {
+        for (int32_t entry : search.entries) {
             if (near.size() > 200) {
                 near += ", ...";
                 break;

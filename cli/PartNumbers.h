@@ -13,8 +13,6 @@ namespace krt {
 
 class CliSession;
 
-// The entries whose part number contains `text`, without regard to case.
-std::vector<int32_t> EntriesContaining(const DeviceList& list, const std::string& text);
 // "TYPE MAKER NAME" of an entry.
 std::string EntryLine(const DeviceList& list, int32_t entry);
 

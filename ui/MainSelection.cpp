@@ -11,6 +11,7 @@
 
 #include "LogPane.h"
 #include "Prompter.h"
+#include "PartFinder.h"
 #include "ShellWindows.h"
 #include "TQV17MainForm.h"
 #include <QDir>
@@ -31,7 +32,9 @@ namespace {
 
 // The Number box takes typing: a part is found by any piece of its number
 // (27c256 finds M27C256B), in any case, and Return picks the number that
-// was typed in full. A typed text is never added to the list.
+// was typed in full; a number of another type or maker, or the one printed
+// on a chip (W27C512-45Z), moves the boxes to its entry. A typed text is
+// never added to the list.
 void MakeNumberBoxSearchable(QComboBox* box) {
     if (box->isEditable()) return;
     box->setEditable(true);
@@ -79,8 +82,19 @@ void TQV17MainForm::Button1Click() {
     if (Inert()) return;
     // Boxes that still show their placeholders name no device: nothing to load.
     const QString name = ComboBox3->currentText();
-    if (typeKey_.isEmpty() || name.isEmpty() || name == WindowTextOf(language_, WindowText::ComboBox3Placeholder))
-        return;
+    if (name.isEmpty() || name == WindowTextOf(language_, WindowText::ComboBox3Placeholder)) return;
+    // A number of another type or maker, or the one printed on a chip: the
+    // boxes move to the entry to use, as if it had been chosen.
+    const FoundPart part = FindPartForBoxes(session_->devices, name, ComboBox1, ComboBox3, language_);
+    if (part.typeIndex >= 0) {
+        ComboBox1->setCurrentIndex(part.typeIndex);
+        ComboBox1Change();
+        ComboBox2->setCurrentIndex(ComboBox2->findText(part.maker));
+        ComboBox2Change();
+        ComboBox3->setCurrentIndex(ComboBox3->findText(part.name));
+        Log(part.line);
+    }
+    if (typeKey_.isEmpty()) return;
     LoadDevice();
 }
 
