@@ -25,6 +25,15 @@ struct EpromPart {
 constexpr uint64_t kUs = 1000;
 constexpr uint64_t kMs = 1000 * kUs;
 
+// Electrically erasable parts in the EPROM pinout, programmed at 12 V
+// with Vcc at 5 V: Winbond W27C/W27E (erased with 14 V on A9 and Vpp, so
+// their Vpp rating reaches above 14 V) and SST27SF (erased at 12 V).
+// Their DC programming tables were not seen: 12 V +/- 0.25 V and 5 V
+// +/- 0.25 V taken, so that a part outside them takes nothing. Pulses:
+// 100 us (Winbond), 20 us typical byte program (SST).
+constexpr EpromElectrical kWinbondEe = {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs};
+constexpr EpromElectrical kSstMtp = {11.75, 12.25, 4.75, 5.25, 4.5, 13.0, 7.0, 19 * kUs};
+
 // From the makers' datasheets: programming Vpp and Vcc windows, absolute
 // maximum Vpp and Vcc, minimum program pulse (tPW min). Windows that makers
 // differ on (12.75/6.25 V against 13.0/6.5 V) take both.
@@ -80,24 +89,19 @@ const EpromPart kEpromParts[] = {
     {"27C322", {12.25, 13.0, 6.0, 6.5, 4.5, 14.0, 7.0, 47500}},
     {"27C4100", {12.25, 13.0, 6.0, 6.5, 4.5, 14.0, 7.0, 47500}},
     {"27C8100", {12.25, 13.0, 6.0, 6.5, 4.5, 14.0, 7.0, 47500}},
-    // Electrically erasable parts in the EPROM pinout, programmed at 12 V
-    // with Vcc at 5 V: Winbond W27C/W27E (erased with 14 V on A9 and Vpp, so
-    // their Vpp rating reaches above 14 V) and SST27SF (erased at 12 V).
-    // Their DC programming tables were not seen: 12 V +/- 0.25 V and 5 V
-    // +/- 0.25 V taken, so that a part outside them takes nothing. Pulses:
-    // 100 us (Winbond), 20 us typical byte program (SST).
-    {"W27C257", {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs}},
-    {"W27E257", {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs}},
-    {"W27C512", {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs}},
-    {"W27E512", {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs}},
-    {"W27C010", {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs}},
-    {"W27E010", {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs}},
-    {"W27C020", {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs}},
-    {"W27E020", {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs}},
-    {"27SF256", {11.75, 12.25, 4.75, 5.25, 4.5, 13.0, 7.0, 19 * kUs}},
-    {"27SF512", {11.75, 12.25, 4.75, 5.25, 4.5, 13.0, 7.0, 19 * kUs}},
-    {"27SF010", {11.75, 12.25, 4.75, 5.25, 4.5, 13.0, 7.0, 19 * kUs}},
-    {"27SF020", {11.75, 12.25, 4.75, 5.25, 4.5, 13.0, 7.0, 19 * kUs}},
+    // Electrically erasable parts (above).
+    {"W27C257", kWinbondEe},
+    {"W27E257", kWinbondEe},
+    {"W27C512", kWinbondEe},
+    {"W27E512", kWinbondEe},
+    {"W27C010", kWinbondEe},
+    {"W27E010", kWinbondEe},
+    {"W27C020", kWinbondEe},
+    {"W27E020", kWinbondEe},
+    {"27SF256", kSstMtp},
+    {"27SF512", kSstMtp},
+    {"27SF010", kSstMtp},
+    {"27SF020", kSstMtp},
 };
 
 std::string Upper(const std::string& s) {

@@ -69,9 +69,24 @@ Flash5vFacts PageMode(uint32_t bytes, uint8_t maker, uint8_t device, uint32_t pa
     return f;
 }
 
-Flash5vFacts WithReset(Flash5vFacts f) {
-    f.resetOnPin1 = true;
+// resetOnPin1: the part without "N" has RESET# on pin 1.
+Flash5vFacts WithReset(Flash5vFacts f, bool resetOnPin1) {
+    f.resetOnPin1 = resetOnPin1;
     return f;
+}
+
+// Atmel AT49F: byte program 50 us, chip erase 10 s, the whole chip one sector.
+Flash5vFacts Atmel49(uint32_t bytes, uint8_t device, bool resetOnPin1) {
+    return WithReset(ByteProgram(bytes, 0x1F, device, bytes, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false, 3.8,
+                                 5 * kMs),
+                     resetOnPin1);
+}
+
+// The 2 Mbit boot-block parts of AMD and Macronix: as the Am29F0x0B.
+Flash5vFacts Boot002(uint8_t maker, uint8_t device, bool resetOnPin1) {
+    return WithReset(ByteProgram(0x40000, maker, device, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true,
+                                 3.2, 100 * kUs),
+                     resetOnPin1);
 }
 
 // From the makers' datasheets. SST39SF0x0: 4 KB sectors, byte program 14 us
@@ -129,42 +144,24 @@ const Flash5vPart kParts[] = {
                               100 * kUs)},
     {"M29F040B", ByteProgram(0x80000, 0x20, 0xE2, 0x10000, 7 * kUs, 300 * kUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
                              100 * kUs)},
-    {"AT49F512", ByteProgram(0x10000, 0x1F, 0x03, 0x10000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
-                             3.8, 5 * kMs)},
-    {"AT49F020", ByteProgram(0x40000, 0x1F, 0x0B, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
-                             3.8, 5 * kMs)},
-    {"AT49F001", WithReset(ByteProgram(0x20000, 0x1F, 0x05, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF,
-                                       false, 3.8, 5 * kMs))},
-    {"AT49F001T", WithReset(ByteProgram(0x20000, 0x1F, 0x04, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF,
-                                        false, 3.8, 5 * kMs))},
-    {"AT49F001N", ByteProgram(0x20000, 0x1F, 0x05, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
-                              3.8, 5 * kMs)},
-    {"AT49F001NT", ByteProgram(0x20000, 0x1F, 0x04, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
-                               3.8, 5 * kMs)},
-    {"AT49F002", WithReset(ByteProgram(0x40000, 0x1F, 0x07, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF,
-                                       false, 3.8, 5 * kMs))},
-    {"AT49F002T", WithReset(ByteProgram(0x40000, 0x1F, 0x08, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF,
-                                        false, 3.8, 5 * kMs))},
-    {"AT49F002N", ByteProgram(0x40000, 0x1F, 0x07, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
-                              3.8, 5 * kMs)},
-    {"AT49F002NT", ByteProgram(0x40000, 0x1F, 0x08, 0x40000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
-                               3.8, 5 * kMs)},
-    {"29F002BB", WithReset(ByteProgram(0x40000, 0x01, 0x34, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF,
-                                       true, 3.2, 100 * kUs))},
-    {"29F002BT", WithReset(ByteProgram(0x40000, 0x01, 0xB0, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF,
-                                       true, 3.2, 100 * kUs))},
-    {"29F002NBB", ByteProgram(0x40000, 0x01, 0x34, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true, 3.2,
-                              100 * kUs)},
-    {"29F002NBT", ByteProgram(0x40000, 0x01, 0xB0, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true, 3.2,
-                              100 * kUs)},
-    {"MX29F002B", WithReset(ByteProgram(0x40000, 0xC2, 0x34, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF,
-                                        true, 3.2, 100 * kUs))},
-    {"MX29F002T", WithReset(ByteProgram(0x40000, 0xC2, 0xB0, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF,
-                                        true, 3.2, 100 * kUs))},
-    {"MX29F002NB", ByteProgram(0x40000, 0xC2, 0x34, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true, 3.2,
-                               100 * kUs)},
-    {"MX29F002NT", ByteProgram(0x40000, 0xC2, 0xB0, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true, 3.2,
-                               100 * kUs)},
+    {"AT49F512", Atmel49(0x10000, 0x03, false)},
+    {"AT49F020", Atmel49(0x40000, 0x0B, false)},
+    {"AT49F001", Atmel49(0x20000, 0x05, true)},
+    {"AT49F001T", Atmel49(0x20000, 0x04, true)},
+    {"AT49F001N", Atmel49(0x20000, 0x05, false)},
+    {"AT49F001NT", Atmel49(0x20000, 0x04, false)},
+    {"AT49F002", Atmel49(0x40000, 0x07, true)},
+    {"AT49F002T", Atmel49(0x40000, 0x08, true)},
+    {"AT49F002N", Atmel49(0x40000, 0x07, false)},
+    {"AT49F002NT", Atmel49(0x40000, 0x08, false)},
+    {"29F002BB", Boot002(0x01, 0x34, true)},
+    {"29F002BT", Boot002(0x01, 0xB0, true)},
+    {"29F002NBB", Boot002(0x01, 0x34, false)},
+    {"29F002NBT", Boot002(0x01, 0xB0, false)},
+    {"MX29F002B", Boot002(0xC2, 0x34, true)},
+    {"MX29F002T", Boot002(0xC2, 0xB0, true)},
+    {"MX29F002NB", Boot002(0xC2, 0x34, false)},
+    {"MX29F002NT", Boot002(0xC2, 0xB0, false)},
 };
 
 constexpr const char* kDescription = "FLASH5V %s (%lu x 8 bits%s)";
