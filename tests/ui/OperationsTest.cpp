@@ -322,6 +322,10 @@ TEST_F(OperationsTest, CommandsThatCannotRunSayWhyBeforeAskingForTheChip) {
     const Case cases[] = {
         {"EPROM", "Intel", "27C256", &TQV17MainForm::OpEraseExecute,
          "27C256 cannot be erased by the programmer: an EPROM is erased with ultraviolet light, a one-time PROM not at all."},
+        {"EPROM", "Winbond", "W27C512", &TQV17MainForm::OpEraseExecute,
+         "W27C512 cannot be erased by this KRT: its erase needs 14.0 V on A9 as well as on its Vpp pin, and this KRT "
+         "cannot put a high voltage on A9 (nothing was applied). Erase it in a programmer that drives A9 to 14.0 V; a "
+         "chip that passes the blank check can be written as it is. It has no window: UV light does not erase it."},
         {"EPROM", "Intel", "27C256", &TQV17MainForm::OpSecureExecute,
          "27C256 has no security operation (only GAL16V8 and GAL20V8 have one)."},
         {"One Time PROM", "Atmel", "AT27C256R", &TQV17MainForm::OpEraseExecute,
