@@ -45,7 +45,8 @@ TEST_F(CatalogueCommands, ListsTypesMakersAndDevicesInListOrder) {
               (Lines{"EPROM", "OTPROM", "EEPROM", "FLASH", "SEEPROM", "GAL", "PIC", "FLASH5V"}));
     log->clear();
     EXPECT_EQ(Run("list", {"eprom"}), 0);
-    EXPECT_EQ(log->lines(), (Lines{"Intel", "AMD", "Atmel", "ST", "Microchip", "TI", "Macronix"}));
+    EXPECT_EQ(log->lines(), (Lines{"Intel", "AMD", "Atmel", "ST", "Microchip", "TI", "Macronix", "Winbond", "SST",
+                                   "Greenliant", "National", "Toshiba"}));
     log->clear();
     EXPECT_EQ(Run("list", {"gal", "LATTICE"}), 0);
     EXPECT_EQ(log->lines(), (Lines{"GAL16V8", "GAL20V8", "GAL22V10"}));

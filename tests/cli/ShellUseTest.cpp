@@ -112,10 +112,10 @@ TEST_F(ShellUse, BashCompletionKnowsCommandsFaultsAndTheCatalogue) {
                      " && _krt && printf '%s\\n' \"${COMPREPLY[@]}\"")
             .out;
     };
-    EXPECT_EQ(complete("write AT28C2", 2), "AT28C256\n");
+    EXPECT_EQ(complete("write AT28C2", 2), "AT28C256\nAT28C256F\n");
     EXPECT_EQ(complete("read at27c01", 2), "AT27C010\n");
     EXPECT_EQ(complete("read EEPROM Xi", 3), "Xicor\n");
-    EXPECT_EQ(complete("read EEPROM Xicor X", 4), "X28C256\n");
+    EXPECT_EQ(complete("read EEPROM Xicor X", 4), "X28C256\nX28HC256\n");
     EXPECT_EQ(complete("sdp o", 2), "on\noff\n");
     EXPECT_EQ(complete("ver", 1), "verify\n");
     EXPECT_NE(complete("--sim-fault dead", 2).find("dead-cells\n"), std::string::npos);
