@@ -70,6 +70,15 @@ inline constexpr TextPair kIdentifyNoAnswerText{
     "No chip answered the flash product ID command (addresses 0 and 1 read their data %02X %02X): another kind "
     "of chip, such as an EPROM, or an empty socket"};
 
+// Identify on a chip that took its command cycles as data. %u: the bytes.
+inline constexpr TextPair kIdentifyRestoredText{
+    "識別コマンドがチップの%uバイトを書き換えたので、元の値に戻しました",
+    "The product ID command cycles changed %u bytes of the chip; their old values were written back"};
+inline constexpr TextPair kIdentifyLostText{
+    "識別コマンドが書き換えたチップの%uバイトが元の値に戻りません（書き込み禁止か、書き込めないチップです）",
+    "%u bytes of the chip that the product ID command cycles changed did not take their old values again "
+    "(a write-protected or worn chip)"};
+
 // An automatic write that stopped at its blank check.
 inline constexpr TextPair kAutoNothingWrittenText{
     "ブランクチェックで止まったので、何も書きこんでいません。",
