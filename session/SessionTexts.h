@@ -79,6 +79,12 @@ inline constexpr TextPair kIdentifyLostText{
     "%u bytes of the chip that the product ID command cycles changed did not take their old values again "
     "(a write-protected or worn chip)"};
 
+// A batch state that lags its log. %s: the state file, the log; %u: the
+// next index; %s: the next serial.
+inline constexpr TextPair kBatchStateBehindLogText{
+    "%sは%sより遅れています。ログを信頼して、次のチップは%u番、シリアルは%sから続けます",
+    "%s lags behind %s: the log is trusted, the next chip is number %u and its serial %s"};
+
 // An automatic write that stopped at its blank check.
 inline constexpr TextPair kAutoNothingWrittenText{
     "ブランクチェックで止まったので、何も書きこんでいません。",
