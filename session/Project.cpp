@@ -146,8 +146,10 @@ void ReadMembers(const Json& document, const std::string& path, Project& read, s
     for (const auto& [member, option, target] :
          {std::tuple{"range.start", "--start", &read.job.start}, {"range.length", "--length", &read.job.length}}) {
         const Json& value = range.value(std::string(member).substr(6), Json(""));
-        if (ValueText(value).empty()) continue;  // the whole device, as without the option
-        check(member, value, CheckHexValue(option, ValueText(value), *target));
+        *target = ValueText(value);  // kept as saved (the window's fields show it so)
+        if (target->empty()) continue;  // the whole device, as without the option
+        std::string digits;
+        check(member, value, CheckHexValue(option, *target, digits));
     }
     if (document.contains("permittedErrors"))
         check("permittedErrors", document["permittedErrors"],
