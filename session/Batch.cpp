@@ -194,6 +194,13 @@ std::string BatchStatePath(const std::string& logPath) { return logPath + ".stat
 
 bool ReadBatchState(const std::string& path, BatchState& state, std::string& error) {
     error.clear();
+    // Looked at before it is read: a FIFO would wait for ever, a directory read as nothing.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        error = path + ": not a batch state file (not a regular file)";
+        return false;
+    }
     std::ifstream in(path);
     if (!in) return false;
     BatchState s;
