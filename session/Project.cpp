@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 #include <system_error>
 #include <tuple>
 
@@ -126,6 +127,17 @@ std::string ValueText(const Json& value) {
     return value.dump();
 }
 
+// A member that must be a whole number: a fraction or an exponent is
+// refused before it is converted (a float out of an integer's range has no
+// value as one).
+struct NotWhole : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+const Json& Whole(const Json& value, const char* member) {
+    if (!value.is_number_integer()) throw NotWhole(std::string(member) + " is not a whole number");
+    return value;
+}
+
 // Reads the members of a project document; a value the command line's
 // option refuses is said in `refused` as "member: why, not "value"".
 void ReadMembers(const Json& document, const std::string& path, Project& read, std::string& refused) {
@@ -139,8 +151,9 @@ void ReadMembers(const Json& document, const std::string& path, Project& read, s
     read.job.name = device.at("name").get<std::string>();
     const Json data = document.value("data", Json::object());
     read.job.file = Resolved(data.value("file", std::string()), path);
-    if (data.contains("format") && !data["format"].is_null()) read.job.format = data["format"].get<uint32_t>();
-    read.dataSize = data.value("size", uint64_t{0});
+    if (data.contains("format") && !data["format"].is_null())
+        read.job.format = Whole(data["format"], "data.format").get<uint32_t>();
+    if (data.contains("size")) read.dataSize = Whole(data["size"], "data.size").get<uint64_t>();
     read.dataDigest = data.value("digest", std::string());
     const Json range = document.value("range", Json::object());
     for (const auto& [member, option, target] :
@@ -196,7 +209,7 @@ bool ParseProject(const std::string& text, const std::string& path, Project& pro
     Project read;
     std::string refused;
     try {
-        const int version = document.at("version").get<int>();
+        const int version = Whole(document.at("version"), "version").get<int>();
         if (version > kProjectVersion) {
             error = Format("%s is a project of a newer version (%d; this program reads up to %d)", path.c_str(),
                            version, kProjectVersion);
@@ -205,6 +218,9 @@ bool ParseProject(const std::string& text, const std::string& path, Project& pro
         ReadMembers(document, path, read, refused);
     } catch (const Json::exception& e) {
         error = path + ": a member of the project is missing or of the wrong kind: " + e.what();
+        return false;
+    } catch (const NotWhole& e) {
+        error = path + ": a member of the project is of the wrong kind: " + e.what();
         return false;
     }
     if (read.job.type.empty() || read.job.maker.empty() || read.job.name.empty()) {
