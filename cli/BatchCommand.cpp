@@ -187,6 +187,8 @@ int BatchCommand(CliSession& session, const std::vector<std::string>& args) {
     }
 
     Batch batch(core, settings);
+    // What Prepare says (a state that lags its log) goes to the run's lines.
+    if (!core.link.log) core.link.log = out;
     if (!batch.Prepare(error)) {
         std::fprintf(stderr, "krt: %s\n", error.c_str());
         return kExitUsage;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@
 #include "base/Version.h"
 #include "data/DataFile.h"
 #include "cli/ProjectOption.h"
+#include "session/Job.h"
+#include "session/OptionValues.h"
 #include "session/Project.h"
 #include "cli/Cli.h"
 #include "cli/PartNumbers.h"
@@ -30,37 +33,6 @@ namespace krt {
 
 namespace {
 
-
-// A whole text of digits in base 10 or 16 (hexadecimal may start with 0x),
-// no sign, no spaces, at most max.
-bool ParseUnsigned(const std::string& text, int base, uint64_t max, uint64_t& out) {
-    std::string_view digits = text;
-    if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
-        digits.remove_prefix(2);
-    if (digits.empty()) return false;
-    uint64_t value = 0;
-    for (char c : digits) {
-        int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return false;
-        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-        if (value > max) return false;
-    }
-    out = value;
-    return true;
-}
-
-// --start and --length: a hexadecimal number that fits 32 bits, kept as
-// plain upper-case digits.
-std::string HexOption(const char* name, const std::string& value, std::string& out) {
-    uint64_t n = 0;
-    if (!ParseUnsigned(value, 16, 0xFFFFFFFFu, n))
-        return std::string(name) + " wants a hexadecimal number that fits 32 bits (0 to FFFFFFFF)";
-    out = Format("%X", static_cast<unsigned>(n));
-    return {};
-}
 
 struct OptionDef {
     const char* name;
@@ -129,12 +101,8 @@ const std::vector<OptionDef>& Options() {
          "parallel EEPROM write: how to wait for each page this run (0 timer, 1 busyflag, 2 toggle, 3 polling, "
          "4 sleep of the computer)",
          [](CliOptions& o, const std::string& v) -> std::string {
-             static const char* const kNames[] = {"timer", "busyflag", "toggle", "polling", "sleep"};
-             // Each value is judged on its own: a bad one after a good one is refused too.
              int mode = -1;
-             for (int i = 0; i < 5; ++i)
-                 if (v == kNames[i] || (v.size() == 1 && v[0] == char('0' + i))) mode = i;
-             if (mode < 0) return "--wait-mode wants 0 to 4, timer, busyflag, toggle, polling or sleep";
+             if (std::string problem = CheckWaitModeValue(v, mode); !problem.empty()) return problem;
              o.waitMode = mode;
              return {};
          }},
@@ -218,14 +186,13 @@ const std::vector<OptionDef>& Options() {
         {"--start", "HEX",
          "device operations: first address (a GAL is read and written whole: its range only has to lie "
          "in the device)",
-         [](CliOptions& o, const std::string& v) -> std::string { return HexOption("--start", v, o.start); }},
+         [](CliOptions& o, const std::string& v) -> std::string { return CheckHexValue("--start", v, o.start); }},
         {"--length", "HEX", "device operations: number of addresses",
-         [](CliOptions& o, const std::string& v) -> std::string { return HexOption("--length", v, o.length); }},
+         [](CliOptions& o, const std::string& v) -> std::string { return CheckHexValue("--length", v, o.length); }},
         {"--errors", "N", "device operations: permitted error count (decimal)",
          [](CliOptions& o, const std::string& v) -> std::string {
-             uint64_t n = 0;
-             if (!ParseUnsigned(v, 10, 0xFFFFFFFFu, n))
-                 return "--errors wants a decimal count that fits 32 bits (0 to 4294967295)";
+             uint32_t n = 0;
+             if (std::string problem = CheckErrorsValue(v, n); !problem.empty()) return problem;
              o.errors = std::to_string(n);
              return {};
          }},
@@ -265,10 +232,7 @@ const std::vector<OptionDef>& Options() {
          }},
         {"--count", "N", "batch: the number of chips (decimal)",
          [](CliOptions& o, const std::string& v) -> std::string {
-             uint64_t n = 0;
-             if (!ParseUnsigned(v, 10, 0xFFFFFFFFu, n) || n == 0) return "--count wants a decimal number from 1";
-             o.batchCount = static_cast<uint32_t>(n);
-             return {};
+             return CheckCountValue(v, o.batchCount);
          }},
         {"--serial", "ADDR:WIDTH:START[:STEP][:le|be|bcd|ascii]",
          "batch: a serial number per chip, WIDTH bytes at the hexadecimal ADDR, from START by STEP; without "
@@ -359,7 +323,10 @@ const std::vector<OptionDef>& Options() {
          "run the job saved in the project FILE (the window's Project menu): its device, data file, range and "
          "settings fill what the command line leaves out; an option on the line takes precedence",
          // Read before the other options (see RunCli).
-         [](CliOptions&, const std::string&) -> std::string { return {}; }},
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.project = v;
+             return {};
+         }},
         {"--help", nullptr, "this text (also -h)", nullptr},
         {"--version", nullptr, "the program's version (also -V)", nullptr},
     };
@@ -538,8 +505,20 @@ int RunCli(const std::vector<std::string>& args) {
     for (const auto& [def, value] : parsed.options)
         if (std::strcmp(def->name, "--settings") == 0) options.settings = value;
     StoredSettings stored;
-    if (!ReadSettingsFile(options.settings.empty() ? DefaultSettingsPath() : options.settings, stored) &&
-        !options.settings.empty()) {
+    const std::string settingsPath = options.settings.empty() ? DefaultSettingsPath() : options.settings;
+    // A named settings file must be one; the default one may be missing,
+    // but what stands under its name is looked at before it is read (a FIFO
+    // would wait for ever, a directory would be taken as no settings).
+    std::error_code missing;
+    const bool present = !options.settings.empty() || std::filesystem::status(settingsPath, missing).type() !=
+                                                          std::filesystem::file_type::not_found;
+    if (const std::string why = present && !settingsPath.empty() ? InputFileProblem(settingsPath) : std::string();
+        !why.empty() || (settingsPath == "-" && present)) {
+        std::fprintf(stderr, "krt: cannot read the settings file %s: %s\n", settingsPath.c_str(),
+                     why.empty() ? "standard input holds no settings" : why.c_str());
+        return kExitNoInput;
+    }
+    if (!ReadSettingsFile(settingsPath, stored) && !options.settings.empty()) {
         std::fprintf(stderr, "krt: cannot read the settings file %s\n", options.settings.c_str());
         return kExitNoInput;
     }

@@ -24,6 +24,8 @@ inline constexpr int kExitNoInput = 66;
 inline constexpr int kExitUnavailable = 69;
 // With --sim-strict: the simulated programmer saw a breach of the wire protocol.
 inline constexpr int kExitProtocolBreach = 70;
+// A fault of krt itself (an exception nothing else caught), said as one.
+inline constexpr int kExitSoftware = 70;
 // An output file (the data file of a read, the chip file) cannot be written.
 inline constexpr int kExitCannotCreate = 73;
 // The chip file is in use by another run (it is locked).
@@ -46,12 +48,13 @@ inline constexpr ExitStatusRow kExitStatuses[] = {
     {"64", "usage error: an unknown command or option, an option value that is not a number in its range, "
            "a device the catalogue does not list or lists several times with different parameters, "
            "a simulator fault the chip does not take, a read into the chip file, no port chosen, "
-           "binary data to a terminal"},
+           "binary data to a terminal, a project value that its option would refuse, an output that is the "
+           "chip file, another file of the run or another output of the command"},
     {"66", "an input file is missing, unreadable or not in its format (a data file, the settings, "
-           "the chip file)"},
+           "the chip file, a project, a batch's log), or a directory, a FIFO or a socket where a file is read"},
     {"69", "the port cannot be opened"},
     {"70", "with --sim-strict: the simulated programmer saw a breach of the wire protocol (each kind is "
-           "named on stderr)"},
+           "named on stderr); also a fault of krt itself, said as an internal error"},
     {"73", "an output cannot be written: the data file of a read, the chip file, the trace, standard output"},
     {"75", "the chip file is in use by another run of krt"},
 };
@@ -72,6 +75,7 @@ struct CliOptions {
     std::string trace;              // --trace FILE
     std::string list;               // compare: -o LIST, the listing's file (else standard output)
     std::string settings;           // --settings FILE (else the window's settings file)
+    std::string project;            // --project FILE
     std::string catalogue;          // --catalogue DIR
     std::string simChip;            // --sim-chip FILE
     std::string simRevisions;       // --sim-revisions HEX,HEX

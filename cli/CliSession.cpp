@@ -6,11 +6,13 @@
 #include <csignal>
 #include <cstring>
 #include <cstdio>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "cli/CliSession.h"
+#include "cli/ChipFileLock.h"
 #include "cli/Settings.h"
 #include "base/Log.h"
 #include "link/Protocol.h"
@@ -221,6 +223,32 @@ int FinishOutputs(CliSession& session, int status) {
     return status;
 }
 
+std::string OutputClash(const CliOptions& options, const std::string& output, const char* role,
+                        const std::vector<std::string>& inputs) {
+    const std::pair<const char*, const std::string*> held[] = {
+        {"--sim-chip", &options.simChip},           {"--trace", &options.trace},     {"-o", &options.list},
+        {"--settings", &options.settings}, {"--project", &options.project},
+    };
+    static const char* const kWords[] = {"the chip file of --sim-chip", "the trace file of --trace",
+                                         "the listing of -o", "the settings file of --settings",
+                                         "the project file of --project"};
+    for (size_t i = 0; i < std::size(held); ++i)
+        if (std::strcmp(held[i].first, role) != 0 && SameFile(output, *held[i].second))
+            return Format("%s (%s)", kWords[i], held[i].second->c_str());
+    for (const std::string& input : inputs)
+        if (SameFile(output, input)) return "the input file of the command (" + input + ")";
+    return {};
+}
+
+int RefuseOutputClash(const CliOptions& options, const std::string& output, const char* role,
+                      const std::vector<std::string>& inputs) {
+    const std::string clash = OutputClash(options, output, role, inputs);
+    if (clash.empty()) return 0;
+    std::fprintf(stderr, "krt: %s is %s; writing it would destroy that file: name another file\n", output.c_str(),
+                 clash.c_str());
+    return kExitUsage;
+}
+
 LogSink* SessionLog(CliSession& session) {
     if (!session.log) session.log = MakeStdoutLog();
     return session.log.get();
@@ -246,9 +274,8 @@ bool CliSession::OpenPort(std::string& error) {
     link.log = log.get();
     link.language = options.language;
     const bool simulated = options.port == "sim";
-    if (simulated && !options.trace.empty() && SameFile(options.trace, options.simChip)) {
-        error = Format("the trace file %s is the chip file of --sim-chip; name another file",
-                       options.trace.c_str());
+    if (const std::string clash = OutputClash(options, options.trace, "--trace"); !clash.empty()) {
+        error = Format("the trace file %s is %s; name another file", options.trace.c_str(), clash.c_str());
         openFailure = kExitUsage;
         return false;
     }

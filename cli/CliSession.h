@@ -76,6 +76,18 @@ bool IsDeviceOperation(const std::string& command);
 // --verbose: how often each programmer command was sent in this run, on stderr.
 void PrintCommandCounts(CliSession& session);
 
+// What `output`, a file the command is about to write, would replace among
+// the files the run holds or reads: the chip file of --sim-chip, the trace,
+// compare's listing, the settings, the project and `inputs` (the command's
+// own input files), under any name or through a link. `role` is the
+// output's own option, not compared with itself. Empty when none, else the
+// words for "OUT is ...".
+std::string OutputClash(const CliOptions& options, const std::string& output, const char* role,
+                        const std::vector<std::string>& inputs = {});
+// The same refused on stderr ("name another file"): 0, or the usage status.
+int RefuseOutputClash(const CliOptions& options, const std::string& output, const char* role,
+                      const std::vector<std::string>& inputs = {});
+
 // With --sim-chip: locks the chip file for the run (see ChipFileLock). With
 // a device loaded in session.record, a missing chip file is made for it
 // under the lock. 0, or the exit status with the message on stderr.

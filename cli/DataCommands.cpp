@@ -77,11 +77,7 @@ int RunConvert(CliSession& session, const std::vector<std::string>& args) {
         return kExitUsage;
     }
     // The chip file of --sim-chip is no place for data.
-    if (SameFile(args[4], session.options.simChip)) {
-        std::fprintf(stderr, "krt: %s is the chip file of --sim-chip (%s); name another file\n", args[4].c_str(),
-                     session.options.simChip.c_str());
-        return kExitUsage;
-    }
+    if (const int refused = RefuseOutputClash(session.options, args[4], "")) return refused;
     if (args[4] == kStandardStream) {
         if (BinaryToTerminalRefused(isatty(STDOUT_FILENO) == 1, session.options.format, session.options.force)) {
             std::fprintf(stderr, "krt: %s\n", kBinaryToTerminalText);

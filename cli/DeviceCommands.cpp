@@ -475,14 +475,14 @@ int RunDeviceCommand(CliSession& session, const std::vector<std::string>& args, 
         std::fprintf(stderr, "krt: %s\n", problem.c_str());
         return kExitUsage;
     }
-    // A read into the simulated chip's own file would replace the chip by its data.
-    if (command == Command::Read && session.options.port == "sim" && SameFile(job.file, session.options.simChip)) {
-        std::fprintf(stderr,
-                     "krt: %s is the chip file of --sim-chip (%s); reading the chip into it would destroy "
-                     "the chip: name another file\n",
-                     job.file.c_str(), session.options.simChip.c_str());
-        return kExitUsage;
-    }
+    // A read into a file the run holds (the simulated chip's own above all)
+    // would destroy it; so would compare's listing over any of them or
+    // over the file it compares with.
+    if (command == Command::Read)
+        if (const int refused = RefuseOutputClash(session.options, job.file, "")) return refused;
+    if (command == Command::Compare && session.options.list != kStandardStream && !session.options.list.empty())
+        if (const int refused = RefuseOutputClash(session.options, session.options.list, "-o", {job.file}))
+            return refused;
     if (const int status = ChooseOutputStreams(session, job, command)) return status;
 
     // From here on SIGTERM and SIGHUP are Ctrl-C: the run ends as after a

@@ -35,6 +35,7 @@ int RunIdentify(CliSession& session, const std::vector<std::string>& args) {
     if (found != RESULT_OK && !session.options.force) return found;
     const uint8_t entry = args.empty() ? 3 : static_cast<uint8_t>(args[0] == "6" ? 6 : 3);
     const IdentifyReport report = IdentifyChip(session.core, catalogue, session.options.language, entry);
+    if (!report.restoreLine.empty()) Log(log, "%s", report.restoreLine.c_str());
     if (!report.line.empty()) Log(log, "%s", report.line.c_str());
     return report.result;
 }

@@ -23,17 +23,19 @@ struct ProjectWords {
 };
 
 constexpr ProjectWords kProjectWords[] = {
-    {"read", true},     {"write", true},   {"verify", true}, {"auto", true},   {"sum", true},
-    {"blank", false},   {"erase", false},  {"secure", false}, {"option", false}, {"info", false},
+    {"read", true},     {"write", true},   {"verify", true},  {"auto", true},    {"sum", true},
+    {"compare", true},  {"blank", false},  {"erase", false},  {"secure", false}, {"option", false},
+    {"info", false},
 };
 
 }  // namespace
 
 int LoadProjectOptions(const std::string& path, Project& project, CliOptions& options) {
     std::string error;
-    if (!LoadProject(path, project, error)) {
+    ProjectRefusal refusal = ProjectRefusal::None;
+    if (!LoadProject(path, project, error, &refusal)) {
         std::fprintf(stderr, "krt: %s\n", error.c_str());
-        return kExitNoInput;
+        return refusal == ProjectRefusal::Value ? kExitUsage : kExitNoInput;
     }
     const Job& job = project.job;
     options.start = job.start;
@@ -44,6 +46,8 @@ int LoadProjectOptions(const std::string& path, Project& project, CliOptions& op
     options.pageWrite = job.overrides.pageWrite;
     options.byteWrite = job.overrides.byteWrite;
     options.noIdCheck = !job.overrides.idCheck;
+    options.noVerify = !job.overrides.verify;
+    options.changedOnly = job.overrides.changedOnly;
     options.batchSerial = project.batchSerial;
     options.batchLog = project.batchLog;
     options.batchCount = project.batchCount;
@@ -68,6 +72,14 @@ int ProjectWordsFor(const Project& project, const std::string& command, std::vec
         if (own >= 3) return 0;
         words.insert(words.begin(), device.begin(), device.end());
         if (p.file && own == 0) {
+            // A read writes its file: the project's data file (the image
+            // the project programs) is replaced only when the user names it.
+            if (command == "read") {
+                std::fprintf(stderr,
+                             "krt: read with --project writes the chip's contents into a file: name it after read "
+                             "(the project's data file is replaced only when named)\n");
+                return kExitUsage;
+            }
             if (job.file.empty()) {
                 std::fprintf(stderr, "krt: the project names no data file; give one after the command\n");
                 return kExitUsage;
@@ -75,7 +87,7 @@ int ProjectWordsFor(const Project& project, const std::string& command, std::vec
             words.push_back(job.file);
         }
         // A data file that changed since the project was saved is said, not refused.
-        if (p.file && own == 0 && command != "read") {
+        if (p.file && own == 0) {
             const std::string change = DataFileChange(project);
             if (!change.empty()) std::fprintf(stderr, "krt: note: %s\n", change.c_str());
         }

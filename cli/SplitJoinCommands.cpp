@@ -1,14 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // krt split and krt join: a ROM image into the chips of a wider bus and
 // back (data/RomSet). Needs neither a device nor a programmer.
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "base/Log.h"
 #include "cli/Cli.h"
 #include "cli/CliSession.h"
+#include "data/DataFile.h"
 #include "data/RomSet.h"
+#include "session/Job.h"
 
 namespace krt {
 
@@ -59,10 +67,86 @@ bool LaneFiles(CliSession& session, const char* name, std::vector<std::string> w
     return true;
 }
 
+// Every input is looked at before it is read: a directory, a FIFO or a
+// socket is refused (the read of a directory would throw, a FIFO's wait).
+int RefuseUnreadable(const std::vector<std::string>& inputs) {
+    for (const std::string& in : inputs)
+        if (const std::string why = InputFileProblem(in); !why.empty()) {
+            std::fprintf(stderr, "krt: cannot read %s: %s\n", in.c_str(), why.c_str());
+            return kExitNoInput;
+        }
+    return 0;
+}
+
+// No output may be another output, an input or a file the run holds; a
+// directory where an output goes is refused before anything is written.
+int RefuseOutputs(const CliOptions& options, const std::vector<std::string>& outs,
+                  const std::vector<std::string>& ins) {
+    for (size_t i = 0; i < outs.size(); ++i) {
+        for (size_t j = 0; j < i; ++j)
+            if (SameFile(outs[i], outs[j])) {
+                std::fprintf(stderr, "krt: %s and %s are the same file: each output needs a file of its own\n",
+                             outs[j].c_str(), outs[i].c_str());
+                return kExitUsage;
+            }
+        if (const int refused = RefuseOutputClash(options, outs[i], "", ins)) return refused;
+        std::error_code ec;
+        if (std::filesystem::is_directory(outs[i], ec)) {
+            std::fprintf(stderr, "krt: cannot write %s: %s\n", outs[i].c_str(), std::strerror(EISDIR));
+            return kExitCannotCreate;
+        }
+    }
+    return 0;
+}
+
+// Each output is written beside its place under a name of its own, and the
+// outputs take their names only when every one was written: a failure
+// leaves every file as it was.
+int WriteTogether(LogSink* log, const std::vector<std::string>& outs, const std::vector<std::vector<uint8_t>>& images,
+                  uint32_t language) {
+    std::vector<std::string> temporaries;
+    const auto discard = [&temporaries] {
+        for (const std::string& t : temporaries)
+            if (!t.empty()) ::unlink(t.c_str());
+    };
+    for (size_t i = 0; i < outs.size(); ++i) {
+        temporaries.emplace_back();
+        if (outs[i] == kStandardStream) continue;  // written straight to standard output below
+        const std::filesystem::path out(outs[i]);
+        const std::string temporary =
+            (out.parent_path() / ("." + out.filename().string() + Format(".%d.%zu.tmp", ::getpid(), i))).string();
+        temporaries.back() = temporary;
+        std::string error;
+        // Each output in its own format (by its name): --format is for the input.
+        if (!WriteImageFile(temporary, ChooseFormat(outs[i], FORMAT_BY_NAME), images[i], error, language)) {
+            std::fprintf(stderr, "krt: cannot write %s\n", outs[i].c_str());
+            discard();
+            return kExitCannotCreate;
+        }
+    }
+    for (size_t i = 0; i < outs.size(); ++i) {
+        std::string error;
+        if (temporaries[i].empty() && !WriteImageFile(outs[i], FORMAT_BY_NAME, images[i], error, language)) {
+            std::fprintf(stderr, "krt: %s\n", error.c_str());
+            discard();
+            return kExitCannotCreate;
+        }
+        if (!temporaries[i].empty() && std::rename(temporaries[i].c_str(), outs[i].c_str()) != 0) {
+            std::fprintf(stderr, "krt: cannot write %s: %s\n", outs[i].c_str(), std::strerror(errno));
+            discard();
+            return kExitCannotCreate;
+        }
+        Log(log, "%s: %zu bytes", outs[i].c_str(), images[i].size());
+    }
+    return 0;
+}
+
 int RunSplit(CliSession& session, const std::vector<std::string>& args) {
     RomSetLayout layout;
     std::vector<std::string> outs, in;
     if (!LaneFiles(session, "split", args, 1, layout, outs, in)) return kExitUsage;
+    if (const int refused = RefuseUnreadable(in)) return refused;
+    if (const int refused = RefuseOutputs(session.options, outs, in)) return refused;
     const uint32_t language = session.options.language;
     std::string error;
     std::vector<uint8_t> image;
@@ -75,22 +159,15 @@ int RunSplit(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: %s\n", error.c_str());
         return kExitDataError;
     }
-    // Each output in its own format (by its name): --format is for the input.
-    LogSink* log = SessionLog(session);
-    for (size_t i = 0; i < lanes.size(); ++i) {
-        if (!WriteImageFile(outs[i], FORMAT_BY_NAME, lanes[i], error, language)) {
-            std::fprintf(stderr, "krt: %s\n", error.c_str());
-            return kExitCannotCreate;
-        }
-        Log(log, "%s: %zu bytes", outs[i].c_str(), lanes[i].size());
-    }
-    return 0;
+    return WriteTogether(SessionLog(session), outs, lanes, language);
 }
 
 int RunJoin(CliSession& session, const std::vector<std::string>& args) {
     RomSetLayout layout;
     std::vector<std::string> ins, out;
     if (!LaneFiles(session, "join", args, 1, layout, ins, out)) return kExitUsage;
+    if (const int refused = RefuseUnreadable(ins)) return refused;
+    if (const int refused = RefuseOutputs(session.options, out, ins)) return refused;
     const uint32_t language = session.options.language;
     std::string error;
     std::vector<std::vector<uint8_t>> lanes(ins.size());
@@ -104,12 +181,7 @@ int RunJoin(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: %s\n", error.c_str());
         return kExitDataError;
     }
-    if (!WriteImageFile(out[0], FORMAT_BY_NAME, image, error, language)) {
-        std::fprintf(stderr, "krt: %s\n", error.c_str());
-        return kExitCannotCreate;
-    }
-    Log(SessionLog(session), "%s: %zu bytes", out[0].c_str(), image.size());
-    return 0;
+    return WriteTogether(SessionLog(session), out, {image}, language);
 }
 
 }  // namespace

@@ -105,8 +105,9 @@ public:
     bool cutConsented = false;
     // JEDEC: what made a read refuse the file as no fuse map (FILE_FORMAT_ERROR):
     // a byte no text holds, or a fuse value other than 0 or 1 in an F or L
-    // field; where (the offset in the file), and the byte and the field.
-    enum class JedecFault : uint8_t { None, NotText, FuseValue };
+    // field, an L field without its fuse number or its fuse states; where
+    // (the offset in the file), and the byte and the field.
+    enum class JedecFault : uint8_t { None, NotText, FuseValue, FuseNumber };
     JedecFault jedecFault = JedecFault::None;
     uint32_t faultOffset = 0;
     uint8_t faultByte = 0;

@@ -60,6 +60,10 @@ constexpr TextPair kJedecNotTextText{
 constexpr TextPair kJedecFuseValueText{
     "%sの%cフィールド(オフセット%u)にヒューズの値\"%c\"があります。ヒューズの値は0か1です。",
     "%s: the %c field at offset %u holds the fuse value \"%c\"; a fuse is 0 or 1."};
+// %s: the file; %u: the offset.
+constexpr TextPair kJedecFuseNumberText{
+    "%sのLフィールド(オフセット%u)にはヒューズ番号とヒューズの値の両方が必要です(L番号 値*)。",
+    "%s: the L field at offset %u wants its fuse number and then the fuse states (L number states*)."};
 // %s: the file; %u: the words read.
 constexpr TextPair kBinaryLargerText{
     "%sはデバイスより大きいファイルです。開始アドレスからデバイスの終わりまでの%uワードを越える部分はデバイスに入りません。"
@@ -124,6 +128,9 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
     } else if (file.format == FORMAT_JEDEC && file.jedecFault == DataFile::JedecFault::FuseValue) {
         report.detail = Format(InLanguage(kJedecFuseValueText, language), fileName, file.faultField,
                                static_cast<unsigned>(file.faultOffset), static_cast<char>(file.faultByte));
+    } else if (file.format == FORMAT_JEDEC && file.jedecFault == DataFile::JedecFault::FuseNumber) {
+        report.detail = Format(InLanguage(kJedecFuseNumberText, language), fileName,
+                               static_cast<unsigned>(file.faultOffset));
     } else if (file.format == FORMAT_JEDEC && report.result == FILE_FORMAT_ERROR) {
         report.detail = Format(InLanguage(kJedecIncompleteText, language), fileName);
     } else if (file.fileLonger && report.result == FILE_BEYOND_BUFFER) {

@@ -55,6 +55,13 @@ int BadFuseValue(DataFile& f, size_t at, char field, char c) {
     return FILE_FORMAT_ERROR;
 }
 
+int MissingFuseNumber(DataFile& f, size_t at) {
+    f.jedecFault = DataFile::JedecFault::FuseNumber;
+    f.faultOffset = static_cast<uint32_t>(std::min<size_t>(at, UINT32_MAX));
+    f.faultField = 'L';
+    return FILE_FORMAT_ERROR;
+}
+
 }  // namespace
 
 int ReadJedec(DataFile& f) {
@@ -144,14 +151,21 @@ int ReadJedec(DataFile& f) {
         }
         case 'L': {
             // The fuse number is the whole decimal number that follows "L".
+            const size_t field = pos - 1;
             while (pos < size && IsBlank(text[pos])) ++pos;
             if (pos >= size) return FILE_FORMAT_ERROR;
             fusesGiven = true;
             uint64_t n = 0;
+            size_t digits = 0;
             while (pos < size && text[pos] >= '0' && text[pos] <= '9') {
                 n = std::min<uint64_t>(n * 10 + static_cast<uint64_t>(text[pos] - '0'), UINT64_C(1) << 40);
                 ++pos;
+                ++digits;
             }
+            // The number and the states are told apart by the blank between
+            // them: "L 0101*" has no number (or no states), not fuse 101 of nothing.
+            if (digits == 0 || pos >= size || !IsBlank(text[pos])) return MissingFuseNumber(f, field);
+            const uint32_t countBefore = f.count;
             // Fuse digits up to "*", with blanks and line ends between
             // them; any other character (a 2, a "?") is no fuse state, and a
             // map that holds one describes nothing that can be programmed.
@@ -169,6 +183,7 @@ int ReadJedec(DataFile& f) {
                 f.buffer[n++] = d == '1' ? 1 : 0;
                 ++f.count;
             }
+            if (result == FILE_OK && f.count == countBefore) return MissingFuseNumber(f, field);
             break;
         }
         default:

@@ -19,6 +19,12 @@ constexpr uint8_t kProgram = 0xA0, kProductId = 0x90, kEraseSetup = 0x80, kChipE
 constexpr uint8_t kSixByteId = 0x60, kDisableProtection = 0x20, kReset = 0xF0;
 // The pause the Winbond and Atmel sheets ask after the ID entry and exit.
 constexpr unsigned kIdPauseMs = 10;
+// Identify keeps the chip: the pages its command cycles can reach (the
+// widest page of the parts, aligned) and a pause longer than any byte or
+// page write cycle of the parts (10 ms), so that one the cycles started has
+// ended before the pages are read again.
+constexpr uint32_t kGuardedPage = 256;
+constexpr unsigned kWriteCycleMs = 20;
 // A clock that does not advance must not hang a wait: a backstop on reads.
 constexpr uint32_t kMaxWaitReads = 2'000'000;
 
@@ -177,6 +183,31 @@ bool ZVFLASH5V::ReadProductId(uint8_t& maker, uint8_t& device, bool& answered) {
     CommandCycle(kReset);
     link_.clock->sleepMs(kIdPauseMs);
     answered = maker != plain0 || device != plain1;
+    return link_.WaitReady();
+}
+
+bool ZVFLASH5V::ReadProductIdKeepingChip(uint8_t& maker, uint8_t& device, bool& answered, uint32_t& restored,
+                                         uint32_t& lost) {
+    restored = lost = 0;
+    const uint32_t pages[] = {kUnlock1 & ~(kGuardedPage - 1), kUnlock2 & ~(kGuardedPage - 1)};
+    std::vector<uint8_t> before[2], after;
+    for (int p = 0; p < 2; ++p)
+        if (!ReadPage(pages[p], kGuardedPage, before[p])) return false;
+    if (!ReadProductId(maker, device, answered)) return false;
+    link_.clock->sleepMs(kWriteCycleMs);
+    for (int p = 0; p < 2; ++p) {
+        if (!ReadPage(pages[p], kGuardedPage, after)) return false;
+        std::vector<uint32_t> changed;
+        for (uint32_t i = 0; i < kGuardedPage; ++i)
+            if (after[i] != before[p][i]) changed.push_back(i);
+        if (changed.empty()) continue;
+        // The chip took the cycles as data: it takes these alike, one page
+        // load (or byte writes) that ends in its own write cycle.
+        for (uint32_t i : changed) BusWrite(pages[p] + i, before[p][i]);
+        link_.clock->sleepMs(kWriteCycleMs);
+        if (!ReadPage(pages[p], kGuardedPage, after)) return false;
+        for (uint32_t i : changed) ++(after[i] == before[p][i] ? restored : lost);
+    }
     return link_.WaitReady();
 }
 

@@ -73,6 +73,14 @@ public:
     // same as the plain read of addresses 0 and 1 (no chip that takes the
     // command: an EPROM, an empty socket). The chip is reset afterwards.
     bool ReadProductId(uint8_t& maker, uint8_t& device, bool& answered);
+    // The product ID of a chip that is not known (identify): a chip without
+    // software data protection takes the command cycles as data, so the
+    // bytes they can reach (the pages around 5555h and 2AAAh) are read
+    // first and, where the cycles changed them, written back with plain
+    // write cycles, one burst per page. `restored` counts the bytes put
+    // back, `lost` those that would not take their old value again.
+    bool ReadProductIdKeepingChip(uint8_t& maker, uint8_t& device, bool& answered, uint32_t& restored,
+                                  uint32_t& lost);
 
 private:
     bool PageMode() const { return record->pagewrite != 0 && record->pagesize > 1; }

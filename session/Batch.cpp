@@ -10,12 +10,15 @@
 #include <limits>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "base/Log.h"
 #include "catalogue/DeviceRecord.h"
 #include "data/BufferChecksum.h"
 #include "data/DataBuffer.h"
 #include "session/Operations.h"
 #include "session/Session.h"
+#include "session/SessionTexts.h"
 #include "sim/VirtualKrt.h"
 
 namespace krt {
@@ -191,6 +194,13 @@ std::string BatchStatePath(const std::string& logPath) { return logPath + ".stat
 
 bool ReadBatchState(const std::string& path, BatchState& state, std::string& error) {
     error.clear();
+    // Looked at before it is read: a FIFO would wait for ever, a directory read as nothing.
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        error = path + ": not a batch state file (not a regular file)";
+        return false;
+    }
     std::ifstream in(path);
     if (!in) return false;
     BatchState s;
@@ -273,6 +283,30 @@ Batch::Batch(Session& session, BatchSettings settings) : session_(session), sett
 
 std::string Batch::SerialText(uint64_t value) const { return settings_.serial.used ? Decimal(value) : std::string(); }
 
+namespace {
+
+// The last chip the log names (its index, and its serial when it has one):
+// false when the log is missing, not a regular file or holds no chip line.
+bool LastLoggedChip(const std::string& logPath, uint32_t& index, bool& hasSerial, uint64_t& serial) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(logPath, ec)) return false;
+    std::ifstream in(logPath);
+    std::string line, last;
+    while (std::getline(in, line))
+        if (line.find("\"index\":") != std::string::npos) last = line;
+    if (last.empty()) return false;
+    const nlohmann::json chip = nlohmann::json::parse(last, nullptr, false);
+    if (!chip.is_object() || !chip.contains("index") || !chip["index"].is_number_unsigned()) return false;
+    const uint64_t n = chip["index"].get<uint64_t>();
+    if (n == 0 || n >= 0xFFFFFFFFu) return false;
+    index = static_cast<uint32_t>(n);
+    hasSerial = chip.contains("serial") && chip["serial"].is_string() &&
+                ParseNumber(chip["serial"].get<std::string>(), 10, serial);
+    return true;
+}
+
+}  // namespace
+
 bool Batch::Prepare(std::string& error) {
     const DeviceRecord& record = session_.record;
     DataBuffer& buffer = session_.buffer;
@@ -289,6 +323,26 @@ bool Batch::Prepare(std::string& error) {
     if (!settings_.logPath.empty()) {
         haveState = ReadBatchState(BatchStatePath(settings_.logPath), state, error);
         if (!haveState && !error.empty()) return false;
+    }
+    // The log holds what was programmed; a state that lags it (an older
+    // copy put back) would hand out again a serial that a chip carries. The
+    // larger of the two is trusted, and said.
+    uint32_t loggedIndex = 0;
+    bool loggedSerial = false;
+    uint64_t lastSerial = 0;
+    if (haveState && LastLoggedChip(settings_.logPath, loggedIndex, loggedSerial, lastSerial)) {
+        SerialFormat kept;
+        std::string ignored;
+        const bool series = !state.serial.empty() && ParseSerialFormat(state.serial, kept, ignored);
+        const bool serialBehind = series && loggedSerial && lastSerial >= state.nextSerial &&
+                                  lastSerial <= std::numeric_limits<uint64_t>::max() - kept.step;
+        if (loggedIndex >= state.nextIndex || serialBehind) {
+            if (loggedIndex >= state.nextIndex) state.nextIndex = loggedIndex + 1;
+            if (serialBehind) state.nextSerial = lastSerial + kept.step;
+            Log(session_.link.log, InLanguage(kBatchStateBehindLogText, session_.link.language),
+                BatchStatePath(settings_.logPath).c_str(), settings_.logPath.c_str(),
+                static_cast<unsigned>(state.nextIndex), Decimal(state.nextSerial).c_str());
+        }
     }
     SerialFormat& serial = settings_.serial;
     if (haveState && !state.serial.empty()) {

@@ -72,7 +72,8 @@ IdentifyReport IdentifyChip(Session& session, const Catalogue& catalogue, uint32
         ZVFLASH5V family(link, request, probe);
         if (!link.Publish(&family)) return false;
         bool read = family.PowerOn(true);
-        read = read && family.ReadProductId(report.maker, report.device, report.answered);
+        read = read && family.ReadProductIdKeepingChip(report.maker, report.device, report.answered,
+                                                       report.restored, report.lost);
         family.PowerOff();
         link.Withdraw();
         return read && !link.readyTimedOut;
@@ -83,6 +84,11 @@ IdentifyReport IdentifyChip(Session& session, const Catalogue& catalogue, uint32
         report.result = RESULT_FATAL;
         return report;
     }
+    if (report.lost > 0)
+        report.restoreLine = Format(InLanguage(kIdentifyLostText, language), static_cast<unsigned>(report.lost));
+    else if (report.restored > 0)
+        report.restoreLine =
+            Format(InLanguage(kIdentifyRestoredText, language), static_cast<unsigned>(report.restored));
     if (!report.answered) {
         report.result = RESULT_NOT_FOUND;
         report.line = Format(InLanguage(kIdentifyNoAnswerText, language), report.maker, report.device);

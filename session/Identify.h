@@ -23,8 +23,15 @@ struct IdentifyReport {
     uint8_t maker = 0xFF, device = 0xFF;
     std::vector<std::string> matches;  // "TYPE MAKER NAME" of each matching entry
     std::string line;                  // the line for the user, in the language asked
+    // Bytes the ID's command cycles changed (a chip without protection takes
+    // them as data): written back, and those that did not take their old
+    // value; each said in its own line for the user.
+    uint32_t restored = 0, lost = 0;
+    std::string restoreLine;
 };
 
+// The chip is left as it was found: what the command cycles changed is
+// written back (see ZVFLASH5V::ReadProductIdKeepingChip).
 // `entry` 3: AA 55 90 (the JEDEC form, which nearly every part takes); 6:
 // AA 55 80 AA 55 60 (Winbond's W29EE011 and W29C020 take only this).
 IdentifyReport IdentifyChip(Session& session, const Catalogue& catalogue, uint32_t language, uint8_t entry = 3);

@@ -37,11 +37,25 @@ struct Project {
 // digest are taken from the file as it is now. The file is replaced only
 // when written completely. False with why in error.
 bool SaveProject(const std::string& path, Project& project, std::string& error);
-// Reads a project; its relative paths are made relative to the project's
-// folder. False with a clear reason in error (not a project of ours, cut
-// short, of a newer version, a member of the wrong kind); project is then
-// left as it was.
-bool LoadProject(const std::string& path, Project& project, std::string& error);
+// Why a project was not taken, for the face's status: the file (missing,
+// not a regular file, not a project of ours, cut short, of a newer version,
+// a member of the wrong kind) or a value that the same option on krt's
+// command line refuses (a usage error there).
+enum class ProjectRefusal : uint8_t { None, File, Value };
+
+// Reads a project and turns it into its job: the one reader of both faces
+// (krt --project and the window's Project menu). Its relative paths are
+// made relative to the project's folder; every value is checked as krt's
+// option parser checks the same option, and a refusal names the project
+// file and the member. False with the reason in error (and in refusal, when
+// given); project is then left as it was. A directory, a FIFO or a socket
+// is refused before anything reads or waits on it.
+bool LoadProject(const std::string& path, Project& project, std::string& error,
+                 ProjectRefusal* refusal = nullptr);
+// The same from the document's text (path names the file in messages and
+// anchors relative paths).
+bool ParseProject(const std::string& text, const std::string& path, Project& project, std::string& error,
+                  ProjectRefusal* refusal = nullptr);
 // How the data file differs from when the project was saved ("" when it
 // does not, or nothing was kept): missing, or its size or contents changed.
 std::string DataFileChange(const Project& project);

@@ -80,6 +80,21 @@ inline constexpr TextPair kEraseNeedsA9Text{
     "cannot put a high voltage on A9 (nothing was applied). Erase it in a programmer that drives A9 to %.1f V; "
     "a chip that passes the blank check can be written as it is. It has no window: UV light does not erase it."};
 
+// Identify on a chip that took its command cycles as data. %u: the bytes.
+inline constexpr TextPair kIdentifyRestoredText{
+    "識別コマンドがチップの%uバイトを書き換えたので、元の値に戻しました",
+    "The product ID command cycles changed %u bytes of the chip; their old values were written back"};
+inline constexpr TextPair kIdentifyLostText{
+    "識別コマンドが書き換えたチップの%uバイトが元の値に戻りません（書き込み禁止か、書き込めないチップです）",
+    "%u bytes of the chip that the product ID command cycles changed did not take their old values again "
+    "(a write-protected or worn chip)"};
+
+// A batch state that lags its log. %s: the state file, the log; %u: the
+// next index; %s: the next serial.
+inline constexpr TextPair kBatchStateBehindLogText{
+    "%sは%sより遅れています。ログを信頼して、次のチップは%u番、シリアルは%sから続けます",
+    "%s lags behind %s: the log is trusted, the next chip is number %u and its serial %s"};
+
 // An automatic write that stopped at its blank check.
 inline constexpr TextPair kAutoNothingWrittenText{
     "ブランクチェックで止まったので、何も書きこんでいません。",

@@ -272,6 +272,8 @@ void TQV17MainForm::IdentifyExecute() {
                                            [session, catalogue, language, report, entry](LinkContext& link,
                                                                                          DeviceRecord&) {
                                                *report = IdentifyChip(*session, catalogue, language, entry);
+                                               if (!report->restoreLine.empty())
+                                                   ::krt::Log(link.log, "%s", report->restoreLine.c_str());
                                                if (!report->line.empty())
                                                    ::krt::Log(link.log, "%s", report->line.c_str());
                                                return report->result;
