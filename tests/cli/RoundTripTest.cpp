@@ -7,7 +7,9 @@
 
 #include "support/KrtProcess.h"
 
+#include <cctype>
 #include <cstdio>
+#include <iterator>
 #include <random>
 
 namespace krt {
@@ -59,53 +61,62 @@ struct Row {
     std::vector<std::string> formats;
 };
 
-class RoundTrip : public test::KrtDirTest {
+// A binary file holds the range's words: the PIC's program memory alone.
+// Its configuration words and data EEPROM travel in the record formats.
+const std::vector<std::string> kWordFormats = {"hex", "hxl", "mot", "bin"};
+const Row kRows[] = {
+    {{"EPROM", "AMD", "27C64"}, 0x2000, 0xFF, kWordFormats},
+    {{"OTPROM", "Microchip", "27C64"}, 0x2000, 0xFF, kWordFormats},
+    {{"EEPROM", "Atmel", "AT28C16"}, 0x800, 0xFF, kWordFormats},
+    {{"FLASH", "Intel", "P28F010"}, 0x20000, 0xFF, kWordFormats},
+    {{"SEEPROM", "Atmel", "AT24C02"}, 0x100, 0xFF, kWordFormats},
+    {{"SEEPROM", "Microchip", "93C46"}, 0x80, 0xFF, kWordFormats},
+    {{"GAL", "Lattice", "GAL16V8"}, 2194, 0x01, {"jed", "hex", "hxl", "mot", "bin"}},
+    {{"PIC", "Microchip", "PIC16F84"}, 0, 0, {"hex", "hxl", "mot"}},
+    {{"PIC", "Microchip", "PIC16F84A"}, 0x800, 0xFF, {"bin"}},
+};
+
+// One test a device, so that the devices run side by side.
+class RoundTrip : public test::KrtDirTest, public testing::WithParamInterface<size_t> {
 protected:
     RoundTrip() : KrtDirTest("krt-round-trip", KRT_CLI_PATH) { simulatorUnlessNamed = true; }
 };
 
-TEST_F(RoundTrip, EveryFileKrtWritesReadsBackVerifiesAndProgramsABlankChip) {
-    const std::vector<std::string> words = {"hex", "hxl", "mot", "bin"};
-    // A binary file holds the range's words: the PIC's program memory alone.
-    // Its configuration words and data EEPROM travel in the record formats.
-    const Row rows[] = {
-        {{"EPROM", "AMD", "27C64"}, 0x2000, 0xFF, words},
-        {{"OTPROM", "Microchip", "27C64"}, 0x2000, 0xFF, words},
-        {{"EEPROM", "Atmel", "AT28C16"}, 0x800, 0xFF, words},
-        {{"FLASH", "Intel", "P28F010"}, 0x20000, 0xFF, words},
-        {{"SEEPROM", "Atmel", "AT24C02"}, 0x100, 0xFF, words},
-        {{"SEEPROM", "Microchip", "93C46"}, 0x80, 0xFF, words},
-        {{"GAL", "Lattice", "GAL16V8"}, 2194, 0x01, {"jed", "hex", "hxl", "mot", "bin"}},
-        {{"PIC", "Microchip", "PIC16F84"}, 0, 0, {"hex", "hxl", "mot"}},
-        {{"PIC", "Microchip", "PIC16F84A"}, 0x800, 0xFF, {"bin"}},
-    };
-    std::mt19937 random(40);
-    for (const Row& row : rows) {
-        const std::string name = row.device[0] + "-" + row.device[2];
-        std::string source = "src-" + name + (row.bytes ? ".bin" : ".hex");
-        if (row.bytes) {
-            std::string image(row.bytes, '\0');
-            for (size_t i = 0; i < image.size(); ++i)
-                // PIC words are 14 bits, high byte first.
-                image[i] = static_cast<char>(random() & (row.device[0] == "PIC" && i % 2 == 0 ? 0x3F : row.mask));
-            Spit(dir / source, image);
-        } else {
-            Spit(dir / source, PicHex(random));
-        }
-        const std::string chip = name + ".chip";
-        ASSERT_EQ(Krt(Args({{"--sim-chip", chip, "write"}, row.device, {source}})).status, 0) << name;
-        for (const std::string& format : row.formats) {
-            const std::string file = name + "." + format, blank = name + "-" + format + ".chip";
-            const KrtRun read = Krt(Args({{"--sim-chip", chip, "read"}, row.device, {file}}));
-            EXPECT_EQ(read.status, 0) << file << read.err;
-            const KrtRun verify = Krt(Args({{"--sim-chip", chip, "verify"}, row.device, {file}}));
-            EXPECT_EQ(verify.status, 0) << file << verify.err;
-            const KrtRun write = Krt(Args({{"--sim-chip", blank, "write"}, row.device, {file}}));
-            // The write reads the chip back: the blank chip now holds the file.
-            EXPECT_EQ(write.status, 0) << file << write.err;
-        }
+TEST_P(RoundTrip, EveryFileKrtWritesReadsBackVerifiesAndProgramsABlankChip) {
+    const Row& row = kRows[GetParam()];
+    std::mt19937 random(40 + static_cast<unsigned>(GetParam()));
+    const std::string name = row.device[0] + "-" + row.device[2];
+    std::string source = "src-" + name + (row.bytes ? ".bin" : ".hex");
+    if (row.bytes) {
+        std::string image(row.bytes, '\0');
+        for (size_t i = 0; i < image.size(); ++i)
+            // PIC words are 14 bits, high byte first.
+            image[i] = static_cast<char>(random() & (row.device[0] == "PIC" && i % 2 == 0 ? 0x3F : row.mask));
+        Spit(dir / source, image);
+    } else {
+        Spit(dir / source, PicHex(random));
+    }
+    const std::string chip = name + ".chip";
+    ASSERT_EQ(Krt(Args({{"--sim-chip", chip, "write"}, row.device, {source}})).status, 0) << name;
+    for (const std::string& format : row.formats) {
+        const std::string file = name + "." + format, blank = name + "-" + format + ".chip";
+        const KrtRun read = Krt(Args({{"--sim-chip", chip, "read"}, row.device, {file}}));
+        EXPECT_EQ(read.status, 0) << file << read.err;
+        const KrtRun verify = Krt(Args({{"--sim-chip", chip, "verify"}, row.device, {file}}));
+        EXPECT_EQ(verify.status, 0) << file << verify.err;
+        const KrtRun write = Krt(Args({{"--sim-chip", blank, "write"}, row.device, {file}}));
+        // The write reads the chip back: the blank chip now holds the file.
+        EXPECT_EQ(write.status, 0) << file << write.err;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryFamily, RoundTrip, testing::Range<size_t>(0, std::size(kRows)),
+                         [](const testing::TestParamInfo<size_t>& info) {
+                             std::string name = kRows[info.param].device[0] + "_" + kRows[info.param].device[2];
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace krt

@@ -4,10 +4,11 @@
 # prefix, and the Debian package unpacked into a scratch root, each used
 # from there (catalogue found beside the program, the simulated programmer
 # writing and reading a chip), with every file the package promises.
-# Usage: install-test.sh BUILD_DIR SOURCE_DIR
+# Usage: install-test.sh BUILD_DIR SOURCE_DIR PACKAGES_DIR (the package make-packages.sh made)
 set -euo pipefail
 build=$1
 source=$2
+packages=$3
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export ASAN_OPTIONS=detect_leaks=0
@@ -21,8 +22,7 @@ types=$("$scratch/prefix/bin/krt" list)
 grep -qx EPROM <<<"$types" || fail "installed krt list does not list EPROM"
 
 # The package.
-(cd "$scratch" && cpack --config "$build/CPackConfig.cmake" -B "$scratch/pkg" >/dev/null)
-deb=$(ls "$scratch"/pkg/krtwin_*.deb)
+deb=$(ls "$packages"/one/krtwin_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 for needed in libqt6widgets6 libqt6svg6 libc6; do
   [[ $depends == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
