@@ -40,7 +40,9 @@ TEST_F(ProjectOption, SavedJobRunsAsTheFullCommandAndTheLineTakesPrecedence) {
     EXPECT_EQ(run("c.chip", {"--project", saved, "verify"}, out), 0) << err;
     EXPECT_EQ(run("c.chip", {"--project", saved, "--length", "8", "verify"}, out), 3);
     EXPECT_EQ(run("c.chip", {"--project", Path("none.krtproj"), "sum"}, out), kExitNoInput);
-    // The device on the line as well: the line's words are the command's own.
+    // The line's own words: a file alone, or the device as well.
+    EXPECT_EQ(run("c.chip", {"--project", saved, "verify", file}, out), 0) << err;
+    EXPECT_EQ(run("e.chip", {"--project", saved, "blank"}, out), 0) << err;
     EXPECT_EQ(run("e.chip", {"--project", saved, "blank", "EEPROM", "Atmel", "AT28C64"}, out), 0) << err;
 }
 

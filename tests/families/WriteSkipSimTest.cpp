@@ -142,24 +142,31 @@ TEST(WriteSkipSim, WordTheWriteCannotMakeFailsAtItsAddress) {
 }
 
 // The blank check's range reaches only the write right after it in an
-// automatic write: any other request between them (here a read), or a
-// blank check of its own (the chip may be changed before the user's
-// write), makes the write look at the chip again.
+// automatic write, and only its own words: any other request between them
+// (here a read), a blank check of its own (the chip may be changed before
+// the user's write), or a word just past the checked range makes the write
+// look at the chip again.
 TEST(WriteSkipSim, TheBlankCheckCountsOnlyForTheWriteRightAfterIt) {
+    struct Case {
+        const char* what;
+        bool automatic, between;
+        uint32_t checked;  // words from 0
+        uint8_t result;
+    };
     const Family f = Families().front();
-    for (int run : {0, 1, 2}) {
-        const bool automatic = run != 2, between = run == 1;
+    for (const Case& c : {Case{"right after it", true, false, kWords, 0}, Case{"a read between", true, true, kWords, 3},
+                          Case{"a blank check of its own", false, false, kWords, 3},
+                          Case{"the word after its range", true, false, 0x80, 3}}) {
         Skip b(f);
-        b.link.automaticWrite = automatic;
-        ASSERT_EQ(b.Operation(REQ_BLANK_CHECK, 0, kWords), 0);
+        b.link.automaticWrite = c.automatic;
+        ASSERT_EQ(b.Operation(REQ_BLANK_CHECK, 0, c.checked), 0);
         std::vector<uint8_t> file = b.buffer;
-        if (between) {
+        if (c.between) {
             EXPECT_EQ(b.Operation(4, 0, 1), 0);
         }
         f.setCell(b, 0x80, f.data);  // another chip's word, unseen by the blank check
         b.buffer = file;
-        b.link.automaticWrite = automatic;
-        EXPECT_EQ(b.Operation(5, 0, kWords), run == 0 ? 0 : 3) << run;
+        EXPECT_EQ(b.Operation(5, 0, kWords), c.result) << c.what;
     }
 }
 
