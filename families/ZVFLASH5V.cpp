@@ -151,13 +151,12 @@ bool ZVFLASH5V::PowerOn(bool programming) {
 void ZVFLASH5V::PowerOff() {
     // A chip still busy (given up on) is ended by the supplies alone: a
     // command now would be written into its running cycle.
+    // The reset is the full AA 55 F0, which every part takes: a lone F0 is
+    // a byte of page data to a page-mode part without protection, whose
+    // write cycle would start as the supplies fall.
     if (programming_ && !waitGaveUp_ && !windowBroken_ && !link_.readyTimedOut) {
-        if (PageMode()) {
-            Unlock();
-            CommandCycle(kReset);
-        } else {
-            BusWrite(static_cast<uint32_t>(std::max<int64_t>(counter_, 0)), kReset);
-        }
+        Unlock();
+        CommandCycle(kReset);
         link_.WaitReady();
     }
     programming_ = false;

@@ -406,7 +406,7 @@ void Flash5vChip::Command(uint32_t address, uint8_t data, uint64_t nowNs) {
             erasePrefix_ = false;
             if (prefixed) {
                 if (decoded == a5555 && data == 0x10 && facts_.eraseTypNs != 0) StartErase(0, facts_.bytes, nowNs);
-                else if (data == 0x30 && facts_.eraseTypNs != 0)
+                else if (data == 0x30 && facts_.eraseTypNs != 0 && facts_.sector < facts_.bytes)
                     StartErase(address & ~(facts_.sector - 1) & mask_, facts_.sector, nowNs);
                 else if (decoded == a5555 && data == 0x60) mode_ = Mode::Id;
                 return;
@@ -532,6 +532,14 @@ void Flash5vChip::PinsChanged(const SocketState& socket, uint32_t changed) {
     Advance(socket.nowNs);
     if (socket.vcc < facts_.inhibitVcc) {
         if (powered_) {
+            // A page load still open is written: the supply falls through the
+            // byte-load window long before it reaches the inhibit level, so
+            // the window closes and the cycle runs on the charge left. A lone
+            // data cycle (a stray reset byte) thus rewrites its page.
+            if (loading_) {
+                StartPageCycle(socket.nowNs);
+                EndBusy();
+            }
             Abandon();  // what ran is cut off; ID mode is lost at power-down
             mode_ = Mode::Read;
         }

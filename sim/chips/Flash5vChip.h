@@ -9,7 +9,8 @@
 //   middle of a sequence returns it to read mode, and nothing is programmed.
 //   Commands: A0 program (the next cycle's address and data), 90 product
 //   ID (address 0 the maker code, 1 the device code), 80 AA 55 10 chip
-//   erase, 80 AA 55 30-at-a-sector sector erase, 80 AA 55 60 product ID
+//   erase, 80 AA 55 30-at-a-sector sector erase (not on the AT49F, which
+//   erases only the whole chip), 80 AA 55 60 product ID
 //   (Winbond's six-byte form), F0 at any address leaves ID mode and resets;
 //   AA 55 F0 does the same;
 // - byte-program parts: the program runs from the fourth cycle's rising
@@ -23,7 +24,9 @@
 //   (tBLC) or the page's write cycle starts with what was loaded (a later
 //   byte finds the chip busy and is lost). The cycle erases the page and
 //   programs it: bytes not loaded become FF (Winbond, SST) or indeterminate
-//   (Atmel). A read also ends the load. With software data protection on, a
+//   (Atmel). A read also ends the load, and so does the supply's fall: a
+//   load open at power-down is written. Any cycle outside a command
+//   sequence is page data, a lone F0 too. With software data protection on, a
 //   page must follow AA/55/A0 (which also turns the protection on) or the
 //   chip runs a cycle that writes nothing; AA 55 80 AA 55 20 turns it off
 //   (and the page that follows is written). The state is nonvolatile;

@@ -222,6 +222,9 @@ TEST_F(BatchCommand, SeriesRulesGiveEachChipItsOwnWholeSerial) {
     };
     const Case cases[] = {
         {"a serial straddling the range end taken", {{1, "10:4:1", "12", false, kExitUsage}}, {}, "13 lies outside"},
+        {"a serial one byte past the range end taken", {{1, "10:4:1", "13", false, kExitUsage}}, {},
+         "13 lies outside"},
+        {"file data in the serial's last byte overwritten", {{1, "10:5:1", "", false, kExitUsage}}, {}, "(at 14)"},
         {"a resume that forgets its STEP", {{2, "10:4:1:2", "", false, 0}, {2, "10:4", "", false, 0}}, {1, 3, 5, 7}, ""},
         {"going on at the next START forgets the STEP",
          {{2, "10:4:1:2", "", false, 0}, {2, "10:4:5", "", false, 0}}, {1, 3, 5, 7}, ""},

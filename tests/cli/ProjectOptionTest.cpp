@@ -3,6 +3,7 @@
 // option on the line takes precedence over the project's.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,12 @@ TEST_F(ProjectOption, SavedJobRunsAsTheFullCommandAndTheLineTakesPrecedence) {
     EXPECT_EQ(run("c.chip", {"--project", saved, "verify"}, out), 0) << err;
     EXPECT_EQ(run("c.chip", {"--project", saved, "--length", "8", "verify"}, out), 3);
     EXPECT_EQ(run("c.chip", {"--project", Path("none.krtproj"), "sum"}, out), kExitNoInput);
+    // The line's own words: a file alone, or the device as well.
+    EXPECT_EQ(run("c.chip", {"--project", saved, "verify", file}, out), 0) << err;
+    EXPECT_EQ(run("e.chip", {"--project", saved, "blank", "EEPROM", "Atmel", "AT28C64"}, out), 0) << err;
+    // blank needs no data file: the project's may be gone.
+    std::filesystem::remove(file);
+    EXPECT_EQ(run("e.chip", {"--project", saved, "blank"}, out), 0) << err;
 }
 
 }  // namespace

@@ -78,6 +78,44 @@ TEST_F(Edits, UnsavedUntilSavedAndAgainAfterAnUndo) {
     EXPECT_FALSE(edits.Changed(buffer, 1));
 }
 
+// Where a mistake would hide: a match that ends at the range's end, bytes
+// a replacement made that match again, a pattern that starts at an odd
+// address, a replace that finds nothing (no step to undo), a new edit after
+// an undo (nothing left to redo), a digit typed after a save (a step of its
+// own, so the saved state stays reachable).
+TEST_F(Edits, EditsAtTheirEdges) {
+    uint32_t replaced = 0;
+    ASSERT_TRUE(edits.Write(buffer, 0x30, {0x11, 0x11, 0x11}, error, 1));
+    ASSERT_TRUE(edits.Replace(buffer, 0x30, 3, {0x11, 0x11}, {0x22, 0x11}, replaced, error, 1));
+    EXPECT_EQ(replaced, 1u);
+    EXPECT_EQ((std::vector<uint8_t>{buffer[0x30], buffer[0x31], buffer[0x32]}),
+              (std::vector<uint8_t>{0x22, 0x11, 0x11}));
+    ASSERT_TRUE(edits.Replace(buffer, 0x50, 4, {0x52, 0x53}, {0, 0}, replaced, error, 1));
+    EXPECT_EQ(replaced, 1u);
+    EXPECT_EQ(buffer[0x53], 0);
+    ASSERT_TRUE(edits.Fill(buffer, 0x61, 3, {0xA1, 0xB2}, false, error, 1));
+    EXPECT_EQ((std::vector<uint8_t>{buffer[0x61], buffer[0x62], buffer[0x63]}),
+              (std::vector<uint8_t>{0xA1, 0xB2, 0xA1}));
+
+    edits.Reset(buffer);
+    ASSERT_TRUE(edits.Replace(buffer, 0, 0x100, {0xEE, 0xEE}, {0, 0}, replaced, error, 1));
+    EXPECT_EQ(replaced, 0u);
+    EXPECT_FALSE(edits.CanUndo());
+    ASSERT_TRUE(edits.Write(buffer, 1, {0xA0}, error, 1));
+    ASSERT_TRUE(edits.Undo(buffer));
+    ASSERT_TRUE(edits.Write(buffer, 2, {0xB0}, error, 1));
+    EXPECT_FALSE(edits.CanRedo());
+
+    edits.Reset(buffer);
+    ASSERT_TRUE(edits.Write(buffer, 5, {0xA5}, error, 1));
+    edits.MarkSaved();
+    ASSERT_TRUE(edits.Write(buffer, 5, {0xAB}, error, 1, true));
+    EXPECT_TRUE(edits.Unsaved());
+    ASSERT_TRUE(edits.Undo(buffer));
+    EXPECT_EQ(buffer[5], 0xA5);
+    EXPECT_FALSE(edits.Unsaved());
+}
+
 TEST_F(Edits, RefusedEditsSayWhyAndChangeNothing) {
     const std::vector<uint8_t> loaded = Bytes();
     EXPECT_FALSE(edits.Write(buffer, 0xFF, {1, 2}, error, 1));

@@ -141,21 +141,32 @@ TEST(WriteSkipSim, WordTheWriteCannotMakeFailsAtItsAddress) {
     }
 }
 
-// The blank check's range reaches only the write right after it: any other
-// request between them (here a read) makes the write look at the chip again.
+// The blank check's range reaches only the write right after it in an
+// automatic write, and only its own words: any other request between them
+// (here a read), a blank check of its own (the chip may be changed before
+// the user's write), or a word just past the checked range makes the write
+// look at the chip again.
 TEST(WriteSkipSim, TheBlankCheckCountsOnlyForTheWriteRightAfterIt) {
+    struct Case {
+        const char* what;
+        bool automatic, between;
+        uint32_t checked;  // words from 0
+        uint8_t result;
+    };
     const Family f = Families().front();
-    for (bool between : {false, true}) {
+    for (const Case& c : {Case{"right after it", true, false, kWords, 0}, Case{"a read between", true, true, kWords, 3},
+                          Case{"a blank check of its own", false, false, kWords, 3},
+                          Case{"the word after its range", true, false, 0x80, 3}}) {
         Skip b(f);
-        b.link.automaticWrite = true;
-        ASSERT_EQ(b.Operation(REQ_BLANK_CHECK, 0, kWords), 0);
+        b.link.automaticWrite = c.automatic;
+        ASSERT_EQ(b.Operation(REQ_BLANK_CHECK, 0, c.checked), 0);
         std::vector<uint8_t> file = b.buffer;
-        if (between) {
+        if (c.between) {
             EXPECT_EQ(b.Operation(4, 0, 1), 0);
         }
         f.setCell(b, 0x80, f.data);  // another chip's word, unseen by the blank check
         b.buffer = file;
-        EXPECT_EQ(b.Operation(5, 0, kWords), between ? 3 : 0) << between;
+        EXPECT_EQ(b.Operation(5, 0, kWords), c.result) << c.what;
     }
 }
 
@@ -227,7 +238,9 @@ TEST(WriteSkipSim, SerialEepromWritesTheBlankWordsOfTheFile) {
 // EEPROMs with changedonly: the page (parallel, two-wire page write) or
 // the word (byte write, three-wire) that differs is the only write cycle;
 // without the key every page is written as before. At the parallel part's
-// longest write cycle too.
+// longest write cycle too. The rows that write one changed byte where a
+// mistake would hide it: a range that starts inside a page, a page whose
+// last or first byte alone differs, the page after one left alone.
 TEST(WriteSkipSim, EepromChangedOnlyWritesWhatDiffers) {
     struct Case {
         const char* name;
@@ -236,13 +249,24 @@ TEST(WriteSkipSim, EepromChangedOnlyWritesWhatDiffers) {
         bool slow;
         uint64_t cycles;
         const char* held;  // the units the log says were not written
+        uint32_t start = 0;
+        int changed = -1;  // the file's byte that differs; -1: one inside a page
     };
     for (const Case& c : {Case{"AT24C02", 1, 1, false, 1, "7 pages"}, Case{"AT24C02", 0, 1, false, 1, "63 words"},
                           Case{"93C46", 0, 1, false, 1, "31 words"}, Case{"AT28C256", -1, 1, false, 1, "15 pages"},
                           Case{"AT28C256", -1, 1, true, 1, "15 pages"}, Case{"AT28C256", -1, 0, false, 16, nullptr},
-                          Case{"AT28C256", -1, 0, true, 16, nullptr}}) {
+                          Case{"AT28C256", -1, 0, true, 16, nullptr},
+                          Case{"AT28C256", -1, 1, false, 1, "15 pages", 0x20, 0x40},
+                          Case{"AT28C256", -1, 1, false, 1, "15 pages", 0, 0x17F},
+                          Case{"AT28C256", -1, 1, false, 1, "15 pages", 0, 0x180},
+                          Case{"AT24C02", 1, 1, false, 1, "7 pages", 0x03, 0x08},
+                          Case{"AT24C02", 1, 1, false, 1, "7 pages", 0, 0x0F},
+                          Case{"AT24C02", 1, 1, false, 1, "7 pages", 0, 0x10},
+                          Case{"AT24C02", 0, 1, false, 1, "60 words", 0x03, 0x3F},
+                          Case{"93C46", 0, 1, false, 1, "29 words", 2, 0x06}}) {
         SCOPED_TRACE(std::string(c.name) + " page write " + std::to_string(c.pageWrite) + " changedonly " +
-                     std::to_string(c.changedOnly) + (c.slow ? " slow" : ""));
+                     std::to_string(c.changedOnly) + (c.slow ? " slow" : "") + " from " + std::to_string(c.start) +
+                     " changed " + std::to_string(c.changed));
         const bool parallel = c.name[3] == '8', threeWire = c.name[0] == '9';
         DeviceRecord r = ShippedRecord(parallel ? "EEPROM" : "SEEPROM", threeWire ? "Microchip" : "Atmel", c.name);
         EXPECT_EQ(r.changedonly, 0) << "a file without the key";
@@ -254,7 +278,8 @@ TEST(WriteSkipSim, EepromChangedOnlyWritesWhatDiffers) {
         auto* two = dynamic_cast<TwoWireEepromChip*>(b.sim.SocketChip());
         auto* three = dynamic_cast<ThreeWireEepromChip*>(b.sim.SocketChip());
         auto* eeprom = dynamic_cast<EepromChip*>(b.sim.SocketChip());
-        const uint32_t units = parallel ? 0x400 : threeWire ? 0x20 : 0x40, changed = parallel ? 0x155 : 0x11;
+        const uint32_t units = parallel ? 0x400 : threeWire ? 0x20 : 0x40;
+        const uint32_t changed = c.changed >= 0 ? static_cast<uint32_t>(c.changed) : parallel ? 0x155 : 0x11;
         for (uint32_t a = 0; a < units; ++a) {
             if (three) three->SetWord(a, WordAt(b.buffer, a));
             if (two) two->SetCell(a, b.buffer[a]);
@@ -263,7 +288,7 @@ TEST(WriteSkipSim, EepromChangedOnlyWritesWhatDiffers) {
         const auto cycles = [&] { return two ? two->WriteCycles() : three ? three->WriteCycles() : eeprom->Cycles(); };
         b.buffer[changed] ^= 0x01;
         const uint64_t before = cycles();
-        ASSERT_EQ(b.Operation(5, 0, units), 0);
+        ASSERT_EQ(b.Operation(5, c.start, units - c.start), 0);
         EXPECT_EQ(cycles() - before, c.cycles);
         if (c.held) {
             EXPECT_EQ(b.log.lines(), (Lines{std::string(c.held) + " already held their data and were not written",

@@ -43,16 +43,20 @@ private:
 // A range that starts and ends inside a page, on a chip that already holds
 // data: the range is written, verified and read back; the bytes around it
 // keep the chip's own data (page parts rewrite whole pages); erase blanks all.
+// A page-mode part written without protection takes any stray data cycle
+// (a lone reset byte) as a page to write.
 TEST(ZVFLASH5VSim, RoundTripOfEveryKindKeepsTheBytesAroundTheRange) {
     struct Case {
         const char* maker;
         const char* name;
+        bool protectedWrites = true;  // page mode: the catalogue's sdp
     };
     for (const Case& c : {Case{"SST", "SST39SF010A"}, Case{"AMD", "AM29F040B"}, Case{"Atmel", "AT49F010"},
                           Case{"Atmel", "AT29C010A"}, Case{"Winbond", "W29C020"}, Case{"Winbond", "W29EE011"},
-                          Case{"SST", "SST29EE010"}}) {
-        SCOPED_TRACE(c.name);
+                          Case{"SST", "SST29EE010"}, Case{"Winbond", "W29C020", false}}) {
+        SCOPED_TRACE(std::string(c.name) + (c.protectedWrites ? "" : " without protection"));
         SimBench b(Part(c.maker, c.name));
+        if (!c.protectedWrites) b.record.sdp = 0;
         const uint32_t start = 0x1F3, length = 0x2A7;
         for (uint32_t a = 0; a < 0x800; ++a) ChipOf(b).SetCell(a, static_cast<uint8_t>(a * 7));
         // Only bits the chip can clear for the byte parts: the range starts blank there.
@@ -75,6 +79,45 @@ TEST(ZVFLASH5VSim, RoundTripOfEveryKindKeepsTheBytesAroundTheRange) {
         EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
         EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
         EXPECT_TRUE(b.log.lines().empty()) << b.log.lines().front();
+    }
+}
+
+// A file blank (FF) over a chip that holds something else: the page-mode
+// parts write each page where any byte of the range differs (whatever its
+// place in the page, after a page left alone too) and keep the bytes
+// outside the range; a byte-program part cannot make FF, which is an error
+// with the verify off as well, never "without errors".
+TEST(ZVFLASH5VSim, BlankFileOverOldDataIsWrittenOrReported) {
+    struct Case {
+        const char* what;
+        const char* maker;
+        const char* name;
+        uint8_t verify;
+        uint32_t start, length;
+        std::vector<uint32_t> old;  // cells that hold 00
+    };
+    for (const Case& c :
+         {Case{"an all-FF page over old data", "Winbond", "W29C020", 1, 0, 0x100, {0x05, 0x90}},
+          Case{"only the page's last byte differs", "Winbond", "W29C020", 1, 0, 0x100, {0x7F}},
+          Case{"only the page's first byte differs", "Winbond", "W29C020", 1, 0, 0x100, {0x80}},
+          Case{"a start inside a page", "Atmel", "AT29C010A", 1, 0x40, 0x80, {0x3F, 0x40, 0x7F, 0xBF, 0xC0}},
+          Case{"the page after one left alone", "Winbond", "W29EE011", 1, 0, 0x180, {0x100}},
+          Case{"verify off", "Atmel", "AT29C010A", 0, 0, 0x100, {0x05}},
+          Case{"a byte-program part, verify off", "SST", "SST39SF010A", 0, 0, 0x20, {0x10}}}) {
+        SCOPED_TRACE(c.what);
+        SimBench b(Part(c.maker, c.name));
+        b.record.verify = c.verify;
+        for (uint32_t a : c.old) ChipOf(b).SetCell(a, 0x00);
+        const bool pages = b.record.pagewrite != 0;
+        EXPECT_EQ(b.Operation(5, c.start, c.length), pages ? 0 : 3);
+        EXPECT_EQ(b.CountLines(kNoErrors), pages ? 1u : 0u);
+        for (uint32_t a : c.old) {
+            const bool in = a >= c.start && a < c.start + c.length;
+            EXPECT_EQ(ChipOf(b).Cell(a), in && pages ? 0xFF : 0x00) << a;
+        }
+        if (!pages) {
+            EXPECT_EQ(b.CountLines("Verify error at 000010 Read:00 File:FF"), 1u);
+        }
     }
 }
 
@@ -176,6 +219,10 @@ TEST(ZVFLASH5VSim, ProtectionOfPageModeParts) {
                          "Errors during the write: 1"}));
         EXPECT_EQ(ChipOf(b).Cell(0), 0xFF);
         EXPECT_TRUE(b.link.protectionSuspected);
+        // "sdp off" the chip does not take is an error, not a success.
+        b.log.clear();
+        EXPECT_EQ(RunProtectionOperation(b.link, b.record, false), 3);
+        EXPECT_EQ(b.log.lines(), Lines{"Software data protection is on (a test write at 01FFFF was ignored)"});
     }
     SimBench b(Part("Winbond", "W29EE011"));
     ChipOf(b).SetProtected(true);

@@ -44,6 +44,7 @@ TEST(BatchSerial, EncodingsPlaceTheBytesAndRefuseWhatDoesNotFit) {
         {SerialEncoding::Bcd, 3, 1234567, false, {}},
         {SerialEncoding::Ascii, 5, 42, true, {'0', '0', '0', '4', '2'}},
         {SerialEncoding::Ascii, 2, 100, false, {}},
+        {SerialEncoding::Ascii, 3, 100, true, {'1', '0', '0'}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
@@ -66,6 +67,9 @@ TEST(BatchSerial, OptionTextIsParsedAndBadTextRefused) {
     EXPECT_EQ(f.step, 5u);
     EXPECT_EQ(f.encoding, SerialEncoding::Be);
     EXPECT_EQ(SerialFormatText(f), "7FF0:4:1000:5:be");
+
+    ASSERT_TRUE(ParseSerialFormat("10:10:1:bcd", f, error)) << error;
+    EXPECT_EQ(f.width, 10u);
 
     // Without START the series of the log goes on.
     ASSERT_TRUE(ParseSerialFormat("10:6:ascii", f, error)) << error;
@@ -103,8 +107,11 @@ TEST(BatchState, RoundTripsAndRefusesAForeignFile) {
     std::ofstream(path) << "hello\n";
     EXPECT_FALSE(ReadBatchState(path, back, error));
     EXPECT_FALSE(error.empty());
-    std::ofstream(path) << "serial 10:4:1:1:le\nindex 3\n";
-    EXPECT_FALSE(ReadBatchState(path, back, error)) << "no next serial";
+    for (const char* cut : {"serial 10:4:1:1:le\nindex 3\n", "serial 10:4:1:1:le\nnext 3\n",
+                            "serial 10:4:1:1:le\nnext 3\nindex 0\n"}) {
+        std::ofstream(path) << cut;
+        EXPECT_FALSE(ReadBatchState(path, back, error)) << cut;
+    }
     fs::remove_all(dir);
 }
 

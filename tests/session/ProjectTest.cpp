@@ -73,6 +73,12 @@ TEST_F(ProjectFile, SavedJobReadsBackTheSameWithItsFileRelative) {
     EXPECT_NE(DataFileChange(read).find("12 bytes then, 13 now"), std::string::npos);
     fs::remove(Path("images/fw.hex"));
     EXPECT_NE(DataFileChange(read).find("missing"), std::string::npos);
+
+    // Standard input stays standard input.
+    saved.job.file = "-";
+    ASSERT_TRUE(SaveProject(Path("p.krtproj"), saved, error)) << error;
+    ASSERT_TRUE(LoadProject(Path("p.krtproj"), read, error)) << error;
+    EXPECT_EQ(read.job.file, "-");
 }
 
 TEST_F(ProjectFile, WhatIsNotOurProjectIsRefusedWithItsReason) {

@@ -98,6 +98,40 @@ TEST(Flash5vChip, PageLoadWindowAndProtection) {
     EXPECT_EQ(w.chip.Cell(0x300), 0x12);
 }
 
+// A write cycle outside a command sequence: page data on a page-mode part
+// without protection, written when the load ends, also by the supply's
+// fall (a stray reset byte rewrites its page, and the bytes not loaded
+// lose their data); nothing to a byte-program part, nor to a protected page
+// part. Sector erase (30) is no command of the AT49F, which erases only
+// the whole chip.
+TEST(Flash5vChip, WriteCycleThatIsNoCommand) {
+    struct Case {
+        const char* part;
+        bool protect;
+        Cycles cycles;
+        bool rewrites;  // the page around 0x210
+    };
+    const Cycles sectorErase = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80},
+                                {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x200, 0x30}};
+    for (const Case& c : {Case{"W29C020", false, {{0x210, 0xF0}}, true},
+                          Case{"AT29C010A", false, {{0x210, 0xF0}}, true},
+                          Case{"W29C020", true, {{0x210, 0xF0}}, false},
+                          Case{"SST39SF010A", false, {{0x210, 0xF0}}, false},
+                          Case{"AT49F040", false, sectorErase, false}}) {
+        SCOPED_TRACE(c.part);
+        Socket k(c.part);
+        for (uint32_t a = 0x200; a < 0x280; ++a) k.chip.SetCell(a, 0x00);
+        k.chip.SetProtected(c.protect);
+        k.Sequence(c.cycles);
+        k.Supply(0.0);  // at once: well inside the byte-load window
+        k.Settle();
+        EXPECT_EQ(k.chip.Cell(0x210), c.rewrites ? 0xF0 : 0x00);
+        // Not loaded: FF on the Winbond part, indeterminate (not the old data) on the Atmel one.
+        EXPECT_EQ(k.chip.Cell(0x211) == 0x00, !c.rewrites);
+        EXPECT_EQ(k.chip.Erases(), 0u);
+    }
+}
+
 // The identity answers to its entry (three-byte, or six-byte only on the
 // W29EE011) and is left by AA 55 F0; writes below the operating Vcc and
 // inside the power-up inhibit are refused and reported.
