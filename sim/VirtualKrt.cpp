@@ -268,6 +268,7 @@ void VirtualKrt::Pulse(DataLane lane) {
             NoteBreach(Breach::OtherConfig, detail);
         } else if (socket_.wiring && socket_.wiring->strobeGated) {
             if (!(socket_.cPort() & 0x80)) chip->Strobe(socket_, length);
+            if (std::string rule = chip->TakeHostBreach(); !rule.empty()) NoteBreach(Breach::ChipRule, std::move(rule));
         } else {
             chip->WriteCycle(socket_, lane, length);
             if (std::string rule = chip->TakeHostBreach(); !rule.empty()) NoteBreach(Breach::ChipRule, std::move(rule));
