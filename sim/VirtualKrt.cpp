@@ -234,7 +234,11 @@ void VirtualKrt::Fetch(DataLane lane) {
         uint16_t lines = 0xFFFF;
         socket_.nowNs = now_;
         if (chip) {
-            if (wiring && wiring->strobeGated && !(socket_.cPort() & 0x80)) chip->Strobe(socket_, kFetchNs);
+            if (wiring && wiring->strobeGated && !(socket_.cPort() & 0x80)) {
+                chip->Strobe(socket_, kFetchNs);
+                if (std::string rule = chip->TakeHostBreach(); !rule.empty())
+                    NoteBreach(Breach::ChipRule, std::move(rule));
+            }
             lines = chip->ReadCycle(socket_, lane);
         }
         if (wiring) {
