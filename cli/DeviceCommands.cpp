@@ -235,6 +235,13 @@ public:
 
     bool Interrupted() override { return ::krt::Interrupted(); }
 
+    // krt asks nothing: the run is refused, naming the option that accepts it.
+    int ConfirmFixedLevel(const std::string& question) override {
+        ::krt::Log(&console_, "%s", question.c_str());
+        std::fprintf(stderr, "krt: nothing was written or erased; --fixed-level goes on at 12.5 V\n");
+        return kExitUsage;
+    }
+
     int Connect() override {
         std::string error;
         if (!session_.OpenPort(error)) {
@@ -401,6 +408,7 @@ Job DeviceJob(const CliOptions& o, const std::vector<std::string>& args, Command
     job.overrides.pageWrite = o.pageWrite;
     job.overrides.byteWrite = o.byteWrite;
     job.overrides.idCheck = !o.noIdCheck;
+    job.overrides.fixedLevel = o.fixedLevel;
     job.overrides.verify = !o.noVerify;
     job.overrides.changedOnly = o.changedOnly;
     return job;

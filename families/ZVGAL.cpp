@@ -92,12 +92,16 @@ bool ZVGAL::RefuseSignature(const GalSignature& s, uint8_t& result, bool program
 bool ZVGAL::Identify(uint8_t& result, bool programming) {
     PowerOn(false);
     const GalSignature s = ReadSignature();
-    PowerOff();
+    // A read powers up again for itself; a write goes on from here.
+    if (!programming || Stalled()) PowerOff();
     if (Stalled()) {
         result = RESULT_FATAL;
         return false;
     }
-    if (RefuseSignature(s, result, programming)) return false;
+    if (RefuseSignature(s, result, programming)) {
+        PowerOff();
+        return false;
+    }
     if (!programming) return true;
     const unsigned language = link_.language == 0 ? 0 : 1;
     const std::string described = DescribeSignature(s);
@@ -112,6 +116,18 @@ bool ZVGAL::Identify(uint8_t& result, bool programming) {
     pulse_ = s.pulseSeconds;
     vppW_ = s.vpp;
     signatureLevel_ = true;
+    return true;
+}
+
+// From the read level to the programming level without leaving edit mode:
+// the chip stays powered while Vpp rises; the wait is the edit-mode entry's.
+bool ZVGAL::RaiseToProgramming() {
+    if (!link_.SetVpp(static_cast<float>(vppW_)) || !link_.SetVcc(static_cast<float>(record->VccW))) {
+        PowerOff();
+        return false;
+    }
+    link_.SupplyOutput(true);
+    link_.clock->sleepMs(WaitMs(record->galentry, kPowerUpMs));
     return true;
 }
 
@@ -481,7 +497,7 @@ uint8_t ZVGAL::Write() {
     if (!Usable()) return RESULT_FATAL;
     if (RangeRefused()) return RESULT_ZERO_LENGTH;
     if (uint8_t refused; !Identify(refused, true)) return refused;
-    if (!PowerOn(true)) return RESULT_ERRORS;
+    if (!RaiseToProgramming()) return RESULT_ERRORS;
     const uint32_t size = record->maxsize;
     const uint32_t L = lines_, A = columns_;
     std::vector<uint8_t> written(size, 0xFF);
@@ -641,7 +657,7 @@ uint8_t ZVGAL::Erase() {
     if (uint8_t refused; !Identify(refused, true)) return refused;
     // The erase level where the record has one, unless the signature named its own.
     if (!signatureLevel_ && record->erasevpp > 0.0) vppW_ = record->erasevpp;
-    if (!PowerOn(true)) return RESULT_ERRORS;
+    if (!RaiseToProgramming()) return RESULT_ERRORS;
     if (!Serial()) {
         SetRow(kEraseRow);
         link_.clock->sleepMs(kRowSettleMs);
@@ -670,7 +686,7 @@ uint8_t ZVGAL::Secure() {
         return RESULT_INCOMPLETE;
     }
     if (uint8_t refused; !Identify(refused, true)) return refused;
-    if (!PowerOn(true)) return RESULT_ERRORS;
+    if (!RaiseToProgramming()) return RESULT_ERRORS;
     SetRow(kSecurityRow);
     shift[0] = 1;
     ShiftIn(1, true);

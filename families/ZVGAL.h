@@ -99,9 +99,11 @@ private:
     // Who is in the socket, read at the read level before anything else:
     // refuses (result 4, supplies off) a part of another algorithm or, when
     // `programming`, another part; sets the programming voltage and pulse
-    // that the chip's signature allows. False: the operation ends with `result`.
+    // that the chip's signature allows and, when `programming`, leaves the
+    // chip powered at the read level. False: the operation ends with `result`.
     bool Identify(uint8_t& result, bool programming);
     bool RefuseSignature(const GalSignature& s, uint8_t& result, bool programming);
+    bool RaiseToProgramming();
     // The power-down fuse (C parts): programmed when the buffer's is 0, read into it.
     bool WritePowerDown();
     void ReadPowerDown();

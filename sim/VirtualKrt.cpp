@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/VirtualKrt.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -331,6 +332,7 @@ void VirtualKrt::UpdateSupplies() {
     socket_.vpp = vpp;
     vccSeen_.store(vcc, std::memory_order_relaxed);
     vppSeen_.store(vpp, std::memory_order_relaxed);
+    highestVpp_ = std::max(highestVpp_, vpp);
     if (Chip* chip = ActiveChip(); chip && (vcc > chip->AbsMaxVcc() || vpp > chip->AbsMaxVpp())) {
         char detail[300];
         std::snprintf(detail, sizeof detail, kSimTextBreachSupply, vcc, vpp, chip->Describe().c_str(),
