@@ -90,6 +90,18 @@ bool ZVGAL::RefuseSignature(const GalSignature& s, uint8_t& result, bool program
 }
 
 bool ZVGAL::Identify(uint8_t& result, bool programming) {
+    // An entry's level the programmer cannot make ends the operation before
+    // any supply reaches the socket (the outputs stay gated).
+    if (programming) {
+        link_.LinkReset();
+        link_.HoldSupplyOutputs();
+        const bool made = link_.SetVpp(static_cast<float>(vppW_)) && link_.SetVcc(static_cast<float>(record->VccW));
+        link_.LinkReset();
+        if (!made) {
+            result = RESULT_ERRORS;
+            return false;
+        }
+    }
     PowerOn(false);
     const GalSignature s = ReadSignature();
     // A read powers up again for itself; a write goes on from here.

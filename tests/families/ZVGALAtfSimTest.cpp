@@ -113,7 +113,7 @@ TEST(ZVGALAtfSim, SignatureDecidesBeforeAnyProgrammingVoltage) {
         {atf16b, atf16c, 7, true, 4, "Atmel ATF16V8C"},  {atf16bql, atf16b, 7, true, 0, ""},
         // Without the check another part goes on, but never at a Lattice
         // entry's voltage on an ATF part.
-        {gal16, atf16b, 7, false, 4, "Atmel ATF16V8B"},  {gal22, atf22c, 9, false, 0, ""},
+        {gal16, atf16b, 7, false, 4, "Atmel ATF16V8B"},  {gal16, atf16b, 9, false, 0, ""},
         {atf16b, gal16, 7, false, 0, ""},                {atf16b, atf16c, 7, false, 0, ""},
     };
     for (const Case& c : cases) {
