@@ -228,12 +228,13 @@ void BM_TimingEraseWriteGAL22V10(benchmark::State& state) {
 
 // Atmel ATF erase, then write, with the catalogue's values. The floor:
 // the pulses (one erase of erasepulse, tpw for each row the chip took),
-// the record's waits (erase: the identity read's power-up of galsettle and
+// the waits (erase: the identity read's power-up of galsettle and
 // galentry, the rise to the programming level of galentry, galdown, and
-// the read-back's power-up; write: the same without the read-back), and
-// the port: every fuse shifted in once (4 DLSET of 6 accesses: 24 us) and
-// read out once by the write's row read-back and once by the erase's check
-// (48 us each).
+// the read-back's power-up; write: the same without the read-back; the
+// erase row's settling, 1 ms, or 100 ms and 1 ms per serially addressed
+// row read on a 22V10), and the port: every fuse shifted in once (4 DLSET
+// of 6 accesses: 24 us) and read out twice, by the write's row read-back
+// and by the erase's check (6 DLSET/DHSET and a sampled DLREAD: 72 us).
 void AtfEraseWrite(benchmark::State& state, const char* name, double goalS) {
     Timing t("GAL", "Atmel", name);
     if (!Loaded(state, t)) return;
@@ -243,9 +244,11 @@ void AtfEraseWrite(benchmark::State& state, const char* name, double goalS) {
     const DeviceRecord& r = t.record;
     const auto* chip = t.Socket<GalChip>();
     const double powerUp = r.galsettle + r.galentry;
-    const double waits = 2 * (powerUp + r.galentry + r.galdown) + powerUp;
+    const bool serial = r.typecode == 7;
+    const double waits = 2 * (powerUp + r.galentry + r.galdown) + powerUp +
+                         (serial ? 0.1 + double(r.LineNumber) * kMs : 1 * kMs);
     const double pulses = r.erasepulse + double(chip ? chip->ProgramStrobes() : 0) * r.tpw;
-    const double port = double(r.maxsize) * (24 + 48 + 48) * kUs;
+    const double port = double(r.maxsize) * (24 + 72 + 72) * kUs;
     Report(state, s, waits + pulses + port, goalS);
 }
 void BM_TimingEraseWriteATF16V8B(benchmark::State& state) { AtfEraseWrite(state, "ATF16V8B", 2.0); }
