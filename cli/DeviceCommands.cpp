@@ -385,7 +385,7 @@ int StoppedStatus(CliSession& session, const Job& job, const JobReport& report, 
         return kExitNoInput;
     case JobStop::Unsupported:
         // The window does nothing for other devices; krt says so instead of staying mute.
-        std::fprintf(stderr, "krt: the device option exists only for GAL16V8 and GAL20V8 (type codes 5 and 6)\n");
+        std::fprintf(stderr, "krt: the device option exists only for GALs (type codes 5, 6 and 7)\n");
         return kExitUnsupported;
     default: return kExitUsage;
     }

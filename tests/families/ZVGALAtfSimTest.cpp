@@ -48,6 +48,10 @@ TEST(ZVGALAtfSim, EveryEntryWritesVerifiesReadsErasesAndSecures) {
             ASSERT_EQ(b.Operation(5, 0, record.maxsize), 0) << b.log.lines().back();
             EXPECT_EQ(b.Operation(6, 0, record.maxsize), 0);
             if (c.powerDown) EXPECT_EQ(ChipOf(b).PowerDown(), powerDown);
+            b.log.clear();
+            EXPECT_EQ(b.Operation(10, 0, record.maxsize), 0);
+            ASSERT_EQ(b.log.lines().size(), 2u);
+            EXPECT_EQ(b.log.lines()[1].rfind("Signature: Atmel " + record.galpart, 0), 0u) << b.log.lines()[1];
             b.buffer.assign(b.buffer.size(), 0xEE);
             ASSERT_EQ(b.Operation(4, 0, record.maxsize), 0);
             EXPECT_EQ(b.buffer, image);
