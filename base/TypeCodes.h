@@ -26,8 +26,9 @@ inline constexpr uint16_t kPicBlankDataWord = 0x00FF;
 // The PLDs (GAL16V8, GAL20V8, GAL22V10): fuse maps in JEDEC files.
 inline constexpr bool IsGalType(uint8_t typecode) { return typecode >= 5 && typecode <= 7; }
 
-// The PLDs with an ID row, which have the device option.
-inline constexpr bool HasDeviceOption(uint8_t typecode) { return typecode == 5 || typecode == 6; }
+// The PLDs, whose signature row the device option reads and decodes (the
+// 22V10's on the row lines too, where Atmel's ATF22V10s tell their name).
+inline constexpr bool HasDeviceOption(uint8_t typecode) { return IsGalType(typecode); }
 
 // The parallel EEPROMs whose end of a write the user may choose to wait for
 // (timer, busy flag, toggle bit, polling or the computer's timer).

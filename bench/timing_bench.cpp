@@ -29,6 +29,7 @@
 #include "sim/chips/EepromChip.h"
 #include "sim/chips/FlashChip.h"
 #include "sim/chips/Flash5vChip.h"
+#include "sim/chips/GalChip.h"
 #include "sim/chips/SerialEepromChips.h"
 
 namespace krt {
@@ -225,6 +226,34 @@ void BM_TimingEraseWriteGAL22V10(benchmark::State& state) {
     Report(state, s, 2 * 120 * kMs + 100 * kMs + 46 * 40 * kMs, 4.5);
 }
 
+// Atmel ATF erase, then write, with the catalogue's values. The floor:
+// the pulses (one erase of erasepulse, tpw for each row the chip took),
+// the waits (erase: the identity read's power-up of galsettle and
+// galentry, the rise to the programming level of galentry, galdown, and
+// the read-back's power-up; write: the same without the read-back; the
+// erase row's settling, 1 ms, or 100 ms and 1 ms per serially addressed
+// row read on a 22V10), and the port: every fuse shifted in once (4 DLSET
+// of 6 accesses: 24 us) and read out twice, by the write's row read-back
+// and by the erase's check (6 DLSET/DHSET and a sampled DLREAD: 72 us).
+void AtfEraseWrite(benchmark::State& state, const char* name, double goalS) {
+    Timing t("GAL", "Atmel", name);
+    if (!Loaded(state, t)) return;
+    t.Random(t.record.bufsize, 0x01);
+    double s = 0;
+    for (auto _ : state) s = t.Seconds(state, 7) + t.Seconds(state, 5);
+    const DeviceRecord& r = t.record;
+    const auto* chip = t.Socket<GalChip>();
+    const double powerUp = r.galsettle + r.galentry;
+    const bool serial = r.typecode == 7;
+    const double waits = 2 * (powerUp + r.galentry + r.galdown) + powerUp +
+                         (serial ? 0.1 + double(r.LineNumber) * kMs : 1 * kMs);
+    const double pulses = r.erasepulse + double(chip ? chip->ProgramStrobes() : 0) * r.tpw;
+    const double port = double(r.maxsize) * (24 + 72 + 72) * kUs;
+    Report(state, s, waits + pulses + port, goalS);
+}
+void BM_TimingEraseWriteATF16V8B(benchmark::State& state) { AtfEraseWrite(state, "ATF16V8B", 2.09); }
+void BM_TimingEraseWriteATF22V10C(benchmark::State& state) { AtfEraseWrite(state, "ATF22V10C", 3.19); }
+
 // Images that leave most of the chip alone. Blank words of the file are
 // not programmed where the chip is blank (after the automatic write's
 // blank check without a look, in a plain write after reading them), and a
@@ -331,6 +360,8 @@ BENCHMARK(BM_TimingWrite28F010)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingErase28F010)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingWrite27C256)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingEraseWriteGAL22V10)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TimingEraseWriteATF16V8B)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_TimingEraseWriteATF22V10C)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingSparse27C512)->Arg(1)->Arg(0)->ArgName("auto")->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingSparse28F010)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_TimingOnePageAT28C256)->Arg(1)->Arg(0)->ArgName("changedonly")->Unit(benchmark::kMillisecond)->Iterations(1);

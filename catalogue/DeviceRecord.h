@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace krt {
 
@@ -66,6 +67,15 @@ struct DeviceRecord {
     double galsettle = -1.0;
     double galentry = -1.0;
     double galdown = -1.0;
+    // Ours, GAL: the programming algorithm of a part that is not Lattice's
+    // ("galpart": ATF16V8B, ATF16V8C, ATF20V8B, ATF22V10B or ATF22V10C;
+    // empty: the Lattice algorithm), the erase voltage ("erasevpp"; absent,
+    // negative: Vpp), and the fuse counts a JEDEC file for the device may
+    // also have ("fusecounts", decimal, smaller than maxsize: the fuses
+    // after them keep the file's default state).
+    std::string galpart;
+    double erasevpp = -1.0;
+    std::vector<uint32_t> fusecounts;
     // Ours: a write or erase first reads what the chip says of itself (a
     // PIC's device ID, a flash's identifier, a GAL's signature) and refuses
     // another part; 0 skips that (krt --no-id-check, the editor's check box).

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 #include "base/Log.h"
@@ -74,6 +75,20 @@ void FillDeviceRecord(DeviceRecord& record, ParamFile& file, uint8_t typecode,
         // A negative decimal size keeps its bits; the layout check refuses it.
         r.maxsize = static_cast<uint32_t>(file.ReadDecimal("maxsize", 0));
         r.VppR = 12.0;
+        // Parts that take no more than a lower level are read at it.
+        double readLevel = 0.0;
+        if (file.ReadReal(readLevel, "readvpp", 0.0) && readLevel > 0.0) r.VppR = readLevel;
+        file.ReadString(r.galpart, "galpart", "");
+        if (!file.ReadReal(r.erasevpp, "erasevpp", -1.0) || !(r.erasevpp > 0.0)) r.erasevpp = -1.0;
+        std::string counts;
+        file.ReadString(counts, "fusecounts", "");
+        for (const char* at = counts.c_str(); *at != '\0';) {
+            char* end = nullptr;
+            const unsigned long n = std::strtoul(at, &end, 10);
+            if (end == at) break;
+            if (n > 0 && n < r.maxsize) r.fusecounts.push_back(static_cast<uint32_t>(n));
+            at = end;
+        }
     }
     file.ReadString(r.note, "note", "");
     file.ReadString(r.algol, "algol", "");

@@ -215,6 +215,13 @@ const std::vector<OptionDef>& Options() {
              o.noIdCheck = true;
              return {};
          }},
+        {"--fixed-level", nullptr,
+         "device operations: write or erase an Atmel ATF part on a programmer with fixed levels only, at 12.5 V "
+         "(under the chip's 14.0 V maximum, above the 10.5-12 V its programmers use)",
+         [](CliOptions& o, const std::string&) -> std::string {
+             o.fixedLevel = true;
+             return {};
+         }},
         {"--changed-only", nullptr,
          "device operations: an EEPROM write reads each page first and writes only the pages that "
          "differ (as the changedonly key)",

@@ -87,6 +87,7 @@ struct CliOptions {
     std::string length;             // --length HEX
     std::string errors;             // --errors N
     bool noIdCheck = false;         // --no-id-check: no identity read before a write or erase
+    bool fixedLevel = false;        // --fixed-level: an ATF part at a fixed 12.5 V
     bool noVerify = false;          // --no-verify: write and erase without reading the chip back
     bool pageWrite = false;         // --page-write: two-wire serial EEPROMs write a page per cycle
     bool changedOnly = false;       // --changed-only: EEPROMs write only the pages that differ

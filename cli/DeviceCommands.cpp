@@ -235,6 +235,13 @@ public:
 
     bool Interrupted() override { return ::krt::Interrupted(); }
 
+    // krt asks nothing: the run is refused, naming the option that accepts it.
+    int ConfirmFixedLevel(const std::string& question) override {
+        ::krt::Log(&console_, "%s", question.c_str());
+        std::fprintf(stderr, "krt: nothing was written or erased; --fixed-level goes on at 12.5 V\n");
+        return kExitUsage;
+    }
+
     int Connect() override {
         std::string error;
         if (!session_.OpenPort(error)) {
@@ -380,7 +387,7 @@ int StoppedStatus(CliSession& session, const Job& job, const JobReport& report, 
         // An erase the programmer cannot give: the session has said why.
         if (job.operation == Command::Erase) return kExitUnsupported;
         // The window does nothing for other devices; krt says so instead of staying mute.
-        std::fprintf(stderr, "krt: the device option exists only for GAL16V8 and GAL20V8 (type codes 5 and 6)\n");
+        std::fprintf(stderr, "krt: the device option exists only for GALs (type codes 5, 6 and 7)\n");
         return kExitUnsupported;
     default: return kExitUsage;
     }
@@ -403,6 +410,7 @@ Job DeviceJob(const CliOptions& o, const std::vector<std::string>& args, Command
     job.overrides.pageWrite = o.pageWrite;
     job.overrides.byteWrite = o.byteWrite;
     job.overrides.idCheck = !o.noIdCheck;
+    job.overrides.fixedLevel = o.fixedLevel;
     job.overrides.verify = !o.noVerify;
     job.overrides.changedOnly = o.changedOnly;
     return job;

@@ -605,4 +605,11 @@ int DataFile::WriteBinary() {
     return fits ? FILE_OK : FILE_BEYOND_BUFFER;
 }
 
+bool DataFile::FuseCountFits(uint32_t n) const {
+    if (n == bufsize) return true;
+    for (uint32_t shorter : shorterFuseCounts)
+        if (n == shorter && shorter < bufsize) return true;
+    return false;
+}
+
 }  // namespace krt

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/LogSink.h"
 
@@ -98,6 +99,10 @@ public:
     // JEDEC: the fuse count of the file's QF field, when it has one.
     bool fuseCountStated = false;
     uint32_t statedFuses = 0;
+    // JEDEC: shorter fuse counts the device also takes (a power-down or
+    // signature fuse left out); the buffer's fuses after them keep the F value.
+    std::vector<uint32_t> shorterFuseCounts;
+    bool FuseCountFits(uint32_t n) const;
     // Binary: the file holds more bytes than the range took.
     bool fileLonger = false;
     // Binary: the range was given by the user (krt --start/--length), so a

@@ -98,6 +98,7 @@ void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t
     file.start = range.Start();
     file.length = range.Length();
     file.maxsize = record.maxsize;
+    file.shorterFuseCounts = record.fusecounts;
     file.log = log;
 }
 
@@ -118,7 +119,7 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
     const char* fileName = name.c_str();
     if (file.wordAddressed) {
         report.detail = Format(InLanguage(kWordAddressedText, language), fileName);
-    } else if (file.format == FORMAT_JEDEC && file.fuseCountStated && file.statedFuses != file.bufsize) {
+    } else if (file.format == FORMAT_JEDEC && file.fuseCountStated && !file.FuseCountFits(file.statedFuses)) {
         report.detail = Format(InLanguage(kFuseCountText, language), fileName, static_cast<unsigned>(file.statedFuses),
                                static_cast<unsigned>(file.statedFuses), record.name.c_str(),
                                static_cast<unsigned>(file.bufsize));

@@ -114,7 +114,7 @@ int ReadJedec(DataFile& f) {
             if (digits == 0) return FILE_FORMAT_ERROR;
             f.fuseCountStated = true;
             f.statedFuses = static_cast<uint32_t>(n);
-            if (n != f.bufsize) return n > f.bufsize ? FILE_BEYOND_BUFFER : FILE_FORMAT_ERROR;
+            if (!f.FuseCountFits(static_cast<uint32_t>(n))) return n > f.bufsize ? FILE_BEYOND_BUFFER : FILE_FORMAT_ERROR;
             break;
         }
         case 'F':
@@ -142,7 +142,7 @@ int ReadJedec(DataFile& f) {
             while (pos < size && pos - first < 4 && !IsLineEnd(text[pos])) ++pos;
             if (pos == first) return FILE_FORMAT_ERROR;
             const uint32_t stated = ParseHex(std::string_view(text).substr(first, pos - first));
-            const uint16_t computed = FuseChecksum(f);
+            const uint16_t computed = FuseSum(f, f.fuseCountStated ? std::min(f.statedFuses, f.bufsize) : f.bufsize);
             if (stated != computed) {
                 Log(f.log, "メモリ内容=%04X ファイル記述=%04X", computed, stated);
                 result = FILE_CHECKSUM_ERROR;
@@ -200,6 +200,10 @@ int ReadJedec(DataFile& f) {
         }
     }
     if (result == FILE_OK && (!ended || !fusesGiven)) return FILE_FORMAT_ERROR;
+    // A shorter map the device takes leaves its last fuses out: they are 0
+    // (a power-down fuse disabled), whatever the default state.
+    if (result == FILE_OK && f.fuseCountStated && f.statedFuses < f.bufsize && f.buffer)
+        std::fill(f.buffer + f.statedFuses, f.buffer + f.bufsize, uint8_t{0});
     return result;
 }
 

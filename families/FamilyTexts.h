@@ -211,6 +211,16 @@ inline constexpr const char* kGalSignatureUsed[2] = {"電子署名 %s：この�
 inline constexpr const char* kGalSignatureUnknown[2] = {
     "電子署名は使いません（%s）：デバイスパラメータの%.2f V、%g msで書きこみます",
     "Signature not used (%s): programming with the device parameters' %.2f V and %g ms"};
+// A part of another programming algorithm (an ATF in a Lattice entry's
+// socket or the reverse), found at the read level: %s the entry, %s what
+// the signature says, %s the entry to select.
+inline constexpr const char* kGalOtherAlgorithm[2] = {
+    "ソケットのデバイスが違います：%sのはずが%sでした。%sを選んでください（読み出しより高い電圧はかけていません）",
+    "Wrong device in the socket: expected %s, found %s; select %s (nothing above the read level was applied)"};
+// An ATF part in its own entry: the entry's voltage and pulse.
+inline constexpr const char* kGalAtfSignatureUsed[2] = {
+    "電子署名 %s：デバイスパラメータの%.2f V、%g msで書きこみます",
+    "Signature %s: programming with the device parameters' %.2f V and %g ms"};
 inline constexpr const char* kGalSignatureShown[2] = {"電子署名: %s", "Signature: %s"};
 // Every signature bit read the same (%s: 1 or 0): the lines float or are
 // held, as with an empty socket or a chip that makes no contact.

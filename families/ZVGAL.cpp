@@ -39,132 +39,133 @@ constexpr int kAddressBits = 6;
 constexpr int kSerialSignatureRowBits = 138;  // 64 signature, 68 filler, 6 address
 constexpr int kPesBits = 96;
 constexpr int kPesRow = 58;
-
-struct Maker {
-    uint8_t code;
-    const char* name;
-};
-constexpr Maker kMakers[] = {{0xA1, "Lattice"}, {0x8F, "National"}, {0x20, "ST"}};
-
-struct Part {
-    uint8_t code;
-    const char* name;
-    uint8_t typeCode;
-};
-constexpr Part kParts[] = {{0x00, "GAL16V8", 5}, {0x1A, "GAL16V8", 5}, {0x20, "GAL20V8", 6},
-                           {0x3A, "GAL20V8", 6}, {0x48, "GAL22V10", 7}, {0x49, "GAL22V10", 7}};
-
-// Programming voltage and pulse by algorithm code; National's parts take
-// 15.0 V where the others take 14.5 V. Algorithm 5 carries its own values.
-struct Algorithm {
-    double vpp;
-    unsigned pulseMs;
-};
-constexpr Algorithm kAlgorithmsV8[] = {{15.75, 100}, {15.75, 80}, {16.5, 10}, {14.5, 40}, {14.0, 100}};
-constexpr Algorithm kAlgorithms22V10[] = {{16.5, 10}, {15.75, 100}, {14.5, 40}, {14.0, 100}};
-constexpr unsigned kAlgorithm5PulseMs[] = {1, 2, 5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 200};
+constexpr int kPowerDownRow = 59;
+constexpr int kFillBits = 68;  // an ATF22V10's signature row: fill bits before the signature
+constexpr int kSerialDataBits = 132;
 
 }  // namespace
-
-bool GalSignature::FitsTypeCode(uint8_t typeCode) const {
-    for (const Part& p : kParts)
-        if (part != nullptr && p.code == bytes[2] && p.typeCode == typeCode) return true;
-    return false;
-}
-
-GalSignature ZVGAL::DecodeSignature(const uint8_t* bits) {
-    GalSignature s;
-    for (int b = 0; b < 8; ++b)
-        for (int i = 0; i < 8; ++i) s.bytes[b] = static_cast<uint8_t>(s.bytes[b] | (bits[8 * b + i] ? 1 << i : 0));
-    for (const Maker& m : kMakers)
-        if (m.code == s.bytes[3]) s.maker = m.name;
-    s.algorithm = s.bytes[1] & 0x0F;
-    s.lowVoltage = (s.bytes[1] & 0x10) != 0;
-    // Without a known maker the other bytes mean nothing (an erased-all
-    // signature reads 0 throughout).
-    if (s.maker == nullptr) return s;
-    uint8_t typeCode = 0;
-    for (const Part& p : kParts)
-        if (p.code == s.bytes[2]) {
-            s.part = p.name;
-            typeCode = p.typeCode;
-        }
-    if (s.part == nullptr) return s;
-    const bool national = s.bytes[3] == 0x8F;
-    if (s.algorithm == 5) {
-        const unsigned index = ((s.bytes[5] << 8 | s.bytes[4]) >> 5) & 15;
-        if (index < std::size(kAlgorithm5PulseMs)) {
-            s.vpp = 5.0 + 0.5 * ((s.bytes[5] >> 1) & 31);
-            s.pulseSeconds = kAlgorithm5PulseMs[index] / 1000.0;
-        }
-        return s;
-    }
-    const Algorithm* table = typeCode == 7 ? kAlgorithms22V10 : kAlgorithmsV8;
-    const size_t count = typeCode == 7 ? std::size(kAlgorithms22V10) : std::size(kAlgorithmsV8);
-    if (static_cast<size_t>(s.algorithm) >= count) return s;
-    s.vpp = table[s.algorithm].vpp;
-    if (national && s.vpp == 14.5) s.vpp = 15.0;
-    s.pulseSeconds = table[s.algorithm].pulseMs / 1000.0;
-    return s;
-}
 
 GalSignature ZVGAL::ReadSignature() {
     SetRow(kPesRow);
     if (!ShiftOut(kSignatureBits)) return GalSignature{};
-    return DecodeSignature(shift);
+    GalSignature s = DecodeGalSignature(shift);
+    if (typeCode != 5 || s.Valid() || s.Atf()) return s;
+    SetRow(kPesRow);
+    if (!ShiftOut(kSignatureBits, true)) return s;
+    GalSignature raised = DecodeGalSignature(shift);
+    return raised.Atf() ? raised : s;
 }
 
-std::string ZVGAL::DescribeSignature(const GalSignature& s) const {
-    std::string text = Format("%s %s, algorithm %d", s.maker ? s.maker : "unknown maker",
-                              s.part ? s.part : "unknown part", s.algorithm);
-    if (s.lowVoltage) text += " (3.3 V)";
-    if (s.vpp > 0.0) text += Format(": %.2f V, %g ms", s.vpp, s.pulseSeconds * 1000.0);
-    text += " (PES";
-    for (uint8_t b : s.bytes) text += Format(" %02X", b);
-    return text + ")";
-}
-
-bool ZVGAL::TakeSignature(uint8_t& result) {
+bool ZVGAL::RefuseSignature(const GalSignature& s, uint8_t& result, bool programming) {
     const unsigned language = link_.language == 0 ? 0 : 1;
-    const GalSignature s = ReadSignature();
-    if (Stalled()) {
-        PowerOff();
+    std::string select;
+    if (s.Atf() && (record->galpart != s.atfAlgorithm || !s.FitsTypeCode(typeCode)))
+        select = std::string("Atmel ") + s.atfAlgorithm;
+    else if (!s.Atf() && atf_ && s.Valid())
+        select = std::string("Lattice ") + s.part;
+    // Another algorithm's part: refused unless the check is off; but a
+    // Lattice entry's voltage never reaches an ATF part, check or not.
+    const bool voltageAbove = programming && s.Atf() && !atf_;
+    if (!select.empty() && (record->idcheck || voltageAbove)) {
+        Log(link_.log, texts::kGalOtherAlgorithm[language], record->name.c_str(), DescribeSignature(s).c_str(),
+            select.c_str());
         result = RESULT_FATAL;
-        return false;
-    }
-    const std::string described = DescribeSignature(s);
-    // A signature of all ones or all zeros is no chip's: nothing drives the
-    // data-out line. Going on would report an erase or a write of nothing as done.
-    const bool allOnes = std::all_of(std::begin(s.bytes), std::end(s.bytes), [](uint8_t b) { return b == 0xFF; });
-    const bool allZeros = std::all_of(std::begin(s.bytes), std::end(s.bytes), [](uint8_t b) { return b == 0x00; });
-    if (record->idcheck && (allOnes || allZeros)) {
-        PowerOff();
-        Log(link_.log, texts::kGalNoChipAnswers[language], allOnes ? "1" : "0");
-        result = RESULT_FATAL;
-        return false;
-    }
-    if (record->idcheck && s.Valid() && !s.FitsTypeCode(typeCode)) {
-        PowerOff();
-        const std::string found = "signature " + described;
-        Log(link_.log, texts::kWrongPart[language], record->name.c_str(), found.c_str());
-        result = RESULT_FATAL;
-        return false;
-    }
-    if (!s.Valid() || !s.FitsTypeCode(typeCode)) {
-        Log(link_.log, texts::kGalSignatureUnknown[language], described.c_str(), record->VppW, record->tpw * 1000.0);
         return true;
     }
-    Log(link_.log, texts::kGalSignatureUsed[language], described.c_str());
-    pulse_ = s.pulseSeconds;
-    if (s.vpp != vppW_) {
-        PowerOff();
-        vppW_ = s.vpp;
-        if (!PowerOn(true)) {
+    if (!programming || !record->idcheck) return false;
+    // A signature of all ones or all zeros is no chip's: nothing drives the
+    // data-out line. Going on would report an erase or a write of nothing as done.
+    if (s.AllBits(1) || s.AllBits(0)) {
+        Log(link_.log, texts::kGalNoChipAnswers[language], s.AllBits(1) ? "1" : "0");
+        result = RESULT_FATAL;
+        return true;
+    }
+    if (s.Valid() && !s.FitsTypeCode(typeCode)) {
+        const std::string found = "signature " + DescribeSignature(s);
+        Log(link_.log, texts::kWrongPart[language], record->name.c_str(), found.c_str());
+        result = RESULT_FATAL;
+        return true;
+    }
+    return false;
+}
+
+bool ZVGAL::Identify(uint8_t& result, bool programming) {
+    // An entry's level the programmer cannot make ends the operation before
+    // any supply reaches the socket (the outputs stay gated).
+    if (programming) {
+        link_.LinkReset();
+        link_.HoldSupplyOutputs();
+        const bool made = link_.SetVpp(static_cast<float>(vppW_)) && link_.SetVcc(static_cast<float>(record->VccW));
+        link_.LinkReset();
+        if (!made) {
             result = RESULT_ERRORS;
             return false;
         }
     }
+    PowerOn(false);
+    const GalSignature s = ReadSignature();
+    // A read powers up again for itself; a write goes on from here.
+    if (!programming || Stalled()) PowerOff();
+    if (Stalled()) {
+        result = RESULT_FATAL;
+        return false;
+    }
+    if (RefuseSignature(s, result, programming)) {
+        PowerOff();
+        return false;
+    }
+    if (!programming) return true;
+    const unsigned language = link_.language == 0 ? 0 : 1;
+    const std::string described = DescribeSignature(s);
+    if (s.Atf() || atf_ || !s.Valid() || !s.FitsTypeCode(typeCode)) {
+        // The entry's own values: an ATF part's, or the most that a
+        // signature that names nothing may get.
+        Log(link_.log, s.Atf() ? texts::kGalAtfSignatureUsed[language] : texts::kGalSignatureUnknown[language],
+            described.c_str(), record->VppW, record->tpw * 1000.0);
+        return true;
+    }
+    Log(link_.log, texts::kGalSignatureUsed[language], described.c_str());
+    pulse_ = s.pulseSeconds;
+    vppW_ = s.vpp;
+    signatureLevel_ = true;
     return true;
+}
+
+// From the read level to the programming level without leaving edit mode:
+// the chip stays powered while Vpp rises; the wait is the edit-mode entry's.
+bool ZVGAL::RaiseToProgramming() {
+    if (!link_.SetVpp(static_cast<float>(vppW_)) || !link_.SetVcc(static_cast<float>(record->VccW))) {
+        PowerOff();
+        return false;
+    }
+    link_.SupplyOutput(true);
+    link_.clock->sleepMs(WaitMs(record->galentry, kPowerUpMs));
+    return true;
+}
+
+bool ZVGAL::TakeAlgorithm() {
+    struct Variant {
+        const char* name;
+        uint8_t typeCode;
+        bool pvLowShift, uesAfterFill, msbAddress, pvHighRead, powerDown;
+    };
+    static constexpr Variant kVariants[] = {
+        {"ATF16V8B", 5, false, false, false, false, false}, {"ATF16V8C", 5, false, false, false, true, true},
+        {"ATF20V8B", 6, false, false, false, false, false}, {"ATF22V10B", 7, true, true, false, false, false},
+        {"ATF22V10C", 7, true, true, true, false, true},
+    };
+    if (record->galpart.empty()) return true;
+    for (const Variant& v : kVariants) {
+        if (record->galpart != v.name || typeCode != v.typeCode) continue;
+        atf_ = true;
+        pvLowShift_ = v.pvLowShift;
+        uesAfterFill_ = v.uesAfterFill;
+        msbAddress_ = v.msbAddress;
+        pvHighRead_ = clockHighStrobe_ = v.pvHighRead;
+        powerDown_ = v.powerDown;
+        return true;
+    }
+    return false;
 }
 
 ZVGAL::ZVGAL(LinkContext& link, const LinkRequest& request, DeviceRecord& record) : ZVDevice(link) {
@@ -201,6 +202,8 @@ bool ZVGAL::Usable() {
         // reason set
     } else if (fuses_ == nullptr) {
         reason = "there is no fuse buffer";
+    } else if (!TakeAlgorithm()) {
+        reason = Format("galpart %s is no algorithm for type code %02X", record->galpart.c_str(), typeCode);
     }
     if (reason.empty()) return true;
     Log(link_.log, texts::kGalBadLayout, reason.c_str());
@@ -236,22 +239,35 @@ unsigned ZVGAL::WaitMs(double seconds, unsigned fixedMs) {
 
 bool ZVGAL::ShiftIn(int count, bool program, double pulseSeconds) {
     link_.CSET(0x00);
-    programVerify = program ? 1 : 0;
+    programVerify = program && !pvLowShift_ ? 1 : 0;
     clockLine = 0;
     ApplyLines();
     for (int i = 0; i < count; ++i) {
         portWord = static_cast<uint16_t>((portWord & ~kDataIn) | (shift[i] ? kDataIn : 0));
         const auto low = static_cast<uint8_t>(portWord);
         link_.DLSET(low);
+        const bool last = i == count - 1;
+        if (last && msbAddress_) break;  // the last bit stays on SDIN, unclocked
         link_.DLSET(static_cast<uint8_t>(low | kClock));
         link_.DLSET(static_cast<uint8_t>(low | kClock));
+        if (last && program && clockHighStrobe_) {
+            clockLine = 1;
+            portWord |= kClock;
+            break;
+        }
         link_.DLSET(low);
     }
-    if (Serial()) {
+    if (msbAddress_ && count > 0) {
+        dataIn = shift[count - 1];
+    } else if (Serial()) {
         dataIn = 0;
         ApplyLines();
     }
     if (!program) return true;
+    if (pvLowShift_) {
+        programVerify = 1;
+        ApplyLines();
+    }
     // A pulse longer than the timer reaches (about 65 ms at 4 MHz) is given
     // as equal strobes back to back, together at least the pulse.
     if (pulseSeconds < 0.0) pulseSeconds = pulse_;
@@ -263,15 +279,16 @@ bool ZVGAL::ShiftIn(int count, bool program, double pulseSeconds) {
         link_.DLSEND(static_cast<uint8_t>(portWord));
         ready = link_.WaitReady();
     }
-    programVerify = 0;
+    programVerify = clockLine = 0;
     ApplyLines();
     return ready;
 }
 
-bool ZVGAL::ShiftOut(int count) {
+bool ZVGAL::ShiftOut(int count, bool pvHigh) {
     const uint8_t dataOut = LinesOf().dataOut;
     link_.CSET(0x00);
-    programVerify = dataIn = clockLine = 0;
+    programVerify = clockLine = 0;
+    if (!msbAddress_) dataIn = 0;  // else row bit 0 stays on SDIN through the load strobe
     ApplyLines();
     link_.SetTimerFromText("5us");
     // The read cycle strobes /STB (C port bit 7 clear): the row is loaded and
@@ -281,6 +298,17 @@ bool ZVGAL::ShiftOut(int count) {
     shift[0] = (link_.ReadReply() & dataOut) ? 1 : 0;
     link_.CSET(0x80);
     link_.SetTimer(0, 2);
+    const bool raised = pvHigh || pvHighRead_;
+    if (raised) {
+        // Some parts drive the data-out line only with P/V high: raised
+        // after the strobe, the first bit is sampled again.
+        programVerify = 1;
+        dataIn = 0;
+        ApplyLines();
+        link_.DLREAD();
+        if (!link_.WaitReady()) return false;
+        shift[0] = (link_.ReadReply() & dataOut) ? 1 : 0;
+    }
     for (int i = 1; i < count; ++i) {
         clockLine = 1;
         ApplyLines();
@@ -291,6 +319,10 @@ bool ZVGAL::ShiftOut(int count) {
         link_.DLREAD();
         if (!link_.WaitReady()) return false;
         shift[i] = (link_.ReadReply() & dataOut) ? 1 : 0;
+    }
+    if (raised) {
+        programVerify = 0;
+        ApplyLines();
     }
     return true;
 }
@@ -321,9 +353,36 @@ int ZVGAL::WriteRow(int row, int count) {
     return attempt;
 }
 
-// The six bits of a row number, bit 0 first, at shift positions at .. at + 5.
+// The six bits of a row number at shift positions at .. at + 5: bit 0
+// first, or on the ATF22V10C bit 5 first.
 void ZVGAL::PutRowAddress(int at, int row) {
-    for (int bit = 0; bit < kAddressBits; ++bit) shift[at + bit] = static_cast<uint8_t>((row >> bit) & 1);
+    for (int bit = 0; bit < kAddressBits; ++bit)
+        shift[at + bit] = static_cast<uint8_t>((row >> (msbAddress_ ? kAddressBits - 1 - bit : bit)) & 1);
+}
+
+bool ZVGAL::WritePowerDown() {
+    if (!powerDown_ || fuses_[PowerDownFuse()] != 0) return true;
+    if (Serial()) {
+        SetRow(0);
+        PutRowAddress(0, kPowerDownRow);
+        return ShiftIn(kAddressBits, true);
+    }
+    SetRow(kPowerDownRow);
+    shift[0] = 0;
+    return ShiftIn(1, true);
+}
+
+void ZVGAL::ReadPowerDown() {
+    if (!powerDown_) return;
+    if (Serial()) {
+        SetRow(0);
+        PutRowAddress(0, kPowerDownRow);
+        ShiftIn(kAddressBits, false);
+    } else {
+        SetRow(kPowerDownRow);
+    }
+    ShiftOut(1);
+    fuses_[PowerDownFuse()] = shift[0];
 }
 
 // A range that starts beyond the fuse map, or has no length, leaves nothing
@@ -421,8 +480,9 @@ bool ZVGAL::ReadFuseMap(bool quiet) {
         }
         PutRowAddress(0, kSerialSignatureRow);
         ShiftIn(kAddressBits, false);
-        ShiftOut(kSignatureBits + kAddressBits);
-        std::copy(shift, shift + kSignatureBits, sig);
+        const int skipped = uesAfterFill_ ? kFillBits : 0;
+        ShiftOut(skipped + kSignatureBits + kAddressBits);
+        std::copy(shift + skipped, shift + skipped + kSignatureBits, sig);
         SetRow(kAsrRow);
         ShiftOut(kAsrBits);
         uint8_t* const asr = fuses_ + record->ASRBase;
@@ -431,6 +491,7 @@ bool ZVGAL::ReadFuseMap(bool quiet) {
             asr[2 * j] = shift[2 * j + 1];
         }
     }
+    ReadPowerDown();
     PowerOff();
     return !Stalled();
 }
@@ -438,6 +499,7 @@ bool ZVGAL::ReadFuseMap(bool quiet) {
 uint8_t ZVGAL::Read() {
     if (!Usable()) return RESULT_FATAL;
     if (RangeRefused()) return RESULT_ZERO_LENGTH;
+    if (uint8_t refused; !Identify(refused, false)) return refused;
     if (!ReadFuseMap()) return Stalled() ? RESULT_FATAL : RESULT_ERRORS;
     SayIfReadsSecured();
     return RESULT_OK;
@@ -446,8 +508,8 @@ uint8_t ZVGAL::Read() {
 uint8_t ZVGAL::Write() {
     if (!Usable()) return RESULT_FATAL;
     if (RangeRefused()) return RESULT_ZERO_LENGTH;
-    if (!PowerOn(true)) return RESULT_ERRORS;
-    if (uint8_t refused; !TakeSignature(refused)) return refused;
+    if (uint8_t refused; !Identify(refused, true)) return refused;
+    if (!RaiseToProgramming()) return RESULT_ERRORS;
     const uint32_t size = record->maxsize;
     const uint32_t L = lines_, A = columns_;
     std::vector<uint8_t> written(size, 0xFF);
@@ -493,11 +555,13 @@ uint8_t ZVGAL::Write() {
         }
         if (stopHere()) return abandon();
         Log(link_.log, "%s", Text(texts::kGalWritingSignature));
-        for (int i = 0; i < kSignatureBits; ++i) shift[i] = fuses_[record->SigBase + i] ? 1 : 0;
-        std::fill(shift + kSignatureBits, shift + kSerialSignatureRowBits - kAddressBits, 0);
-        PutRowAddress(kSerialSignatureRowBits - kAddressBits, kSerialSignatureRow);
+        // Lattice: the signature, then 68 zeros; ATF: 68 ones, then the signature.
+        const int at = uesAfterFill_ ? kFillBits : 0;
+        std::fill(shift, shift + kSerialDataBits, uesAfterFill_ ? 1 : 0);
+        for (int i = 0; i < kSignatureBits; ++i) shift[at + i] = fuses_[record->SigBase + i] ? 1 : 0;
+        PutRowAddress(kSerialDataBits, kSerialSignatureRow);
         WriteRow(0, kSerialSignatureRowBits);
-        std::copy(shift, shift + kSignatureBits, written.begin() + record->SigBase);
+        std::copy(shift + at, shift + at + kSignatureBits, written.begin() + record->SigBase);
         if (stopHere()) return abandon();
         Log(link_.log, "%s", Text(texts::kGalWritingAsr));
         const uint8_t* asr = fuses_ + record->ASRBase;
@@ -511,6 +575,14 @@ uint8_t ZVGAL::Write() {
             wasr[2 * j + 1] = shift[2 * j];
             wasr[2 * j] = shift[2 * j + 1];
         }
+    }
+    if (Stalled()) return abandon();
+    if (powerDown_) {
+        WritePowerDown();
+        const uint8_t wanted = fuses_[PowerDownFuse()];
+        ReadPowerDown();
+        written[PowerDownFuse()] = fuses_[PowerDownFuse()];
+        fuses_[PowerDownFuse()] = wanted;
     }
     if (Stalled()) return abandon();
     Log(link_.log, "%s", Text(texts::kGalWriteEnd));
@@ -567,6 +639,7 @@ void ZVGAL::Summary(uint32_t errors) { Log(link_.log, Text(texts::kGalVerifyErro
 uint8_t ZVGAL::Verify() {
     if (!Usable()) return RESULT_FATAL;
     if (RangeRefused()) return RESULT_ZERO_LENGTH;
+    if (uint8_t refused; !Identify(refused, false)) return refused;
     const std::vector<uint8_t> file(fuses_, fuses_ + record->maxsize);
     ReadFuseMap();
     const uint32_t errors = Stalled() ? 0 : Compare(file, false);
@@ -580,6 +653,7 @@ uint8_t ZVGAL::Verify() {
 uint8_t ZVGAL::BlankCheck() {
     if (!Usable()) return RESULT_FATAL;
     if (RangeRefused()) return RESULT_ZERO_LENGTH;
+    if (uint8_t refused; !Identify(refused, false)) return refused;
     const std::vector<uint8_t> file(fuses_, fuses_ + record->maxsize);
     ReadFuseMap();
     const uint32_t errors = Stalled() ? 0 : BlankCount();
@@ -592,8 +666,10 @@ uint8_t ZVGAL::BlankCheck() {
 
 uint8_t ZVGAL::Erase() {
     if (!Usable()) return RESULT_FATAL;
-    if (!PowerOn(true)) return RESULT_ERRORS;
-    if (uint8_t refused; !TakeSignature(refused)) return refused;
+    if (uint8_t refused; !Identify(refused, true)) return refused;
+    // The erase level where the record has one, unless the signature named its own.
+    if (!signatureLevel_ && record->erasevpp > 0.0) vppW_ = record->erasevpp;
+    if (!RaiseToProgramming()) return RESULT_ERRORS;
     if (!Serial()) {
         SetRow(kEraseRow);
         link_.clock->sleepMs(kRowSettleMs);
@@ -616,12 +692,13 @@ uint8_t ZVGAL::Erase() {
 
 uint8_t ZVGAL::Secure() {
     if (!Usable()) return RESULT_FATAL;
-    if (!PowerOn(true)) return RESULT_ERRORS;
+    // Refused before any supply: nothing is done.
     if (Serial()) {
-        PowerOff();
         Log(link_.log, "%s", Text(texts::kGalSecureUnsupported));
         return RESULT_INCOMPLETE;
     }
+    if (uint8_t refused; !Identify(refused, true)) return refused;
+    if (!RaiseToProgramming()) return RESULT_ERRORS;
     SetRow(kSecurityRow);
     shift[0] = 1;
     ShiftIn(1, true);
@@ -641,7 +718,7 @@ uint8_t ZVGAL::DeviceOption() {
     if (Stalled()) return RESULT_FATAL;
     const unsigned language = link_.language == 0 ? 0 : 1;
     Log(link_.log, texts::kGalSignatureShown[language], DescribeSignature(s).c_str());
-    if (!s.Valid()) Log(link_.log, "%s", texts::kGalSignatureInvalid[language]);
+    if (!s.Valid() && !s.Atf()) Log(link_.log, "%s", texts::kGalSignatureInvalid[language]);
     return RESULT_OK;
 }
 

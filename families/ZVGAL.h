@@ -12,6 +12,14 @@
 // lines and have an 82-bit ACW row; type code 7 (22V10) shifts the row
 // address in behind the data and has a 20-bit ASR row.
 //
+// Atmel's ATF parts (the record's galpart) share the wiring and the fuse
+// map of their Lattice twins and differ in the edit-mode details: separate
+// erase pulse and voltage; on the 22V10s P/V low while bits are shifted and
+// the signature after 68 fill bits; on the 22V10C the row address most
+// significant bit first with its last bit left on SDIN through the strobe
+// (the 20th configuration bit likewise); on the 16V8C P/V high while a row
+// is read out; on both C parts a power-down fuse programmed through row 59.
+//
 // No operation moves the current address: the log lines are the progress.
 #pragma once
 
@@ -19,26 +27,10 @@
 #include <string>
 #include <vector>
 
+#include "families/GalSignature.h"
 #include "families/ZVDevice.h"
 
 namespace krt {
-
-// What the chip's electronic signature (the PES row, 8 bytes, each least
-// significant bit first) says of it: maker, part and programming algorithm,
-// and the voltage and pulse width the algorithm asks for.
-struct GalSignature {
-    uint8_t bytes[8] = {};
-    const char* maker = nullptr;  // null: no maker this family knows
-    const char* part = nullptr;   // null: a device code this family does not know
-    int algorithm = -1;
-    bool lowVoltage = false;      // a 3.3 V part
-    double vpp = 0.0;             // volts; 0 when the algorithm is unknown
-    double pulseSeconds = 0.0;
-    // Maker, part and algorithm all known: the values can be used.
-    bool Valid() const { return maker != nullptr && part != nullptr && vpp > 0.0; }
-    // The part names the wiring of `typeCode` (5 16V8, 6 20V8, 7 22V10).
-    bool FitsTypeCode(uint8_t typeCode) const;
-};
 
 class ZVGAL : public ZVDevice {
 public:
@@ -58,7 +50,7 @@ public:
 
     // Decodes 64 PES bits (shift order) by the algorithm table the GAL
     // programmers share.
-    static GalSignature DecodeSignature(const uint8_t* bits);
+    static GalSignature DecodeSignature(const uint8_t* bits) { return DecodeGalSignature(bits); }
 
     // Shift position -> offset from ACWBase of the 82 ACW bits (codes 5, 6).
     static int AcwOffset(int position);
@@ -92,7 +84,7 @@ private:
     // pulseSeconds: the strobe's length when programming; negative: tpw.
     bool ShiftIn(int count, bool program, double pulseSeconds = -1.0);
     static unsigned WaitMs(double seconds, unsigned fixedMs);
-    bool ShiftOut(int count);
+    bool ShiftOut(int count, bool pvHigh = false);
     int WriteRow(int row, int count);
     // quiet: without the per-line log (the read-back checks).
     bool ReadFuseMap(bool quiet = false);
@@ -101,14 +93,25 @@ private:
     uint8_t CheckReadBack(bool erased);
     void SayIfReadsSecured();
     void PutRowAddress(int at, int row);
-    // Powered for programming: reads the signature, refuses another part
-    // (unless idcheck is 0) and takes the voltage and pulse width of its
-    // algorithm when it is valid, powering up again when the voltage
-    // differs; logs which values are used. False: the supplies are off and
-    // the operation ends with the result in `result`.
-    bool TakeSignature(uint8_t& result);
+    // The ATF details of the record's galpart; false for a name this family
+    // does not know.
+    bool TakeAlgorithm();
+    // Who is in the socket, read at the read level before anything else:
+    // refuses (result 4, supplies off) a part of another algorithm or, when
+    // `programming`, another part; sets the programming voltage and pulse
+    // that the chip's signature allows and, when `programming`, leaves the
+    // chip powered at the read level. False: the operation ends with `result`.
+    bool Identify(uint8_t& result, bool programming);
+    bool RefuseSignature(const GalSignature& s, uint8_t& result, bool programming);
+    bool RaiseToProgramming();
+    // The power-down fuse (C parts): programmed when the buffer's is 0, read into it.
+    bool WritePowerDown();
+    void ReadPowerDown();
+    uint32_t PowerDownFuse() const { return record->maxsize - 1; }
+    // Powered: the PES row (on a 16V8 socket read again with P/V high when
+    // the first reading names nothing, as an ATF16V8C answers only so).
     GalSignature ReadSignature();
-    std::string DescribeSignature(const GalSignature& s) const;
+    std::string DescribeSignature(const GalSignature& s) const { return DescribeGalSignature(s); }
 
     // Compares the buffer with `other` over maxsize fuses (the signature
     // skipped unless `blank`), with the family's lines and its error limit.
@@ -121,6 +124,15 @@ private:
     uint32_t columns_ = 0;  // ArrayLen
     double vppW_ = 0.0;     // programming voltage and pulse: the record's, or the signature's
     double pulse_ = 0.0;
+    bool signatureLevel_ = false;  // a Lattice signature's voltage and pulse are used
+    // The ATF details (all false: Lattice).
+    bool atf_ = false;
+    bool pvLowShift_ = false;     // P/V raised only for the strobe
+    bool uesAfterFill_ = false;   // 22V10 signature row: 68 fill bits, then the 64 bits
+    bool msbAddress_ = false;     // serial row address MSB first, the last bit held on SDIN
+    bool pvHighRead_ = false;     // rows read out with P/V high after their strobe
+    bool clockHighStrobe_ = false;// the last clock of a written row left high through the strobe
+    bool powerDown_ = false;      // a power-down fuse, the buffer's last
 };
 
 }  // namespace krt

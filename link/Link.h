@@ -66,6 +66,8 @@ public:
     uint16_t portBase = 0;
     uint8_t controlShadow = 0;
     uint8_t krt1Revision = 0;
+    // A KRT1 without the supply DAC: Vpp only at its fixed levels (12.5 V the lowest).
+    bool FixedSupplyLevels() const;
     uint8_t krt2Revision = 0;
     bool programmerFound = false;
     uint8_t voltageRegister = 0;

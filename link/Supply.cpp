@@ -232,4 +232,6 @@ void LinkContext::LinkReset() {
     addressHigh = addressMiddle = addressLow = dataHigh = dataLow = MaskPair{};
 }
 
+bool LinkContext::FixedSupplyLevels() const { return krt1Revision != kDacRevision; }
+
 }  // namespace krt

@@ -68,6 +68,11 @@ uint8_t JobFace::Drive(OperationWorker& work, FinishSignal& observer, const char
     return observer.result;
 }
 
+int JobFace::ConfirmFixedLevel(const std::string& question) {
+    ::krt::Log(Log(), "%s", question.c_str());
+    return 1;
+}
+
 void JobFace::ResultLine(const std::string& line, uint8_t result) {
     (void)result;
     ::krt::Log(Log(), "%s", line.c_str());
@@ -448,6 +453,16 @@ JobReport Session::RunJob(const Job& job, JobFace& face) {
         report.status = status;
         report.stop = JobStop::Face;
         return report;
+    }
+    const bool programs = job.operation == JobOperation::Write || job.operation == JobOperation::Erase ||
+                          job.operation == JobOperation::Auto || job.operation == JobOperation::Secure;
+    if (programs && !record.galpart.empty() && link.FixedSupplyLevels() && !job.overrides.fixedLevel) {
+        const std::string question = Format(InLanguage(kFixedLevelQuestionText, language), record.name.c_str());
+        if (const int status = face.ConfirmFixedLevel(question)) {
+            report.status = status;
+            report.stop = JobStop::Face;
+            return report;
+        }
     }
     const uint64_t started = VirtualNs();
     JobSteps steps(*this, job, face);

@@ -53,6 +53,7 @@ struct JobOverrides {
     bool idCheck = true;       // false: no identity read before a write or erase
     bool verify = true;        // a write is followed by its verify where the family does so
     bool changedOnly = false;  // write only the words that differ from the chip
+    bool fixedLevel = false;   // an ATF part may be programmed at a fixed 12.5 V
 };
 
 struct Job {
@@ -131,6 +132,10 @@ struct JobFace {
     // Before the first operation: the programmer made ready (port, socket,
     // start-up). 0 goes on, else the status to stop with.
     virtual int Connect() { return 0; }
+    // A write or erase of an ATF part on a programmer with fixed levels only,
+    // not accepted beforehand: the face asks (the text says why). 0 goes
+    // on, else the status to stop with; by default the line and 1.
+    virtual int ConfirmFixedLevel(const std::string& question);
     // Runs the worker to its end (the operation's caption for its progress);
     // returns its result. The default runs it on this thread.
     virtual uint8_t Drive(OperationWorker& work, FinishSignal& observer, const char* caption);

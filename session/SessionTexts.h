@@ -6,6 +6,14 @@
 
 namespace krt {
 
+// An ATF part to be written or erased on a programmer whose lowest
+// programming level is 12.5 V. %s: the device.
+inline constexpr TextPair kFixedLevelQuestionText{
+    "このプログラマの書きこみ電圧は固定で、%sには12.5 Vがかかります。チップの最大定格14.0 V以下ですが、"
+    "このチップを扱うプログラマが使う10.5〜12 Vより高い電圧です",
+    "This programmer has fixed programming levels only: the %s would get 12.5 V, under the chip's 14.0 V "
+    "maximum but above the 10.5-12 V its programmers use"};
+
 // %s: the name the user gave.
 inline constexpr TextPair kUnknownPortText{
     "ポート\"%s\"はありません: sim、ppdev、ppdev:/dev/parportN、direct のいずれかを指定してください",

@@ -285,8 +285,11 @@ bool LoadOrCreateChipFile(const std::string& path, const DeviceRecord& record, s
     const char* kindType = image.kind.c_str();
     for (const ChipKind& kind : ChipKinds())
         if (image.kind == kind.kind) kindType = kind.deviceType;
+    // GAL entries of one socket share their chips: an ATF sold as a GAL16V8
+    // equivalent sits where a GAL16V8 would, and the family reads which it is.
+    const bool sharedSocket = image.kind == "GAL" && strcasecmp(kindType, record.type.c_str()) == 0;
     if (strcasecmp(kindType, record.type.c_str()) != 0 ||
-        strcasecmp(image.device.c_str(), record.name.c_str()) != 0) {
+        (!sharedSocket && strcasecmp(image.device.c_str(), record.name.c_str()) != 0)) {
         error = Say(kSimTextChipFileOtherDevice, path, image.kind, image.device, record.type, record.name);
         return false;
     }

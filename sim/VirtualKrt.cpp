@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/VirtualKrt.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -234,7 +235,11 @@ void VirtualKrt::Fetch(DataLane lane) {
         uint16_t lines = 0xFFFF;
         socket_.nowNs = now_;
         if (chip) {
-            if (wiring && wiring->strobeGated && !(socket_.cPort() & 0x80)) chip->Strobe(socket_, kFetchNs);
+            if (wiring && wiring->strobeGated && !(socket_.cPort() & 0x80)) {
+                chip->Strobe(socket_, kFetchNs);
+                if (std::string rule = chip->TakeHostBreach(); !rule.empty())
+                    NoteBreach(Breach::ChipRule, std::move(rule));
+            }
             lines = chip->ReadCycle(socket_, lane);
         }
         if (wiring) {
@@ -268,6 +273,7 @@ void VirtualKrt::Pulse(DataLane lane) {
             NoteBreach(Breach::OtherConfig, detail);
         } else if (socket_.wiring && socket_.wiring->strobeGated) {
             if (!(socket_.cPort() & 0x80)) chip->Strobe(socket_, length);
+            if (std::string rule = chip->TakeHostBreach(); !rule.empty()) NoteBreach(Breach::ChipRule, std::move(rule));
         } else {
             chip->WriteCycle(socket_, lane, length);
             if (std::string rule = chip->TakeHostBreach(); !rule.empty()) NoteBreach(Breach::ChipRule, std::move(rule));
@@ -326,6 +332,7 @@ void VirtualKrt::UpdateSupplies() {
     socket_.vpp = vpp;
     vccSeen_.store(vcc, std::memory_order_relaxed);
     vppSeen_.store(vpp, std::memory_order_relaxed);
+    highestVpp_ = std::max(highestVpp_, vpp);
     if (Chip* chip = ActiveChip(); chip && (vcc > chip->AbsMaxVcc() || vpp > chip->AbsMaxVpp())) {
         char detail[300];
         std::snprintf(detail, sizeof detail, kSimTextBreachSupply, vcc, vpp, chip->Describe().c_str(),

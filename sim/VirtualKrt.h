@@ -128,6 +128,8 @@ public:
     bool ResultFailIndicator() const { return OutputPort() & 0x04; }
     double Vcc() const { return vccSeen_.load(std::memory_order_relaxed); }
     double Vpp() const { return vppSeen_.load(std::memory_order_relaxed); }
+    // The highest Vpp the socket has had since the programmer was made.
+    double HighestVpp() const { return highestVpp_; }
 
     // The socket's supplies after each change, kept while recording is on
     // (tests and the supply-order report).
@@ -238,6 +240,7 @@ private:
     std::atomic<uint8_t> outputSeen_{0};
     std::atomic<double> vccSeen_{0.0};
     std::atomic<double> vppSeen_{0.0};
+    double highestVpp_ = 0.0;
 };
 
 }  // namespace krt

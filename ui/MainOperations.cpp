@@ -25,11 +25,13 @@
 #include "session/Identify.h"
 #include "session/Operations.h"
 #include "session/Session.h"
+#include "session/SessionTexts.h"
 
 namespace krt {
 
 namespace {
 
+constexpr TextPair kGoOnAtFixedLevel{"12.5 Vで続けますか?", "Go on at 12.5 V?"};
 constexpr TextPair kSame{"チップとバッファは同じです。", "The chip and the buffer are the same."};
 constexpr TextPair kDiffer{"%1 個所が違います。", "%1 differences."};
 constexpr TextPair kMoreDifferences{"... ほか %llu 個所", "... and %llu more differences"};
@@ -91,6 +93,22 @@ bool TQV17MainForm::Confirm(int captionCode) {
     LogMessage(24);
     return false;
 }
+
+namespace {
+
+// An ATF part on a programmer with fixed levels only would get 12.5 V:
+// a write or erase asks first, No by default.
+bool AcceptsFixedLevel(QWidget* parent, const Session& session, uint32_t language, int captionCode) {
+    if (session.record.galpart.empty() || !session.link.programmerFound || !session.link.FixedSupplyLevels())
+        return true;
+    const QString text = QString::fromStdString(Format(InLanguage(kFixedLevelQuestionText, language),
+                                                       session.record.name.c_str())) +
+                         QStringLiteral("\n\n") + TextIn(kGoOnAtFixedLevel, language);
+    return Prompter::Current().Ask(parent, text, QString::fromStdString(MessageText(language, captionCode)),
+                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+}
+
+}  // namespace
 
 bool TQV17MainForm::RefusedBeforeAsking(uint8_t code) {
     const uint8_t outcome = KnownOutcome(session_->record, code);
@@ -299,7 +317,9 @@ void TQV17MainForm::OpReadExecute() {
 }
 
 void TQV17MainForm::OpWriteExecute() {
-    if (Inert() || !CheckSelected(false) || !CheckListsMatch() || !Confirm(OperationOf(REQ_WRITE)->confirm)) return;
+    if (Inert() || !CheckSelected(false) || !CheckListsMatch() || !Confirm(OperationOf(REQ_WRITE)->confirm) ||
+        !AcceptsFixedLevel(this, *session_, language_, OperationOf(REQ_WRITE)->confirm))
+        return;
     ClearLog();
     RunCommand(*OperationOf(REQ_WRITE));
 }
@@ -312,7 +332,8 @@ void TQV17MainForm::OpVerifyExecute() {
 
 void TQV17MainForm::OpEraseExecute() {
     if (Inert() || !CheckSelected(true) || !CheckListsMatch() || RefusedBeforeAsking(REQ_ERASE) ||
-        !Confirm(OperationOf(REQ_ERASE)->confirm))
+        !Confirm(OperationOf(REQ_ERASE)->confirm) ||
+        !AcceptsFixedLevel(this, *session_, language_, OperationOf(REQ_ERASE)->confirm))
         return;
     ClearLog();
     RunCommand(*OperationOf(REQ_ERASE));
@@ -320,7 +341,8 @@ void TQV17MainForm::OpEraseExecute() {
 
 void TQV17MainForm::OpSecureExecute() {
     if (Inert() || !CheckSelected(false) || !CheckListsMatch() || RefusedBeforeAsking(REQ_SECURE) ||
-        !Confirm(OperationOf(REQ_SECURE)->confirm))
+        !Confirm(OperationOf(REQ_SECURE)->confirm) ||
+        !AcceptsFixedLevel(this, *session_, language_, OperationOf(REQ_SECURE)->confirm))
         return;
     ClearLog();
     RunCommand(*OperationOf(REQ_SECURE));
@@ -340,7 +362,9 @@ void TQV17MainForm::N16Click() {
 }
 
 void TQV17MainForm::OpAutoExecute() {
-    if (Inert() || !CheckSelected(false) || !CheckListsMatch() || !Confirm(kMessageAutoConfirm)) return;
+    if (Inert() || !CheckSelected(false) || !CheckListsMatch() || !Confirm(kMessageAutoConfirm) ||
+        !AcceptsFixedLevel(this, *session_, language_, kMessageAutoConfirm))
+        return;
     ClearLog();
     // Three separate runs, each with its own worker, dialog and indicator.
     const uint8_t result = AutomaticWrite(session_->link, [this](const OperationInfo& step) { return RunCommand(step); },

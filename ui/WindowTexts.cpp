@@ -187,8 +187,8 @@ QString ProtectionFailedText(uint32_t language, const QString& reason) {
 QString KnownOutcomeText(uint32_t language, uint8_t code, uint8_t outcome, const QString& device) {
     const bool ja = language == 0;
     if (code == REQ_DEVICE_OPTION)
-        return (ja ? QStringLiteral("デバイスオプション（IDの読み出し）はGAL16V8とGAL20V8だけの機能です。%1にはありません。")
-                   : QStringLiteral("The device option (an ID read) exists only for GAL16V8 and GAL20V8: %1 has none."))
+        return (ja ? QStringLiteral("デバイスオプション（IDの読み出し）はGALだけの機能です。%1にはありません。")
+                   : QStringLiteral("The device option (an ID read) exists only for GALs: %1 has none."))
             .arg(device);
     if (code == REQ_ERASE)
         return (ja ? QStringLiteral("%1はプログラマでは消去できません（EPROMは紫外線で消去します。ワンタイムPROMは消去できません）。")

@@ -26,6 +26,20 @@ const GalPart kParts[] = {
      40 * kMs},
 };
 
+// The ATF parts: their text PES (bytes 0 and 7 of the 16V8B and 22V10C as
+// read from chips; the others' first and last characters are not known and
+// take the same), 11 V and 10 ms as the peers program them, 14 V maximum.
+const GalPart kAtfParts[] = {
+    {"ATF16V8B", 0x05, 32, 64, 82, 8, {'1', 'B', '8', 'V', '6', '1', 'F', '1'}, 11.0, 10 * kMs, 14.0, true},
+    {"ATF16V8C", 0x05, 32, 64, 82, 8, {'1', 'C', '8', 'V', '6', '1', 'F', '1'}, 11.0, 10 * kMs, 14.0, true, false,
+     false, false, true, true},
+    {"ATF20V8B", 0x06, 40, 64, 82, 8, {'1', 'B', '8', 'V', '0', '2', 'F', '1'}, 11.0, 10 * kMs, 14.0, true},
+    {"ATF22V10B", 0x07, 44, 132, 20, 10, {'3', 'B', '0', '1', 'V', '2', '2', 'F', '1', 0xFF}, 11.0, 10 * kMs, 14.0,
+     true, true, true},
+    {"ATF22V10C", 0x07, 44, 132, 20, 10, {'3', 'C', '0', '1', 'V', '2', '2', 'F', '1', 0xFF}, 11.0, 10 * kMs, 14.0,
+     true, true, true, true, false, true},
+};
+
 constexpr int kPesRow = 58;
 constexpr int kAcwRow = 60;
 constexpr int kSecurityRow = 61;
@@ -34,12 +48,15 @@ constexpr int kEraseRow = 63;
 constexpr int kAsrRow = 16;
 constexpr int kSerialEraseAllRow = 60;
 constexpr int kSerialEraseRow = 61;
-constexpr int kSerialDataBits = 132;
-constexpr int kSerialRegisterBits = 138;
+constexpr int kPowerDownRow = 59;
+constexpr int kFillBits = 68;
 
 constexpr const char* kTextGalDescription = "GAL %s (%d x %d bits)%s";
 constexpr const char* kTextSecured = ", secured";
 constexpr const char* kTextNoGalModel = "no simulated GAL for type code %02X (GAL16V8 05, GAL20V8 06, GAL22V10 07)";
+constexpr const char* kTextLatticeOrder =
+    "%s: a row strobed after six clocked address bits, the Lattice order (this part takes five, most significant "
+    "first, with row bit 0 held on SDIN)";
 constexpr const char* kTextWeakRowsArgs = "needs decimal row numbers 0 to 63, optionally @PULSES (1 to 255)";
 
 bool ParseDecimal(std::string_view text, unsigned limit, unsigned& value) {
@@ -69,7 +86,19 @@ const GalPart* GalPartForConfig(uint8_t config) {
     return nullptr;
 }
 
+const GalPart* GalPartNamed(std::string_view name) {
+    for (const GalPart& p : kAtfParts)
+        if (name == p.name) return &p;
+    return nullptr;
+}
+
 std::unique_ptr<Chip> MakeBlankGal(const DeviceRecord& record, std::string& note) {
+    if (const GalPart* atf = GalPartNamed(record.galpart); atf && atf->config == record.typecode) {
+        auto chip = std::make_unique<GalChip>(record.name, *atf);
+        // The CZ and CQZ name themselves with a Z where the C has its C.
+        if (!record.name.empty() && record.name.back() == 'Z') chip->SetPesByte(1, 'Z');
+        return chip;
+    }
     const GalPart* part = GalPartForConfig(record.typecode);
     if (!part) {
         char text[160];
@@ -84,6 +113,9 @@ std::unique_ptr<Chip> MakeShapedGal(const ChipImage& image, std::string& error) 
     double rows = 0, columns = 0;
     GetNumber(image, "rows", rows);
     GetNumber(image, "columns", columns);
+    if (auto named = image.values.find("part"); named != image.values.end()) {
+        if (const GalPart* atf = GalPartNamed(named->second)) return std::make_unique<GalChip>(image.device, *atf);
+    }
     for (const GalPart& p : kParts)
         if (p.rows == static_cast<int>(rows) && p.columns == static_cast<int>(columns))
             return std::make_unique<GalChip>(image.device, p);
@@ -122,13 +154,19 @@ int GalChip::RowLines(const SocketState& socket) const {
 
 // The register between SDIN and SDOUT is as long as the row the lines address.
 int GalChip::RegisterLength(int ra) const {
-    if (Serial()) return ra == kAsrRow ? part_.configBits : kSerialRegisterBits;
+    if (Serial()) return ra == kAsrRow ? part_.configBits : SerialRegisterBits();
+    if (part_.powerDown && ra == kPowerDownRow) return 1;
     return ra == kAcwRow ? part_.configBits : 64;
 }
 
-int GalChip::SerialAddress() const {
+int GalChip::SerialAddress(const SocketState& socket) const {
+    const int d = SerialDataBits();
     int a = 0;
-    for (int bit = 0; bit < 6; ++bit) a |= (sr_[kSerialDataBits + bit] & 1) << bit;
+    if (part_.msbAddress) {
+        for (int bit = 0; bit < 5; ++bit) a |= (sr_[d + bit] & 1) << (5 - bit);
+        return a | (socket.Level(Pin::SDIN) ? 1 : 0);
+    }
+    for (int bit = 0; bit < 6; ++bit) a |= (sr_[d + bit] & 1) << bit;
     return a;
 }
 
@@ -138,10 +176,13 @@ void GalChip::PinsChanged(const SocketState& socket, uint32_t changed) {
         // Out of edit mode the register forgets its contents.
         std::fill(std::begin(sr_), std::end(sr_), 0);
         lastClock_ = false;
+        clocksSinceStrobe_ = 0;
         return;
     }
     const bool clock = socket.Level(Pin::SCLK);
-    if (clock && !lastClock_) {
+    // The 22V10B/C take no bit while P/V is high.
+    if (clock && !lastClock_ && !(part_.pvLowShift && socket.Level(Pin::PV))) {
+        ++clocksSinceStrobe_;
         const int n = RegisterLength(RowLines(socket));
         std::memmove(sr_, sr_ + 1, static_cast<size_t>(n - 1));
         sr_[n - 1] = socket.Level(Pin::SDIN) ? 1 : 0;
@@ -151,44 +192,56 @@ void GalChip::PinsChanged(const SocketState& socket, uint32_t changed) {
 
 bool GalChip::Output(Pin pin, const SocketState& socket) {
     if (pin != Pin::SDOUT || !EditMode(socket)) return true;
+    if (part_.pvHighOut && !socket.Level(Pin::PV)) return true;  // not driven
     return sr_[0] != 0;
 }
 
 void GalChip::Strobe(const SocketState& socket, uint64_t pulseNs) {
     if (!EditMode(socket)) return;
     const int ra = RowLines(socket);
+    const int address = Serial() && ra == 0 ? SerialAddress(socket) : -1;
+    const uint32_t clocks = std::exchange(clocksSinceStrobe_, 0u);
+    sdinAtStrobe_ = socket.Level(Pin::SDIN) ? 1 : 0;
+    if (part_.msbAddress && ra == 0 && (clocks == 6 || clocks == 138)) {
+        char text[300];
+        std::snprintf(text, sizeof text, kTextLatticeOrder, part_.name);
+        hostBreach_ = text;
+    }
     if (!socket.Level(Pin::PV)) {
-        Load(ra);
+        Load(ra, address);
         return;
     }
     if (socket.vpp < ProgVppMin() || socket.vpp > ProgVppMax() || pulseNs < MinPulseNs()) return;
     uint64_t eraseNs = pulseNs;
-    const bool eraseRow = Serial() ? ra == kSerialEraseRow || ra == kSerialEraseAllRow
-                                   : ra == kEraseRow || ra == kEraseAllRow;
+    // The ATF's erase-all rows are not modelled: they do nothing.
+    const bool eraseRow = Serial() ? ra == kSerialEraseRow || (ra == kSerialEraseAllRow && !part_.atf)
+                                   : ra == kEraseRow || (ra == kEraseAllRow && !part_.atf);
     if (eraseRow) {
         eraseRunNs_ = ra == eraseRow_ && socket.nowNs <= eraseEndNs_ + kEraseGapNs ? eraseRunNs_ + pulseNs : pulseNs;
         eraseRow_ = ra;
         eraseEndNs_ = socket.nowNs + pulseNs;
         eraseNs = eraseRunNs_;
     }
-    Program(ra, eraseNs);
+    Program(ra, address, eraseNs);
 }
 
-void GalChip::Load(int ra) {
+void GalChip::Load(int ra, int address) {
     auto put = [&](const std::vector<uint8_t>& bits, size_t first, size_t n, bool blocked) {
         for (size_t i = 0; i < n; ++i) sr_[i] = blocked ? 0 : bits[first + i];
     };
     if (Serial()) {
         if (ra == 0) {
             // Only the data part loads; the address bits stay behind it.
-            const int a = SerialAddress();
-            std::fill(sr_, sr_ + kSerialDataBits, 0);
+            const int a = address;
+            std::fill(sr_, sr_ + SerialDataBits(), 0);
             if (a < part_.rows)
-                put(array_, static_cast<size_t>(a * part_.columns), kSerialDataBits, secured_);
+                put(array_, static_cast<size_t>(a * part_.columns), SerialDataBits(), secured_);
             else if (a == UesRow())
                 put(ues_, 0, ues_.size(), false);
             else if (a == kPesRow)
                 put(PesAsRead(), 0, pes_.size(), false);
+            else if (a == kPowerDownRow && part_.powerDown)
+                sr_[0] = powerDown_;
             return;
         }
         std::fill(std::begin(sr_), std::end(sr_), 0);
@@ -201,6 +254,7 @@ void GalChip::Load(int ra) {
     else if (ra == UesRow()) put(ues_, 0, ues_.size(), false);
     else if (ra == kPesRow) put(PesAsRead(), 0, pes_.size(), false);
     else if (ra == kAcwRow) put(config_, 0, config_.size(), secured_);
+    else if (ra == kPowerDownRow && part_.powerDown) sr_[0] = powerDown_;
 }
 
 bool GalChip::TakesData(int row) {
@@ -221,18 +275,28 @@ void GalChip::AndInto(std::vector<uint8_t>& cells, size_t first, int n) {
     ++programStrobes_;
 }
 
-void GalChip::Program(int ra, uint64_t pulseNs) {
+void GalChip::Program(int ra, int address, uint64_t pulseNs) {
     // An erase strobe shorter than the chip's erase time leaves it as it was.
     const bool erases = pulseNs >= MinErasePulseNs();
     if (Serial()) {
         if (ra == 0) {
-            const int a = SerialAddress();
+            const int a = address;
             if (a < part_.rows) {
                 if (TakesData(a)) AndInto(array_, static_cast<size_t>(a * part_.columns), part_.columns);
             } else if (a == UesRow()) {
                 if (TakesData(a)) AndInto(ues_, 0, static_cast<int>(ues_.size()));
+                // The fill bits are no cells.
+                if (part_.fillBits) std::fill(ues_.begin(), ues_.begin() + kFillBits, 1);
+            } else if (a == kPowerDownRow && part_.powerDown) {
+                powerDown_ = 0;
+                changed_ = true;
             }
         } else if (ra == kAsrRow) {
+            // The 22V10C's 20th bit is on SDIN, behind the 19 clocked ones.
+            if (part_.msbAddress) {
+                std::memmove(sr_, sr_ + 1, static_cast<size_t>(part_.configBits - 1));
+                sr_[part_.configBits - 1] = sdinAtStrobe_;
+            }
             AndInto(config_, 0, part_.configBits);
         } else if (ra == kSerialEraseRow) {
             if (erases) Erase(false);
@@ -257,6 +321,9 @@ void GalChip::Program(int ra, uint64_t pulseNs) {
         if (erases) Erase(false);
     } else if (ra == kEraseAllRow) {
         if (erases) Erase(true);
+    } else if (ra == kPowerDownRow && part_.powerDown) {
+        powerDown_ = static_cast<uint8_t>(powerDown_ & sr_[0]);
+        changed_ = true;
     }
 }
 
@@ -266,6 +333,7 @@ void GalChip::Erase(bool all) {
     std::fill(config_.begin(), config_.end(), 1);
     if (all) std::fill(pes_.begin(), pes_.end(), 0);
     secured_ = false;
+    powerDown_ = 1;
     weakSeen_.clear();
     changed_ = true;
 }
@@ -275,12 +343,7 @@ void GalChip::SetPesByte(int index, uint8_t value) {
     changed_ = true;
 }
 
-std::vector<uint8_t> GalChip::PesAsRead() const {
-    std::vector<uint8_t> bits = pes_;
-    if (otherPartCode_ >= 0)
-        for (int i = 0; i < 8; ++i) bits[static_cast<size_t>(16 + i)] = static_cast<uint8_t>((otherPartCode_ >> i) & 1);
-    return bits;
-}
+std::vector<uint8_t> GalChip::PesAsRead() const { return otherPes_.empty() ? pes_ : otherPes_; }
 
 void GalChip::SetAlgorithm(uint8_t algorithm, double vpp, uint64_t pulseNs) {
     SetPesByte(1, algorithm);
@@ -313,7 +376,20 @@ bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::stri
         // Another part's device code in the signature: a 20V8's on a 16V8
         // or a 22V10, a 16V8's on a 20V8. For this run only: the chip file
         // keeps the chip's own signature.
-        otherPartCode_ = part_.config == 6 ? 0x00 : 0x3A;
+        // An ATF reads as the other ATF of its socket (B for C and C for B;
+        // the 20V8B as a 16V8B).
+        otherPes_ = pes_;
+        auto putByte = [&](int index, uint8_t value) {
+            for (int i = 0; i < 8; ++i) otherPes_[size_t(8 * index + i)] = static_cast<uint8_t>((value >> i) & 1);
+        };
+        if (!part_.atf) {
+            putByte(2, part_.config == 6 ? 0x00 : 0x3A);
+        } else if (part_.config == 6) {
+            putByte(5, '1');
+            putByte(4, '6');
+        } else {
+            putByte(1, part_.powerDown ? 'B' : 'C');
+        }
         return true;
     }
     if (name != "weak-rows") return false;
@@ -352,6 +428,10 @@ void GalChip::Save(ChipImage& image) const {
     image.values["rows"] = std::to_string(part_.rows);
     image.values["columns"] = std::to_string(part_.columns);
     image.values["secured"] = secured_ ? "1" : "0";
+    if (part_.atf) {
+        image.values["part"] = part_.name;
+        image.values["power-down"] = powerDown_ ? "1" : "0";
+    }
     PutDouble(image, "vpp", part_.progVpp);
     image.values["pulse-ns"] = std::to_string(part_.progPulseNs);
     image.blobs["array"] = array_;
@@ -380,6 +460,8 @@ bool GalChip::Load(const ChipImage& image, std::string& error) {
     for (auto* cells : {&array_, &ues_, &config_, &pes_})
         for (uint8_t& c : *cells) c &= 1;
     secured_ = GetNumber(image, "secured", secured) && secured != 0;
+    double pd = 1;
+    powerDown_ = !GetNumber(image, "power-down", pd) || pd != 0;
     if (GetNumber(image, "vpp", v)) part_.progVpp = v;
     if (GetNumber(image, "pulse-ns", v)) part_.progPulseNs = static_cast<uint64_t>(v);
     changed_ = false;

@@ -23,12 +23,32 @@
 // - A set security cell blocks reading of the functional bits (array and
 //   architecture word): they load as 0s. The signature and the PES stay
 //   readable.
+//
+// Atmel's ATF16V8B/C, ATF20V8B and ATF22V10B/C (their datasheets and the
+// open programmers' practice, as gathered for this project) have the same
+// rows, with these differences:
+// - the PES is the part name in ASCII, last character first ("1B8V61F1");
+// - programming and input voltages above 14.0 V are beyond the absolute
+//   maximum; cells program from 10 V up;
+// - an erase takes its own, longer pulse (100 ms) whatever the programming
+//   pulse; the erase-all rows are not modelled (the sources disagree);
+// - 22V10B/C: bits are shifted with P/V low (clocks with P/V high are not
+//   taken), and the signature row holds 68 fill bits (reading 1, taking no
+//   programming) before the 64 signature bits;
+// - 22V10C: the serial row address is five clocked bits, most significant
+//   first, with row bit 0 on SDIN at the strobe (the register is 137 bits);
+//   the configuration row likewise takes its 20th bit from SDIN;
+// - 16V8C: SDOUT is driven only while P/V is high;
+// - C parts: a power-down cell, erased 1 (power-down enabled), cleared by a
+//   program strobe on row 59 (22V10C: serial address 59), read on row 59.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sim/Chip.h"
@@ -47,7 +67,18 @@ struct GalPart {
     uint8_t pes[10];      // the electronic signature, byte 0 first, each least significant bit first
     double progVpp;       // programming voltage the PES's algorithm names
     uint64_t progPulseNs; // programming time the PES's algorithm names
+    // ATF parts (all false, absMaxVpp 17: Lattice).
+    double absMaxVpp = 17.0;
+    bool atf = false;
+    bool pvLowShift = false;   // 22V10B/C
+    bool fillBits = false;     // 22V10B/C signature row
+    bool msbAddress = false;   // 22V10C
+    bool pvHighOut = false;    // 16V8C
+    bool powerDown = false;    // C parts
 };
+
+// An ATF part by its algorithm's name ("ATF22V10C"), or null.
+const GalPart* GalPartNamed(std::string_view name);
 
 // The part for a socket configuration (5, 6, 7), or null.
 const GalPart* GalPartForConfig(uint8_t config);
@@ -73,7 +104,8 @@ public:
     bool Output(Pin pin, const SocketState& socket) override;
     void Strobe(const SocketState& socket, uint64_t pulseNs) override;
 
-    double AbsMaxVpp() const override { return 17.0; }
+    double AbsMaxVpp() const override { return part_.absMaxVpp; }
+    std::string TakeHostBreach() override { return std::exchange(hostBreach_, std::string()); }
     double VccOperatingMin() const override { return kReadVccMin; }
     bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
 
@@ -85,14 +117,19 @@ public:
     bool Serial() const { return part_.config == 7; }
     int UesRow() const { return Serial() ? 44 : part_.rows; }
     int UesBits() const { return Serial() ? 132 : 64; }
-    double ProgVppMin() const { return part_.progVpp - kWindowBelow + (wrongVpp_ ? kWrongVppShift : 0.0); }
-    double ProgVppMax() const { return part_.progVpp + kWindowAbove + (wrongVpp_ ? kWrongVppShift : 0.0); }
+    static constexpr double kAtfProgVppMin = 10.0;
+    double ProgVppMin() const {
+        return (part_.atf ? kAtfProgVppMin : part_.progVpp - kWindowBelow) + (wrongVpp_ ? kWrongVppShift : 0.0);
+    }
+    double ProgVppMax() const {
+        return (part_.atf ? part_.absMaxVpp : part_.progVpp + kWindowAbove) + (wrongVpp_ ? kWrongVppShift : 0.0);
+    }
     uint64_t MinPulseNs() const { return part_.progPulseNs * 95 / 100; }
     // The erase time of the PES's algorithm (100 ms on every modelled part).
     // A chip at its datasheet maximum (slow-erase) erases only with a
     // pulse of at least 95 % of it; otherwise the programming time does.
     static constexpr uint64_t kEraseNs = 100000000;
-    uint64_t MinErasePulseNs() const { return slowErase_ ? kEraseNs * 95 / 100 : MinPulseNs(); }
+    uint64_t MinErasePulseNs() const { return slowErase_ || part_.atf ? kEraseNs * 95 / 100 : MinPulseNs(); }
 
     // Direct cell access for tests and tools (no electrical rules).
     // The JEDEC fuse number of array bit c in row r is c x rows + r.
@@ -104,6 +141,8 @@ public:
     const std::vector<uint8_t>& Ues() const { return ues_; }
     const std::vector<uint8_t>& ConfigBits() const { return config_; }
     const std::vector<uint8_t>& Pes() const { return pes_; }
+    // The power-down cell of a C part: 1 (erased) power-down enabled.
+    uint8_t PowerDown() const { return powerDown_; }
     // One PES byte (0 first), as the maker wrote it.
     void SetPesByte(int index, uint8_t value);
     // A part of another programming algorithm: its code in the PES and the
@@ -116,9 +155,11 @@ private:
     bool EditMode(const SocketState& socket) const;
     int RowLines(const SocketState& socket) const;
     int RegisterLength(int ra) const;
-    int SerialAddress() const;
-    void Load(int ra);
-    void Program(int ra, uint64_t pulseNs);
+    int SerialAddress(const SocketState& socket) const;
+    void Load(int ra, int address);
+    void Program(int ra, int address, uint64_t pulseNs);
+    int SerialDataBits() const { return 132; }
+    int SerialRegisterBits() const { return part_.msbAddress ? 137 : 138; }
     void Erase(bool all);
     // AND the register's first n bits into cells; counts weak-row pulses.
     bool TakesData(int row);
@@ -130,14 +171,18 @@ private:
     std::vector<uint8_t> config_; // ACW or ASR in shift order
     std::vector<uint8_t> pes_;    // PES bits in shift order
     bool secured_ = false;
+    uint8_t powerDown_ = 1;
+    std::string hostBreach_;
+    uint32_t clocksSinceStrobe_ = 0;
+    uint8_t sdinAtStrobe_ = 0;
 
     uint8_t sr_[138] = {};
     bool lastClock_ = false;
     bool wrongVpp_ = false;
     bool slowErase_ = false;
-    // The wrong-part fault: the device code the PES reads with for this run;
-    // -1 without it. The stored PES is never changed by a fault.
-    int otherPartCode_ = -1;
+    // The wrong-part fault: the PES another part reads with, for this run
+    // (empty without it). The stored PES is never changed by a fault.
+    std::vector<uint8_t> otherPes_;
     // The PES as the chip shifts it out.
     std::vector<uint8_t> PesAsRead() const;
     // Erase strobes on one erase row back to back (the programmer's timer

@@ -37,6 +37,8 @@ protected:
         session->options.simFaults = std::move(faults);
         session->options.simStrict = true;
         session->options.noIdCheck = noIdCheck;
+        session->options.fixedLevel = fixedLevel;
+        session->options.simRevisions = revisions;
         session->options.start = start;
         session->options.length = length;
         const int status = Execute(name, args);
@@ -93,6 +95,8 @@ protected:
     }
 
     bool noIdCheck = false;  // --no-id-check
+    bool fixedLevel = false; // --fixed-level
+    std::string revisions;   // --sim-revisions
 };
 
 std::string JedecFile(const std::string& name) { return std::string(KRT_SOURCE_DIR) + "/tests/data/jedec/" + name; }
@@ -289,6 +293,56 @@ TEST_F(GalPicCommands, AGalSignatureOfAllOnesOrZerosIsNoChip) {
     noIdCheck = true;
     EXPECT_EQ(Run("erase", kGal16), 0);
     EXPECT_FALSE(HasLineWith("No chip answers"));
+}
+
+// An ATF sold as a GAL equivalent in a Lattice entry's socket (and the
+// reverse) is found at the read level: write and erase end with 4 and one
+// line naming the entry to select, the socket never above the read level;
+// --no-id-check reads on, but still never puts a Lattice level on an ATF.
+TEST_F(GalPicCommands, AnAtfInALatticeSocketIsRefusedAtTheReadLevel) {
+    struct Case {
+        std::vector<std::string> chip, entry;
+        const char* command;
+        bool idcheck;
+        int status;
+        const char* select;
+    };
+    const std::vector<std::string> atf16 = {"GAL", "Atmel", "ATF16V8B"}, atf22 = {"GAL", "Atmel", "ATF22V10C"};
+    const Case cases[] = {
+        {atf16, kGal16, "write", true, 4, "Atmel ATF16V8B"},  {atf16, kGal16, "erase", true, 4, "Atmel ATF16V8B"},
+        {atf22, kGal22, "write", true, 4, "Atmel ATF22V10C"}, {atf22, kGal22, "erase", true, 4, "Atmel ATF22V10C"},
+        {atf22, kGal22, "erase", false, 4, "Atmel ATF22V10C"}, {kGal16, atf16, "erase", true, 4, "Lattice GAL16V8"},
+        {atf16, kGal16, "blank", false, 0, ""},               {kGal16, atf16, "erase", false, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip[2] + " in " + c.entry[2] + " " + c.command + (c.idcheck ? "" : " --no-id-check"));
+        fs::remove(Path("c.chip"));
+        ASSERT_EQ(Run("blank", c.chip), 0);
+        noIdCheck = !c.idcheck;
+        const std::string file = c.entry == kGal16 ? JedecFile("GAL16V8_reg.jed") : JedecFile("GAL22V10_reg.jed");
+        const auto args = std::string(c.command) == "write" ? With(c.entry, file) : c.entry;
+        EXPECT_EQ(Run(c.command, args), c.status);
+        noIdCheck = false;
+        if (c.status != 4) continue;
+        EXPECT_TRUE(HasLineWith(std::string("; select ") + c.select + " (nothing above the read level was applied)"));
+        ASSERT_NE(Sim(), nullptr);
+        EXPECT_LE(Sim()->HighestVpp(), 12.0);
+        ASSERT_NE(Socket<GalChip>(), nullptr);
+        EXPECT_EQ(Socket<GalChip>()->ProgramStrobes(), 0u);
+    }
+}
+
+// On a programmer with fixed levels only an ATF part would get 12.5 V: krt
+// writes or erases it only when --fixed-level accepts that; reads need nothing.
+TEST_F(GalPicCommands, AnAtfOnFixedLevelsIsProgrammedOnlyWhenAccepted) {
+    const std::vector<std::string> atf16 = {"GAL", "Atmel", "ATF16V8B"};
+    revisions = "10,10";
+    EXPECT_EQ(Run("erase", atf16), 64);
+    EXPECT_TRUE(HasLineWith("the ATF16V8B would get 12.5 V, under the chip's 14.0 V maximum"));
+    EXPECT_EQ(Run("read", With(atf16, Path("r.jed"))), 0);
+    fixedLevel = true;
+    EXPECT_EQ(Run("write", With(atf16, JedecFile("GAL16V8_reg.jed"))), 0);
+    EXPECT_EQ(Run("verify", With(atf16, JedecFile("GAL16V8_reg.jed"))), 0);
 }
 
 // A fault belongs to the run: a run with another part's identity, even a

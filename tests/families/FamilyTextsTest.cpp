@@ -77,6 +77,8 @@ TEST(FamilyTexts, BothLanguagesOfALineTakeTheSameArguments) {
         PAIR(kGalSignatureUsed),
         PAIR(kGalSignatureUnknown),
         PAIR(kGalSignatureShown),
+        PAIR(kGalOtherAlgorithm),
+        PAIR(kGalAtfSignatureUsed),
         PAIR(kGalSignatureInvalid),
         PAIR(kGalEraseNotBlank),
         PAIR(kGalSecureNotSet),

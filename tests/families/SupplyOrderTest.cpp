@@ -42,7 +42,8 @@ const Part kParts[] = {
     // The serial sockets run from the logic supply; the outputs stay gated.
     {"SEEPROM", "Atmel", "AT24C02", 0x40, "", ""},
     {"SEEPROM", "Microchip", "93C46", 0, "", ""},
-    {"GAL", "Lattice", "GAL16V8", 0, "4.98/14.45 0.00/0.00", "0.00/0.00 5.00/14.90"},
+    // The signature is read at the read level first; Vpp rises from there.
+    {"GAL", "Lattice", "GAL16V8", 0, "4.98/11.98 4.98/14.45 0.00/0.00", "0.00/0.00 5.00/12.50 5.00/14.90"},
     // The data EEPROM takes its own entry into program mode.
     {"PIC", "Microchip", "PIC16F84", 0x10, "4.98/12.96 0.00/0.00 4.98/12.96 0.00/0.00",
      "0.00/0.00 5.00/12.50 0.00/0.00 5.00/12.50"},

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "SimBench.h"
@@ -60,6 +61,7 @@ int TransferJed(const DeviceRecord& record, std::vector<uint8_t>& fuses, const f
     f.deviceName = record.name;
     f.PinNumber = static_cast<uint16_t>(record.PinNumber);
     f.LineNumber = static_cast<uint32_t>(record.LineNumber);
+    f.shorterFuseCounts = record.fusecounts;
     return write ? f.Write() : f.Read();
 }
 
@@ -96,6 +98,51 @@ TEST(ZVGALJedutil, GaletteMapsRoundTripThroughTheChip) {
         EXPECT_EQ(readBack, original);
     }
     EXPECT_EQ(files, 9);
+    if (!HasFailure()) fs::remove_all(dir);
+}
+
+// A fuse map that jedutil makes from its binary form: `count` random fuses.
+void MakeJedutilMap(const fs::path& bin, const fs::path& jed, uint32_t count, uint32_t seed) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> raw = {uint8_t(count >> 24), uint8_t(count >> 16), uint8_t(count >> 8), uint8_t(count)};
+    raw.resize(4 + (count + 7) / 8);
+    for (uint32_t i = 0; i < count; ++i) raw[4 + i / 8] = uint8_t(raw[4 + i / 8] | (random() & 1) << (i % 8));
+    std::ofstream(bin, std::ios::binary).write(reinterpret_cast<const char*>(raw.data()), std::streamsize(raw.size()));
+    ASSERT_EQ(Shell("jedutil -convert " + Quote(bin) + " " + Quote(jed)), 0);
+}
+
+// The ATF entries take jedutil's maps of every fuse count they know; a
+// shorter map leaves the power-down fuse at 0 (disabled) on the chip.
+TEST(ZVGALJedutil, AtfEntriesProgramJedutilMapsFuseExact) {
+    if (Shell("command -v jedutil") != 0) GTEST_SKIP() << "jedutil is not installed (Debian: mame-tools)";
+    const fs::path dir = fs::path(KRT_BINARY_DIR) / "test-scratch" / "families" / "atf-jedutil";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    Catalogue catalogue;
+    ASSERT_TRUE(OpenCatalogue(std::string(KRT_SOURCE_DIR) + "/devices", nullptr, catalogue));
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"ATF16V8B", 2194}, {"ATF16V8C", 2194},  {"ATF16V8C", 2195},  {"ATF20V8B", 2706},
+        {"ATF22V10B", 5892}, {"ATF22V10B", 5828}, {"ATF22V10C", 5893}, {"ATF22V10C", 5892},
+    };
+    for (const auto& [name, count] : cases) {
+        const std::string tag = std::string(name) + "-" + std::to_string(count);
+        SCOPED_TRACE(tag);
+        DeviceRecord record;
+        ASSERT_TRUE(LoadDeviceRecord(catalogue.list, catalogue.directory, "GAL", "Atmel", name, 1, nullptr, record)
+                        .selected);
+        MakeJedutilMap(dir / (tag + ".bin"), dir / (tag + ".jed"), count, count);
+        SimBench b(record);
+        ASSERT_EQ(TransferJed(record, b.buffer, dir / (tag + ".jed"), false), FILE_OK);
+        ASSERT_EQ(b.Operation(7, 0, record.maxsize), 0);
+        ASSERT_EQ(b.Operation(5, 0, record.maxsize), 0);
+        b.buffer.assign(b.buffer.size(), 0xEE);
+        ASSERT_EQ(b.Operation(4, 0, record.maxsize), 0);
+        ASSERT_EQ(TransferJed(record, b.buffer, dir / (tag + "-back.jed"), true), FILE_OK);
+        std::vector<uint8_t> original = JedutilFuses(dir / (tag + ".jed"), dir / (tag + "-1.bin"));
+        ASSERT_EQ(original.size(), count);
+        original.resize(record.maxsize, 0);
+        EXPECT_EQ(JedutilFuses(dir / (tag + "-back.jed"), dir / (tag + "-2.bin")), original);
+    }
     if (!HasFailure()) fs::remove_all(dir);
 }
 

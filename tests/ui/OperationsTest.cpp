@@ -332,12 +332,10 @@ TEST_F(OperationsTest, CommandsThatCannotRunSayWhyBeforeAskingForTheChip) {
          "AT27C256R cannot be erased by the programmer: an EPROM is erased with ultraviolet light, a one-time PROM not at all."},
         {"PLD", "Lattice", "GAL22V10", &TQV17MainForm::OpSecureExecute,
          "The security operation of GAL22V10 is not supported yet."},
-        {"PLD", "Lattice", "GAL22V10", &TQV17MainForm::N16Click,
-         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: GAL22V10 has none."},
         {"MicroControler", "Microchip", "PIC16F84", &TQV17MainForm::N16Click,
-         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: PIC16F84 has none."},
+         "The device option (an ID read) exists only for GALs: PIC16F84 has none."},
         {"Serial EEPROM", "Atmel", "AT24C02", &TQV17MainForm::N16Click,
-         "The device option (an ID read) exists only for GAL16V8 and GAL20V8: AT24C02 has none."},
+         "The device option (an ID read) exists only for GALs: AT24C02 has none."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.name) + " " + c.text);
