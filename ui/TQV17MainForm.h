@@ -227,6 +227,8 @@ private:
     void BuildActions();
     void BuildMenus();
     void BuildToolBar();
+    void ApplyMenuTexts();
+    void KeepDesignSize();
     void BuildControls();
     void SetLanguage(uint32_t language);
     void DisableForMissingList();
