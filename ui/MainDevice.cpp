@@ -28,6 +28,19 @@ constexpr TextPair kTrySixCycleEntry{
     "No chip answered the JEDEC product ID entry (AA 55 90). Try the six-cycle entry of Winbond's W29EE011 "
     "and W29C020 (AA 55 80 AA 55 60)?"};
 
+// The parts found are named with the Type box's words, as the user chose
+// them there ("5V FLASHROM", not the catalogue's key).
+void NameTypesAsListed(IdentifyReport& report, uint32_t language) {
+    for (const std::string& match : report.matches) {
+        const size_t space = match.find(' ');
+        if (space == std::string::npos) continue;
+        const QString type = QString::fromStdString(match.substr(0, space));
+        const std::string listed = TypeItemOf(language, type).toStdString() + match.substr(space);
+        const size_t at = report.line.find(match);
+        if (at != std::string::npos) report.line.replace(at, match.size(), listed);
+    }
+}
+
 }  // namespace
 
 void TQV17MainForm::T1Click() { ComboBox1->setFocus(); }
@@ -111,6 +124,7 @@ void TQV17MainForm::IdentifyExecute() {
                                            [session, catalogue, language, report, entry](LinkContext& link,
                                                                                          DeviceRecord&) {
                                                *report = IdentifyChip(*session, catalogue, language, entry);
+                                               NameTypesAsListed(*report, language);
                                                if (!report->line.empty())
                                                    ::krt::Log(link.log, "%s", report->line.c_str());
                                                return report->result;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FileFolders.h"
 #include "Prompter.h"
 #include "TForm3.h"
 #include "TQV17MainForm.h"
@@ -15,6 +16,7 @@
 #include "base/StatusMessages.h"
 #include "base/Texts.h"
 #include "base/TypeCodes.h"
+#include "data/DataTransfer.h"
 #include "data/RomSet.h"
 #include "session/Session.h"
 
@@ -28,11 +30,12 @@ constexpr TextPair kSplitSource{"分割するイメージ", "Image to split"};
 constexpr TextPair kEvenFile{"偶数バイトのファイル", "File of the even bytes"};
 constexpr TextPair kOddFile{"奇数バイトのファイル", "File of the odd bytes"};
 constexpr TextPair kJoinTarget{"結合したイメージ", "Joined image"};
+constexpr TextPair kMergeTitle{"データファイルを重ねて開く", "Merge data file"};
 constexpr TextPair kWritten{"%1: %2 バイト", "%1: %2 bytes"};
 
 const QString& Filter() {
     static const QString filter =
-        QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;Motolora S files(*.mot)");
+        QStringLiteral("all files (*);;Intel HEX files (*.hex);;Motolora S files (*.mot)");
     return filter;
 }
 
@@ -60,10 +63,12 @@ void TQV17MainForm::FileSplit1Execute() {
         ok = WriteImageFile(outs[i].toStdString(), FORMAT_BY_NAME, lanes[i], error, language_);
         if (ok) Log(TextIn(kWritten, language_).arg(outs[i]).arg(lanes[i].size()));
     }
-    if (!ok) {
-        Log(QString::fromStdString(error));
-        ask.Box(this, QString::fromStdString(error), QString::fromLatin1(kMessageCaption), QMessageBox::Ok);
+    if (ok) {
+        RememberFolder(Filter(), odd);
+        return;
     }
+    Log(QString::fromStdString(error));
+    ask.Box(this, QString::fromStdString(error), QString::fromLatin1(kMessageCaption), QMessageBox::Ok);
 }
 
 void TQV17MainForm::FileJoin1Execute() {
@@ -85,6 +90,7 @@ void TQV17MainForm::FileJoin1Execute() {
                     WriteImageFile(out.toStdString(), FORMAT_BY_NAME, image, error, language_);
     if (ok) {
         Log(TextIn(kWritten, language_).arg(out).arg(image.size()));
+        RememberFolder(Filter(), out);
         return;
     }
     Log(QString::fromStdString(error));
@@ -93,6 +99,10 @@ void TQV17MainForm::FileJoin1Execute() {
 
 void TQV17MainForm::FileNew1Execute() {
     if (Inert()) return;
+    ClearBufferAsked();
+}
+
+bool TQV17MainForm::ClearBufferAsked() {
     // Unsaved edits ask their own question; an unsaved read asks this one.
     const bool keep = session_->edits.Unsaved()
                           ? KeepUnsavedEdits()
@@ -101,7 +111,7 @@ void TQV17MainForm::FileNew1Execute() {
                                                                 QMessageBox::Yes | QMessageBox::No,
                                                                 QMessageBox::No) != QMessageBox::Yes;
     if (keep)
-        return;
+        return false;
     unsaved_ = false;
     ClearBuffer(session_->buffer, session_->record, session_->range);
     session_->edits.Reset(session_->buffer);
@@ -109,15 +119,17 @@ void TQV17MainForm::FileNew1Execute() {
     LogMessage(7);
     dataLoaded_ = false;
     SetStatus(QString());
+    return true;
 }
 
 QString TQV17MainForm::FileFilter() const {
     const uint8_t t = session_->record.typecode;
-    if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed);;all files(*.*) (*)");
-    // "*.*" would hide files without an extension on this system. Every
-    // format the program reads is offered.
-    return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;split Intel HEX files(*.hxl *.hxh);;"
-                          "Motolora S files(*.mot);;binary files(*.bin)");
+    // The dialog shows each filter's patterns once, after a space; "*.*"
+    // would hide files without an extension on this system. Every format
+    // the program reads is offered.
+    if (IsGalType(t)) return QStringLiteral("JEDEC files (*.jed);;all files (*)");
+    return QStringLiteral("all files (*);;Intel HEX files (*.hex);;split Intel HEX files (*.hxl *.hxh);;"
+                          "Motolora S files (*.mot);;binary files (*.bin)");
 }
 
 void TQV17MainForm::FileOpen1Execute() { OpenDataFileAsked(false); }
@@ -132,7 +144,8 @@ void TQV17MainForm::OpenDataFileAsked(bool merge) {
         return;
     }
     if (KeepUnsavedEdits()) return;
-    const QString name = Prompter::Current().OpenFileName(this, MessageOf(12), FileFilter());
+    const QString title = merge ? TextIn(kMergeTitle, language_) : MessageOf(12);
+    const QString name = Prompter::Current().OpenFileName(this, title, FileFilter());
     if (name.isEmpty()) return;
     lastDataFile_ = name;
     ReadDataFile(name, false, merge);
@@ -162,6 +175,7 @@ void TQV17MainForm::ReadDataFile(const QString& name, bool reload, bool merge) {
         // The file read is the one a project or a later device change reads
         // again; a merged file only adds to it.
         if (!merge) lastDataFile_ = name;
+        if (!reload) RememberFolder(FileFilter(), name);
         unsaved_ = false;
         session_->BufferChanged();
     }
@@ -170,14 +184,14 @@ void TQV17MainForm::ReadDataFile(const QString& name, bool reload, bool merge) {
         // the session has said).
         const QString reason = QString::fromStdString(report.messageBox);
         if (!reload) Log(NotReadLogText(language_, name, reason));
-        if (reload) SetStatus(MessageOf(29));
+        if (reload) SetStatusMessage(29);
         QString box = reason;
         if (!report.detail.empty()) box += QStringLiteral("\n\n") + QString::fromStdString(report.detail);
         Prompter::Current().Box(this, box, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
                                 QMessageBox::Warning);
         return;
     }
-    SetStatus(QString::fromStdString(report.statusText));
+    ShowTransferStatus(name, false);
 }
 
 void TQV17MainForm::WriteDataFile(const QString& name) {
@@ -196,7 +210,14 @@ void TQV17MainForm::WriteDataFile(const QString& name) {
         return;
     }
     unsaved_ = false;
-    SetStatus(QString::fromStdString(report.statusText));
+    RememberFolder(FileFilter(), name);
+    ShowTransferStatus(name, true);
+}
+
+void TQV17MainForm::ShowTransferStatus(const QString& name, bool written) {
+    SetStatusIn([file = name.toStdString(), written](uint32_t language) {
+        return QString::fromStdString(TransferStatusText(file, written, language));
+    });
 }
 
 void TQV17MainForm::FileExit1Execute() { close(); }

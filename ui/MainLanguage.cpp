@@ -65,6 +65,7 @@ void TQV17MainForm::ApplyLanguage() {
     ApplyMenuTexts();
     if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) SetHConfigLanguage(d, l);
     ShowDeviceInUse();
+    if (statusIn_) StatusPanel->setText(statusIn_(l));
     KeepDesignSize();
 }
 

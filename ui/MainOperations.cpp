@@ -15,6 +15,7 @@
 #include <QDir>
 
 #include "DevOpThread.h"
+#include "FileFolders.h"
 #include "TBatchForm.h"
 #include "LogPane.h"
 #include "Prompter.h"
@@ -36,10 +37,12 @@ namespace {
 
 constexpr TextPair kSame{"チップとバッファは同じです。", "The chip and the buffer are the same."};
 constexpr TextPair kDiffer{"%1 個所が違います。", "%1 differences."};
+constexpr TextPair kOneDifference{"1 個所が違います。", "1 difference."};
 constexpr TextPair kMoreDifferences{"... ほか %llu 個所", "... and %llu more differences"};
 constexpr TextPair kSaveList{"違いの一覧をファイルに保存しますか?", "Save the list of differences to a file?"};
 constexpr TextPair kListTitle{"違いの一覧を保存", "Save the list of differences"};
 constexpr TextPair kListSaved{"違いの一覧を保存しました: %1", "The list of differences is saved: %1"};
+const QString kListFilter = QStringLiteral("text (*.txt);;all files (*)");
 constexpr TextPair kListNotSaved{"違いの一覧 %1 を保存できません: %2", "Cannot save the list of differences %1: %2"};
 
 }  // namespace
@@ -192,7 +195,7 @@ void TQV17MainForm::OpReadExecute() {
     if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_READ)->confirm)) return;
     ClearLog();
     if (RunCommand(*OperationOf(REQ_READ)) == RESULT_OK) unsaved_ = true;
-    SetStatus(MessageOf(kMessageReadFinished));
+    SetStatusMessage(kMessageReadFinished);
 }
 
 void TQV17MainForm::OpWriteExecute() {
@@ -262,14 +265,13 @@ void TQV17MainForm::OpCompareExecute() {
         Log(TextIn(kSame, language_));
         return;
     }
-    Log(TextIn(kDiffer, language_).arg(differences.total));
+    Log(differences.total == 1 ? TextIn(kOneDifference, language_) : TextIn(kDiffer, language_).arg(differences.total));
     FlushLog();
     const QString caption = Compare1->text().remove(QLatin1Char('&'));
     if (Prompter::Current().Ask(this, TextIn(kSaveList, language_), caption, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) != QMessageBox::Yes)
         return;
-    const QString path = Prompter::Current().SaveFileName(this, TextIn(kListTitle, language_),
-                                                          QStringLiteral("text (*.txt);;all files (*)"));
+    const QString path = Prompter::Current().SaveFileName(this, TextIn(kListTitle, language_), kListFilter);
     if (path.isEmpty()) return;
     QSaveFile file(path);
     const QByteArray bytes = QByteArray::fromStdString(listing);
@@ -280,6 +282,7 @@ void TQV17MainForm::OpCompareExecute() {
                                 QMessageBox::Warning);
         return;
     }
+    RememberFolder(kListFilter, path);
     Log(TextIn(kListSaved, language_).arg(path));
 }
 

@@ -84,7 +84,7 @@ void TQV17MainForm::Button1Click() {
     LoadDevice();
 }
 
-void TQV17MainForm::LoadDevice() {
+void TQV17MainForm::LoadDevice(const std::function<void(DeviceRecord&)>& beforeEditor) {
     if (Inert()) return;
     deviceSelected_ = false;
     deviceName_ = ComboBox3->currentText();
@@ -105,6 +105,8 @@ void TQV17MainForm::LoadDevice() {
     }
     DeviceRecord& record = session_->record;
     datasheetRecord_ = record;
+    // A project's settings are in the record before the editor shows it.
+    if (beforeEditor) beforeEditor(record);
     deviceSelected_ = true;
     selectedTypeKey_ = typeKey_;
     selectedMaker_ = maker_;
@@ -138,7 +140,7 @@ void TQV17MainForm::LoadDevice() {
     } else if (dataLoaded_) {
         ReadDataFile(lastDataFile_, true);
     } else {
-        SetStatus(MessageOf(29));
+        SetStatusMessage(29);
     }
 }
 

@@ -44,8 +44,9 @@ void TQV17MainForm::BufferViewsChanged() {
 
 bool TQV17MainForm::KeepUnsavedEdits() {
     if (!session_ || !session_->edits.Unsaved()) return false;
-    const auto answer = Prompter::Current().Box(this, UnsavedEditsText(language_), QString::fromLatin1(kMessageCaption),
-                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+    // No is the default: Enter must not throw the edits away.
+    const auto answer = Prompter::Current().Ask(this, UnsavedEditsText(language_), QString::fromLatin1(kMessageCaption),
+                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return answer != QMessageBox::Yes;
 }
 

@@ -38,6 +38,7 @@
 #include <QVBoxLayout>
 
 #include "DevOpThread.h"
+#include "FileFolders.h"
 #include "Icons.h"
 #include "LogPane.h"
 #include "Prompter.h"
@@ -70,6 +71,8 @@ static QString DefaultChipDirectory() {
 }
 
 namespace {
+
+const QString kLogFilter = QStringLiteral("log (*.log *.txt);;all files (*)");
 
 // The client area below the menu bar.
 constexpr int kClientWidth = 532;
@@ -330,7 +333,7 @@ void TQV17MainForm::FormCreate() {
 
     if (session_->devices.loaded) {
         Log(QString::fromStdString(Format(MessageText(language_, 15), session_->devices.count)));
-        SetStatus(MessageOf(14));
+        SetStatusMessage(14);
         const uint8_t found = session_->ResetAndDetect();
         LogMessage(found == 0 ? 5 : 6);
         ChooseLastDevice();
@@ -407,7 +410,19 @@ void TQV17MainForm::ClearLog() { pane_->Clear(); }
 
 void TQV17MainForm::FlushLog() { pane_->Flush(); }
 
-void TQV17MainForm::SetStatus(const QString& text) { StatusPanel->setText(text); }
+void TQV17MainForm::SetStatus(const QString& text) {
+    statusIn_ = nullptr;
+    StatusPanel->setText(text);
+}
+
+void TQV17MainForm::SetStatusIn(std::function<QString(uint32_t)> text) {
+    statusIn_ = std::move(text);
+    StatusPanel->setText(statusIn_(language_));
+}
+
+void TQV17MainForm::SetStatusMessage(int code) {
+    SetStatusIn([code](uint32_t language) { return QString::fromUtf8(MessageText(language, code)); });
+}
 
 QString TQV17MainForm::StatusText() const { return StatusPanel->text(); }
 
@@ -484,9 +499,9 @@ QMenu* TQV17MainForm::LogContextMenu() {
     QAction* save = menu->addAction(SaveLogMenuText(language_));
     save->setObjectName(QStringLiteral("SaveLog"));
     connect(save, &QAction::triggered, this, [this] {
-        const QString name = Prompter::Current().SaveFileName(this, SaveLogMenuText(language_).remove(QLatin1Char('&')),
-                                                              QStringLiteral("log (*.log *.txt);;all files (*)"));
-        if (!name.isEmpty()) SaveLog(name);
+        const QString name =
+            Prompter::Current().SaveFileName(this, SaveLogMenuText(language_).remove(QLatin1Char('&')), kLogFilter);
+        if (!name.isEmpty() && SaveLog(name)) RememberFolder(kLogFilter, name);
     });
     return menu;
 }
