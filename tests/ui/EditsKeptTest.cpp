@@ -54,14 +54,23 @@ TEST_F(EditsKept, QuestionsThatLoseDataDefaultToNo) {
     const struct {
         const char* what;
         bool edit;  // the edit typed first (else an unsaved read)
-        std::function<void(TQV17MainForm&)> ask;
+        std::function<void()> ask;
     } cases[] = {
-        {"File > Open over edits", true, [](TQV17MainForm& f) { f.FileOpen1->trigger(); }},
-        {"File > Exit over edits", true, [](TQV17MainForm& f) { f.FileExit1->trigger(); }},
-        {"Project > New over edits", true, [](TQV17MainForm& f) { f.ProjectNew1->trigger(); }},
-        {"File > New over a read", false, [](TQV17MainForm& f) { f.FileNew1->trigger(); }},
-        {"erase the socket's chip", false,
-         [](TQV17MainForm& f) { f.findChild<QPushButton*>(QStringLiteral("ButtonBlankChip"))->click(); }},
+        {"File > Open over edits", true, [this] { form->FileOpen1->trigger(); }},
+        {"File > Exit over edits", true, [this] { form->FileExit1->trigger(); }},
+        {"Project > New over edits", true, [this] { form->ProjectNew1->trigger(); }},
+        {"File > New over a read", false, [this] { form->FileNew1->trigger(); }},
+        {"Hardware > Configure, erase the socket's chip", false,
+         [this] {
+             prompter.onExec = [](QDialog& d) {
+                 d.show();
+                 d.findChild<QPushButton*>(QStringLiteral("ButtonBlankChip"))->click();
+                 d.hide();
+                 return int(QDialog::Accepted);
+             };
+             form->S1->trigger();
+             prompter.onExec = nullptr;
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -70,7 +79,7 @@ TEST_F(EditsKept, QuestionsThatLoseDataDefaultToNo) {
         const uint8_t before = form->Buffer()[0];
         prompter.defaults.clear();
         prompter.answers = {QMessageBox::No};
-        c.ask(*form);
+        c.ask();
         ASSERT_EQ(prompter.defaults, std::vector<QMessageBox::StandardButton>{QMessageBox::No});
         EXPECT_TRUE(form->isVisible());
         EXPECT_EQ(form->Buffer()[0], before);

@@ -2,6 +2,7 @@
 // The Project menu: a project saved in the window runs with krt as the
 // full command line does, a project written outside the window opens in
 // it, and a bad project file changes nothing.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QTest>
