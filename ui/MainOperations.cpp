@@ -192,7 +192,8 @@ uint8_t TQV17MainForm::RunCommand(const OperationInfo& operation) {
 }
 
 void TQV17MainForm::OpReadExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_READ)->confirm)) return;
+    // The chip's contents replace the buffer: unsaved edits are asked about first.
+    if (Inert() || !CheckSelected(false) || KeepUnsavedEdits() || !Confirm(OperationOf(REQ_READ)->confirm)) return;
     ClearLog();
     if (RunCommand(*OperationOf(REQ_READ)) == RESULT_OK) unsaved_ = true;
     SetStatusMessage(kMessageReadFinished);

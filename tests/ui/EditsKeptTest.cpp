@@ -58,6 +58,7 @@ TEST_F(EditsKept, QuestionsThatLoseDataDefaultToNo) {
     } cases[] = {
         {"File > Open over edits", true, [this] { form->FileOpen1->trigger(); }},
         {"File > Exit over edits", true, [this] { form->FileExit1->trigger(); }},
+        {"Operation > Read over edits", true, [this] { form->N4->trigger(); }},
         {"Project > New over edits", true, [this] { form->ProjectNew1->trigger(); }},
         {"File > New over a read", false, [this] { form->FileNew1->trigger(); }},
         {"Hardware > Configure, erase the socket's chip", false,
