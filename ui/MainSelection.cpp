@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Device selection, the parameter editor, the range fields and the File
-// menu's data-file commands.
+// The Device selecting group (the three lists and Select, which loads the
+// device and shows the parameter editor) and the Operation config group's
+// range fields.
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialog>
