@@ -82,11 +82,20 @@ constexpr TextPair kBinaryCutText{
 
 // A file saved. %s: the file; %u: the words written.
 constexpr TextPair kSavedText{"File:%sに%uワード書き込まれました。", "File:%s: %u words written."};
-constexpr TextPair kSavedStatusText{"File:%s書きこみました", "File:%s written"};
+constexpr TextPair kSavedStatusText{"File:%s書きこみました", "File: %s written"};
 // A file not saved. %s: the file; %s: the system's reason.
 constexpr TextPair kNotSavedText{"ファイル\"%s\"は保存されませんでした: %s",
                                  "File \"%s\" was not saved: %s"};
 constexpr TextPair kNoReasonText{"書きこめません", "it cannot be written"};
+
+}  // namespace
+
+std::string TransferStatusText(const std::string& name, bool written, uint32_t language) {
+    return written ? Format(InLanguage(kSavedStatusText, language), name.c_str())
+                   : Format(MessageText(language, 9), name.c_str());
+}
+
+namespace {
 
 void Prepare(DataFile& file, const DeviceRecord& record, uint8_t* data, uint32_t size, const OperationRange& range,
              LogSink* log) {
@@ -169,7 +178,7 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
         else
             Log(log, kFileAsksSecurity[face], record.manufacture.c_str(), record.name.c_str());
     }
-    report.statusText = Format(MessageText(language, 9), name.c_str());
+    report.statusText = TransferStatusText(name, false, language);
     return report;
 }
 
@@ -201,7 +210,7 @@ TransferReport WriteDataFile(const std::string& name, const DeviceRecord& record
     }
     report.success = true;
     Log(log, InLanguage(kSavedText, language), name.c_str(), static_cast<unsigned>(file.count));
-    report.statusText = Format(InLanguage(kSavedStatusText, language), name.c_str());
+    report.statusText = TransferStatusText(name, true, language);
     return report;
 }
 

@@ -39,6 +39,10 @@ TransferReport ReadDataFile(const std::string& name, const DeviceRecord& record,
                             uint32_t format = FORMAT_BY_NAME, bool cutConsented = false,
                             const char* lengthOption = nullptr);
 
+// The status line after `name` was read or written, in the language given
+// (a window says it again when its language changes).
+std::string TransferStatusText(const std::string& name, bool written, uint32_t language);
+
 // Writes the buffer to `name` (format by extension, standard output binary,
 // unless `format` names one); the file is replaced only when it has been
 // written completely.

@@ -397,8 +397,9 @@ bool Batch::Prepare(std::string& error) {
         for (uint32_t i = 0; i < serial.width && !settings_.force; ++i) {
             if (buffer[serial.address + i] != blank[serial.address + i]) {
                 error = Format("the serial's place %X to %X holds data of the file (at %X); leave it blank in "
-                               "the file or give --force to overwrite it",
-                               serial.address, serial.address + serial.width - 1, serial.address + i);
+                               "the file or %s to overwrite it",
+                               serial.address, serial.address + serial.width - 1, serial.address + i,
+                               settings_.allowOverwrite.c_str());
                 return false;
             }
         }

@@ -72,6 +72,9 @@ struct BatchSettings {
     std::string logPath;  // empty: no log and no state file
     bool stopOnFailure = false;
     bool force = false;  // the serial may overwrite file data
+    // How the refusal of a serial over file data tells the user to allow it
+    // (the front end's own option or control).
+    std::string allowOverwrite = "give --force";
     bool restartSeries = false;  // a START may begin again a series the log already used
     uint32_t permittedErrors = 100;
 };

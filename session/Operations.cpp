@@ -226,8 +226,12 @@ void OperationWorker::Run() {
             if (!session_.SaveSocket(error)) ::krt::Log(session_.Log(), "%s", error.c_str());
         }
     }
+    // Only a read into the session's own buffer replaces it (and so ends its
+    // edits); a read into another buffer, as a batch's read-back, leaves
+    // the buffer, its edits and their unsaved mark alone.
     const OperationInfo* info = OperationOf(request_.code);
-    if (info && info->changesBuffer && result == RESULT_OK) {
+    const bool intoBuffer = request_.buffer == (session_.buffer.Exists() ? session_.buffer.data() : nullptr);
+    if (info && info->changesBuffer && intoBuffer && result == RESULT_OK) {
         session_.edits.Reset(session_.buffer);
         observer_.BufferChanged();
         session_.BufferChanged();

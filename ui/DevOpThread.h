@@ -78,4 +78,14 @@ private:
     std::atomic<bool> terminated_{false};
 };
 
+// Deletes a finished worker when the scope that waited for it ends, so that
+// the window is free for the next command whichever way the scope is left.
+struct FinishedWorker {
+    DevOpThread*& worker;
+    ~FinishedWorker() {
+        delete worker;
+        worker = nullptr;
+    }
+};
+
 }  // namespace krt

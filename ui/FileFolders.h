@@ -8,8 +8,11 @@
 
 namespace krt {
 
-// Empty when no file of the kind was chosen yet (the dialog's own start).
+// Empty when no file of the kind was read or written yet (the dialog's own
+// start), and for a folder of the kernel's (/proc, /sys, /dev).
 QString FolderFor(const QString& kind);
+// Called once the file was read or written: a failed save or open leaves
+// the folder of the last one that worked.
 void RememberFolder(const QString& kind, const QString& file);
 
 }  // namespace krt

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The operation commands: checks, confirmation, the worker with its
-// progress dialog, the result messages and the indicator request.
+// The Operation menu: the operations with their checks, confirmation, the
+// worker with its progress dialog, the result messages, the indicator
+// request, Compare and Batch.
 #include <QApplication>
 #include <QTimer>
 #include <QGroupBox>
@@ -11,7 +12,11 @@
 #include <QComboBox>
 #include <QSaveFile>
 
+#include <QDir>
+
 #include "DevOpThread.h"
+#include "FileFolders.h"
+#include "TBatchForm.h"
 #include "LogPane.h"
 #include "Prompter.h"
 #include "TProgressForm.h"
@@ -34,15 +39,12 @@ namespace {
 constexpr TextPair kGoOnAtFixedLevel{"12.5 Vで続けますか?", "Go on at 12.5 V?"};
 constexpr TextPair kSame{"チップとバッファは同じです。", "The chip and the buffer are the same."};
 constexpr TextPair kDiffer{"%1 個所が違います。", "%1 differences."};
+constexpr TextPair kOneDifference{"1 個所が違います。", "1 difference."};
 constexpr TextPair kMoreDifferences{"... ほか %llu 個所", "... and %llu more differences"};
 constexpr TextPair kSaveList{"違いの一覧をファイルに保存しますか?", "Save the list of differences to a file?"};
 constexpr TextPair kListTitle{"違いの一覧を保存", "Save the list of differences"};
 constexpr TextPair kListSaved{"違いの一覧を保存しました: %1", "The list of differences is saved: %1"};
-constexpr TextPair kTrySixCycleEntry{
-    "JEDEC形式の製品ID (AA 55 90) に答えるチップはありません。Winbondの W29EE011 / W29C020 の6サイクル形式 "
-    "(AA 55 80 AA 55 60) を試しますか?",
-    "No chip answered the JEDEC product ID entry (AA 55 90). Try the six-cycle entry of Winbond's W29EE011 "
-    "and W29C020 (AA 55 80 AA 55 60)?"};
+const QString kListFilter = QStringLiteral("text (*.txt);;all files (*)");
 constexpr TextPair kListNotSaved{"違いの一覧 %1 を保存できません: %2", "Cannot save the list of differences %1: %2"};
 
 }  // namespace
@@ -196,22 +198,9 @@ void TQV17MainForm::SetCommandsEnabled(bool enabled) {
 
 void TQV17MainForm::MoveWorkerLines(DevOpThread& worker) { pane_->Take(worker.TakeLines()); }
 
-namespace {
-
-struct WorkerReset {
-    TQV17MainForm* form;
-    DevOpThread*& worker;
-    ~WorkerReset() {
-        delete worker;
-        worker = nullptr;
-    }
-};
-
-}  // namespace
-
 uint8_t TQV17MainForm::RunCommand(const OperationInfo& operation) {
     const uint8_t result = RunOperation(operation.code, MessageOf(operation.progress));
-    WorkerReset reset{this, worker_};
+    FinishedWorker finished{worker_};
     // Read before the indicator request, which starts a new request.
     const bool protectedChip = session_->link.protectionSuspected;
     ReportResult(operation, result);
@@ -223,97 +212,12 @@ uint8_t TQV17MainForm::RunCommand(const OperationInfo& operation) {
     return result;
 }
 
-void TQV17MainForm::SdpOffExecute() { RunProtection(false); }
-void TQV17MainForm::SdpOnExecute() { RunProtection(true); }
-
-void TQV17MainForm::RunProtection(bool enable) {
-    if (Inert() || !CheckSelected(true) || !CheckListsMatch()) return;
-    // The selected device's record decides, not the Type box, which may
-    // have changed since Select.
-    const QString type = QString::fromStdString(session_->record.type);
-    if (type.compare(QStringLiteral("EEPROM"), Qt::CaseInsensitive) != 0 &&
-        type.compare(QStringLiteral("FLASH5V"), Qt::CaseInsensitive) != 0) {
-        Prompter::Current().Box(this, ProtectionOnlyEepromText(language_), QString::fromLatin1(kMessageCaption),
-                                QMessageBox::Ok, QMessageBox::Information);
-        return;
-    }
-    const QString caption = (enable ? SdpOn1 : SdpOff1)->text().remove(QLatin1Char('&'));
-    const QString question = MessageOf(22) + QStringLiteral("\n\n") + DeviceInUseText(language_, DeviceInUse());
-    const auto answer = Prompter::Current().Box(this, question, caption,
-                                                QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question);
-    if (answer != QMessageBox::Ok) {
-        LogMessage(kMessageCanceled);
-        return;
-    }
-    ClearLog();
-    ReloadChangedChip();
-    // The family logs the state it observed; a failure says why here.
-    const uint8_t result = RunWorker(
-        new DevOpThread(this, [enable](LinkContext& link, DeviceRecord& record) {
-            return RunProtectionOperation(link, record, enable);
-        }),
-        caption);
-    WorkerReset reset{this, worker_};
-    if (result != RESULT_OK) Log(ProtectionFailedText(language_, QString::fromStdString(ResultText(language_, result))));
-    if (!closing_) lastIndicator_ = session_->ShowResult(result);
-}
-
-void TQV17MainForm::IdentifyExecute() {
-    // No selection needed: the probe is the family's own (any 32-pin 5 V
-    // flash part), and what answers is named from the catalogue. When no
-    // chip answers the JEDEC entry, the user may try Winbond's six-cycle one
-    // (asked, not tried on its own: it is a command other parts do not know).
-    if (Inert()) return;
-    ClearLog();
-    ReloadChangedChip();
-    const QString caption = Identify1->text().remove(QLatin1Char('&'));
-    Catalogue catalogue;
-    catalogue.directory = session_->catalogueDirectory;
-    catalogue.list = session_->devices;
-    auto report = std::make_shared<IdentifyReport>();
-    Session* session = session_.get();
-    const uint32_t language = language_;
-    uint8_t result = RESULT_NOT_FOUND;
-    // A selected part that takes only the six-cycle entry is probed with it
-    // alone: on such a part the three-cycle entry would be page data.
-    const bool sixCycleOnly = deviceSelected_ && session_->record.identry == 6;
-    for (uint8_t entry : {uint8_t{3}, uint8_t{6}}) {
-        if (entry == 3 && sixCycleOnly) continue;
-        const bool offered = entry == 6 && !sixCycleOnly;
-        if (offered && (closing_ || result != RESULT_NOT_FOUND ||
-                        Prompter::Current().Ask(this, TextIn(kTrySixCycleEntry, language_), caption,
-                                                QMessageBox::Yes | QMessageBox::No,
-                                                QMessageBox::No) != QMessageBox::Yes))
-            break;
-        // The line goes through the worker's log sink, as the family's lines do.
-        result = RunWorker(new DevOpThread(this,
-                                           [session, catalogue, language, report, entry](LinkContext& link,
-                                                                                         DeviceRecord&) {
-                                               *report = IdentifyChip(*session, catalogue, language, entry);
-                                               if (!report->restoreLine.empty())
-                                                   ::krt::Log(link.log, "%s", report->restoreLine.c_str());
-                                               if (!report->line.empty())
-                                                   ::krt::Log(link.log, "%s", report->line.c_str());
-                                               return report->result;
-                                           }),
-                           caption);
-        WorkerReset reset{this, worker_};
-        if (report->line.empty()) Log(QString::fromStdString(ResultText(language_, result)));
-        FlushLog();
-    }
-    if (closing_) return;
-    lastIndicator_ = session_->ShowResult(result);
-    const QString shown = report->line.empty() ? QString::fromStdString(ResultText(language_, result))
-                                               : QString::fromStdString(report->line);
-    Prompter::Current().Box(this, shown, caption, QMessageBox::Ok,
-                            report->matches.empty() ? QMessageBox::Warning : QMessageBox::Information);
-}
-
 void TQV17MainForm::OpReadExecute() {
-    if (Inert() || !CheckSelected(false) || !Confirm(OperationOf(REQ_READ)->confirm)) return;
+    // The chip's contents replace the buffer: unsaved edits are asked about first.
+    if (Inert() || !CheckSelected(false) || KeepUnsavedEdits() || !Confirm(OperationOf(REQ_READ)->confirm)) return;
     ClearLog();
     if (RunCommand(*OperationOf(REQ_READ)) == RESULT_OK) unsaved_ = true;
-    SetStatus(MessageOf(kMessageReadFinished));
+    SetStatusMessage(kMessageReadFinished);
 }
 
 void TQV17MainForm::OpWriteExecute() {
@@ -389,14 +293,13 @@ void TQV17MainForm::OpCompareExecute() {
         Log(TextIn(kSame, language_));
         return;
     }
-    Log(TextIn(kDiffer, language_).arg(differences.total));
+    Log(differences.total == 1 ? TextIn(kOneDifference, language_) : TextIn(kDiffer, language_).arg(differences.total));
     FlushLog();
     const QString caption = Compare1->text().remove(QLatin1Char('&'));
     if (Prompter::Current().Ask(this, TextIn(kSaveList, language_), caption, QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::No) != QMessageBox::Yes)
         return;
-    const QString path = Prompter::Current().SaveFileName(this, TextIn(kListTitle, language_),
-                                                          QStringLiteral("text (*.txt);;all files (*)"));
+    const QString path = Prompter::Current().SaveFileName(this, TextIn(kListTitle, language_), kListFilter);
     if (path.isEmpty()) return;
     QSaveFile file(path);
     const QByteArray bytes = QByteArray::fromStdString(listing);
@@ -407,13 +310,16 @@ void TQV17MainForm::OpCompareExecute() {
                                 QMessageBox::Warning);
         return;
     }
+    RememberFolder(kListFilter, path);
     Log(TextIn(kListSaved, language_).arg(path));
 }
 
-void TQV17MainForm::HardResetExecute() {
-    if (Inert()) return;
-    ClearLog();
-    LogMessage(session_->ResetAndDetect() == RESULT_OK ? 5 : 6);
+void TQV17MainForm::BatchClick() {
+    if (Inert() || !CheckSelected(false) || !CheckListsMatch()) return;
+    // With the simulator each chip of a batch has its own file, apart from
+    // the one chip per device that the window keeps.
+    TBatchForm dialog(this, *session_, language_, QDir(chipDir_).filePath(QStringLiteral("batch")));
+    Prompter::Current().Exec(dialog);
 }
 
 }  // namespace krt

@@ -9,6 +9,7 @@
 #include <QSettings>
 
 #include "WindowTexts.h"
+#include "FileFolders.h"
 #include "Prompter.h"
 #include "SettingsStore.h"
 #include "TQV17MainForm.h"
@@ -19,6 +20,7 @@ namespace krt {
 
 namespace {
 
+constexpr TextPair kNewProject{"新しいプロジェクトを始めました。", "A new project is started."};
 constexpr TextPair kOpenTitle{"プロジェクトを開く", "Open project"};
 constexpr TextPair kSaveTitle{"プロジェクトを保存", "Save project"};
 constexpr TextPair kSaved{"プロジェクトを保存しました: %1", "Project saved: %1"};
@@ -43,16 +45,24 @@ QString TQV17MainForm::TemporaryProjectPath() const {
     return QFileInfo(settings.fileName()).absoluteDir().filePath(QStringLiteral("last-session.krtproj"));
 }
 
+// A new project starts from the device in use as Select leaves it: the
+// blank buffer, the whole device as the range, the default permitted
+// errors and no data file. Unsaved edits are asked about first.
 void TQV17MainForm::ProjectNew1Execute() {
     if (Inert()) return;
+    if (deviceSelected_ && !ClearBufferAsked()) return;
     projectPath_.clear();
     project_ = Project{};
+    lastDataFile_.clear();
+    Edit1->setText(QString::number(Job{}.permittedErrors));
+    ShowPermittedErrors();
+    Log(TextIn(kNewProject, language_));
 }
 
 void TQV17MainForm::ProjectOpen1Execute() {
     if (Inert()) return;
     const QString path = Prompter::Current().OpenFileName(this, TextIn(kOpenTitle, language_), Filter());
-    if (!path.isEmpty()) OpenProject(path);
+    if (!path.isEmpty() && OpenProject(path)) RememberFolder(Filter(), path);
 }
 
 void TQV17MainForm::ProjectSave1Execute() {
@@ -66,9 +76,14 @@ void TQV17MainForm::ProjectSave1Execute() {
 
 void TQV17MainForm::ProjectSaveAs1Execute() {
     if (Inert()) return;
-    const QString path = Prompter::Current().SaveFileName(this, TextIn(kSaveTitle, language_), Filter());
+    QString path = Prompter::Current().SaveFileName(this, TextIn(kSaveTitle, language_), Filter());
     if (path.isEmpty()) return;
-    if (SaveProjectTo(path)) projectPath_ = path;
+    // A name typed without an extension gets the project's, so that the
+    // open dialog's filter finds the file again.
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".krtproj");
+    if (!SaveProjectTo(path)) return;
+    projectPath_ = path;
+    RememberFolder(Filter(), path);
 }
 
 void TQV17MainForm::ProjectTemporaryExecute() {
@@ -168,9 +183,8 @@ bool TQV17MainForm::OpenProject(const QString& path) {
         }
     }
     dataLoaded_ = false;
-    LoadDevice();
+    LoadDevice([&job](DeviceRecord& record) { ApplyOverrides(job.overrides, record); });
     if (!deviceSelected_) return false;
-    ApplyOverrides(job.overrides, session_->record);
     if (!job.file.empty()) {
         lastDataFile_ = QString::fromStdString(job.file);
         ReadDataFile(lastDataFile_);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Device selection, the parameter editor, the range fields and the File
-// menu's data-file commands.
+// The Device selecting group (the three lists and Select, which loads the
+// device and shows the parameter editor) and the Operation config group's
+// range fields.
 #include <QComboBox>
 #include <QCompleter>
 #include <QDialog>
@@ -98,7 +99,7 @@ void TQV17MainForm::Button1Click() {
     LoadDevice();
 }
 
-void TQV17MainForm::LoadDevice() {
+void TQV17MainForm::LoadDevice(const std::function<void(DeviceRecord&)>& beforeEditor) {
     if (Inert()) return;
     deviceSelected_ = false;
     deviceName_ = ComboBox3->currentText();
@@ -119,6 +120,8 @@ void TQV17MainForm::LoadDevice() {
     }
     DeviceRecord& record = session_->record;
     datasheetRecord_ = record;
+    // A project's settings are in the record before the editor shows it.
+    if (beforeEditor) beforeEditor(record);
     deviceSelected_ = true;
     selectedTypeKey_ = typeKey_;
     selectedMaker_ = maker_;
@@ -152,7 +155,7 @@ void TQV17MainForm::LoadDevice() {
     } else if (dataLoaded_) {
         ReadDataFile(lastDataFile_, true);
     } else {
-        SetStatus(MessageOf(29));
+        SetStatusMessage(29);
     }
 }
 
@@ -181,29 +184,6 @@ bool TQV17MainForm::ListsShowDeviceInUse() const {
 void TQV17MainForm::ShowDeviceInUse() {
     DeviceStatus->setText(deviceSelected_ ? DeviceInUseText(language_, DeviceInUse()) : QString());
     UpdateCaption();
-}
-
-void TQV17MainForm::T1Click() { ComboBox1->setFocus(); }
-void TQV17MainForm::V1Click() { ComboBox2->setFocus(); }
-void TQV17MainForm::T2Click() { ComboBox3->setFocus(); }
-
-void TQV17MainForm::N12Click() {
-    if (Inert()) return;
-    paramEditor_->SetRecord(&session_->record);
-    paramEditor_->Fill();
-    Prompter::Current().Exec(*paramEditor_);
-}
-
-void TQV17MainForm::HardConfigExecute() {
-    if (Inert()) return;
-    if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) Prompter::Current().Exec(*d);
-}
-
-void TQV17MainForm::HelpAbout1Execute() {
-    auto* d = qobject_cast<QDialog*>(aboutBox_);
-    if (!d) return;
-    SetAboutVersion(d, QStringLiteral("Version ") + QString::fromLatin1(ProgramVersionNumber()));
-    Prompter::Current().Exec(*d);
 }
 
 // ---------------------------------------------------------------- range fields
@@ -280,113 +260,5 @@ bool TQV17MainForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // ---------------------------------------------------------------- File menu
-
-void TQV17MainForm::FileNew1Execute() {
-    if (Inert()) return;
-    // Unsaved edits ask their own question; an unsaved read asks this one.
-    const bool keep = session_->edits.Unsaved()
-                          ? KeepUnsavedEdits()
-                          : unsaved_ && Prompter::Current().Ask(this, DiscardUnsavedText(language_),
-                                                                QString::fromLatin1(kMessageCaption),
-                                                                QMessageBox::Yes | QMessageBox::No,
-                                                                QMessageBox::No) != QMessageBox::Yes;
-    if (keep)
-        return;
-    unsaved_ = false;
-    ClearBuffer(session_->buffer, session_->record, session_->range);
-    session_->edits.Reset(session_->buffer);
-    session_->BufferChanged();
-    LogMessage(7);
-    dataLoaded_ = false;
-    SetStatus(QString());
-}
-
-QString TQV17MainForm::FileFilter() const {
-    const uint8_t t = session_->record.typecode;
-    if (IsGalType(t)) return QStringLiteral("JEDEC files(*.jed);;all files(*.*) (*)");
-    // "*.*" would hide files without an extension on this system. Every
-    // format the program reads is offered.
-    return QStringLiteral("all files(*.*) (*);;Intel HEX files(*.hex);;split Intel HEX files(*.hxl *.hxh);;"
-                          "Motolora S files(*.mot);;binary files(*.bin)");
-}
-
-void TQV17MainForm::FileOpen1Execute() { OpenDataFileAsked(false); }
-
-void TQV17MainForm::FileMerge1Execute() { OpenDataFileAsked(true); }
-
-void TQV17MainForm::OpenDataFileAsked(bool merge) {
-    if (Inert()) return;
-    if (!deviceSelected_) {
-        Prompter::Current().Box(this, MessageOf(11), QString::fromLatin1(kMessageCaption),
-                                QMessageBox::Ok);
-        return;
-    }
-    if (KeepUnsavedEdits()) return;
-    const QString name = Prompter::Current().OpenFileName(this, MessageOf(12), FileFilter());
-    if (name.isEmpty()) return;
-    lastDataFile_ = name;
-    ReadDataFile(name, false, merge);
-}
-
-void TQV17MainForm::FileSave1Execute() {
-    if (Inert()) return;
-    if (!deviceSelected_) {
-        Prompter::Current().Box(this, MessageOf(11), QString::fromLatin1(kMessageCaption),
-                                QMessageBox::Ok);
-        return;
-    }
-    const QString name = Prompter::Current().SaveFileName(this, MessageOf(13), FileFilter());
-    if (name.isEmpty()) return;
-    WriteDataFile(name);
-}
-
-void TQV17MainForm::FileSaveAs1Execute() { FileSave1Execute(); }
-
-void TQV17MainForm::ReadDataFile(const QString& name, bool reload, bool merge) {
-    if (Inert() || !session_->buffer.Exists()) return;
-    CommitTypedRange();
-    const TransferReport report = reload ? session_->ReloadDataFile(name.toStdString(), language_)
-                                         : session_->OpenDataFile(name.toStdString(), language_, merge);
-    dataLoaded_ = report.success;
-    if (report.success) {
-        // The file read is the one a project or a later device change reads
-        // again; a merged file only adds to it.
-        if (!merge) lastDataFile_ = name;
-        unsaved_ = false;
-        session_->BufferChanged();
-    }
-    if (!report.success) {
-        // A refused file leaves the buffer as it was (a reload: blank, which
-        // the session has said).
-        const QString reason = QString::fromStdString(report.messageBox);
-        if (!reload) Log(NotReadLogText(language_, name, reason));
-        if (reload) SetStatus(MessageOf(29));
-        QString box = reason;
-        if (!report.detail.empty()) box += QStringLiteral("\n\n") + QString::fromStdString(report.detail);
-        Prompter::Current().Box(this, box, QString::fromLatin1(kMessageCaption), QMessageBox::Ok,
-                                QMessageBox::Warning);
-        return;
-    }
-    SetStatus(QString::fromStdString(report.statusText));
-}
-
-void TQV17MainForm::WriteDataFile(const QString& name) {
-    if (Inert() || !session_->buffer.Exists()) return;
-    CommitTypedRange();
-    // The data layer writes beside the target and renames only a complete
-    // file, so a failed save leaves the previous file in place.
-    const TransferReport report = session_->WriteDataFile(name.toStdString(), language_);
-    if (!report.success) {
-        // The box names the file and the system's reason (the log has the
-        // same line); the status bar no longer names an earlier file.
-        QString box = QString::fromStdString(report.messageBox);
-        if (!report.detail.empty()) box += QStringLiteral("\n\n") + QString::fromStdString(report.detail);
-        SetStatus(QString::fromStdString(report.detail));
-        Prompter::Current().Box(this, box, QString::fromLatin1(kMessageCaption), QMessageBox::Ok, QMessageBox::Warning);
-        return;
-    }
-    unsaved_ = false;
-    SetStatus(QString::fromStdString(report.statusText));
-}
 
 }  // namespace krt

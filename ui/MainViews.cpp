@@ -1,10 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main window's part of the views over the session: the dump window,
-// the debug window, the manual, and the checksum box.
+// The Bin, Hardware and Help menus: the dump window, reset, the debug
+// window, the programmer's settings, the manual and the about box; and the
+// views' part of the window (the checksum box, the unsaved edits' question).
 #include <QAction>
 #include <QLabel>
 
+#include <QDialog>
+
 #include "Prompter.h"
+#include "ShellWindows.h"
+#include "WindowTexts.h"
+#include "base/Version.h"
 #include "TForm3.h"
 #include "THDebugForm.h"
 #include "TManualForm.h"
@@ -38,8 +44,9 @@ void TQV17MainForm::BufferViewsChanged() {
 
 bool TQV17MainForm::KeepUnsavedEdits() {
     if (!session_ || !session_->edits.Unsaved()) return false;
-    const auto answer = Prompter::Current().Box(this, UnsavedEditsText(language_), QString::fromLatin1(kMessageCaption),
-                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+    // No is the default: Enter must not throw the edits away.
+    const auto answer = Prompter::Current().Ask(this, UnsavedEditsText(language_), QString::fromLatin1(kMessageCaption),
+                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     return answer != QMessageBox::Yes;
 }
 
@@ -64,6 +71,24 @@ void TQV17MainForm::HelpContents1Execute() {
     manualForm_->show();
     manualForm_->raise();
     manualForm_->activateWindow();
+}
+
+void TQV17MainForm::HardResetExecute() {
+    if (Inert()) return;
+    ClearLog();
+    LogMessage(session_->ResetAndDetect() == RESULT_OK ? 5 : 6);
+}
+
+void TQV17MainForm::HardConfigExecute() {
+    if (Inert()) return;
+    if (auto* d = qobject_cast<QDialog*>(hconfigForm_)) Prompter::Current().Exec(*d);
+}
+
+void TQV17MainForm::HelpAbout1Execute() {
+    auto* d = qobject_cast<QDialog*>(aboutBox_);
+    if (!d) return;
+    SetAboutVersion(d, QStringLiteral("Version ") + QString::fromLatin1(ProgramVersionNumber()));
+    Prompter::Current().Exec(*d);
 }
 
 }  // namespace krt

@@ -3,7 +3,9 @@
 
 #include <QDialog>
 #include <QEventLoop>
+#include <QAbstractFileIconProvider>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include "FileFolders.h"
 
@@ -49,17 +51,40 @@ int Prompter::Exec(QDialog& dialog) {
     return dialog.result();
 }
 
-// Each kind of file dialog (by its filter) opens where its last file was.
+namespace {
+
+// Icons by kind only: the standard provider reads a file's first bytes to
+// guess its type, and a device or kernel file (a FIFO, /proc/kmsg) can
+// block that read for good, with the dialog and the window.
+class KindIconProvider : public QAbstractFileIconProvider {
+public:
+    QIcon icon(IconType type) const override { return QAbstractFileIconProvider::icon(type); }
+    QIcon icon(const QFileInfo& info) const override {
+        if (info.isRoot()) return icon(Drive);
+        return icon(info.isDir() ? Folder : File);
+    }
+};
+
+QString AskFileName(QWidget* parent, const QString& title, const QString& filter, QFileDialog::AcceptMode mode) {
+    static KindIconProvider icons;
+    QFileDialog dialog(parent, title, FolderFor(filter), filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setIconProvider(&icons);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+// Each kind of file dialog (by its filter) opens where its last file was
+// read or written (the caller remembers the folder once that succeeded).
 QString Prompter::OpenFileName(QWidget* parent, const QString& title, const QString& filter) {
-    const QString name = QFileDialog::getOpenFileName(parent, title, FolderFor(filter), filter);
-    RememberFolder(filter, name);
-    return name;
+    return AskFileName(parent, title, filter, QFileDialog::AcceptOpen);
 }
 
 QString Prompter::SaveFileName(QWidget* parent, const QString& title, const QString& filter) {
-    const QString name = QFileDialog::getSaveFileName(parent, title, FolderFor(filter), filter);
-    RememberFolder(filter, name);
-    return name;
+    return AskFileName(parent, title, filter, QFileDialog::AcceptSave);
 }
 
 Prompter& Prompter::Current() { return *gPrompter; }

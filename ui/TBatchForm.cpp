@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <thread>
 
+#include "FileFolders.h"
 #include "Prompter.h"
 #include "base/StatusMessages.h"
 #include "base/Texts.h"
@@ -29,7 +31,7 @@ namespace krt {
 namespace {
 
 // The dialog's texts.
-constexpr TextPair kMenu{"連続書き込み(&B)...", "&Batch..."};
+constexpr TextPair kMenu{"連続書き込み(&T)...", "Ba&tch..."};
 constexpr TextPair kTitle{"連続書き込み", "Batch"};
 constexpr TextPair kModeAuto{"自動書き込み（ブランクチェック・書き込み・ベリファイ）",
                              "Automatic write (blank check, write, verify)"};
@@ -263,6 +265,9 @@ void TBatchForm::StartClick() {
     settings.logPath = LogEdit->text().trimmed().toStdString();
     settings.stopOnFailure = StopOnFailureCheck->isChecked();
     settings.force = ForceCheck->isChecked();
+    // A refusal names this dialog's own check box, not krt's option.
+    settings.allowOverwrite =
+        QStringLiteral("tick \"%1\"").arg(ForceCheck->text().remove(QLatin1Char('&'))).toStdString();
     std::string error;
     if (SerialCheck->isChecked()) {
         // The same text as krt's --serial, so that both faces read it alike.
@@ -310,6 +315,9 @@ void TBatchForm::StartClick() {
     const BatchSummary summary = batch.Run(face);
     running_ = false;
     SetEditable(true);
+    // The log's folder is the browse dialog's next start once the log is written.
+    if (!settings.logPath.empty() && QFileInfo::exists(LogEdit->text().trimmed()))
+        RememberFolder(TextIn(kLogFilter, language_), LogEdit->text().trimmed());
     if (LogSink* log = session_.Log())
         log->line(TextIn(kSummary, language_).arg(summary.done).arg(summary.failed).toStdString());
     if (!summary.problem.empty()) refuse(QString::fromStdString(summary.problem));

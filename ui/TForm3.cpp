@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include "base/Hex.h"
 #include "base/Texts.h"
 #include "data/BufferChecksum.h"
+#include "data/DataBuffer.h"
 #include "session/BufferDigests.h"
 #include "session/Session.h"
 
@@ -67,11 +69,6 @@ constexpr TextPair kEditHint{
     "Start and length (hex, in the view's units). Value: the bytes or text to fill with, the address to copy to, "
     "or the bytes that replace the Find field's. Type hex digits over a cell, or characters in the text column, "
     "to change the buffer."};
-constexpr TextPair kReplacedCount{"%1 か所を置換しました", "Replaced %1"};
-constexpr TextPair kBadValue{"値に 16進数か文字列を", "Type hex bytes or text as the value"};
-constexpr TextPair kBadNumber{"範囲は 16進数で", "The range is in hex"};
-constexpr TextPair kOutsideRows{"範囲がデバイスのメモリーの外にあります。何も変えませんでした",
-                                "The range lies outside the device's memory; nothing was changed"};
 constexpr TextPair kUnsavedEdits{
     "バッファーに保存していない変更があります。変更を捨てますか?",
     "The buffer has edits that are not saved. Discard them?"};
@@ -86,13 +83,6 @@ bool IsHexText(const QString& text) {
            (c >= QLatin1Char('A') && c <= QLatin1Char('F'));
 }
 
-// A hexadecimal field: a number, or nothing for an empty or foreign text.
-std::optional<uint32_t> HexField(const QLineEdit* edit) {
-    bool ok = false;
-    const uint32_t value = edit->text().trimmed().toUInt(&ok, 16);
-    if (!ok) return std::nullopt;
-    return value;
-}
 
 }  // namespace
 
@@ -119,10 +109,6 @@ TForm3::TForm3(Session& session, QWidget* parent)
     StringGrid1->verticalHeader()->setMinimumSectionSize(kRowHeight);
     StringGrid1->verticalHeader()->setDefaultSectionSize(kRowHeight);
     StringGrid1->horizontalHeader()->setMinimumSectionSize(1);
-    QFont cells(QStringLiteral("ＭＳ ゴシック"));
-    cells.setPixelSize(12);
-    cells.setStyleHint(QFont::Monospace);
-    StringGrid1->setFont(cells);
     // Row 0 and column 0 are the grid's fixed header cells.
     const QBrush fixed = palette().brush(QPalette::Button);
     for (int r = 0; r < kGridRows; ++r) {
@@ -236,7 +222,10 @@ TForm3::TForm3(Session& session, QWidget* parent)
     Button10->setGeometry(92, y4, 80, 25);
     Label5 = new QLabel(this);
     Label5->setObjectName(QStringLiteral("Label5"));
-    Label5->setGeometry(178, y4 + 3, kWidth - 8 - 178, 18);
+    // An edit's message may be long: it wraps onto a second line.
+    Label5->setGeometry(178, y4 - 2, kWidth - 8 - 178, 32);
+    Label5->setWordWrap(true);
+    Label5->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label6 = new QLabel(this);
     Label6->setObjectName(QStringLiteral("Label6"));
     Label6->setGeometry(8, y4 + 30, kWidth - 16, 18);
@@ -252,9 +241,12 @@ TForm3::TForm3(Session& session, QWidget* parent)
     connect(Button9, &QPushButton::clicked, this, &TForm3::UndoEdit);
     connect(Button10, &QPushButton::clicked, this, &TForm3::RedoEdit);
     auto* undo = new QShortcut(QKeySequence::Undo, StringGrid1, nullptr, nullptr, Qt::WidgetShortcut);
-    auto* redo = new QShortcut(QKeySequence::Redo, StringGrid1, nullptr, nullptr, Qt::WidgetShortcut);
     connect(undo, &QShortcut::activated, this, &TForm3::UndoEdit);
-    connect(redo, &QShortcut::activated, this, &TForm3::RedoEdit);
+    // Both of the usual redo keys, whichever one the platform names Redo.
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}) {
+        auto* redo = new QShortcut(keys, StringGrid1, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(redo, &QShortcut::activated, this, &TForm3::RedoEdit);
+    }
     // Typing goes into the current cell; a new cell starts a new byte.
     StringGrid1->installEventFilter(this);
     connect(StringGrid1, &QTableWidget::currentCellChanged, this, [this](int row, int column) {
@@ -289,6 +281,12 @@ void TForm3::SetLanguage(uint32_t language) {
     CheckBox1->setText(TextIn(kAsWords, language));
     Button1->setText(TextIn(kCloseButton, language));
     source_.katakana = language == 0;
+    // A Japanese font shows byte 5C as a yen sign, as Japanese readers
+    // expect; in English the cells take a Latin fixed font (a backslash).
+    QFont cells = language == 0 ? QFont(QStringLiteral("ＭＳ ゴシック")) : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    cells.setPixelSize(12);
+    cells.setStyleHint(QFont::Monospace);
+    StringGrid1->setFont(cells);
     Label3->clear();
     Label4->setText(TextIn(kRangeLabel, language));
     Button5->setText(TextIn(kFillButton, language));
@@ -314,6 +312,14 @@ void TForm3::Prepare() {
     nibbles_ = 0;
     textCursor_.reset();
     Label5->clear();
+    // A 16-bit part fills whole words: a value of an odd number of bytes
+    // (the first "FF") becomes the part's blank word.
+    const auto fill = DumpFindPattern(Edit5->text().toStdString(), DumpKind::Bytes);
+    if (source_.wordsize && (!fill || fill->size() % 2 != 0)) {
+        uint8_t blank[2];
+        FillBlank(blank, 2, session_.record.typecode);
+        Edit5->setText(QString::asprintf("%02X%02X", blank[0], blank[1]));
+    }
 }
 
 void TForm3::Setup() {
@@ -459,35 +465,6 @@ bool TForm3::TypeIntoGrid(const QString& text) {
     return true;
 }
 
-bool TForm3::EditSpan(uint32_t& first, uint32_t& count) {
-    const auto start = HexField(Edit3);
-    const auto length = HexField(Edit4);
-    if (!start || !length) {
-        Label5->setText(TextIn(kBadNumber, language_));
-        return false;
-    }
-    first = *start * BytesPerUnit();
-    count = *length * BytesPerUnit();
-    return InRows(first, count);
-}
-
-bool TForm3::InRows(uint64_t first, uint64_t count) {
-    if (DumpBytesInRows(source_, first, count)) return true;
-    Label5->setText(TextIn(kOutsideRows, language_));
-    return false;
-}
-
-void TForm3::Edited(bool ok, const std::string& error) {
-    if (!ok) {
-        Label5->setText(QString::fromUtf8(error));
-        return;
-    }
-    if (!error.empty()) Label5->setText(QString::fromUtf8(error));
-    Fill();
-    UpdateStatus();
-    session_.BufferChanged();
-}
-
 void TForm3::UpdateStatus() {
     const BufferDigests digests = DigestsOf(session_.record, session_.buffer, session_.range);
     QString title = TextIn(kCaption, language_);
@@ -501,67 +478,6 @@ void TForm3::UpdateStatus() {
     }
     Label6->setText(QString::fromStdString(ChecksumLine(digests.sum, language_, digests.withConfigWord) + "  " +
                                            Crc32Line(digests) + "  " + Sha1Line(digests)));
-}
-
-void TForm3::FillRange() {
-    uint32_t first = 0, count = 0;
-    if (!EditSpan(first, count)) return;
-    const auto pattern = DumpFindPattern(Edit5->text().toStdString(), DumpKind::Bytes);
-    if (!pattern) {
-        Label5->setText(TextIn(kBadValue, language_));
-        return;
-    }
-    std::string error;
-    Label5->clear();
-    Edited(session_.edits.Fill(session_.buffer, first, count, *pattern, source_.wordsize, error, language_), error);
-}
-
-void TForm3::CopyRange() {
-    uint32_t first = 0, count = 0;
-    if (!EditSpan(first, count)) return;
-    const auto to = HexField(Edit5);
-    if (!to) {
-        Label5->setText(TextIn(kBadNumber, language_));
-        return;
-    }
-    if (!InRows(uint64_t{*to} * BytesPerUnit(), count)) return;
-    std::string error;
-    Label5->clear();
-    Edited(session_.edits.Copy(session_.buffer, first, count, *to * BytesPerUnit(), error, language_), error);
-}
-
-void TForm3::SwapRange() {
-    uint32_t first = 0, count = 0;
-    if (!EditSpan(first, count)) return;
-    std::string error;
-    Label5->clear();
-    Edited(session_.edits.Swap(session_.buffer, first, count, 2, error, language_), error);
-}
-
-void TForm3::ReplaceInRange() {
-    uint32_t first = 0, count = 0;
-    if (!EditSpan(first, count)) return;
-    const auto find = DumpFindPattern(Edit2->text().toStdString(), DumpKind::Bytes);
-    const auto replacement = DumpFindPattern(Edit5->text().toStdString(), DumpKind::Bytes);
-    if (!find || !replacement) {
-        Label5->setText(TextIn(kBadValue, language_));
-        return;
-    }
-    std::string error;
-    uint32_t replaced = 0;
-    const bool ok =
-        session_.edits.Replace(session_.buffer, first, count, *find, *replacement, replaced, error, language_);
-    Edited(ok, ok ? TextIn(kReplacedCount, language_).arg(replaced).toStdString() : error);
-}
-
-void TForm3::UndoEdit() {
-    Label5->clear();
-    if (session_.edits.Undo(session_.buffer)) Edited(true, {});
-}
-
-void TForm3::RedoEdit() {
-    Label5->clear();
-    if (session_.edits.Redo(session_.buffer)) Edited(true, {});
 }
 
 void TForm3::ScrollBar1Change() { Fill(); }

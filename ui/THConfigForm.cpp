@@ -450,9 +450,10 @@ void THConfigForm::RadioConnectionClick() {
 
 void THConfigForm::ButtonBlankChipClick() {
     if (!shell_.SimulatorInUse() || shell_.OperationRunning()) return;
-    const auto answer = Prompter::Current().Box(this, DialogTextOf(language_, DialogText::BlankChipQuestion),
+    // No is the default: Enter must not erase the chip.
+    const auto answer = Prompter::Current().Ask(this, DialogTextOf(language_, DialogText::BlankChipQuestion),
                                                 QString::fromLatin1(kMessageCaption),
-                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+                                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
     QString message;
     const bool blanked = shell_.BlankSocketChip(message);

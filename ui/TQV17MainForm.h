@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "ShellServices.h"
@@ -88,11 +89,17 @@ public:
     LogPane& Pane() { return *pane_; }
     LogSink* Sink();
     void SetStatus(const QString& text);
+    // A status line that is said again in the other language when the
+    // language changes.
+    void SetStatusIn(std::function<QString(uint32_t language)> text);
+    void SetStatusMessage(int code);
     QString StatusText() const;
     QString MessageOf(int code) const;
 
     // Device selection.
-    void LoadDevice();
+    // beforeEditor changes the datasheet's record (a project's overrides)
+    // before the parameter editor shows it.
+    void LoadDevice(const std::function<void(DeviceRecord&)>& beforeEditor = {});
 
     // The log pane's context menu (the standard one and "Save log"); the
     // caller owns it. SaveLog writes the log as shown to a UTF-8 file and
@@ -107,6 +114,10 @@ public:
     // device change (reload).
     void ReadDataFile(const QString& name, bool reload = false, bool merge = false);
     void WriteDataFile(const QString& name);
+    void ShowTransferStatus(const QString& name, bool written);
+    // The buffer back to the device's blank, after asking about unsaved
+    // edits or an unsaved read; false when the user keeps them.
+    bool ClearBufferAsked();
 
     // Range commits.
     void CommitStart();
@@ -227,6 +238,8 @@ private:
     void BuildActions();
     void BuildMenus();
     void BuildToolBar();
+    void ApplyMenuTexts();
+    void KeepDesignSize();
     void BuildControls();
     void SetLanguage(uint32_t language);
     void DisableForMissingList();
@@ -313,6 +326,7 @@ private:
     QString lastDataFile_;
     DeviceRecord datasheetRecord_;  // the device's record as the catalogue gave it
     QString pendingFile_;  // named on the command line, read at the next device load
+    std::function<QString(uint32_t)> statusIn_;  // the status line in either language
     QString projectPath_;
     Project project_;
     QString portFailure_;

@@ -120,6 +120,13 @@ QString DeviceTypeItem(uint32_t language, int index) {
     return QString::fromUtf8(kTypeItems[index]);
 }
 
+QString TypeItemOf(uint32_t language, const QString& key) {
+    for (int i = 0; i < kDeviceTypeCount; ++i)
+        if (TypeKeyOf(DeviceTypeItem(language, i)).compare(key, Qt::CaseInsensitive) == 0)
+            return DeviceTypeItem(language, i);
+    return key;
+}
+
 QString TypeKeyOf(const QString& text) {
     for (const auto& entry : kTypeKeys)
         if (text == QString::fromUtf8(entry.text)) return QString::fromUtf8(entry.key);

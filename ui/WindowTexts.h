@@ -49,6 +49,9 @@ QString DeviceTypeItem(uint32_t language, int index);
 // The device-type key of a ComboBox1 text; empty for the placeholder or any
 // other text. Compared whole and case-sensitively.
 QString TypeKeyOf(const QString& text);
+// The Type box's item of a catalogue type key ("FLASH5V": "5V FLASHROM");
+// the key itself when no item names it.
+QString TypeItemOf(uint32_t language, const QString& key);
 
 // Texts of the hint-less toolbar buttons and the window caption (which
 // ends in the build's version number, ProgramVersionNumber()).

@@ -103,7 +103,7 @@ TEST_F(Transfer, WriteLogsAndReplacesAtomically) {
     EXPECT_EQ(r.count, 0x8000u);
     ASSERT_FALSE(log.lines.empty());
     EXPECT_EQ(log.lines.at(0), "File:" + target.string() + ": 32768 words written.");
-    EXPECT_EQ(r.statusText, "File:" + target.string() + " written");
+    EXPECT_EQ(r.statusText, "File: " + target.string() + " written");
     // In Japanese, the texts as the window has always shown them.
     log.lines.clear();
     r = WriteDataFile(target.string(), record, buffer, range, 0, &log);

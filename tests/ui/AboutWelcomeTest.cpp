@@ -19,7 +19,7 @@ TEST(WelcomeForm, JapaneseTextLineByLine) {
     TWelcomeForm form;
     form.SetLanguage(0);
     const QStringList lines = form.RichEdit1->toPlainText().split(u'\n');
-    ASSERT_EQ(lines.size(), 9);
+    ASSERT_EQ(lines.size(), 10);
     EXPECT_EQ(lines[0], QString::fromUtf8("　　　　　　　　　ＫＲＴへようこそ"));
     EXPECT_EQ(lines[1], "");
     EXPECT_EQ(lines[2], QString::fromUtf8("これはユニバーサルプログラマＫＲＴ用のコントロールソフトです。"));
@@ -28,7 +28,8 @@ TEST(WelcomeForm, JapaneseTextLineByLine) {
     EXPECT_EQ(lines[5], QString::fromUtf8("閉じるを押して設定を完了させてください。"));
     EXPECT_EQ(lines[6], QString::fromUtf8("設定の内容は、使った水晶発信器の周波数や参考にした回路図"));
     EXPECT_EQ(lines[7], QString::fromUtf8("のバージョンなどです。"));
-    EXPECT_EQ(lines[8], "");
+    EXPECT_EQ(lines[8], QString::fromUtf8("ＫＲＴの水晶は普通3.5MHzです（設定はこの値で始まります）。"));
+    EXPECT_EQ(lines[9], "");
     EXPECT_EQ(form.windowTitle(), "Welcome");
     EXPECT_EQ(form.Button1->text(), QString::fromUtf8("閉じる"));
     EXPECT_TRUE(form.RichEdit1->isReadOnly());

@@ -124,6 +124,10 @@ TEST_F(BatchDialogTest, SimulatorNeedsACountAndDataUnderTheSerialIsRefused) {
     };
     form->BatchClick();
     EXPECT_EQ(prompter.Count(QStringLiteral("box")), 2);
+    // The refusal names this dialog's check box, not krt's option.
+    EXPECT_TRUE(prompter.asked.back().text.endsWith(
+        QStringLiteral("or tick \"Let the serial overwrite file data\" to overwrite it")))
+        << prompter.asked.back().text.toStdString();
     EXPECT_TRUE(LogFile().isEmpty());
 }
 

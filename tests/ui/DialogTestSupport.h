@@ -60,6 +60,14 @@ public:
         answers.pop_front();
         return answer;
     }
+    // A question is answered as a box is; its default button is kept.
+    std::vector<QMessageBox::StandardButton> defaults;
+    QMessageBox::StandardButton Ask(QWidget* parent, const QString& text, const QString& caption,
+                                    QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) override {
+        defaults.push_back(defaultButton);
+        return Box(parent, text, caption, buttons, QMessageBox::Question);
+    }
     void Message(QWidget*, const QString& text) override { asked.push_back({text, {}, QMessageBox::Ok}); }
     int Exec(QDialog&) override { return 0; }
 };

@@ -91,6 +91,15 @@ TEST_F(DumpEdit, TypedDigitsChangeTheBufferAndUndoAndRedoThem) {
     QTest::mouseClick(dump->Button10, Qt::LeftButton);
     EXPECT_EQ(At(1, 1), QStringLiteral("A5"));
     EXPECT_TRUE(Red(1, 1));
+    // Both usual redo keys redo.
+    dump->StringGrid1->setFocus();
+    for (const auto modifiers : {Qt::KeyboardModifiers(Qt::ControlModifier), Qt::ControlModifier | Qt::ShiftModifier}) {
+        const Qt::Key key = modifiers & Qt::ShiftModifier ? Qt::Key_Z : Qt::Key_Y;
+        QTest::keyClick(dump->StringGrid1, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(At(1, 1), QStringLiteral("FF"));
+        QTest::keyClick(dump->StringGrid1, key, modifiers);
+        EXPECT_EQ(At(1, 1), QStringLiteral("A5")) << "redo with " << int(key);
+    }
 }
 
 TEST_F(DumpEdit, CharactersGoIntoTheTextColumnAndWordsTakeFourDigits) {
@@ -100,6 +109,12 @@ TEST_F(DumpEdit, CharactersGoIntoTheTextColumnAndWordsTakeFourDigits) {
     EXPECT_EQ(session.buffer[0x12], '!');
     EXPECT_EQ(At(2, 1), QStringLiteral("48"));
     EXPECT_TRUE(At(2, 17).startsWith(QStringLiteral("Hi!")));
+    // Byte 5C is a backslash in English: the cells are in a Latin font then.
+    TypeAt(3, 17, "\\");
+    EXPECT_TRUE(At(3, 17).startsWith(QStringLiteral("\\")));
+    EXPECT_NE(dump->StringGrid1->font().family(), QStringLiteral("ＭＳ ゴシック"));
+    dump->SetLanguage(0);
+    EXPECT_EQ(dump->StringGrid1->font().family(), QStringLiteral("ＭＳ ゴシック"));
 
     Open("EPROM", "Intel", "27C1024");
     TypeAt(1, 2, "12");
@@ -163,9 +178,21 @@ TEST_F(DumpEdit, RefusedEditsSayWhyAndLeaveTheBuffer) {
     QTest::mouseClick(dump->Button5, Qt::LeftButton);
     EXPECT_EQ(dump->Label5->text(),
               QStringLiteral("4 bytes from 01FFFE reach beyond the buffer (20000 bytes); nothing was changed"));
+    // The long message is shown whole, wrapped.
+    EXPECT_LE(dump->Label5->heightForWidth(dump->Label5->width()), dump->Label5->height());
     EXPECT_EQ(session.buffer[0x1FFFE], 0xFF);
     EXPECT_FALSE(session.edits.CanUndo());
     EXPECT_EQ(dump->windowTitle(), QStringLiteral("Buffer dump"));
+}
+
+// A word part's Fill value starts as its blank word, which Fill takes.
+TEST_F(DumpEdit, AWordPartsFillValueIsAWord) {
+    Open("PIC", "Microchip", "PIC16F84A");
+    EXPECT_EQ(dump->Edit5->text(), QStringLiteral("3FFF"));
+    Type(dump->Edit4, "2");
+    QTest::mouseClick(dump->Button5, Qt::LeftButton);
+    EXPECT_EQ(dump->Label5->text(), QString());
+    EXPECT_TRUE(session.edits.CanUndo());
 }
 
 }  // namespace

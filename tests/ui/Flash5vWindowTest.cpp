@@ -116,13 +116,13 @@ constexpr const char* kNoChip =
 INSTANTIATE_TEST_SUITE_P(
     Answers, Flash5vIdentify,
     ::testing::Values(
-        IdentifyCase{"SST39SF010A", "SST", "SST39SF010A", nullptr, "BF B5: FLASH5V SST SST39SF010A", 2},
+        IdentifyCase{"SST39SF010A", "SST", "SST39SF010A", nullptr, "BF B5: 5V FLASHROM SST SST39SF010A", 2},
         IdentifyCase{"AM29F040BFault", "AMD", "AM29F040B", "other-device",
                      "01 A5: no device of the catalogue has this identifier", 2},
         IdentifyCase{"EmptySocket", nullptr, nullptr, nullptr, kNoChip, 1},
         IdentifyCase{"EmptySocketBothEntries", nullptr, nullptr, nullptr, kNoChip, 1, 2},
         // A selected part that takes only the six-cycle entry is probed with it alone.
-        IdentifyCase{"W29EE011", "Winbond", "W29EE011", nullptr, "DA C1: FLASH5V Winbond W29EE011", 2}),
+        IdentifyCase{"W29EE011", "Winbond", "W29EE011", nullptr, "DA C1: 5V FLASHROM Winbond W29EE011", 2}),
     [](const auto& info) { return std::string(info.param.label); });
 
 }  // namespace

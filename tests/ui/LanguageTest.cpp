@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
@@ -172,6 +173,20 @@ TEST_F(LanguageTest, ControlsCarryTheirDesignNamesAndShortcuts) {
     EXPECT_EQ(form->Edit1->text(), QStringLiteral("100"));
     EXPECT_EQ(form->Edit1->maxLength(), 6);
     EXPECT_TRUE(form->pu1->menuAction()->isEnabled());  // the Project menu saves and opens jobs
+    // Within each menu, in both languages, each item has a letter of its own.
+    for (QAction* language : {form->J1, form->E1}) {
+        language->trigger();
+        for (QMenu* menu : form->menuBar()->findChildren<QMenu*>()) {
+            QStringList letters;
+            for (QAction* item : menu->actions()) {
+                const int at = item->text().indexOf(QLatin1Char('&'));
+                if (at < 0 || at + 1 >= item->text().size()) continue;
+                const QString letter = item->text().mid(at + 1, 1).toUpper();
+                EXPECT_FALSE(letters.contains(letter)) << menu->objectName().toStdString() << " &" << letter.toStdString();
+                letters << letter;
+            }
+        }
+    }
     for (QAction* a : form->ToolBar1->actions())
         if (!a->isSeparator()) {
             EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
@@ -189,6 +204,9 @@ TEST(WindowTexts, TypeKeys) {
     EXPECT_EQ(TypeKeyOf(QStringLiteral("5VフラッシュROM")), QStringLiteral("FLASH5V"));
     EXPECT_EQ(TypeKeyOf(QStringLiteral("eprom")), QString());  // whole and case-sensitive
     EXPECT_EQ(TypeKeyOf(QStringLiteral("(Select device's TYPE)")), QString());
+    EXPECT_EQ(TypeItemOf(1, QStringLiteral("FLASH5V")), QStringLiteral("5V FLASHROM"));
+    EXPECT_EQ(TypeItemOf(0, QStringLiteral("flash5v")), QStringLiteral("5VフラッシュROM"));
+    EXPECT_EQ(TypeItemOf(1, QStringLiteral("NOSUCH")), QStringLiteral("NOSUCH"));
 }
 
 }  // namespace

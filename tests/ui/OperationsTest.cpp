@@ -114,7 +114,7 @@ TEST_F(OperationsTest, WriteReadVerifyOnTheSimulatedChip) {
                              .arg(typed, 2, 16, QLatin1Char('0'))
                              .toUpper();
     EXPECT_TRUE(LogHas(line)) << LogLines().join('\n').toStdString();
-    EXPECT_TRUE(LogHas(QStringLiteral("1 differences.")));
+    EXPECT_TRUE(LogHas(QStringLiteral("1 difference.")));
     EXPECT_EQ(form->Buffer()[7], typed);
     EXPECT_TRUE(form->Programmer().edits.Unsaved());
     EXPECT_TRUE(form->Programmer().edits.CanUndo());

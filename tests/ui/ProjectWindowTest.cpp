@@ -2,6 +2,7 @@
 // The Project menu: a project saved in the window runs with krt as the
 // full command line does, a project written outside the window opens in
 // it, and a bad project file changes nothing.
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include <tuple>
 
 #include "TQV17MainForm.h"
+#include "TWConfigForm.h"
 #include "UiTestSupport.h"
 #include "session/Project.h"
 #include "session/Session.h"
@@ -83,8 +85,18 @@ TEST_F(ProjectWindow, WrittenOutsideTheWindowOpensDeviceFileAndRange) {
     std::string error;
     ASSERT_TRUE(SaveProject(S("p.krtproj"), p, error)) << error;
     prompter.fileNames = {Path("p.krtproj")};
+    // The parameter editor shows the project's settings as it opens.
+    bool verifyShown = true, changedOnlyShown = false;
+    prompter.onExec = [&](QDialog& d) {
+        auto* editor = qobject_cast<TWConfigForm*>(&d);
+        if (editor) verifyShown = editor->CheckVerify->isChecked(), changedOnlyShown = editor->CheckChangedOnly->isChecked();
+        return int(QDialog::Accepted);
+    };
     form->Open1->trigger();
+    prompter.onExec = nullptr;
     ASSERT_TRUE(form->DeviceSelected());
+    EXPECT_FALSE(verifyShown);
+    EXPECT_TRUE(changedOnlyShown);
     // Every override is in the record the window runs, and saved back as it came.
     EXPECT_EQ(std::tie(form->Record().verify, form->Record().changedonly, form->Record().waitmode),
               std::make_tuple(0, 1, 0));
@@ -95,8 +107,9 @@ TEST_F(ProjectWindow, WrittenOutsideTheWindowOpensDeviceFileAndRange) {
     EXPECT_EQ(std::stoul(form->Programmer().range.length, nullptr, 16), 3u);
     EXPECT_EQ(form->ProjectPath(), Path("p.krtproj"));
     EXPECT_EQ(prompter.Count("box"), 0);
-    prompter.fileNames = {Path("q.krtproj")};
+    prompter.fileNames = {Path("q")};  // typed without the extension
     form->SaveAs1->trigger();
+    EXPECT_EQ(form->ProjectPath(), Path("q.krtproj"));
     Project back;
     ASSERT_TRUE(LoadProject(S("q.krtproj"), back, error)) << error;
     const auto& o = back.job.overrides;

@@ -208,9 +208,11 @@ TEST_F(SelectionTest, FileCommandsNeedADeviceAndReportFailures) {
         if (a.kind == QStringLiteral("open")) {
             sawOpen = true;
             EXPECT_EQ(a.caption, QStringLiteral("Open data file"));
-            EXPECT_TRUE(a.text.contains(QStringLiteral("Intel HEX files(*.hex)")));
+            EXPECT_TRUE(a.text.startsWith(QStringLiteral("all files (*);;Intel HEX files (*.hex);;")));
         }
     EXPECT_TRUE(sawOpen);
+    form->FileMerge1->trigger();
+    EXPECT_EQ(test::Last(prompter.asked).caption, QStringLiteral("Merge data file"));
 
     QFile bad(Path("bad.hex"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
@@ -239,23 +241,33 @@ TEST_F(SelectionTest, SaveWritesTheRangeAndReports) {
     prompter.fileNames.push_back(out);
     form->FileSaveAs1Execute();
     EXPECT_TRUE(LogHas(QStringLiteral("File:%1: 16 words written.").arg(out)));
-    EXPECT_EQ(form->StatusText(), QStringLiteral("File:%1 written").arg(out));
+    EXPECT_EQ(form->StatusText(), QStringLiteral("File: %1 written").arg(out));
     QFile f(out);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray(16, '\xFF'));
 }
 
-TEST_F(SelectionTest, FileNewClearsTheBuffer) {
+// File > New and Project > New both clear to the device's blank buffer;
+// a new project forgets the file and the permitted errors too.
+TEST_F(SelectionTest, FileNewAndProjectNewClearTheBuffer) {
     Select(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));
-    form->Buffer()[3] = 0;
-    form->ComboBox4->setEditText(QStringLiteral("100"));
-    form->CommitStart();
-    form->FileNew1Execute();
-    EXPECT_EQ(form->Buffer()[3], 0xFF);
-    EXPECT_TRUE(LogHas(QStringLiteral("Buffer is cleared")));
-    EXPECT_EQ(form->ComboBox4->currentText(), QStringLiteral("000000"));
-    EXPECT_EQ(form->StatusText(), QString());
-    EXPECT_FALSE(form->DataLoaded());
+    for (QAction* command : {form->FileNew1, form->ProjectNew1}) {
+        SCOPED_TRACE(command->objectName().toStdString());
+        form->Buffer()[3] = 0;
+        form->ComboBox4->setEditText(QStringLiteral("100"));
+        form->CommitStart();
+        form->Edit1->setText(QStringLiteral("7"));
+        form->ClearLog();
+        command->trigger();
+        EXPECT_EQ(form->Buffer()[3], 0xFF);
+        EXPECT_TRUE(LogHas(QStringLiteral("Buffer is cleared")));
+        EXPECT_EQ(form->ComboBox4->currentText(), QStringLiteral("000000"));
+        EXPECT_EQ(form->StatusText(), QString());
+        EXPECT_FALSE(form->DataLoaded());
+        const bool project = command == form->ProjectNew1;
+        EXPECT_EQ(LogHas(QStringLiteral("A new project is started.")), project);
+        EXPECT_EQ(form->Edit1->text(), project ? QStringLiteral("100") : QStringLiteral("7"));
+    }
 }
 
 TEST_F(SelectionTest, RangeCommitsFromTheFields) {
