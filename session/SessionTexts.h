@@ -104,7 +104,7 @@ inline constexpr TextPair kCheckNotRestoredText{
     "The chip does not hold its content of before the check: it is kept in %s; write it back with: %s"};
 inline constexpr TextPair kCheckRestoredText{
     "チェック前の内容を書き戻し、ベリファイしました",
-    "The content of before the check was written back and verified"};
+    "the content of before the check was written back and verified"};
 // %02X %02X: the product ID read.
 inline constexpr TextPair kCheckIdOwnText{"識別コード%02X %02Xはこのデバイスのものです",
                                           "product ID %02X %02X is this part's own"};
@@ -121,6 +121,9 @@ inline constexpr TextPair kCheckIdNoAnswerText{
 inline constexpr TextPair kCheckAliasedText{
     "チップは%sとして応答します: %sは何も変えません",
     "the chip answers as %s: %s change nothing"};
+inline constexpr TextPair kCheckAliasedOneText{
+    "チップは%sとして応答します: %sは何も変えません",
+    "the chip answers as %s: %s changes nothing"};
 // %u: address lines; %s: the size.
 inline constexpr TextPair kCheckCapacityOkText{
     "A0からA%uまでの各アドレス線がそれぞれのセルに届きます（%s）",
