@@ -15,6 +15,7 @@
 #include "base/StatusMessages.h"
 #include "base/TypeCodes.h"
 #include "families/ZVFLASH5V.h"
+#include "families/ZVSRAM.h"
 #include "session/Identify.h"
 #include "session/SessionTexts.h"
 
@@ -22,7 +23,7 @@ namespace krt {
 
 namespace {
 
-enum class Kind { None, Eeprom, TwoWire, Flash5v, Rom };
+enum class Kind { None, Eeprom, TwoWire, Flash5v, Rom, Sram };
 
 Kind KindOf(const DeviceRecord& r) {
     auto is = [&](const char* t) { return strcasecmp(r.type.c_str(), t) == 0; };
@@ -31,6 +32,7 @@ Kind KindOf(const DeviceRecord& r) {
     if (is("FLASH5V")) return Kind::Flash5v;
     if (is("SEEPROM") && IsTwoWireType(r.typecode)) return Kind::TwoWire;
     if (is("EPROM") || is("OTPROM")) return Kind::Rom;
+    if (is("SRAM")) return Kind::Sram;
     return Kind::None;
 }
 
@@ -95,6 +97,7 @@ public:
         const uint64_t started = Now();
         switch (KindOf(record_)) {
         case Kind::Rom: CheckRom(); break;
+        case Kind::Sram: CheckSram(); break;
         case Kind::None:
             report_.result = RESULT_UNSUPPORTED;
             Say("", CheckVerdict::Failed, InLanguage(kCheckNothingText, options_.language));
@@ -357,6 +360,52 @@ private:
         Say("write-cycle", slow ? CheckVerdict::Suspect : CheckVerdict::Ok,
             Format(T(slow ? kCheckCycleSlowText : kCheckCycleText), Seconds(took).c_str(),
                    Seconds(datasheet_.tpw).c_str()));
+    }
+
+    // --- static RAMs: nothing to keep (a RAM forgets with its supply) ---
+
+    void CheckSram() {
+        std::vector<MarchError> errors;
+        uint64_t total = 0;
+        uint8_t result = RESULT_FATAL;
+        {
+            LinkRequest request;
+            request.code = REQ_READ;
+            request.length = record_.maxsize;
+            KeptLines lines;
+            LogSink* previous = session_.link.log;
+            session_.link.log = &lines;
+            ZVSRAM family(session_.link, request, record_);
+            if (session_.link.Publish(&family)) {
+                result = family.MarchTest(errors, total);
+                session_.link.Withdraw();
+            }
+            session_.link.log = previous;
+        }
+        if (result != RESULT_OK) {
+            report_.result = result;
+            return;
+        }
+        if (total == 0) {
+            Say("march", CheckVerdict::Ok, Format(T(kCheckMarchOkText), Bytes(record_.maxsize).c_str()));
+            return;
+        }
+        std::string cells;
+        for (const MarchError& e : errors) {
+            const uint8_t differ = e.expected ^ e.read;
+            unsigned bit = 0;
+            while (!(differ >> bit & 1)) ++bit;
+            cells += Format(T(kCheckMarchCellText), cells.empty() ? "" : ", ", e.address, bit, e.read >> bit & 1,
+                            e.expected >> bit & 1);
+        }
+        // The first pass meets an address line that reaches no cell of its
+        // own first at that line's power of two.
+        const uint32_t first = errors.front().address;
+        if (first >= 2 && (first & (first - 1)) == 0 &&
+            std::all_of(errors.begin(), errors.end(), [first](const MarchError& e) { return e.address >= first; }))
+            cells += Format(T(kCheckMarchAliasText), first, Bytes(first).c_str());
+        Say("march", CheckVerdict::Failed,
+            Format(T(kCheckMarchFailedText), static_cast<unsigned long long>(total), cells.c_str()));
     }
 
     // --- EPROMs and OTP PROMs: only read ---

@@ -167,6 +167,19 @@ inline constexpr TextPair kCheckUniformText{
 // %s: the result text.
 inline constexpr TextPair kCheckStoppedText{"チェックは途中で止まりました（%s）",
                                             "the check stopped on the way (%s)"};
+// %s: the size.
+inline constexpr TextPair kCheckMarchOkText{
+    "March C-（00/FFと55/AA）を%s全体で行い、どのセルも書いた値を保ちました",
+    "March C- (backgrounds 00/FF and 55/AA) over %s: every cell kept what was written"};
+// %llu: wrong reads; %s: the cells.
+inline constexpr TextPair kCheckMarchFailedText{"March C-で%llu回の読み出しが違いました: %s",
+                                                "March C-: %llu reads were wrong: %s"};
+// %s: separator; %06X: address; %u: bit; %u: read; %u: written.
+inline constexpr TextPair kCheckMarchCellText{"%s%06X番地ビット%uが%u（書いたのは%u）",
+                                              "%s%06X bit %u read %u (wrote %u)"};
+// %06X: the first wrong address; %s: the size it suggests.
+inline constexpr TextPair kCheckMarchAliasText{"（最初の誤りは%06X番地: %sとして応答するチップかもしれません）",
+                                               " (the first wrong cell is at %06X: the chip may answer as %s)"};
 inline constexpr TextPair kCheckNothingText{
     "このデバイスの種類にはチップチェックがありません",
     "the chip check knows no check for this kind of device"};

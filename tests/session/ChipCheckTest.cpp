@@ -119,7 +119,8 @@ TEST_P(ChipCheckTable, FindsEachFakePassesGenuineChipsAndLeavesTheContent) {
         before.resize(size_t{1} << n);
         after.resize(size_t{1} << n);
     }
-    EXPECT_TRUE(after == before) << "the chip's content changed";
+    // A static RAM forgets with its supply: there is nothing to keep.
+    if (chip.session.record.type != "SRAM") EXPECT_TRUE(after == before) << "the chip's content changed";
     EXPECT_FALSE(chip.session.Simulator()->HasBreaches());
 }
 
@@ -138,7 +139,12 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"AT24C256", "slow:4", "write-cycle", "maximum is 10.0 ms"},
                       CheckCase{"EPROM Intel 27C64", "", "", ""},
                       CheckCase{"EPROM Intel 27C64", "aliased:11", "repeat", "every 2 KB"},
-                      CheckCase{"EPROM Intel 27C64", "unstable-bits", "stability", "bit"}),
+                      CheckCase{"EPROM Intel 27C64", "unstable-bits", "stability", "bit"},
+                      CheckCase{"62256", "", "", ""},
+                      CheckCase{"62256", "aliased:13", "march", "may answer as 8 KB"},
+                      CheckCase{"62256", "unstable-bits", "march", "bit"},
+                      CheckCase{"62256", "dead-cells:123", "march", "000123 bit"},
+                      CheckCase{"6264", "", "", ""}),
     [](const ::testing::TestParamInfo<CheckCase>& info) {
         std::string name = std::string(info.param.part) + "_" + (*info.param.fault ? info.param.fault : "genuine");
         for (char& ch : name)
