@@ -46,7 +46,8 @@ int PrepareCheck(CliSession& session, const std::vector<std::string>& args, LogS
     }
     if (!ChipCheckApplies(session.record)) {
         std::fprintf(stderr, "krt: %s\n", "the chip check knows parallel and two-wire serial EEPROMs, 5 V flash, "
-                                          "EPROMs and OTP PROMs only");
+                                          "EPROMs, OTP PROMs, static RAMs, PICs and GALs; not 28F flash nor "
+                                          "three-wire serial EEPROMs");
         return RESULT_UNSUPPORTED;
     }
     if (const int refused = CheckSimFaults(session, session.record)) return refused;
@@ -121,10 +122,11 @@ void RegisterCheckCommands(std::vector<CliCommand>& table) {
     table.push_back(
         {"check", "check TYPE MAKER NAME [--keep FILE] [--json]",
          "tell whether the chip in the socket is what its label says, a line ok, suspect or failed each: the "
-         "product ID (5 V flash); whether every address line reaches a cell of its own (marks at 0 and at each "
+         "product ID, device ID or electronic signature (5 V flash, PIC16F84A, GALs); whether every address line reaches a cell of its own (marks at 0 and at each "
          "power-of-two address: a smaller chip under a larger label); the write cycle or chip erase against the "
          "datasheet's maximum; for EPROMs and OTP PROMs, bits that read differently over several reads and an "
-         "image that repeats at a power-of-two size. A chip that is written is read and kept first (--keep FILE, "
+         "image that repeats at a power-of-two size; for static RAMs, a March C- test naming each failing address "
+         "and bit. A chip that is written is read and kept first (--keep FILE, "
          "else NAME-before-check.bin in ~/.local/share/krtwin) and written back and verified afterwards. A check "
          "cannot tell a good fake that answers every test, nor a chip's endurance or retention. Exit 0 all ok, "
          "3 a check suspect or failed",

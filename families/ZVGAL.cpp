@@ -114,6 +114,14 @@ GalSignature ZVGAL::ReadSignature() {
     return DecodeSignature(shift);
 }
 
+bool ZVGAL::ReadIdentity(GalSignature& signature, std::string& described) {
+    if (!PowerOn(true)) return false;
+    signature = ReadSignature();
+    described = DescribeSignature(signature);
+    PowerOff();
+    return !Stalled();
+}
+
 std::string ZVGAL::DescribeSignature(const GalSignature& s) const {
     std::string text = Format("%s %s, algorithm %d", s.maker ? s.maker : "unknown maker",
                               s.part ? s.part : "unknown part", s.algorithm);

@@ -15,6 +15,8 @@
 #include "base/StatusMessages.h"
 #include "base/TypeCodes.h"
 #include "families/ZVFLASH5V.h"
+#include "families/ZVGAL.h"
+#include "families/ZVPIC.h"
 #include "families/ZVSRAM.h"
 #include "session/Identify.h"
 #include "session/SessionTexts.h"
@@ -23,10 +25,12 @@ namespace krt {
 
 namespace {
 
-enum class Kind { None, Eeprom, TwoWire, Flash5v, Rom, Sram };
+enum class Kind { None, Eeprom, TwoWire, Flash5v, Rom, Sram, Pic, Gal };
 
 Kind KindOf(const DeviceRecord& r) {
     auto is = [&](const char* t) { return strcasecmp(r.type.c_str(), t) == 0; };
+    if (is("PIC")) return Kind::Pic;
+    if (is("GAL")) return Kind::Gal;
     if (r.bytesPerWord != 1 && !(is("EPROM") || is("OTPROM"))) return Kind::None;
     if (is("EEPROM")) return Kind::Eeprom;
     if (is("FLASH5V")) return Kind::Flash5v;
@@ -98,6 +102,8 @@ public:
         switch (KindOf(record_)) {
         case Kind::Rom: CheckRom(); break;
         case Kind::Sram: CheckSram(); break;
+        case Kind::Pic: CheckPic(); break;
+        case Kind::Gal: CheckGal(); break;
         case Kind::None:
             report_.result = RESULT_UNSUPPORTED;
             Say("", CheckVerdict::Failed, InLanguage(kCheckNothingText, options_.language));
@@ -360,6 +366,71 @@ private:
         Say("write-cycle", slow ? CheckVerdict::Suspect : CheckVerdict::Ok,
             Format(T(slow ? kCheckCycleSlowText : kCheckCycleText), Seconds(took).c_str(),
                    Seconds(datasheet_.tpw).c_str()));
+    }
+
+    // --- identity alone: PICs and GALs ---
+
+    // Runs read on a family object of the record, published for its time,
+    // with its lines kept from the user; false when it could not be published.
+    template <class Family, class Work>
+    bool WithFamily(Work&& read) {
+        LinkRequest request;
+        request.code = REQ_READ;
+        KeptLines lines;
+        LogSink* previous = session_.link.log;
+        session_.link.log = &lines;
+        bool published = false;
+        {
+            Family family(session_.link, request, record_);
+            published = session_.link.Publish(&family);
+            if (published) {
+                read(family);
+                session_.link.Withdraw();
+            }
+        }
+        session_.link.log = previous;
+        return published;
+    }
+
+    void CheckPic() {
+        uint16_t id = 0;
+        bool has = false, read = false;
+        if (!WithFamily<ZVPIC>([&](ZVPIC& pic) {
+                has = pic.HasDeviceId();
+                read = !has || pic.ReadDeviceId(id);
+            }) || !read) {
+            report_.result = RESULT_FATAL;
+            return;
+        }
+        const char* name = datasheet_.name.c_str();
+        if (!has) Say("identity", CheckVerdict::Ok, Format(T(kCheckPicNoIdText), name));
+        else if ((id & ZVPIC::kDeviceIdMask) == ZVPIC::kDeviceId84A)
+            Say("identity", CheckVerdict::Ok, Format(T(kCheckPicIdOwnText), id, name, id & 0x1Fu));
+        else if (id == 0x3FFF || id == 0)
+            Say("identity", CheckVerdict::Suspect, Format(T(kCheckPicIdBlankText), id));
+        else
+            Say("identity", CheckVerdict::Failed, Format(T(kCheckPicIdOtherText), id, name, ZVPIC::kDeviceId84A));
+    }
+
+    void CheckGal() {
+        GalSignature s;
+        std::string described;
+        bool read = false;
+        if (!WithFamily<ZVGAL>([&](ZVGAL& gal) {
+                read = gal.ReadIdentity(s, described);
+            }) || !read) {
+            report_.result = RESULT_FATAL;
+            return;
+        }
+        const auto all = [&s](uint8_t v) { return std::all_of(std::begin(s.bytes), std::end(s.bytes), [v](uint8_t b) { return b == v; }); };
+        if (all(0x00) || all(0xFF))
+            Say("identity", CheckVerdict::Suspect, Format(T(kCheckGalBlankText), all(0x00) ? "0" : "1"));
+        else if (s.Valid() && s.FitsTypeCode(record_.typecode))
+            Say("identity", CheckVerdict::Ok, Format(T(kCheckGalOwnText), described.c_str()));
+        else if (s.Valid())
+            Say("identity", CheckVerdict::Failed, Format(T(kCheckGalOtherText), described.c_str()));
+        else
+            Say("identity", CheckVerdict::Suspect, Format(T(kCheckGalUnknownText), described.c_str()));
     }
 
     // --- static RAMs: nothing to keep (a RAM forgets with its supply) ---

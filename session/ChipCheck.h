@@ -2,8 +2,8 @@
 // The chip check: what can be told about the chip in the socket against its
 // catalogue entry, for both faces. Each finding is a line, ok, suspect or
 // failed, with its evidence:
-// - identity (5 V flash): the product ID is the part's own, another part's,
-//   or no answer;
+// - identity (5 V flash, PIC16F84A, GALs): the product ID, device ID or
+//   electronic signature is the part's own, another part's, or blank;
 // - capacity (parallel and two-wire serial EEPROMs, 5 V flash): a mark at
 //   address 0 and one at each power-of-two address; a line whose mark lands
 //   on address 0 reaches no cell of its own;
@@ -11,7 +11,8 @@
 //   own completion wait, against the catalogue's maximum;
 // - EPROMs and OTP PROMs, which cannot be written without cost: the chip
 //   read several times, every bit that reads differently named, and an
-//   image that repeats at a power-of-two size pointed out.
+//   image that repeats at a power-of-two size pointed out;
+// - static RAMs: a March C- test naming each failing address and bit.
 // Before anything is written, the whole chip is read and kept in a file;
 // afterwards it is written back and verified. A check that stops on the way
 // leaves the file and says how to write it back.

@@ -180,6 +180,27 @@ inline constexpr TextPair kCheckMarchCellText{"%s%06X番地ビット%uが%u（�
 // %06X: the first wrong address; %s: the size it suggests.
 inline constexpr TextPair kCheckMarchAliasText{"（最初の誤りは%06X番地: %sとして応答するチップかもしれません）",
                                                " (the first wrong cell is at %06X: the chip may answer as %s)"};
+// PIC: %04X the device ID word; %s the part; %u the revision.
+inline constexpr TextPair kCheckPicIdOwnText{"デバイスID %04Xhは%sのものです（リビジョン%u）",
+                                             "device ID %04Xh is the %s's own (revision %u)"};
+inline constexpr TextPair kCheckPicIdOtherText{"デバイスID %04Xhは別のデバイスのものです（%sは%04Xh）",
+                                               "device ID %04Xh is another part's (the %s's is %04Xh)"};
+inline constexpr TextPair kCheckPicIdBlankText{
+    "デバイスIDがありません（%04Xh）: 空のID語か、別の種類のチップです",
+    "no device ID (%04Xh): a blank ID word or another kind of chip"};
+// %s: the part.
+inline constexpr TextPair kCheckPicNoIdText{"%sにはデバイスIDがないので識別は確かめられません",
+                                            "the %s has no device ID: its identity cannot be read"};
+// GAL: %s the signature as the family describes it.
+inline constexpr TextPair kCheckGalOwnText{"電子署名: %s", "electronic signature: %s"};
+inline constexpr TextPair kCheckGalOtherText{"電子署名は別のデバイスのものです: %s",
+                                             "the electronic signature is another part's: %s"};
+inline constexpr TextPair kCheckGalUnknownText{"この種類のGALが知らない電子署名です: %s",
+                                               "an electronic signature no GAL of this kind has: %s"};
+// %s: "0" or "1".
+inline constexpr TextPair kCheckGalBlankText{
+    "電子署名が空です（すべて%s）: 署名の消されたチップか、チップがありません",
+    "a blank electronic signature (all %s): a chip whose signature was erased, or no chip"};
 inline constexpr TextPair kCheckNothingText{
     "このデバイスの種類にはチップチェックがありません",
     "the chip check knows no check for this kind of device"};

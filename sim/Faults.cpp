@@ -50,7 +50,7 @@ const std::vector<ChipFault> kChipFaults = {
     {"aliased", "aliased:N", "parallel and two-wire serial EEPROMs, 5 V flash, EPROMs and OTP PROMs, static RAMs"},
     {"slow", "slow:F", "parallel and two-wire serial EEPROMs, 5 V flash"},
     {"unstable-bits", "unstable-bits", "EPROMs and OTP PROMs, static RAMs"},
-    {"blank-signature", "blank-signature", "5 V flash"},
+    {"blank-signature", "blank-signature", "5 V flash, PIC16F84A, GALs"},
 };
 
 bool ParseHexByte(std::string_view text, uint8_t& value) {

@@ -277,6 +277,7 @@ void GalChip::SetPesByte(int index, uint8_t value) {
 
 std::vector<uint8_t> GalChip::PesAsRead() const {
     std::vector<uint8_t> bits = pes_;
+    if (blankPes_) std::fill(bits.begin(), bits.end(), uint8_t{0});
     if (otherPartCode_ >= 0)
         for (int i = 0; i < 8; ++i) bits[static_cast<size_t>(16 + i)] = static_cast<uint8_t>((otherPartCode_ >> i) & 1);
     return bits;
@@ -303,6 +304,14 @@ bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::stri
         } else {
             slowErase_ = true;
         }
+        return true;
+    }
+    if (name == "blank-signature") {
+        if (!args.empty()) {
+            error = kSimTextNoArgs;
+            return false;
+        }
+        blankPes_ = true;  // for this run only, as wrong-part
         return true;
     }
     if (name == "wrong-part") {

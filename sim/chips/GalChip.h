@@ -138,6 +138,7 @@ private:
     // The wrong-part fault: the device code the PES reads with for this run;
     // -1 without it. The stored PES is never changed by a fault.
     int otherPartCode_ = -1;
+    bool blankPes_ = false;  // blank-signature: the PES reads all zeros
     // The PES as the chip shifts it out.
     std::vector<uint8_t> PesAsRead() const;
     // Erase strobes on one erase row back to back (the programmer's timer

@@ -144,7 +144,13 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"62256", "aliased:13", "march", "may answer as 8 KB"},
                       CheckCase{"62256", "unstable-bits", "march", "bit"},
                       CheckCase{"62256", "dead-cells:123", "march", "000123 bit"},
-                      CheckCase{"6264", "", "", ""}),
+                      CheckCase{"6264", "", "", ""},
+                      CheckCase{"PIC16F84A", "", "", ""},
+                      CheckCase{"PIC16F84A", "wrong-part", "identity", "07C0h is another part's"},
+                      CheckCase{"PIC16F84A", "blank-signature", "identity", "3FFFh"},
+                      CheckCase{"GAL16V8", "", "", ""},
+                      CheckCase{"GAL16V8", "wrong-part", "identity", "GAL20V8"},
+                      CheckCase{"GAL22V10", "blank-signature", "identity", "blank"}),
     [](const ::testing::TestParamInfo<CheckCase>& info) {
         std::string name = std::string(info.param.part) + "_" + (*info.param.fault ? info.param.fault : "genuine");
         for (char& ch : name)
