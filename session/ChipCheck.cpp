@@ -211,6 +211,9 @@ private:
             if (kind == Kind::Flash5v) EraseThenMark();
             else RewriteMarks();
         }
+        // Nothing written (a refused first write, a programmer gone before
+        // the marks): nothing to put back.
+        if (!touched_) return;
         if (report_.result == RESULT_CANCELED) NotRestored();
         else WriteBack();
     }
@@ -259,6 +262,7 @@ private:
     // failed line when the write did not succeed.
     bool Mark(std::vector<uint8_t>& image, uint32_t address, uint8_t value) {
         image[address] = value;
+        touched_ = true;
         const uint8_t result = Op(REQ_WRITE, address, 1, image);
         if (result == RESULT_OK) return true;
         if (result == RESULT_CANCELED || result == RESULT_FATAL) report_.result = result;
@@ -314,6 +318,7 @@ private:
         // the commands around it are not the chip's.
         ReadAt(0);
         const uint64_t readOne = lastNs_;
+        touched_ = true;
         const uint8_t erased = Op(REQ_ERASE, 0, record_.maxsize, image);
         if (erased != RESULT_OK) {
             Say("erase", CheckVerdict::Failed, Format(T(kCheckEraseFailedText), ResultWords(erased).c_str()));
@@ -535,6 +540,7 @@ private:
     DeviceRecord record_;           // what the check's operations run with
     size_t size_ = 0;
     std::vector<uint8_t> kept_;
+    bool touched_ = false;  // the chip was erased or written
     uint64_t lastNs_ = 0;
 };
 
