@@ -150,6 +150,29 @@ private:
 
     std::string ResultWords(uint8_t result) const { return ResultText(options_.language, result); }
 
+    // Runs read on a family object of the record, published for its time,
+    // with its lines kept from the user; false when it could not be published.
+    template <class Family, class Work>
+    bool WithFamily(Work&& read) {
+        LinkRequest request;
+        request.code = REQ_READ;
+        request.length = record_.maxsize;
+        KeptLines lines;
+        LogSink* previous = session_.link.log;
+        session_.link.log = &lines;
+        bool published = false;
+        {
+            Family family(session_.link, request, record_);
+            published = session_.link.Publish(&family);
+            if (published) {
+                read(family);
+                session_.link.Withdraw();
+            }
+        }
+        session_.link.log = previous;
+        return published;
+    }
+
     // --- keep and write back ---
 
     bool Keep() {
@@ -223,21 +246,10 @@ private:
         if (datasheet_.chipid < 0) return;
         uint8_t maker = 0xFF, device = 0xFF;
         bool answered = false, read = false;
-        {
-            LinkRequest request;
-            request.code = REQ_READ;
-            DeviceRecord probe = record_;
-            KeptLines lines;
-            LogSink* previous = session_.link.log;
-            session_.link.log = &lines;
-            ZVFLASH5V family(session_.link, request, probe);
-            if (session_.link.Publish(&family)) {
-                read = family.PowerOn(true) && family.ReadProductId(maker, device, answered);
-                family.PowerOff();
-                session_.link.Withdraw();
-            }
-            session_.link.log = previous;
-        }
+        WithFamily<ZVFLASH5V>([&](ZVFLASH5V& flash) {
+            read = flash.PowerOn(true) && flash.ReadProductId(maker, device, answered);
+            flash.PowerOff();
+        });
         if (!read) {
             report_.result = RESULT_FATAL;
             return;
@@ -375,28 +387,6 @@ private:
 
     // --- identity alone: PICs and GALs ---
 
-    // Runs read on a family object of the record, published for its time,
-    // with its lines kept from the user; false when it could not be published.
-    template <class Family, class Work>
-    bool WithFamily(Work&& read) {
-        LinkRequest request;
-        request.code = REQ_READ;
-        KeptLines lines;
-        LogSink* previous = session_.link.log;
-        session_.link.log = &lines;
-        bool published = false;
-        {
-            Family family(session_.link, request, record_);
-            published = session_.link.Publish(&family);
-            if (published) {
-                read(family);
-                session_.link.Withdraw();
-            }
-        }
-        session_.link.log = previous;
-        return published;
-    }
-
     void CheckPic() {
         uint16_t id = 0;
         bool has = false, read = false;
@@ -444,20 +434,7 @@ private:
         std::vector<MarchError> errors;
         uint64_t total = 0;
         uint8_t result = RESULT_FATAL;
-        {
-            LinkRequest request;
-            request.code = REQ_READ;
-            request.length = record_.maxsize;
-            KeptLines lines;
-            LogSink* previous = session_.link.log;
-            session_.link.log = &lines;
-            ZVSRAM family(session_.link, request, record_);
-            if (session_.link.Publish(&family)) {
-                result = family.MarchTest(errors, total);
-                session_.link.Withdraw();
-            }
-            session_.link.log = previous;
-        }
+        WithFamily<ZVSRAM>([&](ZVSRAM& ram) { result = ram.MarchTest(errors, total); });
         if (result != RESULT_OK) {
             report_.result = result;
             return;
