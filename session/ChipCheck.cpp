@@ -213,6 +213,9 @@ private:
         if (result == RESULT_OK) result = Op(REQ_VERIFY, 0, record_.maxsize, image, &restore);
         report_.restoreNs = Now() - t0;
         report_.restored = result == RESULT_OK;
+        // A write-back cancelled or cut off stops the check as any step does.
+        if ((result == RESULT_CANCELED || result == RESULT_FATAL) && report_.result == RESULT_OK)
+            report_.result = result;
         if (report_.restored) Say("restore", CheckVerdict::Ok, T(kCheckRestoredText));
         else NotRestored();
     }

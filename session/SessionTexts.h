@@ -101,7 +101,7 @@ inline constexpr TextPair kCheckKeepFailedText{
 // %s: the kept file; %s: the krt line.
 inline constexpr TextPair kCheckNotRestoredText{
     "チップは元の内容に戻っていません。元の内容は%sにあります。書き戻すには: %s",
-    "The chip does not hold its content of before the check: it is kept in %s; write it back with: %s"};
+    "the chip does not hold its content of before the check: it is kept in %s; write it back with: %s"};
 inline constexpr TextPair kCheckRestoredText{
     "チェック前の内容を書き戻し、ベリファイしました",
     "the content of before the check was written back and verified"};
