@@ -86,9 +86,14 @@ const std::vector<OptionDef>& Options() {
              else return "--lang wants ja or en";
              return {};
          }},
-        {"--json", nullptr, "list and info: one JSON document on stdout (messages go to stderr)",
+        {"--json", nullptr, "list, info and check: one JSON document on stdout (messages go to stderr)",
          [](CliOptions& o, const std::string&) -> std::string {
              o.json = true;
+             return {};
+         }},
+        {"--keep", "FILE", "check: keep the chip's content in FILE before anything is written",
+         [](CliOptions& o, const std::string& v) -> std::string {
+             o.keep = v;
              return {};
          }},
         {"--find", "TEXT", "list: every device whose part number contains TEXT (any case), as TYPE MAKER NAME",
@@ -351,6 +356,7 @@ std::vector<CliCommand> CommandTable() {
     RegisterCompletionCommands(table);
     RegisterBatchCommands(table);
     RegisterIdentifyCommands(table);
+    RegisterCheckCommands(table);
     RegisterSplitJoinCommands(table);
     return table;
 }

@@ -41,7 +41,8 @@ inline constexpr ExitStatusRow kExitStatuses[] = {
     {"0", "success"},
     {"1 to 9", "the request's result code, as the result texts say; a device command whose start-up found "
                "no programmer stops with 7 without running, unless --force is given; compare stops with 3 "
-               "(the verify's errors) when the chip and the file differ"},
+               "(the verify's errors) when the chip and the file differ, check with 3 when a check is suspect "
+               "or failed"},
     {"2", "also: the catalogue (DEVICE.LST) cannot be opened"},
     {"11 to 17", "convert and sum: 10 + the file result: 11 input not found, 12 format incorrect, "
                  "13 internal error, 15 checksum wrong, 16 data beyond the device, 17 output not created"},
@@ -93,6 +94,7 @@ struct CliOptions {
     bool changedOnly = false;       // --changed-only: EEPROMs write only the pages that differ
     bool force = false;             // --force: device operations without a programmer found
     bool json = false;              // --json: list and info print JSON on stdout
+    std::string keep;               // check --keep FILE: where the chip's content is kept
     std::string find;               // --find TEXT: list the entries whose part number contains it
     bool findGiven = false;         // --find was given (an empty TEXT lists every entry)
     int waitMode = -1;              // --wait-mode: the record's waitmode for this run (-1: the record's own)
@@ -141,6 +143,7 @@ void RegisterSelftestCommands(std::vector<CliCommand>& table);
 void RegisterCompletionCommands(std::vector<CliCommand>& table);
 void RegisterBatchCommands(std::vector<CliCommand>& table);
 void RegisterIdentifyCommands(std::vector<CliCommand>& table);
+void RegisterCheckCommands(std::vector<CliCommand>& table);
 void RegisterSplitJoinCommands(std::vector<CliCommand>& table);
 
 // The option and command names, for the shell completion.

@@ -36,7 +36,7 @@ struct DeviceWords {
 constexpr DeviceWords kDeviceWords[] = {
     {"read", 0},   {"write", 0},   {"verify", 0}, {"compare", 0}, {"blank", 0},   {"erase", 0}, {"secure", 0},
     {"option", 0}, {"auto", 0},   {"sdp", 1},    {"convert", 0}, {"sum", 0},   {"info", 0},
-    {"selftest", 0}, {"batch", 1},
+    {"selftest", 0}, {"batch", 1}, {"check", 0},
 };
 
 bool SameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }

@@ -11,6 +11,7 @@
 #include "families/ZVPIC.h"
 #include "families/ZVROM.h"
 #include "families/ZVSEEP.h"
+#include "families/ZVSRAM.h"
 
 namespace krt {
 
@@ -37,7 +38,7 @@ struct Keyword {
 constexpr Keyword kKeywords[] = {
     {"GAL", &Make<ZVGAL>},         {"OTPROM", &Make<ZVROM>}, {"EPROM", &Make<ZVROM>},
     {"EEPROM", &Make<ZVEEPROM>},   {"SEEPROM", &Make<ZVSEEP>}, {"FLASH", &Make<ZVFLASH>},
-    {"PIC", &Make<ZVPIC>},         {"FLASH5V", &Make<ZVFLASH5V>},
+    {"PIC", &Make<ZVPIC>},         {"FLASH5V", &Make<ZVFLASH5V>}, {"SRAM", &Make<ZVSRAM>},
 };
 
 }  // namespace

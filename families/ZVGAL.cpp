@@ -56,6 +56,16 @@ GalSignature ZVGAL::ReadSignature() {
     return raised.Atf() ? raised : s;
 }
 
+bool ZVGAL::ReadIdentity(GalSignature& signature, std::string& described) {
+    // At the read level: a check never puts a programming voltage on a part
+    // whose signature it has not read.
+    if (!PowerOn(false)) return false;
+    signature = ReadSignature();
+    described = DescribeSignature(signature);
+    PowerOff();
+    return !Stalled();
+}
+
 bool ZVGAL::RefuseSignature(const GalSignature& s, uint8_t& result, bool programming) {
     const unsigned language = link_.language == 0 ? 0 : 1;
     std::string select;

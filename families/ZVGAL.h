@@ -52,6 +52,10 @@ public:
     // programmers share.
     static GalSignature DecodeSignature(const uint8_t* bits) { return DecodeGalSignature(bits); }
 
+    // The chip check's identity: the signature read and described, the
+    // supplies on and off again; false when the programmer stopped answering.
+    bool ReadIdentity(GalSignature& signature, std::string& described);
+
     // Shift position -> offset from ACWBase of the 82 ACW bits (codes 5, 6).
     static int AcwOffset(int position);
 

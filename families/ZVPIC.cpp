@@ -261,21 +261,30 @@ bool ZVPIC::RunDataPass(Work&& work) {
     return true;
 }
 
-bool ZVPIC::IdentityMatches() {
-    if (!record->idcheck) return true;
+bool ZVPIC::HasDeviceId() const {
     std::string name = record->name;
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (name.find("16F84A") == std::string::npos) {
-        Log(link_.log, texts::kPicNoDeviceId[Language()], record->name.c_str());
-        return true;
-    }
+    return name.find("16F84A") != std::string::npos;
+}
+
+bool ZVPIC::ReadDeviceId(uint16_t& id) {
     if (!PowerOn(true)) return false;
     link_.SupplyOutput(true);
     PicCommand(PIC_LOAD_CONFIG, kBlankWord);  // loads the latch only: nothing is programmed
     for (int i = 0; i < 6; ++i) PicCommand(PIC_INCREMENT);  // to 2006h
-    const uint16_t id = PicCommand(PIC_READ_PROGRAM);
+    id = PicCommand(PIC_READ_PROGRAM);
     PowerOff();
-    if (link_.readyTimedOut) return false;
+    return !link_.readyTimedOut;
+}
+
+bool ZVPIC::IdentityMatches() {
+    if (!record->idcheck) return true;
+    if (!HasDeviceId()) {
+        Log(link_.log, texts::kPicNoDeviceId[Language()], record->name.c_str());
+        return true;
+    }
+    uint16_t id = 0;
+    if (!ReadDeviceId(id)) return false;
     if ((id & kDeviceIdMask) == kDeviceId84A) return true;
     char expected[64], found[64];
     std::snprintf(expected, sizeof expected, "%s (%04Xh)", record->name.c_str(), kDeviceId84A);

@@ -65,6 +65,11 @@ public:
     // 14 low bits of data; 4 and 5 read 14 bits and return them; 8 waits out
     // the programming time; 6 returns 0 and any other command 1.
     uint16_t PicCommand(uint8_t command, uint16_t data = 0);
+    // Whether the part has a device ID word (the 16F84A); its 2006h read in
+    // id (program mode entered and left). False when the power-up failed or
+    // the programmer stopped answering.
+    bool HasDeviceId() const;
+    bool ReadDeviceId(uint16_t& id);
 
 private:
     void SleepFor(double seconds, unsigned fixedMs);

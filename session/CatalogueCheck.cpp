@@ -117,6 +117,7 @@ public:
         image_ = blank_;
         FillImage(image_, record, options_.seed);
 
+        if (EqualsNoCase(record.type, "SRAM")) return ProveRam();
         if (!Step(REQ_BLANK_CHECK, "blank")) return false;
         Load(image_);
         bool readOnly = false;
@@ -166,6 +167,25 @@ private:
         spans_ = SampledSpans(n, whole ? 0 : options_.sampleWords);
         proof_.words = 0;
         for (const Span& s : spans_) proof_.words += s.length;
+    }
+
+    // A static RAM keeps nothing once its supply is off: its write is
+    // refused, and an image placed in it reads back (its own test is krt check).
+    bool ProveRam() {
+        // One read of the whole chip: the supply goes off after each operation.
+        spans_ = {{0, session_.record.maxsize}};
+        Load(image_);
+        if (const uint8_t refused = Send(REQ_WRITE, spans_.front()); refused != RESULT_UNSUPPORTED)
+            return Fail("write", Format("result %u where the write of a RAM is refused", refused));
+        Done("write refused (a RAM)");
+        if (!PlaceInChip(image_)) return Fail("chip", "cannot place the image in the chip");
+        Load(blank_);
+        for (const Span& s : spans_) Flip(s);
+        if (!Step(REQ_READ, "read") || !SameAsImage()) return false;
+        if (session_.Simulator()->HasBreaches()) return Fail("protocol", session_.Simulator()->BreachLines().front());
+        proof_.outcome = ProofOutcome::ReadOnly;
+        proof_.virtualNs = session_.VirtualNs();
+        return true;
     }
 
     uint8_t Send(uint8_t code, const Span& s) {

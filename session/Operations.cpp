@@ -53,6 +53,8 @@ bool IsType(const std::string& type, const char* key) {
 uint8_t KnownOutcome(const DeviceRecord& record, uint8_t code) {
     const bool rom = IsType(record.type, "EPROM") || IsType(record.type, "OTPROM");
     const bool gal = IsType(record.type, "GAL");
+    // A static RAM keeps nothing once its supply is off: it is only read (and checked).
+    if (IsType(record.type, "SRAM") && code != REQ_READ) return RESULT_UNSUPPORTED;
     switch (code) {
     case REQ_ERASE: return rom ? RESULT_UNSUPPORTED : RESULT_OK;
     case REQ_SECURE:

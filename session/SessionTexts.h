@@ -119,4 +119,123 @@ inline constexpr TextPair kMergedText{
     "%sをバッファに重ねました。ファイルにないアドレスは前のデータのままです。",
     "%s was laid over the buffer: addresses the file does not hold keep their earlier data."};
 
+// The chip check (session/ChipCheck.h). Verdicts as printed.
+inline constexpr TextPair kCheckOkText{"正常", "ok"};
+inline constexpr TextPair kCheckSuspectText{"疑わしい", "suspect"};
+inline constexpr TextPair kCheckFailedText{"不合格", "failed"};
+// %s: the kept file; %s: the krt line that writes it back.
+inline constexpr TextPair kCheckKeptText{
+    "チップの内容を%sに保存しました。チェックが途中で止まったときは次のコマンドで書き戻せます: %s",
+    "The chip's content is kept in %s; should the check stop on the way, write it back with: %s"};
+// %s: the file; %s: why.
+inline constexpr TextPair kCheckKeepFailedText{
+    "チップの内容を%sに保存できません（%s）。何も書きこまずにチェックを止めます",
+    "The chip's content cannot be kept in %s (%s): the check stops without writing anything"};
+// %s: the kept file; %s: the krt line.
+inline constexpr TextPair kCheckNotRestoredText{
+    "チップは元の内容に戻っていません。元の内容は%sにあります。書き戻すには: %s",
+    "the chip does not hold its content of before the check: it is kept in %s; write it back with: %s"};
+inline constexpr TextPair kCheckRestoredText{
+    "チェック前の内容を書き戻し、ベリファイしました",
+    "the content of before the check was written back and verified"};
+// %02X %02X: the product ID read.
+inline constexpr TextPair kCheckIdOwnText{"識別コード%02X %02Xはこのデバイスのものです",
+                                          "product ID %02X %02X is this part's own"};
+// %02X %02X; %s: the catalogue entries with that ID, or the expected ID.
+inline constexpr TextPair kCheckIdOtherText{"識別コード%02X %02Xは別のデバイスのものです: %s",
+                                            "product ID %02X %02X is another part's: %s"};
+inline constexpr TextPair kCheckIdUnknownPartText{"カタログにないデバイス（このデバイスは%02X %02X）",
+                                                  "a part the catalogue does not list (this part is %02X %02X)"};
+// %02X %02X: what addresses 0 and 1 read.
+inline constexpr TextPair kCheckIdNoAnswerText{
+    "識別コマンドに答えません（%02X %02Xを読みました）: 識別コードが空か、別の種類のチップです",
+    "no answer to the product ID command (read %02X %02X): a blank signature or another kind of chip"};
+// %s: the size; %s: the address lines.
+inline constexpr TextPair kCheckAliasedText{
+    "チップは%sとして応答します: %sは何も変えません",
+    "the chip answers as %s: %s change nothing"};
+inline constexpr TextPair kCheckAliasedOneText{
+    "チップは%sとして応答します: %sは何も変えません",
+    "the chip answers as %s: %s changes nothing"};
+// %u: address lines; %s: the size.
+inline constexpr TextPair kCheckCapacityOkText{
+    "A0からA%uまでの各アドレス線がそれぞれのセルに届きます（%s）",
+    "each address line A0 to A%u reaches a cell of its own (%s)"};
+// %06X: the address; %02X: written; %02X: read back; %s: the result text.
+inline constexpr TextPair kCheckMarkFailedText{
+    "%06X番地の書きこみに失敗しました（%02Xを書き、%02Xを読みました; %s）",
+    "the write at %06X failed (wrote %02X, read %02X; %s)"};
+// %s: the measured time; %s: the datasheet's maximum.
+inline constexpr TextPair kCheckCycleText{"最も遅い書きこみサイクルは%s（データシートの最大%s）",
+                                          "the slowest write cycle took %s (the datasheet's maximum: %s)"};
+inline constexpr TextPair kCheckCycleSlowText{
+    "書きこみサイクルが%sかかりました。データシートの最大は%sです: 遅いか古いチップです",
+    "a write cycle took %s, the datasheet's maximum is %s: a slower or older die"};
+inline constexpr TextPair kCheckCycleNotTimedText{
+    "待ち方が固定時間なので書きこみサイクルは測れません",
+    "the write cycle is not timed: the wait mode waits a fixed time"};
+inline constexpr TextPair kCheckEraseText{"チップ消去は%s（データシートの最大%s）",
+                                          "the chip erase took %s (the datasheet's maximum: %s)"};
+inline constexpr TextPair kCheckEraseSlowText{
+    "チップ消去に%sかかりました。データシートの最大は%sです: 遅いか古いチップです",
+    "the chip erase took %s, the datasheet's maximum is %s: a slower or older die"};
+// %s: the result text.
+inline constexpr TextPair kCheckEraseFailedText{"チップ消去に失敗しました（%s）", "the chip erase failed (%s)"};
+// %u: reads; %s: the bits that differ ("0012 bit 3, ...").
+inline constexpr TextPair kCheckStableText{"%u回の読み出しはすべて一致しました",
+                                           "%u reads of the whole chip agree"};
+inline constexpr TextPair kCheckUnstableText{
+    "%u回の読み出しで値の変わるビットがあります（弱いセルか接触不良）: %s",
+    "bits that read differently in %u reads (weak cells or a poor contact): %s"};
+// %s: the period; %u: the first address line.
+inline constexpr TextPair kCheckRepeatText{
+    "内容が%sごとに繰り返しています（A%u以上が何も変えない小さいチップか、そう書かれた内容です）",
+    "the content repeats every %s (a smaller part whose lines from A%u change nothing, or an image written so)"};
+inline constexpr TextPair kCheckNoRepeatText{"内容は2のべき乗の大きさで繰り返していません",
+                                             "the content does not repeat at a power-of-two size"};
+// %02X: the one value read.
+inline constexpr TextPair kCheckUniformText{
+    "全番地が%02Xです: 大きさはこの内容からはわかりません",
+    "every address reads %02X: the content cannot tell the chip's size"};
+// %s: the result text.
+inline constexpr TextPair kCheckStoppedText{"チェックは途中で止まりました（%s）",
+                                            "the check stopped on the way (%s)"};
+// %s: the size.
+inline constexpr TextPair kCheckMarchOkText{
+    "March C-（00/FFと55/AA）を%s全体で行い、どのセルも書いた値を保ちました",
+    "March C- (backgrounds 00/FF and 55/AA) over %s: every cell kept what was written"};
+// %llu: wrong reads; %s: the cells.
+inline constexpr TextPair kCheckMarchFailedText{"March C-で%llu回の読み出しが違いました: %s",
+                                                "March C-: %llu reads were wrong: %s"};
+// %s: separator; %06X: address; %u: bit; %u: read; %u: written.
+inline constexpr TextPair kCheckMarchCellText{"%s%06X番地ビット%uが%u（書いたのは%u）",
+                                              "%s%06X bit %u read %u (wrote %u)"};
+// %06X: the first wrong address; %s: the size it suggests.
+inline constexpr TextPair kCheckMarchAliasText{"（最初の誤りは%06X番地: %sとして応答するチップかもしれません）",
+                                               " (the first wrong cell is at %06X: the chip may answer as %s)"};
+// PIC: %04X the device ID word; %s the part; %u the revision.
+inline constexpr TextPair kCheckPicIdOwnText{"デバイスID %04Xhは%sのものです（リビジョン%u）",
+                                             "device ID %04Xh is the %s's own (revision %u)"};
+inline constexpr TextPair kCheckPicIdOtherText{"デバイスID %04Xhは別のデバイスのものです（%sは%04Xh）",
+                                               "device ID %04Xh is another part's (the %s's is %04Xh)"};
+inline constexpr TextPair kCheckPicIdBlankText{
+    "デバイスIDがありません（%04Xh）: 空のID語か、別の種類のチップです",
+    "no device ID (%04Xh): a blank ID word or another kind of chip"};
+// %s: the part.
+inline constexpr TextPair kCheckPicNoIdText{"%sにはデバイスIDがないので識別は確かめられません",
+                                            "the %s has no device ID: its identity cannot be read"};
+// GAL: %s the signature as the family describes it.
+inline constexpr TextPair kCheckGalOwnText{"電子署名: %s", "electronic signature: %s"};
+inline constexpr TextPair kCheckGalOtherText{"電子署名は別のデバイスのものです: %s",
+                                             "the electronic signature is another part's: %s"};
+inline constexpr TextPair kCheckGalUnknownText{"この種類のGALが知らない電子署名です: %s",
+                                               "an electronic signature no GAL of this kind has: %s"};
+// %s: "0" or "1".
+inline constexpr TextPair kCheckGalBlankText{
+    "電子署名が空です（すべて%s）: 署名の消されたチップか、チップがありません",
+    "a blank electronic signature (all %s): a chip whose signature was erased, or no chip"};
+inline constexpr TextPair kCheckNothingText{
+    "このデバイスの種類にはチップチェックがありません",
+    "the chip check knows no check for this kind of device"};
+
 }  // namespace krt

@@ -8,6 +8,7 @@
 #include "sim/chips/SerialEepromChips.h"
 #include "sim/chips/PicChip.h"
 #include "sim/chips/GalChip.h"
+#include "sim/chips/SramChip.h"
 
 namespace krt {
 
@@ -23,6 +24,7 @@ const ChipKind kChipKinds[] = {
     {"PIC", "PIC", MakeBlankPic, MakeShapedPic},
     {"GAL", "GAL", MakeBlankGal, MakeShapedGal},
     {"FLASH5V", "FLASH5V", MakeBlankFlash5v, MakeShapedFlash5v},
+    {"SRAM", "SRAM", MakeBlankSram, MakeShapedSram},
 };
 
 }  // namespace

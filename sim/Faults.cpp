@@ -46,6 +46,11 @@ const std::vector<ChipFault> kChipFaults = {
     {"wrong-part", "wrong-part", "PICs, flash and GALs (another part's identity)"},
     // 5 V flash: the same maker's code with another device code.
     {"other-device", "other-device", "5 V flash"},
+    // Chips other than their label says (what krt check looks for).
+    {"aliased", "aliased:N", "parallel and two-wire serial EEPROMs, 5 V flash, EPROMs and OTP PROMs, static RAMs"},
+    {"slow", "slow:F", "parallel and two-wire serial EEPROMs, 5 V flash"},
+    {"unstable-bits", "unstable-bits", "EPROMs and OTP PROMs, static RAMs"},
+    {"blank-signature", "blank-signature", "5 V flash, PIC16F84A, GALs"},
 };
 
 bool ParseHexByte(std::string_view text, uint8_t& value) {
@@ -123,6 +128,12 @@ std::string ChipFaultArgsProblem(std::string_view name, bool hasArgs, std::strin
             if (comma == std::string_view::npos) return {};
             list.remove_prefix(comma + 1);
         }
+    }
+    if (name == "aliased" || name == "slow") {
+        if (!ParseNumber(args, 10, 1000, n) || n == 0)
+            return name == "aliased" ? "needs the first address line that does nothing (decimal)"
+                                     : "needs the factor F (1 to 1000) over the datasheet's maximum";
+        return {};
     }
     if (name == "weak-words") {
         std::vector<uint32_t> addresses;

@@ -160,6 +160,8 @@ void TQV17MainForm::BuildMenus() {
     N2->addSeparator();
     Identify1 = MenuItem(N2, "Identify1", nullptr);
     connect(Identify1, &QAction::triggered, this, &TQV17MainForm::IdentifyExecute);
+    CheckChip1 = MenuItem(N2, "CheckChip1", nullptr);
+    connect(CheckChip1, &QAction::triggered, this, &TQV17MainForm::CheckChipExecute);
     connect(T1, &QAction::triggered, this, &TQV17MainForm::T1Click);
     connect(V1, &QAction::triggered, this, &TQV17MainForm::V1Click);
     connect(T2, &QAction::triggered, this, &TQV17MainForm::T2Click);
@@ -281,6 +283,7 @@ void TQV17MainForm::ApplyMenuTexts() {
         {SaveAs1, WindowText::SaveAs1}, {N15, WindowText::N15},
         {T1, WindowText::T1}, {V1, WindowText::V1}, {T2, WindowText::T2}, {N12, WindowText::N12},
         {SdpOff1, WindowText::SdpOff}, {SdpOn1, WindowText::SdpOn}, {Identify1, WindowText::Identify},
+        {CheckChip1, WindowText::CheckChip},
         {Compare1, WindowText::Compare},
         {FileMergeItem, WindowText::FileMergeItem},
         {N4, WindowText::N4}, {K1, WindowText::K1}, {N5, WindowText::N5}, {N6, WindowText::N6},

@@ -217,6 +217,8 @@ public slots:
     // Device > Identify: the 5 V flash product ID of the chip in the socket
     // and the catalogue entries with it, as krt identify answers.
     void IdentifyExecute();
+    // Device > Check chip: the chip check of the selected device (ui/MainCheck.cpp).
+    void CheckChipExecute();
     void HardConfigExecute();
     void HelpAbout1Execute();
     void BinDumpExecute();
@@ -370,6 +372,7 @@ public:
     QAction* SdpOff1 = nullptr;
     QAction* SdpOn1 = nullptr;
     QAction* Identify1 = nullptr;
+    QAction* CheckChip1 = nullptr;
     QAction* Compare1 = nullptr;
     QMenu* O1 = nullptr;
     QAction* N4 = nullptr;

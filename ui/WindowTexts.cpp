@@ -89,6 +89,7 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"チップの識別(&I)", "&Identify (read the chip's product ID)"},
     {"重ねて開く(&M)...", "&Merge..."},
     {"チップとバッファの比較(&C)", "&Compare chip with buffer"},
+    {"チップのチェック(&K)...", "Chec&k chip..."},
 }};
 
 constexpr const char* kTypeItems[kSystemDeviceTypeCount - 1] = {

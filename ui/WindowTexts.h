@@ -31,6 +31,7 @@ enum class WindowText {
     Identify,         // Device > Identify: the product ID of the chip in the socket
     FileMergeItem,    // File > Merge: a file laid over the buffer
     Compare,          // Operation > Compare: the chip's differences from the buffer
+    CheckChip,        // Device > Check chip: is the chip what its label says
     Count
 };
 

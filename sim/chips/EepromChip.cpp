@@ -311,6 +311,11 @@ bool EepromChip::Output(Pin pin, const SocketState& socket) {
 
 bool EepromChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
     error.clear();
+    if (fakes_.Take(name, args, {AddressLines(mask_), true, false}, error)) {
+        mask_ &= fakes_.aliasMask;
+        return true;
+    }
+    if (!error.empty()) return false;
     if (name != "sdp-locked" && name != "never-ready" && name != "slow-write") return false;
     if (!args.empty()) {
         error = kNoArguments;

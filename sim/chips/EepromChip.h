@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "sim/Chip.h"
+#include "sim/chips/FakeChipFaults.h"
 
 namespace krt {
 
@@ -85,7 +86,9 @@ public:
     bool Load(const ChipImage& image, std::string& error) override;
 
     const EepromFacts& Facts() const { return facts_; }
-    uint64_t CycleNs() const { return slowWrite_ ? facts_.cycleMaxNs : facts_.cycleMaxNs / 2; }
+    uint64_t CycleNs() const {
+        return fakes_.Length(slowWrite_ ? facts_.cycleMaxNs : facts_.cycleMaxNs / 2, facts_.cycleMaxNs);
+    }
     bool Protected() const { return protected_; }
     void SetProtected(bool on);
     // Whether a write cycle runs at `nowNs` (events bring the chip up to date first).
@@ -140,6 +143,7 @@ private:
     std::vector<WeakCell> weak_;
     std::vector<uint32_t> weakSeen_;
     std::vector<uint32_t> dead_;
+    FakeChipFaults fakes_;
 };
 
 }  // namespace krt

@@ -244,7 +244,14 @@ uint16_t EpromChip::ReadCycle(const SocketState& socket, DataLane lane) {
         garbageSeed_ ^= garbageSeed_ << 5;
         return static_cast<uint16_t>((garbageSeed_ ^ socket.address) | (wide_ ? 0 : 0xFF00));
     }
-    return Cell(socket.address & wrapMask_);
+    const uint32_t a = socket.address & wrapMask_;
+    return fakes_.Read(a, Cell(a));
+}
+
+bool EpromChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
+    if (!fakes_.Take(name, args, {AddressLines(wrapMask_), false, true}, error)) return false;
+    wrapMask_ &= fakes_.aliasMask;
+    return true;
 }
 
 bool EpromChip::CountPulse(uint32_t a) {

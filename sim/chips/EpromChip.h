@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sim/Chip.h"
+#include "sim/chips/FakeChipFaults.h"
 
 namespace krt {
 
@@ -50,6 +51,8 @@ public:
 
     void PinsChanged(const SocketState& socket, uint32_t changed) override;
     uint16_t ReadCycle(const SocketState& socket, DataLane lane) override;
+    // aliased:N and unstable-bits (no write cycle to slow down).
+    bool ApplyFault(std::string_view name, std::string_view args, std::string& error) override;
     void WriteCycle(const SocketState& socket, DataLane lane, uint64_t strobeNs) override;
 
     void SetCellFaults(const CellFaults& faults) override;
@@ -86,6 +89,7 @@ private:
     EpromElectrical facts_;
     bool damaged_ = false;
     uint32_t garbageSeed_ = 0x9E3779B9u;
+    FakeChipFaults fakes_;
     std::vector<uint8_t> cells_;      // word high byte first on 16-bit chips
     uint32_t pulsesPerCell_ = 1;
     std::vector<uint8_t> pulseCount_;  // per cell, only while pulsesPerCell_ > 1

@@ -611,6 +611,8 @@ uint16_t Flash5vChip::ReadCycle(const SocketState& socket, DataLane lane) {
             device = facts_.device == 0xA4 ? 0xB5 : 0xA4;
         } else if (identity_ == 2) {
             device = static_cast<uint8_t>(facts_.device + 1);
+        } else if (identity_ == 3) {
+            maker = device = 0xFF;
         }
         const uint8_t v = (a & ~1u) == 0 ? ((a & 1) ? device : maker) : 0x00;
         return static_cast<uint16_t>(0xFF00 | v);
@@ -620,8 +622,13 @@ uint16_t Flash5vChip::ReadCycle(const SocketState& socket, DataLane lane) {
 
 bool Flash5vChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
     error.clear();
+    if (fakes_.Take(name, args, {AddressLines(mask_), true, false}, error)) {
+        mask_ &= fakes_.aliasMask;
+        return true;
+    }
+    if (!error.empty()) return false;
     if (name != "sdp-locked" && name != "never-ready" && name != "slow-write" && name != "wrong-part" &&
-        name != "other-device")
+        name != "other-device" && name != "blank-signature")
         return false;
     if (!args.empty()) {
         error = kNoArguments;
@@ -640,7 +647,7 @@ bool Flash5vChip::ApplyFault(std::string_view name, std::string_view args, std::
     } else if (name == "slow-write") {
         slow_ = true;
     } else {
-        identity_ = name == "wrong-part" ? 1 : 2;
+        identity_ = name == "wrong-part" ? 1 : name == "other-device" ? 2 : 3;
     }
     return true;
 }

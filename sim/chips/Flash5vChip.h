@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "sim/Chip.h"
+#include "sim/chips/FakeChipFaults.h"
 
 namespace krt {
 
@@ -131,8 +132,8 @@ private:
     bool HeldInReset(const SocketState& socket);
     // The address bit the 32-pin socket puts on pin 1 (A18).
     static constexpr uint32_t kPin1AddressBit = 1u << 18;
-    uint64_t ProgramNs() const { return slow_ ? facts_.programMaxNs : facts_.programTypNs; }
-    uint64_t EraseNs() const { return slow_ ? facts_.eraseMaxNs : facts_.eraseTypNs; }
+    uint64_t ProgramNs() const { return fakes_.Length(slow_ ? facts_.programMaxNs : facts_.programTypNs, facts_.programMaxNs); }
+    uint64_t EraseNs() const { return fakes_.Length(slow_ ? facts_.eraseMaxNs : facts_.eraseTypNs, facts_.eraseMaxNs); }
 
     Flash5vFacts facts_;
     uint32_t mask_;
@@ -174,7 +175,8 @@ private:
     bool neverReady_ = false;
     bool slow_ = false;
     bool locked_ = false;  // sdp-locked: protection on, and no sequence lifts it
-    int identity_ = 0;  // 1: another maker's part, 2: the same maker's other part
+    int identity_ = 0;  // 1: another maker's part, 2: the same maker's other part, 3: a blank ID (FF FF)
+    FakeChipFaults fakes_;
     std::vector<WeakCell> weak_;
     std::vector<uint32_t> weakSeen_;
     std::vector<uint32_t> dead_;

@@ -343,7 +343,11 @@ void GalChip::SetPesByte(int index, uint8_t value) {
     changed_ = true;
 }
 
-std::vector<uint8_t> GalChip::PesAsRead() const { return otherPes_.empty() ? pes_ : otherPes_; }
+std::vector<uint8_t> GalChip::PesAsRead() const {
+    std::vector<uint8_t> bits = otherPes_.empty() ? pes_ : otherPes_;
+    if (blankPes_) std::fill(bits.begin(), bits.end(), uint8_t{0});
+    return bits;
+}
 
 void GalChip::SetAlgorithm(uint8_t algorithm, double vpp, uint64_t pulseNs) {
     SetPesByte(1, algorithm);
@@ -366,6 +370,14 @@ bool GalChip::ApplyFault(std::string_view name, std::string_view args, std::stri
         } else {
             slowErase_ = true;
         }
+        return true;
+    }
+    if (name == "blank-signature") {
+        if (!args.empty()) {
+            error = kSimTextNoArgs;
+            return false;
+        }
+        blankPes_ = true;  // for this run only, as wrong-part
         return true;
     }
     if (name == "wrong-part") {

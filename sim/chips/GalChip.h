@@ -183,6 +183,7 @@ private:
     // The wrong-part fault: the PES another part reads with, for this run
     // (empty without it). The stored PES is never changed by a fault.
     std::vector<uint8_t> otherPes_;
+    bool blankPes_ = false;  // blank-signature: the PES reads all zeros
     // The PES as the chip shifts it out.
     std::vector<uint8_t> PesAsRead() const;
     // Erase strobes on one erase row back to back (the programmer's timer

@@ -112,7 +112,7 @@ uint16_t PicChip::ReadWord(uint32_t address) const {
     if (address < kConfigBase) return CodeProtected() ? 0x0000 : program_[address % kProgramWords];
     const uint32_t k = address - kConfigBase;
     if (k >= 8 || k == 4 || k == 5) return kBlank;  // nothing there, reserved
-    if (k == 6) return otherPart_ ? kDeviceIdOtherPart : part_ == Part::F84A ? config_[6] : kBlank;
+    if (k == 6) return otherPart_ ? kDeviceIdOtherPart : part_ == Part::F84A && !blankId_ ? config_[6] : kBlank;
     if (k == 7) return ConfigWordRead();
     return config_[k];
 }
@@ -362,12 +362,14 @@ bool PicChip::ApplyFault(std::string_view name, std::string_view args, std::stri
         changed_ = true;
         return true;
     }
-    if (name == "wrong-part") {
+    // Only the 16F84A has a device ID to read blank.
+    if (name == "blank-signature" && part_ != Part::F84A) return false;
+    if (name == "wrong-part" || name == "blank-signature") {
         if (!args.empty()) {
             error = kSimTextNoArgs;
             return false;
         }
-        otherPart_ = true;
+        (name == "wrong-part" ? otherPart_ : blankId_) = true;
         return true;
     }
     if (name == "weak-words") {

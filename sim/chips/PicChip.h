@@ -149,6 +149,7 @@ private:
     std::vector<Weak> weak_;
     std::vector<uint32_t> dead_;
     bool otherPart_ = false;  // the socket holds another part: its device ID at 2006h
+    bool blankId_ = false;  // blank-signature: 2006h reads blank
 };
 
 }  // namespace krt

@@ -231,7 +231,8 @@ void TwoWireEepromChip::SetCell(uint32_t a, uint8_t v) {
 }
 
 bool TwoWireEepromChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
-    error.clear();
+    if (fakes_.Take(name, args, {AddressLines(facts_.bytes - 1), true, false}, error)) return true;
+    if (!error.empty()) return false;
     bool* flag = name == "no-ack" ? &noAck_ : name == "write-protect" ? &writeProtect_
                                             : name == "never-ready"   ? &neverReady_
                                                                       : nullptr;
@@ -307,7 +308,7 @@ void TwoWireEepromChip::Stop(uint64_t nowNs) {
         }
         changed_ = true;
         ++writeCycles_;
-        StartWriteCycle(nowNs, facts_.writeNs);
+        StartWriteCycle(nowNs, fakes_.Length(facts_.writeNs, facts_.writeNs));
     }
     dataBytes_ = 0;
     drive_ = true;
@@ -365,7 +366,7 @@ void TwoWireEepromChip::ClockFall() {
 }
 
 void TwoWireEepromChip::LoadSendByte() {
-    shift_ = cells_[counter_];
+    shift_ = cells_[fakes_.Address(counter_)];
     counter_ = (counter_ + 1) % facts_.bytes;  // the sequential read wraps at the end of memory
     bits_ = 0;
     drive_ = (shift_ >> 7) & 1;
@@ -390,7 +391,7 @@ bool TwoWireEepromChip::ByteReceived(uint8_t b) {
         else if (index == 1) pointer_ = static_cast<uint32_t>(b) << 8;
         else pointer_ |= b;
         if (index == addressBytes) {
-            counter_ = pointer_ % facts_.bytes;
+            counter_ = fakes_.Address(pointer_ % facts_.bytes);
             pageBase_ = counter_ - counter_ % facts_.page;
             std::fill(pageLoaded_.begin(), pageLoaded_.end(), false);
         }

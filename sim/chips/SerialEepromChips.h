@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "sim/Chip.h"
+#include "sim/chips/FakeChipFaults.h"
 
 namespace krt {
 
@@ -140,6 +141,7 @@ private:
     std::vector<uint8_t> cells_;
     bool noAck_ = false;
     bool writeProtect_ = false;
+    FakeChipFaults fakes_;
 
     // Bus state (volatile: lost with power, not saved).
     bool powered_ = false;

@@ -93,7 +93,8 @@ TEST_F(Shipped, EveryEntryLoadsWithNoEmptyField) {
         const std::string type = Upper(list.types[i]);
         const std::map<std::string, std::set<int>> codesOfType = {
             {"EPROM", {0, 0x18, 0x19}}, {"OTPROM", {0, 0x18}},  {"EEPROM", {0x12}}, {"FLASH", {0x10}},
-            {"SEEPROM", {2, 3}},  {"PIC", {4}},     {"GAL", {5, 6, 7}}, {"FLASH5V", {0x12}}};
+            {"SEEPROM", {2, 3}},  {"PIC", {4}},     {"GAL", {5, 6, 7}}, {"FLASH5V", {0x12}},
+            {"SRAM", {0x12}}};
         ASSERT_TRUE(codesOfType.count(type)) << "unknown type key";
         EXPECT_TRUE(codesOfType.at(type).count(code)) << "type code " << int(code);
         if (code == 2) {

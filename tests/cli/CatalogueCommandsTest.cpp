@@ -42,7 +42,7 @@ protected:
 TEST_F(CatalogueCommands, ListsTypesMakersAndDevicesInListOrder) {
     EXPECT_EQ(Run("list", {}), 0);
     EXPECT_EQ(log->lines(),
-              (Lines{"EPROM", "OTPROM", "EEPROM", "FLASH", "SEEPROM", "GAL", "PIC", "FLASH5V"}));
+              (Lines{"EPROM", "OTPROM", "EEPROM", "SRAM", "FLASH", "SEEPROM", "GAL", "PIC", "FLASH5V"}));
     log->clear();
     EXPECT_EQ(Run("list", {"eprom"}), 0);
     EXPECT_EQ(log->lines(), (Lines{"Intel", "AMD", "Atmel", "ST", "Microchip", "TI", "Macronix", "Winbond", "SST",
