@@ -90,7 +90,8 @@ TEST_F(FixedLevelQuestionTest, YesGoesOnAndOtherCasesAreNotAsked) {
         prompter.answers = {QMessageBox::Ok, QMessageBox::Yes};
         const int workers = form->WorkersStarted();
         form->OpWriteExecute();
-        EXPECT_EQ(prompter.asked[0].text.contains(QStringLiteral("Go on at 12.5 V?")), false);
+        ASSERT_FALSE(prompter.asked.empty());
+        EXPECT_FALSE(prompter.asked[0].text.contains(QStringLiteral("Go on at 12.5 V?")));
         EXPECT_EQ(prompter.asked.size() > 1 && prompter.asked[1].text.endsWith(QStringLiteral("Go on at 12.5 V?")),
                   c.asked);
         EXPECT_EQ(form->WorkersStarted(), workers + 1);
