@@ -2,7 +2,8 @@
 // The Atmel ATF entries on their strict simulated parts: every operation of
 // each, the power-down fuse both ways, and a part of another algorithm in
 // the socket refused with nothing above the read level applied. A strict
-// ATF model fails the test on any Vpp above its 14.0 V maximum.
+// ATF model fails the test on any Vpp above its 14.0 V maximum, and a
+// 22V10C on a row strobed in the Lattice order.
 #include <gtest/gtest.h>
 
 #include "SimBench.h"
@@ -140,6 +141,44 @@ TEST(ZVGALAtfSim, SignatureDecidesBeforeAnyProgrammingVoltage) {
             EXPECT_LE(highest, entry.VppR + 0.05);
             EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
         }
+    }
+}
+
+// A 22V10C takes its serial row address as five bits, most significant
+// first: a host that strobes after the Lattice order's six bits reads the
+// wrong rows, and the strict model names that breach. Each case: the entry,
+// the part in the socket (--no-id-check, so that the entry's algorithm
+// reaches it), the operation, and whether the model sees the Lattice order.
+TEST(ZVGALAtfSim, StrictModelFlagsTheLatticeRowOrderOnA22V10C) {
+    struct Case {
+        std::vector<std::string> entry;
+        std::vector<std::string> chip;
+        uint8_t code;
+        bool latticeOrder;
+    };
+    const std::vector<std::string> gal22 = {"Lattice", "GAL22V10"}, atf22b = {"Atmel", "ATF22V10B"};
+    const std::vector<std::string> atf22c = {"Atmel", "ATF22V10C"}, atf22cq = {"Atmel", "ATF22V10CQ"};
+    const Case cases[] = {
+        {gal22, atf22c, 4, true},   {gal22, atf22c, 6, true},   {gal22, atf22cq, 4, true},
+        {gal22, atf22b, 4, false},  {atf22c, atf22c, 4, false}, {atf22c, atf22c, 6, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry[1] + " holding " + c.chip[1] + " op " + std::to_string(c.code));
+        DeviceRecord entry = ShippedRecord("GAL", c.entry[0], c.entry[1]);
+        entry.idcheck = 0;
+        SimBench b(entry, false);
+        std::string note;
+        b.sim.InsertChip(MakeBlankChip(ShippedRecord("GAL", c.chip[0], c.chip[1]), note));
+        // The breach is the expected outcome here: looked at below, not failed on.
+        if (c.latticeOrder) b.ExpectBreaches();
+        b.Operation(c.code, 0, entry.maxsize);
+        EXPECT_EQ(b.sim.HasBreach(VirtualKrt::Breach::ChipRule), c.latticeOrder);
+        if (!c.latticeOrder) continue;
+        const std::vector<std::string> lines = b.sim.BreachLines();
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find("ATF22V10C: a row strobed after six clocked address bits, the Lattice order"),
+                  std::string::npos)
+            << lines[0];
     }
 }
 
