@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -152,48 +153,61 @@ TEST_F(StrictRuns, EachFaultEndsWithItsStatusAndLeavesTheFilesAsTheyWere) {
 }
 
 // Every chip model of the writable families, its protection off, holds
-// after identify (either entry) what it held before.
-TEST_F(StrictRuns, IdentifyLeavesEveryWritableChipAsItFoundIt) {
-    struct Model {
-        const char* type;
-        const char* maker;
-        const char* name;
-        size_t bytes;  // written and verified from 0: past both command pages
-        bool protection;
-    };
-    const Model models[] = {
-        {"EEPROM", "Atmel", "AT28C16", 0x800, false},      {"EEPROM", "Atmel", "AT28C64", 0x2000, false},
-        {"EEPROM", "Atmel", "AT28C64B", 0x2000, true},     {"EEPROM", "Catalyst", "CAT28C256", 0x6000, true},
-        {"EEPROM", "Atmel", "AT28C256", 0x6000, true},     {"EEPROM", "Xicor", "X28C256", 0x6000, true},
-        {"FLASH5V", "Atmel", "AT29C512", 0x6000, true},   {"FLASH5V", "Atmel", "AT29C010A", 0x6000, true},
-        {"FLASH5V", "Atmel", "AT29C040A", 0x6000, true},  {"FLASH5V", "Winbond", "W29C020", 0x6000, true},
-        {"FLASH5V", "Winbond", "W29EE011", 0x6000, true}, {"FLASH5V", "SST", "SST29EE010", 0x6000, true},
-        {"FLASH5V", "SST", "SST39SF010A", 0x6000, false}, {"FLASH5V", "AMD", "AM29F010B", 0x6000, false},
-        {"FLASH", "Intel", "P28F010", 0x6000, false},
-    };
-    for (const Model& m : models) {
-        for (const char* entry : {"3", "6"}) {
-            SCOPED_TRACE(std::string(m.name) + " entry " + entry);
-            fs::remove(Path("c.chip"));
-            Image("f.bin", m.bytes);
-            const std::vector<std::string> device = {m.type, m.maker, m.name};
-            const auto on = [&](std::vector<std::string> args) {
-                args.insert(args.end(), device.begin(), device.end());
-                return args;
-            };
-            char length[16];
-            std::snprintf(length, sizeof length, "%zX", m.bytes);
-            const std::vector<std::string> range = {"--length", length};
-            ASSERT_EQ(Run(test::Args({range, on({"write"}), {"f.bin"}})).status, 0);
-            if (m.protection) ASSERT_EQ(Run(on({"sdp", "off"})).status, 0);
-            const test::KrtRun identify = Run({"identify", entry});
-            EXPECT_TRUE(identify.status == 0 || identify.status == 7) << identify.err;
-            EXPECT_EQ(identify.out.find("did not take"), std::string::npos) << identify.out;
-            const test::KrtRun verify = Run(test::Args({range, on({"verify"}), {"f.bin"}}));
-            EXPECT_EQ(verify.status, 0) << verify.out;
+// after identify (either entry) what it held before: a test a model, so
+// that the models run side by side.
+struct IdentifyModel {
+    const char* type;
+    const char* maker;
+    const char* name;
+    size_t bytes;  // written and verified from 0: past both command pages
+    bool protection;
+};
+const IdentifyModel kIdentifyModels[] = {
+    {"EEPROM", "Atmel", "AT28C16", 0x800, false},      {"EEPROM", "Atmel", "AT28C64", 0x2000, false},
+    {"EEPROM", "Atmel", "AT28C64B", 0x2000, true},     {"EEPROM", "Catalyst", "CAT28C256", 0x6000, true},
+    {"EEPROM", "Atmel", "AT28C256", 0x6000, true},     {"EEPROM", "Xicor", "X28C256", 0x6000, true},
+    {"FLASH5V", "Atmel", "AT29C512", 0x6000, true},   {"FLASH5V", "Atmel", "AT29C010A", 0x6000, true},
+    {"FLASH5V", "Atmel", "AT29C040A", 0x6000, true},  {"FLASH5V", "Winbond", "W29C020", 0x6000, true},
+    {"FLASH5V", "Winbond", "W29EE011", 0x6000, true}, {"FLASH5V", "SST", "SST29EE010", 0x6000, true},
+    {"FLASH5V", "SST", "SST39SF010A", 0x6000, false}, {"FLASH5V", "AMD", "AM29F010B", 0x6000, false},
+    {"FLASH", "Intel", "P28F010", 0x6000, false},
+};
+
+// gtest names a parameter by its bytes otherwise.
+void PrintTo(const IdentifyModel& m, std::ostream* os) { *os << m.name; }
+
+class StrictIdentify : public StrictRuns, public testing::WithParamInterface<IdentifyModel> {};
+
+TEST_P(StrictIdentify, LeavesTheWritableChipAsItFoundIt) {
+    const IdentifyModel& m = GetParam();
+    for (const char* entry : {"3", "6"}) {
+        SCOPED_TRACE(std::string(m.name) + " entry " + entry);
+        fs::remove(Path("c.chip"));
+        Image("f.bin", m.bytes);
+        const std::vector<std::string> device = {m.type, m.maker, m.name};
+        const auto on = [&](std::vector<std::string> args) {
+            args.insert(args.end(), device.begin(), device.end());
+            return args;
+        };
+        char length[16];
+        std::snprintf(length, sizeof length, "%zX", m.bytes);
+        const std::vector<std::string> range = {"--length", length};
+        ASSERT_EQ(Run(test::Args({range, on({"write"}), {"f.bin"}})).status, 0);
+        if (m.protection) {
+            ASSERT_EQ(Run(on({"sdp", "off"})).status, 0);
         }
+        const test::KrtRun identify = Run({"identify", entry});
+        EXPECT_TRUE(identify.status == 0 || identify.status == 7) << identify.err;
+        EXPECT_EQ(identify.out.find("did not take"), std::string::npos) << identify.out;
+        const test::KrtRun verify = Run(test::Args({range, on({"verify"}), {"f.bin"}}));
+        EXPECT_EQ(verify.status, 0) << verify.out;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryWritableModel, StrictIdentify, testing::ValuesIn(kIdentifyModels),
+                         [](const testing::TestParamInfo<IdentifyModel>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // A project's value is refused as the same option on the command line is:
 // the same status and the option's own words, naming the file and member.
