@@ -25,15 +25,18 @@ namespace krt {
 
 namespace {
 
-enum class Kind { None, Eeprom, TwoWire, Flash5v, Rom, Sram, Pic, Gal };
+enum class Kind { None, Eeprom, TwoWire, ThreeWire, Flash28, Flash5v, Rom, Sram, Pic, Gal };
 
 Kind KindOf(const DeviceRecord& r) {
     auto is = [&](const char* t) { return strcasecmp(r.type.c_str(), t) == 0; };
     if (is("PIC")) return Kind::Pic;
     if (is("GAL")) return Kind::Gal;
+    // The three-wire parts are organised in 16-bit words.
+    if (is("SEEPROM") && !IsTwoWireType(r.typecode)) return Kind::ThreeWire;
     if (r.bytesPerWord != 1 && !(is("EPROM") || is("OTPROM"))) return Kind::None;
     if (is("EEPROM")) return Kind::Eeprom;
     if (is("FLASH5V")) return Kind::Flash5v;
+    if (is("FLASH")) return Kind::Flash28;
     if (is("SEEPROM") && IsTwoWireType(r.typecode)) return Kind::TwoWire;
     if (is("EPROM") || is("OTPROM")) return Kind::Rom;
     if (is("SRAM")) return Kind::Sram;
@@ -207,7 +210,7 @@ private:
         DeviceRecord restore = record_;
         restore.changedonly = 1;  // the pages the check left alone stay as they are
         uint8_t result = RESULT_OK;
-        if (KindOf(record_) == Kind::Flash5v) result = Op(REQ_ERASE, 0, record_.maxsize, kept_, &restore);
+        if (ErasedBeforeWriting()) result = Op(REQ_ERASE, 0, record_.maxsize, kept_, &restore);
         std::vector<uint8_t> image = kept_;
         if (result == RESULT_OK) result = Op(REQ_WRITE, 0, record_.maxsize, image, &restore);
         if (result == RESULT_OK) result = Op(REQ_VERIFY, 0, record_.maxsize, image, &restore);
@@ -229,12 +232,18 @@ private:
 
     // --- the writable families ---
 
+    // Flash takes a write only into erased cells.
+    bool ErasedBeforeWriting() const {
+        const Kind kind = KindOf(record_);
+        return kind == Kind::Flash5v || kind == Kind::Flash28;
+    }
+
     void CheckWritable() {
         if (!Keep()) return;
         const Kind kind = KindOf(record_);
         if (kind == Kind::Flash5v) Identity();
         if (!StopAsked()) {
-            if (kind == Kind::Flash5v) EraseThenMark();
+            if (ErasedBeforeWriting()) EraseThenMark();
             else RewriteMarks();
         }
         // Nothing written (a refused first write, a programmer gone before
@@ -273,10 +282,12 @@ private:
         }
     }
 
-    // A mark written at one address (the image is chip-sized); false with a
-    // failed line when the write did not succeed.
+    // A mark written at one address (the image is chip-sized; a word's mark
+    // is in its low byte, kept high byte first, the high byte 0); false with
+    // a failed line when the write did not succeed.
     bool Mark(std::vector<uint8_t>& image, uint32_t address, uint8_t value) {
-        image[address] = value;
+        const unsigned perWord = record_.bytesPerWord;
+        for (unsigned i = 0; i < perWord; ++i) image[size_t{address} * perWord + i] = i + 1 == perWord ? value : 0;
         touched_ = true;
         const uint8_t result = Op(REQ_WRITE, address, 1, image);
         if (result == RESULT_OK) return true;
@@ -284,7 +295,7 @@ private:
         std::vector<uint8_t> seen(size_, 0xFF);
         Op(REQ_READ, address, 1, seen);
         Say("capacity", CheckVerdict::Failed,
-            Format(T(kCheckMarkFailedText), address, value, seen[address], ResultWords(result).c_str()));
+            Format(T(kCheckMarkFailedText), address, value, LowByte(seen, address), ResultWords(result).c_str()));
         return false;
     }
 
@@ -292,7 +303,11 @@ private:
         std::vector<uint8_t> seen(size_, 0xFF);
         const uint8_t result = Op(REQ_READ, address, 1, seen);
         if (result != RESULT_OK && report_.result == RESULT_OK) report_.result = result;
-        return seen[address];
+        return LowByte(seen, address);
+    }
+
+    uint8_t LowByte(const std::vector<uint8_t>& image, uint32_t address) const {
+        return image[(size_t{address} + 1) * record_.bytesPerWord - 1];
     }
 
     // EEPROMs: for each line, the mark at 0 and the line's own mark; a line
@@ -365,18 +380,21 @@ private:
     void Capacity(const std::vector<unsigned>& dead, unsigned lines) {
         if (dead.empty()) {
             Say("capacity", CheckVerdict::Ok,
-                Format(T(kCheckCapacityOkText), lines - 1, Bytes(record_.maxsize).c_str()));
+                Format(T(kCheckCapacityOkText), lines - 1, Bytes(size_).c_str()));
             return;
         }
         std::string names;
         for (unsigned k : dead) names += (names.empty() ? "A" : ", A") + std::to_string(k);
         // The lines below the first that does nothing still address cells.
-        const uint64_t answers = uint64_t{1} << dead.front();
+        const uint64_t answers = (uint64_t{1} << dead.front()) * record_.bytesPerWord;
         Say("capacity", CheckVerdict::Failed, Format(T(dead.size() == 1 ? kCheckAliasedOneText : kCheckAliasedText), Bytes(answers).c_str(), names.c_str()));
     }
 
     void WriteCycle(uint64_t slowestNs) {
-        const bool timed = KindOf(record_) == Kind::TwoWire || (record_.waitmode >= 1 && record_.waitmode <= 3);
+        // The serial parts report their own ready; a parallel EEPROM is timed
+        // by the polling its wait mode names.
+        const bool timed = KindOf(record_) == Kind::TwoWire || KindOf(record_) == Kind::ThreeWire ||
+                           (record_.waitmode >= 1 && record_.waitmode <= 3);
         if (!timed) {
             Say("write-cycle", CheckVerdict::Ok, T(kCheckCycleNotTimedText));
             return;
