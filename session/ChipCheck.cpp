@@ -98,6 +98,14 @@ public:
             if (record_.erasetime > 0) record_.erasetime *= kWaitAllowance;
         }
         size_ = record_.maxsize * record_.bytesPerWord;
+        marks_ = record_;
+        if (KindOf(record_) == Kind::Pic) {
+            // A PIC's buffer holds the configuration words and the data
+            // EEPROM above the program words; a mark leaves the data EEPROM
+            // alone (a buffer short of it), the keep and write-back do not.
+            size_ = std::max<size_t>(size_, record_.bufsize);
+            marks_.bufsize = std::min(marks_.bufsize, kPicDataEepromByte);
+        }
     }
 
     void Run() {
@@ -105,7 +113,6 @@ public:
         switch (KindOf(record_)) {
         case Kind::Rom: CheckRom(); break;
         case Kind::Sram: CheckSram(); break;
-        case Kind::Pic: CheckPic(); break;
         case Kind::Gal: CheckGal(); break;
         case Kind::None:
             report_.result = RESULT_UNSUPPORTED;
@@ -242,6 +249,7 @@ private:
         if (!Keep()) return;
         const Kind kind = KindOf(record_);
         if (kind == Kind::Flash5v) Identity();
+        if (kind == Kind::Pic) PicIdentity();
         if (!StopAsked()) {
             if (ErasedBeforeWriting()) EraseThenMark();
             else RewriteMarks();
@@ -289,11 +297,11 @@ private:
         const unsigned perWord = record_.bytesPerWord;
         for (unsigned i = 0; i < perWord; ++i) image[size_t{address} * perWord + i] = i + 1 == perWord ? value : 0;
         touched_ = true;
-        const uint8_t result = Op(REQ_WRITE, address, 1, image);
+        const uint8_t result = Op(REQ_WRITE, address, 1, image, &marks_);
         if (result == RESULT_OK) return true;
         if (result == RESULT_CANCELED || result == RESULT_FATAL) report_.result = result;
         std::vector<uint8_t> seen(size_, 0xFF);
-        Op(REQ_READ, address, 1, seen);
+        Op(REQ_READ, address, 1, seen, &marks_);
         Say("capacity", CheckVerdict::Failed,
             Format(T(kCheckMarkFailedText), address, value, LowByte(seen, address), ResultWords(result).c_str()));
         return false;
@@ -301,7 +309,7 @@ private:
 
     uint8_t ReadAt(uint32_t address) {
         std::vector<uint8_t> seen(size_, 0xFF);
-        const uint8_t result = Op(REQ_READ, address, 1, seen);
+        const uint8_t result = Op(REQ_READ, address, 1, seen, &marks_);
         if (result != RESULT_OK && report_.result == RESULT_OK) report_.result = result;
         return LowByte(seen, address);
     }
@@ -336,7 +344,8 @@ private:
             if (report_.result != RESULT_OK) return;
         }
         Capacity(dead, lines);
-        WriteCycle(slowest);
+        // A PIC's programming cycle is a fixed wait, not the chip's to tell.
+        if (KindOf(record_) != Kind::Pic) WriteCycle(slowest);
     }
 
     // 5 V flash: erased, the mark at 0, then each line's address read
@@ -380,7 +389,8 @@ private:
     void Capacity(const std::vector<unsigned>& dead, unsigned lines) {
         if (dead.empty()) {
             Say("capacity", CheckVerdict::Ok,
-                Format(T(kCheckCapacityOkText), lines - 1, Bytes(size_).c_str()));
+                Format(T(kCheckCapacityOkText), lines - 1,
+                       Bytes(uint64_t{record_.maxsize} * record_.bytesPerWord).c_str()));
             return;
         }
         std::string names;
@@ -406,9 +416,9 @@ private:
                    Seconds(datasheet_.tpw).c_str()));
     }
 
-    // --- identity alone: PICs and GALs ---
+    // --- identity: PICs and GALs ---
 
-    void CheckPic() {
+    void PicIdentity() {
         uint16_t id = 0;
         bool has = false, read = false;
         if (!WithFamily<ZVPIC>([&](ZVPIC& pic) {
@@ -536,6 +546,7 @@ private:
     ChipCheckReport& report_;
     const DeviceRecord datasheet_;  // the limits the findings are judged against
     DeviceRecord record_;           // what the check's operations run with
+    DeviceRecord marks_;            // what the marks are written and read with
     size_t size_ = 0;
     std::vector<uint8_t> kept_;
     bool touched_ = false;  // the chip was erased or written

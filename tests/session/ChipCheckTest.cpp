@@ -53,7 +53,7 @@ struct CheckedChip {
         Chip* chip = session.Simulator()->SocketChip();
         chip->Save(image);
         uint32_t seed = 12345;
-        for (uint8_t& b : image.blobs["cells"]) {
+        for (uint8_t& b : image.blobs[ContentBlob()]) {
             seed = seed * 1103515245u + 12345u;
             b = static_cast<uint8_t>(seed >> 16);
         }
@@ -66,8 +66,10 @@ struct CheckedChip {
     std::vector<uint8_t> Cells() const {
         ChipImage image;
         session.Simulator()->SocketChip()->Save(image);
-        return image.blobs["cells"];
+        return image.blobs[ContentBlob()];
     }
+    // A PIC's program memory; every other model's cells.
+    std::string ContentBlob() const { return session.record.type == "PIC" ? "program" : "cells"; }
     ChipCheckReport Check(std::function<bool()> stop = {}) {
         ChipCheckOptions options;
         options.keepFile = keep;
@@ -153,6 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"62256", "dead-cells:123", "march", "000123 bit"},
                       CheckCase{"6264", "", "", ""},
                       CheckCase{"PIC16F84A", "", "", ""},
+                      CheckCase{"PIC16F84A", "aliased:9", "capacity", "1 KB: A9 changes"},
                       CheckCase{"PIC16F84A", "wrong-part", "identity", "07C0h is another part's"},
                       CheckCase{"PIC16F84A", "blank-signature", "identity", "3FFFh"},
                       CheckCase{"GAL16V8", "", "", ""},
