@@ -45,9 +45,8 @@ int PrepareCheck(CliSession& session, const std::vector<std::string>& args, LogS
         return kExitNoInput;
     }
     if (!ChipCheckApplies(session.record)) {
-        std::fprintf(stderr, "krt: %s\n", "the chip check knows parallel and two-wire serial EEPROMs, 5 V flash, "
-                                          "EPROMs, OTP PROMs, static RAMs, PICs and GALs; not 28F flash nor "
-                                          "three-wire serial EEPROMs");
+        std::fprintf(stderr, "krt: %s\n", "the chip check knows byte-wide parallel EEPROMs and flash, serial "
+                                          "EEPROMs, EPROMs, OTP PROMs, static RAMs, PICs and GALs");
         return RESULT_UNSUPPORTED;
     }
     if (const int refused = CheckSimFaults(session, session.record)) return refused;
