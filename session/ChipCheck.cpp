@@ -206,8 +206,11 @@ private:
             return false;
         }
         report_.keptFile = path;
-        report_.restoreCommand = "krt write " + Quoted(datasheet_.type) + " " + Quoted(datasheet_.manufacture) + " " +
-                                 Quoted(datasheet_.name) + " " + Quoted(path);
+        const std::string device =
+            Quoted(datasheet_.type) + " " + Quoted(datasheet_.manufacture) + " " + Quoted(datasheet_.name);
+        // A flash left with marks takes the content only once erased.
+        report_.restoreCommand = (ErasedBeforeWriting() ? "krt erase " + device + " && " : std::string()) +
+                                 "krt write " + device + " " + Quoted(path);
         ::krt::Log(options_.log, T(kCheckKeptText), path.c_str(), report_.restoreCommand.c_str());
         return true;
     }

@@ -169,9 +169,17 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // A check stopped after it has begun writing leaves the chip's content in
-// the kept file, says so first, and that file writes the chip back.
-TEST(ChipCheck, StoppedOnTheWayLeavesTheKeptFileThatRestoresTheChip) {
-    CheckedChip chip("AT28C256");
+// the kept file, says so first, and the line it gives writes the chip back
+// (a flash erased first).
+struct StopCase {
+    const char* part;
+    const char* restore;  // the restore line up to the kept file
+};
+
+class ChipCheckStopped : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(ChipCheckStopped, LeavesTheKeptFileAndTheLineThatRestoresTheChip) {
+    CheckedChip chip(GetParam().part);
     const std::vector<uint8_t> before = chip.Cells();
     int asked = 0;
     const ChipCheckReport report = chip.Check([&asked] { return ++asked > 3; });
@@ -179,21 +187,37 @@ TEST(ChipCheck, StoppedOnTheWayLeavesTheKeptFileThatRestoresTheChip) {
     ASSERT_FALSE(report.lines.empty());
     EXPECT_EQ(report.lines.front().check, "restore");
     EXPECT_EQ(report.lines.front().verdict, CheckVerdict::Failed);
-    EXPECT_NE(report.lines.front().evidence.find("krt write EEPROM Atmel AT28C256 " + chip.keep), std::string::npos);
+    const std::string restore = GetParam().restore + chip.keep;
+    EXPECT_NE(report.lines.front().evidence.find(restore), std::string::npos) << report.lines.front().evidence;
     EXPECT_FALSE(chip.Cells() == before) << "the check had not written yet";
 
     std::ifstream kept(chip.keep, std::ios::binary);
     const std::vector<uint8_t> file{std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()};
     EXPECT_TRUE(file == before);
-    // What the restore line does: the file written to the chip.
+    // What the restore line does: the chip erased when it says so, the file written.
     std::vector<uint8_t> image = file;
-    LinkRequest write;
-    write.code = REQ_WRITE;
-    write.buffer = image.data();
-    write.length = static_cast<uint32_t>(image.size());
-    EXPECT_EQ(chip.session.Send(write), RESULT_OK);
+    LinkRequest request;
+    request.buffer = image.data();
+    request.length = static_cast<uint32_t>(image.size());
+    if (restore.find("krt erase") != std::string::npos) {
+        request.code = REQ_ERASE;
+        EXPECT_EQ(chip.session.Send(request), RESULT_OK);
+    }
+    request.code = REQ_WRITE;
+    EXPECT_EQ(chip.session.Send(request), RESULT_OK);
     EXPECT_TRUE(chip.Cells() == before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Families, ChipCheckStopped,
+                         ::testing::Values(StopCase{"AT28C256", "krt write EEPROM Atmel AT28C256 "},
+                                           StopCase{"FLASH Intel P28F010",
+                                                    "krt erase FLASH Intel P28F010 && krt write FLASH Intel P28F010 "}),
+                         [](const ::testing::TestParamInfo<StopCase>& info) {
+                             std::string name = info.param.part;
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace krt
