@@ -253,6 +253,7 @@ private:
         const Kind kind = KindOf(record_);
         if (kind == Kind::Flash5v) Identity();
         if (kind == Kind::Pic) PicIdentity();
+        if (kind == Kind::Pic && PicProtected()) return;
         if (!StopAsked()) {
             if (ErasedBeforeWriting()) EraseThenMark();
             else RewriteMarks();
@@ -420,6 +421,14 @@ private:
     }
 
     // --- identity: PICs and GALs ---
+
+    // A protected PIC reads 0 and refuses programming: nothing to mark.
+    bool PicProtected() {
+        const uint16_t config = static_cast<uint16_t>(kept_[ZVPIC::kConfigWordByte] << 8 | kept_[ZVPIC::kConfigWordByte + 1]);
+        if (!ZVPIC::ProtectsCode(datasheet_.name, config)) return false;
+        Say("capacity", CheckVerdict::Suspect, T(kCheckPicProtectedText));
+        return true;
+    }
 
     void PicIdentity() {
         uint16_t id = 0;

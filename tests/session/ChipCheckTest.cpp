@@ -156,6 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"6264", "", "", ""},
                       CheckCase{"PIC16F84A", "", "", ""},
                       CheckCase{"PIC16F84A", "aliased:9", "capacity", "1 KB: A9 changes"},
+                      CheckCase{"PIC16F84A", "code-protected", "capacity", "code protection is on"},
                       CheckCase{"PIC16F84A", "wrong-part", "identity", "07C0h is another part's"},
                       CheckCase{"PIC16F84A", "blank-signature", "identity", "3FFFh"},
                       CheckCase{"GAL16V8", "", "", ""},
