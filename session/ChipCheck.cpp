@@ -14,6 +14,7 @@
 #include "base/Log.h"
 #include "base/StatusMessages.h"
 #include "base/TypeCodes.h"
+#include "families/ZVFLASH.h"
 #include "families/ZVFLASH5V.h"
 #include "families/ZVGAL.h"
 #include "families/ZVPIC.h"
@@ -252,6 +253,7 @@ private:
         if (!Keep()) return;
         const Kind kind = KindOf(record_);
         if (kind == Kind::Flash5v) Identity();
+        if (kind == Kind::Flash28) Identifier28F();
         if (kind == Kind::Pic) PicIdentity();
         if (kind == Kind::Pic && PicProtected()) return;
         if (!StopAsked()) {
@@ -278,6 +280,26 @@ private:
             report_.result = RESULT_FATAL;
             return;
         }
+        JudgeId(maker, device, answered, want, wantDevice, datasheet_.idconfirmed);
+    }
+
+    // 28F flash: the identifier the family knows from the datasheet.
+    void Identifier28F() {
+        uint8_t want = 0, wantDevice = 0, maker = 0xFF, device = 0xFF;
+        bool confirmed = false, read = false;
+        if (!ZVFLASH::DatasheetIdentifier(datasheet_, want, wantDevice, confirmed)) return;
+        WithFamily<ZVFLASH>([&](ZVFLASH& flash) { read = flash.ReadIdentifier(maker, device); });
+        if (!read) {
+            report_.result = RESULT_FATAL;
+            return;
+        }
+        JudgeId(maker, device, true, want, wantDevice, confirmed);
+    }
+
+    // The part's own codes, no answer, or another part's (named from the
+    // catalogue where it knows them); only an identifier that more than one
+    // source confirms fails the chip.
+    void JudgeId(uint8_t maker, uint8_t device, bool answered, uint8_t want, uint8_t wantDevice, bool confirmed) {
         if (!answered || (maker == 0xFF && device == 0xFF)) {
             Say("identity", CheckVerdict::Suspect, Format(T(kCheckIdNoAnswerText), maker, device));
         } else if (maker == want && device == wantDevice) {
@@ -289,7 +311,7 @@ private:
             std::string names;
             for (const std::string& m : EntriesWithId(catalogue, maker, device)) names += (names.empty() ? "" : ", ") + m;
             if (names.empty()) names = Format(T(kCheckIdUnknownPartText), want, wantDevice);
-            Say("identity", datasheet_.idconfirmed ? CheckVerdict::Failed : CheckVerdict::Suspect,
+            Say("identity", confirmed ? CheckVerdict::Failed : CheckVerdict::Suspect,
                 Format(T(kCheckIdOtherText), maker, device, names.c_str()));
         }
     }

@@ -2,7 +2,7 @@
 // The chip check: what can be told about the chip in the socket against its
 // catalogue entry, for both faces. Each finding is a line, ok, suspect or
 // failed, with its evidence:
-// - identity (5 V flash, PIC16F84A, GALs): the product ID, device ID or
+// - identity (28F and 5 V flash, PIC16F84A, GALs): the identifier, device ID or
 //   electronic signature is the part's own, another part's, or blank;
 // - capacity (parallel and serial EEPROMs, 28F and 5 V flash, the PIC's
 //   program memory): a mark at address 0 and one at each power-of-two

@@ -144,6 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"AT24C256", "slow:4", "write-cycle", "maximum is 10.0 ms"},
                       CheckCase{"FLASH Intel P28F010", "", "", ""},
                       CheckCase{"FLASH Intel P28F010", "aliased:15", "capacity", "32 KB: A15, A16"},
+                      CheckCase{"FLASH Intel P28F010", "wrong-part", "identity", "01 A7 is another part's"},
                       CheckCase{"93C46", "", "", ""},
                       CheckCase{"93C46", "aliased:4", "capacity", "32 bytes: A4, A5"},
                       CheckCase{"EPROM Intel 27C64", "", "", ""},
