@@ -45,9 +45,8 @@ int PrepareCheck(CliSession& session, const std::vector<std::string>& args, LogS
         return kExitNoInput;
     }
     if (!ChipCheckApplies(session.record)) {
-        std::fprintf(stderr, "krt: %s\n", "the chip check knows parallel and two-wire serial EEPROMs, 5 V flash, "
-                                          "EPROMs, OTP PROMs, static RAMs, PICs and GALs; not 28F flash nor "
-                                          "three-wire serial EEPROMs");
+        std::fprintf(stderr, "krt: %s\n", "the chip check knows byte-wide parallel EEPROMs and flash, serial "
+                                          "EEPROMs, EPROMs, OTP PROMs, static RAMs, PICs and GALs");
         return RESULT_UNSUPPORTED;
     }
     if (const int refused = CheckSimFaults(session, session.record)) return refused;
@@ -122,7 +121,7 @@ void RegisterCheckCommands(std::vector<CliCommand>& table) {
     table.push_back(
         {"check", "check TYPE MAKER NAME [--keep FILE] [--json]",
          "tell whether the chip in the socket is what its label says, a line ok, suspect or failed each: the "
-         "product ID, device ID or electronic signature (5 V flash, PIC16F84A, GALs); whether every address line reaches a cell of its own (marks at 0 and at each "
+         "product ID, device ID or electronic signature (28F and 5 V flash, PIC16F84A, GALs); whether every address line reaches a cell of its own (marks at 0 and at each "
          "power-of-two address: a smaller chip under a larger label); the write cycle or chip erase against the "
          "datasheet's maximum; for EPROMs and OTP PROMs, bits that read differently over several reads and an "
          "image that repeats at a power-of-two size; for static RAMs, a March C- test naming each failing address "

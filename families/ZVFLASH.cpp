@@ -139,9 +139,16 @@ bool ZVFLASH::PowerOn(bool programming) {
     return false;
 }
 
-bool ZVFLASH::IdentityMatches() {
-    const Identity* id = IdentityOf(*record);
-    if (!record->idcheck || id == nullptr) return true;
+bool ZVFLASH::DatasheetIdentifier(const DeviceRecord& record, uint8_t& maker, uint8_t& device, bool& confirmed) {
+    const Identity* id = IdentityOf(record);
+    if (id == nullptr) return false;
+    maker = id->makerCode;
+    device = id->deviceCode;
+    confirmed = id->confirmed;
+    return true;
+}
+
+bool ZVFLASH::ReadIdCodes(uint8_t& maker, uint8_t& device) {
     // Command strobes as short as the write loop's.
     link_.KeepTimer(kStrobeTimerHigh, kStrobeTimerLow);
     link_.DLSEND(kCmdReadId);
@@ -153,7 +160,24 @@ bool ZVFLASH::IdentityMatches() {
     }
     link_.DLSEND(kCmdRead);
     if (!link_.WaitReady()) return false;
-    const uint8_t maker = static_cast<uint8_t>(codes[0]), device = static_cast<uint8_t>(codes[1]);
+    maker = static_cast<uint8_t>(codes[0]);
+    device = static_cast<uint8_t>(codes[1]);
+    return true;
+}
+
+bool ZVFLASH::ReadIdentifier(uint8_t& maker, uint8_t& device) {
+    arrayRead_ = true;
+    if (!ZVROM::PowerOn(true)) return false;
+    const bool read = ReadIdCodes(maker, device);
+    PowerOff();
+    return read;
+}
+
+bool ZVFLASH::IdentityMatches() {
+    const Identity* id = IdentityOf(*record);
+    if (!record->idcheck || id == nullptr) return true;
+    uint8_t maker = 0, device = 0;
+    if (!ReadIdCodes(maker, device)) return false;
     if (maker == id->makerCode && device == id->deviceCode) return true;
     char expected[64], found[64];
     std::snprintf(expected, sizeof expected, "%s (%02Xh/%02Xh)", record->name.c_str(), id->makerCode,

@@ -39,6 +39,15 @@ public:
     // supplies stay on for the erase that follows.
     uint8_t ClearToZero();
 
+    // The identifier codes the datasheet gives the record's part, and
+    // whether more than one source confirms them; false for a part this
+    // family knows no identifier of.
+    static bool DatasheetIdentifier(const DeviceRecord& record, uint8_t& maker, uint8_t& device, bool& confirmed);
+    // The chip's identifier read under the programming voltage (powered up
+    // and down again); false when the power-up failed or the programmer
+    // stopped answering.
+    bool ReadIdentifier(uint8_t& maker, uint8_t& device);
+
     static constexpr unsigned kErasePasses = 1000;
     static constexpr unsigned kErasePulseMs = 10;
 
@@ -61,6 +70,8 @@ private:
     // line logged) for another part; true when idcheck is 0 or the part has
     // no identifier on record.
     bool IdentityMatches();
+    // Read-ID 90h, the codes at addresses 0 and 1, then the read command.
+    bool ReadIdCodes(uint8_t& maker, uint8_t& device);
     // Set while a program pulse may still be running: the chip ends it at
     // the next command write, and only a pulse of its full length programs.
     bool pulsePending_ = false;

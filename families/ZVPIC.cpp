@@ -34,7 +34,6 @@ constexpr unsigned kDataBits = 14;
 bool ReadOnlyConfigWord(uint32_t address) { return address >= 0x2004 && address <= 0x2006; }
 
 constexpr uint32_t kConfigWordAddress = 0x2007;
-constexpr uint32_t kConfigWordByte = 0x400E;
 
 }  // namespace
 
@@ -157,8 +156,8 @@ uint32_t ZVPIC::OperationLength() {
 // Code protection bits of the configuration word: bit 4 on the 16C84,
 // bits 13 to 4 on the 16F84 and 16F84A. Protection is on when any of them
 // is 0 (the chip reads its unused 16C84 bits as 1).
-bool ZVPIC::ProtectsCode(uint16_t configWord) const {
-    std::string name = record->name;
+bool ZVPIC::ProtectsCode(const std::string& partName, uint16_t configWord) {
+    std::string name = partName;
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const uint16_t mask = name.find("16C84") != std::string::npos ? 0x0010 : 0x3FF0;
     return (configWord & mask) != mask;

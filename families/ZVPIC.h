@@ -113,7 +113,12 @@ private:
     bool Cancelled() const { return cancel.load(std::memory_order_relaxed) != 0; }
     unsigned Language() const { return link_.language == 0 ? 0 : 1; }
     // Whether a configuration word turns the part's code protection on.
-    bool ProtectsCode(uint16_t configWord) const;
+    bool ProtectsCode(uint16_t configWord) const { return ProtectsCode(record->name, configWord); }
+public:
+    static bool ProtectsCode(const std::string& partName, uint16_t configWord);
+    // Where the configuration word (2007h) lies in the buffer, high byte first.
+    static constexpr uint32_t kConfigWordByte = kConfigBufferByte + 2 * 7;
+private:
     // The configuration word (2007h) as the buffer holds it.
     uint16_t BufferConfigWord() const;
 

@@ -14,6 +14,7 @@
 #include "base/Log.h"
 #include "base/StatusMessages.h"
 #include "base/TypeCodes.h"
+#include "families/ZVFLASH.h"
 #include "families/ZVFLASH5V.h"
 #include "families/ZVGAL.h"
 #include "families/ZVPIC.h"
@@ -25,15 +26,18 @@ namespace krt {
 
 namespace {
 
-enum class Kind { None, Eeprom, TwoWire, Flash5v, Rom, Sram, Pic, Gal };
+enum class Kind { None, Eeprom, TwoWire, ThreeWire, Flash28, Flash5v, Rom, Sram, Pic, Gal };
 
 Kind KindOf(const DeviceRecord& r) {
     auto is = [&](const char* t) { return strcasecmp(r.type.c_str(), t) == 0; };
     if (is("PIC")) return Kind::Pic;
     if (is("GAL")) return Kind::Gal;
+    // The three-wire parts are organised in 16-bit words.
+    if (is("SEEPROM") && !IsTwoWireType(r.typecode)) return Kind::ThreeWire;
     if (r.bytesPerWord != 1 && !(is("EPROM") || is("OTPROM"))) return Kind::None;
     if (is("EEPROM")) return Kind::Eeprom;
     if (is("FLASH5V")) return Kind::Flash5v;
+    if (is("FLASH")) return Kind::Flash28;
     if (is("SEEPROM") && IsTwoWireType(r.typecode)) return Kind::TwoWire;
     if (is("EPROM") || is("OTPROM")) return Kind::Rom;
     if (is("SRAM")) return Kind::Sram;
@@ -95,6 +99,14 @@ public:
             if (record_.erasetime > 0) record_.erasetime *= kWaitAllowance;
         }
         size_ = record_.maxsize * record_.bytesPerWord;
+        marks_ = record_;
+        if (KindOf(record_) == Kind::Pic) {
+            // A PIC's buffer holds the configuration words and the data
+            // EEPROM above the program words; a mark leaves the data EEPROM
+            // alone (a buffer short of it), the keep and write-back do not.
+            size_ = std::max<size_t>(size_, record_.bufsize);
+            marks_.bufsize = std::min(marks_.bufsize, kPicDataEepromByte);
+        }
     }
 
     void Run() {
@@ -102,7 +114,6 @@ public:
         switch (KindOf(record_)) {
         case Kind::Rom: CheckRom(); break;
         case Kind::Sram: CheckSram(); break;
-        case Kind::Pic: CheckPic(); break;
         case Kind::Gal: CheckGal(); break;
         case Kind::None:
             report_.result = RESULT_UNSUPPORTED;
@@ -196,8 +207,11 @@ private:
             return false;
         }
         report_.keptFile = path;
-        report_.restoreCommand = "krt write " + Quoted(datasheet_.type) + " " + Quoted(datasheet_.manufacture) + " " +
-                                 Quoted(datasheet_.name) + " " + Quoted(path);
+        const std::string device =
+            Quoted(datasheet_.type) + " " + Quoted(datasheet_.manufacture) + " " + Quoted(datasheet_.name);
+        // A flash left with marks takes the content only once erased.
+        report_.restoreCommand = (ErasedBeforeWriting() ? "krt erase " + device + " && " : std::string()) +
+                                 "krt write " + device + " " + Quoted(path);
         ::krt::Log(options_.log, T(kCheckKeptText), path.c_str(), report_.restoreCommand.c_str());
         return true;
     }
@@ -207,7 +221,7 @@ private:
         DeviceRecord restore = record_;
         restore.changedonly = 1;  // the pages the check left alone stay as they are
         uint8_t result = RESULT_OK;
-        if (KindOf(record_) == Kind::Flash5v) result = Op(REQ_ERASE, 0, record_.maxsize, kept_, &restore);
+        if (ErasedBeforeWriting()) result = Op(REQ_ERASE, 0, record_.maxsize, kept_, &restore);
         std::vector<uint8_t> image = kept_;
         if (result == RESULT_OK) result = Op(REQ_WRITE, 0, record_.maxsize, image, &restore);
         if (result == RESULT_OK) result = Op(REQ_VERIFY, 0, record_.maxsize, image, &restore);
@@ -229,12 +243,21 @@ private:
 
     // --- the writable families ---
 
+    // Flash takes a write only into erased cells.
+    bool ErasedBeforeWriting() const {
+        const Kind kind = KindOf(record_);
+        return kind == Kind::Flash5v || kind == Kind::Flash28;
+    }
+
     void CheckWritable() {
         if (!Keep()) return;
         const Kind kind = KindOf(record_);
         if (kind == Kind::Flash5v) Identity();
+        if (kind == Kind::Flash28) Identifier28F();
+        if (kind == Kind::Pic) PicIdentity();
+        if (kind == Kind::Pic && PicProtected()) return;
         if (!StopAsked()) {
-            if (kind == Kind::Flash5v) EraseThenMark();
+            if (ErasedBeforeWriting()) EraseThenMark();
             else RewriteMarks();
         }
         // Nothing written (a refused first write, a programmer gone before
@@ -257,6 +280,26 @@ private:
             report_.result = RESULT_FATAL;
             return;
         }
+        JudgeId(maker, device, answered, want, wantDevice, datasheet_.idconfirmed);
+    }
+
+    // 28F flash: the identifier the family knows from the datasheet.
+    void Identifier28F() {
+        uint8_t want = 0, wantDevice = 0, maker = 0xFF, device = 0xFF;
+        bool confirmed = false, read = false;
+        if (!ZVFLASH::DatasheetIdentifier(datasheet_, want, wantDevice, confirmed)) return;
+        WithFamily<ZVFLASH>([&](ZVFLASH& flash) { read = flash.ReadIdentifier(maker, device); });
+        if (!read) {
+            report_.result = RESULT_FATAL;
+            return;
+        }
+        JudgeId(maker, device, true, want, wantDevice, confirmed);
+    }
+
+    // The part's own codes, no answer, or another part's (named from the
+    // catalogue where it knows them); only an identifier that more than one
+    // source confirms fails the chip.
+    void JudgeId(uint8_t maker, uint8_t device, bool answered, uint8_t want, uint8_t wantDevice, bool confirmed) {
         if (!answered || (maker == 0xFF && device == 0xFF)) {
             Say("identity", CheckVerdict::Suspect, Format(T(kCheckIdNoAnswerText), maker, device));
         } else if (maker == want && device == wantDevice) {
@@ -268,31 +311,37 @@ private:
             std::string names;
             for (const std::string& m : EntriesWithId(catalogue, maker, device)) names += (names.empty() ? "" : ", ") + m;
             if (names.empty()) names = Format(T(kCheckIdUnknownPartText), want, wantDevice);
-            Say("identity", datasheet_.idconfirmed ? CheckVerdict::Failed : CheckVerdict::Suspect,
+            Say("identity", confirmed ? CheckVerdict::Failed : CheckVerdict::Suspect,
                 Format(T(kCheckIdOtherText), maker, device, names.c_str()));
         }
     }
 
-    // A mark written at one address (the image is chip-sized); false with a
-    // failed line when the write did not succeed.
+    // A mark written at one address (the image is chip-sized; a word's mark
+    // is in its low byte, kept high byte first, the high byte 0); false with
+    // a failed line when the write did not succeed.
     bool Mark(std::vector<uint8_t>& image, uint32_t address, uint8_t value) {
-        image[address] = value;
+        const unsigned perWord = record_.bytesPerWord;
+        for (unsigned i = 0; i < perWord; ++i) image[size_t{address} * perWord + i] = i + 1 == perWord ? value : 0;
         touched_ = true;
-        const uint8_t result = Op(REQ_WRITE, address, 1, image);
+        const uint8_t result = Op(REQ_WRITE, address, 1, image, &marks_);
         if (result == RESULT_OK) return true;
         if (result == RESULT_CANCELED || result == RESULT_FATAL) report_.result = result;
         std::vector<uint8_t> seen(size_, 0xFF);
-        Op(REQ_READ, address, 1, seen);
+        Op(REQ_READ, address, 1, seen, &marks_);
         Say("capacity", CheckVerdict::Failed,
-            Format(T(kCheckMarkFailedText), address, value, seen[address], ResultWords(result).c_str()));
+            Format(T(kCheckMarkFailedText), address, value, LowByte(seen, address), ResultWords(result).c_str()));
         return false;
     }
 
     uint8_t ReadAt(uint32_t address) {
         std::vector<uint8_t> seen(size_, 0xFF);
-        const uint8_t result = Op(REQ_READ, address, 1, seen);
+        const uint8_t result = Op(REQ_READ, address, 1, seen, &marks_);
         if (result != RESULT_OK && report_.result == RESULT_OK) report_.result = result;
-        return seen[address];
+        return LowByte(seen, address);
+    }
+
+    uint8_t LowByte(const std::vector<uint8_t>& image, uint32_t address) const {
+        return image[(size_t{address} + 1) * record_.bytesPerWord - 1];
     }
 
     // EEPROMs: for each line, the mark at 0 and the line's own mark; a line
@@ -321,7 +370,8 @@ private:
             if (report_.result != RESULT_OK) return;
         }
         Capacity(dead, lines);
-        WriteCycle(slowest);
+        // A PIC's programming cycle is a fixed wait, not the chip's to tell.
+        if (KindOf(record_) != Kind::Pic) WriteCycle(slowest);
     }
 
     // 5 V flash: erased, the mark at 0, then each line's address read
@@ -365,18 +415,22 @@ private:
     void Capacity(const std::vector<unsigned>& dead, unsigned lines) {
         if (dead.empty()) {
             Say("capacity", CheckVerdict::Ok,
-                Format(T(kCheckCapacityOkText), lines - 1, Bytes(record_.maxsize).c_str()));
+                Format(T(kCheckCapacityOkText), lines - 1,
+                       Bytes(uint64_t{record_.maxsize} * record_.bytesPerWord).c_str()));
             return;
         }
         std::string names;
         for (unsigned k : dead) names += (names.empty() ? "A" : ", A") + std::to_string(k);
         // The lines below the first that does nothing still address cells.
-        const uint64_t answers = uint64_t{1} << dead.front();
+        const uint64_t answers = (uint64_t{1} << dead.front()) * record_.bytesPerWord;
         Say("capacity", CheckVerdict::Failed, Format(T(dead.size() == 1 ? kCheckAliasedOneText : kCheckAliasedText), Bytes(answers).c_str(), names.c_str()));
     }
 
     void WriteCycle(uint64_t slowestNs) {
-        const bool timed = KindOf(record_) == Kind::TwoWire || (record_.waitmode >= 1 && record_.waitmode <= 3);
+        // The serial parts report their own ready; a parallel EEPROM is timed
+        // by the polling its wait mode names.
+        const bool timed = KindOf(record_) == Kind::TwoWire || KindOf(record_) == Kind::ThreeWire ||
+                           (record_.waitmode >= 1 && record_.waitmode <= 3);
         if (!timed) {
             Say("write-cycle", CheckVerdict::Ok, T(kCheckCycleNotTimedText));
             return;
@@ -388,9 +442,17 @@ private:
                    Seconds(datasheet_.tpw).c_str()));
     }
 
-    // --- identity alone: PICs and GALs ---
+    // --- identity: PICs and GALs ---
 
-    void CheckPic() {
+    // A protected PIC reads 0 and refuses programming: nothing to mark.
+    bool PicProtected() {
+        const uint16_t config = static_cast<uint16_t>(kept_[ZVPIC::kConfigWordByte] << 8 | kept_[ZVPIC::kConfigWordByte + 1]);
+        if (!ZVPIC::ProtectsCode(datasheet_.name, config)) return false;
+        Say("capacity", CheckVerdict::Suspect, T(kCheckPicProtectedText));
+        return true;
+    }
+
+    void PicIdentity() {
         uint16_t id = 0;
         bool has = false, read = false;
         if (!WithFamily<ZVPIC>([&](ZVPIC& pic) {
@@ -518,6 +580,7 @@ private:
     ChipCheckReport& report_;
     const DeviceRecord datasheet_;  // the limits the findings are judged against
     DeviceRecord record_;           // what the check's operations run with
+    DeviceRecord marks_;            // what the marks are written and read with
     size_t size_ = 0;
     std::vector<uint8_t> kept_;
     bool touched_ = false;  // the chip was erased or written

@@ -2,11 +2,11 @@
 // The chip check: what can be told about the chip in the socket against its
 // catalogue entry, for both faces. Each finding is a line, ok, suspect or
 // failed, with its evidence:
-// - identity (5 V flash, PIC16F84A, GALs): the product ID, device ID or
+// - identity (28F and 5 V flash, PIC16F84A, GALs): the identifier, device ID or
 //   electronic signature is the part's own, another part's, or blank;
-// - capacity (parallel and two-wire serial EEPROMs, 5 V flash): a mark at
-//   address 0 and one at each power-of-two address; a line whose mark lands
-//   on address 0 reaches no cell of its own;
+// - capacity (parallel and serial EEPROMs, 28F and 5 V flash, the PIC's
+//   program memory): a mark at address 0 and one at each power-of-two
+//   address; a line whose mark lands on address 0 reaches no cell of its own;
 // - write cycle (EEPROMs) and chip erase (5 V flash), timed by the family's
 //   own completion wait, against the catalogue's maximum;
 // - EPROMs and OTP PROMs, which cannot be written without cost: the chip

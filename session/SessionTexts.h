@@ -221,6 +221,9 @@ inline constexpr TextPair kCheckPicIdOtherText{"デバイスID %04Xhは別のデ
 inline constexpr TextPair kCheckPicIdBlankText{
     "デバイスIDがありません（%04Xh）: 空のID語か、別の種類のチップです",
     "no device ID (%04Xh): a blank ID word or another kind of chip"};
+inline constexpr TextPair kCheckPicProtectedText{
+    "コード保護がかかっています: プログラムメモリは0と読め、印を書けないので容量はわかりません（チップを消去すればチェックできます）",
+    "code protection is on: the program memory reads 0 and takes no marks, so its capacity cannot be told (an erased chip can be checked)"};
 // %s: the part.
 inline constexpr TextPair kCheckPicNoIdText{"%sにはデバイスIDがないので識別は確かめられません",
                                             "the %s has no device ID: its identity cannot be read"};

@@ -47,7 +47,7 @@ const std::vector<ChipFault> kChipFaults = {
     // 5 V flash: the same maker's code with another device code.
     {"other-device", "other-device", "5 V flash"},
     // Chips other than their label says (what krt check looks for).
-    {"aliased", "aliased:N", "parallel and two-wire serial EEPROMs, 5 V flash, EPROMs and OTP PROMs, static RAMs"},
+    {"aliased", "aliased:N", "parallel and serial EEPROMs, 28F and 5 V flash, PICs, EPROMs and OTP PROMs, static RAMs"},
     {"slow", "slow:F", "parallel and two-wire serial EEPROMs, 5 V flash"},
     {"unstable-bits", "unstable-bits", "EPROMs and OTP PROMs, static RAMs"},
     {"blank-signature", "blank-signature", "5 V flash, PIC16F84A, GALs"},

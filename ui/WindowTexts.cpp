@@ -90,6 +90,7 @@ constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
     {"重ねて開く(&M)...", "&Merge..."},
     {"チップとバッファの比較(&C)", "&Compare chip with buffer"},
     {"チップのチェック(&K)...", "Chec&k chip..."},
+    {"スタティックRAM", "Static RAM"},
 }};
 
 constexpr const char* kTypeItems[kSystemDeviceTypeCount - 1] = {
@@ -104,6 +105,7 @@ constexpr TypeKey kTypeKeys[] = {
     {"シリアルEEPROM", "SEEPROM"}, {"FLASHROM", "FLASH"},      {"PLD", "GAL"},
     {"MicroControler", "PIC"},   {"ワンタイムPROM", "OTPROM"}, {"One Time PROM", "OTPROM"},
     {"5V FLASHROM", "FLASH5V"},  {"5VフラッシュROM", "FLASH5V"},
+    {"Static RAM", "SRAM"},      {"スタティックRAM", "SRAM"},
 };
 
 }  // namespace
@@ -118,6 +120,7 @@ QString DeviceTypeItem(uint32_t language, int index) {
     if (index < 0 || index >= kDeviceTypeCount) return {};
     if (index == kSystemDeviceTypeCount - 1) return WindowTextOf(language, WindowText::OneTimePromType);
     if (index == kSystemDeviceTypeCount) return WindowTextOf(language, WindowText::Flash5vType);
+    if (index == kSystemDeviceTypeCount + 1) return WindowTextOf(language, WindowText::SramType);
     return QString::fromUtf8(kTypeItems[index]);
 }
 

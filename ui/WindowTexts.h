@@ -32,6 +32,7 @@ enum class WindowText {
     FileMergeItem,    // File > Merge: a file laid over the buffer
     Compare,          // Operation > Compare: the chip's differences from the buffer
     CheckChip,        // Device > Check chip: is the chip what its label says
+    SramType,         // our device-type item after the 5 V flash, the static RAMs
     Count
 };
 
@@ -42,9 +43,10 @@ inline QString TextIn(const TextPair& pair, uint32_t language) { return QString:
 QString WindowTextOf(uint32_t language, WindowText text);
 
 // The device-type items of ComboBox1 after the placeholder, in order: the
-// system's seven (the last one "One Time PROM"), then ours (the 5 V flash).
+// system's seven (the last one "One Time PROM"), then ours (the 5 V flash,
+// the static RAMs).
 inline constexpr int kSystemDeviceTypeCount = 7;
-inline constexpr int kDeviceTypeCount = 8;
+inline constexpr int kDeviceTypeCount = 9;
 QString DeviceTypeItem(uint32_t language, int index);
 
 // The device-type key of a ComboBox1 text; empty for the placeholder or any

@@ -194,7 +194,7 @@ void FlashChip::Erase(uint64_t ns) {
         sequenceOpen_ = true;
         sequenceNs_ = 0;
         pendingOverErase_.clear();
-        for (uint32_t a = 0; a < bytes_; ++a) {
+        for (uint32_t a = 0; a < Reachable(); ++a) {
             const uint8_t erased = static_cast<uint8_t>(Settled(a) & ~overErased_[a]);
             if (erased) pendingOverErase_.emplace_back(a, erased);
         }
@@ -212,7 +212,7 @@ void FlashChip::Erase(uint64_t ns) {
 void FlashChip::RebuildLeaks() {
     std::fill(leak_.begin(), leak_.end(), 0);
     overErasedBits_ = 0;
-    for (uint32_t a = 0; a < bytes_; ++a) {
+    for (uint32_t a = 0; a < Reachable(); ++a) {
         if (!overErased_[a]) continue;
         leak_[a % columns_] |= overErased_[a];
         overErasedBits_ += static_cast<uint32_t>(__builtin_popcount(overErased_[a]));
@@ -309,7 +309,12 @@ uint16_t FlashChip::ReadCycle(const SocketState& socket, DataLane lane) {
 }
 
 bool FlashChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
-    error.clear();
+    if (fakes_.Take(name, args, {AddressLines(wrapMask_), false, false}, error)) {
+        wrapMask_ &= fakes_.aliasMask;
+        RebuildLeaks();
+        return true;
+    }
+    if (!error.empty()) return false;
     if (name == "erase-pulses") {
         unsigned long n = 0;
         bool ok = !args.empty() && args.size() <= 7;

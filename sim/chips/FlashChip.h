@@ -19,16 +19,21 @@
 //   depletion and leak on their bit lines, so the same bit of every byte in
 //   that column reads 1 from then on (and fails program verify). This is
 //   permanent: it is kept in the chip file.
+// The fault aliased:N makes a smaller die under the label: address lines N
+// and above reach nothing, and the cells beyond 2^N take no part in reads,
+// programming or the over-erase of an erase.
 // Reads need Vcc; Vpp or Vcc beyond the absolute maximum ratings destroys
 // the chip.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "sim/Chip.h"
+#include "sim/chips/FakeChipFaults.h"
 
 namespace krt {
 
@@ -111,6 +116,8 @@ private:
         Read, ReadId, ProgramSetup, Programming, ProgramVerify, EraseSetup, Erasing, EraseVerify
     };
 
+    // The cells an address reaches (all of them unless the chip is aliased).
+    uint32_t Reachable() const { return std::min(bytes_, wrapMask_ + 1); }
     bool Powered(const SocketState& s) const { return s.vcc >= kVccMin && s.vcc <= kVccMax; }
     bool CommandsOn(const SocketState& s) const {
         return Powered(s) && s.vpp >= kVppHighMin && s.vpp <= kVppHighMax;
@@ -129,6 +136,7 @@ private:
 
     uint32_t bytes_;
     uint32_t wrapMask_;
+    FakeChipFaults fakes_;
     uint32_t columns_;
     uint8_t maker_, device_;
     bool otherPart_ = false;  // the wrong-part fault: the identifier of another part

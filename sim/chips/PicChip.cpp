@@ -109,7 +109,7 @@ uint16_t PicChip::ConfigWordRead() const {
 uint64_t PicChip::ProgramTimeNs() const { return part_ == Part::F84A ? 8 * kMs : 10 * kMs; }
 
 uint16_t PicChip::ReadWord(uint32_t address) const {
-    if (address < kConfigBase) return CodeProtected() ? 0x0000 : program_[address % kProgramWords];
+    if (address < kConfigBase) return CodeProtected() ? 0x0000 : program_[ProgramIndex(address)];
     const uint32_t k = address - kConfigBase;
     if (k >= 8 || k == 4 || k == 5) return kBlank;  // nothing there, reserved
     if (k == 6) return otherPart_ ? kDeviceIdOtherPart : part_ == Part::F84A && !blankId_ ? config_[6] : kBlank;
@@ -310,7 +310,7 @@ void PicChip::Commit() {
     case Pending::Program:
         if (a < kConfigBase) {
             if (protectedNow) return;
-            const uint32_t word = a % kProgramWords;
+            const uint32_t word = ProgramIndex(a);
             // The cycle erases the word first; a weak word is left erased.
             program_[word] = TakeCycle(word) ? programLatch_ : kBlank;
         } else if (a < kConfigBase + 8) {
@@ -352,7 +352,8 @@ void PicChip::SetRevision(uint8_t revision) {
 }
 
 bool PicChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
-    error.clear();
+    if (fakes_.Take(name, args, {AddressLines(kProgramWords - 1), false, false}, error)) return true;
+    if (!error.empty()) return false;
     if (name == "code-protected") {
         if (!args.empty()) {
             error = kSimTextNoArgs;

@@ -20,6 +20,8 @@
 //   program them; only the code-protect disable sequence (load configuration
 //   3FFFh, seven increments to 2007h, commands 1, 7, 8, then 1, 7) clears it,
 //   erasing the whole chip.
+// The fault aliased:N makes a smaller program memory under the label: the
+// counter's bits N and above reach no word of their own.
 #pragma once
 
 #include <array>
@@ -29,6 +31,7 @@
 #include <vector>
 
 #include "sim/Chip.h"
+#include "sim/chips/FakeChipFaults.h"
 
 namespace krt {
 
@@ -96,6 +99,9 @@ public:
 private:
     enum class Phase : uint8_t { Command, LoadData, ReadData };
 
+    // The program word a counter value reaches (memory wraps at 1K, or
+    // sooner on an aliased part).
+    uint32_t ProgramIndex(uint32_t address) const { return fakes_.Address(address % kProgramWords); }
     uint16_t CpMask() const { return part_ == Part::C84 ? 0x0010 : 0x3FF0; }
     // The configuration word as read: unimplemented bits of the 16C84 read 1.
     uint16_t ConfigWordRead() const;
@@ -114,6 +120,7 @@ private:
     bool TakeCycle(uint32_t address);
 
     Part part_;
+    FakeChipFaults fakes_;
     std::array<uint16_t, kProgramWords> program_;
     std::array<uint16_t, 8> config_;
     std::array<uint8_t, kDataBytes> data_;

@@ -454,7 +454,8 @@ void ThreeWireEepromChip::SetWord(uint32_t a, uint16_t v) {
 }
 
 bool ThreeWireEepromChip::ApplyFault(std::string_view name, std::string_view args, std::string& error) {
-    error.clear();
+    if (fakes_.Take(name, args, {AddressLines(facts_.words - 1), false, false}, error)) return true;
+    if (!error.empty()) return false;
     // A three-wire part answers only on DO: one that never answers holds it low.
     bool* flag = name == "never-ready" ? &neverReady_ : name == "no-ack" ? &silent_ : nullptr;
     if (!flag) return false;
@@ -540,7 +541,7 @@ void ThreeWireEepromChip::SkRise(bool di, uint64_t nowNs) {
     case State::Reading:
         // Output changes on the rising edge; after D0 the next word follows.
         if (readBit_ == 0) {
-            readAddress_ = (readAddress_ + 1) % facts_.words;
+            readAddress_ = fakes_.Address((readAddress_ + 1) % facts_.words);
             readWord_ = Word(readAddress_);
             readBit_ = 16;
         }
@@ -552,7 +553,7 @@ void ThreeWireEepromChip::SkRise(bool di, uint64_t nowNs) {
 }
 
 void ThreeWireEepromChip::Decode() {
-    const uint32_t a = address_ % facts_.words;  // the 93C56's top bit is don't care
+    const uint32_t a = fakes_.Address(address_ % facts_.words);  // the 93C56's top bit is don't care
     const unsigned top = (address_ >> (facts_.addressBits - 2)) & 3;
     state_ = State::Done;
     switch (opcode_) {

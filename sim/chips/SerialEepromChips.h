@@ -206,6 +206,7 @@ private:
     unsigned readBit_ = 0;
     enum class Pending : uint8_t { None, Write, Erase, EraseAll, WriteAll } pending_ = Pending::None;
     bool silent_ = false;        // no-ack: DO held low, nothing ever reads ready
+    FakeChipFaults fakes_;       // aliased: the upper address bits reach no word of their own
     bool writeEnabled_ = false;  // powers up disabled
     bool statusArmed_ = false;   // a cycle started since the last start bit
     bool showStatus_ = false;    // DO carries ready/busy

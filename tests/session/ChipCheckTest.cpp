@@ -53,7 +53,7 @@ struct CheckedChip {
         Chip* chip = session.Simulator()->SocketChip();
         chip->Save(image);
         uint32_t seed = 12345;
-        for (uint8_t& b : image.blobs["cells"]) {
+        for (uint8_t& b : image.blobs[ContentBlob()]) {
             seed = seed * 1103515245u + 12345u;
             b = static_cast<uint8_t>(seed >> 16);
         }
@@ -66,8 +66,10 @@ struct CheckedChip {
     std::vector<uint8_t> Cells() const {
         ChipImage image;
         session.Simulator()->SocketChip()->Save(image);
-        return image.blobs["cells"];
+        return image.blobs[ContentBlob()];
     }
+    // A PIC's program memory; every other model's cells.
+    std::string ContentBlob() const { return session.record.type == "PIC" ? "program" : "cells"; }
     ChipCheckReport Check(std::function<bool()> stop = {}) {
         ChipCheckOptions options;
         options.keepFile = keep;
@@ -116,11 +118,14 @@ TEST_P(ChipCheckTable, FindsEachFakePassesGenuineChipsAndLeavesTheContent) {
     // the reachable ones are its content.
     std::vector<uint8_t> after = chip.Cells();
     if (unsigned n = 0; std::sscanf(c.fault, "aliased:%u", &n) == 1) {
-        before.resize(size_t{1} << n);
-        after.resize(size_t{1} << n);
+        const size_t reachable = (size_t{1} << n) * chip.session.record.bytesPerWord;
+        before.resize(reachable);
+        after.resize(reachable);
     }
     // A static RAM forgets with its supply: there is nothing to keep.
-    if (chip.session.record.type != "SRAM") EXPECT_TRUE(after == before) << "the chip's content changed";
+    if (chip.session.record.type != "SRAM") {
+        EXPECT_TRUE(after == before) << "the chip's content changed";
+    }
     EXPECT_FALSE(chip.session.Simulator()->HasBreaches());
 }
 
@@ -137,6 +142,11 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"AT24C256", "", "", ""},
                       CheckCase{"AT24C256", "aliased:13", "capacity", "8 KB"},
                       CheckCase{"AT24C256", "slow:4", "write-cycle", "maximum is 10.0 ms"},
+                      CheckCase{"FLASH Intel P28F010", "", "", ""},
+                      CheckCase{"FLASH Intel P28F010", "aliased:15", "capacity", "32 KB: A15, A16"},
+                      CheckCase{"FLASH Intel P28F010", "wrong-part", "identity", "01 A7 is another part's"},
+                      CheckCase{"93C46", "", "", ""},
+                      CheckCase{"93C46", "aliased:4", "capacity", "32 bytes: A4, A5"},
                       CheckCase{"EPROM Intel 27C64", "", "", ""},
                       CheckCase{"EPROM Intel 27C64", "aliased:11", "repeat", "every 2 KB"},
                       CheckCase{"EPROM Intel 27C64", "unstable-bits", "stability", "bit"},
@@ -146,6 +156,8 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{"62256", "dead-cells:123", "march", "000123 bit"},
                       CheckCase{"6264", "", "", ""},
                       CheckCase{"PIC16F84A", "", "", ""},
+                      CheckCase{"PIC16F84A", "aliased:9", "capacity", "1 KB: A9 changes"},
+                      CheckCase{"PIC16F84A", "code-protected", "capacity", "code protection is on"},
                       CheckCase{"PIC16F84A", "wrong-part", "identity", "07C0h is another part's"},
                       CheckCase{"PIC16F84A", "blank-signature", "identity", "3FFFh"},
                       CheckCase{"GAL16V8", "", "", ""},
@@ -159,9 +171,17 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // A check stopped after it has begun writing leaves the chip's content in
-// the kept file, says so first, and that file writes the chip back.
-TEST(ChipCheck, StoppedOnTheWayLeavesTheKeptFileThatRestoresTheChip) {
-    CheckedChip chip("AT28C256");
+// the kept file, says so first, and the line it gives writes the chip back
+// (a flash erased first).
+struct StopCase {
+    const char* part;
+    const char* restore;  // the restore line up to the kept file
+};
+
+class ChipCheckStopped : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(ChipCheckStopped, LeavesTheKeptFileAndTheLineThatRestoresTheChip) {
+    CheckedChip chip(GetParam().part);
     const std::vector<uint8_t> before = chip.Cells();
     int asked = 0;
     const ChipCheckReport report = chip.Check([&asked] { return ++asked > 3; });
@@ -169,21 +189,37 @@ TEST(ChipCheck, StoppedOnTheWayLeavesTheKeptFileThatRestoresTheChip) {
     ASSERT_FALSE(report.lines.empty());
     EXPECT_EQ(report.lines.front().check, "restore");
     EXPECT_EQ(report.lines.front().verdict, CheckVerdict::Failed);
-    EXPECT_NE(report.lines.front().evidence.find("krt write EEPROM Atmel AT28C256 " + chip.keep), std::string::npos);
+    const std::string restore = GetParam().restore + chip.keep;
+    EXPECT_NE(report.lines.front().evidence.find(restore), std::string::npos) << report.lines.front().evidence;
     EXPECT_FALSE(chip.Cells() == before) << "the check had not written yet";
 
     std::ifstream kept(chip.keep, std::ios::binary);
     const std::vector<uint8_t> file{std::istreambuf_iterator<char>(kept), std::istreambuf_iterator<char>()};
     EXPECT_TRUE(file == before);
-    // What the restore line does: the file written to the chip.
+    // What the restore line does: the chip erased when it says so, the file written.
     std::vector<uint8_t> image = file;
-    LinkRequest write;
-    write.code = REQ_WRITE;
-    write.buffer = image.data();
-    write.length = static_cast<uint32_t>(image.size());
-    EXPECT_EQ(chip.session.Send(write), RESULT_OK);
+    LinkRequest request;
+    request.buffer = image.data();
+    request.length = static_cast<uint32_t>(image.size());
+    if (restore.find("krt erase") != std::string::npos) {
+        request.code = REQ_ERASE;
+        EXPECT_EQ(chip.session.Send(request), RESULT_OK);
+    }
+    request.code = REQ_WRITE;
+    EXPECT_EQ(chip.session.Send(request), RESULT_OK);
     EXPECT_TRUE(chip.Cells() == before);
 }
+
+INSTANTIATE_TEST_SUITE_P(Families, ChipCheckStopped,
+                         ::testing::Values(StopCase{"AT28C256", "krt write EEPROM Atmel AT28C256 "},
+                                           StopCase{"FLASH Intel P28F010",
+                                                    "krt erase FLASH Intel P28F010 && krt write FLASH Intel P28F010 "}),
+                         [](const ::testing::TestParamInfo<StopCase>& info) {
+                             std::string name = info.param.part;
+                             for (char& ch : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace krt

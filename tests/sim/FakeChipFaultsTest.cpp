@@ -50,6 +50,11 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"FLASH5V", "SST39SF010A", 0x12, 0x20000, "blank-signature", true},
                       FaultCase{"SEEPROM", "AT24C256", 3, 0x8000, "aliased:13", true},
                       FaultCase{"SEEPROM", "AT24C256", 3, 0x8000, "slow:1001", false},
+                      FaultCase{"SEEPROM", "93C46", 2, 0x40, "aliased:5", true},
+                      FaultCase{"SEEPROM", "93C46", 2, 0x40, "aliased:6", false},  // 64 words: A0-A5
+                      FaultCase{"FLASH", "P28F010", 0x10, 0x20000, "aliased:16", true},
+                      FaultCase{"FLASH", "P28F010", 0x10, 0x20000, "aliased:17", false},
+                      FaultCase{"FLASH", "P28F010", 0x10, 0x20000, "slow:2", false},  // the host times its pulses
                       FaultCase{"EPROM", "27C256", 0, 0x8000, "aliased:13", true},
                       FaultCase{"EPROM", "27C256", 0, 0x8000, "unstable-bits", true},
                       FaultCase{"EPROM", "27C256", 0, 0x8000, "slow:2", false},  // no write cycle to time
@@ -58,6 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"SRAM", "62256", 0x12, 0x8000, "slow:2", false},
                       FaultCase{"PIC", "PIC16F84A", 4, 0x400, "blank-signature", true},
                       FaultCase{"PIC", "PIC16F84", 4, 0x400, "blank-signature", false},  // no device ID
+                      FaultCase{"PIC", "PIC16F84", 4, 0x400, "aliased:9", true},
+                      FaultCase{"PIC", "PIC16F84", 4, 0x400, "aliased:10", false},  // 1K program words
                       FaultCase{"GAL", "GAL16V8", 5, 2194, "blank-signature", true},
                       FaultCase{"GAL", "GAL16V8", 5, 2194, "aliased:4", false}));
 

@@ -56,11 +56,12 @@ TEST_F(LanguageTest, EnglishTexts) {
     EXPECT_FALSE(form->J1->isChecked());
     EXPECT_TRUE(form->E1->isChecked());
     // The system's seven after the placeholder, then ours.
-    ASSERT_EQ(form->ComboBox1->count(), 9);
+    ASSERT_EQ(form->ComboBox1->count(), 10);
     EXPECT_EQ(form->ComboBox1->itemText(0), QStringLiteral("(Select device's TYPE)"));
     EXPECT_EQ(form->ComboBox1->itemText(3), QStringLiteral("Serial EEPROM"));
     EXPECT_EQ(form->ComboBox1->itemText(7), QStringLiteral("One Time PROM"));
     EXPECT_EQ(form->ComboBox1->itemText(8), QStringLiteral("5V FLASHROM"));
+    EXPECT_EQ(form->ComboBox1->itemText(9), QStringLiteral("Static RAM"));
     EXPECT_EQ(form->Identify1->text(), QStringLiteral("&Identify (read the chip's product ID)"));
     EXPECT_EQ(form->ComboBox2->itemText(0), QStringLiteral("(Select device's Manufacture)"));
     EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("(Select device's number)"));
@@ -82,10 +83,11 @@ TEST_F(LanguageTest, JapaneseTexts) {
     EXPECT_EQ(ToolHint(*form, 14), QStringLiteral("セキュリティー"));
     EXPECT_TRUE(form->J1->isChecked());
     EXPECT_FALSE(form->E1->isChecked());
-    ASSERT_EQ(form->ComboBox1->count(), 9);
+    ASSERT_EQ(form->ComboBox1->count(), 10);
     EXPECT_EQ(form->ComboBox1->itemText(0), QStringLiteral("(種類を選択してください)"));
     EXPECT_EQ(form->ComboBox1->itemText(7), QStringLiteral("ワンタイムPROM"));
     EXPECT_EQ(form->ComboBox1->itemText(8), QStringLiteral("5VフラッシュROM"));
+    EXPECT_EQ(form->ComboBox1->itemText(9), QStringLiteral("スタティックRAM"));
     EXPECT_EQ(form->Identify1->text(), QStringLiteral("チップの識別(&I)"));
     EXPECT_EQ(form->ComboBox3->itemText(0), QStringLiteral("(型番を選択してください。)"));
     EXPECT_TRUE(LogHas(QString::asprintf("%d個のデバイスが登録されました。", form->Devices().count)));
