@@ -116,24 +116,6 @@ uint8_t JobRequestCode(JobOperation operation) {
     }
 }
 
-std::string InputFileProblem(const std::string& path) {
-    namespace fs = std::filesystem;
-    if (path == kStandardStream) return {};
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (error) return error.message();
-    if (fs::is_directory(status)) return std::generic_category().message(EISDIR);
-    if (fs::is_fifo(status))
-        return "a FIFO: krt reads one only as standard input, with - as the file name and the FIFO "
-               "redirected to it";
-    if (fs::is_socket(status)) return "it is a socket, not a file";
-    errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return std::generic_category().message(errno ? errno : EACCES);
-    std::fclose(file);
-    return {};
-}
-
 std::string FileRefusedLine(const Job& job, const JobReport& report) {
     if (report.transfer.result == FILE_OPEN_FAILED && !report.transfer.detail.empty()) return report.transfer.detail;
     return job.file + ": " + report.transfer.messageBox;

@@ -30,17 +30,21 @@ TEST_F(CheckCommand, KilledInTheMiddleLeavesTheKeptFileThatRestoresTheChip) {
 
     const test::Start check{test::Args({sim, {"--keep", Path("kept.bin"), "check"}, part})};
     const pid_t pid = Launch(check, "c");
-    // Killed once the content is kept, while the marks are being written.
+    // Killed once the content is kept and the line that restores it said,
+    // while the marks are being written.
+    const std::string restore = "krt write EEPROM Atmel AT28C256 " + Path("kept.bin");
+    const auto kept = [&] {
+        return fs::exists(Path("kept.bin")) && fs::file_size(Path("kept.bin")) == image.size() &&
+               test::Slurp(Path(check.output)).find(restore) != std::string::npos;
+    };
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!(fs::exists(Path("kept.bin")) && fs::file_size(Path("kept.bin")) == image.size()) &&
-           std::chrono::steady_clock::now() < deadline)
+    while (!kept() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     kill(pid, SIGKILL);
     const test::KrtRun killed = Wait(pid, check, "c");
     EXPECT_EQ(killed.status, -1) << "the check ended before it was killed";
     EXPECT_TRUE(test::Slurp(Path("kept.bin")) == image);
-    EXPECT_NE(killed.out.find("krt write EEPROM Atmel AT28C256 " + Path("kept.bin")), std::string::npos)
-        << killed.out;
+    EXPECT_NE(killed.out.find(restore), std::string::npos) << killed.out;
 
     ASSERT_EQ(Krt(test::Args({sim, {"write"}, part, {Path("kept.bin")}})).status, 0);
     ASSERT_EQ(Krt(test::Args({sim, {"read"}, part, {Path("out.bin")}})).status, 0);

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,8 @@ struct CheckCase {
     const char* check;     // the check that must find the fake
     const char* evidence;  // a piece of its evidence
 };
+// Shown by part and fault: gtest prints a parameter's bytes otherwise.
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.part << ' ' << (*c.fault ? c.fault : "genuine"); }
 
 class ChipCheckTable : public ::testing::TestWithParam<CheckCase> {};
 
@@ -177,6 +180,7 @@ struct StopCase {
     const char* part;
     const char* restore;  // the restore line up to the kept file
 };
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.part; }
 
 class ChipCheckStopped : public ::testing::TestWithParam<StopCase> {};
 
