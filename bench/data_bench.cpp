@@ -20,7 +20,7 @@ namespace krt {
 namespace {
 
 namespace fs = std::filesystem;
-constexpr uint32_t kSize = 16u << 20;
+constexpr uint32_t kDataSize = 16u << 20;
 
 struct Files {
     fs::path dir;
@@ -29,7 +29,7 @@ struct Files {
     Files() {
         dir = fs::temp_directory_path() / ("krt-data-bench-" + std::to_string(getpid()));
         fs::create_directories(dir);
-        image.resize(kSize);
+        image.resize(kDataSize);
         std::mt19937 random(1);
         for (auto& b : image) b = static_cast<uint8_t>(random());
         Write(dir / "in.hex", FORMAT_INTEL_HEX);
@@ -44,20 +44,20 @@ struct Files {
     int Write(const fs::path& p, uint32_t format) {
         DataFile f(p.string(), format);
         f.buffer = image.data();
-        f.bufsize = kSize;
-        f.length = kSize;
+        f.bufsize = kDataSize;
+        f.length = kDataSize;
         return f.Write();
     }
     int Read(const fs::path& p, uint32_t format, std::vector<uint8_t>& into) {
         DataFile f(p.string(), format);
         f.buffer = into.data();
-        f.bufsize = kSize;
-        f.length = kSize;
+        f.bufsize = kDataSize;
+        f.length = kDataSize;
         return f.Read();
     }
 };
 
-Files& Shared() {
+Files& SharedFiles() {
     static Files files;
     return files;
 }
@@ -69,25 +69,25 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
 
 void ReadOurs(benchmark::State& state, uint32_t format, const char* name) {
-    Files& files = Shared();
-    std::vector<uint8_t> into(kSize);
+    Files& files = SharedFiles();
+    std::vector<uint8_t> into(kDataSize);
     for (auto _ : state) {
         if (files.Read(files.dir / name, format, into) != FILE_OK) state.SkipWithError("read failed");
         benchmark::DoNotOptimize(into.data());
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDataSize);
 }
 
 void WriteOurs(benchmark::State& state, uint32_t format, const char* name) {
-    Files& files = Shared();
+    Files& files = SharedFiles();
     for (auto _ : state)
         if (files.Write(files.dir / name, format) != FILE_OK) state.SkipWithError("write failed");
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDataSize);
 }
 
 // srec_cat's half of the same transfer: text to binary (read), binary to text (write).
 void SrecCat(benchmark::State& state, const std::string& arguments) {
-    Files& files = Shared();
+    Files& files = SharedFiles();
     if (!files.srecCat) {
         state.SkipWithError("srec_cat is not installed (Debian: srecord)");
         return;
@@ -95,18 +95,18 @@ void SrecCat(benchmark::State& state, const std::string& arguments) {
     const std::string command = "cd " + Q(files.dir) + " && srec_cat " + arguments + " >/dev/null 2>&1";
     for (auto _ : state)
         if (std::system(command.c_str()) != 0) state.SkipWithError("srec_cat failed");
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDataSize);
 }
 
 // One conversion, ours then srec_cat's, timed separately.
 void Convert(benchmark::State& state, const char* in, uint32_t inFormat, const char* out, uint32_t outFormat,
              const std::string& srecArguments) {
-    Files& files = Shared();
+    Files& files = SharedFiles();
     if (!files.srecCat) {
         state.SkipWithError("srec_cat is not installed (Debian: srecord)");
         return;
     }
-    std::vector<uint8_t> buffer(kSize);
+    std::vector<uint8_t> buffer(kDataSize);
     double ours = 0, theirs = 0;
     const std::string command = "cd " + Q(files.dir) + " && srec_cat " + srecArguments + " >/dev/null 2>&1";
     for (auto _ : state) {
@@ -114,13 +114,13 @@ void Convert(benchmark::State& state, const char* in, uint32_t inFormat, const c
         std::fill(buffer.begin(), buffer.end(), 0xFF);  // the buffer cleared, as on a device load
         DataFile r(( files.dir / in).string(), inFormat);
         r.buffer = buffer.data();
-        r.bufsize = kSize;
-        r.length = kSize;
+        r.bufsize = kDataSize;
+        r.length = kDataSize;
         const int read = r.Read();
         DataFile w((files.dir / out).string(), outFormat);
         w.buffer = buffer.data();
-        w.bufsize = kSize;
-        w.length = kSize;
+        w.bufsize = kDataSize;
+        w.length = kDataSize;
         const int written = w.Write();
         const double mine = Seconds(t0);
         ours += mine;
@@ -134,7 +134,7 @@ void Convert(benchmark::State& state, const char* in, uint32_t inFormat, const c
     state.counters["ours_ms"] = 1000 * ours / n;
     state.counters["srec_cat_ms"] = 1000 * theirs / n;
     state.counters["ratio"] = ours > 0 ? theirs / ours : 0;
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDataSize);
 }
 
 void BM_DataFile_ReadIntelHex16M(benchmark::State& s) { ReadOurs(s, FORMAT_INTEL_HEX, "in.hex"); }

@@ -15,29 +15,29 @@
 namespace krt {
 namespace {
 
-constexpr uint32_t kSize = 16u << 20;
+constexpr uint32_t kDumpSize = 16u << 20;
 
 struct Image {
     DeviceRecord record;
     DataBuffer buffer;
     OperationRange range;
     Image() {
-        record.maxsize = record.bufsize = kSize;
+        record.maxsize = record.bufsize = kDumpSize;
         record.bytesPerWord = 1;
-        buffer.Allocate(kSize);
+        buffer.Allocate(kDumpSize);
         std::mt19937 random(1);
-        for (uint32_t i = 0; i < kSize; ++i) buffer[i] = static_cast<uint8_t>(random());
-        range.Reset(kSize);
+        for (uint32_t i = 0; i < kDumpSize; ++i) buffer[i] = static_cast<uint8_t>(random());
+        range.Reset(kDumpSize);
     }
 };
 
-Image& Shared() {
+Image& SharedImage() {
     static Image image;
     return image;
 }
 
 void BM_DumpFillAtTheEnd(benchmark::State& state) {
-    Image& image = Shared();
+    Image& image = SharedImage();
     const bool words = state.range(0) != 0;
     if (words) {
         image.record.wordsize = 1;
@@ -58,9 +58,9 @@ void BM_DumpFillAtTheEnd(benchmark::State& state) {
 BENCHMARK(BM_DumpFillAtTheEnd)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 void BM_ChecksumOfSixteenMegabytes(benchmark::State& state) {
-    Image& image = Shared();
+    Image& image = SharedImage();
     for (auto _ : state) benchmark::DoNotOptimize(BufferChecksum(image.record, image.buffer, image.range));
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kDumpSize);
 }
 BENCHMARK(BM_ChecksumOfSixteenMegabytes)->Unit(benchmark::kMillisecond);
 

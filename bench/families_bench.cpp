@@ -26,9 +26,9 @@ namespace {
 
 constexpr uint32_t kWords = 0x8000;
 
-class Bench : public bench::SimLink<> {
+class FamilyBench : public bench::SimLink<> {
 public:
-    Bench() {
+    FamilyBench() {
         Load("EPROM", "AMD", "27C256");
         if (record.maxsize != kWords) {
             loaded = false;
@@ -42,7 +42,7 @@ public:
     bool loaded = true;
 };
 
-void Report(benchmark::State& state, Bench& b, uint8_t code, double minimum) {
+void FamilyReport(benchmark::State& state, FamilyBench& b, uint8_t code, double minimum) {
     // One-address run: the fixed cost of power-up, address and power-down.
     if (code == 5) b.Blank();
     b.counting.Reset();
@@ -59,7 +59,7 @@ void Report(benchmark::State& state, Bench& b, uint8_t code, double minimum) {
 }
 
 void BM_FamiliesRead27C256(benchmark::State& state) {
-    Bench b;
+    FamilyBench b;
     if (!b.loaded) {
         state.SkipWithError("27C256 not in the catalogue");
         return;
@@ -67,11 +67,11 @@ void BM_FamiliesRead27C256(benchmark::State& state) {
     for (auto _ : state) {
         if (b.Run(4, kWords) != 0) state.SkipWithError("read failed");
     }
-    Report(state, b, 4, 39.0);
+    FamilyReport(state, b, 4, 39.0);
 }
 
 void BM_FamiliesWrite27C256(benchmark::State& state) {
-    Bench b;
+    FamilyBench b;
     if (!b.loaded) {
         state.SkipWithError("27C256 not in the catalogue");
         return;
@@ -83,7 +83,7 @@ void BM_FamiliesWrite27C256(benchmark::State& state) {
         state.ResumeTiming();
         if (b.Run(5, kWords) != 0) state.SkipWithError("write failed");
     }
-    Report(state, b, 5, 58.0);
+    FamilyReport(state, b, 5, 58.0);
 }
 
 BENCHMARK(BM_FamiliesRead27C256)->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -55,7 +55,7 @@ public:
 
 // The write's one-byte run writes one byte; the erase's covers the whole
 // device whatever the range, so its one-byte run is a record of one byte.
-void Report(benchmark::State& state, FlashBench& b, uint8_t code, double minimum) {
+void FlashReport(benchmark::State& state, FlashBench& b, uint8_t code, double minimum) {
     const uint32_t size = b.record.maxsize;
     uint64_t one = 0, all = 0;
     double oneS = 0, allS = 0;
@@ -84,7 +84,7 @@ void BM_FlashWrite28F010(benchmark::State& state) {
         double s;
         if (b.Run(5, b.record.maxsize, b.record, accesses, s) != 0) state.SkipWithError("write failed");
     }
-    Report(state, b, 5, 71.0);
+    FlashReport(state, b, 5, 71.0);
 }
 
 void BM_FlashErase28F010(benchmark::State& state) {
@@ -101,7 +101,7 @@ void BM_FlashErase28F010(benchmark::State& state) {
         double s;
         if (b.Run(7, b.record.maxsize, b.record, accesses, s) != 0) state.SkipWithError("erase failed");
     }
-    Report(state, b, 7, 122.0);
+    FlashReport(state, b, 7, 122.0);
 }
 
 BENCHMARK(BM_FlashWrite28F010)->Unit(benchmark::kMillisecond)->Iterations(3);

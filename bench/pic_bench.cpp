@@ -49,7 +49,7 @@ public:
     bool loaded = true;
 };
 
-void Report(benchmark::State& state, PicBench& b, uint8_t code, double minimum) {
+void PicReport(benchmark::State& state, PicBench& b, uint8_t code, double minimum) {
     auto measure = [&](uint32_t words, uint64_t& accesses, uint64_t& virtualNs) {
         if (code == 5) b.Blank();
         const bench::Measured m = b.Measure(code, words);
@@ -76,7 +76,7 @@ void BM_PicWrite16F84(benchmark::State& state) {
         state.ResumeTiming();
         if (b.Run(5, kPicWords) != 0) state.SkipWithError("write failed");
     }
-    Report(state, b, 5, 1308.0);
+    PicReport(state, b, 5, 1308.0);
 }
 
 void BM_PicRead16F84(benchmark::State& state) {
@@ -88,7 +88,7 @@ void BM_PicRead16F84(benchmark::State& state) {
     for (auto _ : state) {
         if (b.Run(4, kPicWords) != 0) state.SkipWithError("read failed");
     }
-    Report(state, b, 4, 912.0);
+    PicReport(state, b, 4, 912.0);
 }
 
 BENCHMARK(BM_PicWrite16F84)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -45,9 +45,9 @@
 namespace krt {
 namespace {
 
-class Bench : public bench::SimLink<> {
+class SeepBench : public bench::SimLink<> {
 public:
-    Bench(const char* maker, const char* name, bool pageWrite) {
+    SeepBench(const char* maker, const char* name, bool pageWrite) {
         loaded = Load("SEEPROM", maker, name);
         record.pagewrite = pageWrite;
         Start();
@@ -85,7 +85,7 @@ public:
 
 void Measure(benchmark::State& state, const char* maker, const char* name, uint8_t code, bool pageWrite,
              double minimum) {
-    Bench b(maker, name, pageWrite);
+    SeepBench b(maker, name, pageWrite);
     if (!b.loaded) {
         state.SkipWithError("device not in the catalogue");
         return;

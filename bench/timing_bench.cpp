@@ -80,7 +80,7 @@ struct Timing : bench::SimLink<> {
     bool loaded = false;
 };
 
-void Report(benchmark::State& state, double simS, double chipS, double goalS, double linkS = 0) {
+void TimingReport(benchmark::State& state, double simS, double chipS, double goalS, double linkS = 0) {
     state.counters["sim_s"] = simS;
     state.counters["chip_s"] = chipS;
     state.counters["ratio"] = simS / chipS;
@@ -105,7 +105,7 @@ void BM_TimingWriteAT28C256(benchmark::State& state) {
     EepromFacts facts;
     LookUpEepromPart("AT28C256", facts);
     const auto* chip = t.Socket<EepromChip>();
-    Report(state, s, double(chip ? chip->Cycles() : 0) * double(facts.cycleMaxNs) * 1e-9, 5.3);
+    TimingReport(state, s, double(chip ? chip->Cycles() : 0) * double(facts.cycleMaxNs) * 1e-9, 5.3);
 }
 
 // 24C256 write (a page per write cycle) and erase (FF a page per cycle):
@@ -124,7 +124,7 @@ void Seeprom24C256(benchmark::State& state, uint8_t code) {
     LookUpTwoWirePart("AT24C256", facts);
     const uint64_t cycles = t.Socket<TwoWireEepromChip>()->WriteCycles() - before;
     const double readBack = t.record.verify ? double(t.record.maxsize) * 8 * kReadBitS : 0;
-    Report(state, s, double(cycles) * double(facts.writeNs) * 1e-9, 10.0, readBack);
+    TimingReport(state, s, double(cycles) * double(facts.writeNs) * 1e-9, 10.0, readBack);
 }
 void BM_TimingWrite24C256(benchmark::State& state) { Seeprom24C256(state, 5); }
 void BM_TimingErase24C256(benchmark::State& state) { Seeprom24C256(state, 7); }
@@ -139,7 +139,7 @@ void BM_TimingWrite93C66(benchmark::State& state) {
     for (auto _ : state) s = t.Seconds(state, 5);
     ThreeWireFacts facts;
     LookUpThreeWirePart("93C66", facts);
-    Report(state, s, double(t.Socket<ThreeWireEepromChip>()->WriteCycles()) * double(facts.writeNs) * 1e-9, 1.0,
+    TimingReport(state, s, double(t.Socket<ThreeWireEepromChip>()->WriteCycles()) * double(facts.writeNs) * 1e-9, 1.0,
            double(t.record.maxsize) * 16 * kReadBitS);
 }
 void BM_TimingErase93C66(benchmark::State& state) {
@@ -150,7 +150,7 @@ void BM_TimingErase93C66(benchmark::State& state) {
     for (auto _ : state) s = t.Seconds(state, 7);
     ThreeWireFacts facts;
     LookUpThreeWirePart("93C66", facts);
-    Report(state, s, double(facts.eraseAllNs) * 1e-9, 0.1,
+    TimingReport(state, s, double(facts.eraseAllNs) * 1e-9, 0.1,
            t.record.verify ? double(t.record.maxsize) * 16 * kReadBitS : 0);
 }
 
@@ -165,14 +165,14 @@ void BM_TimingWritePIC16F84A(benchmark::State& state) {
     for (size_t i = 0; i < 2 * 1024; i += 2) t.buffer[i] &= 0x3F;  // 14-bit words, high byte first
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 5);
-    Report(state, s, 1024 * 8 * kMs, 12.0);
+    TimingReport(state, s, 1024 * 8 * kMs, 12.0);
 }
 void BM_TimingReadPIC16F84A(benchmark::State& state) {
     Timing t("PIC", "Microchip", "PIC16F84A");
     if (!Loaded(state, t)) return;
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 4);
-    Report(state, s, (1024 + 64) * 3 * kUs, 1.6);
+    TimingReport(state, s, (1024 + 64) * 3 * kUs, 1.6);
 }
 
 // 28F010 write: every program pulse of 10 us and the 6 us before its
@@ -184,7 +184,7 @@ void BM_TimingWrite28F010(benchmark::State& state) {
     t.Random(t.record.bufsize);
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 5);
-    Report(state, s, double(t.Socket<FlashChip>()->ProgramPulses()) * 16 * kUs, 10.7);
+    TimingReport(state, s, double(t.Socket<FlashChip>()->ProgramPulses()) * 16 * kUs, 10.7);
 }
 void BM_TimingErase28F010(benchmark::State& state) {
     Timing t("FLASH", "Intel", "P28F010");
@@ -197,7 +197,7 @@ void BM_TimingErase28F010(benchmark::State& state) {
     for (auto _ : state) s = t.Seconds(state, 7);
     const double chipS = double(chip->ProgramPulses() - pulses) * 16 * kUs +
                          double(chip->ErasePulses() - erases) * 10 * kMs + double(t.record.maxsize) * 6 * kUs;
-    Report(state, s, chipS, 17.3);
+    TimingReport(state, s, chipS, 17.3);
 }
 
 // 27C256 write: one 100 us pulse for each byte that is not FF (the
@@ -210,7 +210,7 @@ void BM_TimingWrite27C256(benchmark::State& state) {
     for (auto _ : state) s = t.Seconds(state, 5);
     uint32_t programmed = 0;
     for (uint32_t a = 0; a < t.record.maxsize; ++a) programmed += t.buffer[a] != 0xFF;
-    Report(state, s, double(programmed) * 100 * kUs, 5.6);
+    TimingReport(state, s, double(programmed) * 100 * kUs, 5.6);
 }
 
 // GAL22V10 erase, then write: each power-up into edit mode waits 100 ms
@@ -223,7 +223,7 @@ void BM_TimingEraseWriteGAL22V10(benchmark::State& state) {
     t.Random(t.record.bufsize, 0x01);
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 7) + t.Seconds(state, 5);
-    Report(state, s, 2 * 120 * kMs + 100 * kMs + 46 * 40 * kMs, 4.5);
+    TimingReport(state, s, 2 * 120 * kMs + 100 * kMs + 46 * 40 * kMs, 4.5);
 }
 
 // Atmel ATF erase, then write, with the catalogue's values. The floor:
@@ -249,7 +249,7 @@ void AtfEraseWrite(benchmark::State& state, const char* name, double goalS) {
                          (serial ? 0.1 + double(r.LineNumber) * kMs : 1 * kMs);
     const double pulses = r.erasepulse + double(chip ? chip->ProgramStrobes() : 0) * r.tpw;
     const double port = double(r.maxsize) * (24 + 72 + 72) * kUs;
-    Report(state, s, waits + pulses + port, goalS);
+    TimingReport(state, s, waits + pulses + port, goalS);
 }
 void BM_TimingEraseWriteATF16V8B(benchmark::State& state) { AtfEraseWrite(state, "ATF16V8B", 2.09); }
 void BM_TimingEraseWriteATF22V10C(benchmark::State& state) { AtfEraseWrite(state, "ATF22V10C", 3.19); }
@@ -274,7 +274,7 @@ void BM_TimingSparse27C512(benchmark::State& state) {
         s = automatic ? t.Seconds(state, 9) + t.Seconds(state, 5) + t.Seconds(state, 6) : t.Seconds(state, 5);
         t.link.automaticWrite = false;
     }
-    Report(state, s, 16 * 1024 * 100 * kUs, automatic ? 9.0 : 6.5);
+    TimingReport(state, s, 16 * 1024 * 100 * kUs, automatic ? 9.0 : 6.5);
 }
 // 28F010, its first quarter random and the rest FF, write on a blank chip.
 void BM_TimingSparse28F010(benchmark::State& state) {
@@ -283,7 +283,7 @@ void BM_TimingSparse28F010(benchmark::State& state) {
     t.Random(t.record.maxsize / 4);
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 5);
-    Report(state, s, double(t.record.maxsize / 4) * 16 * kUs, 4.0);
+    TimingReport(state, s, double(t.record.maxsize / 4) * 16 * kUs, 4.0);
 }
 // AT28C256 holding a random image, rewritten with one byte changed; Arg:
 // changedonly.
@@ -297,7 +297,7 @@ void BM_TimingOnePageAT28C256(benchmark::State& state) {
     t.record.changedonly = static_cast<uint8_t>(state.range(0));
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 5);
-    Report(state, s, 10 * kMs, 1.5);
+    TimingReport(state, s, 10 * kMs, 1.5);
 }
 // PIC16F84A, its first 256 program words random and the rest 3FFF, write
 // on a blank chip.
@@ -308,7 +308,7 @@ void BM_TimingSparsePIC16F84A(benchmark::State& state) {
     for (size_t i = 0; i < 2 * 256; i += 2) t.buffer[i] &= 0x3F;
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 5);
-    Report(state, s, 256 * 8 * kMs, 11.0);
+    TimingReport(state, s, 256 * 8 * kMs, 11.0);
 }
 // 5 V flash. The protocol's floor for a byte program sequence, per byte:
 // the four bus write cycles with their address latches (12 commands of two
@@ -325,7 +325,7 @@ void BM_TimingWriteSST39SF010A(benchmark::State& state) {
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 5);
     const double floorS = kPowerUpAndIdS + double(t.Socket<Flash5vChip>()->Programs()) * (72 + 14 + 38) * kUs;
-    Report(state, s, floorS, 1.3 * floorS);
+    TimingReport(state, s, floorS, 1.3 * floorS);
 }
 // Chip erase: the datasheet's 70 ms after the power-up and the ID; the
 // goal is a tenth more of the erase.
@@ -336,7 +336,7 @@ void BM_TimingEraseSST39SF010A(benchmark::State& state) {
     t.Run(5, t.record.maxsize);
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 7);
-    Report(state, s, kPowerUpAndIdS + 70 * kMs, kPowerUpAndIdS + 77 * kMs);
+    TimingReport(state, s, kPowerUpAndIdS + 70 * kMs, kPowerUpAndIdS + 77 * kMs);
 }
 // AT29C010A: 1024 sector cycles of 10 ms.
 void BM_TimingWriteAT29C010A(benchmark::State& state) {
@@ -346,7 +346,7 @@ void BM_TimingWriteAT29C010A(benchmark::State& state) {
     double s = 0;
     for (auto _ : state) s = t.Seconds(state, 5);
     const double chipS = kPowerUpAndIdS + double(t.Socket<Flash5vChip>()->Programs()) * 10 * kMs;
-    Report(state, s, chipS, 1.3 * chipS);
+    TimingReport(state, s, chipS, 1.3 * chipS);
 }
 
 BENCHMARK(BM_TimingWriteAT28C256)->Unit(benchmark::kMillisecond)->Iterations(1);

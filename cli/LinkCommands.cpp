@@ -111,7 +111,7 @@ int Reset(CliSession& session, const std::vector<std::string>& args) {
     return result;
 }
 
-int Command(CliSession& session, const std::vector<std::string>& args) {
+int LinkCommand(CliSession& session, const std::vector<std::string>& args) {
     constexpr const char* kSynopsis = "cmd MNEMONIC [HEX]";
     if (args.empty() || args.size() > 2) return Usage(kSynopsis);
     const CommandMnemonic* m = nullptr;
@@ -231,7 +231,7 @@ void RegisterLinkCommands(std::vector<CliCommand>& table) {
     table.push_back({"cmd", "cmd MNEMONIC [HEX]",
                      "one programmer command (NOP INC DLREAD DHREAD REVREAD DLSEND DHSEND ALSET AHSET "
                      "DLSET DHSET CSET DEVSET TIMLOSET TIMHISET OPORTSET VOLTSET WAITTIM)",
-                     Command});
+                     LinkCommand});
     table.push_back({"in", "in", "read one byte from the programmer (no command first)", ByteIn});
     table.push_back({"out", "out HEX", "write a byte to the data register, no strobe", ByteOut});
     table.push_back({"pins", "pins HEX", "write a byte to the data register and show the status lines", Pins});

@@ -24,7 +24,7 @@ namespace krt {
 
 namespace {
 
-constexpr int kExitUnsupported = 9;  // the result code "Unsupported operation in this device"
+constexpr int kSimExitUnsupported = 9;  // the result code "Unsupported operation in this device"
 
 
 }  // namespace
@@ -132,7 +132,7 @@ int SimEraseCommand(CliSession& session, const std::vector<std::string>& args) {
         std::fprintf(stderr, "krt: ");
         std::fprintf(stderr, kSimTextEraseRefused, path.c_str(), reason.c_str());
         std::fprintf(stderr, "\n");
-        return kExitUnsupported;
+        return kSimExitUnsupported;
     }
     if (!SaveChipFile(path, *chip, error)) {
         std::fprintf(stderr, "krt: %s\n", error.c_str());

@@ -13,7 +13,7 @@ namespace {
 // The texts of refused edits: [code][language], Japanese first.
 enum EditText { kNoBuffer, kBeyond, kEmptyPattern, kOddPattern, kBadWidth, kSizesDiffer, kRangeWords };
 
-constexpr const char* kTexts[][2] = {
+constexpr const char* kEditTexts[][2] = {
     {"バッファーがありません (デバイスが選択されていません)", "there is no buffer (no device is selected)"},
     {"%06X から %X バイトはバッファー (%X バイト) を超えます。何も変えませんでした",
      "%X bytes from %06X reach beyond the buffer (%X bytes); nothing was changed"},
@@ -28,7 +28,7 @@ constexpr const char* kTexts[][2] = {
 
 template <typename... Args>
 std::string Text(EditText code, uint32_t language, Args... args) {
-    const char* format = kTexts[code][language == 0 ? 0 : 1];
+    const char* format = kEditTexts[code][language == 0 ? 0 : 1];
     if constexpr (sizeof...(Args) == 0) {
         return format;  // a text without arguments is not a format
     } else {

@@ -17,7 +17,7 @@ namespace {
 enum RomSetText {
     kBadLayout,
     kNotMultiple,
-    kSizesDiffer,
+    kJoinSizesDiffer,
     kNoData,
     kFuseMap,
     kTooLarge,
@@ -27,7 +27,7 @@ enum RomSetText {
     kNoLanes,
 };
 
-constexpr const char* kTexts[][2] = {
+constexpr const char* kRomSetTexts[][2] = {
     {"分割数は 2 から 16、ワードのバイト数は 1、2 または 4 です",
      "the number of chips is 2 to 16, and a chip's word has 1, 2 or 4 bytes"},
     {"%llu バイトのイメージは %u 個のチップ (%u バイトのワード) に分けられません: サイズは %u の倍数でなければなりません",
@@ -44,12 +44,12 @@ constexpr const char* kTexts[][2] = {
     {"チップ %u 個にはファイルが %u 個要ります (%zu 個ではなく)", "%u chips want %u files, not %zu"},
 };
 
-const char* Text(RomSetText code, uint32_t language) { return kTexts[code][language == 0 ? 0 : 1]; }
+const char* RomSetTextOf(RomSetText code, uint32_t language) { return kRomSetTexts[code][language == 0 ? 0 : 1]; }
 
 template <typename... Args>
 std::string Format(RomSetText code, uint32_t language, Args... args) {
     char text[512];
-    std::snprintf(text, sizeof text, Text(code, language), args...);
+    std::snprintf(text, sizeof text, RomSetTextOf(code, language), args...);
     return text;
 }
 
@@ -73,7 +73,7 @@ uint64_t Period(const RomSetLayout& layout) {
 std::string RomSetLayoutProblem(const RomSetLayout& layout, uint32_t language) {
     const bool good = layout.ways >= 2 && layout.ways <= 16 &&
                       (layout.bytes == 1 || layout.bytes == 2 || layout.bytes == 4);
-    return good ? std::string() : Text(kBadLayout, language);
+    return good ? std::string() : RomSetTextOf(kBadLayout, language);
 }
 
 bool SplitImage(const std::vector<uint8_t>& image, const RomSetLayout& layout,
@@ -111,7 +111,7 @@ bool JoinImages(const std::vector<std::vector<uint8_t>>& lanes, const std::vecto
     auto name = [&names](size_t i) { return i < names.size() ? names[i].c_str() : "?"; };
     for (size_t i = 1; i < lanes.size(); ++i)
         if (lanes[i].size() != lanes[0].size()) {
-            error = Format(kSizesDiffer, language, name(0), static_cast<unsigned long long>(lanes[0].size()), name(i),
+            error = Format(kJoinSizesDiffer, language, name(0), static_cast<unsigned long long>(lanes[0].size()), name(i),
                            static_cast<unsigned long long>(lanes[i].size()));
             return false;
         }

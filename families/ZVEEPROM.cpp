@@ -17,11 +17,11 @@ namespace krt {
 
 namespace {
 
-constexpr uint8_t kGoOn = 0xFF;
+constexpr uint8_t kEepromGoOn = 0xFF;
 constexpr unsigned kRecoveryMs = 1000;
 // A clock that does not advance must not hang a wait: a backstop count of
 // reads far beyond what kCycleWaitLimitMs allows (a read costs about 40 us).
-constexpr uint32_t kMaxWaitReads = 1'000'000;
+constexpr uint32_t kEepromMaxWaitReads = 1'000'000;
 
 // Software data protection sequences (address, data), the same on every
 // 28C part that has it; 8K parts decode only A0-A12 (1555/0AAA).
@@ -33,7 +33,7 @@ constexpr Step kEnable[] = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
 constexpr Step kDisable[] = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80},
                              {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x20}};
 
-unsigned Lang(uint32_t language) { return language == 1 ? 1u : 0u; }
+unsigned EepromLang(uint32_t language) { return language == 1 ? 1u : 0u; }
 
 }  // namespace
 
@@ -41,7 +41,7 @@ ZVEEPROM::ZVEEPROM(LinkContext& link, const LinkRequest& request, DeviceRecord& 
     : ZVROM(link, request, record) {}
 
 bool ZVEEPROM::WaitOver(std::chrono::nanoseconds start, uint32_t& reads) {
-    if (++reads >= kMaxWaitReads || link_.clock->now() - start >= std::chrono::milliseconds(kCycleWaitLimitMs)) {
+    if (++reads >= kEepromMaxWaitReads || link_.clock->now() - start >= std::chrono::milliseconds(kCycleWaitLimitMs)) {
         waitGaveUp_ = true;
         return true;
     }
@@ -98,7 +98,7 @@ bool ZVEEPROM::WaitBusyFlag() {
 }
 
 void ZVEEPROM::LogCycleTimeout(uint32_t pageStart) {
-    const unsigned lang = Lang(link_.language);
+    const unsigned lang = EepromLang(link_.language);
     const unsigned mode = record->waitmode <= 4 ? record->waitmode : 5;
     Log(link_.log, texts::kCycleTimeout[lang], static_cast<unsigned long>(pageStart),
         texts::kWaitModeNames[lang][mode]);
@@ -210,7 +210,7 @@ bool ZVEEPROM::CycleStillRunning(uint32_t pageStart, uint32_t count) {
 uint8_t ZVEEPROM::WriteRange() {
     uint32_t end = 0;
     const uint8_t early = BeginOperation(true, true, end);
-    if (early != kGoOn) return early;
+    if (early != kEepromGoOn) return early;
     link_.SetTimerSeconds(record->tpw);
     const uint32_t pageSize = std::max<uint32_t>(record->pagesize, 1);
     const uint8_t* data = request->buffer;
@@ -260,7 +260,7 @@ uint8_t ZVEEPROM::WriteRange() {
             if (watch && record->sdp && !protectionHinted_ && ReadPage(n, after) && after == before &&
                 std::memcmp(before.data(), data + pageStart, n) != 0) {
                 protectionHinted_ = true;
-                const unsigned l = Lang(link_.language);
+                const unsigned l = EepromLang(link_.language);
                 Log(link_.log, link_.windowFace ? texts::kProtectionHintWindow[l] : texts::kProtectionHint[l],
                     static_cast<unsigned long>(pageStart),
                     record->manufacture.c_str(), record->name.c_str());
@@ -291,7 +291,7 @@ uint8_t ZVEEPROM::WriteRange() {
 
     const bool brokenOff = waitGaveUp_ || link_.readyTimedOut;
     if (record->changedonly)
-        Log(link_.log, texts::kPagesSkipped[Lang(link_.language)], static_cast<unsigned long>(pagesSkipped));
+        Log(link_.log, texts::kPagesSkipped[EepromLang(link_.language)], static_cast<unsigned long>(pagesSkipped));
     // A write ended by a wait that gave up did not finish: it never claims
     // "without errors"; the line before has said why.
     LogWriteEnd(brokenOff);
@@ -341,13 +341,13 @@ uint8_t ZVEEPROM::SetProtection(bool enable) {
     // Without protection the sequences are plain byte writes (AA at 555h on
     // a 2K part): refused before the chip is powered.
     if (!record->sdp) {
-        Log(link_.log, "%s", texts::kNoProtection[Lang(link_.language)]);
+        Log(link_.log, "%s", texts::kNoProtection[EepromLang(link_.language)]);
         return RESULT_UNSUPPORTED;
     }
     if (record->maxsize == 0) return RESULT_ZERO_LENGTH;
     if (!PowerOn(true)) return RESULT_FATAL;
     const uint32_t mask = record->maxsize <= 0x2000 ? 0x1FFF : 0x7FFF;
-    const unsigned lang = Lang(link_.language);
+    const unsigned lang = EepromLang(link_.language);
     uint8_t result = RESULT_OK;
 
     // The whole sequence inside one byte-load window: only the low and

@@ -12,7 +12,7 @@ namespace krt {
 
 namespace {
 
-constexpr uint8_t kGoOn = 0xFF;
+constexpr uint8_t kFlash5vGoOn = 0xFF;
 // Command cycles: AA at 5555h, 55 at 2AAAh, then the command at 5555h.
 constexpr uint32_t kUnlock1 = 0x5555, kUnlock2 = 0x2AAA;
 constexpr uint8_t kProgram = 0xA0, kProductId = 0x90, kEraseSetup = 0x80, kChipErase = 0x10;
@@ -26,9 +26,9 @@ constexpr unsigned kIdPauseMs = 10;
 constexpr uint32_t kGuardedPage = 256;
 constexpr unsigned kWriteCycleMs = 20;
 // A clock that does not advance must not hang a wait: a backstop on reads.
-constexpr uint32_t kMaxWaitReads = 2'000'000;
+constexpr uint32_t kFlash5vMaxWaitReads = 2'000'000;
 
-unsigned Lang(uint32_t language) { return language == 1 ? 1u : 0u; }
+unsigned Flash5vLang(uint32_t language) { return language == 1 ? 1u : 0u; }
 
 }  // namespace
 
@@ -85,7 +85,7 @@ double ZVFLASH5V::ProgramBoundS() const {
 }
 
 void ZVFLASH5V::LogGiveUp(uint32_t address, double boundS, bool erase) {
-    const unsigned lang = Lang(link_.language);
+    const unsigned lang = Flash5vLang(link_.language);
     if (dq5Seen_) {
         Log(link_.log, texts::kFlash5vTimeLimit[lang], static_cast<unsigned long>(address));
     } else if (erase) {
@@ -122,7 +122,7 @@ bool ZVFLASH5V::WaitDone(uint8_t data, double boundS, bool sleepBetween, uint8_t
             BusWrite(static_cast<uint32_t>(counter_), kReset);
             return false;
         }
-        if (link_.clock->now() - start >= bound || reads >= kMaxWaitReads) {
+        if (link_.clock->now() - start >= bound || reads >= kFlash5vMaxWaitReads) {
             // DQ7 never showed the data: a chip that ignored the write (a
             // protected page, a cell that does not take its value) has
             // ended its cycle and reads steady; one still toggling DQ6 has
@@ -225,7 +225,7 @@ bool ZVFLASH5V::IdentityMatches() {
     else
         std::snprintf(found, sizeof found, "no identifier (addresses 0 and 1 read %02Xh/%02Xh as data)", maker,
                       device);
-    const unsigned language = Lang(link_.language);
+    const unsigned language = Flash5vLang(link_.language);
     if (!record->idconfirmed && answered) {
         Log(link_.log, texts::kFlashIdUnconfirmed[language], expected, found);
         return true;
@@ -284,7 +284,7 @@ uint8_t ZVFLASH5V::WriteBytes(uint32_t end) {
         }
         currentAddress.store(a + 1, std::memory_order_relaxed);
     }
-    return fatal ? static_cast<uint8_t>(RESULT_FATAL) : kGoOn;
+    return fatal ? static_cast<uint8_t>(RESULT_FATAL) : kFlash5vGoOn;
 }
 
 bool ZVFLASH5V::LoadPage(uint32_t pageStart, const std::vector<uint8_t>& page, bool sequence) {
@@ -312,7 +312,7 @@ bool ZVFLASH5V::LoadPage(uint32_t pageStart, const std::vector<uint8_t>& page, b
     const double gapS = static_cast<double>(widest.count()) * 1e-9;
     if (gapS > window) {
         windowBroken_ = true;
-        Log(link_.log, texts::kFlash5vLoadWindow[Lang(link_.language)], static_cast<unsigned long>(pageStart),
+        Log(link_.log, texts::kFlash5vLoadWindow[Flash5vLang(link_.language)], static_cast<unsigned long>(pageStart),
             gapS * 1e6, window * 1e6);
         return false;
     }
@@ -361,7 +361,7 @@ uint8_t ZVFLASH5V::WritePages(uint32_t start, uint32_t end, bool erasing) {
                 Log(link_.log, texts::kPageVerifyError, static_cast<unsigned long>(pageStart));
                 if (watch && !hinted && after == before && before != page) {
                     hinted = true;
-                    Log(link_.log, texts::kFlash5vProtectionHint[Lang(link_.language)],
+                    Log(link_.log, texts::kFlash5vProtectionHint[Flash5vLang(link_.language)],
                         static_cast<unsigned long>(pageStart), record->manufacture.c_str(), record->name.c_str());
                     link_.protectionSuspected = true;
                     currentAddress.store(hi, std::memory_order_relaxed);
@@ -376,18 +376,18 @@ uint8_t ZVFLASH5V::WritePages(uint32_t start, uint32_t end, bool erasing) {
         }
         currentAddress.store(hi, std::memory_order_relaxed);
     }
-    return kGoOn;
+    return kFlash5vGoOn;
 }
 
 uint8_t ZVFLASH5V::Write() {
     if (PageMode() && record->loadwindow > 0 && record->loadwindow < kShortestLoadWindowS) {
-        Log(link_.log, texts::kFlash5vWindowTooShort[Lang(link_.language)], record->loadwindow * 1e6,
+        Log(link_.log, texts::kFlash5vWindowTooShort[Flash5vLang(link_.language)], record->loadwindow * 1e6,
             kShortestLoadWindowS * 1e6);
         return RESULT_FATAL;
     }
     uint32_t end = 0;
     const uint8_t early = BeginOperation(true, true, end);
-    if (early != kGoOn) return early;
+    if (early != kFlash5vGoOn) return early;
     const uint8_t stopped = PageMode() ? WritePages(request->startAddress, end, false) : WriteBytes(end);
     const bool brokenOff = stopped == RESULT_FATAL || link_.readyTimedOut;
     LogWriteEnd(brokenOff);
@@ -429,7 +429,7 @@ uint8_t ZVFLASH5V::Erase() {
 
 uint8_t ZVFLASH5V::SetProtection(bool enable) {
     currentAddress.store(0, std::memory_order_relaxed);
-    const unsigned lang = Lang(link_.language);
+    const unsigned lang = Flash5vLang(link_.language);
     if (!PageMode() || !record->sdp) {
         Log(link_.log, "%s", PageMode() ? texts::kNoProtection[lang] : texts::kFlash5vNoPageMode[lang]);
         return RESULT_UNSUPPORTED;

@@ -16,7 +16,7 @@ namespace {
 // The timer's largest count (range 3: ten bits of 256 clocks).
 constexpr double kTimerReachCounts = 1023.0 * 256.0;
 constexpr unsigned kPowerUpMs = 1000;
-constexpr unsigned kSupplySettleMs = 100;
+constexpr unsigned kGalSupplySettleMs = 100;
 constexpr unsigned kPowerDownMs = 500;
 constexpr unsigned kRetryMs = 1;
 constexpr unsigned kRowSettleMs = 1;
@@ -753,7 +753,7 @@ bool ZVGAL::PowerOn(bool programming) {
         link_.SetVcc(static_cast<float>(record->VccR));
     }
     link_.SupplyOutput(false);
-    link_.clock->sleepMs(WaitMs(record->galsettle, kSupplySettleMs));
+    link_.clock->sleepMs(WaitMs(record->galsettle, kGalSupplySettleMs));
     link_.DEVSET(typeCode);
     link_.SupplyOutput(true);
     SetRow(0);

@@ -20,8 +20,8 @@ constexpr uint8_t kClockLine = 0x20;   // RB6
 constexpr uint8_t kDataLine = 0x10;    // RB7 towards the chip
 constexpr uint8_t kReplyData = 0x40;   // RB7 as read back
 constexpr uint8_t kDriveData = 0x80;   // C port: the programmer drives RB7
-constexpr unsigned kSupplySettleMs = 500;
-constexpr unsigned kDeviceSettleMs = 10;
+constexpr unsigned kPicSupplySettleMs = 500;
+constexpr unsigned kPicDeviceSettleMs = 10;
 constexpr unsigned kCommandToDataMs = 1;
 constexpr unsigned kProgrammingMs = 50;
 constexpr unsigned kEraseSettleMs = 100;
@@ -127,12 +127,12 @@ bool ZVPIC::PowerOn(bool programming) {
     link_.SupplyOutput(false);
     // The programmer's supplies rise; the chip's own 5 us after VDD and VPP
     // (thld0, tppdp) lie inside the device settle below, which stays fixed.
-    SleepFor(record->picsettle, kSupplySettleMs);
+    SleepFor(record->picsettle, kPicSupplySettleMs);
     link_.CSET(kDriveData);
     link_.DLSET(0x00);
     link_.DHSET(0x00);
     link_.DEVSET(typeCode);
-    link_.clock->sleepMs(kDeviceSettleMs);
+    link_.clock->sleepMs(kPicDeviceSettleMs);
     return true;
 }
 

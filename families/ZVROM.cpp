@@ -9,9 +9,9 @@
 namespace krt {
 
 namespace {
-constexpr unsigned kSupplySettleMs = 500;
-constexpr unsigned kDeviceSettleMs = 300;
-constexpr uint8_t kGoOn = 0xFF;
+constexpr unsigned kRomSupplySettleMs = 500;
+constexpr unsigned kRomDeviceSettleMs = 300;
+constexpr uint8_t kRomGoOn = 0xFF;
 
 uint8_t High(uint16_t v) { return static_cast<uint8_t>(v >> 8); }
 uint8_t Low(uint16_t v) { return static_cast<uint8_t>(v & 0xFF); }
@@ -84,10 +84,10 @@ bool ZVROM::PowerOn(bool programming) {
         link_.SetVcc(static_cast<float>(record->VccR));
     }
     link_.SupplyOutput(false);
-    link_.clock->sleepMs(kSupplySettleMs);
+    link_.clock->sleepMs(kRomSupplySettleMs);
     link_.DEVSET(typeCode);
     if (programming || (typeCode & 3) != 3) link_.SupplyOutput(true);
-    link_.clock->sleepMs(kDeviceSettleMs);
+    link_.clock->sleepMs(kRomDeviceSettleMs);
     if (typeCode == 3) link_.SetAuxOutput(1);
     return true;
 }
@@ -118,7 +118,7 @@ uint8_t ZVROM::BeginOperation(bool programming, bool usesBuffer, uint32_t& end) 
     if (usesBuffer && request->buffer == nullptr) return RESULT_FATAL;
     if (!PowerOn(programming)) return RESULT_FATAL;
     end = start + length;
-    return kGoOn;
+    return kRomGoOn;
 }
 
 uint8_t ZVROM::FrameResult() const {
@@ -196,7 +196,7 @@ uint8_t ZVROM::BlankCheck() {
 uint8_t ZVROM::Write() {
     uint32_t end = 0;
     uint8_t early = BeginOperation(true, true, end);
-    if (early != kGoOn) return early;
+    if (early != kRomGoOn) return early;
     link_.SetTimer(0, 3);
     SetAddress(request->startAddress);
     link_.SetTimerSeconds(record->tpw);

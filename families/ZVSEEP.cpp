@@ -11,7 +11,7 @@ namespace krt {
 
 namespace {
 
-constexpr uint8_t kGoOn = 0xFF;
+constexpr uint8_t kSeepGoOn = 0xFF;
 
 // Two-wire lines on the data-low latch, and the C port bit that lets the
 // programmer drive SDA (clear: the chip drives it).
@@ -29,8 +29,8 @@ constexpr uint8_t kDi = 0x04;
 constexpr uint8_t kSk = 0x02;
 constexpr uint8_t kDo = 0x80;
 
-constexpr unsigned kSupplySettleMs = 50;
-constexpr unsigned kDeviceSettleMs = 30;
+constexpr unsigned kSeepSupplySettleMs = 50;
+constexpr unsigned kSeepDeviceSettleMs = 30;
 constexpr unsigned kFirstReadyPollMs = 15;
 constexpr unsigned kEraseTailMs = 100;
 
@@ -91,7 +91,7 @@ uint8_t ZVSEEP::Refusal() {
         Log(link_.log, "%s", texts::kSeepNoWordAccess[language]);
         return RESULT_INCOMPLETE;
     }
-    return kGoOn;
+    return kSeepGoOn;
 }
 
 // A chip that never answered ends the request as a programmer that stopped
@@ -111,9 +111,9 @@ bool ZVSEEP::PowerOn(bool programming) {
         link_.SetVcc(static_cast<float>(record->VccR));
     }
     link_.SupplyOutput(false);
-    link_.clock->sleepMs(kSupplySettleMs);
+    link_.clock->sleepMs(kSeepSupplySettleMs);
     link_.DEVSET(typeCode);
-    link_.clock->sleepMs(kDeviceSettleMs);
+    link_.clock->sleepMs(kSeepDeviceSettleMs);
     if (typeCode == 3) link_.SetAuxOutput(1);
     return true;
 }
@@ -122,22 +122,22 @@ void ZVSEEP::NextAddress() { currentAddress.store(CurrentAddress() + 1, std::mem
 
 uint8_t ZVSEEP::Read() {
     const uint8_t refused = Refusal();
-    return refused != kGoOn ? refused : ZVROM::Read();
+    return refused != kSeepGoOn ? refused : ZVROM::Read();
 }
 
 uint8_t ZVSEEP::Verify() {
     const uint8_t refused = Refusal();
-    return refused != kGoOn ? refused : ZVROM::Verify();
+    return refused != kSeepGoOn ? refused : ZVROM::Verify();
 }
 
 uint8_t ZVSEEP::BlankCheck() {
     const uint8_t refused = Refusal();
-    return refused != kGoOn ? refused : ZVROM::BlankCheck();
+    return refused != kSeepGoOn ? refused : ZVROM::BlankCheck();
 }
 
 uint8_t ZVSEEP::Write() {
     const uint8_t refused = Refusal();
-    if (refused != kGoOn) return refused;
+    if (refused != kSeepGoOn) return refused;
     cachedPage = -1;
     if (BusOf() == Bus::TwoWire && record->pagewrite) return WritePages();
     // The byte write reads nothing back on this bus: the cycle of its last
@@ -170,7 +170,7 @@ void ZVSEEP::PowerOff() {
 uint8_t ZVSEEP::WritePages() {
     uint32_t end = 0;
     const uint8_t early = BeginOperation(true, true, end);
-    if (early != kGoOn) return early;
+    if (early != kSeepGoOn) return early;
     const bool verifying = VerifyWhileWriting();
     const bool changedOnly = record->changedonly != 0;
     uint32_t unchanged = 0;
@@ -278,7 +278,7 @@ ZVSEEP::Unit ZVSEEP::EraseUnit(uint32_t a) {
 // fails the erase (3) with its address, as a write does.
 uint8_t ZVSEEP::Erase() {
     const uint8_t refused = Refusal();
-    if (refused != kGoOn) return refused;
+    if (refused != kSeepGoOn) return refused;
     const uint32_t n = record->maxsize;
     if (n == 0) return RESULT_ZERO_LENGTH;
     cachedPage = -1;

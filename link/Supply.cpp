@@ -33,9 +33,13 @@ long long ClockCount(double seconds, double clockHz) {
     const double cycles = seconds * clockHz;
     if (std::isnan(cycles) || cycles <= 0.0) return 0;
     if (!(cycles < 1e12)) return -1;
+    // std::to_chars rounds exactly as printf's "%f" does, at a fraction of
+    // its cost: this runs for every pulse an operation sends.
     char text[64];
-    std::snprintf(text, sizeof text, "%f", cycles);
-    return std::strtoll(text, nullptr, 10);
+    const std::to_chars_result printed = std::to_chars(text, text + sizeof text, cycles, std::chars_format::fixed, 6);
+    long long count = 0;
+    std::from_chars(text, printed.ptr, count);
+    return count;
 }
 
 }  // namespace

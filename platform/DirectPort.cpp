@@ -15,7 +15,7 @@ namespace {
 
 constexpr unsigned kSpan = 3;
 // As a failed ppdev port reads: ready, no reply.
-constexpr uint8_t kFailedStatus = 0xDF;
+constexpr uint8_t kDirectFailedStatus = 0xDF;
 
 // Every opened port gets its own number, so that a thread can tell whether
 // it asked for this port's permission (a number is never used twice, a
@@ -43,7 +43,7 @@ public:
     // Only the granted addresses are touched: anything else would fault.
     uint8_t read(uint16_t address) override {
         if (!Granted(address)) return 0xFF;
-        if (!Permitted()) return address == base_ + 1 ? kFailedStatus : 0x00;
+        if (!Permitted()) return address == base_ + 1 ? kDirectFailedStatus : 0x00;
         return kernel_.Inb(address);
     }
     void write(uint16_t address, uint8_t value) override {

@@ -154,7 +154,7 @@ namespace {
 
 // Status, data and control as they read on a port that has failed: ready,
 // no reply. The request that met the failure ends through the fault handler.
-constexpr uint8_t kFailedStatus = 0xDF;
+constexpr uint8_t kPpdevFailedStatus = 0xDF;
 
 class PpdevPort final : public PortIo {
 public:
@@ -168,7 +168,7 @@ public:
         unsigned char value = 0xFF;
         switch (address - base_) {
             case 0: Check(kernel_.Ioctl(fd_, PPRDATA, &value), "PPRDATA", value, 0x00); break;
-            case 1: Check(kernel_.Ioctl(fd_, PPRSTATUS, &value), "PPRSTATUS", value, kFailedStatus); break;
+            case 1: Check(kernel_.Ioctl(fd_, PPRSTATUS, &value), "PPRSTATUS", value, kPpdevFailedStatus); break;
             case 2: Check(kernel_.Ioctl(fd_, PPRCONTROL, &value), "PPRCONTROL", value, 0x00); break;
             default: break;
         }

@@ -37,7 +37,7 @@ constexpr uint32_t kPermittedErrors = 16;
 // without --length runs it on every part).
 constexpr uint32_t kSampledByteEraseLimit = 2048;
 
-class KeptLines final : public LogSink {
+class CatalogueCheckLines final : public LogSink {
 public:
     void line(std::string_view utf8) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -304,7 +304,7 @@ private:
 
     EntryProof& proof_;
     const CatalogueCheckOptions& options_;
-    KeptLines log_;
+    CatalogueCheckLines log_;
     Session session_;
     std::vector<Span> spans_;
     std::vector<uint8_t> blank_, image_;

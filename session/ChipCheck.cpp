@@ -58,7 +58,7 @@ constexpr uint8_t kMarkZero = 0x5A;
 uint8_t MarkOf(unsigned line) { return static_cast<uint8_t>(0x10 + line); }
 
 // Lines of a sub-operation are the check's own business: kept, not shown.
-class KeptLines final : public LogSink {
+class ChipCheckLines final : public LogSink {
 public:
     void line(std::string_view text) override { lines.emplace_back(text); }
     std::vector<std::string> lines;
@@ -149,7 +149,7 @@ private:
         request.buffer = image.data();
         request.startAddress = start;
         request.length = length;
-        KeptLines lines;
+        ChipCheckLines lines;
         LogSink* previous = session_.link.log;
         session_.link.log = &lines;
         const uint64_t t0 = Now();
@@ -168,7 +168,7 @@ private:
         LinkRequest request;
         request.code = REQ_READ;
         request.length = record_.maxsize;
-        KeptLines lines;
+        ChipCheckLines lines;
         LogSink* previous = session_.link.log;
         session_.link.log = &lines;
         bool published = false;

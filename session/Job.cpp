@@ -25,7 +25,7 @@ namespace krt {
 
 namespace {
 
-bool SameText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+bool SameJobText(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
 
 // The record with the texts that name the entry taken out: what is left is
 // how the chip is programmed.
@@ -82,7 +82,7 @@ PartEntries FindPartEntries(const DeviceList& list, const std::string& catalogue
                             uint32_t language) {
     PartEntries found;
     for (int32_t i = 0; i < list.count; ++i)
-        if (SameText(list.names[static_cast<size_t>(i)], part)) found.entries.push_back(i);
+        if (SameJobText(list.names[static_cast<size_t>(i)], part)) found.entries.push_back(i);
     if (found.entries.size() < 2) return found;
     std::vector<DeviceRecord> records;
     for (int32_t entry : found.entries) {
@@ -201,8 +201,8 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
             bool named = false;
             for (int32_t entry : found.entries) {
                 const size_t i = static_cast<size_t>(entry);
-                named = named || (SameText(devices.types[i], type) && SameText(devices.makers[i], maker) &&
-                                  SameText(devices.names[i], name));
+                named = named || (SameJobText(devices.types[i], type) && SameJobText(devices.makers[i], maker) &&
+                                  SameJobText(devices.names[i], name));
             }
             if (!named) return Stop(report, JobStop::PartConflict);
         } else {
@@ -213,8 +213,8 @@ bool Session::PrepareJob(const Job& job, JobFace& face, JobReport& report) {
         }
     }
     // The same device as loaded keeps its record and buffer.
-    const bool same = buffer.Exists() && SameText(record.type, type) && SameText(record.manufacture, maker) &&
-                      SameText(record.name, name);
+    const bool same = buffer.Exists() && SameJobText(record.type, type) && SameJobText(record.manufacture, maker) &&
+                      SameJobText(record.name, name);
     if (!same) {
         DataBuffer blank;
         const DeviceLoad loaded = LoadDevice(type, maker, name, language, log, blank);

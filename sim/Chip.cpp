@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "sim/Chip.h"
 
+#include <cctype>
+
 #include "sim/SimTexts.h"
 
 namespace krt {
@@ -27,6 +29,11 @@ bool SocketState::Level(Pin pin) const {
     if (wiring->sharedLine == pin && !(cPort() & 0x80)) return true;  // released: the pull-up
     const uint8_t latch = in->latch == LatchByte::DataLow ? dataLow : dataHigh;
     return (latch >> in->bit) & 1;
+}
+
+std::string UpperCase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
 }
 
 std::string Chip::Describe() const { return std::string(Kind()) + " " + deviceName_; }

@@ -29,6 +29,13 @@
 
 namespace krt {
 
+// The chip models count virtual time in nanoseconds.
+constexpr uint64_t kNsPerUs = 1000;
+constexpr uint64_t kNsPerMs = 1000 * kNsPerUs;
+
+// A part name in capitals, as the models' part tables spell them.
+std::string UpperCase(std::string text);
+
 // What the programmer presents to the socket.
 struct SocketState {
     uint64_t nowNs = 0;        // virtual time of the event

@@ -8,7 +8,7 @@ namespace krt {
 
 namespace {
 
-struct Pair {
+struct DialogPair {
     DialogText id;
     const char* japanese;
     const char* english;
@@ -17,7 +17,7 @@ struct Pair {
 // The configuration dialog's controls keep their Japanese texts in
 // Japanese; in English the whole dialog speaks English, so that a first
 // run is in one language.
-constexpr Pair kTexts[] = {
+constexpr DialogPair kDialogTexts[] = {
     {DialogText::HConfigCaption, "ハードウェアの設定", "Hardware configuration"},
     {DialogText::RadioGroup1, "プリンタポポートのアドレス", "Printer port address"},
     {DialogText::Port378, "0x378", "0x378"},
@@ -79,11 +79,11 @@ constexpr Pair kTexts[] = {
     {DialogText::ClockTip, "KRTの水晶発振器の周波数 (MHz)", "The frequency of the KRT's crystal (MHz)"},
 };
 
-static_assert(std::size(kTexts) == static_cast<size_t>(DialogText::Count));
+static_assert(std::size(kDialogTexts) == static_cast<size_t>(DialogText::Count));
 
 constexpr bool InOrder() {
-    for (size_t i = 0; i < std::size(kTexts); ++i) {
-        if (static_cast<size_t>(kTexts[i].id) != i) return false;
+    for (size_t i = 0; i < std::size(kDialogTexts); ++i) {
+        if (static_cast<size_t>(kDialogTexts[i].id) != i) return false;
     }
     return true;
 }
@@ -119,8 +119,8 @@ constexpr const char* kWelcomeEnglish[] = {
 
 QString DialogTextOf(uint32_t language, DialogText text) {
     const size_t i = static_cast<size_t>(text);
-    if (i >= std::size(kTexts)) return {};
-    return QString::fromUtf8(language == 0 ? kTexts[i].japanese : kTexts[i].english);
+    if (i >= std::size(kDialogTexts)) return {};
+    return QString::fromUtf8(language == 0 ? kDialogTexts[i].japanese : kDialogTexts[i].english);
 }
 
 QString WelcomeText(uint32_t language) {

@@ -33,7 +33,7 @@ constexpr TextPair kJoinTarget{"結合したイメージ", "Joined image"};
 constexpr TextPair kMergeTitle{"データファイルを重ねて開く", "Merge data file"};
 constexpr TextPair kWritten{"%1: %2 バイト", "%1: %2 bytes"};
 
-const QString& Filter() {
+const QString& DataFileFilter() {
     static const QString filter =
         QStringLiteral("all files (*);;Intel HEX files (*.hex);;Motolora S files (*.mot)");
     return filter;
@@ -46,11 +46,11 @@ QString SplitJoinMenuText(uint32_t language, bool join) { return TextIn(join ? k
 void TQV17MainForm::FileSplit1Execute() {
     if (Inert()) return;
     Prompter& ask = Prompter::Current();
-    const QString in = ask.OpenFileName(this, TextIn(kSplitSource, language_), Filter());
+    const QString in = ask.OpenFileName(this, TextIn(kSplitSource, language_), DataFileFilter());
     if (in.isEmpty()) return;
-    const QString even = ask.SaveFileName(this, TextIn(kEvenFile, language_), Filter());
+    const QString even = ask.SaveFileName(this, TextIn(kEvenFile, language_), DataFileFilter());
     if (even.isEmpty()) return;
-    const QString odd = ask.SaveFileName(this, TextIn(kOddFile, language_), Filter());
+    const QString odd = ask.SaveFileName(this, TextIn(kOddFile, language_), DataFileFilter());
     if (odd.isEmpty()) return;
     std::string error;
     std::vector<uint8_t> image;
@@ -64,7 +64,7 @@ void TQV17MainForm::FileSplit1Execute() {
         if (ok) Log(TextIn(kWritten, language_).arg(outs[i]).arg(lanes[i].size()));
     }
     if (ok) {
-        RememberFolder(Filter(), odd);
+        RememberFolder(DataFileFilter(), odd);
         return;
     }
     Log(QString::fromStdString(error));
@@ -74,11 +74,11 @@ void TQV17MainForm::FileSplit1Execute() {
 void TQV17MainForm::FileJoin1Execute() {
     if (Inert()) return;
     Prompter& ask = Prompter::Current();
-    const QString even = ask.OpenFileName(this, TextIn(kEvenFile, language_), Filter());
+    const QString even = ask.OpenFileName(this, TextIn(kEvenFile, language_), DataFileFilter());
     if (even.isEmpty()) return;
-    const QString odd = ask.OpenFileName(this, TextIn(kOddFile, language_), Filter());
+    const QString odd = ask.OpenFileName(this, TextIn(kOddFile, language_), DataFileFilter());
     if (odd.isEmpty()) return;
-    const QString out = ask.SaveFileName(this, TextIn(kJoinTarget, language_), Filter());
+    const QString out = ask.SaveFileName(this, TextIn(kJoinTarget, language_), DataFileFilter());
     if (out.isEmpty()) return;
     std::string error;
     std::vector<std::vector<uint8_t>> lanes(2);
@@ -90,7 +90,7 @@ void TQV17MainForm::FileJoin1Execute() {
                     WriteImageFile(out.toStdString(), FORMAT_BY_NAME, image, error, language_);
     if (ok) {
         Log(TextIn(kWritten, language_).arg(out).arg(image.size()));
-        RememberFolder(Filter(), out);
+        RememberFolder(DataFileFilter(), out);
         return;
     }
     Log(QString::fromStdString(error));

@@ -33,7 +33,7 @@ constexpr TextPair kDataChanged{"データファイル %1 は保存後に変わ�
                                 "The data file %1 changed since the project was saved (%2). Open it anyway?"};
 constexpr TextPair kNoTemporary{"一時プロジェクトはまだありません。", "There is no temporary project yet."};
 
-const QString& Filter() {
+const QString& ProjectFileFilter() {
     static const QString filter = QStringLiteral("KRTwin project (*.krtproj);;all files (*)");
     return filter;
 }
@@ -61,8 +61,8 @@ void TQV17MainForm::ProjectNew1Execute() {
 
 void TQV17MainForm::ProjectOpen1Execute() {
     if (Inert()) return;
-    const QString path = Prompter::Current().OpenFileName(this, TextIn(kOpenTitle, language_), Filter());
-    if (!path.isEmpty() && OpenProject(path)) RememberFolder(Filter(), path);
+    const QString path = Prompter::Current().OpenFileName(this, TextIn(kOpenTitle, language_), ProjectFileFilter());
+    if (!path.isEmpty() && OpenProject(path)) RememberFolder(ProjectFileFilter(), path);
 }
 
 void TQV17MainForm::ProjectSave1Execute() {
@@ -76,14 +76,14 @@ void TQV17MainForm::ProjectSave1Execute() {
 
 void TQV17MainForm::ProjectSaveAs1Execute() {
     if (Inert()) return;
-    QString path = Prompter::Current().SaveFileName(this, TextIn(kSaveTitle, language_), Filter());
+    QString path = Prompter::Current().SaveFileName(this, TextIn(kSaveTitle, language_), ProjectFileFilter());
     if (path.isEmpty()) return;
     // A name typed without an extension gets the project's, so that the
     // open dialog's filter finds the file again.
     if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".krtproj");
     if (!SaveProjectTo(path)) return;
     projectPath_ = path;
-    RememberFolder(Filter(), path);
+    RememberFolder(ProjectFileFilter(), path);
 }
 
 void TQV17MainForm::ProjectTemporaryExecute() {

@@ -40,7 +40,7 @@ constexpr TextPair kMode{"操作", "Operation"};
 constexpr TextPair kCount{"個数（0: 停止まで）", "Chips (0: until stopped)"};
 constexpr TextPair kSerial{"シリアル番号を書き込む", "Write a serial number"};
 constexpr TextPair kAddress{"アドレス(16進)", "Address (hex)"};
-constexpr TextPair kWidth{"バイト数", "Width (bytes)"};
+constexpr TextPair kBatchWidth{"バイト数", "Width (bytes)"};
 constexpr TextPair kEncoding{"形式", "Encoding"};
 constexpr TextPair kStart{"開始番号（空欄: ログの続き）", "Start (empty: go on from the log)"};
 constexpr TextPair kStep{"増分", "Step"};
@@ -50,7 +50,7 @@ constexpr TextPair kForce{"ファイルのデータに上書きを許す", "Let 
 constexpr TextPair kChipDir{"チップファイルのフォルダ（シミュレータ）", "Chip files (simulator)"};
 constexpr TextPair kStartButton{"開始", "Start"};
 constexpr TextPair kStopButton{"停止", "Stop"};
-constexpr TextPair kCloseButton{"閉じる", "Close"};
+constexpr TextPair kBatchCloseButton{"閉じる", "Close"};
 // %1 chips done, %2 failed.
 constexpr TextPair kCountText{"%1個完了、不良%2個", "%1 done, %2 failed"};
 constexpr TextPair kSerialText{"最後のシリアル番号: %1", "Last serial: %1"};
@@ -72,7 +72,7 @@ constexpr TextPair kEncodingTips[4] = {
     {"ascii: 10進の文字、0で埋める（1234 は 4 バイトで \"1234\"、6 バイトで \"001234\"）",
      "ascii: decimal characters padded with 0 (1234 in 4 bytes: \"1234\", in 6: \"001234\")"}};
 constexpr TextPair kBrowse{"参照(&R)...", "&Browse..."};
-constexpr TextPair kLogFilter{"連続書き込みのログ (*.log *.jsonl);;すべてのファイル (*)",
+constexpr TextPair kBatchLogFilter{"連続書き込みのログ (*.log *.jsonl);;すべてのファイル (*)",
                               "batch logs (*.log *.jsonl);;all files (*)"};
 // %1 the last serial the log shows as used, %2 the start typed.
 constexpr TextPair kSerialsUsed{
@@ -168,7 +168,7 @@ TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, con
     WidthSpin->setObjectName(QStringLiteral("WidthSpin"));
     WidthSpin->setRange(1, 20);
     WidthSpin->setValue(4);
-    form->addRow(TextIn(kWidth, language), WidthSpin);
+    form->addRow(TextIn(kBatchWidth, language), WidthSpin);
     EncodingBox = new QComboBox(this);
     EncodingBox->setObjectName(QStringLiteral("EncodingBox"));
     EncodingBox->addItems({QStringLiteral("le"), QStringLiteral("be"), QStringLiteral("bcd"), QStringLiteral("ascii")});
@@ -195,7 +195,7 @@ TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, con
     form->addRow(TextIn(kLog, language), logRow);
     connect(LogBrowse, &QPushButton::clicked, this, [this] {
         // A log that exists is taken as it is: the batch goes on from it.
-        const QString name = Prompter::Current().SaveFileName(this, TextIn(kLog, language_), TextIn(kLogFilter, language_));
+        const QString name = Prompter::Current().SaveFileName(this, TextIn(kLog, language_), TextIn(kBatchLogFilter, language_));
         if (!name.isEmpty()) LogEdit->setText(name);
     });
     StopOnFailureCheck = new QCheckBox(TextIn(kStopOnFailure, language), this);
@@ -226,7 +226,7 @@ TBatchForm::TBatchForm(QWidget* parent, Session& session, uint32_t language, con
     StopButton = new QPushButton(TextIn(kStopButton, language), this);
     StopButton->setObjectName(QStringLiteral("StopButton"));
     StopButton->setEnabled(false);
-    CloseButton = new QPushButton(TextIn(kCloseButton, language), this);
+    CloseButton = new QPushButton(TextIn(kBatchCloseButton, language), this);
     CloseButton->setObjectName(QStringLiteral("CloseButton"));
     buttons->addWidget(StartButton);
     buttons->addWidget(StopButton);
@@ -317,7 +317,7 @@ void TBatchForm::StartClick() {
     SetEditable(true);
     // The log's folder is the browse dialog's next start once the log is written.
     if (!settings.logPath.empty() && QFileInfo::exists(LogEdit->text().trimmed()))
-        RememberFolder(TextIn(kLogFilter, language_), LogEdit->text().trimmed());
+        RememberFolder(TextIn(kBatchLogFilter, language_), LogEdit->text().trimmed());
     if (LogSink* log = session_.Log())
         log->line(TextIn(kSummary, language_).arg(summary.done).arg(summary.failed).toStdString());
     if (!summary.problem.empty()) refuse(QString::fromStdString(summary.problem));

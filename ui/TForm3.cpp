@@ -28,7 +28,7 @@ namespace krt {
 
 namespace {
 
-constexpr int kWidth = 612;
+constexpr int kDumpWidth = 612;
 // The design's 359 pixels, a row for Find, two for editing and the status line.
 constexpr int kHeight = 359 + 32 + 32 + 30 + 22;
 // Rows of 16 pixels as the grid's design gives them, plus the grid line,
@@ -45,9 +45,9 @@ constexpr TextPair kFindHint{
     "Hex bytes (DE AD) or text (in double quotes it is always text). In the PLD view, fuses as 0 and 1. F3 next, "
     "Shift+F3 previous."};
 // The window's own texts: the Japanese ones in Japanese, ours in English.
-constexpr TextPair kCaption{"バッファーのダンプ", "Buffer dump"};
+constexpr TextPair kDumpCaption{"バッファーのダンプ", "Buffer dump"};
 constexpr TextPair kAsWords{"16bitとして扱う", "Show as 16-bit words"};
-constexpr TextPair kCloseButton{"閉じる", "Close"};
+constexpr TextPair kDumpCloseButton{"閉じる", "Close"};
 constexpr TextPair kFindPlaceholder{"DE AD か \"文字列\"", "DE AD or \"text\""};
 constexpr TextPair kFoundAt{"%1 で一致", "At %1"};
 constexpr TextPair kFoundWrapped{"%1 で一致（折り返し）", "At %1 (wrapped)"};
@@ -146,7 +146,7 @@ TForm3::TForm3(Session& session, QWidget* parent)
     Button2->setGeometry(320, y, 90, 25);
     Button1 = new QPushButton(QStringLiteral("閉じる"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(kWidth - 8 - 90, y, 90, 25);
+    Button1->setGeometry(kDumpWidth - 8 - 90, y, 90, 25);
     // Enter belongs to the jump field; Esc closes (the Cancel button).
     for (QPushButton* b : {Button1, Button2}) {
         b->setAutoDefault(false);
@@ -170,7 +170,7 @@ TForm3::TForm3(Session& session, QWidget* parent)
     Button4->setGeometry(320, y2, 90, 25);
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
-    Label3->setGeometry(416, y2 + 3, kWidth - 8 - 416, 18);
+    Label3->setGeometry(416, y2 + 3, kDumpWidth - 8 - 416, 18);
     for (QPushButton* b : {Button3, Button4}) {
         b->setAutoDefault(false);
         b->setDefault(false);
@@ -212,7 +212,7 @@ TForm3::TForm3(Session& session, QWidget* parent)
     Button7->setGeometry(464, y3, 70, 25);
     Button8 = new QPushButton(this);
     Button8->setObjectName(QStringLiteral("Button8"));
-    Button8->setGeometry(536, y3, kWidth - 8 - 536, 25);
+    Button8->setGeometry(536, y3, kDumpWidth - 8 - 536, 25);
     const int y4 = y3 + 32;
     Button9 = new QPushButton(this);
     Button9->setObjectName(QStringLiteral("Button9"));
@@ -223,12 +223,12 @@ TForm3::TForm3(Session& session, QWidget* parent)
     Label5 = new QLabel(this);
     Label5->setObjectName(QStringLiteral("Label5"));
     // An edit's message may be long: it wraps onto a second line.
-    Label5->setGeometry(178, y4 - 2, kWidth - 8 - 178, 32);
+    Label5->setGeometry(178, y4 - 2, kDumpWidth - 8 - 178, 32);
     Label5->setWordWrap(true);
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Label6 = new QLabel(this);
     Label6->setObjectName(QStringLiteral("Label6"));
-    Label6->setGeometry(8, y4 + 30, kWidth - 16, 18);
+    Label6->setGeometry(8, y4 + 30, kDumpWidth - 16, 18);
     Label6->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (QPushButton* b : {Button5, Button6, Button7, Button8, Button9, Button10}) {
         b->setAutoDefault(false);
@@ -267,7 +267,7 @@ TForm3::TForm3(Session& session, QWidget* parent)
     connect(Button2, &QPushButton::clicked, this, &TForm3::Button2Click);
     connect(Button1, &QPushButton::clicked, this, &TForm3::Button1Click);
 
-    setFixedSize(kWidth, kHeight);
+    setFixedSize(kDumpWidth, kHeight);
 }
 
 void TForm3::SetLanguage(uint32_t language) {
@@ -277,9 +277,9 @@ void TForm3::SetLanguage(uint32_t language) {
     Button4->setText(TextIn(kFindPrevious, language));
     Edit2->setToolTip(TextIn(kFindHint, language));
     Edit2->setPlaceholderText(TextIn(kFindPlaceholder, language));
-    setWindowTitle(TextIn(kCaption, language));
+    setWindowTitle(TextIn(kDumpCaption, language));
     CheckBox1->setText(TextIn(kAsWords, language));
-    Button1->setText(TextIn(kCloseButton, language));
+    Button1->setText(TextIn(kDumpCloseButton, language));
     source_.katakana = language == 0;
     // A Japanese font shows byte 5C as a yen sign, as Japanese readers
     // expect; in English the cells take a Latin fixed font (a backslash).
@@ -467,7 +467,7 @@ bool TForm3::TypeIntoGrid(const QString& text) {
 
 void TForm3::UpdateStatus() {
     const BufferDigests digests = DigestsOf(session_.record, session_.buffer, session_.range);
-    QString title = TextIn(kCaption, language_);
+    QString title = TextIn(kDumpCaption, language_);
     if (session_.edits.Unsaved()) title += QString::fromLatin1(kUnsavedMark);
     if (windowTitle() != title) setWindowTitle(title);
     Button9->setEnabled(session_.edits.CanUndo());

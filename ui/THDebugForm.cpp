@@ -33,7 +33,7 @@ namespace krt {
 namespace {
 
 // The window's texts: Japanese as designed, English ones of ours.
-constexpr TextPair kCaption{"ハードウェアデバッグ", "Hardware debug"};
+constexpr TextPair kDebugCaption{"ハードウェアデバッグ", "Hardware debug"};
 constexpr TextPair kVppGroup{"Vpp電圧の調整(&A)", "&Adjust Vpp"};
 constexpr TextPair kVccGroup{"Vcc電圧の調整(&B)", "Adjust Vcc (&B)"};
 constexpr TextPair kAnyVoltage{"任意電圧", "Any voltage"};
@@ -375,7 +375,7 @@ QString THDebugForm::Text(const TextPair& pair) const {
 }
 
 void THDebugForm::ApplyLanguage() {
-    setWindowTitle(Text(kCaption));
+    setWindowTitle(Text(kDebugCaption));
     const std::pair<QWidget*, const TextPair*> texts[] = {
         {GroupBox1, &kVppGroup},  {GroupBox2, &kVccGroup},  {Label1, &kAnyVoltage},    {Label3, &kAnyVoltage},
         {RadioGroup1, &kVppPins}, {RadioGroup2, &kVccPins}, {Button1, &kSupplyOn},     {Button2, &kSupplyOff},

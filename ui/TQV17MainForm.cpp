@@ -72,7 +72,7 @@ static QString DefaultChipDirectory() {
 
 namespace {
 
-const QString kLogFilter = QStringLiteral("log (*.log *.txt);;all files (*)");
+const QString kMainLogFilter = QStringLiteral("log (*.log *.txt);;all files (*)");
 
 // The client area below the menu bar.
 constexpr int kClientWidth = 532;
@@ -500,8 +500,8 @@ QMenu* TQV17MainForm::LogContextMenu() {
     save->setObjectName(QStringLiteral("SaveLog"));
     connect(save, &QAction::triggered, this, [this] {
         const QString name =
-            Prompter::Current().SaveFileName(this, SaveLogMenuText(language_).remove(QLatin1Char('&')), kLogFilter);
-        if (!name.isEmpty() && SaveLog(name)) RememberFolder(kLogFilter, name);
+            Prompter::Current().SaveFileName(this, SaveLogMenuText(language_).remove(QLatin1Char('&')), kMainLogFilter);
+        if (!name.isEmpty() && SaveLog(name)) RememberFolder(kMainLogFilter, name);
     });
     return menu;
 }

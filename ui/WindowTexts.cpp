@@ -13,12 +13,12 @@ namespace krt {
 
 namespace {
 
-struct Pair {
+struct WindowPair {
     const char* ja;
     const char* en;
 };
 
-constexpr std::array<Pair, static_cast<size_t>(WindowText::Count)> kTexts = {{
+constexpr std::array<WindowPair, static_cast<size_t>(WindowText::Count)> kWindowTexts = {{
     {"許容するエラーの数", "Permissible errors"},
     {"デバイス読み出し", "READ"},
     {"デバイス書きこみ", "WRITE"},
@@ -112,8 +112,8 @@ constexpr TypeKey kTypeKeys[] = {
 
 QString WindowTextOf(uint32_t language, WindowText text) {
     const auto index = static_cast<size_t>(text);
-    if (index >= kTexts.size()) return {};
-    return QString::fromUtf8(language == 0 ? kTexts[index].ja : kTexts[index].en);
+    if (index >= kWindowTexts.size()) return {};
+    return QString::fromUtf8(language == 0 ? kWindowTexts[index].ja : kWindowTexts[index].en);
 }
 
 QString DeviceTypeItem(uint32_t language, int index) {

@@ -2,6 +2,7 @@
 #include "sim/chips/EepromChip.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -17,8 +18,6 @@ namespace krt {
 
 namespace {
 
-constexpr uint64_t kUs = 1000;
-constexpr uint64_t kMs = 1000 * kUs;
 
 struct EepromPart {
     const char* number;
@@ -30,23 +29,23 @@ struct EepromPart {
 // tWC max, end-of-write signals, software data protection, write-inhibit
 // Vcc, Vcc absolute maximum. The bare numbers stand for the Atmel parts.
 const EepromPart kEepromParts[] = {
-    {"28C16", {0x800, 1, 0, 1 * kMs, false, false, false, 3.8, 5 * kMs, 6.25}},
-    {"28C64", {0x2000, 1, 0, 1 * kMs, false, true, false, 3.8, 5 * kMs, 6.25}},
-    {"28C64B", {0x2000, 64, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
-    {"28C256", {0x8000, 64, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
-    {"28C010", {0x20000, 128, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
-    {"28C040", {0x80000, 256, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
-    {"X28C256", {0x8000, 64, 100 * kUs, 5 * kMs, true, false, true, 3.5, 5 * kMs, 6.25}},
-    {"CAT28C256", {0x8000, 64, 100 * kUs, 5 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
+    {"28C16", {0x800, 1, 0, 1 * kNsPerMs, false, false, false, 3.8, 5 * kNsPerMs, 6.25}},
+    {"28C64", {0x2000, 1, 0, 1 * kNsPerMs, false, true, false, 3.8, 5 * kNsPerMs, 6.25}},
+    {"28C64B", {0x2000, 64, 150 * kNsPerUs, 10 * kNsPerMs, true, false, true, 3.8, 5 * kNsPerMs, 6.25}},
+    {"28C256", {0x8000, 64, 150 * kNsPerUs, 10 * kNsPerMs, true, false, true, 3.8, 5 * kNsPerMs, 6.25}},
+    {"28C010", {0x20000, 128, 150 * kNsPerUs, 10 * kNsPerMs, true, false, true, 3.8, 5 * kNsPerMs, 6.25}},
+    {"28C040", {0x80000, 256, 150 * kNsPerUs, 10 * kNsPerMs, true, false, true, 3.8, 5 * kNsPerMs, 6.25}},
+    {"X28C256", {0x8000, 64, 100 * kNsPerUs, 5 * kNsPerMs, true, false, true, 3.5, 5 * kNsPerMs, 6.25}},
+    {"CAT28C256", {0x8000, 64, 100 * kNsPerUs, 5 * kNsPerMs, true, false, true, 3.8, 5 * kNsPerMs, 6.25}},
     // AT28C17: the AT28C64's byte write and RDY/BUSY on 2K x 8; the F grade
     // of the AT28C256 and the high-speed AT28HC parts write the same pages
     // (3 ms cycle on the F grade); X28HC256 ships unprotected, its 5 ms
     // cycle and its page as the X28C256's.
-    {"28C17", {0x800, 1, 0, 1 * kMs, false, true, false, 3.8, 5 * kMs, 6.25}},
-    {"28C256F", {0x8000, 64, 150 * kUs, 3 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
-    {"28HC256", {0x8000, 64, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
-    {"28HC64B", {0x2000, 64, 150 * kUs, 10 * kMs, true, false, true, 3.8, 5 * kMs, 6.25}},
-    {"X28HC256", {0x8000, 64, 100 * kUs, 5 * kMs, true, false, true, 3.5, 5 * kMs, 6.25}},
+    {"28C17", {0x800, 1, 0, 1 * kNsPerMs, false, true, false, 3.8, 5 * kNsPerMs, 6.25}},
+    {"28C256F", {0x8000, 64, 150 * kNsPerUs, 3 * kNsPerMs, true, false, true, 3.8, 5 * kNsPerMs, 6.25}},
+    {"28HC256", {0x8000, 64, 150 * kNsPerUs, 10 * kNsPerMs, true, false, true, 3.8, 5 * kNsPerMs, 6.25}},
+    {"28HC64B", {0x2000, 64, 150 * kNsPerUs, 10 * kNsPerMs, true, false, true, 3.8, 5 * kNsPerMs, 6.25}},
+    {"X28HC256", {0x8000, 64, 100 * kNsPerUs, 5 * kNsPerMs, true, false, true, 3.5, 5 * kNsPerMs, 6.25}},
 };
 
 // Software data protection sequences; the chip decodes A0-A14 (A0-A12 on 8K parts).
@@ -58,18 +57,10 @@ constexpr Step kEnable[] = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
 constexpr Step kDisable[] = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80},
                              {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x20}};
 
-constexpr const char* kDescription = "EEPROM %s (%lu x 8 bits%s)";
-constexpr const char* kProtectedNote = ", software data protection on";
-constexpr const char* kNoProtection = "this part has no software data protection";
-constexpr const char* kNoArguments = "takes no arguments";
-
-uint32_t PowerOfTwoAtLeast(uint32_t n) {
-    uint32_t p = 1;
-    while (p < n) p <<= 1;
-    return p;
-}
-
-bool IsPowerOfTwo(uint32_t n) { return n != 0 && (n & (n - 1)) == 0; }
+constexpr const char* kEepromDescription = "EEPROM %s (%lu x 8 bits%s)";
+constexpr const char* kEepromProtectedNote = ", software data protection on";
+constexpr const char* kEepromNoProtection = "this part has no software data protection";
+constexpr const char* kEepromNoArguments = "takes no arguments";
 
 }  // namespace
 
@@ -93,8 +84,8 @@ EepromFacts EepromFactsFor(const DeviceRecord& record, bool* fromTable) {
         // Unknown part: the catalogue's page size (when a power of two) and
         // its write time as the cycle's maximum; paged parts get the toggle
         // bit and protection, as every paged 28C part has them.
-        facts.page = IsPowerOfTwo(record.pagesize) ? record.pagesize : 1;
-        facts.cycleMaxNs = record.tpw >= 100e-6 ? static_cast<uint64_t>(std::llround(record.tpw * 1e9)) : 10 * kMs;
+        facts.page = std::has_single_bit(record.pagesize) ? record.pagesize : 1;
+        facts.cycleMaxNs = record.tpw >= 100e-6 ? static_cast<uint64_t>(std::llround(record.tpw * 1e9)) : 10 * kNsPerMs;
         facts.toggleBit = facts.protection = facts.page > 1;
         facts.readyBusy = false;
     }
@@ -129,8 +120,8 @@ std::unique_ptr<Chip> MakeShapedEeprom(const ChipImage& image, std::string& erro
 EepromChip::EepromChip(std::string deviceName, const EepromFacts& facts)
     : Chip(std::move(deviceName)), facts_(facts) {
     facts_.bytes = std::clamp<uint32_t>(facts_.bytes, 1, kMaxBytes);
-    if (!IsPowerOfTwo(facts_.page)) facts_.page = 1;
-    mask_ = PowerOfTwoAtLeast(facts_.bytes) - 1;
+    if (!std::has_single_bit(facts_.page)) facts_.page = 1;
+    mask_ = std::bit_ceil(facts_.bytes) - 1;
     cells_.assign(facts_.bytes, 0xFF);
     pageData_.assign(facts_.page, -1);
     socketConfig_ = 0x12;
@@ -138,8 +129,8 @@ EepromChip::EepromChip(std::string deviceName, const EepromFacts& facts)
 
 std::string EepromChip::Describe() const {
     char text[200];
-    std::snprintf(text, sizeof text, kDescription, deviceName_.c_str(), static_cast<unsigned long>(facts_.bytes),
-                  protected_ ? kProtectedNote : "");
+    std::snprintf(text, sizeof text, kEepromDescription, deviceName_.c_str(), static_cast<unsigned long>(facts_.bytes),
+                  protected_ ? kEepromProtectedNote : "");
     return text;
 }
 
@@ -318,12 +309,12 @@ bool EepromChip::ApplyFault(std::string_view name, std::string_view args, std::s
     if (!error.empty()) return false;
     if (name != "sdp-locked" && name != "never-ready" && name != "slow-write") return false;
     if (!args.empty()) {
-        error = kNoArguments;
+        error = kEepromNoArguments;
         return false;
     }
     if (name == "sdp-locked") {
         if (!facts_.protection) {
-            error = kNoProtection;
+            error = kEepromNoProtection;
             return false;
         }
         SetProtected(true);
@@ -379,7 +370,7 @@ bool EepromChip::Load(const ChipImage& image, std::string& error) {
     }
     if (GetNumber(image, "page", v)) {
         const uint32_t page = static_cast<uint32_t>(v);
-        if (!IsPowerOfTwo(page) || page > facts_.bytes) {
+        if (!std::has_single_bit(page) || page > facts_.bytes) {
             error = kSimTextChipFileBadContents;
             return false;
         }

@@ -2,6 +2,7 @@
 #include "sim/chips/EpromChip.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -22,8 +23,6 @@ struct EpromPart {
     EpromElectrical facts;
 };
 
-constexpr uint64_t kUs = 1000;
-constexpr uint64_t kMs = 1000 * kUs;
 
 // Electrically erasable parts in the EPROM pinout, programmed at 12 V
 // with Vcc at 5 V: Winbond W27C/W27E (erased with 14 V on A9 and Vpp, so
@@ -31,56 +30,56 @@ constexpr uint64_t kMs = 1000 * kUs;
 // Their DC programming tables were not seen: 12 V +/- 0.25 V and 5 V
 // +/- 0.25 V taken, so that a part outside them takes nothing. Pulses:
 // 100 us (Winbond), 20 us typical byte program (SST).
-constexpr EpromElectrical kWinbondEe = {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kUs};
-constexpr EpromElectrical kSstMtp = {11.75, 12.25, 4.75, 5.25, 4.5, 13.0, 7.0, 19 * kUs};
+constexpr EpromElectrical kWinbondEe = {11.75, 12.25, 4.75, 5.25, 4.5, 14.5, 7.0, 95 * kNsPerUs};
+constexpr EpromElectrical kSstMtp = {11.75, 12.25, 4.75, 5.25, 4.5, 13.0, 7.0, 19 * kNsPerUs};
 
 // From the makers' datasheets: programming Vpp and Vcc windows, absolute
 // maximum Vpp and Vcc, minimum program pulse (tPW min). Windows that makers
 // differ on (12.75/6.25 V against 13.0/6.5 V) take both.
 const EpromPart kEpromParts[] = {
-    {"2716", {24.0, 26.0, 4.75, 5.25, 4.5, 26.5, 6.0, 45 * kMs}},
-    {"2732", {24.0, 26.0, 4.75, 5.25, 4.5, 26.5, 6.0, 45 * kMs}},
-    {"2732A", {20.5, 21.5, 4.75, 5.25, 4.5, 22.0, 7.0, 45 * kMs}},
-    {"2764", {20.5, 21.5, 4.75, 5.25, 4.5, 22.0, 7.0, 45 * kMs}},
-    {"2764A", {12.2, 12.8, 5.75, 6.25, 4.5, 14.0, 7.0, 950 * kUs}},
-    {"27128", {20.5, 21.5, 4.75, 5.25, 4.5, 22.0, 7.0, 45 * kMs}},
-    {"27128A", {12.2, 12.8, 5.75, 6.25, 4.5, 14.0, 7.0, 950 * kUs}},
-    {"27256", {12.2, 12.8, 5.75, 6.25, 4.5, 14.0, 7.0, 950 * kUs}},
-    {"27512", {12.2, 12.8, 5.75, 6.25, 4.5, 14.0, 7.0, 950 * kUs}},
-    {"27C256", {12.5, 13.0, 6.0, 6.5, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C512", {12.5, 13.0, 6.0, 6.5, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C010", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C020", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C040", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C1024", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C2048", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C4096", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
+    {"2716", {24.0, 26.0, 4.75, 5.25, 4.5, 26.5, 6.0, 45 * kNsPerMs}},
+    {"2732", {24.0, 26.0, 4.75, 5.25, 4.5, 26.5, 6.0, 45 * kNsPerMs}},
+    {"2732A", {20.5, 21.5, 4.75, 5.25, 4.5, 22.0, 7.0, 45 * kNsPerMs}},
+    {"2764", {20.5, 21.5, 4.75, 5.25, 4.5, 22.0, 7.0, 45 * kNsPerMs}},
+    {"2764A", {12.2, 12.8, 5.75, 6.25, 4.5, 14.0, 7.0, 950 * kNsPerUs}},
+    {"27128", {20.5, 21.5, 4.75, 5.25, 4.5, 22.0, 7.0, 45 * kNsPerMs}},
+    {"27128A", {12.2, 12.8, 5.75, 6.25, 4.5, 14.0, 7.0, 950 * kNsPerUs}},
+    {"27256", {12.2, 12.8, 5.75, 6.25, 4.5, 14.0, 7.0, 950 * kNsPerUs}},
+    {"27512", {12.2, 12.8, 5.75, 6.25, 4.5, 14.0, 7.0, 950 * kNsPerUs}},
+    {"27C256", {12.5, 13.0, 6.0, 6.5, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C512", {12.5, 13.0, 6.0, 6.5, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C010", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C020", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C040", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C1024", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C2048", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C4096", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
     // CMOS parts of the larger catalogue: quick-pulse programming at 12.75 V
     // / 6.25 V (Intel, AMD, ST PRESTO II, Macronix) or 13.0 V / 6.5 V
     // (Microchip, TI SNAP! Pulse, Atmel), 100 us pulses, absolute maximum
     // Vpp 14 V and Vcc 7 V.
-    {"27C64", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C128", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C080", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C1001", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C2001", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C4001", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C801", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C1000", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C2000", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C4000", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C8000", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C210", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C240", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27C4002", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
+    {"27C64", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C128", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C080", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C1001", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C2001", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C4001", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C801", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C1000", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C2000", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C4000", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C8000", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C210", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C240", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27C4002", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
     // TI's plastic OTP parts carry a P in the number (TMS27PC256).
-    {"27PC256", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27PC512", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27PC010", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27PC020", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27PC040", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27PC210", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
-    {"27PC240", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kUs}},
+    {"27PC256", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27PC512", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27PC010", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27PC020", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27PC040", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27PC210", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
+    {"27PC240", {12.5, 13.25, 6.0, 6.75, 4.5, 14.0, 7.0, 95 * kNsPerUs}},
     // 16-bit 42-pin parts (Vpp on the BYTE pin): ST PRESTO III at 12.5 V /
     // 6.25 V with 50 us pulses; AMD and Macronix at 12.75 V / 6.25 V.
     {"27C400", {12.25, 13.0, 6.0, 6.5, 4.5, 14.0, 7.0, 47500}},
@@ -104,18 +103,6 @@ const EpromPart kEpromParts[] = {
     {"27SF020", kSstMtp},
 };
 
-std::string Upper(const std::string& s) {
-    std::string u(s);
-    for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return u;
-}
-
-uint32_t WrapMaskFor(uint32_t words) {
-    uint32_t p = 1;
-    while (p < words) p <<= 1;
-    return p - 1;
-}
-
 bool Contains(const std::vector<uint32_t>& sorted, uint32_t a) {
     return std::binary_search(sorted.begin(), sorted.end(), a);
 }
@@ -123,7 +110,7 @@ bool Contains(const std::vector<uint32_t>& sorted, uint32_t a) {
 }  // namespace
 
 bool LookUpEpromPart(const std::string& name, EpromElectrical& facts) {
-    const std::string u = Upper(name);
+    const std::string u = UpperCase(name);
     const EpromPart* best = nullptr;
     for (const EpromPart& p : kEpromParts) {
         if (u.find(p.number) != std::string::npos && (!best || std::strlen(p.number) > std::strlen(best->number)))
@@ -159,14 +146,14 @@ EpromElectrical EpromElectricalFor(const DeviceRecord& record, bool* fromTable) 
         facts.progVccMax = 6.75;
         facts.absMaxVcc = 7.0;
     }
-    facts.minPulseNs = record.tpw > 0.0 ? static_cast<uint64_t>(std::llround(record.tpw * 0.95e9)) : 95 * kUs;
+    facts.minPulseNs = record.tpw > 0.0 ? static_cast<uint64_t>(std::llround(record.tpw * 0.95e9)) : 95 * kNsPerUs;
     return facts;
 }
 
 EpromChip::EpromChip(std::string deviceName, uint32_t words, bool wide, bool otp, const EpromElectrical& facts)
     : Chip(std::move(deviceName)),
       words_(std::clamp<uint32_t>(words, 1, kMaxWords)),
-      wrapMask_(WrapMaskFor(words_)),
+      wrapMask_(std::bit_ceil(words_) - 1),
       wide_(wide),
       otp_(otp),
       facts_(facts),

@@ -2,6 +2,7 @@
 #include "sim/chips/Flash5vChip.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -17,9 +18,7 @@ namespace krt {
 
 namespace {
 
-constexpr uint64_t kUs = 1000;
-constexpr uint64_t kMs = 1000 * kUs;
-constexpr uint64_t kS = 1000 * kMs;
+constexpr uint64_t kS = 1000 * kNsPerMs;
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
 
 struct Flash5vPart {
@@ -65,7 +64,7 @@ Flash5vFacts PageMode(uint32_t bytes, uint8_t maker, uint8_t device, uint32_t pa
     f.threeByteId = threeByteId;
     f.protection = true;
     f.inhibitVcc = inhibit;
-    f.powerUpDelayNs = 5 * kMs;
+    f.powerUpDelayNs = 5 * kNsPerMs;
     return f;
 }
 
@@ -77,15 +76,15 @@ Flash5vFacts WithReset(Flash5vFacts f, bool resetOnPin1) {
 
 // Atmel AT49F: byte program 50 us, chip erase 10 s, the whole chip one sector.
 Flash5vFacts Atmel49(uint32_t bytes, uint8_t device, bool resetOnPin1) {
-    return WithReset(ByteProgram(bytes, 0x1F, device, bytes, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false, 3.8,
-                                 5 * kMs),
+    return WithReset(ByteProgram(bytes, 0x1F, device, bytes, 50 * kNsPerUs, 50 * kNsPerUs, 10 * kS, 10 * kS, 0x7FFF, false, 3.8,
+                                 5 * kNsPerMs),
                      resetOnPin1);
 }
 
 // The 2 Mbit boot-block parts of AMD and Macronix: as the Am29F0x0B.
 Flash5vFacts Boot002(uint8_t maker, uint8_t device, bool resetOnPin1) {
-    return WithReset(ByteProgram(0x40000, maker, device, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 64 * kS, 0x7FF, true,
-                                 3.2, 100 * kUs),
+    return WithReset(ByteProgram(0x40000, maker, device, 0x10000, 7 * kNsPerUs, 300 * kNsPerUs, 4 * kS, 64 * kS, 0x7FF, true,
+                                 3.2, 100 * kNsPerUs),
                      resetOnPin1);
 }
 
@@ -100,50 +99,50 @@ Flash5vFacts Boot002(uint8_t maker, uint8_t device, bool resetOnPin1) {
 // W29EE011 10 ms page cycle, chip erase 50 ms, six-byte ID entry only;
 // SST29EE010 5 ms typ page cycle. Where a sheet gives only one figure it is
 // both typical and maximum here.
-const Flash5vPart kParts[] = {
-    {"SST39SF010", ByteProgram(0x20000, 0xBF, 0xB5, 0x1000, 14 * kUs, 20 * kUs, 70 * kMs, 100 * kMs, 0x7FFF,
-                               false, 2.5, 100 * kUs)},
-    {"SST39SF020", ByteProgram(0x40000, 0xBF, 0xB6, 0x1000, 14 * kUs, 20 * kUs, 70 * kMs, 100 * kMs, 0x7FFF,
-                               false, 2.5, 100 * kUs)},
-    {"SST39SF040", ByteProgram(0x80000, 0xBF, 0xB7, 0x1000, 14 * kUs, 20 * kUs, 70 * kMs, 100 * kMs, 0x7FFF,
-                               false, 2.5, 100 * kUs)},
-    {"29F010", ByteProgram(0x20000, 0x01, 0x20, 0x4000, 7 * kUs, 300 * kUs, 2 * kS, 30 * kS, 0x7FF, true, 3.2,
-                           100 * kUs)},
-    {"29F040", ByteProgram(0x80000, 0x01, 0xA4, 0x10000, 7 * kUs, 300 * kUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
-                           100 * kUs)},
-    {"MX29F040", ByteProgram(0x80000, 0xC2, 0xA4, 0x10000, 7 * kUs, 300 * kUs, 4 * kS, 32 * kS, 0x7FF, true, 3.2,
-                             100 * kUs)},
-    {"AT49F010", ByteProgram(0x20000, 0x1F, 0x17, 0x20000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
-                             3.8, 5 * kMs)},
-    {"AT49F040", ByteProgram(0x80000, 0x1F, 0x13, 0x80000, 50 * kUs, 50 * kUs, 10 * kS, 10 * kS, 0x7FFF, false,
-                             3.8, 5 * kMs)},
-    {"AT29C512", PageMode(0x10000, 0x1F, 0x5D, 128, 10 * kMs, 10 * kMs, 0, 0, 150 * kUs, false, true, 3.8)},
-    {"AT29C010", PageMode(0x20000, 0x1F, 0xD5, 128, 10 * kMs, 10 * kMs, 0, 0, 150 * kUs, false, true, 3.8)},
-    {"AT29C020", PageMode(0x40000, 0x1F, 0xDA, 256, 10 * kMs, 10 * kMs, 0, 0, 150 * kUs, false, true, 3.8)},
-    {"AT29C040", PageMode(0x80000, 0x1F, 0xA4, 256, 10 * kMs, 10 * kMs, 0, 0, 150 * kUs, false, true, 3.8)},
-    {"W29C020", PageMode(0x40000, 0xDA, 0x45, 128, 5 * kMs, 10 * kMs, 50 * kMs, 50 * kMs, 200 * kUs, true, false,
+const Flash5vPart kFlash5vParts[] = {
+    {"SST39SF010", ByteProgram(0x20000, 0xBF, 0xB5, 0x1000, 14 * kNsPerUs, 20 * kNsPerUs, 70 * kNsPerMs, 100 * kNsPerMs, 0x7FFF,
+                               false, 2.5, 100 * kNsPerUs)},
+    {"SST39SF020", ByteProgram(0x40000, 0xBF, 0xB6, 0x1000, 14 * kNsPerUs, 20 * kNsPerUs, 70 * kNsPerMs, 100 * kNsPerMs, 0x7FFF,
+                               false, 2.5, 100 * kNsPerUs)},
+    {"SST39SF040", ByteProgram(0x80000, 0xBF, 0xB7, 0x1000, 14 * kNsPerUs, 20 * kNsPerUs, 70 * kNsPerMs, 100 * kNsPerMs, 0x7FFF,
+                               false, 2.5, 100 * kNsPerUs)},
+    {"29F010", ByteProgram(0x20000, 0x01, 0x20, 0x4000, 7 * kNsPerUs, 300 * kNsPerUs, 2 * kS, 30 * kS, 0x7FF, true, 3.2,
+                           100 * kNsPerUs)},
+    {"29F040", ByteProgram(0x80000, 0x01, 0xA4, 0x10000, 7 * kNsPerUs, 300 * kNsPerUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
+                           100 * kNsPerUs)},
+    {"MX29F040", ByteProgram(0x80000, 0xC2, 0xA4, 0x10000, 7 * kNsPerUs, 300 * kNsPerUs, 4 * kS, 32 * kS, 0x7FF, true, 3.2,
+                             100 * kNsPerUs)},
+    {"AT49F010", ByteProgram(0x20000, 0x1F, 0x17, 0x20000, 50 * kNsPerUs, 50 * kNsPerUs, 10 * kS, 10 * kS, 0x7FFF, false,
+                             3.8, 5 * kNsPerMs)},
+    {"AT49F040", ByteProgram(0x80000, 0x1F, 0x13, 0x80000, 50 * kNsPerUs, 50 * kNsPerUs, 10 * kS, 10 * kS, 0x7FFF, false,
+                             3.8, 5 * kNsPerMs)},
+    {"AT29C512", PageMode(0x10000, 0x1F, 0x5D, 128, 10 * kNsPerMs, 10 * kNsPerMs, 0, 0, 150 * kNsPerUs, false, true, 3.8)},
+    {"AT29C010", PageMode(0x20000, 0x1F, 0xD5, 128, 10 * kNsPerMs, 10 * kNsPerMs, 0, 0, 150 * kNsPerUs, false, true, 3.8)},
+    {"AT29C020", PageMode(0x40000, 0x1F, 0xDA, 256, 10 * kNsPerMs, 10 * kNsPerMs, 0, 0, 150 * kNsPerUs, false, true, 3.8)},
+    {"AT29C040", PageMode(0x80000, 0x1F, 0xA4, 256, 10 * kNsPerMs, 10 * kNsPerMs, 0, 0, 150 * kNsPerUs, false, true, 3.8)},
+    {"W29C020", PageMode(0x40000, 0xDA, 0x45, 128, 5 * kNsPerMs, 10 * kNsPerMs, 50 * kNsPerMs, 50 * kNsPerMs, 200 * kNsPerUs, true, false,
                          2.5)},
-    {"W29C040", PageMode(0x80000, 0xDA, 0x46, 256, 5 * kMs, 10 * kMs, 50 * kMs, 50 * kMs, 200 * kUs, true, true,
+    {"W29C040", PageMode(0x80000, 0xDA, 0x46, 256, 5 * kNsPerMs, 10 * kNsPerMs, 50 * kNsPerMs, 50 * kNsPerMs, 200 * kNsPerUs, true, true,
                          2.5)},
-    {"W29EE011", PageMode(0x20000, 0xDA, 0xC1, 128, 5 * kMs, 10 * kMs, 50 * kMs, 50 * kMs, 200 * kUs, true, false,
+    {"W29EE011", PageMode(0x20000, 0xDA, 0xC1, 128, 5 * kNsPerMs, 10 * kNsPerMs, 50 * kNsPerMs, 50 * kNsPerMs, 200 * kNsPerUs, true, false,
                           2.5)},
-    {"SST29EE010", PageMode(0x20000, 0xBF, 0x07, 128, 5 * kMs, 10 * kMs, 0, 0, 100 * kUs, true, true, 2.5)},
+    {"SST29EE010", PageMode(0x20000, 0xBF, 0x07, 128, 5 * kNsPerMs, 10 * kNsPerMs, 0, 0, 100 * kNsPerUs, true, true, 2.5)},
     // Parts of the same families: the SST39SF512 as its SST39SF siblings;
     // SST29EE512/020 as the SST29EE010; W29EE512 as the W29EE011 with the
     // three-byte ID entry as well; M29F040B as the Am29F040B (ST's code);
     // AT49F512/020/001/002 as the AT49F010; the 002 parts of AMD and
     // Macronix decode A10-A0 as the Am29F0x0B. IDs from the parts' tables.
-    {"SST39SF512", ByteProgram(0x10000, 0xBF, 0xB4, 0x1000, 14 * kUs, 20 * kUs, 70 * kMs, 100 * kMs, 0x7FFF,
-                               false, 2.5, 100 * kUs)},
-    {"SST29EE512", PageMode(0x10000, 0xBF, 0x5D, 128, 5 * kMs, 10 * kMs, 0, 0, 100 * kUs, true, true, 2.5)},
-    {"SST29EE020", PageMode(0x40000, 0xBF, 0x10, 128, 5 * kMs, 10 * kMs, 0, 0, 100 * kUs, true, true, 2.5)},
-    {"W29EE512", PageMode(0x10000, 0xDA, 0xC8, 128, 5 * kMs, 10 * kMs, 50 * kMs, 50 * kMs, 200 * kUs, true, true,
+    {"SST39SF512", ByteProgram(0x10000, 0xBF, 0xB4, 0x1000, 14 * kNsPerUs, 20 * kNsPerUs, 70 * kNsPerMs, 100 * kNsPerMs, 0x7FFF,
+                               false, 2.5, 100 * kNsPerUs)},
+    {"SST29EE512", PageMode(0x10000, 0xBF, 0x5D, 128, 5 * kNsPerMs, 10 * kNsPerMs, 0, 0, 100 * kNsPerUs, true, true, 2.5)},
+    {"SST29EE020", PageMode(0x40000, 0xBF, 0x10, 128, 5 * kNsPerMs, 10 * kNsPerMs, 0, 0, 100 * kNsPerUs, true, true, 2.5)},
+    {"W29EE512", PageMode(0x10000, 0xDA, 0xC8, 128, 5 * kNsPerMs, 10 * kNsPerMs, 50 * kNsPerMs, 50 * kNsPerMs, 200 * kNsPerUs, true, true,
                           2.5)},
     // ST's number is inside AMD's: AMD's whole number keeps its own row.
-    {"AM29F040B", ByteProgram(0x80000, 0x01, 0xA4, 0x10000, 7 * kUs, 300 * kUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
-                              100 * kUs)},
-    {"M29F040B", ByteProgram(0x80000, 0x20, 0xE2, 0x10000, 7 * kUs, 300 * kUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
-                             100 * kUs)},
+    {"AM29F040B", ByteProgram(0x80000, 0x01, 0xA4, 0x10000, 7 * kNsPerUs, 300 * kNsPerUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
+                              100 * kNsPerUs)},
+    {"M29F040B", ByteProgram(0x80000, 0x20, 0xE2, 0x10000, 7 * kNsPerUs, 300 * kNsPerUs, 8 * kS, 64 * kS, 0x7FF, true, 3.2,
+                             100 * kNsPerUs)},
     {"AT49F512", Atmel49(0x10000, 0x03, false)},
     {"AT49F020", Atmel49(0x40000, 0x0B, false)},
     {"AT49F001", Atmel49(0x20000, 0x05, true)},
@@ -164,22 +163,14 @@ const Flash5vPart kParts[] = {
     {"MX29F002NT", Boot002(0xC2, 0xB0, false)},
 };
 
-constexpr const char* kDescription = "FLASH5V %s (%lu x 8 bits%s)";
-constexpr const char* kProtectedNote = ", software data protection on";
-constexpr const char* kNoProtection = "this part has no switchable software data protection";
-constexpr const char* kNoArguments = "takes no arguments";
+constexpr const char* kFlash5vDescription = "FLASH5V %s (%lu x 8 bits%s)";
+constexpr const char* kFlash5vProtectedNote = ", software data protection on";
+constexpr const char* kFlash5vNoProtection = "this part has no switchable software data protection";
+constexpr const char* kFlash5vNoArguments = "takes no arguments";
 constexpr const char* kBreachBusy = "a write cycle reached %s at %.3f ms while its %s was running";
 constexpr const char* kBreachVcc = "a write cycle reached %s at %.3f ms with Vcc %.2f V, below its operating %.2f V";
 constexpr const char* kBreachPowerUp =
     "a write cycle reached %s at %.3f ms, inside its power-up write inhibit of %.1f ms";
-
-uint32_t PowerOfTwoAtLeast(uint32_t n) {
-    uint32_t p = 1;
-    while (p < n) p <<= 1;
-    return p;
-}
-
-bool IsPowerOfTwo(uint32_t n) { return n != 0 && (n & (n - 1)) == 0; }
 
 }  // namespace
 
@@ -187,7 +178,7 @@ bool LookUpFlash5vPart(const std::string& name, Flash5vFacts& facts) {
     std::string u(name);
     for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const Flash5vPart* best = nullptr;
-    for (const Flash5vPart& p : kParts)
+    for (const Flash5vPart& p : kFlash5vParts)
         if (u.find(p.number) != std::string::npos && (!best || std::strlen(p.number) > std::strlen(best->number)))
             best = &p;
     if (!best) return false;
@@ -206,7 +197,7 @@ std::unique_ptr<Chip> MakeBlankFlash5v(const DeviceRecord& record, std::string& 
     Flash5vFacts facts;
     if (!LookUpFlash5vPart(record.name, facts)) {
         // A part the table does not know: the catalogue's page and times.
-        facts.page = record.pagewrite && IsPowerOfTwo(record.pagesize) ? record.pagesize : 1;
+        facts.page = record.pagewrite && std::has_single_bit(record.pagesize) ? record.pagesize : 1;
         facts.protection = facts.page > 1;
         if (record.tpw > 0) facts.programTypNs = facts.programMaxNs = static_cast<uint64_t>(record.tpw * 1e9);
     }
@@ -230,9 +221,9 @@ std::unique_ptr<Chip> MakeShapedFlash5v(const ChipImage& image, std::string& err
 Flash5vChip::Flash5vChip(std::string deviceName, const Flash5vFacts& facts)
     : Chip(std::move(deviceName)), facts_(facts) {
     facts_.bytes = std::clamp<uint32_t>(facts_.bytes, 1, kMaxBytes);
-    if (!IsPowerOfTwo(facts_.page)) facts_.page = 1;
-    if (!IsPowerOfTwo(facts_.sector)) facts_.sector = facts_.bytes;
-    mask_ = PowerOfTwoAtLeast(facts_.bytes) - 1;
+    if (!std::has_single_bit(facts_.page)) facts_.page = 1;
+    if (!std::has_single_bit(facts_.sector)) facts_.sector = facts_.bytes;
+    mask_ = std::bit_ceil(facts_.bytes) - 1;
     cells_.assign(facts_.bytes, 0xFF);
     pageData_.assign(facts_.page, -1);
     // The 32-pin socket of the parallel EEPROMs: WE# on pin 31, pin 1 NC or A18.
@@ -241,8 +232,8 @@ Flash5vChip::Flash5vChip(std::string deviceName, const Flash5vFacts& facts)
 
 std::string Flash5vChip::Describe() const {
     char text[200];
-    std::snprintf(text, sizeof text, kDescription, deviceName_.c_str(), static_cast<unsigned long>(facts_.bytes),
-                  protected_ ? kProtectedNote : "");
+    std::snprintf(text, sizeof text, kFlash5vDescription, deviceName_.c_str(), static_cast<unsigned long>(facts_.bytes),
+                  protected_ ? kFlash5vProtectedNote : "");
     return text;
 }
 
@@ -631,12 +622,12 @@ bool Flash5vChip::ApplyFault(std::string_view name, std::string_view args, std::
         name != "other-device" && name != "blank-signature")
         return false;
     if (!args.empty()) {
-        error = kNoArguments;
+        error = kFlash5vNoArguments;
         return false;
     }
     if (name == "sdp-locked") {
         if (!facts_.protection) {
-            error = kNoProtection;
+            error = kFlash5vNoProtection;
             return false;
         }
         SetProtected(true);
@@ -686,7 +677,7 @@ bool Flash5vChip::Load(const ChipImage& image, std::string& error) {
     }
     if (GetNumber(image, "page", v)) {
         const uint32_t page = static_cast<uint32_t>(v);
-        if (!IsPowerOfTwo(page) || page > facts_.bytes) {
+        if (!std::has_single_bit(page) || page > facts_.bytes) {
             error = kSimTextChipFileBadContents;
             return false;
         }

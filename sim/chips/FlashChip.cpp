@@ -2,6 +2,7 @@
 #include "sim/chips/FlashChip.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -33,12 +34,6 @@ const FlashPart kFlashParts[] = {
 // The array has 1024 rows; the low address lines choose the column, so
 // every byte whose address has the same low bits shares its bit lines.
 constexpr uint32_t kRows = 1024;
-
-uint32_t WrapMaskFor(uint32_t bytes) {
-    uint32_t p = 1;
-    while (p < bytes) p <<= 1;
-    return p - 1;
-}
 
 }  // namespace
 
@@ -83,7 +78,7 @@ std::unique_ptr<Chip> MakeShapedFlash(const ChipImage& image, std::string& error
 FlashChip::FlashChip(std::string deviceName, uint32_t bytes, uint8_t makerCode, uint8_t deviceCode)
     : Chip(std::move(deviceName)),
       bytes_(std::clamp<uint32_t>(bytes, 1, kMaxBytes)),
-      wrapMask_(WrapMaskFor(bytes_)),
+      wrapMask_(std::bit_ceil(bytes_) - 1),
       columns_(std::max<uint32_t>(1, bytes_ / kRows)),
       maker_(makerCode),
       device_(deviceCode),

@@ -14,29 +14,28 @@ namespace krt {
 
 namespace {
 
-constexpr uint64_t kMs = 1000000;
 
 // The PES bytes: [1] the programming algorithm, [2] the device, [3] the
 // maker (A1 Lattice). Algorithm 3 of the 16V8/20V8 and algorithm 2 of the
 // 22V10 both ask for 14.5 V and 40 ms pulses.
-const GalPart kParts[] = {
-    {"GAL16V8", 0x05, 32, 64, 82, 8, {0x00, 0x03, 0x00, 0xA1, 0x00, 0x00, 0x00, 0x90}, 14.5, 40 * kMs},
-    {"GAL20V8", 0x06, 40, 64, 82, 8, {0x00, 0x03, 0x3A, 0xA1, 0x00, 0x00, 0x00, 0x90}, 14.5, 40 * kMs},
+const GalPart kGalParts[] = {
+    {"GAL16V8", 0x05, 32, 64, 82, 8, {0x00, 0x03, 0x00, 0xA1, 0x00, 0x00, 0x00, 0x90}, 14.5, 40 * kNsPerMs},
+    {"GAL20V8", 0x06, 40, 64, 82, 8, {0x00, 0x03, 0x3A, 0xA1, 0x00, 0x00, 0x00, 0x90}, 14.5, 40 * kNsPerMs},
     {"GAL22V10", 0x07, 44, 132, 20, 10, {0x00, 0x02, 0x48, 0xA1, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}, 14.5,
-     40 * kMs},
+     40 * kNsPerMs},
 };
 
 // The ATF parts: their text PES (bytes 0 and 7 of the 16V8B and 22V10C as
 // read from chips; the others' first and last characters are not known and
 // take the same), 11 V and 10 ms as the peers program them, 14 V maximum.
 const GalPart kAtfParts[] = {
-    {"ATF16V8B", 0x05, 32, 64, 82, 8, {'1', 'B', '8', 'V', '6', '1', 'F', '1'}, 11.0, 10 * kMs, 14.0, true},
-    {"ATF16V8C", 0x05, 32, 64, 82, 8, {'1', 'C', '8', 'V', '6', '1', 'F', '1'}, 11.0, 10 * kMs, 14.0, true, false,
+    {"ATF16V8B", 0x05, 32, 64, 82, 8, {'1', 'B', '8', 'V', '6', '1', 'F', '1'}, 11.0, 10 * kNsPerMs, 14.0, true},
+    {"ATF16V8C", 0x05, 32, 64, 82, 8, {'1', 'C', '8', 'V', '6', '1', 'F', '1'}, 11.0, 10 * kNsPerMs, 14.0, true, false,
      false, false, true, true},
-    {"ATF20V8B", 0x06, 40, 64, 82, 8, {'1', 'B', '8', 'V', '0', '2', 'F', '1'}, 11.0, 10 * kMs, 14.0, true},
-    {"ATF22V10B", 0x07, 44, 132, 20, 10, {'3', 'B', '0', '1', 'V', '2', '2', 'F', '1', 0xFF}, 11.0, 10 * kMs, 14.0,
+    {"ATF20V8B", 0x06, 40, 64, 82, 8, {'1', 'B', '8', 'V', '0', '2', 'F', '1'}, 11.0, 10 * kNsPerMs, 14.0, true},
+    {"ATF22V10B", 0x07, 44, 132, 20, 10, {'3', 'B', '0', '1', 'V', '2', '2', 'F', '1', 0xFF}, 11.0, 10 * kNsPerMs, 14.0,
      true, true, true},
-    {"ATF22V10C", 0x07, 44, 132, 20, 10, {'3', 'C', '0', '1', 'V', '2', '2', 'F', '1', 0xFF}, 11.0, 10 * kMs, 14.0,
+    {"ATF22V10C", 0x07, 44, 132, 20, 10, {'3', 'C', '0', '1', 'V', '2', '2', 'F', '1', 0xFF}, 11.0, 10 * kNsPerMs, 14.0,
      true, true, true, true, false, true},
 };
 
@@ -81,7 +80,7 @@ std::vector<uint8_t> PesBits(const GalPart& part) {
 }  // namespace
 
 const GalPart* GalPartForConfig(uint8_t config) {
-    for (const GalPart& p : kParts)
+    for (const GalPart& p : kGalParts)
         if (p.config == config) return &p;
     return nullptr;
 }
@@ -116,7 +115,7 @@ std::unique_ptr<Chip> MakeShapedGal(const ChipImage& image, std::string& error) 
     if (auto named = image.values.find("part"); named != image.values.end()) {
         if (const GalPart* atf = GalPartNamed(named->second)) return std::make_unique<GalChip>(image.device, *atf);
     }
-    for (const GalPart& p : kParts)
+    for (const GalPart& p : kGalParts)
         if (p.rows == static_cast<int>(rows) && p.columns == static_cast<int>(columns))
             return std::make_unique<GalChip>(image.device, p);
     error = kSimTextChipFileBadContents;

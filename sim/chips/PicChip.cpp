@@ -13,7 +13,6 @@ namespace krt {
 
 namespace {
 
-constexpr uint64_t kMs = 1000000;
 
 // Serial commands of the programming specification.
 enum : uint8_t {
@@ -21,11 +20,6 @@ enum : uint8_t {
     kReadData = 0x05, kIncrement = 0x06, kEraseStep2 = 0x07, kBeginProgramming = 0x08,
     kBulkEraseProgram = 0x09, kBulkEraseData = 0x0B,
 };
-
-std::string Upper(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
 
 const char* PartName(PicChip::Part part) {
     switch (part) {
@@ -57,7 +51,7 @@ bool ParseWordList(std::string_view text, std::vector<uint32_t>& out) {
 }  // namespace
 
 bool PicChip::PartFromName(const std::string& name, Part& part) {
-    const std::string u = Upper(name);
+    const std::string u = UpperCase(name);
     if (u.find("16F84A") != std::string::npos) part = Part::F84A;
     else if (u.find("16F84") != std::string::npos) part = Part::F84;
     else if (u.find("16C84") != std::string::npos) part = Part::C84;
@@ -106,7 +100,7 @@ uint16_t PicChip::ConfigWordRead() const {
     return part_ == Part::C84 ? static_cast<uint16_t>(config_[7] | 0x3FE0) : config_[7];
 }
 
-uint64_t PicChip::ProgramTimeNs() const { return part_ == Part::F84A ? 8 * kMs : 10 * kMs; }
+uint64_t PicChip::ProgramTimeNs() const { return part_ == Part::F84A ? 8 * kNsPerMs : 10 * kNsPerMs; }
 
 uint16_t PicChip::ReadWord(uint32_t address) const {
     if (address < kConfigBase) return CodeProtected() ? 0x0000 : program_[ProgramIndex(address)];
@@ -279,7 +273,7 @@ void PicChip::LoadDone(uint16_t value) {
 // part's erase/program time (the chip erase after about 10 ms).
 void PicChip::BeginProgramming(bool chipErase, uint8_t bulk) {
     pendingAddress_ = pc_;
-    pendingEndNs_ = nowNs_ + (chipErase ? 10 * kMs : ProgramTimeNs());
+    pendingEndNs_ = nowNs_ + (chipErase ? 10 * kNsPerMs : ProgramTimeNs());
     if (chipErase) pending_ = Pending::ChipErase;
     else if (bulk == kBulkEraseProgram) pending_ = Pending::BulkProgram;
     else if (bulk == kBulkEraseData) pending_ = Pending::BulkData;

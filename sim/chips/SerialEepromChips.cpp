@@ -13,7 +13,6 @@ namespace krt {
 
 namespace {
 
-constexpr uint64_t kMs = 1'000'000;
 
 constexpr const char* kNoModel =
     "no simulated serial EEPROM for type code %02X: the two-wire model takes 03, the three-wire model 02";
@@ -21,18 +20,12 @@ constexpr const char* kNoTwoWireSize = "device %s has %lu bytes; no 24Cxx of tha
 constexpr const char* kNoThreeWireSize = "device %s has %lu words; no 93Cx6 of that size is simulated";
 constexpr const char* kBadContents = "the contents do not fit the chip";
 constexpr const char* kNoArgs = "takes no arguments";
-constexpr const char* kDescription = "%s %s (%lu x %d bits)";
-
-std::string Upper(const std::string& s) {
-    std::string u(s);
-    for (char& c : u) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return u;
-}
+constexpr const char* kSerialDescription = "%s %s (%lu x %d bits)";
 
 // The number after the series digits ("24", "93") and any maker letters:
 // "AT24C256" gives "256", "24LC16B" "16", "M24512" "512". Letters go to `letters`.
 bool PartNumber(const std::string& name, const char* series, std::string& letters, std::string& number) {
-    const std::string u = Upper(name);
+    const std::string u = UpperCase(name);
     for (size_t at = u.find(series); at != std::string::npos; at = u.find(series, at + 1)) {
         size_t i = at + std::strlen(series);
         letters.clear();
@@ -75,7 +68,7 @@ bool TwoWireFactsForSize(uint32_t bytes, TwoWireFacts& facts) {
         facts = TwoWireFacts{};
         facts.bytes = r.bytes;
         facts.page = r.page;
-        facts.writeNs = 5 * kMs;
+        facts.writeNs = 5 * kNsPerMs;
         return true;
     }
     return false;
@@ -88,7 +81,7 @@ bool LookUpTwoWirePart(const std::string& name, TwoWireFacts& facts) {
     for (const char* d : kDensities) {
         if (number != d) continue;
         if (!TwoWireFactsForSize(static_cast<uint32_t>(std::atoi(d)) * 128u, facts)) return false;
-        const std::string u = Upper(name);
+        const std::string u = UpperCase(name);
         if (u.rfind("M24C01", 0) == 0 || u.rfind("M24C02", 0) == 0) facts.page = 16;
         return true;
     }
@@ -112,10 +105,10 @@ bool LookUpThreeWirePart(const std::string& name, ThreeWireFacts& facts) {
     if (!PartNumber(name, "93", letters, number)) return false;
     const uint32_t words = number == "46" ? 64 : number == "56" ? 128 : number == "66" ? 256 : 0;
     if (!ThreeWireFactsForWords(words, facts)) return false;
-    const std::string u = Upper(name);
-    if (letters.find("LC") != std::string::npos || letters.find("AA") != std::string::npos) facts.writeNs = 6 * kMs;
-    else if (u.rfind("AT", 0) == 0) facts.writeNs = (words == 64 ? 10 : 5) * kMs;
-    else facts.writeNs = 2 * kMs;
+    const std::string u = UpperCase(name);
+    if (letters.find("LC") != std::string::npos || letters.find("AA") != std::string::npos) facts.writeNs = 6 * kNsPerMs;
+    else if (u.rfind("AT", 0) == 0) facts.writeNs = (words == 64 ? 10 : 5) * kNsPerMs;
+    else facts.writeNs = 2 * kNsPerMs;
     return true;
 }
 
@@ -219,7 +212,7 @@ TwoWireEepromChip::TwoWireEepromChip(std::string deviceName, const TwoWireFacts&
 
 std::string TwoWireEepromChip::Describe() const {
     char text[200];
-    std::snprintf(text, sizeof text, kDescription, "two-wire serial EEPROM", deviceName_.c_str(),
+    std::snprintf(text, sizeof text, kSerialDescription, "two-wire serial EEPROM", deviceName_.c_str(),
                   static_cast<unsigned long>(facts_.bytes), 8);
     return text;
 }
@@ -436,7 +429,7 @@ ThreeWireEepromChip::ThreeWireEepromChip(std::string deviceName, const ThreeWire
 
 std::string ThreeWireEepromChip::Describe() const {
     char text[200];
-    std::snprintf(text, sizeof text, kDescription, "three-wire serial EEPROM", deviceName_.c_str(),
+    std::snprintf(text, sizeof text, kSerialDescription, "three-wire serial EEPROM", deviceName_.c_str(),
                   static_cast<unsigned long>(facts_.words), 16);
     return text;
 }

@@ -13,6 +13,7 @@
 
 #include "sim/chips/EepromChip.h"
 #include "support/CliCommandTest.h"
+#include "support/CliDevices.h"
 
 namespace krt {
 namespace {
@@ -65,7 +66,6 @@ protected:
     std::vector<uint8_t> data;
 };
 
-const std::vector<std::string> k27C256 = {"EPROM", "AMD", "27C256"};
 
 TEST_F(DeviceCommands, WriteReadVerifyRoundTripThroughTheChipFile) {
     EXPECT_EQ(Run("write", With(k27C256, Path("some.bin"))), 0);
@@ -250,7 +250,6 @@ protected:
     }
 };
 
-const std::vector<std::string> k24C02 = {"SEEPROM", "Atmel", "AT24C02"};
 
 TEST_F(ChipMustHoldTheData, TwoWireWriteAndEraseEndWithThreeAndTheAddress) {
     WriteFile(Path("d.bin"), std::vector<uint8_t>(data.begin(), data.begin() + 0x100));

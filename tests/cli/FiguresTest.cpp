@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 using test::KrtRun;
 using test::Slurp;
 
-std::string Quote(const std::string& s) {
+std::string FigureQuote(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
@@ -42,23 +42,23 @@ protected:
 
     // A tool of the system, run by the shell in the test's directory.
     KrtRun Shell(const std::string& command) {
-        const int raw = std::system(("cd " + Quote(dir.string()) + " && " + command +
+        const int raw = std::system(("cd " + FigureQuote(dir.string()) + " && " + command +
                                      " >tool-out.txt 2>tool-err.txt </dev/null")
                                         .c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp(dir / "tool-out.txt"), Slurp(dir / "tool-err.txt")};
     }
     // The first word that a tool prints for a file.
     std::string ToolSays(const std::string& tool, const std::string& file) {
-        const KrtRun run = Shell(tool + " " + Quote(file));
+        const KrtRun run = Shell(tool + " " + FigureQuote(file));
         EXPECT_EQ(run.status, 0) << tool << ": " << run.err;
         return run.out.substr(0, run.out.find_first_of(" \t\n"));
     }
     // The 16-bit sum of a file's bytes [first, first + count) by python3.
     std::string PythonSum(const std::string& file, size_t first, size_t count) {
         const KrtRun run = Shell("python3 -c " +
-                                 Quote("import sys; d = open(sys.argv[1], 'rb').read()[int(sys.argv[2]):"
+                                 FigureQuote("import sys; d = open(sys.argv[1], 'rb').read()[int(sys.argv[2]):"
                                        "int(sys.argv[2]) + int(sys.argv[3])]; print('%04X' % (sum(d) & 0xFFFF))") +
-                                 " " + Quote(file) + " " + std::to_string(first) + " " + std::to_string(count));
+                                 " " + FigureQuote(file) + " " + std::to_string(first) + " " + std::to_string(count));
         EXPECT_EQ(run.status, 0) << run.err;
         return run.out.substr(0, 4);
     }

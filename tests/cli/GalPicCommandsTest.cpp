@@ -13,6 +13,7 @@
 #include "sim/chips/PicChip.h"
 #include "support/CliCommandTest.h"
 #include "support/KrtProcess.h"
+#include "support/CliDevices.h"
 
 namespace krt {
 namespace {
@@ -20,9 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::With;
 
-const std::vector<std::string> kGal16 = {"GAL", "Lattice", "GAL16V8"};
-const std::vector<std::string> kGal22 = {"GAL", "Lattice", "GAL22V10"};
-const std::vector<std::string> kPic84 = {"PIC", "Microchip", "PIC16F84"};
 const std::vector<std::string> kPic84A = {"PIC", "Microchip", "PIC16F84A"};
 
 class GalPicCommands : public test::CliCommandTest {

@@ -8,14 +8,14 @@
 
 namespace {
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+std::string JsonQuote(const std::string& s) { return "'" + s + "'"; }
 
 // Runs krt with the arguments and hands its stdout to a python3 check that
 // exits 0 when the document parses and the check holds.
 int KrtJsonCheck(const std::string& args, const std::string& check) {
-    const std::string command = Quote(KRT_CLI_PATH) + " --catalogue " + Quote(std::string(KRT_SOURCE_DIR) + "/devices") +
+    const std::string command = JsonQuote(KRT_CLI_PATH) + " --catalogue " + JsonQuote(std::string(KRT_SOURCE_DIR) + "/devices") +
                                 " " + args + " --json 2>/dev/null | python3 -c " +
-                                Quote("import json,sys; d=json.load(sys.stdin); sys.exit(0 if (" + check + ") else 1)");
+                                JsonQuote("import json,sys; d=json.load(sys.stdin); sys.exit(0 if (" + check + ") else 1)");
     return std::system(command.c_str());
 }
 

@@ -15,6 +15,7 @@
 #include "sim/VirtualKrt.h"
 #include "support/JapaneseText.h"
 #include "support/RecordingPort.h"
+#include "support/CliDevices.h"
 
 namespace krt {
 namespace {
@@ -91,17 +92,12 @@ protected:
     fs::path dir;
 };
 
-const std::vector<std::string> k27C64 = {"EPROM", "AMD", "27C64"};
 const std::vector<std::string> k27C1024 = {"EPROM", "AMD", "27C1024"};
 const std::vector<std::string> k2716 = {"EPROM", "Intel", "2716"};
 const std::vector<std::string> kAT28C64 = {"EEPROM", "Atmel", "AT28C64"};
 const std::vector<std::string> kAT28C256 = {"EEPROM", "Atmel", "AT28C256"};
 const std::vector<std::string> k28F010 = {"FLASH", "Intel", "P28F010"};
-const std::vector<std::string> k24C02 = {"SEEPROM", "Atmel", "AT24C02"};
 const std::vector<std::string> k93C46 = {"SEEPROM", "Microchip", "93C46"};
-const std::vector<std::string> kGal16 = {"GAL", "Lattice", "GAL16V8"};
-const std::vector<std::string> kGal22 = {"GAL", "Lattice", "GAL22V10"};
-const std::vector<std::string> kPic84 = {"PIC", "Microchip", "PIC16F84"};
 
 TEST_F(LogLanguage, EveryFamilySpeaksEnglishInEnglishMode) {
     struct Case {

@@ -25,6 +25,7 @@
 
 #include "cli/ChipFileLock.h"
 #include "support/KrtProcess.h"
+#include "support/CliDevices.h"
 
 namespace krt {
 namespace {
@@ -87,7 +88,6 @@ protected:
     std::string data;
 };
 
-const std::vector<std::string> k27C256 = {"EPROM", "AMD", "27C256"};
 
 // ---------------------------------------------------------------- standard streams
 

@@ -19,6 +19,7 @@
 
 #include "cli/Terminal.h"
 #include "support/KrtProcess.h"
+#include "support/CliDevices.h"
 
 namespace krt {
 namespace {
@@ -101,7 +102,6 @@ protected:
     }
 };
 
-const std::vector<std::string> k27C256 = {"EPROM", "AMD", "27C256"};
 
 TEST_F(Terminal, BinaryDataIsNotWrittenToATerminalUnlessTheFormatOrForceSaysSo) {
     ASSERT_EQ(Krt(Args({{"--sim-chip", "c.chip", "write"}, k27C256, {"d.bin"}})).status, 0);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "support/KrtProcess.h"
+#include "support/CliDevices.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -32,7 +33,6 @@ using test::Spit;
 using test::Start;
 
 // A small part keeps each run short.
-const std::vector<std::string> k27C64 = {"EPROM", "AMD", "27C64"};
 
 class UserFiles : public test::KrtDirTest {
 protected:

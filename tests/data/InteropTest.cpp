@@ -20,12 +20,12 @@ using test::Slurp;
 using test::Spit;
 using test::WriteText;
 
-int Shell(const std::string& command) {
+int InteropShell(const std::string& command) {
     int status = std::system((command + " >/dev/null 2>&1").c_str());
     return status == -1 ? -1 : WEXITSTATUS(status);
 }
 
-bool Have(const char* tool) { return Shell(std::string("command -v ") + tool) == 0; }
+bool Have(const char* tool) { return InteropShell(std::string("command -v ") + tool) == 0; }
 
 std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 
@@ -33,7 +33,7 @@ std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 const std::string& PythonWithIntelHex() {
     static const std::string found = [] {
         for (const char* candidate : {"python3", "/usr/bin/python3"})
-            if (Shell(std::string(candidate) + " -c 'import intelhex'") == 0) return std::string(candidate);
+            if (InteropShell(std::string(candidate) + " -c 'import intelhex'") == 0) return std::string(candidate);
         return std::string();
     }();
     return found;
@@ -95,12 +95,12 @@ TEST_F(Interop, IntelHexWeWriteOthersRead) {
     for (size_t size : kSizes) {
         std::vector<uint8_t> image = Pattern(size, static_cast<uint32_t>(size));
         WriteOurs(dir / "ours.hex", FORMAT_INTEL_HEX, image);
-        ASSERT_EQ(Shell("srec_cat " + Quote(dir / "ours.hex") + " -intel -o " + Quote(dir / "srec.bin") + " -binary"), 0);
+        ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "ours.hex") + " -intel -o " + Quote(dir / "srec.bin") + " -binary"), 0);
         EXPECT_EQ(Bytes(dir / "srec.bin"), image) << "srec_cat, size " << size;
-        ASSERT_EQ(Shell("objcopy -I ihex -O binary " + Quote(dir / "ours.hex") + " " + Quote(dir / "objcopy.bin")), 0);
+        ASSERT_EQ(InteropShell("objcopy -I ihex -O binary " + Quote(dir / "ours.hex") + " " + Quote(dir / "objcopy.bin")), 0);
         EXPECT_EQ(Bytes(dir / "objcopy.bin"), image) << "objcopy, size " << size;
         if (!PythonWithIntelHex().empty()) {
-            ASSERT_EQ(Shell(PythonWithIntelHex() + " -c 'import sys, intelhex; intelhex.IntelHex(sys.argv[1]).tobinfile(sys.argv[2])' " +
+            ASSERT_EQ(InteropShell(PythonWithIntelHex() + " -c 'import sys, intelhex; intelhex.IntelHex(sys.argv[1]).tobinfile(sys.argv[2])' " +
                           Quote(dir / "ours.hex") + " " + Quote(dir / "py.bin")),
                       0);
             EXPECT_EQ(Bytes(dir / "py.bin"), image) << "python3-intelhex, size " << size;
@@ -127,7 +127,7 @@ TEST_F(Interop, IntelHexOthersWriteWeRead) {
                               "h.loadbin(sys.argv[1]); h.start_addr = {\"EIP\": 0x1234}; h.write_hex_file(sys.argv[2])' " +
                                   Quote(dir / "in.bin") + " " + Quote(dir / "x.hex")});
         for (const auto& [who, command] : makers) {
-            ASSERT_EQ(Shell(command), 0) << command;
+            ASSERT_EQ(InteropShell(command), 0) << command;
             int result = -1;
             EXPECT_EQ(ReadOurs(dir / "x.hex", FORMAT_INTEL_HEX, size, result), image) << who << ", size " << size;
             EXPECT_EQ(result, FILE_OK) << who;
@@ -141,9 +141,9 @@ TEST_F(Interop, MotorolaBothWays) {
     for (size_t size : kSizes) {
         std::vector<uint8_t> image = Pattern(size, static_cast<uint32_t>(size) + 2);
         WriteOurs(dir / "ours.mot", FORMAT_MOTOROLA, image);
-        ASSERT_EQ(Shell("srec_cat " + Quote(dir / "ours.mot") + " -motorola -o " + Quote(dir / "srec.bin") + " -binary"), 0);
+        ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "ours.mot") + " -motorola -o " + Quote(dir / "srec.bin") + " -binary"), 0);
         EXPECT_EQ(Bytes(dir / "srec.bin"), image) << size;
-        ASSERT_EQ(Shell("objcopy -I srec -O binary " + Quote(dir / "ours.mot") + " " + Quote(dir / "objcopy.bin")), 0);
+        ASSERT_EQ(InteropShell("objcopy -I srec -O binary " + Quote(dir / "ours.mot") + " " + Quote(dir / "objcopy.bin")), 0);
         EXPECT_EQ(Bytes(dir / "objcopy.bin"), image) << size;
 
         Spit(dir / "in.bin", std::string(image.begin(), image.end()));
@@ -152,7 +152,7 @@ TEST_F(Interop, MotorolaBothWays) {
               "srec_cat " + Quote(dir / "in.bin") + " -binary -o " + Quote(dir / "x.mot") + " -motorola -address-length=4",
               "objcopy -I binary -O srec " + Quote(dir / "in.bin") + " " + Quote(dir / "x.mot"),
               "objcopy -I binary -O srec --srec-forceS3 " + Quote(dir / "in.bin") + " " + Quote(dir / "x.mot")}) {
-            ASSERT_EQ(Shell(command), 0) << command;
+            ASSERT_EQ(InteropShell(command), 0) << command;
             int result = -1;
             EXPECT_EQ(ReadOurs(dir / "x.mot", FORMAT_MOTOROLA, size, result), image) << command;
             EXPECT_EQ(result, FILE_OK) << command;
@@ -168,7 +168,7 @@ TEST_F(Interop, MotorolaS2OnlyIsTheIntendedDifference) {
     std::vector<uint8_t> image = Pattern(0x100, 7);
     WriteOurs(dir / "ours.mot", FORMAT_MOTOROLA, image);
     Spit(dir / "in.bin", std::string(image.begin(), image.end()));
-    ASSERT_EQ(Shell("srec_cat " + Quote(dir / "in.bin") + " -binary -o " + Quote(dir / "theirs.mot") + " -motorola"), 0);
+    ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "in.bin") + " -binary -o " + Quote(dir / "theirs.mot") + " -motorola"), 0);
     const std::string ours = Slurp(dir / "ours.mot"), theirs = Slurp(dir / "theirs.mot");
     EXPECT_NE(theirs.find("\nS1"), std::string::npos);  // srec_cat: S1 for 16-bit addresses
     std::istringstream lines(ours);
@@ -183,7 +183,7 @@ TEST_F(Interop, MotorolaS2OnlyIsTheIntendedDifference) {
     }
     EXPECT_EQ(data, 16);
     // Compare the two files record for record through srec_cat itself.
-    EXPECT_EQ(Shell("srec_cmp " + Quote(dir / "ours.mot") + " -motorola " + Quote(dir / "theirs.mot") + " -motorola"), 0);
+    EXPECT_EQ(InteropShell("srec_cmp " + Quote(dir / "ours.mot") + " -motorola " + Quote(dir / "theirs.mot") + " -motorola"), 0);
 }
 
 // A 16-bit device: Intel HEX carries each word low byte first, Motorola S
@@ -194,11 +194,11 @@ TEST_F(Interop, WordByteOrdersAreTheIntendedOnes) {
     std::vector<uint8_t> image = Pattern(0x20000, 9);  // buffer: high byte first
     WriteOurs(dir / "w.hex", FORMAT_INTEL_HEX, image, 2);
     WriteOurs(dir / "w.mot", FORMAT_MOTOROLA, image, 2);
-    ASSERT_EQ(Shell("srec_cat " + Quote(dir / "w.hex") + " -intel -o " + Quote(dir / "hex.bin") + " -binary"), 0);
-    ASSERT_EQ(Shell("srec_cat " + Quote(dir / "w.mot") + " -motorola -o " + Quote(dir / "mot.bin") + " -binary"), 0);
+    ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "w.hex") + " -intel -o " + Quote(dir / "hex.bin") + " -binary"), 0);
+    ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "w.mot") + " -motorola -o " + Quote(dir / "mot.bin") + " -binary"), 0);
     EXPECT_EQ(Bytes(dir / "hex.bin"), SwapPairs(image));
     EXPECT_EQ(Bytes(dir / "mot.bin"), image);
-    ASSERT_EQ(Shell("srec_cat " + Quote(dir / "w.hex") + " -intel -byte-swap 2 -o " + Quote(dir / "swapped.bin") + " -binary"), 0);
+    ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "w.hex") + " -intel -byte-swap 2 -o " + Quote(dir / "swapped.bin") + " -binary"), 0);
     EXPECT_EQ(Bytes(dir / "swapped.bin"), image);
     // A binary file carries the buffer as it stands, as Motorola S does: the
     // HEX file's words turned by srec_cat -byte-swap 2.
@@ -209,7 +209,7 @@ TEST_F(Interop, WordByteOrdersAreTheIntendedOnes) {
 
     // And back: a little-endian word image made by srec_cat reads high byte first.
     Spit(dir / "le.bin", std::string(image.begin(), image.end()));
-    ASSERT_EQ(Shell("srec_cat " + Quote(dir / "le.bin") + " -binary -o " + Quote(dir / "le.hex") + " -intel"), 0);
+    ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "le.bin") + " -binary -o " + Quote(dir / "le.hex") + " -intel"), 0);
     int result = -1;
     EXPECT_EQ(ReadOurs(dir / "le.hex", FORMAT_INTEL_HEX, image.size(), result, 2), SwapPairs(image));
 }
@@ -220,12 +220,12 @@ TEST_F(Interop, BinaryBothWays) {
     DataFile w = MemoryFile(image, FORMAT_BINARY);
     w.length = 0x8000;
     Spit(dir / "ours.bin", WriteText(w));
-    ASSERT_EQ(Shell("srec_cat " + Quote(dir / "ours.bin") + " -binary -o " + Quote(dir / "ours.hex") + " -intel"), 0);
+    ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "ours.bin") + " -binary -o " + Quote(dir / "ours.hex") + " -intel"), 0);
     int result = -1;
     EXPECT_EQ(ReadOurs(dir / "ours.hex", FORMAT_INTEL_HEX, image.size(), result), image);
 
     WriteOurs(dir / "src.hex", FORMAT_INTEL_HEX, image);
-    ASSERT_EQ(Shell("srec_cat " + Quote(dir / "src.hex") + " -intel -o " + Quote(dir / "theirs.bin") + " -binary"), 0);
+    ASSERT_EQ(InteropShell("srec_cat " + Quote(dir / "src.hex") + " -intel -o " + Quote(dir / "theirs.bin") + " -binary"), 0);
     EXPECT_EQ(ReadOurs(dir / "theirs.bin", FORMAT_BINARY, image.size(), result), image);
     EXPECT_EQ(result, FILE_OK);
 }
@@ -276,7 +276,7 @@ TEST_F(Interop, JedecOthersWriteWeRead) {
         if (entry.path().extension() != ".jed") continue;
         const std::string name = entry.path().filename().string();
         const GalLayout& gal = LayoutFor(name);
-        ASSERT_EQ(Shell("jedutil -convert " + Quote(entry.path()) + " " + Quote(dir / "g.bin")), 0) << name;
+        ASSERT_EQ(InteropShell("jedutil -convert " + Quote(entry.path()) + " " + Quote(dir / "g.bin")), 0) << name;
         std::vector<uint8_t> theirs = JedutilFuses(dir / "g.bin");
         ASSERT_EQ(theirs.size(), gal.fuses) << name;
 
@@ -287,7 +287,7 @@ TEST_F(Interop, JedecOthersWriteWeRead) {
         for (uint32_t i = 0; i < gal.fuses; ++i) ASSERT_EQ(ours[i], theirs[i]) << name << " fuse " << i;
 
         // jedutil's own JEDEC writing (five-digit L numbers), with its checksum.
-        ASSERT_EQ(Shell("jedutil -convert " + Quote(dir / "g.bin") + " " + Quote(dir / "j.jed")), 0) << name;
+        ASSERT_EQ(InteropShell("jedutil -convert " + Quote(dir / "g.bin") + " " + Quote(dir / "j.jed")), 0) << name;
         const std::string written = Slurp(dir / "j.jed");
         EXPECT_NE(written.find("\nL0"), std::string::npos);
         ours = ReadOursJedec(dir / "j.jed", gal, result);
@@ -312,19 +312,19 @@ TEST_F(Interop, JedecWeWriteJedutilReads) {
         Spit(dir / "ours.jed", ours);
         // jedutil checks the fuse checksum of the C field: a converted file is
         // one whose checksum it agrees with.
-        ASSERT_EQ(Shell("jedutil -convert " + Quote(dir / "ours.jed") + " " + Quote(dir / "o.bin")), 0) << gal.prefix;
+        ASSERT_EQ(InteropShell("jedutil -convert " + Quote(dir / "ours.jed") + " " + Quote(dir / "o.bin")), 0) << gal.prefix;
         std::vector<uint8_t> theirs = JedutilFuses(dir / "o.bin");
         ASSERT_EQ(theirs.size(), gal.fuses);
         for (uint32_t i = 0; i < gal.fuses; ++i) ASSERT_EQ(theirs[i], fuses[i]) << gal.prefix << " fuse " << i;
         // The same fuses written by jedutil carry the same checksum.
-        ASSERT_EQ(Shell("jedutil -convert " + Quote(dir / "o.bin") + " " + Quote(dir / "o.jed")), 0);
+        ASSERT_EQ(InteropShell("jedutil -convert " + Quote(dir / "o.bin") + " " + Quote(dir / "o.jed")), 0);
         EXPECT_EQ(FieldOf(Slurp(dir / "o.jed"), 'C'), FieldOf(ours, 'C')) << gal.prefix;
         // A changed checksum is refused by jedutil, as by us.
         std::string bad = ours;
         size_t c = bad.find("\nC") + 2;
         bad[c + 3] = bad[c + 3] == '0' ? '1' : '0';
         Spit(dir / "bad.jed", bad);
-        EXPECT_NE(Shell("jedutil -convert " + Quote(dir / "bad.jed") + " " + Quote(dir / "bad.bin")), 0);
+        EXPECT_NE(InteropShell("jedutil -convert " + Quote(dir / "bad.jed") + " " + Quote(dir / "bad.bin")), 0);
     }
 }
 

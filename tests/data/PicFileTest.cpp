@@ -143,7 +143,7 @@ TEST(PicFiles, TransferLogsTheLeftOutDataEeprom) {
 }
 
 // Other tools read a PIC image we saved without a complaint.
-int Shell(const std::string& command, std::string* output = nullptr) {
+int PicShell(const std::string& command, std::string* output = nullptr) {
     const std::string file = (test::ScratchDir("pic-shell") / "out.txt").string();
     const int status = std::system((command + " >'" + file + "' 2>&1").c_str());
     if (output) *output = test::Slurp(file);
@@ -159,10 +159,10 @@ TEST(PicFiles, OtherToolsReadOurPicFilesWithoutComplaint) {
     test::Spit(dir / "pic.mot", WriteText(mot));
     bool ran = false;
     std::string said;
-    if (Shell("command -v srec_cat") == 0) {
+    if (PicShell("command -v srec_cat") == 0) {
         ran = true;
         for (const char* args : {"pic.hex -intel", "pic.mot -motorola"}) {
-            EXPECT_EQ(Shell("cd '" + dir.string() + "' && srec_cat " + args + " -o /dev/null -binary", &said), 0);
+            EXPECT_EQ(PicShell("cd '" + dir.string() + "' && srec_cat " + args + " -o /dev/null -binary", &said), 0);
             // Our S files carry no header record (S0), which srec_cat notes
             // for every such file; nothing else may be said.
             const std::string noHeader = "srec_cat: pic.mot: 1: warning: no header record\n";
@@ -170,9 +170,9 @@ TEST(PicFiles, OtherToolsReadOurPicFilesWithoutComplaint) {
             EXPECT_EQ(said, "") << "srec_cat " << args;
         }
     }
-    if (Shell("/usr/bin/python3 -c 'import intelhex'") == 0) {
+    if (PicShell("/usr/bin/python3 -c 'import intelhex'") == 0) {
         ran = true;
-        EXPECT_EQ(Shell("/usr/bin/python3 -c 'import sys, intelhex; h = intelhex.IntelHex(sys.argv[1]); "
+        EXPECT_EQ(PicShell("/usr/bin/python3 -c 'import sys, intelhex; h = intelhex.IntelHex(sys.argv[1]); "
                         "assert h[0x400F] == " + std::to_string(image[0x400E]) + "' '" + (dir / "pic.hex").string() + "'",
                         &said),
                   0)

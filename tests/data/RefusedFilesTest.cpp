@@ -166,7 +166,7 @@ TEST(JedecFiles, ShortRangeSaveReadsBack) {
     EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
-DeviceRecord Rom() {
+DeviceRecord RefusedRom() {
     DeviceRecord r;
     r.name = "27C256";
     r.maxsize = r.bufsize = 0x100;
@@ -176,7 +176,7 @@ DeviceRecord Rom() {
 
 TEST(RefusedTransfer, LeavesTheBufferAsItWasAndSaysWhy) {
     const fs::path dir = test::ScratchDir("refused-transfer");
-    const DeviceRecord record = Rom();
+    const DeviceRecord record = RefusedRom();
     DataBuffer buffer;
     OperationRange range;
     ASSERT_TRUE(buffer.Allocate(record.bufsize));

@@ -28,15 +28,15 @@ struct Case {
     Lines lines;
 };
 
-DeviceRecord Flash() { return ShippedRecord("FLASH", "Intel", "P28F010"); }
+DeviceRecord P28F010Record() { return ShippedRecord("FLASH", "Intel", "P28F010"); }
 
 TEST(LogLines, SayWhatHappenedAndWhatToDo) {
     const std::vector<Case> cases = {
-        {"a flash erase", Flash, [](SimBench& b) { return b.Operation(7, 0, 0x20000); }, 0,
+        {"a flash erase", P28F010Record, [](SimBench& b) { return b.Operation(7, 0, 0x20000); }, 0,
          {"Every byte programmed to 00 before the erase", "Erased: every byte reads FF after 1 erase pulses"}},
         {"a write over programmed flash",
          [] {
-             DeviceRecord r = Flash();
+             DeviceRecord r = P28F010Record();
              r.retry = 25;
              return r;
          },

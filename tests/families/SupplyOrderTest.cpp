@@ -21,7 +21,7 @@ namespace {
 constexpr uint8_t kDacRevision = 0x20;
 constexpr uint8_t kFixedRevision = 0x10;
 
-struct Part {
+struct SupplyPart {
     const char* type;
     const char* maker;
     const char* name;
@@ -34,7 +34,7 @@ struct Part {
     const char* fixedWrite;
 };
 
-const Part kParts[] = {
+const SupplyPart kParts[] = {
     {"EPROM", "AMD", "27C256", 0x40, "6.24/12.70 0.00/0.00", "0.00/0.00 6.25/12.50"},
     {"EPROM", "AMD", "27C1024", 0x40, "6.24/12.70 0.00/0.00", "0.00/0.00 6.25/12.50"},
     {"EEPROM", "Atmel", "AT28C64", 0x40, "4.98/0.00 0.00/0.00", "0.00/0.00 5.00/0.00"},
@@ -49,7 +49,7 @@ const Part kParts[] = {
      "0.00/0.00 5.00/12.50 0.00/0.00 5.00/12.50"},
 };
 
-DeviceRecord Shipped(const Part& part) {
+DeviceRecord Shipped(const SupplyPart& part) {
     DeviceRecord r = ShippedRecord(part.type, part.maker, part.name);
     if (part.cut && r.maxsize > part.cut) r.maxsize = part.cut;
     return r;
@@ -116,7 +116,7 @@ std::string Steps(const VirtualKrt& sim) {
 constexpr uint8_t kOperations[] = {9, 4, 5, 6, 10, 8, 7};
 
 TEST(SupplyOrder, EveryOperationOfEveryFamilyOnBothProgrammers) {
-    for (const Part& part : kParts) {
+    for (const SupplyPart& part : kParts) {
         for (uint8_t revision : {kDacRevision, kFixedRevision}) {
             SCOPED_TRACE(std::string(part.name) + " on " + Kind(revision));
             SimBench b(Shipped(part), true, revision);  // strict: any breach fails
@@ -146,7 +146,7 @@ TEST(SupplyOrder, EveryOperationOfEveryFamilyOnBothProgrammers) {
 
 // A cancel or a dead programmer in the middle of a read and of a write.
 TEST(SupplyOrder, CancelAndAProgrammerThatStopsAnswering) {
-    for (const Part& part : kParts) {
+    for (const SupplyPart& part : kParts) {
         for (uint8_t revision : {kDacRevision, kFixedRevision}) {
             for (uint8_t code : {4, 5}) {
                 uint64_t writes = 0;
@@ -188,7 +188,7 @@ TEST(SupplyOrder, CancelAndAProgrammerThatStopsAnswering) {
 // ends below 7.5 V): result 4, and the programmer is left with Vpp switched
 // off, not merely gated, so that no later supply change brings it back.
 TEST(SupplyOrder, RefusedVccAfterAnAcceptedVppLeavesTheSocketAtZero) {
-    for (const Part& part : kParts) {
+    for (const SupplyPart& part : kParts) {
         SCOPED_TRACE(part.name);
         DeviceRecord r = Shipped(part);
         r.VppW = 12.75;

@@ -48,18 +48,18 @@ struct NeverReadyBench : SimBench {
     }
 };
 
-EepromChip& ChipOf(SimBench& b) { return *dynamic_cast<EepromChip*>(b.sim.SocketChip()); }
+EepromChip& EepromChipOf(SimBench& b) { return *dynamic_cast<EepromChip*>(b.sim.SocketChip()); }
 
 // Writes random data over [start, start + length), then checks the cells,
 // a read-back and a verify; nothing outside the range may change.
-void RoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint32_t seed) {
+void EepromRoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint32_t seed) {
     SimBench b(record);
     const auto data = RandomBytes(b.buffer.size(), seed);
     b.buffer = data;
     ASSERT_EQ(b.Operation(5, start, length), 0) << "mode " << int(record.waitmode);
     EXPECT_EQ(b.log.lines(), Lines{"Written without errors."});
     for (uint32_t a = 0; a < record.maxsize; ++a)
-        ASSERT_EQ(ChipOf(b).Cell(a), a >= start && a < start + length ? data[a] : 0xFF) << "address " << a;
+        ASSERT_EQ(EepromChipOf(b).Cell(a), a >= start && a < start + length ? data[a] : 0xFF) << "address " << a;
     b.buffer.assign(b.buffer.size(), 0xEE);
     ASSERT_EQ(b.Operation(4, start, length), 0);
     b.buffer = data;
@@ -67,13 +67,13 @@ void RoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint
 }
 
 TEST(ZVEEPROMSim, EachWaitModeWritesAgainstAChipWithItsSignal) {
-    RoundTrip(At28c256(0), 0x30, 0x1000, 1);                               // programmer's timer, tpw 10 ms
-    RoundTrip(PartFor(1), 0x1F00, 0x100, 2);                             // RDY/BUSY
-    RoundTrip(At28c256(2), 0x7000, 0x1000, 3);                             // toggle bit
-    RoundTrip(Eeprom("AT28C16", 0x800, 1, 1e-3, 3), 0, 0x800, 4);          // DATA polling
-    RoundTrip(At28c256(3), 0, 0x8000, 5);                                  // the whole device
-    RoundTrip(At28c256(4), 0x10, 0x1000, 6);                               // the computer's 20 ms
-    RoundTrip(Eeprom("AT28C040", 0x80000, 256, 10e-3, 3), 0x7FD80, 0x200, 7);
+    EepromRoundTrip(At28c256(0), 0x30, 0x1000, 1);                               // programmer's timer, tpw 10 ms
+    EepromRoundTrip(PartFor(1), 0x1F00, 0x100, 2);                             // RDY/BUSY
+    EepromRoundTrip(At28c256(2), 0x7000, 0x1000, 3);                             // toggle bit
+    EepromRoundTrip(Eeprom("AT28C16", 0x800, 1, 1e-3, 3), 0, 0x800, 4);          // DATA polling
+    EepromRoundTrip(At28c256(3), 0, 0x8000, 5);                                  // the whole device
+    EepromRoundTrip(At28c256(4), 0x10, 0x1000, 6);                               // the computer's 20 ms
+    EepromRoundTrip(Eeprom("AT28C040", 0x80000, 256, 10e-3, 3), 0x7FD80, 0x200, 7);
 }
 
 TEST(ZVEEPROMSim, ChunksNeverCrossAPageAndStopAtTheRangeEnd) {
@@ -92,10 +92,10 @@ TEST(ZVEEPROMSim, ChunksNeverCrossAPageAndStopAtTheRangeEnd) {
         SimBench b(r);
         b.buffer = RandomBytes(b.buffer.size(), c.start);
         ASSERT_EQ(b.Operation(5, c.start, c.length), 0);
-        EXPECT_EQ(ChipOf(b).Cycles(), c.cycles) << "mode " << int(c.mode) << ", verify " << int(c.verify);
-        for (uint32_t a = c.start; a < c.start + c.length; ++a) ASSERT_EQ(ChipOf(b).Cell(a), b.buffer[a]) << a;
-        EXPECT_EQ(ChipOf(b).Cell(c.start + c.length), 0xFF);
-        EXPECT_EQ(ChipOf(b).Cell(c.start + c.length - 1), b.buffer[c.start + c.length - 1]);
+        EXPECT_EQ(EepromChipOf(b).Cycles(), c.cycles) << "mode " << int(c.mode) << ", verify " << int(c.verify);
+        for (uint32_t a = c.start; a < c.start + c.length; ++a) ASSERT_EQ(EepromChipOf(b).Cell(a), b.buffer[a]) << a;
+        EXPECT_EQ(EepromChipOf(b).Cell(c.start + c.length), 0xFF);
+        EXPECT_EQ(EepromChipOf(b).Cell(c.start + c.length - 1), b.buffer[c.start + c.length - 1]);
     }
     // Page size 1: every byte has its own write cycle.
     DeviceRecord r = At28c256(3);
@@ -103,7 +103,7 @@ TEST(ZVEEPROMSim, ChunksNeverCrossAPageAndStopAtTheRangeEnd) {
     SimBench b(r);
     b.buffer = RandomBytes(b.buffer.size(), 9);
     ASSERT_EQ(b.Operation(5, 0x3E, 5), 0);
-    EXPECT_EQ(ChipOf(b).Cycles(), 5u);
+    EXPECT_EQ(EepromChipOf(b).Cycles(), 5u);
 }
 
 TEST(ZVEEPROMSim, APageThatNeverVerifiesCostsRetryWritesOneLineAndAPowerCycle) {
@@ -113,20 +113,20 @@ TEST(ZVEEPROMSim, APageThatNeverVerifiesCostsRetryWritesOneLineAndAPowerCycle) {
     EXPECT_EQ(b.Operation(5, 0, 0x100, 1), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "Errors during the write: 1",
                                     "Too many errors: stopped"}));
-    EXPECT_EQ(ChipOf(b).Cycles(), 1u + 3u);    // page 0, then three attempts at page 0x40
-    EXPECT_EQ(ChipOf(b).Cell(0x80), 0xFF);     // the write ended there
-    EXPECT_EQ(ChipOf(b).Cell(0x44), 0x00);
+    EXPECT_EQ(EepromChipOf(b).Cycles(), 1u + 3u);    // page 0, then three attempts at page 0x40
+    EXPECT_EQ(EepromChipOf(b).Cell(0x80), 0xFF);     // the write ended there
+    EXPECT_EQ(EepromChipOf(b).Cell(0x44), 0x00);
 
     // With more errors permitted the write goes on after the power cycle.
     b.log.clear();
     EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
-    EXPECT_EQ(ChipOf(b).Cell(0xFF), 0x00);
+    EXPECT_EQ(EepromChipOf(b).Cell(0xFF), 0x00);
     // A weak cell that takes its value on the second attempt is no error.
     b.WeakCells({{0x10, 2}});
     b.buffer.assign(b.buffer.size(), 0x5A);
     b.log.clear();
     EXPECT_EQ(b.Operation(5, 0, 0x40), 0);
-    EXPECT_EQ(ChipOf(b).Cell(0x10), 0x5A);
+    EXPECT_EQ(EepromChipOf(b).Cell(0x10), 0x5A);
 }
 
 TEST(ZVEEPROMSim, EraseWritesFFAndLeavesTheBufferAsItWas) {
@@ -139,7 +139,7 @@ TEST(ZVEEPROMSim, EraseWritesFFAndLeavesTheBufferAsItWas) {
     EXPECT_EQ(b.Operation(7, 0x20, 0x100), 0);
     EXPECT_EQ(b.buffer, held);
     for (uint32_t a : {0x1Fu, 0x20u, 0x11Fu, 0x120u})
-        EXPECT_EQ(ChipOf(b).Cell(a), a >= 0x20 && a < 0x120 ? 0xFF : held[a]) << a;
+        EXPECT_EQ(EepromChipOf(b).Cell(a), a >= 0x20 && a < 0x120 ? 0xFF : held[a]) << a;
     EXPECT_EQ(b.Operation(9, 0x20, 0x100), 0);  // blank
     // An erase that fails keeps the buffer too.
     b.Fault("never-ready");
@@ -157,7 +157,7 @@ TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
                      "Not one byte of the page at 000000 changed: the chip is probably software data protected. "
                      "To turn the protection off: krt sdp off EEPROM Atmel AT28C256",
                      "Errors during the write: 1", "Too many errors: stopped"}));
-    EXPECT_EQ(ChipOf(b).Cell(0), 0xFF);
+    EXPECT_EQ(EepromChipOf(b).Cell(0), 0xFF);
 
     EXPECT_TRUE(b.link.protectionSuspected);
 
@@ -176,15 +176,15 @@ TEST(ZVEEPROMSim, ProtectedChipFailsWithTheHintUntilProtectionIsOff) {
     EXPECT_EQ(RunProtectionOperation(b.link, b.record, false), 0);
     EXPECT_EQ(b.log.lines(), Lines{"Software data protection is off (a test write at 007FFF took effect; its old "
                                    "value was put back)"});
-    EXPECT_FALSE(ChipOf(b).Protected());
-    EXPECT_EQ(ChipOf(b).Cell(0x7FFF), 0xFF);
+    EXPECT_FALSE(EepromChipOf(b).Protected());
+    EXPECT_EQ(EepromChipOf(b).Cell(0x7FFF), 0xFF);
     EXPECT_EQ(b.Operation(5, 0, 0x100), 0);
     EXPECT_FALSE(b.link.protectionSuspected);
 
     // Turned on again, the chip keeps its data and refuses plain writes.
     b.log.clear();
     EXPECT_EQ(RunProtectionOperation(b.link, b.record, true), 0);
-    EXPECT_TRUE(ChipOf(b).Protected());
+    EXPECT_TRUE(EepromChipOf(b).Protected());
     EXPECT_EQ(b.log.lines(), Lines{"Software data protection is on (a test write at 007FFF was ignored)"});
     EXPECT_EQ(b.Operation(6, 0, 0x100), 0);
 }
@@ -211,10 +211,10 @@ TEST(ZVEEPROMSim, ProtectionCommandWaitsForTheChipOnEveryPartSize) {
         SimBench b(r);
         b.Fault("slow-write");
         EXPECT_EQ(RunProtectionOperation(b.link, b.record, true), 0) << name;
-        EXPECT_TRUE(ChipOf(b).Protected()) << name;
+        EXPECT_TRUE(EepromChipOf(b).Protected()) << name;
         EXPECT_EQ(RunProtectionOperation(b.link, b.record, false), 0) << name;
-        EXPECT_FALSE(ChipOf(b).Protected()) << name;
-        EXPECT_EQ(ChipOf(b).Cell(bytes - 1), 0xFF) << name << ": the test byte put back";
+        EXPECT_FALSE(EepromChipOf(b).Protected()) << name;
+        EXPECT_EQ(EepromChipOf(b).Cell(bytes - 1), 0xFF) << name << ": the test byte put back";
     }
 }
 
@@ -225,7 +225,7 @@ TEST(ZVEEPROMSim, PartWithoutProtectionRefusesTheCommandAndGivesNoHint) {
     DeviceRecord r = Eeprom("AT28C16", 0x800, 1, 1e-3, 4);
     r.sdp = 0;
     SimBench b(r);
-    ChipOf(b).SetCell(0x555, 0x12);
+    EepromChipOf(b).SetCell(0x555, 0x12);
     const uint64_t frames = b.sim.Frames();
     for (bool enable : {false, true}) {
         EXPECT_EQ(RunProtectionOperation(b.link, b.record, enable), 9);
@@ -233,8 +233,8 @@ TEST(ZVEEPROMSim, PartWithoutProtectionRefusesTheCommandAndGivesNoHint) {
         b.log.clear();
     }
     EXPECT_EQ(b.sim.Frames(), frames);
-    EXPECT_EQ(ChipOf(b).Cell(0x555), 0x12);
-    EXPECT_EQ(ChipOf(b).Cycles(), 0u);
+    EXPECT_EQ(EepromChipOf(b).Cell(0x555), 0x12);
+    EXPECT_EQ(EepromChipOf(b).Cycles(), 0u);
 
     b.DeadCells({0x00});  // the first page, which is watched for protection
     b.buffer.assign(b.buffer.size(), 0x00);
@@ -275,8 +275,8 @@ TEST(ZVEEPROMSim, PollingOnAStuckLastCellIsAVerifyErrorOfThatPage) {
     b.buffer.assign(b.buffer.size(), 0x00);
     EXPECT_EQ(b.Operation(5, 0, 0x100), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000040 page", "Errors during the write: 1"}));
-    EXPECT_EQ(ChipOf(b).Cell(0xFF), 0x00) << "the pages after it are written";
-    EXPECT_EQ(ChipOf(b).Cell(0x7E), 0x00);
+    EXPECT_EQ(EepromChipOf(b).Cell(0xFF), 0x00) << "the pages after it are written";
+    EXPECT_EQ(EepromChipOf(b).Cell(0x7E), 0x00);
 
     // A part without a toggle bit whose cycle never ends still shows DATA
     // polling after the bound: that is no verify error but the time-out.
@@ -293,7 +293,7 @@ TEST(ZVEEPROMSim, TimerModeWaitsOutTheByteLoadWindowToo) {
     b.buffer = RandomBytes(b.buffer.size(), 13);
     EXPECT_EQ(b.Operation(5, 0, 0x100), 0);
     EXPECT_EQ(b.log.lines(), Lines{"Written without errors."});
-    EXPECT_EQ(ChipOf(b).Cycles(), 4u);
+    EXPECT_EQ(EepromChipOf(b).Cycles(), 4u);
 }
 
 TEST(ZVEEPROMSim, ChipThatNeverFinishesEndsWithFourWithinTheBound) {
@@ -316,12 +316,12 @@ TEST(ZVEEPROMSim, ChipThatNeverFinishesEndsWithFourWithinTheBound) {
 
 // Forwards to the simulator and cancels the running operation once the
 // chip has been in its write cycle for `reads` status reads.
-class CancellingPort : public PortIo {
+class EepromCancellingPort : public PortIo {
 public:
-    CancellingPort(SimBench& b, unsigned reads) : b_(b), reads_(reads) {}
+    EepromCancellingPort(SimBench& b, unsigned reads) : b_(b), reads_(reads) {}
     uint8_t read(uint16_t a) override {
         const uint8_t v = b_.sim.read(a);
-        if (ChipOf(b_).Busy(b_.sim.VirtualNs()) && --reads_ == 0) b_.link.CancelOperation();
+        if (EepromChipOf(b_).Busy(b_.sim.VirtualNs()) && --reads_ == 0) b_.link.CancelOperation();
         return v;
     }
     void write(uint16_t a, uint8_t v) override { b_.sim.write(a, v); }
@@ -334,7 +334,7 @@ private:
 TEST(ZVEEPROMSim, CancelEndsACompletionWaitAtOnce) {
     for (uint8_t mode : {1, 2, 3}) {
         NeverReadyBench b(PartFor(mode));
-        CancellingPort port(b, 200);  // well inside the wait, many reads after the first
+        EepromCancellingPort port(b, 200);  // well inside the wait, many reads after the first
         b.link.port = &port;
         const auto before = b.sim.now();
         EXPECT_EQ(b.Operation(5, 0, 0x100), 1) << int(mode);

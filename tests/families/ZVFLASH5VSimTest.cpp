@@ -14,11 +14,11 @@
 namespace krt::test {
 namespace {
 
-Flash5vChip& ChipOf(SimBench& b) { return *dynamic_cast<Flash5vChip*>(b.sim.SocketChip()); }
+Flash5vChip& Flash5vChipOf(SimBench& b) { return *dynamic_cast<Flash5vChip*>(b.sim.SocketChip()); }
 
 DeviceRecord Part(const char* maker, const char* name) { return ShippedRecord("FLASH5V", maker, name); }
 
-constexpr const char* kNoErrors = "Written without errors.";
+constexpr const char* kFlash5vNoErrors = "Written without errors.";
 
 // Forwards to the simulator and lets a millisecond pass once, when the
 // link has sent `at` data writes.
@@ -58,24 +58,24 @@ TEST(ZVFLASH5VSim, RoundTripOfEveryKindKeepsTheBytesAroundTheRange) {
         SimBench b(Part(c.maker, c.name));
         if (!c.protectedWrites) b.record.sdp = 0;
         const uint32_t start = 0x1F3, length = 0x2A7;
-        for (uint32_t a = 0; a < 0x800; ++a) ChipOf(b).SetCell(a, static_cast<uint8_t>(a * 7));
+        for (uint32_t a = 0; a < 0x800; ++a) Flash5vChipOf(b).SetCell(a, static_cast<uint8_t>(a * 7));
         // Only bits the chip can clear for the byte parts: the range starts blank there.
-        for (uint32_t a = start; a < start + length; ++a) ChipOf(b).SetCell(a, 0xFF);
+        for (uint32_t a = start; a < start + length; ++a) Flash5vChipOf(b).SetCell(a, 0xFF);
         const auto data = RandomBytes(b.buffer.size(), 5);
         b.buffer = data;
         b.buffer[start + 3] = 0xFF;  // a blank byte in the range: looked at, not programmed
         ASSERT_EQ(b.Operation(5, start, length), 0);
-        EXPECT_EQ(b.log.lines(), Lines{kNoErrors});
+        EXPECT_EQ(b.log.lines(), Lines{kFlash5vNoErrors});
         for (uint32_t a = 0; a < 0x800; ++a) {
             const bool in = a >= start && a < start + length;
-            ASSERT_EQ(ChipOf(b).Cell(a), in ? b.buffer[a] : static_cast<uint8_t>(a * 7)) << a;
+            ASSERT_EQ(Flash5vChipOf(b).Cell(a), in ? b.buffer[a] : static_cast<uint8_t>(a * 7)) << a;
         }
-        EXPECT_FALSE(ChipOf(b).InIdMode());
+        EXPECT_FALSE(Flash5vChipOf(b).InIdMode());
         b.log.clear();
         EXPECT_EQ(b.Operation(6, start, length), 0);
         b.buffer.assign(b.buffer.size(), 0);
         EXPECT_EQ(b.Operation(4, start, length), 0);
-        EXPECT_EQ(b.buffer[start + 10], ChipOf(b).Cell(start + 10));
+        EXPECT_EQ(b.buffer[start + 10], Flash5vChipOf(b).Cell(start + 10));
         EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
         EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
         EXPECT_TRUE(b.log.lines().empty()) << b.log.lines().front();
@@ -107,13 +107,13 @@ TEST(ZVFLASH5VSim, BlankFileOverOldDataIsWrittenOrReported) {
         SCOPED_TRACE(c.what);
         SimBench b(Part(c.maker, c.name));
         b.record.verify = c.verify;
-        for (uint32_t a : c.old) ChipOf(b).SetCell(a, 0x00);
+        for (uint32_t a : c.old) Flash5vChipOf(b).SetCell(a, 0x00);
         const bool pages = b.record.pagewrite != 0;
         EXPECT_EQ(b.Operation(5, c.start, c.length), pages ? 0 : 3);
-        EXPECT_EQ(b.CountLines(kNoErrors), pages ? 1u : 0u);
+        EXPECT_EQ(b.CountLines(kFlash5vNoErrors), pages ? 1u : 0u);
         for (uint32_t a : c.old) {
             const bool in = a >= c.start && a < c.start + c.length;
-            EXPECT_EQ(ChipOf(b).Cell(a), in && pages ? 0xFF : 0x00) << a;
+            EXPECT_EQ(Flash5vChipOf(b).Cell(a), in && pages ? 0xFF : 0x00) << a;
         }
         if (!pages) {
             EXPECT_EQ(b.CountLines("Verify error at 000010 Read:00 File:FF"), 1u);
@@ -150,12 +150,12 @@ TEST(ZVFLASH5VSim, TheIdentityPairDecidesWriteAndErase) {
         EXPECT_EQ(b.Operation(5, 0, 0x100), c.result);
         ASSERT_FALSE(b.log.lines().empty());
         EXPECT_EQ(b.log.lines().front(), c.line);
-        EXPECT_EQ(ChipOf(b).Cell(0), c.result == 0 ? 0x00 : 0xFF);
+        EXPECT_EQ(Flash5vChipOf(b).Cell(0), c.result == 0 ? 0x00 : 0xFF);
         EXPECT_EQ(b.sim.Vcc(), 0.0);
         if (c.result != 0) {
             EXPECT_EQ(b.log.lines().size(), 1u);
             EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 4);
-            EXPECT_EQ(ChipOf(b).Programs() + ChipOf(b).Erases(), 0u);
+            EXPECT_EQ(Flash5vChipOf(b).Programs() + Flash5vChipOf(b).Erases(), 0u);
         }
         // The identity check switched off writes whatever part is there.
         b.record.idcheck = 0;
@@ -196,7 +196,7 @@ TEST(ZVFLASH5VSim, ChipThatNeverFinishesEndsWithFourWithinTheBound) {
         EXPECT_EQ(b.Operation(c.code, 0x10, 0x40), 4);
         ASSERT_FALSE(b.log.lines().empty());
         EXPECT_EQ(b.log.lines().front(), c.line);
-        EXPECT_EQ(b.CountLines(kNoErrors), 0u);
+        EXPECT_EQ(b.CountLines(kFlash5vNoErrors), 0u);
         EXPECT_LT(b.sim.now() - before, std::chrono::duration<double>(1.0 + c.boundS));  // supplies settle 0.8 s
         EXPECT_EQ(b.sim.Vcc(), 0.0);
     }
@@ -217,7 +217,7 @@ TEST(ZVFLASH5VSim, ProtectionOfPageModeParts) {
                          "Not one byte of the page at 000000 changed: the chip is probably software data protected. "
                          "To turn the protection off: krt sdp off FLASH5V Atmel AT29C010A",
                          "Errors during the write: 1"}));
-        EXPECT_EQ(ChipOf(b).Cell(0), 0xFF);
+        EXPECT_EQ(Flash5vChipOf(b).Cell(0), 0xFF);
         EXPECT_TRUE(b.link.protectionSuspected);
         // "sdp off" the chip does not take is an error, not a success.
         b.log.clear();
@@ -225,24 +225,24 @@ TEST(ZVFLASH5VSim, ProtectionOfPageModeParts) {
         EXPECT_EQ(b.log.lines(), Lines{"Software data protection is on (a test write at 01FFFF was ignored)"});
     }
     SimBench b(Part("Winbond", "W29EE011"));
-    ChipOf(b).SetProtected(true);
+    Flash5vChipOf(b).SetProtected(true);
     const uint32_t last = b.record.maxsize - 1;
-    ChipOf(b).SetCell(last - 5, 0x12);
+    Flash5vChipOf(b).SetCell(last - 5, 0x12);
     EXPECT_EQ(RunProtectionOperation(b.link, b.record, false), 0);
     EXPECT_EQ(b.log.lines(), Lines{"Software data protection is off (a test write at 01FFFF took effect; its old "
                                    "value was put back)"});
-    EXPECT_FALSE(ChipOf(b).Protected());
-    EXPECT_EQ(ChipOf(b).Cell(last - 5), 0x12);
-    EXPECT_EQ(ChipOf(b).Cell(last), 0xFF);
+    EXPECT_FALSE(Flash5vChipOf(b).Protected());
+    EXPECT_EQ(Flash5vChipOf(b).Cell(last - 5), 0x12);
+    EXPECT_EQ(Flash5vChipOf(b).Cell(last), 0xFF);
     b.log.clear();
     EXPECT_EQ(RunProtectionOperation(b.link, b.record, true), 0);
     EXPECT_EQ(b.log.lines(), Lines{"Software data protection is on (a test write at 01FFFF was ignored)"});
-    EXPECT_TRUE(ChipOf(b).Protected());
-    EXPECT_EQ(ChipOf(b).Cell(last - 5), 0x12);
+    EXPECT_TRUE(Flash5vChipOf(b).Protected());
+    EXPECT_EQ(Flash5vChipOf(b).Cell(last - 5), 0x12);
     // Byte-program parts carry the protection in every command.
     SimBench s(Part("SST", "SST39SF010A"));
     EXPECT_EQ(RunProtectionOperation(s.link, s.record, false), 9);
-    EXPECT_EQ(ChipOf(s).Programs(), 0u);
+    EXPECT_EQ(Flash5vChipOf(s).Programs(), 0u);
 }
 
 // A byte-load window the programmer cannot meet is refused before the
@@ -256,7 +256,7 @@ TEST(ZVFLASH5VSim, ByteLoadWindowIsMeasuredAgainstTheBurst) {
     EXPECT_EQ(b.log.lines(), Lines{"A byte-load window of 10 us cannot be met by this programmer (at least 20 us is "
                                    "needed): nothing was written"});
     EXPECT_EQ(b.sim.Vcc(), 0.0);
-    EXPECT_EQ(ChipOf(b).Programs(), 0u);
+    EXPECT_EQ(Flash5vChipOf(b).Programs(), 0u);
 
     // The computer stops for a millisecond in the middle of a page (a
     // busy system): the chip starts its cycle early, the rest of the page
@@ -270,8 +270,8 @@ TEST(ZVFLASH5VSim, ByteLoadWindowIsMeasuredAgainstTheBurst) {
     ASSERT_FALSE(b.log.lines().empty());
     EXPECT_EQ(b.log.lines().front().rfind("Loading the page at 000000 took a gap of 10", 0), 0u)
         << b.log.lines().front();
-    EXPECT_EQ(b.CountLines(kNoErrors), 0u);
-    EXPECT_NE(ChipOf(b).Cell(0x7F), b.buffer[0x7F]);
+    EXPECT_EQ(b.CountLines(kFlash5vNoErrors), 0u);
+    EXPECT_NE(Flash5vChipOf(b).Cell(0x7F), b.buffer[0x7F]);
 }
 
 }  // namespace

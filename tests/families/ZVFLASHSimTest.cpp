@@ -37,11 +37,11 @@ DeviceRecord Flash(const char* maker = "Intel", const char* name = "P28F010", ui
     return r;
 }
 
-FlashChip& ChipOf(SimBench& b) { return *dynamic_cast<FlashChip*>(b.sim.SocketChip()); }
+FlashChip& FlashChipOf(SimBench& b) { return *dynamic_cast<FlashChip*>(b.sim.SocketChip()); }
 
 constexpr const char* kNoErrors = "Written without errors.";
 
-void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t seed) {
+void FlashRoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t seed) {
     SimBench b(record);
     const auto data = RandomBytes(b.buffer.size(), seed);
     b.buffer = data;
@@ -53,7 +53,7 @@ void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t se
         const bool inRange = i >= start && i < size_t(start) + length;
         ASSERT_EQ(b.buffer[i], inRange ? data[i] : 0xEE) << "byte " << i;
         if (!inRange) {
-            ASSERT_EQ(ChipOf(b).Cell(static_cast<uint32_t>(i)), 0xFF) << "byte " << i;
+            ASSERT_EQ(FlashChipOf(b).Cell(static_cast<uint32_t>(i)), 0xFF) << "byte " << i;
         }
     }
     b.buffer = data;
@@ -66,10 +66,10 @@ void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t se
 }
 
 TEST(ZVFLASHSim, RoundTripWholeAndSubRange) {
-    RoundTrip(Flash(), 0, k28F010, 1);
-    RoundTrip(Flash(), 0x1234, 0x321, 2);
-    RoundTrip(Flash("Intel", "P28F020", 0x40000), 0x3FF00, 0x100, 3);
-    RoundTrip(Flash("ST", "M28F101"), 0x10000, 0x200, 4);
+    FlashRoundTrip(Flash(), 0, k28F010, 1);
+    FlashRoundTrip(Flash(), 0x1234, 0x321, 2);
+    FlashRoundTrip(Flash("Intel", "P28F020", 0x40000), 0x3FF00, 0x100, 3);
+    FlashRoundTrip(Flash("ST", "M28F101"), 0x10000, 0x200, 4);
 }
 
 // Each of the three parts, its maker and name in any case, passes the
@@ -80,8 +80,8 @@ TEST(ZVFLASHSim, MakerAndNameMatchInAnyCase) {
         b.buffer[0x10] = 0x42;
         EXPECT_EQ(b.Operation(5, 0x10, 1), 0) << maker << " " << name;
         EXPECT_EQ(b.log.lines(), Lines{kNoErrors});
-        EXPECT_EQ(ChipOf(b).Cell(0x10), 0x42) << maker << " " << name;
-        EXPECT_EQ(ChipOf(b).LastCommand(), 0xC0) << "back in read mode after the identifier";
+        EXPECT_EQ(FlashChipOf(b).Cell(0x10), 0x42) << maker << " " << name;
+        EXPECT_EQ(FlashChipOf(b).LastCommand(), 0xC0) << "back in read mode after the identifier";
     }
 }
 
@@ -96,14 +96,14 @@ TEST(ZVFLASHSim, AnyOtherFlashIsNeverProgrammed) {
         EXPECT_EQ(b.CountLines("Verify error at 000020 Read:FF File:00 "), 20u);
         EXPECT_EQ(b.CountLines("55 more retry lines not shown"), 1u);
         EXPECT_EQ(b.CountLines("Verify error at 000021 "), 0u);
-        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0u);
-        EXPECT_EQ(ChipOf(b).LastCommand(), 0xC0) << "only program verify reached the chip";
+        EXPECT_EQ(FlashChipOf(b).ProgramPulses(), 0u);
+        EXPECT_EQ(FlashChipOf(b).LastCommand(), 0xC0) << "only program verify reached the chip";
 
         b.record.verify = 0;
         b.log.clear();
         EXPECT_EQ(b.Operation(5, 0x20, 4), 0);
-        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0u);
-        EXPECT_EQ(ChipOf(b).Cell(0x20), 0xFF);
+        EXPECT_EQ(FlashChipOf(b).ProgramPulses(), 0u);
+        EXPECT_EQ(FlashChipOf(b).Cell(0x20), 0xFF);
     }
 }
 
@@ -113,21 +113,21 @@ TEST(ZVFLASHSim, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
     for (uint8_t code : {uint8_t{5}, uint8_t{7}}) {
         SimBench b(Flash());
         b.Fault("wrong-part");
-        ChipOf(b).SetCell(0x10, 0x5A);
+        FlashChipOf(b).SetCell(0x10, 0x5A);
         b.buffer.assign(b.buffer.size(), 0x00);
         EXPECT_EQ(b.Operation(code, 0, 0x20), 4) << "code " << int{code};
         EXPECT_EQ(b.log.lines(), Lines{"Wrong device in the socket: expected P28F010 (89h/B4h), found identifier "
                                        "01h/A7h; nothing was written or erased"});
-        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0u);
-        EXPECT_EQ(ChipOf(b).ErasePulses(), 0u);
-        EXPECT_EQ(ChipOf(b).Cell(0x10), 0x5A);
+        EXPECT_EQ(FlashChipOf(b).ProgramPulses(), 0u);
+        EXPECT_EQ(FlashChipOf(b).ErasePulses(), 0u);
+        EXPECT_EQ(FlashChipOf(b).Cell(0x10), 0x5A);
         EXPECT_EQ(b.sim.Vpp(), 0.0);
 
         // Skipped on request: the operation goes on.
         b.record.idcheck = 0;
         b.log.clear();
         EXPECT_EQ(b.Operation(code, 0, 0x20), 0) << "code " << int{code};
-        EXPECT_EQ(ChipOf(b).Cell(0x10), code == 5 ? 0x00 : 0xFF);
+        EXPECT_EQ(FlashChipOf(b).Cell(0x10), code == 5 ? 0x00 : 0xFF);
     }
 }
 
@@ -154,7 +154,7 @@ TEST(ZVFLASHSim, TheSameMakersOtherPartIsRefused) {
         EXPECT_EQ(b.Operation(5, 0, 0x20), 4) << c.chip << " for " << c.record;
         ASSERT_EQ(b.log.lines().size(), 1u);
         EXPECT_NE(b.log.lines()[0].find(c.found), std::string::npos) << b.log.lines()[0];
-        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0u) << c.chip << " for " << c.record;
+        EXPECT_EQ(FlashChipOf(b).ProgramPulses(), 0u) << c.chip << " for " << c.record;
     }
 }
 
@@ -166,7 +166,7 @@ TEST(ZVFLASHSim, TheUnconfirmedIdentifierOnlyWarns) {
     EXPECT_EQ(b.log.lines(), (Lines{"Expected M28F101 (20h/07h), found identifier 01h/A7h (this "
                                     "part's identifier is not confirmed: going on)",
                                     kNoErrors}));
-    EXPECT_EQ(ChipOf(b).Cell(0), 0x42);
+    EXPECT_EQ(FlashChipOf(b).Cell(0), 0x42);
 }
 
 TEST(ZVFLASHSim, WriteWithoutReadBackProgramsEveryByteUpToTheLast) {
@@ -177,7 +177,7 @@ TEST(ZVFLASHSim, WriteWithoutReadBackProgramsEveryByteUpToTheLast) {
     const auto data = RandomBytes(b.buffer.size(), 7);
     b.buffer = data;
     ASSERT_EQ(b.Operation(5, 0x100, 0x100), 0);
-    for (uint32_t a = 0x100; a < 0x200; ++a) ASSERT_EQ(ChipOf(b).Cell(a), data[a]) << a;
+    for (uint32_t a = 0x100; a < 0x200; ++a) ASSERT_EQ(FlashChipOf(b).Cell(a), data[a]) << a;
 }
 
 // Every byte takes its first pulse (a pulse shorter than the chip's 10 us
@@ -194,15 +194,15 @@ TEST(ZVFLASHSim, OnePulsePerByteAtTheProtocolsCost) {
     uint64_t start = b.sim.VirtualNs();
     ASSERT_EQ(b.Operation(5, 0, kBytes), 0);
     const uint64_t write = b.sim.VirtualNs() - start;
-    EXPECT_EQ(ChipOf(b).ProgramPulses(), kBytes);
-    EXPECT_EQ(ChipOf(b).EarlyVerifyReads(), 0u);
+    EXPECT_EQ(FlashChipOf(b).ProgramPulses(), kBytes);
+    EXPECT_EQ(FlashChipOf(b).EarlyVerifyReads(), 0u);
     constexpr uint64_t kPowerUpNs = 800'000'000;
     EXPECT_LE(write, kPowerUpNs + kBytes * 73'000ull);
     start = b.sim.VirtualNs();
     ASSERT_EQ(b.Operation(7, 0, kBytes), 0);
     const uint64_t erase = b.sim.VirtualNs() - start;
-    EXPECT_EQ(ChipOf(b).EarlyVerifyReads(), 0u);
-    EXPECT_EQ(ChipOf(b).EraseVerifyReads(), kBytes);
+    EXPECT_EQ(FlashChipOf(b).EarlyVerifyReads(), 0u);
+    EXPECT_EQ(FlashChipOf(b).EraseVerifyReads(), kBytes);
     EXPECT_LE(erase, kPowerUpNs + 10'000'000 + kBytes * (73'000ull + 53'000ull));
     EXPECT_EQ(b.Operation(9, 0, kBytes), 0);
 }
@@ -211,13 +211,13 @@ TEST(ZVFLASHSim, EraseVerifiedAfterTheFirstPulse) {
     SimBench b(Flash());
     b.buffer = RandomBytes(b.buffer.size(), 8);
     ASSERT_EQ(b.Operation(5, 0, k28F010), 0);
-    const uint32_t programmed = ChipOf(b).ProgramPulses();
+    const uint32_t programmed = FlashChipOf(b).ProgramPulses();
     b.log.clear();
     // The range is ignored: the whole device is cleared and erased.
     EXPECT_EQ(b.Operation(7, 0x100, 0x10), 0);
     EXPECT_EQ(b.log.lines(),
               (Lines{"Every byte programmed to 00 before the erase", "Erased: every byte reads FF after 1 erase pulses"}));
-    FlashChip& chip = ChipOf(b);
+    FlashChip& chip = FlashChipOf(b);
     EXPECT_EQ(chip.ProgramPulses() - programmed, k28F010) << "every byte pre-programmed once";
     EXPECT_EQ(chip.ErasePulses(), 1u);
     EXPECT_EQ(chip.EraseVerifyReads(), k28F010);
@@ -229,9 +229,9 @@ TEST(ZVFLASHSim, EraseVerifiedAfterTheFirstPulse) {
 
 TEST(ZVFLASHSim, EraseVerifyResumesWhereTheByteFailed) {
     SimBench b(Flash());
-    ChipOf(b).SetSlowEraseByte(0x100, 3);  // reads 7F after the first and second pulse
+    FlashChipOf(b).SetSlowEraseByte(0x100, 3);  // reads 7F after the first and second pulse
     EXPECT_EQ(b.Operation(7, 0, k28F010), 0);
-    FlashChip& chip = ChipOf(b);
+    FlashChip& chip = FlashChipOf(b);
     EXPECT_EQ(chip.ErasePulses(), 3u);
     EXPECT_EQ(chip.EraseVerifyFailures(), 2u);
     // 0 to 100, 100 again, then 100 to the end: never from the start again.
@@ -244,14 +244,14 @@ TEST(ZVFLASHSim, ErasePulsesFaultAndNeverErases) {
         SimBench b(Flash());
         b.Fault("erase-pulses:7");
         EXPECT_EQ(b.Operation(7, 0, 1), 0);
-        EXPECT_EQ(ChipOf(b).ErasePulses(), 7u);
+        EXPECT_EQ(FlashChipOf(b).ErasePulses(), 7u);
         EXPECT_EQ(b.Operation(9, 0, k28F010), 0);
     }
     SimBench b(Flash("ST", "M28F101"));
     b.Fault("never-erases");
     EXPECT_EQ(b.Operation(7, 0, k28F010), 3);
-    EXPECT_EQ(ChipOf(b).ErasePulses(), 1000u);
-    EXPECT_EQ(ChipOf(b).EraseVerifyReads(), 1000u) << "each pass stops at address 0";
+    EXPECT_EQ(FlashChipOf(b).ErasePulses(), 1000u);
+    EXPECT_EQ(FlashChipOf(b).EraseVerifyReads(), 1000u) << "each pass stops at address 0";
     EXPECT_EQ(b.log.lines(),
               (Lines{"Every byte programmed to 00 before the erase",
                      "The chip did not erase: the byte at 000000 does not read FF after 1000 erase pulses"}))
@@ -260,7 +260,7 @@ TEST(ZVFLASHSim, ErasePulsesFaultAndNeverErases) {
 
     // The line names the first byte that stayed, not where the scan began.
     SimBench slow(Flash());
-    ChipOf(slow).SetSlowEraseByte(0x100, 2000);
+    FlashChipOf(slow).SetSlowEraseByte(0x100, 2000);
     EXPECT_EQ(slow.Operation(7, 0, k28F010), 3);
     EXPECT_EQ(Last(slow.log.lines()),
               "The chip did not erase: the byte at 000100 does not read FF after 1000 erase pulses");
@@ -273,7 +273,7 @@ TEST(ZVFLASHSim, WeakCellsTakeSeveralPulses) {
     ASSERT_EQ(b.Operation(5, 0, 0x20), 0);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000010 Read:FF File:5A retry 0",
                                     "Verify error at 000010 Read:FF File:5A retry 1", kNoErrors}));
-    EXPECT_EQ(ChipOf(b).Cell(0x10), 0x5A);
+    EXPECT_EQ(FlashChipOf(b).Cell(0x10), 0x5A);
 }
 
 TEST(ZVFLASHSim, DeadCellStopsTheEraseBeforeAnyPulse) {
@@ -288,16 +288,16 @@ TEST(ZVFLASHSim, DeadCellStopsTheEraseBeforeAnyPulse) {
                                     "Verify error at 000030 Read:FF File:00 retry 1",
                                     "Errors during the write: 2",
                                     "Too many errors: stopped"}));
-    EXPECT_EQ(ChipOf(b).ErasePulses(), 0u);
-    EXPECT_EQ(ChipOf(b).Cell(0x31), 0xFF) << "the clearing stopped at the limit";
-    EXPECT_FALSE(ChipOf(b).OverErased());
+    EXPECT_EQ(FlashChipOf(b).ErasePulses(), 0u);
+    EXPECT_EQ(FlashChipOf(b).Cell(0x31), 0xFF) << "the clearing stopped at the limit";
+    EXPECT_FALSE(FlashChipOf(b).OverErased());
 }
 
 // Forwards to the simulator and, the first time `when` holds after a
 // register access, cancels the running operation (or does `then`).
-class CancellingPort : public PortIo {
+class FlashCancellingPort : public PortIo {
 public:
-    CancellingPort(SimBench& b, std::function<bool()> when, std::function<void()> then = {})
+    FlashCancellingPort(SimBench& b, std::function<bool()> when, std::function<void()> then = {})
         : b_(b), when_(std::move(when)), then_(std::move(then)) {}
     uint8_t read(uint16_t a) override {
         const uint8_t v = b_.sim.read(a);
@@ -328,31 +328,31 @@ private:
 TEST(ZVFLASHSim, CancelIsTestedBeforeEveryUnitPulseAndVerifyRead) {
     {  // in the pre-programming: the byte in hand is finished, no pulse follows
         SimBench b(Flash());
-        CancellingPort port(b, [&] { return ChipOf(b).ProgramPulses() >= 0x100; });
+        FlashCancellingPort port(b, [&] { return FlashChipOf(b).ProgramPulses() >= 0x100; });
         b.link.port = &port;
         EXPECT_EQ(b.Operation(7, 0, k28F010), 1);
-        EXPECT_EQ(ChipOf(b).ProgramPulses(), 0x100u);
-        EXPECT_EQ(ChipOf(b).ErasePulses(), 0u);
+        EXPECT_EQ(FlashChipOf(b).ProgramPulses(), 0x100u);
+        EXPECT_EQ(FlashChipOf(b).ErasePulses(), 0u);
         EXPECT_EQ(b.sim.Vpp(), 0.0);
     }
     {  // between erase pulses
         SimBench b(Flash());
-        ChipOf(b).SetSlowEraseByte(0x100, 3);
-        CancellingPort port(b, [&] { return ChipOf(b).EraseVerifyFailures() >= 1; });
+        FlashChipOf(b).SetSlowEraseByte(0x100, 3);
+        FlashCancellingPort port(b, [&] { return FlashChipOf(b).EraseVerifyFailures() >= 1; });
         b.link.port = &port;
         EXPECT_EQ(b.Operation(7, 0, k28F010), 1);
-        EXPECT_EQ(ChipOf(b).ErasePulses(), 1u);
+        EXPECT_EQ(FlashChipOf(b).ErasePulses(), 1u);
         EXPECT_EQ(b.sim.Vpp(), 0.0);
         EXPECT_EQ(b.CountLines("The chip did not erase"), 0u) << "a cancelled erase has not failed";
     }
     {  // in the erase-verify scan
         SimBench b(Flash());
-        CancellingPort port(b, [&] { return ChipOf(b).EraseVerifyReads() >= 0x80; });
+        FlashCancellingPort port(b, [&] { return FlashChipOf(b).EraseVerifyReads() >= 0x80; });
         b.link.port = &port;
         EXPECT_EQ(b.Operation(7, 0, k28F010), 1);
-        EXPECT_EQ(ChipOf(b).EraseVerifyReads(), 0x80u);
-        EXPECT_EQ(ChipOf(b).ErasePulses(), 1u);
-        EXPECT_NE(ChipOf(b).LastCommand(), 0x00);
+        EXPECT_EQ(FlashChipOf(b).EraseVerifyReads(), 0x80u);
+        EXPECT_EQ(FlashChipOf(b).ErasePulses(), 1u);
+        EXPECT_NE(FlashChipOf(b).LastCommand(), 0x00);
     }
 }
 
@@ -360,10 +360,10 @@ TEST(ZVFLASHSim, ProgrammerThatStopsAnsweringMidEraseEndsItAtOnce) {
     SimBench b(Flash());
     b.ExpectBreaches();  // frames sent to a programmer that stays busy
     b.Fault("never-erases");
-    CancellingPort port(b, [&] { return ChipOf(b).ErasePulses() >= 2; }, [&] { b.sim.SetStaysBusy(true); });
+    FlashCancellingPort port(b, [&] { return FlashChipOf(b).ErasePulses() >= 2; }, [&] { b.sim.SetStaysBusy(true); });
     b.link.port = &port;
     EXPECT_EQ(b.Operation(7, 0, k28F010), 4);
-    EXPECT_EQ(ChipOf(b).ErasePulses(), 2u) << "no pass after the programmer fell silent";
+    EXPECT_EQ(FlashChipOf(b).ErasePulses(), 2u) << "no pass after the programmer fell silent";
     EXPECT_EQ(Last(b.log.lines()), "KRT does not report ready (no answer for 2 seconds).");
 }
 

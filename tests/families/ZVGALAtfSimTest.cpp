@@ -15,9 +15,9 @@ namespace {
 
 DeviceRecord Atf(const std::string& name) { return ShippedRecord("GAL", "Atmel", name); }
 
-GalChip& ChipOf(SimBench& b) { return *dynamic_cast<GalChip*>(b.sim.SocketChip()); }
+GalChip& AtfChipOf(SimBench& b) { return *dynamic_cast<GalChip*>(b.sim.SocketChip()); }
 
-std::vector<uint8_t> RandomFuses(size_t n, uint32_t seed) {
+std::vector<uint8_t> AtfRandomFuses(size_t n, uint32_t seed) {
     std::vector<uint8_t> v = RandomBytes(n, seed);
     for (auto& b : v) b &= 1;
     return v;
@@ -41,14 +41,14 @@ TEST(ZVGALAtfSim, EveryEntryWritesVerifiesReadsErasesAndSecures) {
             if (powerDown && !c.powerDown) continue;
             SimBench b(record);
             const std::vector<uint8_t> image = [&] {
-                std::vector<uint8_t> v = RandomFuses(b.buffer.size(), 7 + powerDown);
+                std::vector<uint8_t> v = AtfRandomFuses(b.buffer.size(), 7 + powerDown);
                 if (c.powerDown) v.back() = powerDown;
                 return v;
             }();
             b.buffer = image;
             ASSERT_EQ(b.Operation(5, 0, record.maxsize), 0) << b.log.lines().back();
             EXPECT_EQ(b.Operation(6, 0, record.maxsize), 0);
-            if (c.powerDown) EXPECT_EQ(ChipOf(b).PowerDown(), powerDown);
+            if (c.powerDown) EXPECT_EQ(AtfChipOf(b).PowerDown(), powerDown);
             b.log.clear();
             EXPECT_EQ(b.Operation(10, 0, record.maxsize), 0);
             ASSERT_EQ(b.log.lines().size(), 2u);
@@ -56,16 +56,16 @@ TEST(ZVGALAtfSim, EveryEntryWritesVerifiesReadsErasesAndSecures) {
             b.buffer.assign(b.buffer.size(), 0xEE);
             ASSERT_EQ(b.Operation(4, 0, record.maxsize), 0);
             EXPECT_EQ(b.buffer, image);
-            if (ChipOf(b).Part().fillBits) {
+            if (AtfChipOf(b).Part().fillBits) {
                 // The signature sits behind the 68 fill bits of its row.
                 for (int i = 0; i < 64; ++i)
-                    ASSERT_EQ(ChipOf(b).Ues()[size_t(68 + i)], image[size_t(record.SigBase + i)]) << i;
+                    ASSERT_EQ(AtfChipOf(b).Ues()[size_t(68 + i)], image[size_t(record.SigBase + i)]) << i;
             }
             EXPECT_EQ(b.Operation(8, 0, record.maxsize), c.secures ? 0 : 8);
-            EXPECT_EQ(ChipOf(b).Secured(), c.secures);
+            EXPECT_EQ(AtfChipOf(b).Secured(), c.secures);
             EXPECT_EQ(b.Operation(7, 0, record.maxsize), 0);
             EXPECT_EQ(b.Operation(9, 0, record.maxsize), 0);
-            EXPECT_FALSE(ChipOf(b).Secured());
+            EXPECT_FALSE(AtfChipOf(b).Secured());
         }
     }
 }
@@ -85,11 +85,11 @@ TEST(ZVGALAtfSim, EraseTakesItsOwnPulseAndTheWrongPartFaultIsRefused) {
 
         b.Fault("wrong-part");
         b.log.clear();
-        const uint32_t strobes = ChipOf(b).ProgramStrobes();
+        const uint32_t strobes = AtfChipOf(b).ProgramStrobes();
         EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 4);
         ASSERT_EQ(b.log.lines().size(), 1u);
         EXPECT_NE(b.log.lines()[0].find("; select Atmel ATF"), std::string::npos) << b.log.lines()[0];
-        EXPECT_EQ(ChipOf(b).ProgramStrobes(), strobes);
+        EXPECT_EQ(AtfChipOf(b).ProgramStrobes(), strobes);
     }
 }
 
@@ -139,7 +139,7 @@ TEST(ZVGALAtfSim, SignatureDecidesBeforeAnyProgrammingVoltage) {
             double highest = 0.0;
             for (const auto& step : b.sim.SupplySteps()) highest = std::max(highest, step.vpp);
             EXPECT_LE(highest, entry.VppR + 0.05);
-            EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
+            EXPECT_EQ(AtfChipOf(b).ProgramStrobes(), 0u);
         }
     }
 }

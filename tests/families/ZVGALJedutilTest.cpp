@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int Shell(const std::string& command) {
+int JedutilShell(const std::string& command) {
     int status = std::system((command + " >/dev/null 2>&1").c_str());
     return status == -1 ? -1 : WEXITSTATUS(status);
 }
@@ -31,7 +31,7 @@ std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
 // jedutil's binary form: the fuse count (32 bits, big-endian), then the
 // fuses eight to a byte, lowest fuse number in the lowest bit.
 std::vector<uint8_t> JedutilFuses(const fs::path& jed, const fs::path& bin) {
-    if (Shell("jedutil -convert " + Quote(jed) + " " + Quote(bin)) != 0) return {};
+    if (JedutilShell("jedutil -convert " + Quote(jed) + " " + Quote(bin)) != 0) return {};
     std::ifstream in(bin, std::ios::binary);
     std::vector<uint8_t> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (raw.size() < 4) return {};
@@ -66,7 +66,7 @@ int TransferJed(const DeviceRecord& record, std::vector<uint8_t>& fuses, const f
 }
 
 TEST(ZVGALJedutil, GaletteMapsRoundTripThroughTheChip) {
-    if (Shell("command -v jedutil") != 0) GTEST_SKIP() << "jedutil is not installed (Debian: mame-tools)";
+    if (JedutilShell("command -v jedutil") != 0) GTEST_SKIP() << "jedutil is not installed (Debian: mame-tools)";
     const fs::path data = fs::path(KRT_SOURCE_DIR) / "tests/data/jedec";
     const fs::path dir = fs::path(KRT_BINARY_DIR) / "test-scratch" / "families" / "gal-jedutil";
     fs::remove_all(dir);
@@ -108,13 +108,13 @@ void MakeJedutilMap(const fs::path& bin, const fs::path& jed, uint32_t count, ui
     raw.resize(4 + (count + 7) / 8);
     for (uint32_t i = 0; i < count; ++i) raw[4 + i / 8] = uint8_t(raw[4 + i / 8] | (random() & 1) << (i % 8));
     std::ofstream(bin, std::ios::binary).write(reinterpret_cast<const char*>(raw.data()), std::streamsize(raw.size()));
-    ASSERT_EQ(Shell("jedutil -convert " + Quote(bin) + " " + Quote(jed)), 0);
+    ASSERT_EQ(JedutilShell("jedutil -convert " + Quote(bin) + " " + Quote(jed)), 0);
 }
 
 // The ATF entries take jedutil's maps of every fuse count they know; a
 // shorter map leaves the power-down fuse at 0 (disabled) on the chip.
 TEST(ZVGALJedutil, AtfEntriesProgramJedutilMapsFuseExact) {
-    if (Shell("command -v jedutil") != 0) GTEST_SKIP() << "jedutil is not installed (Debian: mame-tools)";
+    if (JedutilShell("command -v jedutil") != 0) GTEST_SKIP() << "jedutil is not installed (Debian: mame-tools)";
     const fs::path dir = fs::path(KRT_BINARY_DIR) / "test-scratch" / "families" / "atf-jedutil";
     fs::remove_all(dir);
     fs::create_directories(dir);

@@ -43,7 +43,7 @@ std::vector<uint8_t> RandomFuses(size_t n, uint32_t seed) {
     return v;
 }
 
-GalChip& ChipOf(SimBench& b) { return *dynamic_cast<GalChip*>(b.sim.SocketChip()); }
+GalChip& GalChipOf(SimBench& b) { return *dynamic_cast<GalChip*>(b.sim.SocketChip()); }
 
 // The ACW in shift order as offsets from the XOR base (the GAL notes' table).
 int AcwOffset(int p) {
@@ -64,7 +64,7 @@ int AcwOffset(int p) {
 // The chip's cells hold exactly the fuse image (JEDEC fuse c x rows + r is
 // bit c of edit row r), seen from the chip, not through the host's read.
 void ExpectChipHolds(SimBench& b, const std::vector<uint8_t>& fuses) {
-    GalChip& chip = ChipOf(b);
+    GalChip& chip = GalChipOf(b);
     const GalPart& part = chip.Part();
     for (int r = 0; r < part.rows; ++r)
         for (int c = 0; c < part.columns; ++c)
@@ -225,7 +225,7 @@ TEST(ZVGALSim, SecureBlocksTheArrayButNotTheSignatureAndEraseLiftsIt) {
     b.buffer = fuses;
     ASSERT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
     ASSERT_EQ(b.Operation(8, 0, b.record.maxsize), 0);
-    EXPECT_TRUE(ChipOf(b).Secured());
+    EXPECT_TRUE(GalChipOf(b).Secured());
     b.buffer.assign(b.buffer.size(), 0xEE);
     ASSERT_EQ(b.Operation(4, 0, b.record.maxsize), 0);
     for (uint32_t i = 0; i < b.record.maxsize; ++i) {
@@ -235,7 +235,7 @@ TEST(ZVGALSim, SecureBlocksTheArrayButNotTheSignatureAndEraseLiftsIt) {
     b.buffer = fuses;
     EXPECT_EQ(b.Operation(6, 0, b.record.maxsize), 3);
     ASSERT_EQ(b.Operation(7, 0, b.record.maxsize), 0);
-    EXPECT_FALSE(ChipOf(b).Secured());
+    EXPECT_FALSE(GalChipOf(b).Secured());
     EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
 }
 
@@ -250,7 +250,7 @@ TEST(ZVGALSim, SecuredOnArrivalAnd22V10SecurityNotOffered) {
         SimBench b(ShippedGal("GAL22V10"));
         EXPECT_EQ(b.Operation(8, 0, b.record.maxsize), 8);
         EXPECT_EQ(b.log.lines(), Lines{"Security of the GAL22 is not supported yet"});
-        EXPECT_FALSE(ChipOf(b).Secured());
+        EXPECT_FALSE(GalChipOf(b).Secured());
     }
 }
 
@@ -259,7 +259,7 @@ TEST(ZVGALSim, WrongVppProgramsAndErasesNothingAndEraseAndSecureSaySo) {
     b.Fault("wrong-vpp");
     b.buffer = RandomFuses(b.buffer.size(), 5);
     EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 3);
-    EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
+    EXPECT_EQ(GalChipOf(b).ProgramStrobes(), 0u);
     b.log.clear();
     EXPECT_EQ(b.Operation(9, 0, b.record.maxsize), 0);
 
@@ -273,8 +273,8 @@ TEST(ZVGALSim, WrongVppProgramsAndErasesNothingAndEraseAndSecureSaySo) {
                                     "90): programming with its voltage and pulse",
                                     "After securing, the array still reads back (2130 fuses read 1): the security "
                                     "fuse was not set"}));
-    EXPECT_FALSE(ChipOf(b).Secured());
-    ChipOf(b).SetArrayBit(2, 5, 0);
+    EXPECT_FALSE(GalChipOf(b).Secured());
+    GalChipOf(b).SetArrayBit(2, 5, 0);
     b.log.clear();
     EXPECT_EQ(b.Operation(7, 0, b.record.maxsize), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Signature Lattice GAL16V8, algorithm 3: 14.50 V, 40 ms (PES 00 03 00 A1 00 00 00 "
@@ -312,7 +312,7 @@ TEST(ZVGALSim, DeviceOptionShowsTheDecodedSignature) {
                                                           "(PES 00 03 00 A1 00 00 00 90)"}));
     // An erase-all clears the signature: nothing is known of the part.
     SimBench c(ShippedGal("GAL22V10"));
-    for (int i = 0; i < 8; ++i) ChipOf(c).SetPesByte(i, 0);
+    for (int i = 0; i < 8; ++i) GalChipOf(c).SetPesByte(i, 0);
     ASSERT_EQ(c.Operation(10, 0, c.record.maxsize), 0);
     EXPECT_EQ(c.log.lines(), (Lines{"Reading the PES",
                                     "Signature: unknown maker unknown part, algorithm 0 (PES 00 00 00 00 00 00 00 00)",
@@ -358,23 +358,23 @@ TEST(ZVGALSim, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
     for (uint8_t code : {uint8_t{5}, uint8_t{7}}) {
         SimBench b(ShippedGal("GAL16V8"));
         b.Fault("wrong-part");
-        ChipOf(b).SetArrayBit(2, 5, 0);
+        GalChipOf(b).SetArrayBit(2, 5, 0);
         b.buffer.assign(b.buffer.size(), 0);
         EXPECT_EQ(b.Operation(code, 0, b.record.maxsize), 4) << int{code};
         EXPECT_EQ(b.log.lines(), Lines{"Wrong device in the socket: expected GAL16V8, found signature Lattice "
                                        "GAL20V8, algorithm 3: 14.50 V, 40 ms (PES 00 03 3A A1 00 00 00 90); "
                                        "nothing was written or erased"});
-        EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
-        EXPECT_EQ(ChipOf(b).ArrayBit(2, 5), 0);
+        EXPECT_EQ(GalChipOf(b).ProgramStrobes(), 0u);
+        EXPECT_EQ(GalChipOf(b).ArrayBit(2, 5), 0);
         EXPECT_EQ(b.sim.Vpp(), 0.0);
 
         b.record.idcheck = 0;
         b.log.clear();
         EXPECT_NE(b.Operation(code, 0, b.record.maxsize), 4) << int{code};
         if (code == 5)
-            EXPECT_GT(ChipOf(b).ProgramStrobes(), 0u);
+            EXPECT_GT(GalChipOf(b).ProgramStrobes(), 0u);
         else
-            EXPECT_EQ(ChipOf(b).ArrayBit(2, 5), 1);
+            EXPECT_EQ(GalChipOf(b).ArrayBit(2, 5), 1);
     }
 }
 
@@ -382,7 +382,7 @@ TEST(ZVGALSim, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
 // the signature's values are taken over the catalogue's 14.5 V and 40 ms.
 TEST(ZVGALSim, WriteAndEraseUseTheSignaturesVoltageAndPulse) {
     SimBench b(ShippedGal("GAL16V8"));
-    ChipOf(b).SetAlgorithm(2, 16.5, 10'000'000);
+    GalChipOf(b).SetAlgorithm(2, 16.5, 10'000'000);
     b.buffer = RandomFuses(b.buffer.size(), 11);
     ASSERT_EQ(b.Operation(5, 0, b.record.maxsize), 0);
     ASSERT_FALSE(b.log.lines().empty());
@@ -396,15 +396,15 @@ TEST(ZVGALSim, WriteAndEraseUseTheSignaturesVoltageAndPulse) {
     // Unreadable signature: the catalogue's values, said so; this part
     // then takes nothing.
     SimBench c(ShippedGal("GAL16V8"));
-    ChipOf(c).SetAlgorithm(2, 16.5, 10'000'000);
-    ChipOf(c).SetPesByte(3, 0x00);
+    GalChipOf(c).SetAlgorithm(2, 16.5, 10'000'000);
+    GalChipOf(c).SetPesByte(3, 0x00);
     c.buffer = RandomFuses(c.buffer.size(), 11);
     EXPECT_EQ(c.Operation(5, 0, c.record.maxsize), 3);
     ASSERT_FALSE(c.log.lines().empty());
     EXPECT_EQ(c.log.lines().front(), "Signature not used (unknown maker unknown part, algorithm 2 "
                                      "(PES 00 02 00 00 00 00 00 90)): programming with the device parameters' "
                                      "14.50 V and 40 ms");
-    EXPECT_EQ(ChipOf(c).ProgramStrobes(), 0u);
+    EXPECT_EQ(GalChipOf(c).ProgramStrobes(), 0u);
 }
 
 // Forwards the log and cancels the running operation once a line appears.
@@ -428,7 +428,7 @@ TEST(ZVGALSim, CancelBetweenRowsLeavesTheChipPartlyProgrammed) {
     b.link.log = &sink;
     EXPECT_EQ(b.Operation(5, 0, b.record.maxsize), 1);
     EXPECT_EQ(Last(b.log.lines()), "Writing row 3/32");
-    GalChip& chip = ChipOf(b);
+    GalChip& chip = GalChipOf(b);
     EXPECT_EQ(chip.ArrayBit(2, 0), 0);
     EXPECT_EQ(chip.ArrayBit(3, 0), 1);
     EXPECT_EQ(chip.Ues()[0], 1);
@@ -479,7 +479,7 @@ TEST(ZVGALSim, AProgrammingVoltageBeyondTheProgrammerEndsBeforePowerUp) {
     SimBench b(record);
     b.buffer.assign(b.buffer.size(), 0);
     for (uint8_t code : {5, 7, 8}) EXPECT_EQ(b.Operation(code, 0, record.maxsize), 3) << int(code);
-    EXPECT_EQ(ChipOf(b).ProgramStrobes(), 0u);
+    EXPECT_EQ(GalChipOf(b).ProgramStrobes(), 0u);
     EXPECT_EQ(b.CountLines("1/32"), 0u);
 }
 

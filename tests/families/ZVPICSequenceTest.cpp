@@ -95,7 +95,7 @@ TEST(ZVPICSequence, EraseSendsTheCodeProtectReleaseInOrder) {
 }
 
 // Sets the family's cancel flag after the given number of DLREAD fetches.
-class CancellingPort : public RecordingPort {
+class PicCancellingPort : public RecordingPort {
 public:
     void write(uint16_t address, uint8_t value) override {
         RecordingPort::write(address, value);
@@ -108,7 +108,7 @@ public:
 
 TEST(ZVPICSequence, CancelInProgramMemorySendsOnlyTheConfigurationLoad) {
     FamilyLink t(PicRecord());
-    CancellingPort port;
+    PicCancellingPort port;
     port.after = 14 * 3;  // during the third word
     t.link.port = &port;
     LinkRequest request;

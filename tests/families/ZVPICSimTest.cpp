@@ -25,13 +25,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-PicChip& ChipOf(SimBench& b) { return *dynamic_cast<PicChip*>(b.sim.SocketChip()); }
+PicChip& PicChipOf(SimBench& b) { return *dynamic_cast<PicChip*>(b.sim.SocketChip()); }
 
 struct PicBench : SimBench {
     explicit PicBench(const std::string& name = "PIC16F84") : SimBench(PicRecord(name)) { ClearPicBuffer(buffer); }
 };
 
-int Shell(const std::string& command) {
+int PicShell(const std::string& command) {
     const int status = std::system((command + " >/dev/null 2>&1").c_str());
     return status == -1 ? -1 : WEXITSTATUS(status);
 }
@@ -75,7 +75,7 @@ loop    incf PORTB, f
 class PicGpasm : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(PicGpasm, ImageWritesVerifiesAndReadsBackAsGpasmWroteIt) {
-    if (Shell("command -v gpasm") != 0) GTEST_SKIP() << "gpasm is not installed (Debian: gputils)";
+    if (PicShell("command -v gpasm") != 0) GTEST_SKIP() << "gpasm is not installed (Debian: gputils)";
     const std::string name = GetParam();
     std::string part = name.substr(3);
     for (char& c : part) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -85,7 +85,7 @@ TEST_P(PicGpasm, ImageWritesVerifiesAndReadsBackAsGpasmWroteIt) {
         std::snprintf(text, sizeof text, kSource, part.c_str(), part.c_str());
         std::ofstream(dir / "prog.asm") << text;
     }
-    ASSERT_EQ(Shell("cd '" + dir.string() + "' && gpasm -o prog.hex prog.asm"), 0);
+    ASSERT_EQ(PicShell("cd '" + dir.string() + "' && gpasm -o prog.hex prog.asm"), 0);
 
     PicBench b(name);
     ASSERT_EQ(HexFile(dir / "prog.hex", b.buffer).Read(), FILE_OK);
@@ -104,8 +104,8 @@ TEST_P(PicGpasm, ImageWritesVerifiesAndReadsBackAsGpasmWroteIt) {
     }
     ASSERT_EQ(HexFile(dir / "back.hex", b.buffer).Write(), FILE_OK);
 
-    if (Shell("/usr/bin/python3 -c 'import intelhex'") != 0) GTEST_SKIP() << "python3-intelhex is not installed";
-    EXPECT_EQ(Shell("cd '" + dir.string() +
+    if (PicShell("/usr/bin/python3 -c 'import intelhex'") != 0) GTEST_SKIP() << "python3-intelhex is not installed";
+    EXPECT_EQ(PicShell("cd '" + dir.string() +
                     "' && /usr/bin/python3 -c 'import intelhex; a = intelhex.IntelHex(\"prog.hex\"); "
                     "b = intelhex.IntelHex(\"back.hex\"); "
                     "assert all(a[x] == b[x] for x in a.addresses()), \"differs\"'"),
@@ -133,8 +133,8 @@ private:
 
 TEST(ZVPICSim, RangeStartTakesTheChipWordsFromThere) {
     PicBench b;
-    for (uint32_t w = 0; w < 0x400; ++w) ChipOf(b).SetProgram(w, static_cast<uint16_t>(0x1000 + w));
-    ChipOf(b).SetConfig(0, 0x0007);
+    for (uint32_t w = 0; w < 0x400; ++w) PicChipOf(b).SetProgram(w, static_cast<uint16_t>(0x1000 + w));
+    PicChipOf(b).SetConfig(0, 0x0007);
     ProgressPort port(b.sim, b.link);
     b.link.port = &port;
     b.buffer.assign(b.buffer.size(), 0xEE);
@@ -154,14 +154,14 @@ TEST(ZVPICSim, BlankCheckCoversTheWholeChipButNotItsReadOnlyWords) {
     PicBench a("PIC16F84A");
     EXPECT_EQ(a.Operation(9, 0x200, 1), 0) << "the device ID at 2006h is no part of a blank chip";
     EXPECT_TRUE(a.log.lines().empty());
-    ChipOf(a).SetConfig(3, 0x0001);
+    PicChipOf(a).SetConfig(3, 0x0001);
     EXPECT_EQ(a.Operation(9, 0x200, 1), 3);
     EXPECT_EQ(a.log.lines(), Lines{"Not Blank at 002003"});
 
     PicBench b;
     EXPECT_EQ(b.Operation(9, 0x200, 1), 0);
-    ChipOf(b).SetProgram(0x3FF, 0x0000);
-    ChipOf(b).SetConfig(7, 0x3FF1);
+    PicChipOf(b).SetProgram(0x3FF, 0x0000);
+    PicChipOf(b).SetConfig(7, 0x3FF1);
     EXPECT_EQ(b.Operation(9, 0x200, 1), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Not Blank at 0003FF", "Not Blank at 002007"}));
 }
@@ -173,9 +173,9 @@ TEST(ZVPICSim, WriteComparesAllSixteenBitsAndProgramsEachWordOnce) {
     SetWord(b.buffer, 6, 0x2ABC);
     EXPECT_EQ(b.Operation(5, 0, 0x10), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000005", "Errors during the write: 1"}));
-    EXPECT_EQ(ChipOf(b).Program(0), 0x1234);
-    EXPECT_EQ(ChipOf(b).Program(5), 0x3FFF);
-    EXPECT_EQ(ChipOf(b).Program(6), 0x2ABC);
+    EXPECT_EQ(PicChipOf(b).Program(0), 0x1234);
+    EXPECT_EQ(PicChipOf(b).Program(5), 0x3FFF);
+    EXPECT_EQ(PicChipOf(b).Program(6), 0x2ABC);
     b.log.clear();
     EXPECT_EQ(b.Operation(6, 0, 0x10), 3);
     EXPECT_EQ(b.log.lines(), Lines{"Verify error at 000005"});
@@ -190,15 +190,15 @@ TEST(ZVPICSim, PermittedErrorCountTwoEndsEachLoopAtItsFirstFailureThere) {
     EXPECT_EQ(b.Operation(5, 0, 0x10, 2), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Verify error at 000003", "Errors during the write: 3",
                                     "Too many errors: stopped"}));
-    EXPECT_EQ(ChipOf(b).Program(6), 0x0106);
-    EXPECT_EQ(ChipOf(b).Program(8), 0x3FFF) << "the program loop ended at word 7";
-    EXPECT_EQ(ChipOf(b).Config(1), 0x3FFF) << "the configuration loop ended at its first word";
+    EXPECT_EQ(PicChipOf(b).Program(6), 0x0106);
+    EXPECT_EQ(PicChipOf(b).Program(8), 0x3FFF) << "the program loop ended at word 7";
+    EXPECT_EQ(PicChipOf(b).Config(1), 0x3FFF) << "the configuration loop ended at its first word";
 }
 
 TEST(ZVPICSim, CodeProtectedChipReadsZeroUntilErased) {
     PicBench b;
-    ChipOf(b).SetProgram(0x10, 0x1234);
-    ChipOf(b).SetConfig(0, 0x0003);
+    PicChipOf(b).SetProgram(0x10, 0x1234);
+    PicChipOf(b).SetConfig(0, 0x0003);
     b.Fault("code-protected");
     ASSERT_EQ(b.Operation(4, 0, 0x400), 0);
     EXPECT_EQ(b.log.lines(), Lines{"The chip is code protected: its program memory reads as 0000"});
@@ -211,8 +211,8 @@ TEST(ZVPICSim, CodeProtectedChipReadsZeroUntilErased) {
     b.log.clear();
     EXPECT_EQ(b.Operation(7, 0, 0x400), 0);
     EXPECT_TRUE(b.log.lines().empty());
-    EXPECT_FALSE(ChipOf(b).CodeProtected());
-    EXPECT_EQ(ChipOf(b).Program(0x10), 0x3FFF);
+    EXPECT_FALSE(PicChipOf(b).CodeProtected());
+    EXPECT_EQ(PicChipOf(b).Program(0x10), 0x3FFF);
     EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
     EXPECT_TRUE(b.log.lines().empty());
 }
@@ -226,8 +226,8 @@ TEST(ZVPICSim, ProtectionFromTheFileComesLastAndAVerifySaysWhatItCouldNotCompare
         SetWord(b.buffer, 0x2007, protect);
         const std::vector<uint8_t> file = b.buffer;
         ASSERT_EQ(b.Operation(5, 0, 8), 0);
-        EXPECT_TRUE(ChipOf(b).CodeProtected());
-        EXPECT_EQ(ChipOf(b).Program(7), 0x0A07);
+        EXPECT_TRUE(PicChipOf(b).CodeProtected());
+        EXPECT_EQ(PicChipOf(b).Program(7), 0x0A07);
         b.log.clear();
         EXPECT_EQ(b.Operation(6, 0, 8), 0);
         ASSERT_EQ(b.log.lines().size(), 1u);
@@ -236,7 +236,7 @@ TEST(ZVPICSim, ProtectionFromTheFileComesLastAndAVerifySaysWhatItCouldNotCompare
         // The same code on a chip that was left unprotected fails at its
         // configuration word, and says nothing of protection.
         PicBench plain(part);
-        for (size_t w = 0; w < 8; ++w) ChipOf(plain).SetProgram(w, static_cast<uint16_t>(0x0A00 + w));
+        for (size_t w = 0; w < 8; ++w) PicChipOf(plain).SetProgram(w, static_cast<uint16_t>(0x0A00 + w));
         plain.buffer = file;
         EXPECT_EQ(plain.Operation(6, 0, 8), 3);
         EXPECT_EQ(plain.log.lines(), Lines{"Verify error at 002007"});
@@ -262,7 +262,7 @@ TEST(ZVPICSim, OnlyThePartsProtectionBitsMakeAFileProtect) {
         SCOPED_TRACE(std::string(c.part) + " " + std::to_string(c.config));
         PicBench b(c.part);
         for (size_t w = 0; w < 8; ++w) {
-            ChipOf(b).SetProgram(w, 0x0000);
+            PicChipOf(b).SetProgram(w, 0x0000);
             SetWord(b.buffer, w, static_cast<uint16_t>(0x0A00 + w));
         }
         SetWord(b.buffer, 0x2007, c.config);
@@ -279,7 +279,7 @@ TEST(ZVPICSim, ChipLeavesProgramModeAloneWhenMclrIsOutsideItsWindow) {
     ClearPicBuffer(b.buffer);
     SetWord(b.buffer, 0, 0x0123);
     EXPECT_EQ(b.Operation(5, 0, 4, 1), 3);
-    EXPECT_EQ(ChipOf(b).Program(0), 0x3FFF);
+    EXPECT_EQ(PicChipOf(b).Program(0), 0x3FFF);
 }
 
 TEST(ZVPICSim, DataLatchLeftHighByAnotherOperationDoesNotKeepTheChipOut) {
@@ -287,7 +287,7 @@ TEST(ZVPICSim, DataLatchLeftHighByAnotherOperationDoesNotKeepTheChipOut) {
     b.link.DHSET(0x30);  // RB6 and RB7 high, as another socket's work may leave them
     SetWord(b.buffer, 0, 0x0ABC);
     EXPECT_EQ(b.Operation(5, 0, 1), 0);
-    EXPECT_EQ(ChipOf(b).Program(0), 0x0ABC);
+    EXPECT_EQ(PicChipOf(b).Program(0), 0x0ABC);
 }
 
 TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
@@ -295,7 +295,7 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     SetWord(b.buffer, 0, 0x0111);
     SetWord(b.buffer, 0x400, 0x0222);  // would land on word 0 after the wrap
     EXPECT_EQ(b.Operation(5, 0, 0x800), 0);
-    EXPECT_EQ(ChipOf(b).Program(0), 0x0111);
+    EXPECT_EQ(PicChipOf(b).Program(0), 0x0111);
     EXPECT_EQ(b.log.lines(), (Lines{"Range 000000+000800 reaches beyond the device end 000400: cut to 000400 addresses",
                                     "Written without errors."}));
     EXPECT_EQ(b.Operation(4, 0, 0), 2);
@@ -305,7 +305,7 @@ TEST(ZVPICSim, LengthBeyondTheChipIsCutInsteadOfWrappingOntoWordZero) {
     b.log.clear();
     SetWord(b.buffer, 0x3FF, 0x0333);
     EXPECT_EQ(b.Operation(5, 0x3F0, 0x20), 0);
-    EXPECT_EQ(ChipOf(b).Program(0x3FF), 0x0333);
+    EXPECT_EQ(PicChipOf(b).Program(0x3FF), 0x0333);
     EXPECT_EQ(b.log.lines(), (Lines{"Range 0003F0+000020 reaches beyond the device end 000400: cut to 000010 addresses",
                                     "Written without errors."}));
     const uint64_t frames = b.sim.Frames();
@@ -376,10 +376,10 @@ std::vector<int> GpsimEeprom(const fs::path& dir, const std::string& file) {
 }
 
 TEST(ZVPICData, GpasmEepromDataWritesReadsBackSavesAndGpsimAgrees) {
-    if (Shell("command -v gpasm") != 0) GTEST_SKIP() << "gpasm is not installed (Debian: gputils)";
+    if (PicShell("command -v gpasm") != 0) GTEST_SKIP() << "gpasm is not installed (Debian: gputils)";
     const fs::path dir = Scratch("pic-eeprom");
     std::ofstream(dir / "eep.asm") << kEepromSource;
-    ASSERT_EQ(Shell("cd '" + dir.string() + "' && gpasm -o eep.hex eep.asm"), 0);
+    ASSERT_EQ(PicShell("cd '" + dir.string() + "' && gpasm -o eep.hex eep.asm"), 0);
 
     PicDataBench b;
     ASSERT_EQ(HexFile(dir / "eep.hex", b.buffer).Read(), FILE_OK);
@@ -389,7 +389,7 @@ TEST(ZVPICData, GpasmEepromDataWritesReadsBackSavesAndGpsimAgrees) {
     ASSERT_EQ(b.Operation(5, 0, 0x400), 0);
     const uint8_t expected[] = {0x12, 0x34, 0xAB, 'H', 'i'};
     for (uint32_t i = 0; i < 64; ++i)
-        ASSERT_EQ(ChipOf(b).DataByte(i), i < 5 ? expected[i] : 0xFF) << "EEPROM byte " << i;
+        ASSERT_EQ(PicChipOf(b).DataByte(i), i < 5 ? expected[i] : 0xFF) << "EEPROM byte " << i;
     EXPECT_EQ(b.Operation(6, 0, 0x400), 0);
 
     const std::vector<uint8_t> image = b.buffer;
@@ -398,22 +398,22 @@ TEST(ZVPICData, GpasmEepromDataWritesReadsBackSavesAndGpsimAgrees) {
     for (uint32_t i = 0; i < 64; ++i) ASSERT_EQ(b.DataWord(i), WordAt(image, kPicDataEepromByte / 2 + i)) << i;
     ASSERT_EQ(HexFile(dir / "back.hex", b.buffer).Write(), FILE_OK);
 
-    if (Shell("command -v gpsim") != 0) GTEST_SKIP() << "gpsim is not installed";
+    if (PicShell("command -v gpsim") != 0) GTEST_SKIP() << "gpsim is not installed";
     std::vector<int> chip;
-    for (uint32_t i = 0; i < 64; ++i) chip.push_back(ChipOf(b).DataByte(i));
+    for (uint32_t i = 0; i < 64; ++i) chip.push_back(PicChipOf(b).DataByte(i));
     EXPECT_EQ(GpsimEeprom(dir, "back.hex"), chip);
 }
 
 TEST(ZVPICData, ADataByteThatDiffersIsFoundUntilTheEraseClearsIt) {
     PicDataBench b;
-    ChipOf(b).SetDataByte(7, 0x00);
+    PicChipOf(b).SetDataByte(7, 0x00);
     EXPECT_EQ(b.Operation(9, 0, 0x400), 3);
     EXPECT_EQ(b.log.lines(), Lines{"Not Blank at 002107"});
     b.log.clear();
     EXPECT_EQ(b.Operation(6, 0, 0x400), 3);
     EXPECT_EQ(b.log.lines(), Lines{"Verify error at 002107 (data EEPROM) Read:00 File:FF"});
 
-    for (uint32_t i = 0; i < 64; ++i) ChipOf(b).SetDataByte(i, static_cast<uint8_t>(i));
+    for (uint32_t i = 0; i < 64; ++i) PicChipOf(b).SetDataByte(i, static_cast<uint8_t>(i));
     ASSERT_EQ(b.Operation(7, 0, 0x400), 0);
     EXPECT_EQ(b.Operation(9, 0, 0x400), 0);
 }
@@ -423,13 +423,13 @@ TEST(ZVPICData, WriteProgramsOnlyTheBytesThatDifferAndBeforeProtection) {
     for (uint32_t i = 0; i < 64; ++i) SetWord(b.buffer, kPicDataEepromByte / 2 + i, static_cast<uint16_t>(i * 3));
     SetWord(b.buffer, 0x2007, 0x000F);  // code protection on
     ASSERT_EQ(b.Operation(5, 0, 0x10), 0);
-    EXPECT_TRUE(ChipOf(b).CodeProtected());
-    for (uint32_t i = 0; i < 64; ++i) ASSERT_EQ(ChipOf(b).DataByte(i), i * 3) << "EEPROM byte " << i;
+    EXPECT_TRUE(PicChipOf(b).CodeProtected());
+    for (uint32_t i = 0; i < 64; ++i) ASSERT_EQ(PicChipOf(b).DataByte(i), i * 3) << "EEPROM byte " << i;
 
     // A byte that already holds its value is left alone; one with bits
     // above the byte can never be held.
     PicDataBench c;
-    ChipOf(c).SetDataByte(1, 0x42);
+    PicChipOf(c).SetDataByte(1, 0x42);
     SetWord(c.buffer, kPicDataEepromByte / 2 + 1, 0x0042);
     SetWord(c.buffer, kPicDataEepromByte / 2 + 2, 0x0142);  // more than a byte: never verifies
     EXPECT_EQ(c.Operation(5, 0, 0x10), 3);
@@ -442,11 +442,11 @@ TEST(ZVPICData, AWriteOfWhatTheChipHoldsRunsNoCycle) {
     for (const uint32_t byte : {0u, 1u, 63u}) {
         SCOPED_TRACE(byte);
         PicDataBench b;
-        ChipOf(b).SetDataByte(byte, 0x42);
+        PicChipOf(b).SetDataByte(byte, 0x42);
         SetWord(b.buffer, kPicDataEepromByte / 2 + byte, 0x0042);
-        ChipOf(b).ClearChanged();
+        PicChipOf(b).ClearChanged();
         ASSERT_EQ(b.Operation(5, 0, 0x10), 0);
-        EXPECT_FALSE(ChipOf(b).Changed());
+        EXPECT_FALSE(PicChipOf(b).Changed());
     }
 }
 
@@ -458,13 +458,13 @@ TEST(ZVPICIdentity, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
     for (uint8_t code : {uint8_t{5}, uint8_t{7}}) {
         PicIdBench b("PIC16F84A");
         std::string error;
-        ASSERT_TRUE(ChipOf(b).ApplyFault("wrong-part", "", error)) << error;
-        ChipOf(b).SetProgram(0, 0x1234);
+        ASSERT_TRUE(PicChipOf(b).ApplyFault("wrong-part", "", error)) << error;
+        PicChipOf(b).SetProgram(0, 0x1234);
         SetWord(b.buffer, 0, 0x0000);
         EXPECT_EQ(b.Operation(code, 0, 0x400), 4) << "code " << int{code};
         EXPECT_EQ(b.log.lines(), Lines{"Wrong device in the socket: expected PIC16F84A (0560h), found device ID "
                                        "07C0h; nothing was written or erased"});
-        EXPECT_EQ(ChipOf(b).Program(0), 0x1234) << "code " << int{code};
+        EXPECT_EQ(PicChipOf(b).Program(0), 0x1234) << "code " << int{code};
     }
 }
 
@@ -473,10 +473,10 @@ TEST(ZVPICIdentity, AnotherPartIsRefusedBeforeAnyWriteOrErase) {
 TEST(ZVPICIdentity, EveryRevisionOfThePartIsTakenAsIt) {
     for (uint8_t revision : {uint8_t{0x01}, uint8_t{0x10}, uint8_t{0x1F}}) {
         PicIdBench b("PIC16F84A");
-        ChipOf(b).SetRevision(revision);
+        PicChipOf(b).SetRevision(revision);
         SetWord(b.buffer, 0, 0x0123);
         EXPECT_EQ(b.Operation(5, 0, 1), 0) << "revision " << int{revision};
-        EXPECT_EQ(ChipOf(b).Program(0), 0x0123) << "revision " << int{revision};
+        EXPECT_EQ(PicChipOf(b).Program(0), 0x0123) << "revision " << int{revision};
     }
 }
 
@@ -485,7 +485,7 @@ TEST(ZVPICIdentity, RightPartPassesAndAPartWithoutAnIdIsSaidSo) {
     SetWord(a.buffer, 0, 0x0123);
     EXPECT_EQ(a.Operation(5, 0, 1), 0);
     EXPECT_EQ(a.log.lines(), Lines{"Written without errors."});
-    EXPECT_EQ(ChipOf(a).Program(0), 0x0123);
+    EXPECT_EQ(PicChipOf(a).Program(0), 0x0123);
 
     PicIdBench b("PIC16F84");
     EXPECT_EQ(b.Operation(7, 0, 0x400), 0);
@@ -494,11 +494,11 @@ TEST(ZVPICIdentity, RightPartPassesAndAPartWithoutAnIdIsSaidSo) {
     // Skipped on request: the write goes on whatever the part says.
     PicIdBench c("PIC16F84A");
     std::string error;
-    ASSERT_TRUE(ChipOf(c).ApplyFault("wrong-part", "", error));
+    ASSERT_TRUE(PicChipOf(c).ApplyFault("wrong-part", "", error));
     c.record.idcheck = 0;
     SetWord(c.buffer, 0, 0x0123);
     EXPECT_EQ(c.Operation(5, 0, 1), 0);
-    EXPECT_EQ(ChipOf(c).Program(0), 0x0123);
+    EXPECT_EQ(PicChipOf(c).Program(0), 0x0123);
 }
 
 }  // namespace

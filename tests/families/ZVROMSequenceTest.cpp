@@ -367,7 +367,7 @@ TEST(ZVROMFrame, CancelBeforeTheFirstUnitStillPowersUpAndDown) {
 
 // Cancels the running operation, as the cancel button does, once the
 // progress has reached `cancelAt`; the family notices at its next unit.
-class CancellingPort : public RecordingPort {
+class RomCancellingPort : public RecordingPort {
 public:
     void write(uint16_t address, uint8_t value) override {
         RecordingPort::write(address, value);
@@ -380,7 +380,7 @@ public:
 TEST(ZVROMFrame, CancelInTheMiddleStopsAtTheNextUnit) {
     for (uint8_t code : {4, 5}) {
         FamilyLink t;
-        CancellingPort port;
+        RomCancellingPort port;
         port.link = &t.link;
         port.cancelAt = 3;
         t.link.port = &port;

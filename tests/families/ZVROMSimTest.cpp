@@ -19,10 +19,10 @@ namespace krt::test {
 namespace {
 
 // The EPROM chip in the bench's socket.
-EpromChip& ChipOf(SimBench& b) { return *dynamic_cast<EpromChip*>(b.sim.SocketChip()); }
+EpromChip& EpromChipOf(SimBench& b) { return *dynamic_cast<EpromChip*>(b.sim.SocketChip()); }
 // A cell as the device's data lines carry it (8 or 16 bits).
 uint16_t CellOf(SimBench& b, uint32_t address) {
-    return ChipOf(b).Cell(address) & (b.record.wordaccess ? 0xFFFF : 0x00FF);
+    return EpromChipOf(b).Cell(address) & (b.record.wordaccess ? 0xFFFF : 0x00FF);
 }
 
 DeviceRecord Otp(uint32_t words) {
@@ -32,7 +32,7 @@ DeviceRecord Otp(uint32_t words) {
     return r;
 }
 
-void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t seed) {
+void RomRoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t seed) {
     SimBench b(record);
     const unsigned bpw = record.wordaccess ? 2 : 1;
     const auto data = RandomBytes(b.buffer.size(), seed);
@@ -60,17 +60,17 @@ void RoundTrip(DeviceRecord record, uint32_t start, uint32_t length, uint32_t se
     EXPECT_EQ(b.CountLines("Verify error Addr: "), 1u);
 }
 
-TEST(ZVROMSim, ByteEpromRoundTripWholeDevice) { RoundTrip(ByteEprom(0x8000), 0, 0x8000, 1); }
-TEST(ZVROMSim, ByteEpromRoundTripSubRange) { RoundTrip(ByteEprom(0x8000), 0x1234, 0x0321, 2); }
-TEST(ZVROMSim, WordEpromRoundTripWholeDevice) { RoundTrip(WordEprom(0x10000), 0, 0x10000, 3); }
-TEST(ZVROMSim, WordEpromRoundTripSubRange) { RoundTrip(WordEprom(0x10000), 0x8001, 0x0100, 4); }
-TEST(ZVROMSim, OtpRoundTripWholeDevice) { RoundTrip(Otp(0x8000), 0, 0x8000, 5); }
-TEST(ZVROMSim, OtpRoundTripSubRange) { RoundTrip(Otp(0x8000), 0x7F00, 0x100, 6); }
+TEST(ZVROMSim, ByteEpromRoundTripWholeDevice) { RomRoundTrip(ByteEprom(0x8000), 0, 0x8000, 1); }
+TEST(ZVROMSim, ByteEpromRoundTripSubRange) { RomRoundTrip(ByteEprom(0x8000), 0x1234, 0x0321, 2); }
+TEST(ZVROMSim, WordEpromRoundTripWholeDevice) { RomRoundTrip(WordEprom(0x10000), 0, 0x10000, 3); }
+TEST(ZVROMSim, WordEpromRoundTripSubRange) { RomRoundTrip(WordEprom(0x10000), 0x8001, 0x0100, 4); }
+TEST(ZVROMSim, OtpRoundTripWholeDevice) { RomRoundTrip(Otp(0x8000), 0, 0x8000, 5); }
+TEST(ZVROMSim, OtpRoundTripSubRange) { RomRoundTrip(Otp(0x8000), 0x7F00, 0x100, 6); }
 
 TEST(ZVROMSim, WordLayoutOfARangeThatDoesNotStartAtZero) {
     SimBench b(WordEprom(0x1000));
-    ChipOf(b).SetCell(0x100, 0x1234);
-    ChipOf(b).SetCell(0x101, 0xABCD);
+    EpromChipOf(b).SetCell(0x100, 0x1234);
+    EpromChipOf(b).SetCell(0x101, 0xABCD);
     ASSERT_EQ(b.Operation(4, 0x100, 2), 0);
     EXPECT_EQ(b.buffer[0x200], 0x12);
     EXPECT_EQ(b.buffer[0x201], 0x34);
@@ -84,14 +84,14 @@ TEST(ZVROMSim, BlankCheckOfBlankAndProgrammedChip) {
     SimBench b(ByteEprom(0x8000));
     EXPECT_EQ(b.Operation(9, 0, 0x8000), 0);
     EXPECT_TRUE(b.log.lines().empty());
-    ChipOf(b).SetCell(0x10, 0x7F);
-    ChipOf(b).SetCell(0x7FFF, 0x00);
+    EpromChipOf(b).SetCell(0x10, 0x7F);
+    EpromChipOf(b).SetCell(0x7FFF, 0x00);
     EXPECT_EQ(b.Operation(9, 0, 0x8000), 3);
     EXPECT_EQ(b.log.lines(), (Lines{"Blank check error Addr: 000010 Data:7F",
                                     "Blank check error Addr: 007FFF Data:00"}));
 
     SimBench w(WordEprom(0x100));
-    ChipOf(w).SetCell(0x10, 0x00FF);
+    EpromChipOf(w).SetCell(0x10, 0x00FF);
     EXPECT_EQ(w.Operation(9, 0, 0x100), 3);
     EXPECT_EQ(w.log.lines(), Lines{"Blank check error Addr: 000010 Data:00-FF"});
 }

@@ -35,7 +35,7 @@ std::vector<uint8_t> Cells(SimBench& b) {
 
 // Write a range, check the chip's own cells, read the whole device back,
 // verify, and a mismatch found.
-void RoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint32_t seed) {
+void SeepRoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint32_t seed) {
     SimBench b(record);
     const size_t unit = record.wordaccess ? 2 : 1;
     auto data = RandomBytes(b.buffer.size(), seed);
@@ -59,20 +59,20 @@ void RoundTrip(const DeviceRecord& record, uint32_t start, uint32_t length, uint
 }
 
 TEST(ZVSEEPSim, RoundTrips) {
-    RoundTrip(TwoWireEeprom("AT24C02", 0x100, 8), 0, 0x100, 1);
+    SeepRoundTrip(TwoWireEeprom("AT24C02", 0x100, 8), 0, 0x100, 1);
     // Eight blocks of 256: address bits 8-10 travel in the device select.
-    RoundTrip(TwoWireEeprom("AT24C16", 0x800, 16), 0, 0x800, 2);
+    SeepRoundTrip(TwoWireEeprom("AT24C16", 0x800, 16), 0, 0x800, 2);
     // Two address bytes: across a change of the high byte, and the last page.
-    RoundTrip(TwoWireEeprom("AT24C256", 0x8000, 64), 0x0F0, 0x120, 3);
-    RoundTrip(TwoWireEeprom("AT24C256", 0x8000, 64), 0x7FC0, 0x40, 4);
-    RoundTrip(ThreeWireEeprom("93C46", 0x40, 6), 0, 0x40, 5);
-    RoundTrip(ThreeWireEeprom("93C66", 0x100, 8), 0, 0x100, 6);
+    SeepRoundTrip(TwoWireEeprom("AT24C256", 0x8000, 64), 0x0F0, 0x120, 3);
+    SeepRoundTrip(TwoWireEeprom("AT24C256", 0x8000, 64), 0x7FC0, 0x40, 4);
+    SeepRoundTrip(ThreeWireEeprom("93C46", 0x40, 6), 0, 0x40, 5);
+    SeepRoundTrip(ThreeWireEeprom("93C66", 0x100, 8), 0, 0x100, 6);
 }
 
 TEST(ZVSEEPSim, PageWriteRoundTripsWithOneWriteCyclePerPage) {
     DeviceRecord r = TwoWireEeprom("AT24C256", 0x8000, 64);
     r.pagewrite = 1;
-    RoundTrip(r, 0, 0x8000, 9);
+    SeepRoundTrip(r, 0, 0x8000, 9);
     // A range that starts and ends inside pages: its partial pages are
     // written alone, the bytes around them stay.
     r = TwoWireEeprom("AT24C32", 0x1000, 32);

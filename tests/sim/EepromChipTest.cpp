@@ -16,14 +16,14 @@ using test::Cycles;
 using test::kMs;
 using test::kUs;
 // Settle() lets 20 ms pass: a write cycle's worst case.
-using Socket = test::ParallelChipSocket<EepromChip, EepromFacts, LookUpEepromPart, 20 * kMs>;
+using EepromSocket = test::ParallelChipSocket<EepromChip, EepromFacts, LookUpEepromPart, 20 * kMs>;
 
 const Cycles kEnable = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
 const Cycles kDisable = {
     {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80}, {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x20}};
 
 TEST(EepromChip, WriteCycleShowsPollingToggleAndBusyThenTheData) {
-    Socket t("AT28C256");
+    EepromSocket t("AT28C256");
     t.Write(0x100, 0x12);
     t.Write(0x101, 0x3C);  // last byte: bit 7 clear
     const uint8_t first = t.Read(0x101);
@@ -40,7 +40,7 @@ TEST(EepromChip, WriteCycleShowsPollingToggleAndBusyThenTheData) {
     EXPECT_EQ(t.chip.Cycles(), 1u);
 
     // AT28C64: byte writes, RDY/BUSY low for the cycle, no toggle bit.
-    Socket b("AT28C64");
+    EepromSocket b("AT28C64");
     b.Write(0x10, 0xA5);
     EXPECT_FALSE(b.chip.Output(Pin::RdyBusy, b.s));
     EXPECT_EQ(b.Read(0x10), 0x5A);  // I/O7 inverted, the undefined rest unlike the data
@@ -54,7 +54,7 @@ TEST(EepromChip, WriteCycleShowsPollingToggleAndBusyThenTheData) {
 }
 
 TEST(EepromChip, SlowPageLoadWritesWhatCameInTheWindow) {
-    Socket t("AT28C256");
+    EepromSocket t("AT28C256");
     t.Write(0x40, 1);
     t.Write(0x41, 2, 100 * kUs);
     t.Write(0x42, 3, 200 * kUs);  // past tBLC: the cycle has started, the byte is lost
@@ -73,7 +73,7 @@ TEST(EepromChip, SlowPageLoadWritesWhatCameInTheWindow) {
 }
 
 TEST(EepromChip, SoftwareDataProtection) {
-    Socket t("AT28C256");
+    EepromSocket t("AT28C256");
     // Enable with data in the same window: the data is written, the command bytes are not.
     t.Sequence(kEnable);
     t.Write(0x0010, 0x42);
@@ -111,14 +111,14 @@ TEST(EepromChip, SoftwareDataProtection) {
     EXPECT_EQ(t.chip.Cell(0x0010), 0x00);
 
     // 8K parts decode A0-A12: 1555/0AAA.
-    Socket b("AT28C64B");
+    EepromSocket b("AT28C64B");
     b.Sequence({{0x1555, 0xAA}, {0x0AAA, 0x55}, {0x1555, 0xA0}});
     b.Settle();
     EXPECT_TRUE(b.chip.Protected());
 }
 
 TEST(EepromChip, WritesInhibitedAtLowVccAndWhilePoweringUp) {
-    Socket t("AT28C256");
+    EepromSocket t("AT28C256");
     t.Supply(3.3);
     t.Write(0x10, 0x00);
     t.Settle();
@@ -136,7 +136,7 @@ TEST(EepromChip, WritesInhibitedAtLowVccAndWhilePoweringUp) {
 
 TEST(EepromChip, Faults) {
     std::string error;
-    Socket t("AT28C256");
+    EepromSocket t("AT28C256");
     EXPECT_FALSE(t.chip.ApplyFault("no-ack", "", error));
     EXPECT_TRUE(error.empty());
     EXPECT_FALSE(t.chip.ApplyFault("slow-write", "3", error));
@@ -152,7 +152,7 @@ TEST(EepromChip, Faults) {
     t.Supply(0.0);  // only losing the supply ends it
     EXPECT_FALSE(t.chip.Busy(t.s.nowNs));
 
-    Socket old("AT28C16");
+    EepromSocket old("AT28C16");
     EXPECT_FALSE(old.chip.ApplyFault("sdp-locked", "", error));
     EXPECT_FALSE(error.empty());
     CellFaults cells;

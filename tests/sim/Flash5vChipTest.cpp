@@ -13,7 +13,7 @@ namespace {
 using test::Cycles;
 using test::kMs;
 using test::kUs;
-using Socket = test::ParallelChipSocket<Flash5vChip, Flash5vFacts, LookUpFlash5vPart, 200 * kMs>;
+using Flash5vSocket = test::ParallelChipSocket<Flash5vChip, Flash5vFacts, LookUpFlash5vPart, 200 * kMs>;
 
 const Cycles kProgram = {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xA0}};
 
@@ -33,7 +33,7 @@ TEST(Flash5vChip, OnlyTheWholeSequenceProgramsAndOnlyClearsBits) {
                           Case{"SST39SF010A", {{0x555, 0xAA}, {0x2AA, 0x55}, {0x555, 0xA0}}, false},
                           Case{"AM29F040B", {{0x555, 0xAA}, {0x2AA, 0x55}, {0x555, 0xA0}}, true, 0x30},
                           Case{"AT49F040", {{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80}}, false}}) {
-        Socket k(c.part);
+        Flash5vSocket k(c.part);
         k.chip.SetCell(0x1234, 0xF0);
         k.Sequence(c.cycles);
         k.Write(0x1234, c.data);
@@ -48,7 +48,7 @@ TEST(Flash5vChip, OnlyTheWholeSequenceProgramsAndOnlyClearsBits) {
 // has passed; a command written then is a host breach. Erase takes the
 // datasheet's time and leaves FF.
 TEST(Flash5vChip, StatusBitsWhileBusyAndEraseTime) {
-    Socket k("AM29F010B");
+    Flash5vSocket k("AM29F010B");
     k.chip.SetCell(0x10, 0x00);
     k.Sequence(kProgram);
     k.Write(0x10, 0x80, 0);  // a 1 over a 0: never completes on AMD
@@ -61,7 +61,7 @@ TEST(Flash5vChip, StatusBitsWhileBusyAndEraseTime) {
     EXPECT_TRUE(k.chip.TakeHostBreach().empty());
     EXPECT_FALSE(k.chip.Busy(k.s.nowNs));
 
-    Socket e("SST39SF010A");
+    Flash5vSocket e("SST39SF010A");
     e.chip.SetCell(0x100, 0x00);
     e.Sequence({{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x80}, {0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x10}});
     EXPECT_EQ(e.Read(0x100) & 0x80, 0);
@@ -78,7 +78,7 @@ TEST(Flash5vChip, StatusBitsWhileBusyAndEraseTime) {
 // only what was loaded, FF for the rest (Winbond). With protection on, a
 // page without AA 55 A0 writes nothing.
 TEST(Flash5vChip, PageLoadWindowAndProtection) {
-    Socket w("W29C020");
+    Flash5vSocket w("W29C020");
     for (uint32_t i = 0; i < 0x80; ++i) w.chip.SetCell(0x200 + i, 0x00);
     for (uint32_t i = 0; i < 0x40; ++i) w.Write(0x200 + i, static_cast<uint8_t>(i), 150 * kUs);
     w.Write(0x240, 0x55, 250 * kUs);
@@ -119,7 +119,7 @@ TEST(Flash5vChip, WriteCycleThatIsNoCommand) {
                           Case{"SST39SF010A", false, {{0x210, 0xF0}}, false},
                           Case{"AT49F040", false, sectorErase, false}}) {
         SCOPED_TRACE(c.part);
-        Socket k(c.part);
+        Flash5vSocket k(c.part);
         for (uint32_t a = 0x200; a < 0x280; ++a) k.chip.SetCell(a, 0x00);
         k.chip.SetProtected(c.protect);
         k.Sequence(c.cycles);
@@ -136,7 +136,7 @@ TEST(Flash5vChip, WriteCycleThatIsNoCommand) {
 // W29EE011) and is left by AA 55 F0; writes below the operating Vcc and
 // inside the power-up inhibit are refused and reported.
 TEST(Flash5vChip, ProductIdAndWriteInhibit) {
-    Socket s("W29EE011");
+    Flash5vSocket s("W29EE011");
     s.Sequence({{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0x90}});
     s.Settle();
     EXPECT_NE(s.Read(1), 0xC1);  // the three-byte form is page data here
@@ -146,7 +146,7 @@ TEST(Flash5vChip, ProductIdAndWriteInhibit) {
     s.Sequence({{0x5555, 0xAA}, {0x2AAA, 0x55}, {0x5555, 0xF0}});
     EXPECT_FALSE(s.chip.InIdMode());
 
-    Socket v("AT29C010A");
+    Flash5vSocket v("AT29C010A");
     v.Supply(0.0);
     v.Supply(5.0);
     v.Write(0x10, 0x00, 1 * kMs);

@@ -15,8 +15,6 @@
 namespace krt {
 namespace {
 
-constexpr uint64_t kMs = 1'000'000;
-
 // Drives a chip's pins through the socket wiring of its configuration.
 struct Pins {
     Chip& chip;
@@ -102,7 +100,7 @@ TEST(SerialEepromChip, TwoWirePageWriteWrapsInsideItsPageAndStartsAtStop) {
     bus.Start();
     EXPECT_FALSE(bus.Send(0xA1));
     bus.Stop();
-    bus.Wait(5 * kMs);
+    bus.Wait(5 * kNsPerMs);
     chip.SetCell(0x22, 0x77);
     bus.Start();
     ASSERT_TRUE(bus.Send(0xA1));
@@ -134,7 +132,7 @@ TEST(SerialEepromChip, TwoWireBlockBitsOfThe24C16AndTheWriteProtectPin) {
     EXPECT_EQ(chip.Cell(0x710), 0x5A);
     std::string error;
     ASSERT_TRUE(chip.ApplyFault("write-protect", "", error));
-    bus.Wait(5 * kMs);
+    bus.Wait(5 * kNsPerMs);
     bus.Start();
     EXPECT_TRUE(bus.Send(0xA0) && bus.Send(0x00) && bus.Send(0x00)) << "everything acknowledged";
     bus.Stop();

@@ -14,7 +14,7 @@
 namespace krt::test {
 namespace {
 
-QStringList Lines(QPlainTextEdit& memo) {
+QStringList PaneLines(QPlainTextEdit& memo) {
     return memo.toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
@@ -42,7 +42,7 @@ TEST(LogPane, WorkerLinesFollowEarlierLinesInOrder) {
     }
     pane.Append(QStringLiteral("after"));
     pane.Flush();
-    const QStringList lines = Lines(memo);
+    const QStringList lines = PaneLines(memo);
     ASSERT_EQ(lines.size(), 20003);
     EXPECT_EQ(lines[0], QStringLiteral("before 1"));
     EXPECT_EQ(lines[1], QStringLiteral("before 2"));
@@ -73,7 +73,7 @@ TEST(LogPane, ClearDropsPendingLines) {
     pane.Clear();
     pane.line("next");
     pane.Flush();
-    EXPECT_EQ(Lines(memo), QStringList{QStringLiteral("next")});
+    EXPECT_EQ(PaneLines(memo), QStringList{QStringLiteral("next")});
 }
 
 // Measurement: 100 000 lines from a worker while the window runs. The longest
