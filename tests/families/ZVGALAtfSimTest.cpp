@@ -48,7 +48,9 @@ TEST(ZVGALAtfSim, EveryEntryWritesVerifiesReadsErasesAndSecures) {
             b.buffer = image;
             ASSERT_EQ(b.Operation(5, 0, record.maxsize), 0) << b.log.lines().back();
             EXPECT_EQ(b.Operation(6, 0, record.maxsize), 0);
-            if (c.powerDown) EXPECT_EQ(AtfChipOf(b).PowerDown(), powerDown);
+            if (c.powerDown) {
+                EXPECT_EQ(AtfChipOf(b).PowerDown(), powerDown);
+            }
             b.log.clear();
             EXPECT_EQ(b.Operation(10, 0, record.maxsize), 0);
             ASSERT_EQ(b.log.lines().size(), 2u);

@@ -97,7 +97,9 @@ TEST_F(FixedLevelQuestionTest, YesGoesOnAndOtherCasesAreNotAsked) {
         EXPECT_EQ(form->WorkersStarted(), workers + 1);
         EXPECT_TRUE(LogHas(QStringLiteral("WRITE operation is successful"))) << LogLines().join('\n').toStdString();
         // The first case: the fixed level is what the chip got.
-        if (c.asked) EXPECT_NEAR(form->Simulator()->HighestVpp(), 12.5, 0.3);
+        if (c.asked) {
+            EXPECT_NEAR(form->Simulator()->HighestVpp(), 12.5, 0.3);
+        }
     }
 }
 

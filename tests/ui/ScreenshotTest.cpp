@@ -37,8 +37,9 @@ protected:
         EXPECT_TRUE(pm.save(Out(name)));
         // The manual's copy, kept in the tree, still shows this window.
         const QImage kept(QStringLiteral(KRT_SOURCE_DIR "/docs/manual/images/") + QString::fromLatin1(name));
-        if (!kept.isNull())
+        if (!kept.isNull()) {
             EXPECT_EQ(kept.size(), pm.size()) << name << " no longer matches the window: renew it with tools/manual-pictures";
+        }
         std::cout << "[screenshot] " << Out(name).toStdString() << " " << pm.width() << "x"
                   << pm.height() << "\n";
     }
