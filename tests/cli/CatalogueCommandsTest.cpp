@@ -99,6 +99,9 @@ TEST_F(CatalogueCommands, SelftestPrintsOneLinePerDeviceAndTheSummary) {
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0].rfind("GAL Lattice GAL16V8: read/write proven (blank, write, verify, read, compare, erase, blank; "
                              "2194 words, ", 0), 0u) << lines[0];
+    // Proven side by side, reported in the catalogue's order.
+    EXPECT_EQ(lines[1].rfind("GAL Lattice GAL20V8: ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("GAL Lattice GAL22V10: ", 0), 0u) << lines[2];
     EXPECT_EQ(lines[3], "3 devices: 3 read/write, 0 read-only, 0 failed");
     log->clear();
     // The Intel 2716 needs 25 V: proven read-only, which is no failure.

@@ -118,5 +118,18 @@ INSTANTIATE_TEST_SUITE_P(EveryFamily, RoundTrip, testing::Range<size_t>(0, std::
                              return name;
                          });
 
+// A parameterised test's name holds a '/' ("Value/0"): its folder is still
+// one folder in the temporary directory, so that removing it leaves nothing.
+class KrtDirOfAParameterisedTest : public test::KrtDirTest, public testing::WithParamInterface<int> {
+public:
+    KrtDirOfAParameterisedTest() : KrtDirTest("krt-dir-name", KRT_CLI_PATH) {}
+};
+
+TEST_P(KrtDirOfAParameterisedTest, IsOneFolderInTheTemporaryDirectory) {
+    EXPECT_EQ(dir.parent_path(), std::filesystem::temp_directory_path()) << dir;
+}
+
+INSTANTIATE_TEST_SUITE_P(Value, KrtDirOfAParameterisedTest, testing::Values(0));
+
 }  // namespace
 }  // namespace krt

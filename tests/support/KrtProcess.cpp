@@ -57,8 +57,11 @@ int WaitForKrt(pid_t pid) {
 }
 
 void KrtDirTest::SetUp() {
-    dir = std::filesystem::temp_directory_path() /
-          (prefix_ + "-" + std::to_string(getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
+    // A parameterised test's name ("Case/3") would make two folders, and
+    // removing the inner one would leave the outer behind.
+    std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    dir = std::filesystem::temp_directory_path() / (prefix_ + "-" + std::to_string(getpid()) + "-" + name);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir / "config");
 }
