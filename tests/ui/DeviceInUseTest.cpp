@@ -15,13 +15,8 @@
 namespace krt::test {
 namespace {
 
-class DeviceInUseTest : public WindowTest {
+class DeviceInUseTest : public StartedWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
     QString WriteFile(const char* name, const QByteArray& content) {
         QFile f(Path(name));
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));

@@ -11,13 +11,8 @@ namespace {
 
 constexpr uint8_t kFixedLevelsRevision = 0x10;
 
-class FixedLevelQuestionTest : public WindowTest {
+class FixedLevelQuestionTest : public StartedWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
     // The programmer found again as one with the fixed levels only.
     void UseFixedLevels() {
         form->Simulator()->SetRevisions(kFixedLevelsRevision, VirtualKrt::kDefaultKrt2Revision);

@@ -11,14 +11,7 @@
 namespace krt::test {
 namespace {
 
-class KeyboardTest : public WindowTest {
-protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
-};
+class KeyboardTest : public StartedWindowTest {};
 
 QChar AccessKey(const QString& text) {
     const int at = text.indexOf(QLatin1Char('&'));

@@ -22,13 +22,8 @@
 namespace krt::test {
 namespace {
 
-class MainViews : public WindowTest {
+class MainViews : public StartedWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
     std::string Run(const std::string& command) {
         const std::string out = Path("run.txt").toStdString();
         EXPECT_EQ(std::system((command + " >" + out + " 2>/dev/null").c_str()), 0) << command;

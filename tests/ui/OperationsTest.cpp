@@ -25,13 +25,8 @@
 namespace krt::test {
 namespace {
 
-class OperationsTest : public WindowTest {
+class OperationsTest : public StartedWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
     // The user presses Cancel once the operation has moved.
     void CancelAtFirstProgress(bool& cancelled) {
         AtFirstProgress(cancelled, [](TProgressForm& p) { p.Button1->click(); });

@@ -6,14 +6,7 @@
 namespace krt::test {
 namespace {
 
-class PartFinderTest : public WindowTest {
-protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
-};
+class PartFinderTest : public StartedWindowTest {};
 
 TEST_F(PartFinderTest, APrintedNumberSelectsItsEntry) {
     Choose(QStringLiteral("EPROM"), QStringLiteral("Intel"), QStringLiteral("27C256"));

@@ -11,13 +11,8 @@
 namespace krt::test {
 namespace {
 
-class ProtectionTest : public WindowTest {
+class ProtectionTest : public StartedWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
     void SetLength(uint32_t n) {
         form->ComboBox6->setEditText(QString::asprintf("%06X", n));
         form->CommitLength();

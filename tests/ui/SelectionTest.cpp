@@ -15,13 +15,8 @@
 namespace krt::test {
 namespace {
 
-class SelectionTest : public WindowTest {
+class SelectionTest : public StartedWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
     // An Intel HEX file of n bytes from address 0, value (i * 7 + 3).
     QString WriteHex(const char* name, int n) {
         QFile f(Path(name));

@@ -11,13 +11,8 @@
 namespace krt::test {
 namespace {
 
-class SplitJoinWindow : public WindowTest {
+class SplitJoinWindow : public StartedWindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
     QByteArray Read(const char* name) {
         QFile f(Path(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

@@ -247,4 +247,15 @@ protected:
     std::unique_ptr<TQV17MainForm> form;
 };
 
+// The main window started on the simulated programmer with valid settings,
+// as most window tests begin.
+class StartedWindowTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        WriteValidSettings();
+        Start();
+    }
+};
+
 }  // namespace krt::test

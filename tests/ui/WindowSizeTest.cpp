@@ -13,14 +13,7 @@
 namespace krt::test {
 namespace {
 
-class WindowSizeTest : public WindowTest {
-protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
-    }
-};
+class WindowSizeTest : public StartedWindowTest {};
 
 TEST_F(WindowSizeTest, DesignSizeIsTheSmallestAndTheLogTakesTheRoom) {
     const QSize least = form->minimumSize();
