@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -27,13 +28,16 @@ constexpr int kExitFailedEntries = 3;
 
 // Proves count entries side by side, one thread per processor (each entry
 // has a session and a simulated programmer of its own), and reports each in
-// catalogue order as soon as it and every entry before it are done.
+// catalogue order as soon as it and every entry before it are done. What an
+// entry's proof throws stops the others from starting and is thrown again
+// here, after every thread has ended, as the entries proven one by one did.
 void ProveSideBySide(size_t count, const std::function<void(size_t)>& prove,
                      const std::function<void(size_t)>& report) {
     const size_t workers = std::clamp<size_t>(std::thread::hardware_concurrency(), 1, count);
     std::mutex mutex;
     std::condition_variable proven;
     std::vector<bool> done(count, false);
+    std::vector<std::exception_ptr> failures(count);
     size_t next = 0;
     std::vector<std::thread> threads;
     for (size_t w = 0; w < workers; ++w) {
@@ -45,22 +49,32 @@ void ProveSideBySide(size_t count, const std::function<void(size_t)>& prove,
                     if (next == count) return;
                     k = next++;
                 }
-                prove(k);
+                std::exception_ptr failure;
+                try {
+                    prove(k);
+                } catch (...) {
+                    failure = std::current_exception();
+                }
                 {
                     std::lock_guard<std::mutex> lock(mutex);
+                    failures[k] = failure;
+                    if (failure) next = count;
                     done[k] = true;
                 }
                 proven.notify_one();
             }
         });
     }
-    for (size_t k = 0; k < count; ++k) {
+    std::exception_ptr failure;
+    for (size_t k = 0; k < count && !failure; ++k) {
         std::unique_lock<std::mutex> lock(mutex);
         proven.wait(lock, [&] { return done[k]; });
+        failure = failures[k];
         lock.unlock();
-        report(k);
+        if (!failure) report(k);
     }
     for (std::thread& t : threads) t.join();
+    if (failure) std::rethrow_exception(failure);
 }
 
 int RunSelftest(CliSession& session, const std::vector<std::string>& args) {
