@@ -19,12 +19,10 @@
 namespace krt::test {
 namespace {
 
-class EditsKept : public WindowTest {
+class EditsKept : public StartedWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
+        StartedWindowTest::SetUp();
         ShowAndSettle();
         SelectEprom("27C64");
     }

@@ -20,12 +20,10 @@
 namespace krt::test {
 namespace {
 
-class ProjectWindow : public WindowTest {
+class ProjectWindow : public StartedWindowTest {
 protected:
     void SetUp() override {
-        WindowTest::SetUp();
-        WriteValidSettings();
-        Start();
+        StartedWindowTest::SetUp();
         ShowAndSettle();
     }
     void Write(const char* name, const std::string& bytes) { Spit(S(name), bytes); }
